@@ -1,0 +1,28 @@
+// quorvel-flash: the command-line twin of Quorvel Software Writer.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "image_commands.h"
+#include "usage.h"
+
+using namespace quorvel::cli;
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv, argv + argc);
+    const ParseResult parsed = parseCommandLine(args);
+    if (!parsed.options) return usageError(stderr, parsed.error);
+    const CliOptions& options = *parsed.options;
+
+    if (options.help) {
+        printHelp(stdout);
+        return kExitOk;
+    }
+    if (options.command.empty()) return usageError(stderr, "no command given");
+    if (options.command == "info") return runInfo(options, stdout, stderr);
+    if (options.command == "dump") return runDump(options, stdout, stderr);
+    if (options.command == "checksum") return runChecksum(options, stdout, stderr);
+    return usageError(stderr, "unknown command '" + options.command + "'");
+}

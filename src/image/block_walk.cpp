@@ -1,0 +1,28 @@
+#include "block_walk.h"
+
+namespace quorvel {
+
+std::vector<int> programBlockStarts() {
+    std::vector<int> starts;
+    starts.reserve(kBlockPositions);
+    for (int row = kFirstRow; row <= kLastBlockRow; row += kBlockRows) {
+        if (row == kGapFirstRow) row = kGapEndRow;
+        starts.push_back(row);
+    }
+    return starts;
+}
+
+bool blockHasData(const MemoryImage& image, int startRow) {
+    for (int row = startRow; row < startRow + kBlockRows; ++row) {
+        if (image.rowFlagged(row)) return true;
+    }
+    return false;
+}
+
+int countBlocksToSend(const MemoryImage& image) {
+    int count = 0;
+    for (int start : programBlockStarts()) count += blockHasData(image, start) ? 1 : 0;
+    return count;
+}
+
+}  // namespace quorvel

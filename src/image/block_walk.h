@@ -1,0 +1,27 @@
+#pragma once
+// The order in which the programming step visits the image: 64-row (1 KiB) blocks from row
+// 1024 up to row 9152, leaving out rows 3584 to 4095 (0xE000 to 0xFFFF), which the device
+// never takes from this tool.
+
+#include <vector>
+
+#include "memory_image.h"
+
+namespace quorvel {
+
+constexpr int kBlockRows = 64;
+constexpr int kLastBlockRow = 9152;
+constexpr int kGapFirstRow = 3584;  // address 0xE000
+constexpr int kGapEndRow = 4096;    // address 0x10000
+constexpr int kBlockPositions = 120;
+
+// The start rows of all 120 block positions, ascending.
+std::vector<int> programBlockStarts();
+
+// True when any of the 64 rows from startRow is flagged.
+bool blockHasData(const MemoryImage& image, int startRow);
+
+// How many blocks the programming step will send for this image.
+int countBlocksToSend(const MemoryImage& image);
+
+}  // namespace quorvel

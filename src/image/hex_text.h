@@ -1,0 +1,34 @@
+#pragma once
+// Lenient hexadecimal reading used by the readers and the range checksum: the value of the
+// leading hex digits, blanks and tabs skipped, stopping at the first other character; no digit
+// reads as 0.
+
+#include <cstdint>
+#include <string_view>
+
+namespace quorvel {
+
+// Value of one hex digit, or -1 for any other character.
+constexpr int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+struct HexReading {
+    uint64_t value = 0;
+    int digits = 0;  // how many hex digits took part
+};
+
+// Reads the whole text (or field) leniently. Digits beyond 16 keep counting but the value
+// saturates, so callers can tell an over-long text by `digits`.
+HexReading readHexLenient(std::string_view text);
+
+// A field of a record: positions are 1-based; characters past the end of the line are absent.
+uint32_t readHexField(std::string_view line, size_t position, size_t length);
+
+// A one-character field read as a decimal digit: its value for 0 to 9, else 0.
+int readDecimalDigit(std::string_view line, size_t position);
+
+}  // namespace quorvel

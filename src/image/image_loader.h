@@ -1,0 +1,36 @@
+#pragma once
+// Reading a whole firmware file into the image.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "line_reader.h"
+#include "memory_image.h"
+
+namespace quorvel {
+
+struct LoadResult {
+    enum class Kind { Loaded, LineRejected, FileError };
+    Kind kind = Kind::Loaded;
+    int16_t code = 0;  // reader code when kind is LineRejected
+    int32_t line = 0;  // 1-based number of the rejected line
+
+    bool ok() const { return kind == Kind::Loaded; }
+    // Texts of the report box: "Error" / "Error Code = 8 ; 行番号 = 12", or
+    // "ERROR" / "File Open Error".
+    std::string title() const;
+    std::string message() const;
+};
+
+// Intel HEX when the last three characters of the path are "hex" in any case, otherwise S-record.
+LineReader readerForPath(std::string_view path);
+
+// Reads the file into a fresh image (cleared to FF) and replaces `image` only when every line
+// was accepted; on any failure `image` stays exactly as it was. Lines end at CR, CR LF or LF.
+LoadResult LoadImageFile(const std::string& path, MemoryImage& image);
+
+// The same on text already in memory (used by the file load, tests and fuzzing).
+LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& image);
+
+}  // namespace quorvel

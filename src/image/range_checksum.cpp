@@ -1,0 +1,40 @@
+#include "range_checksum.h"
+
+#include "hex_text.h"
+
+namespace quorvel {
+
+std::string toUpperHex(uint32_t value) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    do {
+        out.insert(out.begin(), digits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return out;
+}
+
+ChecksumResult RangeChecksum(const MemoryImage& image, std::string_view startText,
+                             std::string_view stopText) {
+    ChecksumResult result;
+    const HexReading start = readHexLenient(startText);
+    const HexReading stop = readHexLenient(stopText);
+    if (start.digits > 8 || stop.digits > 8) {
+        result.error = std::string(kRangeOutsideImage);
+        return result;
+    }
+    if (stop.value >= start.value) {
+        if (start.value < kImageFirstAddress || stop.value > kImageLastAddress) {
+            result.error = std::string(kRangeOutsideImage);
+            return result;
+        }
+        for (uint64_t a = start.value; a <= stop.value; ++a) {
+            result.sum += image.byteAt(static_cast<uint32_t>(a));
+        }
+    }
+    result.ok = true;
+    result.text = toUpperHex(result.sum);
+    return result;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds (installing what is missing) and runs the whole test suite through ctest.
+#   ./test.sh             normal build in build/
+#   ./test.sh --sanitize  address + undefined-behaviour sanitizer build in build-asan/
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+case "${1:-}" in
+    --sanitize)
+        "$here/scripts/setup.sh" "$here/build-asan" -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF
+        export ASAN_OPTIONS=detect_leaks=0
+        export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+        cd "$here/build-asan" && ctest --output-on-failure -j2
+        ;;
+    "")
+        "$here/scripts/setup.sh" "$here/build"
+        cd "$here/build" && ctest --output-on-failure -j2
+        ;;
+    *)
+        echo "usage: ./test.sh [--sanitize]" >&2
+        exit 64
+        ;;
+esac
