@@ -1,0 +1,76 @@
+#pragma once
+// The exchanges with the device's flash loader. One Loader object holds the link and the
+// three buffers that the exchanges share (frame buffer, receive buffer, line buffer); it runs
+// one exchange at a time. Every exchange opens the port, talks, and closes the port before it
+// returns, on every path, and reports a 16-bit status; none of them throws.
+//
+// (This header is the contract between the loader layer and its users; the implementation
+// lives in the .cpp files beside it.)
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange_settings.h"
+#include "memory_image.h"
+
+namespace quorvel {
+
+class Transport;  // the serial port behind a small interface (serial/transport.h)
+
+// Progress of the block and row walks: `address` is the text for the address box ("0400",
+// "01000"), `step` is true when the walk passed a block position (one progress-bar step).
+using ProgressCallback = std::function<void(const std::string& address, bool step)>;
+
+// Failure codes of the exchanges' error paths.
+constexpr int16_t kConnectFailure = 8;      // LoaderConnect, PortCommand
+constexpr int16_t kFrameFailure = 1;        // FlashErase, FlashProgram, LoaderDisconnect
+constexpr int16_t kLineFailure = -1;        // TextCommand, RowWrite
+// Success values the operator commands accept.
+constexpr int16_t kConnected = 3;           // LoaderConnect, status byte 'C'
+constexpr int16_t kConnectedZero = 0;       // LoaderConnect, status byte '0'
+constexpr int16_t kEraseAccepted = 4;       // FlashErase
+constexpr int16_t kProgramDone = 0;         // FlashProgram, RowWrite, TextCommand
+constexpr int16_t kDisconnected = 0;        // LoaderDisconnect
+
+class Loader {
+public:
+    // Uses the real serial port (QSerialPort).
+    Loader();
+    // Uses the given transport (tests, fuzzing).
+    explicit Loader(std::unique_ptr<Transport> transport);
+    ~Loader();
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    int16_t LoaderConnect(const ExchangeSettings& settings);
+    int16_t PortCommand(const ExchangeSettings& settings);
+    int16_t FlashErase(const ExchangeSettings& settings);
+    int16_t FlashProgram(const ExchangeSettings& settings, const MemoryImage& image,
+                         const ProgressCallback& progress);
+    int16_t LoaderDisconnect(const ExchangeSettings& settings);
+    int16_t TextCommand(const ExchangeSettings& settings, std::string_view word);
+    int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
+                     const ProgressCallback& progress);
+
+    // True while an exchange holds the link. An exchange started meanwhile (from an event
+    // handled during a reply wait) is refused at once with its failure code.
+    bool busy() const;
+    // Ends the running exchange as soon as possible: the current wait returns at once, the
+    // exchange takes its error path and closes the port. Used when the window closes.
+    void cancel();
+
+    // Buffers as the last exchange left them (tests and diagnostics).
+    const std::vector<uint8_t>& bytTxBuf() const;
+    const std::vector<uint8_t>& bytRxBuf() const;
+    const std::vector<uint8_t>& bytLineBuf() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,29 @@
+#pragma once
+// What an exchange needs to know from the operator's controls, taken once when it starts.
+// The window fills it from its controls, the command-line tool from its options.
+
+#include <cstdint>
+#include <string>
+
+namespace quorvel {
+
+// Speed option: element index of the "9600" / "38400" / "4800" group.
+enum class SpeedOption : int { Bps9600 = 0, Bps38400 = 1, Bps4800 = 2 };
+
+// Loader generation: element index of the version group. V105 sends "QZ~FLASH",
+// V106 (and the default) "QZ~FLASHU".
+enum class LoaderGeneration : int { V105 = 0, V106 = 1 };
+
+// Port-control mode: element index of the mode group; its digit is sent with the pin text.
+enum class PortMode : int { OutputLow = 0, OutputHigh = 1, Input = 2, Read = 3 };
+
+struct ExchangeSettings {
+    int16_t portNumber = 0;     // COM number, 1 to 16; 0 when no port is selected
+    std::string devicePath;     // when set, opened as it is instead of mapping portNumber
+    SpeedOption speed = SpeedOption::Bps9600;
+    LoaderGeneration loader = LoaderGeneration::V106;
+    std::string pinText;        // pin designation, already in the narrow character set
+    PortMode portMode = PortMode::Read;
+};
+
+}  // namespace quorvel
