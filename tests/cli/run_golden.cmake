@@ -1,0 +1,61 @@
+# Runs one golden case of quorvel-flash: the case file gives the arguments and the exit code;
+# NAME.out and NAME.err beside it hold the exact expected standard output and error (absent means
+# empty); a "bin: FILE" line names a data file that standard output must equal byte for byte.
+# ${DATA} in the arguments stands for the test data folder, and is written back into the output.
+#   cmake -DTOOL=... -DCASE=.../name.case -DDATA=... -DWORK=... -P run_golden.cmake
+file(STRINGS ${CASE} lines ENCODING UTF-8)
+set(args "")
+set(expected_code 0)
+set(expected_bin "")
+foreach(line IN LISTS lines)
+    if(line MATCHES "^args:(.*)$")
+        string(STRIP "${CMAKE_MATCH_1}" raw)
+        string(REPLACE "\${DATA}" "${DATA}" raw "${raw}")
+        separate_arguments(args UNIX_COMMAND "${raw}")
+    elseif(line MATCHES "^bin: *(.+)$")
+        set(expected_bin "${DATA}/${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^code: *([0-9]+)$")
+        set(expected_code ${CMAKE_MATCH_1})
+    endif()
+endforeach()
+
+get_filename_component(dir ${CASE} DIRECTORY)
+get_filename_component(name ${CASE} NAME_WE)
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${TOOL} ${args}
+    OUTPUT_FILE ${WORK}/${name}.stdout
+    ERROR_VARIABLE err
+    RESULT_VARIABLE code)
+
+set(failed "")
+if(NOT code STREQUAL expected_code)
+    string(APPEND failed "exit code ${code}, expected ${expected_code}\n")
+endif()
+if(expected_bin)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${name}.stdout ${expected_bin}
+        RESULT_VARIABLE differs)
+    if(differs)
+        string(APPEND failed "standard output differs from ${expected_bin}\n")
+    endif()
+else()
+    file(READ ${WORK}/${name}.stdout out)
+    string(REPLACE "${DATA}" "\${DATA}" out "${out}")
+    set(expected_out "")
+    if(EXISTS ${dir}/${name}.out)
+        file(READ ${dir}/${name}.out expected_out)
+    endif()
+    if(NOT out STREQUAL expected_out)
+        string(APPEND failed "standard output:\n${out}\nexpected:\n${expected_out}\n")
+    endif()
+endif()
+string(REPLACE "${DATA}" "\${DATA}" err "${err}")
+set(expected_err "")
+if(EXISTS ${dir}/${name}.err)
+    file(READ ${dir}/${name}.err expected_err)
+endif()
+if(NOT err STREQUAL expected_err)
+    string(APPEND failed "standard error:\n${err}\nexpected:\n${expected_err}\n")
+endif()
+if(failed)
+    message(FATAL_ERROR "${name}: ${failed}")
+endif()

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "image_loader.h"
+#include "reader_test_support.h"
+
+namespace quorvel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quorvel_load_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string write(const std::string& name, const std::string& text) {
+        const fs::path p = dir_ / name;
+        std::ofstream(p, std::ios::binary) << text;
+        return p.string();
+    }
+
+    fs::path dir_;
+};
+
+const std::string kRow0 = sRecord(1, 0x4000, counting(0, 16));
+const std::string kRow1 = sRecord(1, 0x4010, counting(0x40, 16));
+const std::string kHexRow0 = hexRecord(0, 0x4000, counting(0, 16));
+
+struct LineEndCase {
+    const char* name;
+    std::string text;
+    bool ok;
+    int16_t code;
+    int32_t line;
+};
+
+TEST_F(LoadTest, LineEndsAndEmptyLines) {
+    const std::vector<LineEndCase> cases = {
+        {"CR LF", kRow0 + "\r\n" + kRow1 + "\r\n", true, 0, 0},
+        {"CR only", kRow0 + "\r" + kRow1 + "\r", true, 0, 0},
+        {"LF only", kRow0 + "\n" + kRow1 + "\n", true, 0, 0},
+        {"last line without terminator", kRow0 + "\r\n" + kRow1, true, 0, 0},
+        {"mixed", kRow0 + "\n" + kRow1 + "\r\n", true, 0, 0},
+        {"empty line in the middle", kRow0 + "\r\n\r\n" + kRow1, false, 9, 2},
+        {"second line break at the end", kRow0 + "\r\n" + kRow1 + "\r\n\r\n", false, 9, 3},
+        {"second LF at the end", kRow0 + "\n" + kRow1 + "\n\n", false, 9, 3},
+        {"CR then CR LF is an empty line", kRow0 + "\r\r\n" + kRow1, false, 9, 2},
+        {"empty file", "", true, 0, 0},
+    };
+    for (const LineEndCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryImage image;
+        const LoadResult r = LoadImageFile(write("f.mot", c.text), image);
+        EXPECT_EQ(r.ok(), c.ok);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.line, c.line);
+        if (c.ok && !c.text.empty()) {
+            EXPECT_EQ(bytesAt(image, 0x4000, 32)[17], 0x41);
+            EXPECT_EQ(flaggedRows(image), (std::vector<int>{1024, 1025}));
+        }
+    }
+}
+
+TEST_F(LoadTest, EmptyFileGivesClearedImage) {
+    MemoryImage image;
+    ASSERT_TRUE(LoadImageFile(write("empty.mot", ""), image).ok());
+    EXPECT_EQ(image, clearedImage());
+}
+
+TEST_F(LoadTest, ReportsCodeAndLineAndKeepsPreviousImage) {
+    MemoryImage image;
+    ASSERT_TRUE(LoadImageFile(write("good.mot", kRow0 + "\r\n"), image).ok());
+    const MemoryImage before = image;
+
+    std::string bad = kRow1;
+    bad.back() = bad.back() == '0' ? '1' : '0';
+    const LoadResult r = LoadImageFile(write("bad.mot", kRow1 + "\r\n" + kRow1 + "\r\n" + bad), image);
+    EXPECT_EQ(r.kind, LoadResult::Kind::LineRejected);
+    EXPECT_EQ(r.message(), "Error Code = 8 ; 行番号 = 3");
+    EXPECT_EQ(r.title(), "Error");
+    EXPECT_EQ(image, before);
+}
+
+TEST_F(LoadTest, FileErrors) {
+    MemoryImage image;
+    const MemoryImage untouched = image;
+    const std::vector<std::string> paths = {
+        (dir_ / "missing.mot").string(),
+        dir_.string(),  // a folder
+        write("outside.mot", kRow0 + "\r\n" + sRecord(1, 0x3FF0, {1})),
+    };
+    for (const std::string& p : paths) {
+        SCOPED_TRACE(p);
+        const LoadResult r = LoadImageFile(p, image);
+        EXPECT_EQ(r.kind, LoadResult::Kind::FileError);
+        EXPECT_EQ(r.message(), "File Open Error");
+        EXPECT_EQ(r.title(), "ERROR");
+        EXPECT_EQ(image, untouched);  // all 0, no flags: nothing was ever loaded
+    }
+}
+
+TEST_F(LoadTest, ReaderChosenByLastThreeLetters) {
+    struct Case {
+        const char* name;
+        bool hex;
+    };
+    const std::vector<Case> cases = {{"a.hex", true},  {"a.HEX", true},  {"a.HeX", true},
+                                     {"ahex", true},   {"a.mot", false}, {"a.S19", false},
+                                     {"noext", false}, {"a.hx", false},  {"x", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(readerForPath(c.name) == &ReadHexLine, c.hex);
+        MemoryImage image;
+        const LoadResult r = LoadImageFile(write(c.name, (c.hex ? kHexRow0 : kRow0) + "\r\n"), image);
+        EXPECT_TRUE(r.ok());
+        EXPECT_TRUE(image.rowFlagged(1024));
+    }
+}
+
+TEST_F(LoadTest, HexEndRecordDoesNotStopTheLoad) {
+    MemoryImage image;
+    const std::string text = ":00000001FF\r\n" + kHexRow0 + "\r\n";
+    ASSERT_TRUE(LoadImageFile(write("after_end.hex", text), image).ok());
+    EXPECT_TRUE(image.rowFlagged(1024));
+}
+
+TEST_F(LoadTest, SecondLoadClearsTheFirst) {
+    MemoryImage image;
+    ASSERT_TRUE(LoadImageFile(write("one.mot", kRow0), image).ok());
+    ASSERT_TRUE(LoadImageFile(write("two.mot", kRow1), image).ok());
+    EXPECT_EQ(flaggedRows(image), std::vector<int>{1025});
+    EXPECT_EQ(image.byteAt(0x4000), 0xFF);
+    MemoryImage again;
+    ASSERT_TRUE(LoadImageFile(write("two.mot", kRow1), again).ok());
+    EXPECT_EQ(image, again);
+}
+
+}  // namespace
+}  // namespace quorvel::test
