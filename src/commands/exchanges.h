@@ -1,0 +1,32 @@
+#pragma once
+// The loader exchanges as the commands call them. The window passes its Loader through a thin
+// adapter; tests pass a scripted stand-in.
+
+#include <cstdint>
+#include <string_view>
+
+#include "exchange_settings.h"
+#include "loader.h"
+#include "memory_image.h"
+
+namespace quorvel {
+
+class Exchanges {
+  public:
+    virtual ~Exchanges() = default;
+
+    virtual int16_t LoaderConnect(const ExchangeSettings& settings) = 0;
+    virtual int16_t PortCommand(const ExchangeSettings& settings) = 0;
+    virtual int16_t FlashErase(const ExchangeSettings& settings) = 0;
+    virtual int16_t FlashProgram(const ExchangeSettings& settings, const MemoryImage& image,
+                                 const ProgressCallback& progress) = 0;
+    virtual int16_t LoaderDisconnect(const ExchangeSettings& settings) = 0;
+    virtual int16_t TextCommand(const ExchangeSettings& settings, std::string_view word) = 0;
+    virtual int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
+                             const ProgressCallback& progress) = 0;
+
+    virtual bool busy() const = 0;
+    virtual void cancel() = 0;
+};
+
+}  // namespace quorvel

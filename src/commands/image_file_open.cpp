@@ -1,0 +1,28 @@
+#include "image_file_open.h"
+
+#include "com_list.h"
+#include "image_load_report.h"
+
+namespace quorvel {
+
+uint8_t ImageFileOpen::OpenImageFile() {
+    const std::string path = chooser_.chooseImageFile();
+    if (path.empty()) return 0;
+    if (!LoadImageWithReport(context_, path)) return 0;
+    // After a failed start-up the port list was never filled; without it no exchange could
+    // ever open a port, so a good load fills it the way start-up would have.
+    if (context_.panel.comListEmpty()) FillComList(context_.panel);
+    context_.panel.setBusyPointer(false);
+    return 1;
+}
+
+void ImageFileOpen::cmdTavik_Click() {
+    context_.panel.setEnabled(ControlId::cmdTavik, false);
+    {
+        ExchangeLock lock(context_);
+        if (OpenImageFile() == 1 && !context_.closing()) rewrite_.cmdMacro_Click(2);
+        context_.panel.setEnabled(ControlId::cmdTavik, true);
+    }
+}
+
+}  // namespace quorvel

@@ -1,0 +1,16 @@
+#pragma once
+// Loads a firmware file into the window's image and reports a failure in a box.
+
+#include <string>
+
+#include "command_context.h"
+
+namespace quorvel {
+
+// Shows the hourglass and loads the file. On failure shows "Error" / "Error Code = ..."
+// (exclamation icon) or "ERROR" / "File Open Error" (critical icon), restores the normal
+// pointer and returns false; the image is then as it was. On success returns true with the
+// hourglass still shown: the caller restores the pointer once its own work is done.
+bool LoadImageWithReport(CommandContext& context, const std::string& path);
+
+}  // namespace quorvel

@@ -1,0 +1,32 @@
+#pragma once
+// How a command asks or tells the operator something: one modal box with a title, a text,
+// its buttons, an icon and the default button. The window shows it as a message box; tests
+// answer from a script.
+
+#include <string>
+
+namespace quorvel {
+
+enum class PromptButtons { Ok, OkCancel };
+enum class PromptIcon { None, Exclamation, Critical, Information };
+enum class PromptAnswer { Ok, Cancel };
+
+struct PromptBox {
+    std::string title;
+    std::string text;
+    PromptButtons buttons = PromptButtons::Ok;
+    PromptIcon icon = PromptIcon::None;
+    PromptAnswer defaultButton = PromptAnswer::Ok;
+
+    bool operator==(const PromptBox&) const = default;
+};
+
+class Prompt {
+  public:
+    virtual ~Prompt() = default;
+    // Shows the box and waits for the operator. Escape and the close button answer Cancel
+    // when the box has a Cancel button, OK otherwise.
+    virtual PromptAnswer show(const PromptBox& box) = 0;
+};
+
+}  // namespace quorvel

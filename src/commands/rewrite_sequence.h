@@ -1,0 +1,25 @@
+#pragma once
+// The one-button rewrite: confirm, connect, erase, program with the progress bar, disconnect,
+// and report the outcome. Serves every element of the cmdMacro button array.
+
+#include <cstdint>
+
+#include "command_context.h"
+
+namespace quorvel {
+
+class RewriteSequence {
+  public:
+    explicit RewriteSequence(CommandContext& context) : context_(context) {}
+
+    void cmdMacro_Click(int16_t index);
+
+  private:
+    // Runs the exchanges after the confirmation; shows the outcome box.
+    void runExchanges();
+    void fail(const char* text);
+
+    CommandContext& context_;
+};
+
+}  // namespace quorvel

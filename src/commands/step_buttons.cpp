@@ -1,0 +1,57 @@
+#include "step_buttons.h"
+
+#include "progress_display.h"
+
+namespace quorvel {
+
+void StepButtons::Click(StepButton button) {
+    const StepSpec& spec = stepSpec(button);
+    Panel& panel = context_.panel;
+    if (spec.kind == StepKind::Disabling) {
+        panel.setEnabled(spec.control, false);
+    } else {
+        panel.setBusyPointer(true);
+    }
+    {
+        ExchangeLock lock(context_);
+        const int16_t status = runExchange(spec);
+        if (status == spec.success) {
+            context_.ask(
+                {"OK", spec.successText, PromptButtons::Ok, PromptIcon::None, PromptAnswer::Ok});
+        } else {
+            context_.ask({"NG", spec.failureText, PromptButtons::Ok, PromptIcon::Exclamation,
+                          PromptAnswer::Ok});
+        }
+        if (spec.kind == StepKind::Disabling) {
+            panel.setEnabled(spec.control, true);
+        } else {
+            panel.setBusyPointer(false);
+        }
+    }
+}
+
+int16_t StepButtons::runExchange(const StepSpec& spec) {
+    Exchanges& link = context_.link;
+    const ExchangeSettings settings = context_.settings();
+    switch (spec.exchange) {
+        case StepExchange::Connect:
+            return link.LoaderConnect(settings);
+        case StepExchange::Erase:
+            return link.FlashErase(settings);
+        case StepExchange::Program:
+            // The bar stays hidden here; starting from 0 keeps a second write inside its range.
+            context_.panel.setProgressValue(0);
+            return link.FlashProgram(settings, context_.image, ProgressOnPanel(context_.panel));
+        case StepExchange::Disconnect:
+            return link.LoaderDisconnect(settings);
+        case StepExchange::TextErase:
+            return link.TextCommand(settings, "ERASE");
+        case StepExchange::TextEnd:
+            return link.TextCommand(settings, "END");
+        case StepExchange::RowWrite:
+            return link.RowWrite(settings, context_.image, ProgressOnPanel(context_.panel));
+    }
+    return kFrameFailure;
+}
+
+}  // namespace quorvel

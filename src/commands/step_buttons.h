@@ -1,0 +1,25 @@
+#pragma once
+// The bench's step buttons and the Edit menu's write item: one exchange each, reported in a
+// box titled "OK" or "NG".
+
+#include <cstdint>
+
+#include "command_context.h"
+#include "step_table.h"
+
+namespace quorvel {
+
+class StepButtons {
+  public:
+    explicit StepButtons(CommandContext& context) : context_(context) {}
+
+    void Click(StepButton button);
+    void mnuWrite_Click() { Click(StepButton::cmbWrite); }
+
+  private:
+    int16_t runExchange(const StepSpec& spec);
+
+    CommandContext& context_;
+};
+
+}  // namespace quorvel
