@@ -57,14 +57,16 @@ int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
 int runDump(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (options.args.size() != 1) return usageError(err, "dump takes one FILE");
     if (isTerminal(out)) {
-        std::fprintf(err, "quorvel-flash: refusing to write binary data to a terminal; "
-                          "redirect the output to a file\n");
+        std::fprintf(err,
+                     "quorvel-flash: refusing to write binary data to a terminal; "
+                     "redirect the output to a file\n");
         return kExitUsage;
     }
     MemoryImage image;
     if (!loadFromArgs(options, image, err)) return kExitFileError;
     std::vector<unsigned char> bytes(image.intMemory.size());
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(image.intMemory[i]);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<unsigned char>(image.intMemory[i]);
     setBinaryMode(out);
     if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
         std::fprintf(err, "quorvel-flash: could not write the image to standard output\n");

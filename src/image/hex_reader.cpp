@@ -10,7 +10,9 @@ namespace {
 constexpr std::string_view kEndRecord = ":00000001FF";
 constexpr size_t kShortestDataRecord = 13;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Two-character field at 0-based index, read leniently (blanks skipped, stop at others).
 int lenientPair(std::string_view line, size_t index) {

@@ -16,6 +16,18 @@ constexpr int hexDigitValue(char c) {
     return -1;
 }
 
+// Table form of hexDigitValue for the hot loops of the readers: 0 to 15, or 0xFF for a non-digit.
+struct HexDigitTable {
+    unsigned char value[256];
+    constexpr HexDigitTable() : value{} {
+        for (int c = 0; c < 256; ++c) {
+            const int d = hexDigitValue(static_cast<char>(c));
+            value[c] = d < 0 ? 0xFF : static_cast<unsigned char>(d);
+        }
+    }
+};
+inline constexpr HexDigitTable kHexDigits{};
+
 struct HexReading {
     uint64_t value = 0;
     int digits = 0;  // how many hex digits took part

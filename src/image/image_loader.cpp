@@ -1,10 +1,16 @@
 #include "image_loader.h"
 
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
+#include <new>
 
 namespace quorvel {
 namespace {
+
+// Firmware files are well below this; larger sizes are read without reserving first.
+constexpr std::uintmax_t kLargestFileToReserve = 64u << 20;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -13,6 +19,9 @@ struct FileCloser {
 bool readWholeFile(const std::string& path, std::string& out) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return false;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && size < kLargestFileToReserve) out.reserve(static_cast<size_t>(size));
     char chunk[1 << 16];
     for (;;) {
         const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
@@ -22,11 +31,15 @@ bool readWholeFile(const std::string& path, std::string& out) {
     return std::ferror(file.get()) == 0;
 }
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 
-std::string LoadResult::title() const { return kind == Kind::LineRejected ? "Error" : "ERROR"; }
+std::string LoadResult::title() const {
+    return kind == Kind::LineRejected ? "Error" : "ERROR";
+}
 
 std::string LoadResult::message() const {
     switch (kind) {
@@ -55,14 +68,22 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
     fresh.ClearImage();
     LoadResult result;
     int32_t lineNumber = 0;
-    size_t pos = 0;
-    const size_t size = text.size();
-    while (pos < size) {
-        size_t end = pos;
-        while (end < size && text[end] != '\r' && text[end] != '\n') ++end;
-        const std::string_view line = text.substr(pos, end - pos);
-        pos = end;
-        if (pos < size) pos += (text[pos] == '\r' && pos + 1 < size && text[pos + 1] == '\n') ? 2 : 1;
+    const char* pos = text.data();
+    const char* const end = pos + text.size();
+    while (pos < end) {
+        // A line ends at the first CR or LF; CR LF counts as one terminator.
+        const char* lf =
+            static_cast<const char*>(std::memchr(pos, '\n', static_cast<size_t>(end - pos)));
+        const char* stop = lf ? lf : end;
+        const char* cr =
+            static_cast<const char*>(std::memchr(pos, '\r', static_cast<size_t>(stop - pos)));
+        const char* lineEnd = cr ? cr : stop;
+        const std::string_view line(pos, static_cast<size_t>(lineEnd - pos));
+        if (cr) {
+            pos = (cr + 1 == lf) ? lf + 1 : cr + 1;
+        } else {
+            pos = lf ? lf + 1 : end;
+        }
 
         const LineOutcome outcome = reader(fresh, line);
         ++lineNumber;
@@ -83,7 +104,13 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
 
 LoadResult LoadImageFile(const std::string& path, MemoryImage& image) {
     std::string text;
-    if (!readWholeFile(path, text)) {
+    bool read = false;
+    try {
+        read = readWholeFile(path, text);
+    } catch (const std::bad_alloc&) {
+        read = false;  // a file too large to hold is reported like one that cannot be read
+    }
+    if (!read) {
         LoadResult failed;
         failed.kind = LoadResult::Kind::FileError;
         return failed;

@@ -20,7 +20,7 @@ constexpr int16_t kFlagTrue = -1;  // row flags keep the loader's boolean conven
 constexpr int16_t kFlagFalse = 0;
 
 class MemoryImage {
-public:
+  public:
     // A new image is all 0 with every flag false: the state before any file was read.
     MemoryImage();
 

@@ -8,13 +8,6 @@
 namespace quorvel {
 namespace {
 
-int strictPair(std::string_view line, size_t index) {
-    int hi = hexDigitValue(line[index]);
-    int lo = hexDigitValue(line[index + 1]);
-    if (hi < 0 || lo < 0) return -1;
-    return hi * 16 + lo;
-}
-
 LineOutcome reject(MemoryImage& image, int16_t code) {
     image.intErrCode = code;
     return LineOutcome::Rejected;
@@ -31,36 +24,52 @@ LineOutcome ReadMotLine(MemoryImage& image, std::string_view line) {
 
     const size_t addressBytes = static_cast<size_t>(type) + 1;  // S1: 2, S2: 3, S3: 4
     if (line.size() < 4) return reject(image, kCodeBadLength);
-    const int count = strictPair(line, 2);
-    if (count < 0 || static_cast<size_t>(count) < addressBytes + 1) {
-        return reject(image, kCodeBadLength);
-    }
+    const auto* chars = reinterpret_cast<const unsigned char*>(line.data());
+    const unsigned countHi = kHexDigits.value[chars[2]];
+    const unsigned countLo = kHexDigits.value[chars[3]];
+    if ((countHi | countLo) > 0xF) return reject(image, kCodeBadLength);
+    const size_t count = countHi * 16 + countLo;
+    if (count < addressBytes + 1) return reject(image, kCodeBadLength);
     // Count byte plus `count` bytes (address, data, checksum), two characters each, after "Sn".
-    const size_t needed = 2 + 2 * (static_cast<size_t>(count) + 1);
-    if (line.size() < needed) return reject(image, kCodeBadLength);
+    if (line.size() < 2 + 2 * (count + 1)) return reject(image, kCodeBadLength);
 
+    // Decode the address, data and checksum bytes once, checking every digit on the way.
+    unsigned char bytes[255];
     unsigned sum = static_cast<unsigned>(count);
-    uint32_t address = 0;
-    for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
-        const int b = strictPair(line, 4 + 2 * i);
-        if (b < 0) return reject(image, kCodeBadLength);
-        sum += static_cast<unsigned>(b);
-        if (i < addressBytes) address = (address << 8) | static_cast<uint32_t>(b);
+    unsigned bad = 0;
+    const unsigned char* p = chars + 4;
+    for (size_t i = 0; i < count; ++i, p += 2) {
+        const unsigned hi = kHexDigits.value[p[0]];
+        const unsigned lo = kHexDigits.value[p[1]];
+        bad |= hi | lo;
+        const unsigned b = (hi << 4) | (lo & 0xF);
+        bytes[i] = static_cast<unsigned char>(b);
+        sum += b;
     }
+    if (bad > 0xF) return reject(image, kCodeBadLength);
     if ((sum & 0xFF) != 0xFF) return reject(image, kCodeChecksum);
 
-    const size_t dataBytes = static_cast<size_t>(count) - addressBytes - 1;
+    uint32_t address = 0;
+    for (size_t i = 0; i < addressBytes; ++i) address = (address << 8) | bytes[i];
+    const size_t dataBytes = count - addressBytes - 1;
     if (dataBytes == 0) return LineOutcome::Accepted;
     const uint64_t last = static_cast<uint64_t>(address) + dataBytes - 1;
     if (address < kImageFirstAddress || last > kImageLastAddress) return LineOutcome::OutsideImage;
 
-    size_t pos = 4 + 2 * addressBytes;
-    for (size_t i = 0; i < dataBytes; ++i, pos += 2) {
-        const int b = strictPair(line, pos);
-        const uint32_t a = address + static_cast<uint32_t>(i);
-        const int row = static_cast<int>(a / kRowBytes);
-        if (b < 0xFF) image.flagRow(row);
-        image.setValue(row, static_cast<int>(a % kRowBytes), static_cast<int16_t>(b));
+    const unsigned char* data = bytes + addressBytes;
+    int16_t* memory = image.intMemory.data() + (address - kImageFirstAddress);
+    int row = static_cast<int>(address / kRowBytes);
+    size_t column = address % kRowBytes;
+    bool rowHasData = false;
+    for (size_t i = 0; i < dataBytes; ++i) {
+        memory[i] = data[i];
+        rowHasData |= data[i] != 0xFF;
+        if (++column == kRowBytes || i + 1 == dataBytes) {
+            if (rowHasData) image.flagRow(row);
+            rowHasData = false;
+            column = 0;
+            ++row;
+        }
     }
     return LineOutcome::Accepted;
 }

@@ -16,8 +16,7 @@ struct ChecksumResult {
     std::string error;  // why the range was refused, in the tool's words
 };
 
-inline constexpr std::string_view kRangeOutsideImage =
-    "The range must lie within 4000 to 23FFF.";
+inline constexpr std::string_view kRangeOutsideImage = "The range must lie within 4000 to 23FFF.";
 
 // Start and stop are read leniently (blanks skipped, the leading hex digits, none reads as 0).
 // A stop below the start sums nothing. A range that reaches outside the image, or a text of more

@@ -40,25 +40,68 @@ std::vector<HexCase> hexCases() {
         {"trailing blank", hexRecord(0, 0x4000, {1, 2}) + " ", LineOutcome::Rejected, 3, {}, {}},
         {"length one too long", ":0240001001020A7", LineOutcome::Rejected, 3, {}, {}},
         {"first type character 1", ":02400010010229", LineOutcome::Rejected, 4, {}, {}},
-        {"extended linear address", hexRecord(4, 0, {0x00, 0x01}), LineOutcome::Rejected, 10, {}, {}},
-        {"start linear address", hexRecord(5, 0, {0, 0, 0x40, 0}), LineOutcome::Rejected, 10, {}, {}},
-        {"zero extended segment ignored", hexRecord(2, 0, {0x00, 0x00}), LineOutcome::Accepted, 0, {},
+        {"extended linear address",
+         hexRecord(4, 0, {0x00, 0x01}),
+         LineOutcome::Rejected,
+         10,
+         {},
          {}},
-        {"non-zero extended segment refused", hexRecord(2, 0, {0x10, 0x00}), LineOutcome::Rejected,
-         10, {}, {}},
-        {"start segment ignored", hexRecord(3, 0, {0, 0, 0x40, 0}), LineOutcome::Accepted, 0, {}, {}},
+        {"start linear address",
+         hexRecord(5, 0, {0, 0, 0x40, 0}),
+         LineOutcome::Rejected,
+         10,
+         {},
+         {}},
+        {"zero extended segment ignored",
+         hexRecord(2, 0, {0x00, 0x00}),
+         LineOutcome::Accepted,
+         0,
+         {},
+         {}},
+        {"non-zero extended segment refused",
+         hexRecord(2, 0, {0x10, 0x00}),
+         LineOutcome::Rejected,
+         10,
+         {},
+         {}},
+        {"start segment ignored",
+         hexRecord(3, 0, {0, 0, 0x40, 0}),
+         LineOutcome::Accepted,
+         0,
+         {},
+         {}},
         {"below the image", hexRecord(0, 0x3FF0, data16), LineOutcome::Rejected, 5, {}, {}},
-        {"full row", hexRecord(0, 0x4000, data16), LineOutcome::Accepted, 0, {{0x4000, data16}},
+        {"full row",
+         hexRecord(0, 0x4000, data16),
+         LineOutcome::Accepted,
+         0,
+         {{0x4000, data16}},
          {1024}},
-        {"across two rows", hexRecord(0, 0x4008, data16), LineOutcome::Accepted, 0,
-         {{0x4008, data16}}, {1024, 1025}},
-        {"FF then 00", hexRecord(0, 0x4008, ffThen00), LineOutcome::Accepted, 0, {{0x4008, ffThen00}},
+        {"across two rows",
+         hexRecord(0, 0x4008, data16),
+         LineOutcome::Accepted,
+         0,
+         {{0x4008, data16}},
+         {1024, 1025}},
+        {"FF then 00",
+         hexRecord(0, 0x4008, ffThen00),
+         LineOutcome::Accepted,
+         0,
+         {{0x4008, ffThen00}},
          {1025}},
-        {"over 0xFFFF into 0x10000", hexRecord(0, 0xFFF8, data16), LineOutcome::Accepted, 0,
-         {{0xFFF8, data16}}, {4095, 4096}},
+        {"over 0xFFFF into 0x10000",
+         hexRecord(0, 0xFFF8, data16),
+         LineOutcome::Accepted,
+         0,
+         {{0xFFF8, data16}},
+         {4095, 4096}},
         {"checksum off", badChecksum, LineOutcome::Rejected, 8, {}, {}},
         {"small letters", lower, LineOutcome::Accepted, 0, {{0xABC0, {0xDE, 0xAD}}}, {0xABC}},
-        {"type 0 and a letter is data", typeLetter, LineOutcome::Accepted, 0, {{0x4000, {0x12}}},
+        {"type 0 and a letter is data",
+         typeLetter,
+         LineOutcome::Accepted,
+         0,
+         {{0x4000, {0x12}}},
          {1024}},
     };
 }
@@ -69,7 +112,8 @@ TEST(HexReader, Table) {
         MemoryImage image = clearedImage();
         EXPECT_EQ(ReadHexLine(image, c.line), c.outcome);
         EXPECT_EQ(image.intErrCode, c.code);
-        for (const Expect& e : c.stored) EXPECT_EQ(bytesAt(image, e.address, e.bytes.size()), e.bytes);
+        for (const Expect& e : c.stored)
+            EXPECT_EQ(bytesAt(image, e.address, e.bytes.size()), e.bytes);
         EXPECT_EQ(flaggedRows(image), c.flagged);
         if (c.stored.empty()) {
             EXPECT_EQ(image.intMemory, clearedImage().intMemory);
@@ -80,7 +124,10 @@ TEST(HexReader, Table) {
 TEST(HexReader, LenientFieldsSkipBlanks) {
     // A blank inside a field is skipped: " 1" reads as 1. Length and checksum still hold.
     MemoryImage image = clearedImage();
-    const std::string line = ": 1400000" "01" "BE";  // count " 1", address 4000, type 00, data 01
+    const std::string line =
+        ": 1400000"
+        "01"
+        "BE";  // count " 1", address 4000, type 00, data 01
     ASSERT_EQ(line.size(), 13u);
     EXPECT_EQ(ReadHexLine(image, line), LineOutcome::Accepted);
     EXPECT_EQ(image.byteAt(0x4000), 0x01);

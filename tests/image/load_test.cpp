@@ -13,11 +13,12 @@ namespace {
 namespace fs = std::filesystem;
 
 class LoadTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quorvel_load_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            fs::temp_directory_path() /
+            ("quorvel_load_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -83,7 +84,8 @@ TEST_F(LoadTest, ReportsCodeAndLineAndKeepsPreviousImage) {
 
     std::string bad = kRow1;
     bad.back() = bad.back() == '0' ? '1' : '0';
-    const LoadResult r = LoadImageFile(write("bad.mot", kRow1 + "\r\n" + kRow1 + "\r\n" + bad), image);
+    const LoadResult r =
+        LoadImageFile(write("bad.mot", kRow1 + "\r\n" + kRow1 + "\r\n" + bad), image);
     EXPECT_EQ(r.kind, LoadResult::Kind::LineRejected);
     EXPECT_EQ(r.message(), "Error Code = 8 ; 行番号 = 3");
     EXPECT_EQ(r.title(), "Error");
@@ -120,7 +122,8 @@ TEST_F(LoadTest, ReaderChosenByLastThreeLetters) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(readerForPath(c.name) == &ReadHexLine, c.hex);
         MemoryImage image;
-        const LoadResult r = LoadImageFile(write(c.name, (c.hex ? kHexRow0 : kRow0) + "\r\n"), image);
+        const LoadResult r =
+            LoadImageFile(write(c.name, (c.hex ? kHexRow0 : kRow0) + "\r\n"), image);
         EXPECT_TRUE(r.ok());
         EXPECT_TRUE(image.rowFlagged(1024));
     }

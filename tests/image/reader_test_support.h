@@ -38,7 +38,8 @@ inline std::vector<int> bytesAt(const MemoryImage& image, uint32_t address, size
 inline std::string sRecord(int type, uint32_t address, const std::vector<int>& data) {
     const int addressBytes = type + 1;
     std::vector<int> body{addressBytes + static_cast<int>(data.size()) + 1};
-    for (int i = addressBytes - 1; i >= 0; --i) body.push_back(static_cast<int>((address >> (8 * i)) & 0xFF));
+    for (int i = addressBytes - 1; i >= 0; --i)
+        body.push_back(static_cast<int>((address >> (8 * i)) & 0xFF));
     body.insert(body.end(), data.begin(), data.end());
     int sum = 0;
     for (int b : body) sum += b;
@@ -67,7 +68,9 @@ inline std::string hexRecord(int type, uint16_t address, const std::vector<int>&
     return line;
 }
 
-inline std::vector<int> repeat(int value, size_t n) { return std::vector<int>(n, value); }
+inline std::vector<int> repeat(int value, size_t n) {
+    return std::vector<int>(n, value);
+}
 inline std::vector<int> counting(int first, size_t n) {
     std::vector<int> v;
     for (size_t i = 0; i < n; ++i) v.push_back((first + static_cast<int>(i)) & 0xFF);
