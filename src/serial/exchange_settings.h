@@ -18,11 +18,11 @@ enum class LoaderGeneration : int { V105 = 0, V106 = 1 };
 enum class PortMode : int { OutputLow = 0, OutputHigh = 1, Input = 2, Read = 3 };
 
 struct ExchangeSettings {
-    int16_t portNumber = 0;     // COM number, 1 to 16; 0 when no port is selected
-    std::string devicePath;     // when set, opened as it is instead of mapping portNumber
+    int16_t portNumber = 0;  // COM number, 1 to 16; 0 when no port is selected
+    std::string devicePath;  // when set, opened as it is instead of mapping portNumber
     SpeedOption speed = SpeedOption::Bps9600;
     LoaderGeneration loader = LoaderGeneration::V106;
-    std::string pinText;        // pin designation, already in the narrow character set
+    std::string pinText;  // pin designation, already in the narrow character set
     PortMode portMode = PortMode::Read;
 };
 

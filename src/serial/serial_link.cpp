@@ -1,0 +1,84 @@
+#include "serial_link.h"
+
+#include <algorithm>
+
+#include "line_settings.h"
+#include "link_timing.h"
+#include "port_mapping.h"
+
+namespace quorvel {
+namespace {
+
+int16_t toCount(int64_t n) {
+    return static_cast<int16_t>(std::clamp<int64_t>(n, 0, INT16_MAX));
+}
+
+}  // namespace
+
+SerialLink::SerialLink(std::unique_ptr<Transport> transport)
+    : bytTxBuf(kFrameSize, 0), transport_(std::move(transport)) {}
+
+bool SerialLink::setLineSettings(std::string_view settings) {
+    const std::optional<LineSettings> parsed = parseLineSettings(settings);
+    if (!parsed) return false;
+    settings_ = std::string(settings);
+    return transport_->setLineSettings(*parsed);
+}
+
+bool SerialLink::applySpeedOption(SpeedOption option) {
+    return setLineSettings(settingsForSpeed(option));
+}
+
+bool SerialLink::openPort(const ExchangeSettings& settings) {
+    if (transport_->isOpen()) transport_->close();
+    return transport_->open(GetCOM(settings));
+}
+
+void SerialLink::closePort() {
+    if (transport_->isOpen()) transport_->close();
+}
+
+bool SerialLink::isOpen() const {
+    return transport_->isOpen();
+}
+
+bool SerialLink::sendText(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    return transport_->write(std::span<const uint8_t>(bytes, text.size()));
+}
+
+std::optional<int16_t> SerialLink::WaitForReply(int16_t minimum) {
+    if (cancelled_) return {};
+    if (!transport_->waitForBytes(minimum, kReplyTimeout) || cancelled_) return {};
+    const int16_t count = toCount(transport_->bytesAvailable());
+    bytRxBuf = transport_->readAll();
+    return count;
+}
+
+std::optional<int16_t> SerialLink::ReceiveWait() {
+    return ReceiveWaitLine(std::span<const uint8_t>(bytTxBuf.data(), kFrameSize),
+                           kFrameReplyLength);
+}
+
+std::optional<int16_t> SerialLink::ReceiveWaitLine(std::span<const uint8_t> line, int16_t minimum) {
+    if (cancelled_) return {};
+    if (!setLineSettings(kSettings38400)) return {};
+    if (!transport_->write(line)) return {};
+    return WaitForReply(minimum);
+}
+
+void SerialLink::cancel() {
+    cancelled_ = true;
+    transport_->abortWait();
+}
+
+void SerialLink::clearCancel() {
+    cancelled_ = false;
+}
+
+std::string SerialLink::failureText() const {
+    if (cancelled_) return "cancelled";
+    return transport_->failureText();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,71 @@
+#pragma once
+// The serial link as the loader exchanges use it: line settings, opening the selected port,
+// sending, the bounded reply wait and the frame and receive buffers.
+//
+// The link keeps no state between exchanges except the two buffers: the frame buffer
+// bytTxBuf (1032 bytes, always sent whole) and the receive buffer bytRxBuf (everything the
+// latest wait read, first byte at index 0). Operations that can fail return false or an empty
+// optional; the exchange then takes its error path.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange_settings.h"
+#include "transport.h"
+
+namespace quorvel {
+
+constexpr size_t kFrameSize = 1032;          // every long frame
+constexpr int16_t kFrameReplyLength = 1036;  // the frame is usable from this many bytes on
+
+class SerialLink {
+  public:
+    explicit SerialLink(std::unique_ptr<Transport> transport);
+
+    // Sets the line settings ("38400,n,8,1"); takes effect at once on an open port.
+    bool setLineSettings(std::string_view settings);
+    // Sets the settings string that the speed option selects.
+    bool applySpeedOption(SpeedOption option);
+    // Closes the port if it is open, takes the port from the settings (GetCOM), opens it.
+    bool openPort(const ExchangeSettings& settings);
+    // Closes the port if it is open.
+    void closePort();
+    bool isOpen() const;
+
+    // Writes the text in one write, one byte per character.
+    bool sendText(std::string_view text);
+    // Waits until at least `minimum` bytes are counted or the reply deadline has passed, then
+    // reads every waiting byte into bytRxBuf. Returns the count read just before the buffer
+    // was taken; empty when the port failed or the wait was cancelled.
+    std::optional<int16_t> WaitForReply(int16_t minimum);
+    // Switches to "38400,n,8,1", sends all of bytTxBuf in one write and waits for 1036 bytes.
+    std::optional<int16_t> ReceiveWait();
+    // The same send-and-wait step for a line record: the given bytes in one write at
+    // "38400,n,8,1", then a wait for `minimum` bytes.
+    std::optional<int16_t> ReceiveWaitLine(std::span<const uint8_t> line, int16_t minimum);
+
+    // Ends a wait in progress and refuses every later wait until clearCancel().
+    void cancel();
+    void clearCancel();
+
+    // Why the port could not be opened or used during the latest exchange; empty when it was
+    // fine.
+    std::string failureText() const;
+    // The settings string last set.
+    const std::string& lineSettings() const { return settings_; }
+
+    std::vector<uint8_t> bytTxBuf;
+    std::vector<uint8_t> bytRxBuf;
+
+  private:
+    std::unique_ptr<Transport> transport_;
+    std::string settings_;
+    bool cancelled_ = false;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,44 @@
+#pragma once
+// The real serial port (QSerialPort). Replies are awaited in a local event loop driven by the
+// port's readyRead signal and a single-shot timer, so the window keeps painting and handling
+// events while the device answers, without busy polling.
+
+#include <QSerialPort>
+#include <memory>
+
+#include "transport.h"
+
+class QEventLoop;
+
+namespace quorvel {
+
+class SerialPortTransport final : public Transport {
+  public:
+    SerialPortTransport();
+    ~SerialPortTransport() override;
+
+    bool open(const PortTarget& target) override;
+    void close() override;
+    bool isOpen() const override;
+    bool setLineSettings(const LineSettings& settings) override;
+    bool write(std::span<const uint8_t> bytes) override;
+    bool waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) override;
+    int64_t bytesAvailable() override;
+    std::vector<uint8_t> readAll() override;
+    void abortWait() override;
+    std::string failureText() const override;
+
+  private:
+    bool applySettings();
+    void noteFailure(QSerialPort::SerialPortError error);
+
+    std::unique_ptr<QSerialPort> port_;
+    LineSettings settings_;
+    std::string name_;  // "COM3 (/dev/ttyUSB0)" for messages
+    std::string failure_;
+    bool failed_ = false;
+    bool aborted_ = false;
+    QEventLoop* loop_ = nullptr;  // the wait in progress, if any
+};
+
+}  // namespace quorvel

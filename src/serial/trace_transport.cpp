@@ -1,0 +1,96 @@
+#include "trace_transport.h"
+
+#include <cstdio>
+
+#include "port_mapping.h"
+
+namespace quorvel {
+
+std::string hexBytes(std::span<const uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (uint8_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
+TraceTransport::TraceTransport(std::unique_ptr<Transport> inner, Sink sink)
+    : inner_(std::move(inner)), sink_(std::move(sink)), start_(std::chrono::steady_clock::now()) {}
+
+void TraceTransport::note(const std::string& text) {
+    if (!sink_) return;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%9.3f ", seconds);
+    sink_(stamp + text);
+}
+
+bool TraceTransport::open(const PortTarget& target) {
+    const bool ok = inner_->open(target);
+    note("open " + targetName(target) + (ok ? "" : " failed: " + inner_->failureText()));
+    return ok;
+}
+
+void TraceTransport::close() {
+    inner_->close();
+    note("close");
+}
+
+bool TraceTransport::isOpen() const {
+    return inner_->isOpen();
+}
+
+bool TraceTransport::setLineSettings(const LineSettings& s) {
+    note("settings " + std::to_string(s.baudRate) + "," + s.parity + "," +
+         std::to_string(s.dataBits) + "," + std::to_string(s.stopBits));
+    return inner_->setLineSettings(s);
+}
+
+bool TraceTransport::write(std::span<const uint8_t> bytes) {
+    const bool ok = inner_->write(bytes);
+    ++writes_;
+    if (ok) bytesSent_ += bytes.size();
+    note("send " + std::to_string(bytes.size()) + (ok ? ": " : " failed: ") +
+         (ok ? hexBytes(bytes) : inner_->failureText()));
+    return ok;
+}
+
+bool TraceTransport::waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) {
+    const bool ok = inner_->waitForBytes(minimum, deadline);
+    const int64_t count = inner_->bytesAvailable();
+    std::string outcome = std::to_string(count) + " bytes";
+    if (!ok) {
+        const std::string why = inner_->failureText();
+        outcome += ", ended early" + (why.empty() ? std::string() : ": " + why);
+    } else if (count < minimum) {
+        outcome += ", deadline passed";
+    }
+    note("wait for " + std::to_string(minimum) + ": " + outcome);
+    return ok;
+}
+
+int64_t TraceTransport::bytesAvailable() {
+    return inner_->bytesAvailable();
+}
+
+std::vector<uint8_t> TraceTransport::readAll() {
+    std::vector<uint8_t> bytes = inner_->readAll();
+    bytesReceived_ += bytes.size();
+    note("recv " + std::to_string(bytes.size()) + (bytes.empty() ? "" : ": " + hexBytes(bytes)));
+    return bytes;
+}
+
+void TraceTransport::abortWait() {
+    inner_->abortWait();
+}
+
+std::string TraceTransport::failureText() const {
+    return inner_->failureText();
+}
+
+}  // namespace quorvel

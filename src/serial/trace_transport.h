@@ -1,0 +1,53 @@
+#pragma once
+// A transport that passes everything on to another one and writes a transcript of the
+// dialogue: every open, close, settings change, the bytes sent and received and how each wait
+// ended, with the time since the transcript began. Also counts the bytes on the wire.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "transport.h"
+
+namespace quorvel {
+
+class TraceTransport final : public Transport {
+  public:
+    using Sink = std::function<void(std::string_view line)>;
+
+    // `sink` receives one transcript line at a time (without line end); it may be empty when
+    // only the counts are wanted.
+    TraceTransport(std::unique_ptr<Transport> inner, Sink sink);
+
+    bool open(const PortTarget& target) override;
+    void close() override;
+    bool isOpen() const override;
+    bool setLineSettings(const LineSettings& settings) override;
+    bool write(std::span<const uint8_t> bytes) override;
+    bool waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) override;
+    int64_t bytesAvailable() override;
+    std::vector<uint8_t> readAll() override;
+    void abortWait() override;
+    std::string failureText() const override;
+
+    uint64_t bytesSent() const { return bytesSent_; }
+    uint64_t bytesReceived() const { return bytesReceived_; }
+    uint64_t writes() const { return writes_; }
+
+  private:
+    void note(const std::string& text);
+
+    std::unique_ptr<Transport> inner_;
+    Sink sink_;
+    std::chrono::steady_clock::time_point start_;
+    uint64_t bytesSent_ = 0;
+    uint64_t bytesReceived_ = 0;
+    uint64_t writes_ = 0;
+};
+
+// Bytes as upper-case hexadecimal pairs separated by blanks ("51 5A 7E").
+std::string hexBytes(std::span<const uint8_t> bytes);
+
+}  // namespace quorvel

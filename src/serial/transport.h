@@ -1,0 +1,47 @@
+#pragma once
+// The serial port as the exchanges see it: a small interface so that the exchanges can run
+// against the real port (SerialPortTransport) or a scripted peer in tests.
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "line_settings.h"
+
+namespace quorvel {
+
+// The port an exchange asked for: the COM number of the operator's selection (0 when nothing
+// is selected) or, when set, a device path given directly (command line).
+struct PortTarget {
+    int16_t number = 0;
+    std::string devicePath;
+};
+
+class Transport {
+  public:
+    virtual ~Transport() = default;
+
+    // Opens the target; false when it cannot be opened (failureText() then says why).
+    virtual bool open(const PortTarget& target) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Kept while the port is closed and applied when it opens; takes effect at once on an
+    // open port.
+    virtual bool setLineSettings(const LineSettings& settings) = 0;
+    // Hands all bytes to the port in one write.
+    virtual bool write(std::span<const uint8_t> bytes) = 0;
+    // Lets events run until at least `minimum` bytes wait to be read, or until `deadline` has
+    // passed since the call. False when the port failed or the wait was aborted.
+    virtual bool waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) = 0;
+    virtual int64_t bytesAvailable() = 0;
+    // Every byte that waits, in arrival order.
+    virtual std::vector<uint8_t> readAll() = 0;
+    // Ends a wait in progress at once (it returns false).
+    virtual void abortWait() = 0;
+    // Why the last open or transfer failed, in the tool's words; empty when nothing failed.
+    virtual std::string failureText() const = 0;
+};
+
+}  // namespace quorvel
