@@ -26,18 +26,18 @@ class Transport;  // the serial port behind a small interface (serial/transport.
 using ProgressCallback = std::function<void(const std::string& address, bool step)>;
 
 // Failure codes of the exchanges' error paths.
-constexpr int16_t kConnectFailure = 8;      // LoaderConnect, PortCommand
-constexpr int16_t kFrameFailure = 1;        // FlashErase, FlashProgram, LoaderDisconnect
-constexpr int16_t kLineFailure = -1;        // TextCommand, RowWrite
+constexpr int16_t kConnectFailure = 8;  // LoaderConnect, PortCommand
+constexpr int16_t kFrameFailure = 1;    // FlashErase, FlashProgram, LoaderDisconnect
+constexpr int16_t kLineFailure = -1;    // TextCommand, RowWrite
 // Success values the operator commands accept.
-constexpr int16_t kConnected = 3;           // LoaderConnect, status byte 'C'
-constexpr int16_t kConnectedZero = 0;       // LoaderConnect, status byte '0'
-constexpr int16_t kEraseAccepted = 4;       // FlashErase
-constexpr int16_t kProgramDone = 0;         // FlashProgram, RowWrite, TextCommand
-constexpr int16_t kDisconnected = 0;        // LoaderDisconnect
+constexpr int16_t kConnected = 3;      // LoaderConnect, status byte 'C'
+constexpr int16_t kConnectedZero = 0;  // LoaderConnect, status byte '0'
+constexpr int16_t kEraseAccepted = 4;  // FlashErase
+constexpr int16_t kProgramDone = 0;    // FlashProgram, RowWrite, TextCommand
+constexpr int16_t kDisconnected = 0;   // LoaderDisconnect
 
 class Loader {
-public:
+  public:
     // Uses the real serial port (QSerialPort).
     Loader();
     // Uses the given transport (tests, fuzzing).
@@ -68,7 +68,11 @@ public:
     const std::vector<uint8_t>& bytRxBuf() const;
     const std::vector<uint8_t>& bytLineBuf() const;
 
-private:
+    // Why the port could not be opened or failed during the last exchange ("cannot open COM3:
+    // the port is busy ..."); empty when the port was fine (the device may still have said no).
+    std::string portFailureText() const;
+
+  private:
     struct State;
     std::unique_ptr<State> d;
 };

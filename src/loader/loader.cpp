@@ -1,0 +1,39 @@
+#include "loader.h"
+
+#include "loader_state.h"
+#include "serial_port_transport.h"
+
+namespace quorvel {
+
+Loader::Loader() : Loader(std::make_unique<SerialPortTransport>()) {}
+
+Loader::Loader(std::unique_ptr<Transport> transport)
+    : d(std::make_unique<State>(std::move(transport))) {}
+
+Loader::~Loader() = default;
+
+bool Loader::busy() const {
+    return d->busy;
+}
+
+void Loader::cancel() {
+    if (d->busy) d->link.cancel();
+}
+
+const std::vector<uint8_t>& Loader::bytTxBuf() const {
+    return d->link.bytTxBuf;
+}
+
+const std::vector<uint8_t>& Loader::bytRxBuf() const {
+    return d->link.bytRxBuf;
+}
+
+const std::vector<uint8_t>& Loader::bytLineBuf() const {
+    return d->bytLineBuf;
+}
+
+std::string Loader::portFailureText() const {
+    return d->failure;
+}
+
+}  // namespace quorvel

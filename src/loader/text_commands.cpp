@@ -1,0 +1,40 @@
+#include "text_commands.h"
+
+#include "range_checksum.h"
+
+namespace quorvel {
+
+ConnectCommand connectCommandFor(LoaderGeneration generation) {
+    if (generation == LoaderGeneration::V105) return {"QZ~FLASH\r\n", 10, 14};
+    return {"QZ~FLASHU\r\n", 11, 15};
+}
+
+std::string BuildPortCommand(const std::string& pinText, PortMode mode) {
+    const char digit = static_cast<char>('0' + static_cast<int>(mode));
+    return "QZ~P" + pinText + digit + '\r';
+}
+
+std::string portResultText(int16_t status) {
+    switch (status) {
+        case 0:
+            return "OK";
+        case 1:
+            return "NG";
+        case 9:
+            return "L出力";
+        case 10:
+            return "H出力";
+        case 11:
+            return "L入力";
+        case 12:
+            return "H入力";
+        default:
+            return "???";
+    }
+}
+
+std::string PositionText(int row) {
+    return "0" + toUpperHex(static_cast<uint32_t>(row));
+}
+
+}  // namespace quorvel

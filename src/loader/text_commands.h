@@ -1,0 +1,34 @@
+#pragma once
+// The text commands of the loader: the connect word and the port-control command, with the
+// reply layout each one expects.
+
+#include <cstdint>
+#include <string>
+
+#include "exchange_settings.h"
+
+namespace quorvel {
+
+struct ConnectCommand {
+    std::string text;        // the word with CR LF
+    int16_t statusPosition;  // the byte after as many bytes as the command has
+    int16_t minimumReply;    // status position + 4
+};
+
+// "QZ~FLASH" CR LF for the 1.05 loader, "QZ~FLASHU" CR LF otherwise.
+ConnectCommand connectCommandFor(LoaderGeneration generation);
+
+// "QZ~P", the pin text as typed, the mode's digit and CR.
+std::string BuildPortCommand(const std::string& pinText, PortMode mode);
+
+constexpr int16_t kPortReplyMinimum = 14;
+constexpr int16_t kPortStatusPosition = 8;  // fixed, whatever the pin text's length
+
+// The text the port panel shows for a port-command status: "OK", "NG", "L出力", "H出力",
+// "L入力", "H入力", or "???" for anything else.
+std::string portResultText(int16_t status);
+
+// The text shown for a block or row position: "0" and the row in upper-case hex ("0400").
+std::string PositionText(int row);
+
+}  // namespace quorvel

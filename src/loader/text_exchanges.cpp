@@ -1,0 +1,61 @@
+// The two exchanges that send a text command and wait for a reply of a known length: connect
+// and port control. One attempt each; every failure returns 8.
+
+#include "line_settings.h"
+#include "loader.h"
+#include "loader_state.h"
+#include "reply_classifiers.h"
+#include "text_commands.h"
+
+namespace quorvel {
+
+int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
+    ExchangeScope scope(*d);
+    if (!scope.entered()) return kConnectFailure;
+    SerialLink& link = d->link;
+    // Always 9600, whatever the speed option says.
+    link.setLineSettings(kSettings9600);
+    const ConnectCommand command = connectCommandFor(settings.loader);
+    const auto errorPath = [&] {
+        link.closePort();
+        return kConnectFailure;
+    };
+
+    if (!link.openPort(settings) || !link.sendText(command.text)) return errorPath();
+    const std::optional<int16_t> count = link.WaitForReply(command.minimumReply);
+    if (!count) return errorPath();
+    int16_t status = kConnectFailure;
+    if (*count >= command.minimumReply) {
+        const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, command.statusPosition);
+        if (!code) return errorPath();
+        if (*code == kConnected || *code == kConnectedZero) status = *code;
+    }
+    link.closePort();
+    return status;
+}
+
+int16_t Loader::PortCommand(const ExchangeSettings& settings) {
+    ExchangeScope scope(*d);
+    if (!scope.entered()) return kConnectFailure;
+    SerialLink& link = d->link;
+    link.applySpeedOption(settings.speed);
+    const std::string command = BuildPortCommand(settings.pinText, settings.portMode);
+    const auto errorPath = [&] {
+        link.closePort();
+        return kConnectFailure;
+    };
+
+    if (!link.openPort(settings) || !link.sendText(command)) return errorPath();
+    const std::optional<int16_t> count = link.WaitForReply(kPortReplyMinimum);
+    if (!count) return errorPath();
+    int16_t status = kNotRecognised;
+    if (*count >= kPortReplyMinimum) {
+        const std::optional<int16_t> code = ReplyText(link.bytRxBuf, kPortStatusPosition);
+        if (!code) return errorPath();
+        status = *code;
+    }
+    link.closePort();
+    return status;
+}
+
+}  // namespace quorvel
