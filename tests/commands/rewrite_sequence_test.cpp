@@ -1,0 +1,217 @@
+// The one-button rewrite against scripted exchanges: the order of the exchanges, the status each
+// step accepts, the boxes, the progress bar and the controls on every path.
+
+#include "rewrite_sequence.h"
+
+#include <QtTest>
+
+#include "command_fakes.h"
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+Q_DECLARE_METATYPE(quorvel::PromptAnswer)
+
+namespace {
+const QString kConfirm =
+    "Rewriting of software/Please never turn off power while rewriting.\r\n"
+    "Click the OK button to begin rewriting.";
+}
+
+class RewriteSequenceTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void outcomes_data();
+    void outcomes();
+    void boxStyles();
+    void onlyTheStartingButtonIsDisabled_data();
+    void onlyTheStartingButtonIsDisabled();
+    void imageWithoutDataSendsNothing_data();
+    void imageWithoutDataSendsNothing();
+    void secondRunStartsTheBarAtZero();
+    void closingMidExchangeEndsQuietly_data();
+    void closingMidExchangeEndsQuietly();
+};
+
+void RewriteSequenceTest::outcomes_data() {
+    QTest::addColumn<PromptAnswer>("answer");
+    QTest::addColumn<int>("connect");
+    QTest::addColumn<int>("erase");
+    QTest::addColumn<int>("program");
+    QTest::addColumn<int>("disconnect");
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<QString>("lastBox");
+    QTest::addColumn<bool>("barShownAtBox");
+    QTest::addColumn<int>("barAtBox");
+
+    const auto ok = PromptAnswer::Ok;
+    QTest::newRow("cancel") << PromptAnswer::Cancel << 3 << 4 << 0 << 0 << "" << kConfirm << false
+                            << 0;
+    QTest::newRow("connect answered 0") << ok << 0 << 4 << 0 << 0 << "connect"
+                                        << "ERROR/Connection failure" << false << 0;
+    QTest::newRow("connect silent") << ok << 8 << 4 << 0 << 0 << "connect"
+                                    << "ERROR/Connection failure" << false << 0;
+    QTest::newRow("erase fails") << ok << 3 << 1 << 0 << 0 << "connect,erase"
+                                 << "ERROR/Deletion failure" << true << 0;
+    QTest::newRow("program fails") << ok << 3 << 4 << 1 << 0 << "connect,erase,program"
+                                   << "ERROR/Writing failure" << true << 57;
+    QTest::newRow("success") << ok << 3 << 4 << 0 << 0 << "connect,erase,program,disconnect"
+                             << "Finished/Rewriting success!" << true << 128;
+    QTest::newRow("disconnect fails, still success")
+        << ok << 3 << 4 << 0 << 1 << "connect,erase,program,disconnect"
+        << "Finished/Rewriting success!" << true << 128;
+}
+
+void RewriteSequenceTest::outcomes() {
+    QFETCH(PromptAnswer, answer);
+    QFETCH(int, connect);
+    QFETCH(int, erase);
+    QFETCH(int, program);
+    QFETCH(int, disconnect);
+    QFETCH(QString, calls);
+    QFETCH(QString, lastBox);
+    QFETCH(bool, barShownAtBox);
+    QFETCH(int, barAtBox);
+
+    CommandRig rig;
+    rig.panel.progress = 77;  // left over from an earlier run
+    rig.link.status = {{"connect", int16_t(connect)},
+                       {"erase", int16_t(erase)},
+                       {"program", int16_t(program)},
+                       {"disconnect", int16_t(disconnect)}};
+    rig.link.programSteps = program == 0 ? 120 : 57;
+    rig.prompt.answers = {answer};
+    RewriteSequence(rig.context).cmdMacro_Click(0);
+
+    QCOMPARE(rig.link.callNames(), calls);
+    QVERIFY(rig.prompt.shown.size() >= 1);
+    QCOMPARE(rig.boxes().section('|', 0, 0), kConfirm);
+    QCOMPARE(rig.boxes().section('|', -1), lastBox);
+    QCOMPARE(rig.prompt.shown.size(), size_t(answer == PromptAnswer::Cancel ? 1 : 2));
+    const ShownBox& last = rig.prompt.shown.back();
+    QCOMPARE(last.progressVisible, barShownAtBox);
+    if (barShownAtBox) QCOMPARE(last.progressValue, barAtBox);
+    QVERIFY(rig.panel.restored());
+}
+
+void RewriteSequenceTest::boxStyles() {
+    CommandRig rig;
+    rig.link.status = {{"connect", int16_t(3)}, {"erase", int16_t(4)}};
+    RewriteSequence(rig.context).cmdMacro_Click(0);
+    QCOMPARE(rig.prompt.shown.size(), size_t(2));
+    const PromptBox& confirm = rig.prompt.shown[0].box;
+    QCOMPARE(confirm.buttons, PromptButtons::OkCancel);
+    QCOMPARE(confirm.icon, PromptIcon::Exclamation);
+    QCOMPARE(confirm.defaultButton, PromptAnswer::Cancel);
+    const PromptBox& done = rig.prompt.shown[1].box;
+    QCOMPARE(done.buttons, PromptButtons::Ok);
+    QCOMPARE(done.icon, PromptIcon::Information);
+
+    CommandRig failing;
+    failing.link.status = {{"connect", int16_t(8)}};
+    RewriteSequence(failing.context).cmdMacro_Click(0);
+    QCOMPARE(failing.prompt.shown.back().box.icon, PromptIcon::Exclamation);
+    QCOMPARE(failing.prompt.shown.back().box.buttons, PromptButtons::Ok);
+}
+
+void RewriteSequenceTest::onlyTheStartingButtonIsDisabled_data() {
+    QTest::addColumn<int>("index");
+    QTest::newRow("cmdMacro(0)") << 0;
+    QTest::newRow("cmdMacro(1)") << 1;
+    QTest::newRow("cmdMacro(2)") << 2;
+}
+
+void RewriteSequenceTest::onlyTheStartingButtonIsDisabled() {
+    QFETCH(int, index);
+    const ControlId buttons[] = {ControlId::cmdMacro0, ControlId::cmdMacro1, ControlId::cmdMacro2};
+    CommandRig rig;
+    rig.link.status = {{"connect", int16_t(3)}, {"erase", int16_t(4)}};
+    int checked = 0;
+    rig.link.during = [&](const std::string&) {
+        for (int i = 0; i < 3; ++i) QCOMPARE(rig.panel.isEnabled(buttons[i]), i != index);
+        QVERIFY(!rig.panel.isEnabled(ControlId::Frame3));
+        QVERIFY(!rig.panel.isEnabled(ControlId::optVersion0));
+        QVERIFY(!rig.panel.isEnabled(ControlId::optVersion1));
+        // Everything else that could start an exchange is held off by the lock.
+        QVERIFY(rig.panel.locked);
+        QVERIFY(rig.context.running());
+        ++checked;
+    };
+    RewriteSequence(rig.context).cmdMacro_Click(int16_t(index));
+    QCOMPARE(checked, 4);
+    QVERIFY(rig.panel.restored());
+}
+
+void RewriteSequenceTest::imageWithoutDataSendsNothing_data() {
+    QTest::addColumn<int>("dataRow");  // 0: nothing loaded at all
+    QTest::newRow("before any load") << 0;
+    QTest::newRow("cleared image") << -1;
+    QTest::newRow("data only in 0xE000-0xFFFF") << 3600;
+}
+
+void RewriteSequenceTest::imageWithoutDataSendsNothing() {
+    QFETCH(int, dataRow);
+    CommandRig rig;
+    rig.image = MemoryImage();
+    if (dataRow != 0) rig.image.ClearImage();
+    if (dataRow > 0) {
+        rig.image.setValue(dataRow, 0, 0);
+        rig.image.flagRow(dataRow);
+    }
+    RewriteSequence(rig.context).cmdMacro_Click(0);
+    QCOMPARE(rig.link.callNames(), QString());
+    QCOMPARE(rig.boxes(), QString("ERROR/No firmware image is loaded."));
+    QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Exclamation);
+    QCOMPARE(rig.prompt.shown[0].progressVisible, false);
+    QVERIFY(rig.panel.restored());
+}
+
+void RewriteSequenceTest::secondRunStartsTheBarAtZero() {
+    CommandRig rig;
+    rig.link.status = {{"connect", int16_t(3)}, {"erase", int16_t(4)}};
+    RewriteSequence rewrite(rig.context);
+    rewrite.cmdMacro_Click(0);
+    QCOMPARE(rig.panel.progress, 128);
+    int atProgram = -1;
+    rig.link.during = [&](const std::string& name) {
+        if (name == "program") atProgram = rig.panel.progress;
+    };
+    rewrite.cmdMacro_Click(0);
+    QCOMPARE(atProgram, 120);
+    QCOMPARE(rig.panel.text1, std::string("0" + std::to_string(1024 + 64 * 119)));
+    QVERIFY(!rig.panel.progressOutOfRange);
+}
+
+void RewriteSequenceTest::closingMidExchangeEndsQuietly_data() {
+    QTest::addColumn<QString>("closeDuring");
+    QTest::addColumn<QString>("calls");
+    QTest::newRow("connect") << "connect"
+                             << "connect";
+    QTest::newRow("erase") << "erase"
+                           << "connect,erase";
+    QTest::newRow("program") << "program"
+                             << "connect,erase,program";
+    QTest::newRow("disconnect") << "disconnect"
+                                << "connect,erase,program,disconnect";
+}
+
+void RewriteSequenceTest::closingMidExchangeEndsQuietly() {
+    QFETCH(QString, closeDuring);
+    QFETCH(QString, calls);
+    CommandRig rig;
+    // A cancelled exchange takes its error path; only the disconnect's status is not looked at.
+    rig.link.status = {{"connect", int16_t(3)}, {"erase", int16_t(4)}};
+    rig.link.during = [&](const std::string& name) {
+        if (q(name) != closeDuring) return;
+        rig.context.close();
+        rig.link.status[name] = name == "connect" ? 8 : 1;
+    };
+    RewriteSequence(rig.context).cmdMacro_Click(0);
+    QCOMPARE(rig.link.callNames(), calls);
+    QCOMPARE(rig.link.cancels, 1);
+    QCOMPARE(rig.boxes(), kConfirm);  // nothing after the close
+    QVERIFY(rig.panel.restored());
+}
+
+QTEST_GUILESS_MAIN(RewriteSequenceTest)
+#include "rewrite_sequence_test.moc"
