@@ -2,6 +2,8 @@
 # Builds (installing what is missing) and runs the whole test suite through ctest.
 #   ./test.sh             normal build in build/
 #   ./test.sh --sanitize  address + undefined-behaviour sanitizer build in build-asan/
+#   ./test.sh --fuzz SECONDS  builds the libFuzzer targets with clang in build-fuzz/ and runs each
+#                             for SECONDS, starting from the seed corpus in fuzz/corpus/
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 case "${1:-}" in
@@ -10,6 +12,13 @@ case "${1:-}" in
         export ASAN_OPTIONS=detect_leaks=0
         export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
         cd "$here/build-asan" && ctest --output-on-failure -j2
+        ;;
+    --fuzz)
+        seconds=${2:?usage: ./test.sh --fuzz SECONDS}
+        export QUORVEL_EXTRA_PACKAGES="clang libclang-rt-14-dev"
+        export CC=clang CXX=clang++ QUORVEL_TARGETS=fuzzers
+        "$here/scripts/setup.sh" "$here/build-fuzz" -DQUORVEL_FUZZ=ON -DQUORVEL_BENCH=OFF
+        "$here/fuzz/run_fuzzers.sh" "$here/build-fuzz/fuzz" "$seconds"
         ;;
     "")
         "$here/scripts/setup.sh" "$here/build"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12 packages) and builds into a build folder.
 # Usage: scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
+# QUORVEL_EXTRA_PACKAGES names further packages to install; QUORVEL_TARGETS limits what is built.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 shift || true
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libbenchmark-dev
-          fonts-noto-cjk srecord)
+          fonts-noto-cjk srecord ${QUORVEL_EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -21,4 +22,5 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# shellcheck disable=SC2086
+cmake --build "$build" -j"$(nproc)" ${QUORVEL_TARGETS:+--target $QUORVEL_TARGETS}
