@@ -1,0 +1,38 @@
+#pragma once
+// One fault to inject, as given on the command line:
+//
+//   KIND[@ADDRESS]=ACTION[,count=N]
+//
+//   KIND     connect pin erase program disconnect text row ack
+//   ADDRESS  program and row only: the block (or row) start, hex with 0x or decimal
+//   ACTION   silent | short | status:X | garbage | mismatch | close-after:N | slow:MS
+//   count=N  only the first N matching messages get the fault (not with close-after)
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "message.h"
+
+namespace quorvel::sim {
+
+enum class FaultAction { Silent, Short, Status, Garbage, Mismatch, CloseAfter, Slow };
+
+struct FaultSpec {
+    MessageKind kind = MessageKind::Connect;
+    std::optional<uint32_t> address;
+    FaultAction action = FaultAction::Silent;
+    std::string status;  // status:X, one character (two for pin)
+    long value = 0;      // close-after:N, slow:MS
+    long count = -1;     // -1: every matching message
+    std::string text;    // the spec as given, for the transcript
+};
+
+// Parses `text`; on failure returns nothing and says why in `error`.
+std::optional<FaultSpec> parseFault(std::string_view text, std::string& error);
+
+// True when the spec is aimed at this message (kind, and address when one is given).
+bool faultMatches(const FaultSpec& spec, const Message& m);
+
+}  // namespace quorvel::sim

@@ -1,0 +1,41 @@
+#pragma once
+// The faults in force and what they do to a reply. The first spec (in command-line order)
+// that matches a message and has uses left decides its fault; close-after specs are counted
+// on their own.
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "fault_spec.h"
+#include "loader_model.h"
+
+namespace quorvel::sim {
+
+class FaultTable {
+  public:
+    explicit FaultTable(std::vector<FaultSpec> specs = {});
+
+    // The reply fault for `m`, using up one of its uses; nullptr for a healthy reply.
+    const FaultSpec* take(const Message& m);
+    // The close-after spec whose allowance `m` exceeds; nullptr while the loader goes on.
+    const FaultSpec* closeDue(const Message& m);
+
+  private:
+    struct Entry {
+        FaultSpec spec;
+        long seen = 0;
+    };
+    std::vector<Entry> entries_;
+};
+
+// Number of pieces that a slow reply is cut into (one pause between neighbours).
+constexpr size_t kSlowPieces = 8;
+
+// The reply as the fault makes it. Silent gives nothing, short drops the last byte, status
+// puts its characters at the status position, garbage gives random bytes of the right length
+// whose status position holds no meaningful status (and whose echo cannot match), mismatch
+// spoils the repeated row record that the tool compares. Slow leaves the bytes alone.
+std::vector<uint8_t> applyFault(const Reply& reply, const FaultSpec& spec, std::mt19937& random);
+
+}  // namespace quorvel::sim

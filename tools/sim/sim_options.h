@@ -1,0 +1,31 @@
+#pragma once
+// Command line of quorvel-loader-sim.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fault_spec.h"
+
+namespace quorvel::sim {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 64;
+
+struct SimOptions {
+    bool help = false;
+    bool pace = false;
+    std::string link;
+    std::string log;
+    std::string dump;
+    std::vector<FaultSpec> faults;
+    std::vector<int> inputLowPins;
+};
+
+// Parses the arguments after the program name; on failure says why in `error`.
+std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, std::string& error);
+void printSimHelp(std::FILE* out);
+
+}  // namespace quorvel::sim
