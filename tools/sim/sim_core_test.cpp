@@ -284,7 +284,8 @@ TEST(Session, PacedReplyEndsAfterTheLineTimeOfBothDirections) {
     const int64_t start = 1'000'000'000;
     loader.session.receive(request.data(), 500, start);  // the frame arrives in two reads
     loader.session.receive(request.data() + 500, request.size() - 500, start + 1'000'000);
-    const int64_t end = start + lineTimeNs(kFrameLength + 1036, 38400);
+    // 1032 bytes in and 1036 out at 38400 bit/s, 10 bits a byte: 538.54 ms.
+    const int64_t end = start + 538'541'666;
     const Bytes early = drain(loader.queue, end - 1);
     EXPECT_GT(early.size(), 1000u);
     EXPECT_LT(early.size(), 1036u);

@@ -132,7 +132,8 @@ void printSimHelp(std::FILE* out) {
         "  tx kind=KIND len=N status=S fault=none|SPEC t=T   (len=0: nothing was sent;\n"
         "       S is '-' when the reply has no status or was cut before it)\n"
         "  drop len=N hex=H t=T   bytes that started no message\n"
-        "  close kind=KIND spec=SPEC t=T   then  end reason=signal|close-after t=T\n"
+        "  close kind=KIND spec=SPEC t=T   a close-after fault fired\n"
+        "  end reason=signal|close-after|pty-error t=T\n"
         "  Bytes outside 0x21..0x7E in P, D, LL and S appear as \\xHH.\n"
         "\n"
         "Exit codes: 0 normal end, 1 the pty or a file could not be set up, 64 usage error.\n",

@@ -8,7 +8,7 @@
 //   tx kind=KIND len=N status=S fault=F t=T     its reply as put on the line (len=0: nothing)
 //   drop len=N hex=H t=T                         bytes that began no message, one line per run
 //   close kind=KIND spec=SPEC t=T                a close-after fault fired: master closed
-//   end reason=signal|close-after t=T
+//   end reason=signal|close-after|pty-error t=T
 //
 // rx: KIND is connect, pin, erase, program, disconnect, frame (a long frame with unknown
 // letters), text, row or ack. B is the line speed in bit/s that the pty's settings held when
