@@ -21,31 +21,31 @@ uint8_t meaningless(std::mt19937& random) {
 
 }  // namespace
 
-FaultTable::FaultTable(std::vector<FaultSpec> specs) {
-    for (auto& spec : specs) entries_.push_back({std::move(spec), 0});
+FaultTable::FaultTable(std::vector<FaultRule> rules) {
+    for (auto& rule : rules) entries_.push_back({std::move(rule), 0});
 }
 
-const FaultSpec* FaultTable::take(const Message& m) {
+const FaultRule* FaultTable::take(const Message& m) {
     for (auto& e : entries_) {
-        if (e.spec.action == FaultAction::CloseAfter || !faultMatches(e.spec, m)) continue;
-        if (e.spec.count >= 0 && e.seen >= e.spec.count) continue;
+        if (e.rule.action == FaultAction::CloseAfter || !faultMatches(e.rule, m)) continue;
+        if (e.rule.count >= 0 && e.seen >= e.rule.count) continue;
         ++e.seen;
-        return &e.spec;
+        return &e.rule;
     }
     return nullptr;
 }
 
-const FaultSpec* FaultTable::closeDue(const Message& m) {
+const FaultRule* FaultTable::closeDue(const Message& m) {
     for (auto& e : entries_) {
-        if (e.spec.action != FaultAction::CloseAfter || !faultMatches(e.spec, m)) continue;
-        if (++e.seen > e.spec.value) return &e.spec;
+        if (e.rule.action != FaultAction::CloseAfter || !faultMatches(e.rule, m)) continue;
+        if (++e.seen > e.rule.value) return &e.rule;
     }
     return nullptr;
 }
 
-std::vector<uint8_t> applyFault(const Reply& reply, const FaultSpec& spec, std::mt19937& random) {
+std::vector<uint8_t> applyFault(const Reply& reply, const FaultRule& rule, std::mt19937& random) {
     std::vector<uint8_t> out = reply.bytes;
-    switch (spec.action) {
+    switch (rule.action) {
         case FaultAction::Silent:
             out.clear();
             break;
@@ -53,8 +53,8 @@ std::vector<uint8_t> applyFault(const Reply& reply, const FaultSpec& spec, std::
             if (!out.empty()) out.pop_back();
             break;
         case FaultAction::Status:
-            for (size_t i = 0; i < spec.status.size() && i < reply.statusLength; ++i) {
-                out[reply.statusAt + i] = static_cast<uint8_t>(spec.status[i]);
+            for (size_t i = 0; i < rule.status.size() && i < reply.statusLength; ++i) {
+                out[reply.statusAt + i] = static_cast<uint8_t>(rule.status[i]);
             }
             break;
         case FaultAction::Garbage:

@@ -1,29 +1,29 @@
 #pragma once
-// The faults in force and what they do to a reply. The first spec (in command-line order)
-// that matches a message and has uses left decides its fault; close-after specs are counted
+// The faults in force and what they do to a reply. The first rule (in command-line order)
+// that matches a message and has uses left decides its fault; close-after rules are counted
 // on their own.
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "fault_spec.h"
+#include "fault_rule.h"
 #include "loader_model.h"
 
 namespace quorvel::sim {
 
 class FaultTable {
   public:
-    explicit FaultTable(std::vector<FaultSpec> specs = {});
+    explicit FaultTable(std::vector<FaultRule> rules = {});
 
     // The reply fault for `m`, using up one of its uses; nullptr for a healthy reply.
-    const FaultSpec* take(const Message& m);
-    // The close-after spec whose allowance `m` exceeds; nullptr while the loader goes on.
-    const FaultSpec* closeDue(const Message& m);
+    const FaultRule* take(const Message& m);
+    // The close-after rule whose allowance `m` exceeds; nullptr while the loader goes on.
+    const FaultRule* closeDue(const Message& m);
 
   private:
     struct Entry {
-        FaultSpec spec;
+        FaultRule rule;
         long seen = 0;
     };
     std::vector<Entry> entries_;
@@ -36,6 +36,6 @@ constexpr size_t kSlowPieces = 8;
 // puts its characters at the status position, garbage gives random bytes of the right length
 // whose status position holds no meaningful status (and whose echo cannot match), mismatch
 // spoils the repeated row record that the tool compares. Slow leaves the bytes alone.
-std::vector<uint8_t> applyFault(const Reply& reply, const FaultSpec& spec, std::mt19937& random);
+std::vector<uint8_t> applyFault(const Reply& reply, const FaultRule& rule, std::mt19937& random);
 
 }  // namespace quorvel::sim

@@ -56,12 +56,12 @@ void Session::receive(const uint8_t* data, size_t size, int64_t nowNs) {
 void Session::answer(Message m, int64_t firstByteNs, int64_t nowNs) {
     const int baud = lineSpeed_();
     transcript_.received(nowNs, m, baud);
-    if (const FaultSpec* close = faults_.closeDue(m)) {
+    if (const FaultRule* close = faults_.closeDue(m)) {
         transcript_.closing(nowNs, m, *close);
         closeRequested_ = true;
         return;
     }
-    const FaultSpec* fault = faults_.take(m);
+    const FaultRule* fault = faults_.take(m);
     const Reply healthy = model_.answer(m);
     std::vector<uint8_t> bytes = healthy.bytes;
     long pauseMs = 0;

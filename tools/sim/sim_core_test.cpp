@@ -1,5 +1,5 @@
 // Table tests of the simulated loader's core: how the byte stream is cut into messages, how
-// fault specs are read, and what replies (healthy, faulted, paced) a session queues.
+// fault rules are read, and what replies (healthy, faulted, paced) a session queues.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fault_spec.h"
+#include "fault_rule.h"
 #include "message_scanner.h"
 #include "reply_queue.h"
 #include "session.h"
@@ -62,8 +62,8 @@ Bytes drain(ReplyQueue& queue, int64_t nowNs) {
 }
 
 struct Loader {
-    explicit Loader(std::vector<FaultSpec> specs = {}, bool pace = false)
-        : faults(std::move(specs)),
+    explicit Loader(std::vector<FaultRule> rules = {}, bool pace = false)
+        : faults(std::move(rules)),
           session(
               model, faults, transcript, queue, [] { return 38400; }, pace) {}
     Bytes send(const Bytes& request) {
@@ -123,7 +123,7 @@ TEST(MessageScanner, TellsMessagesApartByTheirFirstBytes) {
     }
 }
 
-TEST(FaultSpec, ReadsTheCommandLineForm) {
+TEST(FaultRule, ReadsTheCommandLineForm) {
     struct Row {
         const char* text;
         bool ok;
@@ -151,13 +151,13 @@ TEST(FaultSpec, ReadsTheCommandLineForm) {
     };
     for (const Row& r : rows) {
         std::string error;
-        const std::optional<FaultSpec> spec = parseFault(r.text, error);
+        const std::optional<FaultRule> rule = parseFault(r.text, error);
         SCOPED_TRACE(r.text);
-        ASSERT_EQ(spec.has_value(), r.ok) << error;
-        if (!spec) continue;
-        EXPECT_EQ(spec->action, r.action);
-        EXPECT_EQ(spec->value, r.value);
-        EXPECT_EQ(spec->count, r.count);
+        ASSERT_EQ(rule.has_value(), r.ok) << error;
+        if (!rule) continue;
+        EXPECT_EQ(rule->action, r.action);
+        EXPECT_EQ(rule->value, r.value);
+        EXPECT_EQ(rule->count, r.count);
     }
 }
 

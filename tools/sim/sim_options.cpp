@@ -34,12 +34,12 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
             const auto v = takeValue();
             if (!v) return std::nullopt;
             std::string why;
-            std::optional<FaultSpec> spec = parseFault(*v, why);
-            if (!spec) {
+            std::optional<FaultRule> rule = parseFault(*v, why);
+            if (!rule) {
                 error = "--fault " + *v + ": " + why;
                 return std::nullopt;
             }
-            o.faults.push_back(std::move(*spec));
+            o.faults.push_back(std::move(*rule));
         } else if (name == "--input-low") {
             const auto v = takeValue();
             if (!v) return std::nullopt;
@@ -61,7 +61,7 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
 void printSimHelp(std::FILE* out) {
     std::fputs(
         "usage: quorvel-loader-sim [--link PATH] [--log FILE] [--dump FILE] [--pace]\n"
-        "                          [--fault SPEC]... [--input-low PIN]...\n"
+        "                          [--fault RULE]... [--input-low PIN]...\n"
         "\n"
         "A simulated Quorvel flash loader on a pseudo-terminal, for testing Quorvel Software\n"
         "Writer without a device. It prints the pty's slave path (the port to open) on the\n"
@@ -78,7 +78,7 @@ void printSimHelp(std::FILE* out) {
         "  --pace            take as long as a real line: answer a message only after its\n"
         "                    own line time (bytes x 10 / baud at the speed the port is set\n"
         "                    to), and send the reply at that speed too\n"
-        "  --fault SPEC      inject a fault (repeatable; see below)\n"
+        "  --fault RULE      inject a fault (repeatable; see below)\n"
         "  --input-low PIN   pin PIN (0..31) reads low as an input (inputs read high)\n"
         "  -h, --help        show this help\n"
         "\n"
@@ -101,7 +101,7 @@ void printSimHelp(std::FILE* out) {
         "  'N' otherwise.\n"
         "  Bytes that start no message are dropped one at a time until a message starts.\n"
         "\n"
-        "Fault SPEC:  KIND[@ADDRESS]=ACTION[,count=N]\n"
+        "Fault RULE:  KIND[@ADDRESS]=ACTION[,count=N]\n"
         "  KIND      connect pin erase program disconnect text row ack\n"
         "  @ADDRESS  program and row only: aim at the block (row) starting there, e.g.\n"
         "            program@0x10000 (0x hex or decimal)\n"
@@ -116,7 +116,7 @@ void printSimHelp(std::FILE* out) {
         "            close-after:N   answer N matching messages; on the next one close the\n"
         "                            pty and exit (the tool sees the port vanish)\n"
         "  count=N   only the first N matching messages get the fault (not close-after)\n"
-        "  The first spec that matches a message and has uses left applies. A message whose\n"
+        "  The first rule that matches a message and has uses left applies. A message whose\n"
         "  reply is faulted is not carried out (flash, pins and waiting row stay as they\n"
         "  are); slow and close-after change nothing but the timing and the end.\n"
         "  Examples: --fault connect=silent  --fault program@0x10000=status:E\n"
@@ -129,10 +129,10 @@ void printSimHelp(std::FILE* out) {
         "       complete. connect/text/ack: word=W hex=H; pin: pin=P mode=D hex=H;\n"
         "       row: addr=0xAAAA hex=H; erase/program/disconnect/frame (frame = unknown\n"
         "       letters): letters=LL addr=0xAAAAAA check=ok|bad\n"
-        "  tx kind=KIND len=N status=S fault=none|SPEC t=T   (len=0: nothing was sent;\n"
+        "  tx kind=KIND len=N status=S fault=none|RULE t=T   (len=0: nothing was sent;\n"
         "       S is '-' when the reply has no status or was cut before it)\n"
         "  drop len=N hex=H t=T   bytes that started no message\n"
-        "  close kind=KIND spec=SPEC t=T   a close-after fault fired\n"
+        "  close kind=KIND rule=RULE t=T   a close-after fault fired\n"
         "  end reason=signal|close-after|pty-error t=T\n"
         "  Bytes outside 0x21..0x7E in P, D, LL and S appear as \\xHH.\n"
         "\n"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fault_spec.h"
+#include "fault_rule.h"
 
 namespace quorvel::sim {
 
@@ -20,7 +20,7 @@ struct SimOptions {
     std::string link;
     std::string log;
     std::string dump;
-    std::vector<FaultSpec> faults;
+    std::vector<FaultRule> faults;
     std::vector<int> inputLowPins;
 };
 

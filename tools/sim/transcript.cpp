@@ -7,7 +7,7 @@
 //   rx kind=KIND len=N baud=B FIELDS... t=T     one per message received
 //   tx kind=KIND len=N status=S fault=F t=T     its reply as put on the line (len=0: nothing)
 //   drop len=N hex=H t=T                         bytes that began no message, one line per run
-//   close kind=KIND spec=SPEC t=T                a close-after fault fired: master closed
+//   close kind=KIND rule=RULE t=T                a close-after fault fired: master closed
 //   end reason=signal|close-after|pty-error t=T
 //
 // rx: KIND is connect, pin, erase, program, disconnect, frame (a long frame with unknown
@@ -24,7 +24,7 @@
 //
 // tx: S is the status as sent: one character (two for pin) taken from the status position of
 // the reply, '-' when the reply has none (row echo) or was cut before it. F is "none" or the
-// fault spec as given on the command line, e.g. fault=program@0x10000=status:E. A tx line is
+// fault rule as given on the command line, e.g. fault=program@0x10000=status:E. A tx line is
 // written when the reply is decided; with --pace or slow:MS its bytes follow later.
 //
 // TEXT, LL, S and D show bytes 0x21..0x7E as they are (a backslash doubled) and every other
@@ -141,7 +141,7 @@ void Transcript::received(int64_t nowNs, const Message& m, int baud) {
 }
 
 void Transcript::sent(int64_t nowNs, const Message& m, const Reply& healthy,
-                      const std::vector<uint8_t>& bytes, const FaultSpec* fault) {
+                      const std::vector<uint8_t>& bytes, const FaultRule* fault) {
     line("tx", nowNs,
          "kind=" + std::string(kindName(m.kind)) + " len=" + std::to_string(bytes.size()) +
              " status=" + statusText(healthy, bytes) +
@@ -153,8 +153,8 @@ void Transcript::dropped(int64_t nowNs, const std::vector<uint8_t>& bytes) {
          "len=" + std::to_string(bytes.size()) + " hex=" + hexText(bytes.data(), bytes.size()));
 }
 
-void Transcript::closing(int64_t nowNs, const Message& m, const FaultSpec& spec) {
-    line("close", nowNs, "kind=" + std::string(kindName(m.kind)) + " spec=" + spec.text);
+void Transcript::closing(int64_t nowNs, const Message& m, const FaultRule& rule) {
+    line("close", nowNs, "kind=" + std::string(kindName(m.kind)) + " rule=" + rule.text);
 }
 
 void Transcript::end(int64_t nowNs, std::string_view reason) {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fault_spec.h"
+#include "fault_rule.h"
 #include "loader_model.h"
 #include "message.h"
 
@@ -27,9 +27,9 @@ class Transcript {
     void start(int64_t nowNs, const std::string& path);
     void received(int64_t nowNs, const Message& m, int baud);
     void sent(int64_t nowNs, const Message& m, const Reply& healthy,
-              const std::vector<uint8_t>& bytes, const FaultSpec* fault);
+              const std::vector<uint8_t>& bytes, const FaultRule* fault);
     void dropped(int64_t nowNs, const std::vector<uint8_t>& bytes);
-    void closing(int64_t nowNs, const Message& m, const FaultSpec& spec);
+    void closing(int64_t nowNs, const Message& m, const FaultRule& rule);
     void end(int64_t nowNs, std::string_view reason);
 
   private:

@@ -19,20 +19,20 @@ namespace quorvel::sim {
 
 enum class FaultAction { Silent, Short, Status, Garbage, Mismatch, CloseAfter, Slow };
 
-struct FaultSpec {
+struct FaultRule {
     MessageKind kind = MessageKind::Connect;
     std::optional<uint32_t> address;
     FaultAction action = FaultAction::Silent;
     std::string status;  // status:X, one character (two for pin)
     long value = 0;      // close-after:N, slow:MS
     long count = -1;     // -1: every matching message
-    std::string text;    // the spec as given, for the transcript
+    std::string text;    // the rule as given, for the transcript
 };
 
 // Parses `text`; on failure returns nothing and says why in `error`.
-std::optional<FaultSpec> parseFault(std::string_view text, std::string& error);
+std::optional<FaultRule> parseFault(std::string_view text, std::string& error);
 
-// True when the spec is aimed at this message (kind, and address when one is given).
-bool faultMatches(const FaultSpec& spec, const Message& m);
+// True when the rule is aimed at this message (kind, and address when one is given).
+bool faultMatches(const FaultRule& rule, const Message& m);
 
 }  // namespace quorvel::sim

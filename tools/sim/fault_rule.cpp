@@ -1,4 +1,4 @@
-#include "fault_spec.h"
+#include "fault_rule.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -17,7 +17,7 @@ std::optional<long> parseNumber(std::string_view text, int base) {
     return value;
 }
 
-bool parseAction(std::string_view action, FaultSpec& spec, std::string& error) {
+bool parseAction(std::string_view action, FaultRule& rule, std::string& error) {
     const size_t colon = action.find(':');
     const std::string_view name = action.substr(0, colon);
     const std::string_view arg = colon == std::string_view::npos ? "" : action.substr(colon + 1);
@@ -27,15 +27,15 @@ bool parseAction(std::string_view action, FaultSpec& spec, std::string& error) {
             error = "'" + std::string(name) + "' takes no value";
             return false;
         }
-        spec.action = name == "silent"    ? FaultAction::Silent
+        rule.action = name == "silent"    ? FaultAction::Silent
                       : name == "short"   ? FaultAction::Short
                       : name == "garbage" ? FaultAction::Garbage
                                           : FaultAction::Mismatch;
         return true;
     }
     if (name == "status") {
-        spec.action = FaultAction::Status;
-        spec.status = std::string(arg);
+        rule.action = FaultAction::Status;
+        rule.status = std::string(arg);
         return true;
     }
     if (name == "close-after" || name == "slow") {
@@ -45,26 +45,26 @@ bool parseAction(std::string_view action, FaultSpec& spec, std::string& error) {
                     (name == "slow" ? " of milliseconds (1 to 60000)" : "");
             return false;
         }
-        spec.action = name == "slow" ? FaultAction::Slow : FaultAction::CloseAfter;
-        spec.value = *n;
+        rule.action = name == "slow" ? FaultAction::Slow : FaultAction::CloseAfter;
+        rule.value = *n;
         return true;
     }
     error = "unknown action '" + std::string(name) + "'";
     return false;
 }
 
-bool checkCombination(const FaultSpec& spec, std::string& error) {
-    const bool pin = spec.kind == MessageKind::Pin;
-    const bool row = spec.kind == MessageKind::Row;
-    if (spec.address && spec.kind != MessageKind::Program && !row) {
+bool checkCombination(const FaultRule& rule, std::string& error) {
+    const bool pin = rule.kind == MessageKind::Pin;
+    const bool row = rule.kind == MessageKind::Row;
+    if (rule.address && rule.kind != MessageKind::Program && !row) {
         error = "an @ADDRESS is only for program and row";
-    } else if (spec.action == FaultAction::Status && row) {
+    } else if (rule.action == FaultAction::Status && row) {
         error = "a row record's answer has no status; use mismatch";
-    } else if (spec.action == FaultAction::Status && spec.status.size() != (pin ? 2u : 1u)) {
+    } else if (rule.action == FaultAction::Status && rule.status.size() != (pin ? 2u : 1u)) {
         error = pin ? "status for pin takes two characters" : "status takes one character";
-    } else if (spec.action == FaultAction::Mismatch && !row) {
+    } else if (rule.action == FaultAction::Mismatch && !row) {
         error = "mismatch is only for row";
-    } else if (spec.action == FaultAction::CloseAfter && spec.count >= 0) {
+    } else if (rule.action == FaultAction::CloseAfter && rule.count >= 0) {
         error = "count does not go with close-after";
     } else {
         return true;
@@ -74,9 +74,9 @@ bool checkCombination(const FaultSpec& spec, std::string& error) {
 
 }  // namespace
 
-std::optional<FaultSpec> parseFault(std::string_view text, std::string& error) {
-    FaultSpec spec;
-    spec.text = std::string(text);
+std::optional<FaultRule> parseFault(std::string_view text, std::string& error) {
+    FaultRule rule;
+    rule.text = std::string(text);
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
         error = "expected KIND=ACTION";
@@ -92,7 +92,7 @@ std::optional<FaultSpec> parseFault(std::string_view text, std::string& error) {
             error = "bad address '" + std::string(target.substr(at + 1)) + "'";
             return std::nullopt;
         }
-        spec.address = static_cast<uint32_t>(*address);
+        rule.address = static_cast<uint32_t>(*address);
         target = target.substr(0, at);
     }
     const std::optional<MessageKind> kind = kindFromName(target);
@@ -100,7 +100,7 @@ std::optional<FaultSpec> parseFault(std::string_view text, std::string& error) {
         error = "unknown kind '" + std::string(target) + "'";
         return std::nullopt;
     }
-    spec.kind = *kind;
+    rule.kind = *kind;
 
     const size_t comma = rest.find(',');
     if (comma != std::string_view::npos) {
@@ -111,16 +111,16 @@ std::optional<FaultSpec> parseFault(std::string_view text, std::string& error) {
             error = "expected ,count=N (N at least 1) after the action";
             return std::nullopt;
         }
-        spec.count = *count;
+        rule.count = *count;
         rest = rest.substr(0, comma);
     }
-    if (!parseAction(rest, spec, error) || !checkCombination(spec, error)) return std::nullopt;
-    return spec;
+    if (!parseAction(rest, rule, error) || !checkCombination(rule, error)) return std::nullopt;
+    return rule;
 }
 
-bool faultMatches(const FaultSpec& spec, const Message& m) {
-    if (spec.kind != m.kind) return false;
-    return !spec.address || spec.address == messageAddress(m);
+bool faultMatches(const FaultRule& rule, const Message& m) {
+    if (rule.kind != m.kind) return false;
+    return !rule.address || rule.address == messageAddress(m);
 }
 
 }  // namespace quorvel::sim
