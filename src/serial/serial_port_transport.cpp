@@ -161,10 +161,9 @@ std::string SerialPortTransport::failureText() const {
 void SerialPortTransport::noteFailure(QSerialPort::SerialPortError error) {
     if (failed_) return;
     failed_ = true;
-    const std::string reason = port_->errorString().toStdString();
-    failure_ = (error == QSerialPort::ResourceError ? "the connection to " + name_ + " was lost"
-                                                    : "transfer on " + name_ + " failed") +
-               (reason.empty() ? "" : " (" + reason + ")");
+    // The system's own text is often a stale errno here; say what happened instead.
+    failure_ = error == QSerialPort::WriteError ? "sending on " + name_ + " failed"
+                                                : "the connection to " + name_ + " was lost";
 }
 
 }  // namespace quorvel
