@@ -25,6 +25,7 @@ enum class ControlId {
     Command2,
     cmdTavik,
     mnuOpen,
+    mnuEnd,
     mnuWrite,
     cmbCOM,
 };

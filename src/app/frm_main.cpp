@@ -1,0 +1,146 @@
+#include "frm_main.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLayout>
+#include <QMenuBar>
+
+#include "app_icon.h"
+#include "com_port_tooltip.h"
+#include "control_layout.h"
+#include "image_file_dialog.h"
+#include "loader.h"
+#include "loader_exchanges.h"
+#include "message_box_prompt.h"
+#include "start_up.h"
+#include "twips.h"
+#include "window_commands.h"
+#include "window_fonts.h"
+#include "window_panel.h"
+
+namespace quorvel {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Quorvel Software Writer (Version 01.02)");
+const QString kAccessWord = QStringLiteral("VESPERA");
+
+}  // namespace
+
+frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kCaption);
+    setWindowIcon(QuorvelIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(WindowDefaultFont(font()));
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(client);
+    const qreal dpi = client->logicalDpiX();
+    client->setFixedSize(twipsToPixels(kClientWidthTwips, dpi),
+                         twipsToPixels(kClientHeightTwips, dpi));
+    c_ = BuildControls(client, dpi);
+    menuBar()->setNativeMenuBar(false);
+    menu_ = BuildMainMenu(menuBar());
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    Exchanges* exchanges = options.exchanges;
+    if (!exchanges) {
+        loader_ = std::make_unique<Loader>();
+        ownExchanges_ = std::make_unique<LoaderExchanges>(*loader_);
+        exchanges = ownExchanges_.get();
+    }
+    Prompt* prompt = options.prompt;
+    if (!prompt) {
+        ownPrompt_ = std::make_unique<MessageBoxPrompt>(this);
+        prompt = ownPrompt_.get();
+    }
+    FileChooser* chooser = options.chooser;
+    if (!chooser) {
+        ownChooser_ = std::make_unique<ImageFileDialog>(this);
+        chooser = ownChooser_.get();
+    }
+    panel_ = std::make_unique<WindowPanel>(this, c_, menu_,
+                                           [this](int index) { mnuCom_Click(int16_t(index)); });
+    context_ = std::make_unique<CommandContext>(*exchanges, image_, *prompt, *panel_);
+    commands_ = std::make_unique<WindowCommands>(*context_, *chooser);
+    connectHandlers();
+
+    Form_Load(options.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                 : options.programDirectory);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::connectHandlers() {
+    WindowCommands& cmd = *commands_;
+    for (int i = 0; i < 3; ++i) {
+        connect(c_.cmdMacro[size_t(i)], &QPushButton::clicked, this,
+                [&cmd, i] { cmd.rewrite.cmdMacro_Click(int16_t(i)); });
+    }
+    const std::pair<QPushButton*, StepButton> steps[] = {
+        {c_.Command1, StepButton::Command1},   {c_.Command11, StepButton::Command11},
+        {c_.Command4, StepButton::Command4},   {c_.cmbErase, StepButton::cmbErase},
+        {c_.Command8, StepButton::Command8},   {c_.Command7, StepButton::Command7},
+        {c_.cmbWrite, StepButton::cmbWrite},   {c_.Command9, StepButton::Command9},
+        {c_.Command6, StepButton::Command6},   {c_.cmbEnd, StepButton::cmbEnd},
+        {c_.Command10, StepButton::Command10}, {c_.Command5, StepButton::Command5},
+    };
+    for (const auto& [button, step] : steps) {
+        connect(button, &QPushButton::clicked, this, [&cmd, step] { cmd.steps.Click(step); });
+    }
+    connect(menu_.mnuWrite, &QAction::triggered, this, [&cmd] { cmd.steps.mnuWrite_Click(); });
+    connect(c_.Command2, &QPushButton::clicked, this, [&cmd] { cmd.portPanel.Command2_Click(); });
+    connect(menu_.mnuOpen, &QAction::triggered, this, [&cmd] { cmd.fileOpen.mnuOpen_Click(); });
+    connect(c_.cmdTavik, &QPushButton::clicked, this, [&cmd] { cmd.fileOpen.cmdTavik_Click(); });
+    connect(c_.cmdCheckSum, &QPushButton::clicked, this,
+            [&cmd] { cmd.checksum.cmdCheckSum_Click(); });
+    connect(menu_.mnuEnd, &QAction::triggered, this, &QWidget::close);
+    connect(c_.txtPinNumber, &QLineEdit::textChanged, this, [this] { txtPinNumber_Change(); });
+    for (int i = 1; i <= kComMenuItems; ++i) {
+        connect(menu_.mnuCom[size_t(i)], &QAction::triggered, this,
+                [this, i] { mnuCom_Click(int16_t(i)); });
+    }
+    c_.cmbCOM->installEventFilter(this);
+}
+
+void frmMain::Form_Load(const QString& programDirectory) {
+    FormLoad(*context_, QFile::encodeName(programDirectory).toStdString());
+}
+
+int16_t frmMain::GetCOM() const {
+    return panel_->GetCOM();
+}
+
+void frmMain::mnuCom_Click(int16_t index) {
+    for (int i = 1; i <= kComMenuItems; ++i) menu_.mnuCom[size_t(i)]->setChecked(false);
+    if (index >= 1 && index <= kComMenuItems) menu_.mnuCom[size_t(index)]->setChecked(true);
+}
+
+void frmMain::txtPinNumber_Change() {
+    c_.cmdMacro[0]->setText(c_.txtPinNumber->text() == kAccessWord
+                                ? QStringLiteral("Kemla")
+                                : QStringLiteral("Orrin・Dalve"));
+}
+
+bool frmMain::exchangeRunning() const {
+    return context_->running();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (context_->running()) context_->close();
+    event->accept();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == c_.cmbCOM && event->type() == QEvent::ToolTip) {
+        c_.cmbCOM->setToolTip(ComPortToolTip(GetCOM()));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,71 @@
+#pragma once
+// The one window of the tool: the rewrite button, the progress bar and the COM-port list in
+// view, the bench panel beyond the client area, the menu bar, and the start-up sequence.
+
+#include <QMainWindow>
+#include <memory>
+
+#include "exchanges.h"
+#include "file_chooser.h"
+#include "main_menu.h"
+#include "memory_image.h"
+#include "prompt.h"
+#include "window_controls.h"
+
+namespace quorvel {
+
+class Loader;
+class WindowPanel;
+class CommandContext;
+struct WindowCommands;
+
+struct WindowOptions {
+    QString programDirectory;        // where the default image is; empty: the executable's
+    Prompt* prompt = nullptr;        // nullptr: message boxes
+    FileChooser* chooser = nullptr;  // nullptr: the file-open dialog
+    Exchanges* exchanges = nullptr;  // nullptr: the window's own loader on the serial port
+};
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Builds the window and runs Form_Load before returning, so that a load error is shown
+    // before the window.
+    explicit frmMain(const WindowOptions& options = {}, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    const WindowControls& controls() const { return c_; }
+    const MainMenu& menu() const { return menu_; }
+    const MemoryImage& image() const { return image_; }
+    QWidget* clientArea() const { return centralWidget(); }
+
+    int16_t GetCOM() const;
+    void mnuCom_Click(int16_t index);
+    void txtPinNumber_Change();
+
+    // True while a command holds the exchange lock.
+    bool exchangeRunning() const;
+
+  protected:
+    // Closing while an exchange waits ends the exchange (the port is closed on its way out)
+    // and lets the command finish without showing anything.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void Form_Load(const QString& programDirectory);
+    void connectHandlers();
+
+    MemoryImage image_;
+    std::unique_ptr<Loader> loader_;
+    std::unique_ptr<Exchanges> ownExchanges_;
+    std::unique_ptr<Prompt> ownPrompt_;
+    std::unique_ptr<FileChooser> ownChooser_;
+    WindowControls c_;
+    MainMenu menu_;
+    std::unique_ptr<WindowPanel> panel_;
+    std::unique_ptr<CommandContext> context_;
+    std::unique_ptr<WindowCommands> commands_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,37 @@
+#pragma once
+// The window's Loader as the commands call it.
+
+#include "exchanges.h"
+#include "loader.h"
+
+namespace quorvel {
+
+class LoaderExchanges : public Exchanges {
+  public:
+    explicit LoaderExchanges(Loader& loader) : loader_(loader) {}
+
+    int16_t LoaderConnect(const ExchangeSettings& s) override { return loader_.LoaderConnect(s); }
+    int16_t PortCommand(const ExchangeSettings& s) override { return loader_.PortCommand(s); }
+    int16_t FlashErase(const ExchangeSettings& s) override { return loader_.FlashErase(s); }
+    int16_t FlashProgram(const ExchangeSettings& s, const MemoryImage& image,
+                         const ProgressCallback& progress) override {
+        return loader_.FlashProgram(s, image, progress);
+    }
+    int16_t LoaderDisconnect(const ExchangeSettings& s) override {
+        return loader_.LoaderDisconnect(s);
+    }
+    int16_t TextCommand(const ExchangeSettings& s, std::string_view word) override {
+        return loader_.TextCommand(s, word);
+    }
+    int16_t RowWrite(const ExchangeSettings& s, const MemoryImage& image,
+                     const ProgressCallback& progress) override {
+        return loader_.RowWrite(s, image, progress);
+    }
+    bool busy() const override { return loader_.busy(); }
+    void cancel() override { loader_.cancel(); }
+
+  private:
+    Loader& loader_;
+};
+
+}  // namespace quorvel

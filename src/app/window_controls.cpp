@@ -1,0 +1,115 @@
+#include "window_controls.h"
+
+#include <QHash>
+
+#include "control_layout.h"
+#include "twips.h"
+#include "window_fonts.h"
+
+namespace quorvel {
+
+namespace {
+
+QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
+    const QString caption = QString::fromUtf8(spec.caption);
+    switch (spec.kind) {
+        case ControlKind::Button:
+            return new QPushButton(caption, parent);
+        case ControlKind::Label:
+            return new QLabel(caption, parent);
+        case ControlKind::ComboList:
+            return new QComboBox(parent);  // not editable: selection only
+        case ControlKind::TextBox:
+            return new QLineEdit(caption, parent);
+        case ControlKind::Option: {
+            auto* option = new QRadioButton(caption, parent);  // exclusive within its frame
+            option->setChecked(spec.selected);
+            return option;
+        }
+        case ControlKind::Frame:
+            return new QGroupBox(caption, parent);
+        case ControlKind::ProgressBar: {
+            auto* bar = new QProgressBar(parent);
+            bar->setRange(0, 128);
+            bar->setValue(0);
+            bar->setTextVisible(false);
+            return bar;
+        }
+        case ControlKind::Drawing: {
+            auto* panel = new QFrame(parent);
+            panel->setFrameShape(QFrame::Panel);
+            panel->setFrameShadow(QFrame::Sunken);
+            return panel;
+        }
+    }
+    return nullptr;
+}
+
+template <typename T>
+T* find(QWidget* client, const char* name) {
+    return client->findChild<T*>(QString::fromUtf8(name));
+}
+
+}  // namespace
+
+WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
+    QHash<QString, QWidget*> frames;
+    for (const ControlSpec& spec : controlLayout()) {
+        QWidget* parent = spec.parent ? frames.value(QString::fromUtf8(spec.parent)) : client;
+        QWidget* control = createControl(spec, parent);
+        control->setObjectName(QString::fromUtf8(spec.name));
+        control->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height, logicalDpi));
+        if (spec.font != ControlFont::Default) {
+            control->setFont(ControlFontFor(spec.font, client->font()));
+        }
+        // ProgressBar1 is created hidden and shown only while a rewrite runs.
+        if (spec.cleared || spec.kind == ControlKind::ProgressBar) control->hide();
+        if (spec.kind == ControlKind::Frame) frames.insert(control->objectName(), control);
+    }
+
+    WindowControls c;
+    for (int i = 0; i < 3; ++i) {
+        c.cmdMacro[i] = find<QPushButton>(client, ("cmdMacro(" + std::to_string(i) + ")").c_str());
+        c.optBPS[i] = find<QRadioButton>(client, ("optBPS(" + std::to_string(i) + ")").c_str());
+    }
+    for (int i = 0; i < 2; ++i) {
+        c.optVersion[i] =
+            find<QRadioButton>(client, ("optVersion(" + std::to_string(i) + ")").c_str());
+    }
+    for (int i = 0; i < 4; ++i) {
+        c.port[i] = find<QRadioButton>(client, ("port(" + std::to_string(i) + ")").c_str());
+    }
+    c.ProgressBar1 = find<QProgressBar>(client, "ProgressBar1");
+    c.Label1 = find<QLabel>(client, "Label1");
+    c.cmbCOM = find<QComboBox>(client, "cmbCOM");
+    c.Frame1 = find<QGroupBox>(client, "Frame1");
+    c.Frame2 = find<QGroupBox>(client, "Frame2");
+    c.Frame3 = find<QGroupBox>(client, "Frame3");
+    c.txtPinNumber = find<QLineEdit>(client, "txtPinNumber");
+    c.Command2 = find<QPushButton>(client, "Command2");
+    c.Command1 = find<QPushButton>(client, "Command1");
+    c.cmbErase = find<QPushButton>(client, "cmbErase");
+    c.cmbWrite = find<QPushButton>(client, "cmbWrite");
+    c.cmbEnd = find<QPushButton>(client, "cmbEnd");
+    c.Command11 = find<QPushButton>(client, "Command11");
+    c.Command8 = find<QPushButton>(client, "Command8");
+    c.Command9 = find<QPushButton>(client, "Command9");
+    c.Command10 = find<QPushButton>(client, "Command10");
+    c.cmdTavik = find<QPushButton>(client, "cmdTavik");
+    c.Command4 = find<QPushButton>(client, "Command4");
+    c.Command7 = find<QPushButton>(client, "Command7");
+    c.Command6 = find<QPushButton>(client, "Command6");
+    c.Command5 = find<QPushButton>(client, "Command5");
+    c.cmdCheckSum = find<QPushButton>(client, "cmdCheckSum");
+    c.txtCsStt = find<QLineEdit>(client, "txtCsStt");
+    c.txtCsStp = find<QLineEdit>(client, "txtCsStp");
+    c.Text1 = find<QLineEdit>(client, "Text1");
+    c.Text2 = find<QLineEdit>(client, "Text2");
+    c.Label4 = find<QLabel>(client, "Label4");
+    c.txtCFG0 = find<QLineEdit>(client, "txtCFG0");
+    c.txtCFG1 = find<QLineEdit>(client, "txtCFG1");
+    c.txtMemory = find<QFrame>(client, "txtMemory");
+    return c;
+}
+
+}  // namespace quorvel

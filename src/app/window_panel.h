@@ -1,0 +1,53 @@
+#pragma once
+// The commands' view of the window: switches controls, the pointer, the progress bar and the
+// text boxes, and reads the controls an exchange needs.
+
+#include <QWidget>
+#include <functional>
+#include <map>
+
+#include "main_menu.h"
+#include "panel.h"
+#include "window_controls.h"
+
+namespace quorvel {
+
+class WindowPanel : public Panel {
+  public:
+    // `window` gets the pointer shape; `checkComMenu` runs the window's mnuCom_Click.
+    WindowPanel(QWidget* window, const WindowControls& controls, const MainMenu& menu,
+                std::function<void(int)> checkComMenu);
+
+    void setEnabled(ControlId id, bool enabled) override;
+    void setExchangeLock(bool locked) override;
+    void setBusyPointer(bool busy) override;
+    void setProgressVisible(bool visible) override;
+    void setProgressValue(int value) override;
+    int progressValue() const override;
+    void setText1(const std::string& text) override;
+    void setText2(const std::string& text) override;
+    std::string checksumStartText() const override;
+    std::string checksumStopText() const override;
+    ExchangeSettings exchangeSettings() const override;
+    bool comListEmpty() const override;
+    void fillComList(const std::vector<std::string>& entries) override;
+    void selectComEntry(int index) override;
+    void checkComMenu(int index) override { checkComMenu_(index); }
+
+    // The port number every exchange uses: the selected list position + 1, 0 with none.
+    int16_t GetCOM() const;
+    bool locked() const { return locked_; }
+
+  private:
+    void apply(ControlId id);
+    void setControlEnabled(ControlId id, bool enabled);
+
+    QWidget* window_;
+    WindowControls c_;
+    MainMenu menu_;
+    std::function<void(int)> checkComMenu_;
+    std::map<ControlId, bool> enabled_;
+    bool locked_ = false;
+};
+
+}  // namespace quorvel
