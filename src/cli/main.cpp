@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "device_commands.h"
 #include "image_commands.h"
 #include "usage.h"
 
@@ -24,5 +25,6 @@ int main(int argc, char** argv) {
     if (options.command == "info") return runInfo(options, stdout, stderr);
     if (options.command == "dump") return runDump(options, stdout, stderr);
     if (options.command == "checksum") return runChecksum(options, stdout, stderr);
+    if (isDeviceCommand(options.command)) return runDeviceCommand(options, stdin, stdout, stderr);
     return usageError(stderr, "unknown command '" + options.command + "'");
 }

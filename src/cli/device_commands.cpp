@@ -1,0 +1,176 @@
+#include "device_commands.h"
+
+#include <QCoreApplication>
+#include <array>
+#include <cctype>
+#include <optional>
+#include <string_view>
+
+#include "block_walk.h"
+#include "device_options.h"
+#include "device_session.h"
+#include "image_loader.h"
+#include "loader.h"
+#include "terminal.h"
+#include "text_commands.h"
+#include "usage.h"
+
+namespace quorvel::cli {
+namespace {
+
+struct CommandInfo {
+    std::string_view name;
+    bool takesFile;
+};
+
+constexpr std::array<CommandInfo, 9> kCommands = {{
+    {"write", true},
+    {"connect", false},
+    {"erase", false},
+    {"program", true},
+    {"disconnect", false},
+    {"pin", false},
+    {"text-erase", false},
+    {"text-end", false},
+    {"row-write", true},
+}};
+
+const CommandInfo* findCommand(const std::string& name) {
+    for (const CommandInfo& c : kCommands) {
+        if (c.name == name) return &c;
+    }
+    return nullptr;
+}
+
+constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in line mode
+
+// The rewrite's warning, as the window shows it; true when the user agrees.
+bool confirmRewrite(std::FILE* in, std::FILE* out) {
+    std::fprintf(out,
+                 "Rewriting of software\n"
+                 "Please never turn off power while rewriting.\n"
+                 "Click the OK button to begin rewriting.\n"
+                 "Type OK (or y) to begin, anything else cancels: ");
+    std::fflush(out);
+    char answer[64] = {};
+    if (std::fgets(answer, sizeof answer, in) == nullptr) return false;
+    std::string word;
+    for (const char* p = answer; *p != '\0' && *p != '\n' && *p != '\r'; ++p) {
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    }
+    return word == "ok" || word == "y" || word == "yes";
+}
+
+int16_t runProgram(DeviceSession& session, const MemoryImage& image) {
+    ProgressDisplay bar = session.progress("program", kBlockPositions, 1);
+    const ProgressCallback onProgress = [&](const std::string& address, bool step) {
+        if (step) bar.advance(address);
+    };
+    const int16_t status = session.step("program", kProgramDone, [&] {
+        const int16_t s = session.loader().FlashProgram(session.settings(), image, onProgress);
+        bar.finish();
+        return s;
+    });
+    return status;
+}
+
+int runWrite(DeviceSession& session, const MemoryImage& image) {
+    Loader& loader = session.loader();
+    const ExchangeSettings& s = session.settings();
+    if (session.step("connect", kConnected, [&] { return loader.LoaderConnect(s); }) !=
+        kConnected) {
+        return session.finish(false, "Connection failure");
+    }
+    if (session.step("erase", kEraseAccepted, [&] { return loader.FlashErase(s); }) !=
+        kEraseAccepted) {
+        return session.finish(false, "Deletion failure");
+    }
+    if (runProgram(session, image) != kProgramDone) return session.finish(false, "Writing failure");
+    // Whatever the disconnect says, the rewrite is done.
+    session.step("disconnect", kDisconnected, [&] { return loader.LoaderDisconnect(s); });
+    return session.finish(true, "Rewriting success!");
+}
+
+int runSingle(DeviceSession& session, const std::string& command, const MemoryImage& image) {
+    Loader& loader = session.loader();
+    const ExchangeSettings& s = session.settings();
+    int16_t status = 0;
+    bool ok = false;
+    if (command == "connect") {
+        ok = session.step(command, kConnected, [&] { return loader.LoaderConnect(s); }) ==
+             kConnected;
+    } else if (command == "erase") {
+        ok = session.step(command, kEraseAccepted, [&] { return loader.FlashErase(s); }) ==
+             kEraseAccepted;
+    } else if (command == "program") {
+        ok = runProgram(session, image) == kProgramDone;
+    } else if (command == "disconnect") {
+        ok = session.step(command, kDisconnected, [&] { return loader.LoaderDisconnect(s); }) ==
+             kDisconnected;
+    } else if (command == "text-erase" || command == "text-end") {
+        const std::string_view word = command == "text-erase" ? "ERASE" : "END";
+        ok = session.step(command, kProgramDone, [&] { return loader.TextCommand(s, word); }) ==
+             kProgramDone;
+    } else if (command == "row-write") {
+        ProgressDisplay bar = session.progress("row-write", kRowCount, kRowsPerLine);
+        const ProgressCallback onProgress = [&](const std::string& address, bool) {
+            bar.advance(address);
+        };
+        status = session.step(command, kProgramDone, [&] {
+            const int16_t r = loader.RowWrite(s, image, onProgress);
+            bar.finish();
+            return r;
+        });
+        ok = status == kProgramDone;
+    } else if (command == "pin") {
+        status = session.step(command, 0, [&] { return loader.PortCommand(s); });
+        const std::string text = portResultText(status);
+        // Every answer the panel can name is a good exchange, "NG" included.
+        return session.finish(text != "???", "", text);
+    }
+    return session.finish(ok, "");
+}
+
+}  // namespace
+
+bool isDeviceCommand(const std::string& command) {
+    return findCommand(command) != nullptr;
+}
+
+int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err) {
+    const CommandInfo* info = findCommand(options.command);
+    if (info == nullptr) return usageError(err, "unknown command '" + options.command + "'");
+    const size_t wanted = info->takesFile ? 1 : 0;
+    if (options.args.size() != wanted) {
+        return usageError(err, std::string(options.command) +
+                                   (info->takesFile ? " takes one FILE" : " takes no FILE"));
+    }
+    std::string problem;
+    const std::optional<ExchangeSettings> settings = exchangeSettingsFrom(options, problem);
+    if (!settings) return usageError(err, problem);
+
+    MemoryImage image;
+    if (info->takesFile) {
+        const LoadResult loaded = LoadImageFile(options.args[0], image);
+        if (!loaded.ok()) {
+            std::fprintf(err, "%s\n", loaded.message().c_str());
+            return kExitFileError;
+        }
+    }
+    if (options.command == "write" && !options.yes && isTerminal(in) && !confirmRewrite(in, out)) {
+        std::fprintf(err, "quorvel-flash: rewrite cancelled; nothing was sent\n");
+        return kExitDeviceFailure;
+    }
+
+    // The reply waits run a Qt event loop.
+    static int argc = 1;
+    static char name[] = "quorvel-flash";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    DeviceSession session(options, *settings, out, err);
+    if (!session.openLog()) return kExitFileError;
+    if (options.command == "write") return runWrite(session, image);
+    return runSingle(session, options.command, image);
+}
+
+}  // namespace quorvel::cli
