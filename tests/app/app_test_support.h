@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "file_chooser.h"
 #include "frm_main.h"
 #include "prompt.h"
 
@@ -38,6 +39,12 @@ class RecordingPrompt : public Prompt {
     std::deque<PromptAnswer> answers;  // empty: OK
     std::vector<PromptBox> shown;
     std::vector<WindowSnapshot> seen;
+};
+
+class ScriptedChooser : public FileChooser {
+  public:
+    std::string chooseImageFile() override { return path.toStdString(); }
+    QString path;  // empty: the dialog is cancelled
 };
 
 // quorvel-loader-sim on a pty; COM1 points at it while it runs.

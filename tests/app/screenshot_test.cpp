@@ -11,7 +11,7 @@ using namespace quorvel::test;
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void windowImage();
 };
 

@@ -1,0 +1,421 @@
+// The window's commands against the simulated loader on a pseudo-terminal: the rewrite, the
+// bench buttons, the port panel, file open and checksum, the exchange lock, and closing the
+// window while an exchange waits.
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app_test_support.h"
+#include "block_walk.h"
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+const QString kConfirm =
+    "Rewriting of software/Please never turn off power while rewriting.\r\n"
+    "Click the OK button to begin rewriting.";
+
+// What the device's flash holds after a rewrite of `image`.
+QByteArray expectedFlash(const MemoryImage& image) {
+    QByteArray flash(int(kImageSize), char(0xFF));
+    for (int start : programBlockStarts()) {
+        if (!blockHasData(image, start)) continue;
+        for (int row = start; row < start + kBlockRows; ++row) {
+            for (int col = 0; col < kRowBytes; ++col) {
+                flash[(row - kFirstRow) * kRowBytes + col] = char(image.value(row, col));
+            }
+        }
+    }
+    return flash;
+}
+
+int countLines(const QStringList& transcript, const QString& start) {
+    int n = 0;
+    for (const QString& line : transcript) n += line.startsWith(start) ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
+class WindowCommandsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void fullRewrite();
+    void cancelSendsNothing();
+    void rewriteFailures_data();
+    void rewriteFailures();
+    void benchButtons_data();
+    void benchButtons();
+    void portPanel_data();
+    void portPanel();
+    void fileOpenAndTavik();
+    void checksumBox();
+    void controlsHeldOffDuringAnExchange_data();
+    void controlsHeldOffDuringAnExchange();
+    void closingMidExchange_data();
+    void closingMidExchange();
+    void closingQuitsTheApplication();
+
+  private:
+    QString writeFile(const QString& name, const QByteArray& text);
+    QTemporaryDir dir_;
+};
+
+QString WindowCommandsTest::writeFile(const QString& name, const QByteArray& text) {
+    QFile file(dir_.filePath(name));
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    file.write(text);
+    return file.fileName();
+}
+
+void WindowCommandsTest::fullRewrite() {
+    Simulator sim;
+    QVERIFY(sim.started());
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    prompt.window = &window;
+    QList<int> values;
+    connect(window.controls().ProgressBar1, &QProgressBar::valueChanged,
+            [&](int v) { values << v; });
+
+    window.controls().cmdMacro[0]->click();
+
+    QCOMPARE(prompt.boxes(), kConfirm + "|Finished/Rewriting success!");
+    QVERIFY(prompt.seen[1].progressVisible);
+    QCOMPARE(prompt.seen[1].progressValue, 128);
+    QVERIFY(values.contains(120));
+    QCOMPARE(*std::max_element(values.begin(), values.end()), 128);
+    QVERIFY(window.controls().ProgressBar1->isHidden());
+    QVERIFY(window.controls().cmdMacro[0]->isEnabled());
+    QVERIFY(window.controls().Frame3->isEnabled());
+    QCOMPARE(window.controls().Text1->text(), QString("023C0"));  // the last block position
+    QCOMPARE(sim.stopAndDump(), expectedFlash(window.image()));
+}
+
+void WindowCommandsTest::cancelSendsNothing() {
+    Simulator sim;
+    RecordingPrompt prompt;
+    prompt.answers = {PromptAnswer::Cancel};
+    frmMain window(testOptions(&prompt));
+    prompt.window = &window;
+    window.controls().cmdMacro[0]->click();
+    QCOMPARE(prompt.boxes(), kConfirm);
+    QVERIFY(!prompt.seen[0].progressVisible);
+    QVERIFY(window.controls().cmdMacro[0]->isEnabled());
+    sim.stopAndDump();
+    QCOMPARE(countLines(sim.transcript(), "rx "), 0);
+}
+
+void WindowCommandsTest::rewriteFailures_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("barShown");
+    QTest::addColumn<int>("bar");
+    QTest::newRow("connect answered E") << "connect=status:E"
+                                        << "ERROR/Connection failure" << false << 0;
+    QTest::newRow("connect answered 0") << "connect=status:0"
+                                        << "ERROR/Connection failure" << false << 0;
+    QTest::newRow("erase refused") << "erase=status:E"
+                                   << "ERROR/Deletion failure" << true << 0;
+    QTest::newRow("block refused")
+        << "program@0x10000=status:E"
+        << "ERROR/Writing failure" << true << 41;  // 40 positions below the gap, then 0x10000
+}
+
+void WindowCommandsTest::rewriteFailures() {
+    QFETCH(QString, fault);
+    QFETCH(QString, box);
+    QFETCH(bool, barShown);
+    QFETCH(int, bar);
+    Simulator sim({"--fault", fault});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    prompt.window = &window;
+    window.controls().cmdMacro[0]->click();
+    QCOMPARE(prompt.boxes(), kConfirm + "|" + box);
+    QCOMPARE(prompt.shown[1].icon, PromptIcon::Exclamation);
+    QCOMPARE(prompt.seen[1].progressVisible, barShown);
+    if (barShown) QCOMPARE(prompt.seen[1].progressValue, bar);
+    QVERIFY(window.controls().ProgressBar1->isHidden());
+    QVERIFY(window.controls().cmdMacro[0]->isEnabled());
+    sim.stopAndDump();
+    QCOMPARE(countLines(sim.transcript(), "rx kind=disconnect"), 0);
+}
+
+void WindowCommandsTest::benchButtons_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("box");
+    const QString connectOk = "OK/接続しました", connectNg = "NG/接続に失敗しました";
+    QTest::newRow("Command1, C") << "Command1"
+                                 << "" << connectOk;
+    QTest::newRow("Command11, C") << "Command11"
+                                  << "" << connectOk;
+    QTest::newRow("Command4, C") << "Command4"
+                                 << "" << connectNg;
+    QTest::newRow("Command4, 0") << "Command4"
+                                 << "connect=status:0" << connectOk;
+    QTest::newRow("Command1, 0") << "Command1"
+                                 << "connect=status:0" << connectNg;
+    QTest::newRow("Command11, 0") << "Command11"
+                                  << "connect=status:0" << connectNg;
+    QTest::newRow("cmbErase") << "cmbErase"
+                              << ""
+                              << "OK/消去しました";
+    QTest::newRow("Command8, E") << "Command8"
+                                 << "erase=status:E"
+                                 << "NG/消去に失敗しました";
+    QTest::newRow("Command7") << "Command7"
+                              << ""
+                              << "OK/消去しました";
+    QTest::newRow("Command7, B") << "Command7"
+                                 << "text=status:B"
+                                 << "NG/消去に失敗しました";
+    QTest::newRow("cmbWrite") << "cmbWrite"
+                              << ""
+                              << "OK/書込成功";
+    QTest::newRow("mnuWrite") << "mnuWrite"
+                              << ""
+                              << "OK/書込成功";
+    QTest::newRow("Command9, E") << "Command9"
+                                 << "program=status:E"
+                                 << "NG/書込失敗";
+    QTest::newRow("Command6, rows above 0xFFFF") << "Command6"
+                                                 << ""
+                                                 << "NG/書込失敗";
+    QTest::newRow("cmbEnd") << "cmbEnd"
+                            << ""
+                            << "OK/切断しました";
+    QTest::newRow("Command10") << "Command10"
+                               << ""
+                               << "OK/切断しました";
+    QTest::newRow("Command5") << "Command5"
+                              << ""
+                              << "OK/切断しました";
+    QTest::newRow("Command5, 1") << "Command5"
+                                 << "text=status:1"
+                                 << "NG/切断に失敗しました";
+}
+
+void WindowCommandsTest::benchButtons() {
+    QFETCH(QString, control);
+    QFETCH(QString, fault);
+    QFETCH(QString, box);
+    Simulator sim(fault.isEmpty() ? QStringList{} : QStringList{"--fault", fault});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    prompt.window = &window;
+    if (control == "mnuWrite") {
+        window.menu().mnuWrite->trigger();
+    } else {
+        auto* button = window.clientArea()->findChild<QPushButton*>(control);
+        QVERIFY(button);
+        button->click();
+        QVERIFY(button->isEnabled());
+    }
+    QCOMPARE(prompt.boxes(), box);
+    QCOMPARE(prompt.shown[0].icon,
+             box.startsWith("OK/") ? PromptIcon::None : PromptIcon::Exclamation);
+    const bool write = box.contains("書込");
+    QCOMPARE(prompt.seen[0].busyPointer, write);  // the write buttons show the hourglass
+    QVERIFY(!snapshot(window).busyPointer);
+    QVERIFY(window.controls().ProgressBar1->value() <= 128);
+}
+
+void WindowCommandsTest::portPanel_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("pin");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("read an input") << ""
+                                   << "1" << 3 << "H入力";
+    QTest::newRow("drive low") << ""
+                               << "1" << 0 << "OK";
+    QTest::newRow("no such pin") << ""
+                                 << "99" << 3 << "NG";
+    QTest::newRow("answered 02") << "pin=status:02"
+                                 << "1" << 3 << "L入力";
+    QTest::newRow("answered 01") << "pin=status:01"
+                                 << "1" << 3 << "H出力";
+    QTest::newRow("answered 00") << "pin=status:00"
+                                 << "1" << 3 << "L出力";
+    QTest::newRow("garbage") << "pin=garbage"
+                             << "1" << 3 << "???";
+}
+
+void WindowCommandsTest::portPanel() {
+    QFETCH(QString, fault);
+    QFETCH(QString, pin);
+    QFETCH(int, mode);
+    QFETCH(QString, text);
+    Simulator sim(fault.isEmpty() ? QStringList{} : QStringList{"--fault", fault});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    const WindowControls& c = window.controls();
+    QCOMPARE(c.Text2->text(), QString("Text2"));
+    c.txtPinNumber->setText(pin);
+    c.port[size_t(mode)]->setChecked(true);
+    c.Command2->click();
+    QCOMPARE(c.Text2->text(), text);
+    QVERIFY(c.Command2->isEnabled());
+    QCOMPARE(prompt.boxes(), QString());
+}
+
+void WindowCommandsTest::fileOpenAndTavik() {
+    Simulator sim;
+    RecordingPrompt prompt;
+    ScriptedChooser chooser;
+    frmMain window(testOptions(&prompt, &chooser));
+    const MemoryImage original = window.image();
+
+    window.menu().mnuOpen->trigger();  // cancelled
+    QVERIFY(window.image() == original);
+    QCOMPARE(prompt.boxes(), QString());
+
+    chooser.path = writeFile("bad.HEX", ":0440000001020304B3\r\n");
+    window.menu().mnuOpen->trigger();
+    QCOMPARE(prompt.boxes(), QString("Error/Error Code = 8 ; 行番号 = 1"));
+    QVERIFY(window.image() == original);
+
+    // A named .HEX file is read as Intel HEX whatever the filter; Tavik goes on to the rewrite.
+    chooser.path = writeFile("small.HEX", ":0440000001020304B2\r\n:00000001FF\r\n");
+    prompt.shown.clear();
+    window.controls().cmdTavik->click();
+    QCOMPARE(prompt.boxes(), kConfirm + "|Finished/Rewriting success!");
+    QCOMPARE(int(window.image().value(1024, 3)), 4);
+    QVERIFY(window.controls().cmdTavik->isEnabled());
+    QCOMPARE(sim.stopAndDump(), expectedFlash(window.image()));
+
+    chooser.path.clear();  // cancelled from Tavik: no rewrite
+    prompt.shown.clear();
+    window.controls().cmdTavik->click();
+    QCOMPARE(prompt.boxes(), QString());
+    QVERIFY(window.controls().cmdTavik->isEnabled());
+}
+
+void WindowCommandsTest::checksumBox() {
+    RecordingPrompt prompt;
+    ScriptedChooser chooser;
+    frmMain window(testOptions(&prompt, &chooser));
+    // 01 02 03 04 at 0xC000, the rest of 0xC000-0xFFFF FF: 0x3FC000 - 4 * 0xFF + 10.
+    chooser.path = writeFile("c000.mot", "S107C000010203042E\r\n");
+    window.menu().mnuOpen->trigger();
+    QCOMPARE(prompt.boxes(), QString());
+    window.controls().cmdCheckSum->click();
+    window.controls().txtCsStt->setText("3FFF");
+    window.controls().cmdCheckSum->click();
+    QCOMPARE(prompt.boxes(), QString("CHECK SUM/3FBC0E|"
+                                     "CHECK SUM/The range must lie within 4000 to 23FFF."));
+    QCOMPARE(prompt.shown[0].icon, PromptIcon::None);
+    QCOMPARE(prompt.shown[1].icon, PromptIcon::Exclamation);
+}
+
+void WindowCommandsTest::controlsHeldOffDuringAnExchange_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("rewrite") << "cmdMacro(0)"
+                             << "connect=slow:60";
+    QTest::newRow("connect button") << "Command1"
+                                    << "connect=slow:60";
+    QTest::newRow("write button") << "cmbWrite"
+                                  << "program=slow:60,count=1";
+    QTest::newRow("GO") << "Command2"
+                        << "pin=slow:60";
+}
+
+void WindowCommandsTest::controlsHeldOffDuringAnExchange() {
+    QFETCH(QString, control);
+    QFETCH(QString, fault);
+    Simulator sim({"--fault", fault});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    const WindowControls& c = window.controls();
+    const MainMenu& m = window.menu();
+    const QList<QWidget*> starters{
+        c.cmdMacro[0], c.cmdMacro[1], c.cmdMacro[2], c.Command1, c.cmbErase,  c.cmbWrite,
+        c.cmbEnd,      c.Command11,   c.Command8,    c.Command9, c.Command10, c.Command4,
+        c.Command7,    c.Command6,    c.Command5,    c.Command2, c.cmdTavik,  c.cmbCOM};
+    const QList<QAction*> items{m.mnuOpen, m.mnuEnd, m.mnuWrite};
+    int sampled = 0;
+    QTimer::singleShot(150, [&] {
+        QVERIFY(window.exchangeRunning());
+        for (QWidget* w : starters) QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+        for (QAction* a : items) QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        QCOMPARE(snapshot(window).busyPointer, control == "cmbWrite");
+        ++sampled;
+    });
+    window.clientArea()->findChild<QPushButton*>(control)->click();
+    QCOMPARE(sampled, 1);
+    QVERIFY(!window.exchangeRunning());
+    for (QWidget* w : starters) QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    for (QAction* a : items) QVERIFY(a->isEnabled());
+    QVERIFY(c.optVersion[0]->isEnabled() && c.Frame3->isEnabled());
+}
+
+void WindowCommandsTest::closingMidExchange_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("lastReceived");
+    QTest::newRow("rewrite, silent connect") << "connect=silent"
+                                             << "cmdMacro(0)"
+                                             << "connect";
+    QTest::newRow("rewrite, slow block") << "program=slow:200"
+                                         << "cmdMacro(0)"
+                                         << "program";
+    QTest::newRow("GO, silent") << "pin=silent"
+                                << "Command2"
+                                << "pin";
+}
+
+void WindowCommandsTest::closingMidExchange() {
+    QFETCH(QString, fault);
+    QFETCH(QString, control);
+    QFETCH(QString, lastReceived);
+    Simulator sim({"--fault", fault});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    window.show();
+    QTimer::singleShot(300, &window, &QWidget::close);
+    QElapsedTimer clock;
+    clock.start();
+    window.clientArea()->findChild<QPushButton*>(control)->click();
+    // A silent wait lasts 2.5 s; the close ends it well before.
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!window.isVisible());
+    QVERIFY(!window.exchangeRunning());
+    QVERIFY(prompt.boxes() == kConfirm || prompt.boxes().isEmpty());  // nothing after the close
+    sim.stopAndDump();
+    const QStringList transcript = sim.transcript();
+    QStringList received;
+    for (const QString& line : transcript) {
+        if (line.startsWith("rx kind=")) received << line.section(' ', 1, 1).mid(5);
+    }
+    QVERIFY(!received.isEmpty());
+    QCOMPARE(received.last(), lastReceived);  // nothing was sent after the close
+}
+
+void WindowCommandsTest::closingQuitsTheApplication() {
+    Simulator sim({"--fault", "connect=silent"});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTimer::singleShot(0, window.controls().cmdMacro[0], &QPushButton::click);
+    QTimer::singleShot(300, &window, &QWidget::close);
+    QTimer hang;  // a hang fails the test
+    hang.setSingleShot(true);
+    connect(&hang, &QTimer::timeout, [] { QApplication::exit(1); });
+    hang.start(10000);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(prompt.boxes(), kConfirm);
+    QVERIFY(!window.exchangeRunning());
+}
+
+QTEST_MAIN(WindowCommandsTest)
+#include "window_commands_test.moc"
