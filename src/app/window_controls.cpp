@@ -65,6 +65,8 @@ WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
         // ProgressBar1 is created hidden and shown only while a rewrite runs.
         if (spec.cleared || spec.kind == ControlKind::ProgressBar) control->hide();
         if (spec.kind == ControlKind::Frame) frames.insert(control->objectName(), control);
+        // The drawing panel overlaps the edge of the button columns; keep it beneath them.
+        if (spec.kind == ControlKind::Drawing) control->lower();
     }
 
     WindowControls c;
