@@ -317,13 +317,13 @@ void WindowCommandsTest::controlsHeldOffDuringAnExchange_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("fault");
     QTest::newRow("rewrite") << "cmdMacro(0)"
-                             << "connect=slow:60";
+                             << "connect=slow:100";
     QTest::newRow("connect button") << "Command1"
-                                    << "connect=slow:60";
+                                    << "connect=slow:100";
     QTest::newRow("write button") << "cmbWrite"
-                                  << "program=slow:60,count=1";
+                                  << "program=slow:100,count=1";
     QTest::newRow("GO") << "Command2"
-                        << "pin=slow:60";
+                        << "pin=slow:100";
 }
 
 void WindowCommandsTest::controlsHeldOffDuringAnExchange() {
