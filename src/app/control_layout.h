@@ -10,7 +10,7 @@ enum class ControlKind { Button, Label, ComboList, TextBox, Option, Frame, Progr
 
 enum class ControlFont { Default, MacroButton, TavikButton, ComList, Memory };
 
-struct ControlSpec {
+struct ControlDesign {
     const char* name;  // the control's name on the window, e.g. "cmdMacro(0)"
     ControlKind kind;
     const char* parent;  // enclosing frame, or nullptr for the client area
@@ -26,6 +26,6 @@ constexpr int kClientWidthTwips = 6240;
 constexpr int kClientHeightTwips = 2130;
 
 // Frames come before their contents.
-std::span<const ControlSpec> controlLayout();
+std::span<const ControlDesign> controlLayout();
 
 }  // namespace quorvel

@@ -10,9 +10,9 @@ namespace quorvel {
 
 namespace {
 
-QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
-    const QString caption = QString::fromUtf8(spec.caption);
-    switch (spec.kind) {
+QWidget* createControl(const ControlDesign& design, QWidget* parent) {
+    const QString caption = QString::fromUtf8(design.caption);
+    switch (design.kind) {
         case ControlKind::Button:
             return new QPushButton(caption, parent);
         case ControlKind::Label:
@@ -23,7 +23,7 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
             return new QLineEdit(caption, parent);
         case ControlKind::Option: {
             auto* option = new QRadioButton(caption, parent);  // exclusive within its frame
-            option->setChecked(spec.selected);
+            option->setChecked(design.selected);
             return option;
         }
         case ControlKind::Frame:
@@ -54,19 +54,20 @@ T* find(QWidget* client, const char* name) {
 
 WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
     QHash<QString, QWidget*> frames;
-    for (const ControlSpec& spec : controlLayout()) {
-        QWidget* parent = spec.parent ? frames.value(QString::fromUtf8(spec.parent)) : client;
-        QWidget* control = createControl(spec, parent);
-        control->setObjectName(QString::fromUtf8(spec.name));
-        control->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height, logicalDpi));
-        if (spec.font != ControlFont::Default) {
-            control->setFont(ControlFontFor(spec.font, client->font()));
+    for (const ControlDesign& design : controlLayout()) {
+        QWidget* parent = design.parent ? frames.value(QString::fromUtf8(design.parent)) : client;
+        QWidget* control = createControl(design, parent);
+        control->setObjectName(QString::fromUtf8(design.name));
+        control->setGeometry(
+            twipsRect(design.left, design.top, design.width, design.height, logicalDpi));
+        if (design.font != ControlFont::Default) {
+            control->setFont(ControlFontFor(design.font, client->font()));
         }
         // ProgressBar1 is created hidden and shown only while a rewrite runs.
-        if (spec.cleared || spec.kind == ControlKind::ProgressBar) control->hide();
-        if (spec.kind == ControlKind::Frame) frames.insert(control->objectName(), control);
+        if (design.cleared || design.kind == ControlKind::ProgressBar) control->hide();
+        if (design.kind == ControlKind::Frame) frames.insert(control->objectName(), control);
         // The drawing panel overlaps the edge of the button columns; keep it beneath them.
-        if (spec.kind == ControlKind::Drawing) control->lower();
+        if (design.kind == ControlKind::Drawing) control->lower();
     }
 
     WindowControls c;

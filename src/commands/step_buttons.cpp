@@ -5,35 +5,35 @@
 namespace quorvel {
 
 void StepButtons::Click(StepButton button) {
-    const StepSpec& spec = stepSpec(button);
+    const StepEntry& entry = stepEntry(button);
     Panel& panel = context_.panel;
-    if (spec.kind == StepKind::Disabling) {
-        panel.setEnabled(spec.control, false);
+    if (entry.kind == StepKind::Disabling) {
+        panel.setEnabled(entry.control, false);
     } else {
         panel.setBusyPointer(true);
     }
     {
         ExchangeLock lock(context_);
-        const int16_t status = runExchange(spec);
-        if (status == spec.success) {
+        const int16_t status = runExchange(entry);
+        if (status == entry.success) {
             context_.ask(
-                {"OK", spec.successText, PromptButtons::Ok, PromptIcon::None, PromptAnswer::Ok});
+                {"OK", entry.successText, PromptButtons::Ok, PromptIcon::None, PromptAnswer::Ok});
         } else {
-            context_.ask({"NG", spec.failureText, PromptButtons::Ok, PromptIcon::Exclamation,
+            context_.ask({"NG", entry.failureText, PromptButtons::Ok, PromptIcon::Exclamation,
                           PromptAnswer::Ok});
         }
-        if (spec.kind == StepKind::Disabling) {
-            panel.setEnabled(spec.control, true);
+        if (entry.kind == StepKind::Disabling) {
+            panel.setEnabled(entry.control, true);
         } else {
             panel.setBusyPointer(false);
         }
     }
 }
 
-int16_t StepButtons::runExchange(const StepSpec& spec) {
+int16_t StepButtons::runExchange(const StepEntry& entry) {
     Exchanges& link = context_.link;
     const ExchangeSettings settings = context_.settings();
-    switch (spec.exchange) {
+    switch (entry.exchange) {
         case StepExchange::Connect:
             return link.LoaderConnect(settings);
         case StepExchange::Erase:

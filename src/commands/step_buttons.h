@@ -17,7 +17,7 @@ class StepButtons {
     void mnuWrite_Click() { Click(StepButton::cmbWrite); }
 
   private:
-    int16_t runExchange(const StepSpec& spec);
+    int16_t runExchange(const StepEntry& entry);
 
     CommandContext& context_;
 };

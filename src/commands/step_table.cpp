@@ -21,7 +21,7 @@ using enum StepKind;
 using enum StepExchange;
 
 // In the order of StepButton.
-constexpr std::array<StepSpec, kStepButtonCount> kSteps{{
+constexpr std::array<StepEntry, kStepButtonCount> kSteps{{
     {ControlId::Command1, Disabling, Connect, kConnected, kConnectOk, kConnectNg},
     {ControlId::Command11, Disabling, Connect, kConnected, kConnectOk, kConnectNg},
     // The older bench column's loader answers '0' when it has entered flash mode.
@@ -39,7 +39,7 @@ constexpr std::array<StepSpec, kStepButtonCount> kSteps{{
 
 }  // namespace
 
-const StepSpec& stepSpec(StepButton button) {
+const StepEntry& stepEntry(StepButton button) {
     return kSteps[static_cast<size_t>(button)];
 }
 

@@ -27,7 +27,7 @@ constexpr int kStepButtonCount = 12;
 enum class StepExchange { Connect, Erase, Program, Disconnect, TextErase, TextEnd, RowWrite };
 enum class StepKind { Disabling, Hourglass };
 
-struct StepSpec {
+struct StepEntry {
     ControlId control;
     StepKind kind;
     StepExchange exchange;
@@ -36,6 +36,6 @@ struct StepSpec {
     const char* failureText;  // box titled "NG", exclamation icon
 };
 
-const StepSpec& stepSpec(StepButton button);
+const StepEntry& stepEntry(StepButton button);
 
 }  // namespace quorvel
