@@ -1,12 +1,12 @@
 #include "device_commands.h"
 
 #include <QCoreApplication>
-#include <array>
 #include <cctype>
 #include <optional>
 #include <string_view>
 
 #include "block_walk.h"
+#include "device_command_table.h"
 #include "device_options.h"
 #include "device_session.h"
 #include "image_loader.h"
@@ -17,30 +17,6 @@
 
 namespace quorvel::cli {
 namespace {
-
-struct CommandInfo {
-    std::string_view name;
-    bool takesFile;
-};
-
-constexpr std::array<CommandInfo, 9> kCommands = {{
-    {"write", true},
-    {"connect", false},
-    {"erase", false},
-    {"program", true},
-    {"disconnect", false},
-    {"pin", false},
-    {"text-erase", false},
-    {"text-end", false},
-    {"row-write", true},
-}};
-
-const CommandInfo* findCommand(const std::string& name) {
-    for (const CommandInfo& c : kCommands) {
-        if (c.name == name) return &c;
-    }
-    return nullptr;
-}
 
 constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in line mode
 
@@ -133,12 +109,8 @@ int runSingle(DeviceSession& session, const std::string& command, const MemoryIm
 
 }  // namespace
 
-bool isDeviceCommand(const std::string& command) {
-    return findCommand(command) != nullptr;
-}
-
 int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err) {
-    const CommandInfo* info = findCommand(options.command);
+    const DeviceCommandInfo* info = findDeviceCommand(options.command);
     if (info == nullptr) return usageError(err, "unknown command '" + options.command + "'");
     const size_t wanted = info->takesFile ? 1 : 0;
     if (options.args.size() != wanted) {

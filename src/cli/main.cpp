@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "cli_options.h"
-#include "device_commands.h"
+#include "device_command_table.h"
+#include "device_launcher.h"
 #include "image_commands.h"
 #include "usage.h"
 
@@ -25,6 +26,6 @@ int main(int argc, char** argv) {
     if (options.command == "info") return runInfo(options, stdout, stderr);
     if (options.command == "dump") return runDump(options, stdout, stderr);
     if (options.command == "checksum") return runChecksum(options, stdout, stderr);
-    if (isDeviceCommand(options.command)) return runDeviceCommand(options, stdin, stdout, stderr);
+    if (findDeviceCommand(options.command) != nullptr) return launchDeviceCommand(argv, stderr);
     return usageError(stderr, "unknown command '" + options.command + "'");
 }
