@@ -62,6 +62,9 @@ bool SerialPortTransport::open(const PortTarget& target) {
         port_->close();
         return false;
     }
+    // A reply counts from the moment the port was opened: whatever the line delivered while
+    // nobody had it open (a late answer to an earlier exchange) is not part of it.
+    port_->clear(QSerialPort::Input);
     return true;
 }
 

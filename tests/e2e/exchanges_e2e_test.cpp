@@ -85,6 +85,18 @@ class ExchangesE2eTest : public QObject {
         QVERIFY2(rx.first().contains("baud=9600"), qPrintable(rx.first()));
     }
 
+    void lateReplyDoesNotLeakIntoTheNextExchange() {
+        // The first answer trickles in over 3.2 s, past the 2.5 s deadline: the connect fails,
+        // and what arrives after the port was closed must not be taken for the next answer.
+        SimProcess device({"--fault", "connect=slow:400,count=1"});
+        QVERIFY(device.started());
+        LiveLoader live(device);
+        QCOMPARE(int(live.loader->LoaderConnect(live.settings)), 8);
+        QTest::qWait(1200);  // the rest of the late answer reaches the closed port
+        QCOMPARE(int(live.loader->LoaderConnect(live.settings)), 3);
+        QCOMPARE(live.loader->bytRxBuf().size(), size_t{15});
+    }
+
     void portCommand_data() {
         QTest::addColumn<QStringList>("sim");
         QTest::addColumn<int>("speed");
