@@ -50,7 +50,9 @@ int16_t Loader::FlashErase(const ExchangeSettings& settings) {
 
     int16_t status = kFrameFailure;
     for (int attempt = 0; attempt < kEraseAttempts; ++attempt) {
+        d->attempt(attempt + 1, kEraseAttempts);
         const Answer answer = sendFrame(link);
+        d->judge(kAnswerPosition, 1);
         if (answer == Answer::PortFailure) break;
         if (answer == Answer::Accepted) {
             status = kEraseAccepted;
@@ -75,7 +77,9 @@ int16_t Loader::FlashProgram(const ExchangeSettings& settings, const MemoryImage
         int failed = 0;
         for (;;) {
             frame::BuildProgramFrame(image, start, frameBuffer(link));
+            d->attempt(failed + 1, kBlockAttempts, start);
             const Answer answer = sendFrame(link);
+            d->judge(kAnswerPosition, 1);
             if (answer == Answer::Accepted) break;
             if (answer == Answer::PortFailure || ++failed == kBlockAttempts) {
                 link.closePort();
@@ -97,8 +101,10 @@ int16_t Loader::LoaderDisconnect(const ExchangeSettings& settings) {
 
     int16_t status = kFrameFailure;
     for (int attempt = 0; attempt < kDisconnectAttempts; ++attempt) {
+        d->attempt(attempt + 1, kDisconnectAttempts);
         // Any whole answer ends the connection, whatever it says.
         const std::optional<int16_t> count = link.ReceiveWait();
+        d->judge(-1, 0);
         if (!count) break;
         if (*count >= kFrameReplyLength) {
             status = kDisconnected;

@@ -49,8 +49,10 @@ int16_t Loader::TextCommand(const ExchangeSettings& settings, std::string_view w
 
     int16_t status = kNotDone;
     for (int attempt = 0; attempt < kTextAttempts; ++attempt) {
+        d->attempt(attempt + 1, kTextAttempts);
         const std::optional<int16_t> count =
             link.ReceiveWaitLine(head(d->bytLineBuf, line::kCommandLength), kTextReplyMinimum);
+        d->judge(0, 1);
         if (!count) return errorPath();
         const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, 0);
         if (!code) return errorPath();  // nothing arrived
@@ -81,9 +83,11 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
         if (!image.rowFlagged(row)) continue;
         bool written = false;
         for (int attempt = 0; attempt < kRowAttempts && !written; ++attempt) {
+            d->attempt(attempt + 1, kRowAttempts, row);
             if (!line::BuildRowFrame(image, row, lineBuf)) return errorPath();
             const std::optional<int16_t> count =
                 link.ReceiveWaitLine(head(d->bytLineBuf, line::kRecordLength), kRowReplyMinimum);
+            d->judge(kRowReplyPosition, line::kRecordLength);
             if (!count) return errorPath();
             if (*count < kRowReplyMinimum) continue;
 
@@ -91,6 +95,7 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
                 line::SetLineOK(lineBuf);
                 const std::optional<int16_t> ack = link.ReceiveWaitLine(
                     head(d->bytLineBuf, line::kCommandLength), kRowReplyMinimum);
+                d->judge(kRowReplyPosition, 1);
                 if (!ack) return errorPath();
                 if (*ack >= kRowReplyMinimum) {
                     const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, kRowReplyPosition);

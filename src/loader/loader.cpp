@@ -36,4 +36,8 @@ std::string Loader::portFailureText() const {
     return d->failure;
 }
 
+const ExchangeDiagnostics& Loader::lastDiagnostics() const {
+    return d->diagnostics;
+}
+
 }  // namespace quorvel

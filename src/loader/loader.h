@@ -36,6 +36,21 @@ constexpr int16_t kEraseAccepted = 4;  // FlashErase
 constexpr int16_t kProgramDone = 0;    // FlashProgram, RowWrite, TextCommand
 constexpr int16_t kDisconnected = 0;   // LoaderDisconnect
 
+// What the last exchange saw of the device, so that a failure can be explained to an
+// operator: how often it sent the message it ended on, and the last answer it judged.
+struct ExchangeDiagnostics {
+    int attempts = 0;      // sends of the message the exchange ended on (its command, block or row)
+    int attemptLimit = 0;  // the most sends that message gets
+    int row = -1;          // walks: first row of the block, or the row, sent last; -1 otherwise
+    bool judged = false;   // an answer was waited for and judged
+    int16_t expectedBytes = 0;    // the count from which that answer is usable
+    int16_t receivedBytes = 0;    // the count its wait returned
+    bool timedOut = false;        // its wait ended at the 2.5 s deadline, short of expectedBytes
+    int16_t statusPosition = -1;  // where the status was read; -1 when it was not read
+    std::vector<uint8_t> statusBytes;  // what was there: the status byte, the six bytes of a
+                                       // text status, or the 20 bytes of a row's echo
+};
+
 class Loader {
   public:
     // Uses the real serial port (QSerialPort).
@@ -71,6 +86,8 @@ class Loader {
     // Why the port could not be opened or failed during the last exchange ("cannot open COM3:
     // the port is busy ..."); empty when the port was fine (the device may still have said no).
     std::string portFailureText() const;
+    // What the last exchange saw of the device (see ExchangeDiagnostics).
+    const ExchangeDiagnostics& lastDiagnostics() const;
 
   private:
     struct State;

@@ -18,10 +18,37 @@ struct LoaderState {
 
     line::Buffer lineBuffer() { return line::Buffer(bytLineBuf.data(), line::kSize); }
 
+    // The exchange sends its message (command, block `row` or row `row`) for the n-th time.
+    void attempt(int n, int limit, int row = -1) {
+        diagnostics.attempts = n;
+        diagnostics.attemptLimit = limit;
+        diagnostics.row = row;
+    }
+    // The answer of the latest wait is judged by `length` bytes from `position` on (position
+    // -1: by its length alone). Called after every wait whose answer the exchange judges,
+    // also when that answer is too short to be read.
+    void judge(int16_t position, size_t length) {
+        const WaitRecord& wait = link.lastWait();
+        diagnostics.judged = wait.ended;
+        if (!wait.ended) return;  // the port failed: failureText() tells why
+        diagnostics.expectedBytes = wait.minimum;
+        diagnostics.receivedBytes = wait.count;
+        diagnostics.timedOut = wait.timedOut;
+        diagnostics.statusPosition = -1;
+        diagnostics.statusBytes.clear();
+        const std::vector<uint8_t>& rx = link.bytRxBuf;
+        if (position < 0 || wait.count < wait.minimum || size_t(position) + length > rx.size()) {
+            return;
+        }
+        diagnostics.statusPosition = position;
+        diagnostics.statusBytes.assign(rx.begin() + position, rx.begin() + position + length);
+    }
+
     SerialLink link;
     std::vector<uint8_t> bytLineBuf;
     bool busy = false;
     std::string failure;  // why the port failed during the last exchange
+    ExchangeDiagnostics diagnostics;
 };
 
 struct Loader::State : LoaderState {
@@ -38,6 +65,7 @@ class ExchangeScope {
         if (!entered_) return;
         state_.busy = true;
         state_.failure.clear();
+        state_.diagnostics = ExchangeDiagnostics{};
         state_.link.clearCancel();
     }
     ~ExchangeScope() {

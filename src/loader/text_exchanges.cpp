@@ -8,6 +8,9 @@
 #include "text_commands.h"
 
 namespace quorvel {
+namespace {
+constexpr size_t kPortStatusLength = 6;  // CR LF, two status characters, CR LF
+}  // namespace
 
 int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
     ExchangeScope scope(*d);
@@ -22,7 +25,9 @@ int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
     };
 
     if (!link.openPort(settings) || !link.sendText(command.text)) return errorPath();
+    d->attempt(1, 1);
     const std::optional<int16_t> count = link.WaitForReply(command.minimumReply);
+    d->judge(command.statusPosition, 1);
     if (!count) return errorPath();
     int16_t status = kConnectFailure;
     if (*count >= command.minimumReply) {
@@ -46,7 +51,9 @@ int16_t Loader::PortCommand(const ExchangeSettings& settings) {
     };
 
     if (!link.openPort(settings) || !link.sendText(command)) return errorPath();
+    d->attempt(1, 1);
     const std::optional<int16_t> count = link.WaitForReply(kPortReplyMinimum);
+    d->judge(kPortStatusPosition, kPortStatusLength);
     if (!count) return errorPath();
     int16_t status = kNotRecognised;
     if (*count >= kPortReplyMinimum) {

@@ -48,10 +48,12 @@ bool SerialLink::sendText(std::string_view text) {
 }
 
 std::optional<int16_t> SerialLink::WaitForReply(int16_t minimum) {
+    lastWait_ = WaitRecord{false, minimum, 0, false};
     if (cancelled_) return {};
     if (!transport_->waitForBytes(minimum, kReplyTimeout) || cancelled_) return {};
     const int16_t count = toCount(transport_->bytesAvailable());
     bytRxBuf = transport_->readAll();
+    lastWait_ = WaitRecord{true, minimum, count, count < minimum};
     return count;
 }
 
@@ -74,6 +76,7 @@ void SerialLink::cancel() {
 
 void SerialLink::clearCancel() {
     cancelled_ = false;
+    lastWait_ = WaitRecord{};
 }
 
 std::string SerialLink::failureText() const {

@@ -23,6 +23,14 @@ namespace quorvel {
 constexpr size_t kFrameSize = 1032;          // every long frame
 constexpr int16_t kFrameReplyLength = 1036;  // the frame is usable from this many bytes on
 
+// How the latest reply wait ended.
+struct WaitRecord {
+    bool ended = false;     // the wait ran to its end (false: none yet, or the port failed)
+    int16_t minimum = 0;    // the count it waited for
+    int16_t count = 0;      // the count it returned
+    bool timedOut = false;  // the deadline passed with fewer than `minimum` bytes in
+};
+
 class SerialLink {
   public:
     explicit SerialLink(std::unique_ptr<Transport> transport);
@@ -56,6 +64,8 @@ class SerialLink {
     // Why the port could not be opened or used during the latest exchange; empty when it was
     // fine.
     std::string failureText() const;
+    // The latest reply wait of the current exchange; cleared by clearCancel().
+    const WaitRecord& lastWait() const { return lastWait_; }
     // The settings string last set.
     const std::string& lineSettings() const { return settings_; }
 
@@ -66,6 +76,7 @@ class SerialLink {
     std::unique_ptr<Transport> transport_;
     std::string settings_;
     bool cancelled_ = false;
+    WaitRecord lastWait_;
 };
 
 }  // namespace quorvel
