@@ -50,6 +50,17 @@ bool naturalLess(const std::string& a, const std::string& b) {
     return a.size() - i < b.size() - j;
 }
 
+#ifndef _WIN32
+// The device that QUORVEL_COM<number> names, if set and not empty.
+std::optional<std::string> overrideFor(int16_t number) {
+    const std::string variable = "QUORVEL_COM" + std::to_string(number);
+    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') {
+        return std::string(value);
+    }
+    return {};
+}
+#endif
+
 }  // namespace
 
 PortTarget GetCOM(const ExchangeSettings& settings) {
@@ -72,16 +83,24 @@ std::optional<std::string> deviceForTarget(const PortTarget& target) {
 #ifdef _WIN32
     return "COM" + std::to_string(target.number);
 #else
-    const std::string variable = "QUORVEL_COM" + std::to_string(target.number);
-    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') {
-        return std::string(value);
-    }
+    // An override needs no look at the system's ports.
+    if (std::optional<std::string> device = overrideFor(target.number)) return device;
+    return deviceForNumber(target.number, QSerialPortInfo::availablePorts());
+#endif
+}
+
+std::optional<std::string> deviceForNumber(int16_t number,
+                                           [[maybe_unused]] const QList<QSerialPortInfo>& ports) {
+    if (number <= 0) return {};
+#ifdef _WIN32
+    return "COM" + std::to_string(number);
+#else
+    if (std::optional<std::string> device = overrideFor(number)) return device;
     std::vector<std::string> names;
-    const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports) names.push_back(info.portName().toStdString());
     const std::vector<std::string> ordered = orderPortNames(names);
-    if (static_cast<size_t>(target.number) > ordered.size()) return {};
-    const std::string& wanted = ordered[static_cast<size_t>(target.number) - 1];
+    if (static_cast<size_t>(number) > ordered.size()) return {};
+    const std::string& wanted = ordered[static_cast<size_t>(number) - 1];
     for (const QSerialPortInfo& info : ports) {
         if (info.portName().toStdString() == wanted) return info.systemLocation().toStdString();
     }

@@ -32,6 +32,10 @@ class TraceTransport final : public Transport {
     void abortWait() override;
     std::string failureText() const override;
 
+    // Adds a line of the caller's own (which step runs, its status), time-stamped like the
+    // transport's lines.
+    void noteLine(const std::string& text) { note(text); }
+
     uint64_t bytesSent() const { return bytesSent_; }
     uint64_t bytesReceived() const { return bytesReceived_; }
     uint64_t writes() const { return writes_; }
