@@ -5,7 +5,6 @@
 #include <optional>
 #include <string_view>
 
-#include "block_walk.h"
 #include "device_command_table.h"
 #include "device_options.h"
 #include "device_session.h"
@@ -14,6 +13,7 @@
 #include "terminal.h"
 #include "text_commands.h"
 #include "usage.h"
+#include "write_sequence.h"
 
 namespace quorvel::cli {
 namespace {
@@ -37,36 +37,6 @@ bool confirmRewrite(std::FILE* in, std::FILE* out) {
     return word == "ok" || word == "y" || word == "yes";
 }
 
-int16_t runProgram(DeviceSession& session, const MemoryImage& image) {
-    ProgressDisplay bar = session.progress("program", kBlockPositions, 1);
-    const ProgressCallback onProgress = [&](const std::string& address, bool step) {
-        if (step) bar.advance(address);
-    };
-    const int16_t status = session.step("program", kProgramDone, [&] {
-        const int16_t s = session.loader().FlashProgram(session.settings(), image, onProgress);
-        bar.finish();
-        return s;
-    });
-    return status;
-}
-
-int runWrite(DeviceSession& session, const MemoryImage& image) {
-    Loader& loader = session.loader();
-    const ExchangeSettings& s = session.settings();
-    if (session.step("connect", kConnected, [&] { return loader.LoaderConnect(s); }) !=
-        kConnected) {
-        return session.finish(false, "Connection failure");
-    }
-    if (session.step("erase", kEraseAccepted, [&] { return loader.FlashErase(s); }) !=
-        kEraseAccepted) {
-        return session.finish(false, "Deletion failure");
-    }
-    if (runProgram(session, image) != kProgramDone) return session.finish(false, "Writing failure");
-    // Whatever the disconnect says, the rewrite is done.
-    session.step("disconnect", kDisconnected, [&] { return loader.LoaderDisconnect(s); });
-    return session.finish(true, "Rewriting success!");
-}
-
 int runSingle(DeviceSession& session, const std::string& command, const MemoryImage& image) {
     Loader& loader = session.loader();
     const ExchangeSettings& s = session.settings();
@@ -79,7 +49,7 @@ int runSingle(DeviceSession& session, const std::string& command, const MemoryIm
         ok = session.step(command, kEraseAccepted, [&] { return loader.FlashErase(s); }) ==
              kEraseAccepted;
     } else if (command == "program") {
-        ok = runProgram(session, image) == kProgramDone;
+        ok = runProgramStep(session, image) == kProgramDone;
     } else if (command == "disconnect") {
         ok = session.step(command, kDisconnected, [&] { return loader.LoaderDisconnect(s); }) ==
              kDisconnected;
@@ -140,8 +110,11 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
     DeviceSession session(options, *settings, out, err);
-    if (!session.openLog()) return kExitFileError;
-    if (options.command == "write") return runWrite(session, image);
+    if (!session.openLog(options.logFile)) return kExitFileError;
+    if (options.command == "write") {
+        const WriteOutcome outcome = runWriteSequence(session, image);
+        return session.finish(outcome.ok, outcome.message);
+    }
     return runSingle(session, options.command, image);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// One run of a device command: the loader on the selected port (with a transcript when --log
-// was given), the steps it ran with their statuses and times, and the closing report, as text
-// or as one JSON object.
+// One run of a device command on one port: the loader on that port (with a transcript when a
+// log file is given), the steps it ran with their statuses, times and what they saw, and the
+// closing report, as text or as one JSON object.
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include "exchange_settings.h"
 #include "loader.h"
 #include "progress_display.h"
+#include "step_record.h"
 
 namespace quorvel {
 class TraceTransport;
@@ -23,17 +24,31 @@ namespace quorvel::cli {
 
 class DeviceSession {
   public:
+    // Where a session reports instead of printing, when several devices share one display.
+    struct Observer {
+        std::function<void(const std::string& step)> stepStarted;
+        std::function<void(const StepRecord& step)> stepDone;
+        ProgressDisplay::Report progress;
+    };
+
+    // The loader and its serial port are created here: construct the session on the thread
+    // that runs its exchanges.
     DeviceSession(const CliOptions& options, ExchangeSettings settings, std::FILE* out,
                   std::FILE* err);
     ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    // Opens the --log file; false, with a message, when it cannot be written.
-    bool openLog();
+    // Opens the transcript file `path` (nothing when empty); false, with a message, when it
+    // cannot be written.
+    bool openLog(const std::string& path);
+    // Reports steps and progress to `observer` from now on, and prints nothing.
+    void observe(Observer observer) { observer_ = std::move(observer); }
 
     Loader& loader() { return *loader_; }
     const ExchangeSettings& settings() const { return settings_; }
+    const std::vector<StepRecord>& steps() const { return steps_; }
+    double elapsedMs() const;
 
     // Runs one exchange and records it; prints "NAME: status N" unless the output is JSON.
     // `accepted` is the status that counts as success for this step.
@@ -43,9 +58,12 @@ class DeviceSession {
     // when the output is not a terminal.
     ProgressDisplay progress(const std::string& label, int total, int lineEvery) const;
 
+    // The outcome as one JSON object. `result` is an extra answer text (the port panel's).
+    std::string json(bool ok, const std::string& message, const std::string& result = {}) const;
+
     // Prints the outcome (the message on success to standard output, on failure to standard
-    // error with the failing step and the port's trouble, or the JSON object) and returns the
-    // exit code. `result` is an extra answer text (the port panel's) or empty.
+    // error with the failing step and what it saw, or the JSON object) and returns the exit
+    // code. `result` is an extra answer text (the port panel's) or empty.
     int finish(bool ok, const std::string& message, const std::string& result = {});
 
   private:
@@ -59,15 +77,12 @@ class DeviceSession {
     TraceTransport* trace_ = nullptr;  // owned by the loader
     std::unique_ptr<Loader> loader_;
     std::chrono::steady_clock::time_point start_;
-
-    struct StepRecord {
-        std::string name;
-        int16_t status;
-        bool accepted;
-        double ms;
-        std::string portError;
-    };
+    Observer observer_;
     std::vector<StepRecord> steps_;
 };
+
+// The lines that explain a failed step: which step with its status and attempts, then what it
+// saw (see diagnosis.h).
+std::vector<std::string> failureReport(const StepRecord& step, LoaderGeneration loader);
 
 }  // namespace quorvel::cli

@@ -16,10 +16,20 @@ ProgressDisplay::ProgressDisplay(std::FILE* out, Mode mode, std::string label, i
       total_(std::max(total, 1)),
       lineEvery_(std::max(lineEvery, 1)) {}
 
+ProgressDisplay::ProgressDisplay(Report report, int total)
+    : out_(nullptr),
+      mode_(Mode::Report),
+      total_(std::max(total, 1)),
+      lineEvery_(1),
+      report_(std::move(report)) {}
+
 void ProgressDisplay::advance(const std::string& address) {
     ++done_;
     switch (mode_) {
         case Mode::Silent:
+            return;
+        case Mode::Report:
+            if (report_) report_(done_, total_, address);
             return;
         case Mode::Lines:
             if ((done_ - 1) % lineEvery_ == 0)

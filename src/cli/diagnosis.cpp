@@ -1,0 +1,98 @@
+#include "diagnosis.h"
+
+#include <cstdio>
+
+#include "trace_transport.h"
+
+namespace quorvel::cli {
+namespace {
+
+constexpr int kFirstUnaddressableRow = 4096;  // a row record holds addresses up to 0xFFFF
+constexpr size_t kTextStatusLength = 6;
+constexpr size_t kRowEchoLength = 20;
+
+std::string hexAddress(int row) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", row * 16);
+    return text;
+}
+
+// What the step's status byte must be for success.
+std::string expectedStatus(const std::string& step) {
+    if (step == "connect") return "'C'";
+    if (step == "erase" || step == "program") return "any byte but 'E'";
+    return "'0'";
+}
+
+std::string loaderHint(LoaderGeneration loader) {
+    if (loader == LoaderGeneration::V106) {
+        return "if the device has the older loader (version 1.05), try --loader 1.05";
+    }
+    return "if the device has loader version 1.06 or later, try --loader 1.06";
+}
+
+}  // namespace
+
+std::string byteText(uint8_t byte) {
+    char text[16];
+    if (byte >= 0x21 && byte <= 0x7E) {
+        std::snprintf(text, sizeof text, "'%c' (0x%02X)", static_cast<char>(byte), byte);
+    } else {
+        std::snprintf(text, sizeof text, "0x%02X", byte);
+    }
+    return text;
+}
+
+std::string failureLine(const StepRecord& step) {
+    std::string line = step.name + " failed with status " + std::to_string(step.status);
+    const ExchangeDiagnostics& seen = step.seen;
+    if (seen.row >= 0) {
+        line += (step.name == "program" ? " at block " : " at row ") + hexAddress(seen.row);
+    }
+    if (seen.attempts == 0) return line;
+    if (seen.attemptLimit == 1) return line + " after its one attempt";
+    return line + " after " + std::to_string(seen.attempts) + " of " +
+           std::to_string(seen.attemptLimit) + " attempts";
+}
+
+std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration loader) {
+    const ExchangeDiagnostics& seen = step.seen;
+    if (!step.portError.empty()) return {step.portError};
+    if (!seen.judged) {
+        if (step.name == "row-write" && seen.row >= kFirstUnaddressableRow) {
+            return {"the image holds data at " + hexAddress(seen.row) +
+                    ", beyond 0xFFFF, the last address a row record can carry"};
+        }
+        return {};
+    }
+    std::vector<std::string> lines;
+    if (seen.timedOut && seen.receivedBytes == 0) {
+        lines.push_back(
+            "nothing came back within 2.5 s: check the cable, the power, and that the loader is "
+            "in flash mode");
+    } else if (seen.timedOut) {
+        lines.push_back("only " + std::to_string(seen.receivedBytes) +
+                        " bytes came back within 2.5 s, where " +
+                        std::to_string(seen.expectedBytes) +
+                        " make a whole reply: check the cable and the line speed");
+    } else if (seen.statusBytes.size() == 1) {
+        lines.push_back("the reply came back with " + byteText(seen.statusBytes[0]) +
+                        " at status position " + std::to_string(seen.statusPosition) + ", where " +
+                        step.name + " needs " + expectedStatus(step.name));
+    } else if (seen.statusBytes.size() == kTextStatusLength) {
+        lines.push_back("the reply held " + hexBytes(seen.statusBytes) + " at positions " +
+                        std::to_string(seen.statusPosition) + " to " +
+                        std::to_string(seen.statusPosition + 5) +
+                        ", where CR LF, a status (OK, NG, 00 to 03) and CR LF belong");
+    } else if (seen.statusBytes.size() == kRowEchoLength) {
+        lines.push_back("the reply did not repeat the row record; from position " +
+                        std::to_string(seen.statusPosition) +
+                        " it held: " + hexBytes(seen.statusBytes));
+    }
+    // A loader of the other generation answers the connect word with a different length or
+    // status byte.
+    if (step.name == "connect" && seen.receivedBytes > 0) lines.push_back(loaderHint(loader));
+    return lines;
+}
+
+}  // namespace quorvel::cli

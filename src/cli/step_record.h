@@ -1,0 +1,21 @@
+#pragma once
+// One exchange that a device command ran: its status, whether that counts as success, how long
+// it took, and what it saw of the port and the device.
+
+#include <cstdint>
+#include <string>
+
+#include "loader.h"
+
+namespace quorvel::cli {
+
+struct StepRecord {
+    std::string name;  // "connect", "erase", "program", ...
+    int16_t status = 0;
+    bool accepted = false;
+    double ms = 0;
+    std::string portError;  // why the port could not be opened or used; empty when it was fine
+    ExchangeDiagnostics seen;
+};
+
+}  // namespace quorvel::cli
