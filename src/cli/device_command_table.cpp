@@ -5,7 +5,7 @@
 namespace quorvel::cli {
 namespace {
 
-constexpr std::array<DeviceCommandInfo, 9> kCommands = {{
+constexpr std::array<DeviceCommandInfo, 10> kCommands = {{
     {"write", true},
     {"connect", false},
     {"erase", false},
@@ -15,6 +15,7 @@ constexpr std::array<DeviceCommandInfo, 9> kCommands = {{
     {"text-erase", false},
     {"text-end", false},
     {"row-write", true},
+    {"ports", false},  // lists the serial ports; needs the serial-port library, so it is here
 }};
 
 }  // namespace

@@ -4,12 +4,15 @@
 #include <cctype>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "device_command_table.h"
 #include "device_options.h"
 #include "device_session.h"
 #include "image_loader.h"
 #include "loader.h"
+#include "multi_write.h"
+#include "ports_command.h"
 #include "terminal.h"
 #include "text_commands.h"
 #include "usage.h"
@@ -20,13 +23,20 @@ namespace {
 
 constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in line mode
 
-// The rewrite's warning, as the window shows it; true when the user agrees.
-bool confirmRewrite(std::FILE* in, std::FILE* out) {
+// The rewrite's warning, as the window shows it, asked once however many devices are
+// written; true when the user agrees.
+bool confirmRewrite(std::FILE* in, std::FILE* out, const std::vector<ExchangeSettings>& devices) {
     std::fprintf(out,
                  "Rewriting of software\n"
                  "Please never turn off power while rewriting.\n"
-                 "Click the OK button to begin rewriting.\n"
-                 "Type OK (or y) to begin, anything else cancels: ");
+                 "Click the OK button to begin rewriting.\n");
+    if (devices.size() > 1) {
+        std::string ports;
+        for (const ExchangeSettings& s : devices)
+            ports += (ports.empty() ? "" : ", ") + portName(s);
+        std::fprintf(out, "%zu devices at once: %s\n", devices.size(), ports.c_str());
+    }
+    std::fprintf(out, "Type OK (or y) to begin, anything else cancels: ");
     std::fflush(out);
     char answer[64] = {};
     if (std::fgets(answer, sizeof answer, in) == nullptr) return false;
@@ -87,9 +97,10 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
         return usageError(err, std::string(options.command) +
                                    (info->takesFile ? " takes one FILE" : " takes no FILE"));
     }
+    if (options.command == "ports") return runPorts(out);
     std::string problem;
-    const std::optional<ExchangeSettings> settings = exchangeSettingsFrom(options, problem);
-    if (!settings) return usageError(err, problem);
+    const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, problem);
+    if (devices.empty()) return usageError(err, problem);
 
     MemoryImage image;
     if (info->takesFile) {
@@ -99,7 +110,8 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
             return kExitFileError;
         }
     }
-    if (options.command == "write" && !options.yes && isTerminal(in) && !confirmRewrite(in, out)) {
+    if (options.command == "write" && !options.yes && isTerminal(in) &&
+        !confirmRewrite(in, out, devices)) {
         std::fprintf(err, "quorvel-flash: rewrite cancelled; nothing was sent\n");
         return kExitDeviceFailure;
     }
@@ -109,7 +121,8 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     static char name[] = "quorvel-flash";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    DeviceSession session(options, *settings, out, err);
+    if (devices.size() > 1) return runMultiWrite(options, devices, image, out, err);
+    DeviceSession session(options, devices.front(), out, err);
     if (!session.openLog(options.logFile)) return kExitFileError;
     if (options.command == "write") {
         const WriteOutcome outcome = runWriteSequence(session, image);

@@ -23,16 +23,28 @@ bool allDigits(const std::string& text) {
 
 }  // namespace
 
-std::optional<ExchangeSettings> exchangeSettingsFrom(const CliOptions& options,
-                                                     std::string& error) {
-    ExchangeSettings s;
-    s.portNumber = 1;
-    if (options.ports.size() > 1) {
-        error = "device commands take one --port";
+std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
+                                                      std::string& error) {
+    if (options.ports.size() > 1 && options.command != "write") {
+        error = options.command + " takes one --port (only write rewrites several devices)";
         return {};
     }
-    if (!options.ports.empty()) {
-        const std::string& port = options.ports.front();
+    ExchangeSettings common;
+    common.portNumber = 1;
+    common.loader = options.loader == "1.05" ? LoaderGeneration::V105 : LoaderGeneration::V106;
+    common.speed = options.speed == "38400"  ? SpeedOption::Bps38400
+                   : options.speed == "4800" ? SpeedOption::Bps4800
+                                             : SpeedOption::Bps9600;
+    common.pinText = options.pin;
+    common.portMode = options.mode == "low"     ? PortMode::OutputLow
+                      : options.mode == "high"  ? PortMode::OutputHigh
+                      : options.mode == "input" ? PortMode::Input
+                                                : PortMode::Read;
+    if (options.ports.empty()) return {common};
+
+    std::vector<ExchangeSettings> all;
+    for (const std::string& port : options.ports) {
+        ExchangeSettings s = common;
         if (startsWithCom(port) && allDigits(port.substr(3))) {
             const std::string digits = port.substr(3);
             const int number = digits.size() > 3 ? kHighestComNumber + 1 : std::stoi(digits);
@@ -47,17 +59,15 @@ std::optional<ExchangeSettings> exchangeSettingsFrom(const CliOptions& options,
         } else {
             s.devicePath = port;
         }
+        for (const ExchangeSettings& earlier : all) {
+            if (portName(earlier) == portName(s)) {
+                error = "--port " + portName(s) + " is given twice";
+                return {};
+            }
+        }
+        all.push_back(s);
     }
-    s.loader = options.loader == "1.05" ? LoaderGeneration::V105 : LoaderGeneration::V106;
-    s.speed = options.speed == "38400"  ? SpeedOption::Bps38400
-              : options.speed == "4800" ? SpeedOption::Bps4800
-                                        : SpeedOption::Bps9600;
-    s.pinText = options.pin;
-    s.portMode = options.mode == "low"     ? PortMode::OutputLow
-                 : options.mode == "high"  ? PortMode::OutputHigh
-                 : options.mode == "input" ? PortMode::Input
-                                           : PortMode::Read;
-    return s;
+    return all;
 }
 
 std::string portName(const ExchangeSettings& settings) {

@@ -2,8 +2,8 @@
 // What the device commands take from the command line: the port, the loader generation, the
 // speed option, the pin text and the port mode, as the exchanges want them.
 
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli_options.h"
 #include "exchange_settings.h"
@@ -11,8 +11,11 @@
 namespace quorvel::cli {
 
 // --port COMn (any case) selects COM number n, 0 to 255; any other value is a device path.
-// Without --port the port is COM1. Empty, with `error` set, for values the tool refuses.
-std::optional<ExchangeSettings> exchangeSettingsFrom(const CliOptions& options, std::string& error);
+// Without --port the port is COM1. Returns the settings for every --port, in the order given;
+// several only for the write command. Empty, with `error` set, for a value the tool refuses
+// or a port given twice.
+std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
+                                                      std::string& error);
 
 // How the port is named in messages: "COM1" or the device path.
 std::string portName(const ExchangeSettings& settings);

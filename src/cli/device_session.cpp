@@ -99,7 +99,9 @@ bool DeviceSession::openLog(const std::string& path) {
     if (path.empty()) return true;
     log_ = std::fopen(path.c_str(), "w");
     if (log_ == nullptr) {
-        std::fprintf(err_, "quorvel-flash: cannot write the transcript %s\n", path.c_str());
+        if (err_ != nullptr) {
+            std::fprintf(err_, "quorvel-flash: cannot write the transcript %s\n", path.c_str());
+        }
         return false;
     }
     std::fprintf(log_, "# quorvel-flash %s on %s, started %s\n", options_.command.c_str(),

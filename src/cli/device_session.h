@@ -32,7 +32,7 @@ class DeviceSession {
     };
 
     // The loader and its serial port are created here: construct the session on the thread
-    // that runs its exchanges.
+    // that runs its exchanges. `out` and `err` may be null when an observer takes the reports.
     DeviceSession(const CliOptions& options, ExchangeSettings settings, std::FILE* out,
                   std::FILE* err);
     ~DeviceSession();

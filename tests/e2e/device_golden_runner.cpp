@@ -10,13 +10,19 @@
 // the arguments and in the expected texts; JSON times are written as 0.
 // With QUORVEL_GOLDEN_RECORD=1 in the environment the runner writes the texts it got as the
 // new expected ones (review them before committing).
+// A write to several devices starts more simulators: "sim2: OPTIONS", "sim3: ..." (options may
+// be empty) start the second, third... simulator, ${SLAVE2}, ${SLAVE3}... stand for their ports
+// and "flash2: FILE"... check their flash.
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include "image_loader.h"
 #include "serial_port_transport.h"
@@ -30,7 +36,18 @@ struct GoldenCase {
     int code = 0;
     bool holdPort = false;
     QString flashFile;
+    QList<QStringList> moreSims;  // the options of simulator 2, 3, ...
+    QStringList moreFlashFiles;   // the expected flash of simulator 2, 3, ... (empty: not checked)
 };
+
+// N of a "simN:" or "flashN:" line (N from 2 on); 0 for other lines.
+int extraIndex(const QString& line, const QString& word) {
+    static const QRegularExpression numbered("^([a-z]+)([0-9]+):");
+    const QRegularExpressionMatch m = numbered.match(line);
+    if (!m.hasMatch() || m.captured(1) != word) return 0;
+    const int n = m.captured(2).toInt();
+    return n >= 2 ? n : 0;
+}
 
 QString readText(const QString& path) {
     QFile file(path);
@@ -48,12 +65,28 @@ GoldenCase parseCase(const QString& text, const QString& data) {
         if (line.startsWith("code:")) c.code = value.toInt();
         if (line.startsWith("hold:")) c.holdPort = value == "port";
         if (line.startsWith("flash:")) c.flashFile = value;
+        if (const int n = extraIndex(line, "sim")) {
+            while (c.moreSims.size() < n - 1) c.moreSims.append(QStringList{});
+            c.moreSims[n - 2] = QProcess::splitCommand(value);
+        }
+        if (const int n = extraIndex(line, "flash")) {
+            while (c.moreFlashFiles.size() < n - 1) c.moreFlashFiles.append(QString{});
+            c.moreFlashFiles[n - 2] = value;
+        }
     }
     return c;
 }
 
-QString normalised(QString text, const QString& data, const QString& slave) {
-    text.replace(slave, "${SLAVE}");
+// `slaves` are the simulators' ports, the first one ${SLAVE}, then ${SLAVE2}...
+QString normalised(QString text, const QString& data, const QStringList& slaves) {
+    // Longest first, so that /dev/pts/1 is not taken out of /dev/pts/12.
+    QList<int> order;
+    for (int i = 0; i < slaves.size(); ++i) order << i;
+    std::sort(order.begin(), order.end(),
+              [&](int a, int b) { return slaves[a].size() > slaves[b].size(); });
+    for (int i : order) {
+        text.replace(slaves[i], i == 0 ? QString("${SLAVE}") : QString("${SLAVE%1}").arg(i + 1));
+    }
     text.replace(data, "${DATA}");
     static const QRegularExpression times("\"(ms|total_ms)\":[0-9.]+");
     text.replace(times, "\"\\1\":0");
@@ -82,7 +115,14 @@ int main(int argc, char** argv) {
     const QString stem = casePath.left(casePath.size() - 5);  // without ".case"
 
     SimProcess sim(golden.sim);
-    if (!sim.started()) {
+    std::vector<std::unique_ptr<SimProcess>> moreSims;
+    for (const QStringList& options : golden.moreSims) {
+        moreSims.push_back(std::make_unique<SimProcess>(options));
+    }
+    QStringList slaves{sim.slavePath()};
+    for (const auto& more : moreSims) slaves << more->slavePath();
+    if (!sim.started() || std::any_of(moreSims.begin(), moreSims.end(),
+                                      [](const auto& m) { return !m->started(); })) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
     }
@@ -97,21 +137,23 @@ int main(int argc, char** argv) {
     env.insert("QUORVEL_COM1", sim.slavePath());
     tool.setProcessEnvironment(env);
     QStringList args = golden.args;
+    for (int i = slaves.size() - 1; i >= 1; --i) {
+        args.replaceInStrings(QString("${SLAVE%1}").arg(i + 1), slaves[i]);
+    }
     args.replaceInStrings("${SLAVE}", sim.slavePath());
     tool.start(flashToolPath(), args);
     tool.closeWriteChannel();
     tool.waitForFinished(120000);
     holder.close();
     sim.stop();
+    for (const auto& more : moreSims) more->stop();
 
     QStringList failures;
     if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != golden.code) {
         failures << QString("exit code %1, expected %2").arg(tool.exitCode()).arg(golden.code);
     }
-    const QString out =
-        normalised(QString::fromUtf8(tool.readAllStandardOutput()), data, sim.slavePath());
-    const QString err =
-        normalised(QString::fromUtf8(tool.readAllStandardError()), data, sim.slavePath());
+    const QString out = normalised(QString::fromUtf8(tool.readAllStandardOutput()), data, slaves);
+    const QString err = normalised(QString::fromUtf8(tool.readAllStandardError()), data, slaves);
     if (qEnvironmentVariableIntValue("QUORVEL_GOLDEN_RECORD") == 1) {
         for (const auto& [suffix, text] : {std::pair{".out", out}, std::pair{".err", err}}) {
             QFile file(stem + suffix);
@@ -128,6 +170,14 @@ int main(int argc, char** argv) {
     if (err != expectedErr) failures << "standard error:\n" + err + "expected:\n" + expectedErr;
     if (!golden.flashFile.isEmpty() && sim.flash() != imageOf(golden.flashFile)) {
         failures << "the simulator's flash differs from the image of " + golden.flashFile;
+    }
+    for (int i = 0; i < golden.moreFlashFiles.size() && i < int(moreSims.size()); ++i) {
+        const QString& file = golden.moreFlashFiles[i];
+        if (!file.isEmpty() && moreSims[size_t(i)]->flash() != imageOf(file)) {
+            failures << QString("the flash of simulator %1 differs from the image of %2")
+                            .arg(i + 2)
+                            .arg(file);
+        }
     }
     if (failures.isEmpty()) return 0;
     std::fprintf(stderr, "%s: %s\n", qPrintable(QFileInfo(casePath).baseName()),

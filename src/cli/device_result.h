@@ -1,0 +1,21 @@
+#pragma once
+// How the rewrite of one device of several ended.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+
+struct DeviceResult {
+    std::string port;  // as named on the command line ("COM2", "/dev/ttyUSB1")
+    bool ok = false;
+    std::string message;     // "Rewriting success!", "Deletion failure", ...
+    std::string failedStep;  // empty on success
+    int16_t failedStatus = 0;
+    double ms = 0;
+    std::vector<std::string> diagnosis;  // what the failed step saw (see diagnosis.h)
+    std::string json;                    // the device's JSON object
+};
+
+}  // namespace quorvel::cli

@@ -1,0 +1,39 @@
+#pragma once
+// One device of a write to several devices: a thread of its own that creates the device's
+// loader and serial port, runs the whole rewrite on it (its reply waits run the thread's own
+// event loop) and keeps the outcome.
+
+#include <QThread>
+#include <string>
+
+#include "cli_options.h"
+#include "device_result.h"
+#include "exchange_settings.h"
+#include "memory_image.h"
+#include "progress_board.h"
+
+namespace quorvel::cli {
+
+class DeviceWorker final : public QThread {
+  public:
+    // `options`, `image` and `board` must outlive the thread; `logPath` may be empty.
+    DeviceWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
+                 std::string logPath, ProgressBoard& board, size_t index);
+
+    // The outcome, once the thread has finished.
+    const DeviceResult& result() const { return result_; }
+
+  protected:
+    void run() override;
+
+  private:
+    const CliOptions& options_;
+    ExchangeSettings settings_;
+    const MemoryImage& image_;
+    std::string logPath_;
+    ProgressBoard& board_;
+    size_t index_;
+    DeviceResult result_;
+};
+
+}  // namespace quorvel::cli

@@ -1,0 +1,20 @@
+#pragma once
+// The transcript files of a write to several devices: one per port, named after the --log
+// FILE with the port inserted before the extension ("run.log" and COM2 give "run-COM2.log",
+// /dev/ttyUSB0 gives "run-ttyUSB0.log", /dev/pts/3 gives "run-pts-3.log").
+
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+
+// The port's name as it goes into a file name: the device path without "/dev/" (or "\\.\"),
+// every character other than letters, digits, '.', '_' and '-' turned into '-'.
+std::string portFileTag(const std::string& port);
+
+// The transcript file for each of `ports`, in order; a tag that two ports share gets "-2",
+// "-3"... on its later ports.
+std::vector<std::string> logPathsForPorts(const std::string& file,
+                                          const std::vector<std::string>& ports);
+
+}  // namespace quorvel::cli

@@ -1,0 +1,20 @@
+#pragma once
+// The rewrite of several devices at once: one thread per --port, each with its own serial
+// port, loader and event loop, a progress line per device, and a summary table at the end.
+
+#include <cstdio>
+#include <vector>
+
+#include "cli_options.h"
+#include "exchange_settings.h"
+#include "memory_image.h"
+
+namespace quorvel::cli {
+
+// Runs the whole rewrite on every device in parallel and reports each outcome. Needs a
+// QCoreApplication. Returns 0 only when every device was rewritten, 1 otherwise (2 when a
+// transcript file cannot be written; then nothing is sent).
+int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
+                  const MemoryImage& image, std::FILE* out, std::FILE* err);
+
+}  // namespace quorvel::cli

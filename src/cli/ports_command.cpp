@@ -1,0 +1,113 @@
+#include "ports_command.h"
+
+#include <QSerialPortInfo>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "port_mapping.h"
+
+namespace quorvel::cli {
+namespace {
+
+constexpr int kHighestComNumber = 255;
+constexpr int kWindowComNumbers = 16;  // the window's list offers COM1 to COM16
+
+std::string hex4(quint16 value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+std::string comList(const std::vector<int>& numbers) {
+    std::string text;
+    for (int n : numbers) text += (text.empty() ? "COM" : ", COM") + std::to_string(n);
+    return text;
+}
+
+void printDetail(std::FILE* out, const char* label, const QString& value) {
+    if (!value.isEmpty()) std::fprintf(out, "      %-16s%s\n", label, value.toUtf8().constData());
+}
+
+// The COM numbers that reach each device, by device path.
+std::map<std::string, std::vector<int>> numbersByDevice(const QList<QSerialPortInfo>& ports) {
+    std::map<std::string, std::vector<int>> numbers;
+    for (int n = 1; n <= kHighestComNumber; ++n) {
+        if (auto device = deviceForNumber(static_cast<int16_t>(n), ports)) {
+            numbers[*device].push_back(n);
+        }
+    }
+    return numbers;
+}
+
+}  // namespace
+
+int runPorts(std::FILE* out) {
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    const std::map<std::string, std::vector<int>> numbers = numbersByDevice(ports);
+
+    std::vector<std::string> ordered;
+    for (const QSerialPortInfo& info : ports) ordered.push_back(info.portName().toStdString());
+    ordered = orderPortNames(ordered);
+
+    if (ports.isEmpty()) std::fprintf(out, "No serial ports found.\n");
+    for (const std::string& name : ordered) {
+        for (const QSerialPortInfo& info : ports) {
+            if (info.portName().toStdString() != name) continue;
+            const std::string location = info.systemLocation().toStdString();
+            std::vector<int> reached;
+            for (const std::string& key : {location, name}) {
+                auto found = numbers.find(key);
+                if (found != numbers.end()) reached = found->second;
+                if (!reached.empty()) break;
+            }
+            if (reached.empty()) {
+                std::fprintf(out,
+                             "--    %s  (no COM number: its override names another device;"
+                             " use --port %s)\n",
+                             location.c_str(), location.c_str());
+            } else {
+                std::fprintf(out, "%-5s %s%s\n", comList(reached).c_str(), location.c_str(),
+                             reached.front() > kWindowComNumbers
+                                 ? "  (beyond the window's COM1 to COM16)"
+                                 : "");
+            }
+            printDetail(out, "description", info.description());
+            printDetail(out, "manufacturer", info.manufacturer());
+            if (info.hasVendorIdentifier()) {
+                printDetail(out, "USB vendor id",
+                            QString::fromStdString(hex4(info.vendorIdentifier())));
+            }
+            if (info.hasProductIdentifier()) {
+                printDetail(out, "USB product id",
+                            QString::fromStdString(hex4(info.productIdentifier())));
+            }
+            printDetail(out, "serial number", info.serialNumber());
+        }
+    }
+
+#ifndef _WIN32
+    std::string overrides;
+    for (int n = 1; n <= kHighestComNumber; ++n) {
+        const std::string variable = "QUORVEL_COM" + std::to_string(n);
+        const char* value = std::getenv(variable.c_str());
+        if (value == nullptr || *value == '\0') continue;
+        bool listed = false;
+        for (const QSerialPortInfo& info : ports) {
+            listed = listed || info.systemLocation().toStdString() == value;
+        }
+        overrides += "  COM" + std::to_string(n) + " = " + value + "  (" + variable +
+                     (listed ? "" : "; not among the ports listed") + ")\n";
+    }
+    if (overrides.empty()) {
+        std::fprintf(out, "No QUORVEL_COM<n> overrides are set.\n");
+    } else {
+        std::fprintf(out, "Overrides in effect:\n%s", overrides.c_str());
+    }
+#endif
+    return kExitOk;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,103 @@
+#include "progress_board.h"
+
+#include <algorithm>
+
+namespace quorvel::cli {
+namespace {
+
+constexpr size_t kLongestPort = 24;  // longer names are cut at the front, so lines stay short
+constexpr int kBarWidth = 20;
+constexpr int kLineEveryPercent = 10;  // plain lines: one per tenth of the walk
+
+std::string shortPort(const std::string& port) {
+    if (port.size() <= kLongestPort) return port;
+    return "..." + port.substr(port.size() - (kLongestPort - 3));
+}
+
+}  // namespace
+
+ProgressBoard::ProgressBoard(std::FILE* out, Mode mode, std::vector<std::string> ports)
+    : out_(out), mode_(mode) {
+    for (std::string& port : ports) {
+        portWidth_ = std::max(portWidth_, shortPort(port).size());
+        devices_.push_back(Device{std::move(port), {}, {}, 0, false, {}});
+    }
+}
+
+void ProgressBoard::printLocked(const Device& d, const std::string& text) {
+    std::fprintf(out_, "%s: %s\n", d.port.c_str(), text.c_str());
+    std::fflush(out_);
+}
+
+void ProgressBoard::stepStarted(size_t device, const std::string& step) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Device& d = devices_.at(device);
+    d.step = step;
+    dirty_ = true;
+}
+
+void ProgressBoard::stepDone(size_t device, const StepRecord& step) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Device& d = devices_.at(device);
+    if (step.name == "disconnect") d.percent = 100;
+    dirty_ = true;
+    if (mode_ == Mode::Lines) printLocked(d, step.name + ": status " + std::to_string(step.status));
+}
+
+void ProgressBoard::progress(size_t device, int done, int total, const std::string& address) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Device& d = devices_.at(device);
+    const int percent = std::clamp(done * 100 / std::max(total, 1), 0, 100);
+    const bool newTenth = percent / kLineEveryPercent != d.percent / kLineEveryPercent;
+    d.address = address;
+    d.percent = percent;
+    dirty_ = true;
+    if (mode_ == Mode::Lines && (newTenth || done == 1)) {
+        printLocked(d, d.step + " " + address + " " + std::to_string(percent) + "%");
+    }
+}
+
+void ProgressBoard::finished(size_t device, bool ok, const std::string& message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Device& d = devices_.at(device);
+    d.done = true;
+    d.outcome = message;
+    if (ok) d.percent = 100;
+    dirty_ = true;
+    if (mode_ == Mode::Lines) printLocked(d, message);
+}
+
+std::string ProgressBoard::line(size_t device) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lineLocked(devices_.at(device));
+}
+
+std::string ProgressBoard::lineLocked(const Device& d) const {
+    const int filled = d.percent * kBarWidth / 100;
+    std::string port = shortPort(d.port);
+    port.resize(portWidth_, ' ');
+    char percent[8];
+    std::snprintf(percent, sizeof percent, "%3d%%", d.percent);
+    std::string text = port + "  [" + std::string(filled, '#') +
+                       std::string(kBarWidth - filled, '.') + "] " + percent + "  ";
+    if (d.done) return text + d.outcome;
+    if (d.step.empty()) return text + "waiting";
+    text += d.step;
+    if (d.step == "program" && !d.address.empty()) text += " " + d.address;
+    return text;
+}
+
+void ProgressBoard::redraw() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (mode_ != Mode::Terminal || !dirty_) return;
+    std::string block;
+    // Back to the first line of the block drawn before, then every line anew.
+    if (drawn_) block += "\x1b[" + std::to_string(devices_.size()) + "A";
+    for (const Device& d : devices_) block += "\r\x1b[2K" + lineLocked(d) + "\n";
+    std::fwrite(block.data(), 1, block.size(), out_);
+    std::fflush(out_);
+    drawn_ = true;
+    dirty_ = false;
+}
+
+}  // namespace quorvel::cli

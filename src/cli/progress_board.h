@@ -1,0 +1,60 @@
+#pragma once
+// The progress of several devices written at once, one line per device. On a terminal the
+// block of lines is drawn once and then redrawn in place (ANSI cursor movement); otherwise
+// each event becomes a plain line tagged with its port; for JSON output nothing is shown.
+//
+// The device threads report through the event functions; only the thread that owns the
+// output calls redraw(). Every function may be called from any thread.
+
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "step_record.h"
+
+namespace quorvel::cli {
+
+class ProgressBoard {
+  public:
+    enum class Mode { Terminal, Lines, Silent };
+
+    ProgressBoard(std::FILE* out, Mode mode, std::vector<std::string> ports);
+
+    void stepStarted(size_t device, const std::string& step);
+    void stepDone(size_t device, const StepRecord& step);
+    // `done` of `total` block positions passed; `address` is the block's address text.
+    void progress(size_t device, int done, int total, const std::string& address);
+    // The device's outcome: "Rewriting success!" or the failure message.
+    void finished(size_t device, bool ok, const std::string& message);
+
+    // Terminal mode: draws the block, or redraws it in place, when something changed.
+    void redraw();
+
+    // The line shown for a device (for tests and the first drawing).
+    std::string line(size_t device) const;
+
+  private:
+    struct Device {
+        std::string port;
+        std::string step;     // the step running, empty before the first
+        std::string address;  // the last block position passed
+        int percent = 0;
+        bool done = false;
+        std::string outcome;
+    };
+
+    std::string lineLocked(const Device& d) const;
+    void printLocked(const Device& d, const std::string& text);
+
+    std::FILE* out_;
+    Mode mode_;
+    size_t portWidth_ = 0;
+    mutable std::mutex mutex_;
+    std::vector<Device> devices_;
+    bool drawn_ = false;
+    bool dirty_ = true;
+};
+
+}  // namespace quorvel::cli
