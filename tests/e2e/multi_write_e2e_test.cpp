@@ -1,0 +1,276 @@
+// quorvel-flash write with several --port options against several simulated loaders: every
+// device is written in parallel, one failing device does not stop the others, the exit code
+// tells whether all succeeded, the confirmation is asked once, the progress block is redrawn
+// in place on a terminal, one transcript per port; and quorvel-flash ports.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QtTest>
+#include <memory>
+
+#include "image_loader.h"
+#include "port_mapping.h"
+#include "sim_process.h"
+
+namespace {
+
+constexpr int kToolMs = 120000;
+constexpr int kDevices = 4;
+
+QByteArray defaultImageBytes() {
+    quorvel::MemoryImage image;
+    if (!quorvel::LoadImageFile(QUORVEL_DEFAULT_IMAGE_PATH, image).ok()) {
+        qFatal("cannot load the default image");
+    }
+    QByteArray bytes;
+    for (int16_t v : image.intMemory) bytes.append(static_cast<char>(v));
+    return bytes;
+}
+
+// A pseudo-terminal for the tool's standard input or output.
+class Terminal {
+  public:
+    Terminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+        slave_ = QString::fromLocal8Bit(::ptsname(master_));
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    }
+    ~Terminal() {
+        if (master_ >= 0) ::close(master_);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    QString slave() const { return slave_; }
+    void type(const QByteArray& text) const {
+        QCOMPARE(::write(master_, text.constData(), size_t(text.size())), ssize_t(text.size()));
+    }
+    // Everything the tool wrote so far.
+    QByteArray drain() {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0) break;
+            seen_.append(buffer, n);
+        }
+        return seen_;
+    }
+
+  private:
+    int master_ = -1;
+    QString slave_;
+    QByteArray seen_;
+};
+
+struct Fleet {
+    explicit Fleet(const QList<QStringList>& options) {
+        for (const QStringList& o : options) sims.push_back(std::make_unique<SimProcess>(o));
+    }
+    bool started() const {
+        for (const auto& s : sims) {
+            if (!s->started()) return false;
+        }
+        return true;
+    }
+    QStringList portArgs() const {
+        QStringList args;
+        for (const auto& s : sims) args << "--port" << s->slavePath();
+        return args;
+    }
+    void stop() {
+        for (const auto& s : sims) s->stop();
+    }
+    std::vector<std::unique_ptr<SimProcess>> sims;
+};
+
+// The summary table's row for `port`.
+QString tableRow(const QString& out, const QString& port) {
+    for (const QString& line : out.split('\n')) {
+        if (line.startsWith(port + " ")) return line;
+    }
+    return {};
+}
+
+}  // namespace
+
+class MultiWriteE2eTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void oneDeviceFails_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("erase unanswered") << "erase=silent"
+                                          << "Deletion failure"
+                                          << "erase (status 1)"
+                                          << "nothing came back within 2.5 s";
+        QTest::newRow("block refused") << "program@0x10000=status:E"
+                                       << "Writing failure"
+                                       << "program (status 1)"
+                                       << "with 'E' (0x45)";
+        QTest::newRow("no connect") << "connect=status:E"
+                                    << "Connection failure"
+                                    << "connect (status 8)"
+                                    << "try --loader 1.05";
+    }
+    void oneDeviceFails() {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QFETCH(QString, step);
+        QFETCH(QString, why);
+        const int failing = 2;
+        QList<QStringList> options;
+        for (int i = 0; i < kDevices; ++i) {
+            options << (i == failing ? QStringList{"--fault", fault} : QStringList{});
+        }
+        Fleet fleet(options);
+        QVERIFY(fleet.started());
+        QTemporaryDir logs;
+        QProcess tool;
+        tool.start(flashToolPath(), QStringList{"write", "--yes", "--log", logs.filePath("run.log"),
+                                                QUORVEL_DEFAULT_IMAGE_PATH} +
+                                        fleet.portArgs());
+        QVERIFY(tool.waitForFinished(kToolMs));
+        fleet.stop();
+        const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QCOMPARE(tool.exitCode(), 1);
+        QVERIFY2(out.contains("3 of 4 devices rewritten"), qPrintable(out));
+
+        const QByteArray image = defaultImageBytes();
+        for (int i = 0; i < kDevices; ++i) {
+            const SimProcess& sim = *fleet.sims[size_t(i)];
+            const QString row = tableRow(out, sim.slavePath());
+            // Each device had its own connect, on its own port.
+            QCOMPARE(sim.transcript("rx kind=connect").size(), 1);
+            const QStringList log =
+                QString::fromUtf8([&] {
+                    QFile f(
+                        logs.filePath("run-" + sim.slavePath().mid(5).replace('/', '-') + ".log"));
+                    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+                }())
+                    .split('\n');
+            QVERIFY2(log.value(0).startsWith("# quorvel-flash write on " + sim.slavePath()),
+                     qPrintable(log.value(0)));
+            if (i == failing) {
+                QVERIFY2(row.contains(message) && row.contains(step), qPrintable(row));
+                QVERIFY(sim.flash() != image);
+                QVERIFY2(err.contains(sim.slavePath() + ": ") && err.contains(why),
+                         qPrintable(err));
+                QVERIFY(!log.filter("failure").isEmpty());
+            } else {
+                QVERIFY2(row.contains("Rewriting success!"), qPrintable(row));
+                QVERIFY(sim.flash() == image);
+                QVERIFY(!err.contains(sim.slavePath()));
+                QCOMPARE(
+                    log.filter(QRegularExpression("step disconnect: status 0, success")).size(), 1);
+            }
+        }
+    }
+
+    void allSucceed() {
+        Fleet fleet{QList<QStringList>(kDevices)};
+        QVERIFY(fleet.started());
+        QProcess tool;
+        tool.start(flashToolPath(),
+                   QStringList{"write", "-y", QUORVEL_DEFAULT_IMAGE_PATH} + fleet.portArgs());
+        QVERIFY(tool.waitForFinished(kToolMs));
+        fleet.stop();
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY(tool.readAllStandardOutput().contains("4 of 4 devices rewritten"));
+        QCOMPARE(tool.readAllStandardError(), QByteArray());
+        for (const auto& sim : fleet.sims) QVERIFY(sim->flash() == defaultImageBytes());
+    }
+
+    // The warning is shown and answered once for all devices; a refusal sends nothing.
+    void confirmationOnce_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("code");
+        QTest::newRow("agreed") << QByteArray("y\n") << 0;
+        QTest::newRow("refused") << QByteArray("no\n") << 1;
+    }
+    void confirmationOnce() {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, code);
+        Fleet fleet{QList<QStringList>(2)};
+        QVERIFY(fleet.started());
+        Terminal input;
+        QVERIFY(!input.slave().isEmpty());
+        QProcess tool;
+        tool.setStandardInputFile(input.slave());
+        tool.start(flashToolPath(),
+                   QStringList{"write", QUORVEL_DEFAULT_IMAGE_PATH} + fleet.portArgs());
+        QVERIFY(tool.waitForStarted());
+        input.type(answer);
+        QVERIFY(tool.waitForFinished(kToolMs));
+        fleet.stop();
+        QCOMPARE(tool.exitCode(), code);
+        const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+        QCOMPARE(out.count("Rewriting of software"), 1);
+        QCOMPARE(out.count("Type OK (or y) to begin"), 1);
+        QVERIFY(out.contains("2 devices at once: " + fleet.sims[0]->slavePath() + ", " +
+                             fleet.sims[1]->slavePath()));
+        for (const auto& sim : fleet.sims) {
+            QCOMPARE(sim->transcript("rx ").isEmpty(), code != 0);
+        }
+    }
+
+    // On a terminal the block of progress lines is drawn once and then redrawn in place.
+    void terminalBlock() {
+        Fleet fleet{QList<QStringList>(kDevices)};
+        QVERIFY(fleet.started());
+        Terminal output;
+        QVERIFY(!output.slave().isEmpty());
+        QProcess tool;
+        tool.setStandardOutputFile(output.slave());
+        tool.start(flashToolPath(),
+                   QStringList{"write", "--yes", QUORVEL_DEFAULT_IMAGE_PATH} + fleet.portArgs());
+        while (!tool.waitForFinished(20)) output.drain();
+        fleet.stop();
+        QCOMPARE(tool.exitCode(), 0);
+        const QByteArray shown = output.drain();
+        const QByteArray up = "\x1b[" + QByteArray::number(kDevices) + "A";
+        QVERIFY(shown.contains(up));
+        // The last drawing of the block shows every device done, before the table.
+        const QByteArray last = shown.mid(shown.lastIndexOf(up));
+        for (const auto& sim : fleet.sims) {
+            QVERIFY(last.contains(sim->slavePath().toUtf8() + "  [####################] 100%  "
+                                                              "Rewriting success!"));
+        }
+        QVERIFY(last.contains("4 of 4 devices rewritten"));
+    }
+
+    // Every listed port with the COM numbers that reach it, as the port mapping counts them,
+    // and the overrides.
+    void portsListing() {
+        SimProcess sim;
+        QVERIFY(sim.started());
+        qputenv("QUORVEL_COM7", sim.slavePath().toUtf8());
+        QProcess tool;
+        tool.start(flashToolPath(), {"ports"});
+        QVERIFY(tool.waitForFinished(kToolMs));
+        QCOMPARE(tool.exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(tool.readAllStandardOutput()).split('\n');
+        QVERIFY(lines.contains("  COM7 = " + sim.slavePath() +
+                               "  (QUORVEL_COM7; not among the ports listed)"));
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+            const QStringList heads = lines.filter(QRegularExpression(
+                "^COM[0-9, COM]* +" + QRegularExpression::escape(info.systemLocation()) + "( |$)"));
+            QCOMPARE(heads.size(), 1);
+            for (const QString& com :
+                 heads[0].section(QRegularExpression(" {2,}| /"), 0, 0).split(", ")) {
+                const int16_t n = int16_t(com.mid(3).toInt());
+                QCOMPARE(quorvel::deviceForTarget({n, ""}).value_or(""),
+                         info.systemLocation().toStdString());
+            }
+        }
+        qunsetenv("QUORVEL_COM7");
+    }
+};
+
+QTEST_GUILESS_MAIN(MultiWriteE2eTest)
+#include "multi_write_e2e_test.moc"
