@@ -1,0 +1,167 @@
+// The parts of quorvel-flash's several-device write and diagnosis that need no device: the
+// per-port transcript names, the summary table, the progress block and the failure texts.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "diagnosis.h"
+#include "log_paths.h"
+#include "progress_board.h"
+#include "summary_table.h"
+
+using namespace quorvel;
+using namespace quorvel::cli;
+
+namespace {
+
+struct LogCase {
+    std::string file;
+    std::vector<std::string> ports;
+    std::vector<std::string> expected;
+};
+
+class LogPaths : public testing::TestWithParam<LogCase> {};
+
+TEST_P(LogPaths, PortGoesBeforeTheExtension) {
+    EXPECT_EQ(logPathsForPorts(GetParam().file, GetParam().ports), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, LogPaths,
+                         testing::Values(LogCase{"run.log",
+                                                 {"COM2", "/dev/ttyUSB0"},
+                                                 {"run-COM2.log", "run-ttyUSB0.log"}},
+                                         LogCase{"logs/run", {"/dev/pts/3"}, {"logs/run-pts-3"}},
+                                         LogCase{"a.b/run", {"COM1"}, {"a.b/run-COM1"}},
+                                         LogCase{"dir/.hidden", {"COM1"}, {"dir/.hidden-COM1"}},
+                                         LogCase{
+                                             "run.x.txt", {"\\\\.\\COM12"}, {"run.x-COM12.txt"}},
+                                         LogCase{"r.log",
+                                                 {"/dev/a-b", "/dev/a/b", "/tmp/a b"},
+                                                 {"r-a-b.log", "r-a-b-2.log", "r-tmp-a-b.log"}}));
+
+// What a stream received, read back from its temporary file.
+std::string contents(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[512];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    return text;
+}
+
+TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
+    std::vector<DeviceResult> results(2);
+    results[0] = {"COM1", true, "Rewriting success!", "", 0, 48612.0, {}, ""};
+    results[1] = {"/dev/ttyUSB1", false, "Deletion failure", "erase", 1, 7540.0, {}, ""};
+    EXPECT_EQ(summaryTable(results),
+              "PORT          OUTCOME             FAILED STEP         TIME\n"
+              "COM1          Rewriting success!  -                 48.6 s\n"
+              "/dev/ttyUSB1  Deletion failure    erase (status 1)   7.5 s\n"
+              "1 of 2 devices rewritten\n");
+}
+
+TEST(ProgressBoard, LinesFollowTheDevices) {
+    ProgressBoard board(nullptr, ProgressBoard::Mode::Silent,
+                        {"COM1", "/dev/serial/by-id/usb-FTDI_FT232R-if00"});
+    EXPECT_EQ(board.line(0), "COM1                      [....................]   0%  waiting");
+    board.stepStarted(0, "program");
+    board.progress(0, 60, 120, "01000");
+    EXPECT_EQ(board.line(0),
+              "COM1                      [##########..........]  50%  program 01000");
+    board.finished(1, false, "Connection failure");
+    // Long names keep their end, so that the lines stay short.
+    EXPECT_EQ(board.line(1),
+              ".../usb-FTDI_FT232R-if00  [....................]   0%  Connection failure");
+}
+
+TEST(ProgressBoard, TerminalRedrawsTheBlockInPlace) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ProgressBoard board(out, ProgressBoard::Mode::Terminal, {"A", "B"});
+    board.redraw();
+    board.redraw();  // nothing changed: nothing drawn
+    board.finished(0, true, "Rewriting success!");
+    board.redraw();
+    EXPECT_EQ(contents(out),
+              "\r\x1b[2KA  [....................]   0%  waiting\n"
+              "\r\x1b[2KB  [....................]   0%  waiting\n"
+              "\x1b[2A"
+              "\r\x1b[2KA  [####################] 100%  Rewriting success!\n"
+              "\r\x1b[2KB  [....................]   0%  waiting\n");
+    std::fclose(out);
+}
+
+TEST(ProgressBoard, PlainLinesAtEveryTenthOfTheWalk) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ProgressBoard board(out, ProgressBoard::Mode::Lines, {"COM3"});
+    board.stepStarted(0, "program");
+    for (int done = 1; done <= 120; ++done) board.progress(0, done, 120, std::to_string(done));
+    const std::string text = contents(out);
+    EXPECT_EQ(text.substr(0, 40), "COM3: program 1 0%\nCOM3: program 12 10%\n");
+    size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    EXPECT_EQ(lines, 11u);  // the first position, then 10% to 100%
+    EXPECT_NE(text.find("COM3: program 120 100%\n"), std::string::npos);
+    std::fclose(out);
+}
+
+struct DiagnosisCase {
+    StepRecord step;
+    LoaderGeneration loader;
+    std::string failure;
+    std::vector<std::string> explanation;
+};
+
+class Diagnosis : public testing::TestWithParam<DiagnosisCase> {};
+
+TEST_P(Diagnosis, SaysWhatTheStepSaw) {
+    const DiagnosisCase& c = GetParam();
+    EXPECT_EQ(failureLine(c.step), c.failure);
+    EXPECT_EQ(explainFailure(c.step, c.loader), c.explanation);
+}
+
+StepRecord record(const std::string& name, int16_t status, ExchangeDiagnostics seen,
+                  std::string portError = {}) {
+    return StepRecord{name, status, false, 0, std::move(portError), std::move(seen)};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Diagnosis,
+    testing::Values(
+        DiagnosisCase{record("connect", 8, {}, "cannot open COM3: the port is busy"),
+                      LoaderGeneration::V106,
+                      "connect failed with status 8",
+                      {"cannot open COM3: the port is busy"}},
+        DiagnosisCase{record("connect", 8, {1, 1, -1, true, 14, 13, true, -1, {}}),
+                      LoaderGeneration::V105,
+                      "connect failed with status 8 after its one attempt",
+                      {"only 13 bytes came back within 2.5 s, where 14 make a whole reply: check "
+                       "the cable and the line speed",
+                       "if the device has loader version 1.06 or later, try --loader 1.06"}},
+        DiagnosisCase{record("connect", 8, {1, 1, -1, true, 15, 0, true, -1, {}}),
+                      LoaderGeneration::V106,
+                      "connect failed with status 8 after its one attempt",
+                      {"nothing came back within 2.5 s: check the cable, the power, and that the "
+                       "loader is in flash mode"}},
+        DiagnosisCase{record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {0x0D}}),
+                      LoaderGeneration::V106,
+                      "erase failed with status 1 after 3 of 3 attempts",
+                      {"the reply came back with 0x0D at status position 1032, where erase needs "
+                       "any byte but 'E'"}},
+        DiagnosisCase{record("row-write", -1, {1, 10, 4096, false, 0, 0, false, -1, {}}),
+                      LoaderGeneration::V106,
+                      "row-write failed with status -1 at row 0x10000 after 1 of 10 attempts",
+                      {"the image holds data at 0x10000, beyond 0xFFFF, the last address a row "
+                       "record can carry"}},
+        DiagnosisCase{record("program", 1, {2, 2, 9152, true, 1036, 1036, false, 1032, {'E'}}),
+                      LoaderGeneration::V106,
+                      "program failed with status 1 at block 0x23C00 after 2 of 2 attempts",
+                      {"the reply came back with 'E' (0x45) at status position 1032, where "
+                       "program needs any byte but 'E'"}}));
+
+}  // namespace
