@@ -60,7 +60,7 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
     ProgressBoard::Mode mode = ProgressBoard::Mode::Lines;
     if (options.json) {
         mode = ProgressBoard::Mode::Silent;
-    } else if (isTerminal(out)) {
+    } else if (enableCursorMovement(out)) {
         mode = ProgressBoard::Mode::Terminal;
     }
     ProgressBoard board(out, mode, ports);

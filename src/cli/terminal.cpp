@@ -3,6 +3,10 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING  // older SDKs
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
 #else
 #include <unistd.h>
 #endif
@@ -14,6 +18,18 @@ bool isTerminal(std::FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
 #else
     return isatty(fileno(stream)) != 0;
+#endif
+}
+
+bool enableCursorMovement(std::FILE* stream) {
+    if (!isTerminal(stream)) return false;
+#ifdef _WIN32
+    const HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) return false;
+    return SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+#else
+    return true;
 #endif
 }
 

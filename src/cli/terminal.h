@@ -6,6 +6,9 @@
 namespace quorvel::cli {
 
 bool isTerminal(std::FILE* stream);
+// True when the terminal takes ANSI cursor movement (switched on first where the console needs
+// it, as on Windows).
+bool enableCursorMovement(std::FILE* stream);
 void setBinaryMode(std::FILE* stream);
 
 }  // namespace quorvel::cli
