@@ -69,7 +69,7 @@ int runPorts(std::FILE* out) {
                              " use --port %s)\n",
                              location.c_str(), location.c_str());
             } else {
-                std::fprintf(out, "%-5s %s%s\n", comList(reached).c_str(), location.c_str(),
+                std::fprintf(out, "%-4s  %s%s\n", comList(reached).c_str(), location.c_str(),
                              reached.front() > kWindowComNumbers
                                  ? "  (beyond the window's COM1 to COM16)"
                                  : "");
