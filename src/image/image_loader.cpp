@@ -1,35 +1,12 @@
 #include "image_loader.h"
 
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 #include <new>
+
+#include "image_file_read.h"
 
 namespace quorvel {
 namespace {
-
-// Firmware files are well below this; larger sizes are read without reserving first.
-constexpr std::uintmax_t kLargestFileToReserve = 64u << 20;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-bool readWholeFile(const std::string& path, std::string& out) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return false;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error && size < kLargestFileToReserve) out.reserve(static_cast<size_t>(size));
-    char chunk[1 << 16];
-    for (;;) {
-        const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-        out.append(chunk, got);
-        if (got < sizeof chunk) break;
-    }
-    return std::ferror(file.get()) == 0;
-}
 
 char upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -106,7 +83,7 @@ LoadResult LoadImageFile(const std::string& path, MemoryImage& image) {
     std::string text;
     bool read = false;
     try {
-        read = readWholeFile(path, text);
+        read = readImageFileText(path, text);
     } catch (const std::bad_alloc&) {
         read = false;  // a file too large to hold is reported like one that cannot be read
     }

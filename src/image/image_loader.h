@@ -28,6 +28,8 @@ LineReader readerForPath(std::string_view path);
 
 // Reads the file into a fresh image (cleared to FF) and replaces `image` only when every line
 // was accepted; on any failure `image` stays exactly as it was. Lines end at CR, CR LF or LF.
+// What is not a regular file, or is larger than any firmware file (image_file_read.h), is a
+// file error before anything is read.
 LoadResult LoadImageFile(const std::string& path, MemoryImage& image);
 
 // The same on text already in memory (used by the file load, tests and fuzzing).

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "image_file_read.h"
 #include "image_loader.h"
 #include "reader_test_support.h"
 
@@ -95,10 +97,17 @@ TEST_F(LoadTest, ReportsCodeAndLineAndKeepsPreviousImage) {
 TEST_F(LoadTest, FileErrors) {
     MemoryImage image;
     const MemoryImage untouched = image;
+    const std::string fifo = (dir_ / "fifo.mot").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opening it would wait for a writer
+    const std::string huge = write("huge.mot", "");
+    fs::resize_file(huge, kLargestImageFile + 1);  // sparse: takes no room on the disk
     const std::vector<std::string> paths = {
         (dir_ / "missing.mot").string(),
         dir_.string(),  // a folder
         write("outside.mot", kRow0 + "\r\n" + sRecord(1, 0x3FF0, {1})),
+        fifo,
+        "/dev/zero",  // endless
+        huge,
     };
     for (const std::string& p : paths) {
         SCOPED_TRACE(p);
@@ -107,6 +116,29 @@ TEST_F(LoadTest, FileErrors) {
         EXPECT_EQ(r.message(), "File Open Error");
         EXPECT_EQ(r.title(), "ERROR");
         EXPECT_EQ(image, untouched);  // all 0, no flags: nothing was ever loaded
+    }
+}
+
+TEST_F(LoadTest, ReadStopsAtTheLimit) {
+    struct Case {
+        const char* name;
+        std::string path;
+        std::uintmax_t limit;
+        bool read;
+    };
+    const std::string tenBytes = write("ten.mot", "S1\r\nS9\r\nab");
+    const std::vector<Case> cases = {
+        {"exactly the limit", tenBytes, 10, true},
+        {"one byte over", tenBytes, 9, false},
+        // Says 0 bytes when looked at, yet reads far more: like a file that grows meanwhile.
+        {"more than its size said", "/proc/self/maps", 16, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!fs::exists(c.path)) continue;
+        std::string text = "left over";
+        EXPECT_EQ(readImageFileText(c.path, text, c.limit), c.read);
+        EXPECT_EQ(text, c.read ? "S1\r\nS9\r\nab" : "");
     }
 }
 
