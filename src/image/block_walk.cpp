@@ -25,4 +25,11 @@ int countBlocksToSend(const MemoryImage& image) {
     return count;
 }
 
+bool gapHoldsData(const MemoryImage& image) {
+    for (int row = kGapFirstRow; row < kGapEndRow; ++row) {
+        if (image.rowFlagged(row)) return true;
+    }
+    return false;
+}
+
 }  // namespace quorvel

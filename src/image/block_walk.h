@@ -24,4 +24,8 @@ bool blockHasData(const MemoryImage& image, int startRow);
 // How many blocks the programming step will send for this image.
 int countBlocksToSend(const MemoryImage& image);
 
+// True when a row of 0xE000 to 0xFFFF holds data: the file asks for bytes there that no
+// programming step will ever send.
+bool gapHoldsData(const MemoryImage& image);
+
 }  // namespace quorvel

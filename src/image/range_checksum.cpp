@@ -3,6 +3,12 @@
 #include "hex_text.h"
 
 namespace quorvel {
+namespace {
+
+// Start and stop are 32-bit values; anything larger is no address at all.
+constexpr uint64_t kLargestAddressValue = 0xFFFFFFFF;
+
+}  // namespace
 
 std::string toUpperHex(uint32_t value) {
     static const char digits[] = "0123456789ABCDEF";
@@ -19,7 +25,9 @@ ChecksumResult RangeChecksum(const MemoryImage& image, std::string_view startTex
     ChecksumResult result;
     const HexReading start = readHexLenient(startText);
     const HexReading stop = readHexLenient(stopText);
-    if (start.digits > 8 || stop.digits > 8) {
+    // Judged by value, so that leading zeros do no harm; readHexLenient saturates, so a text
+    // too long for any address still reads above the limit.
+    if (start.value > kLargestAddressValue || stop.value > kLargestAddressValue) {
         result.error = std::string(kRangeOutsideImage);
         return result;
     }

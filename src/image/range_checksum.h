@@ -19,8 +19,9 @@ struct ChecksumResult {
 inline constexpr std::string_view kRangeOutsideImage = "The range must lie within 4000 to 23FFF.";
 
 // Start and stop are read leniently (blanks skipped, the leading hex digits, none reads as 0).
-// A stop below the start sums nothing. A range that reaches outside the image, or a text of more
-// than eight digits, is refused with an error instead of reading outside the image.
+// A stop below the start sums nothing. A range that reaches outside the image, or a value that
+// does not fit 32 bits, is refused with an error instead of reading outside the image; leading
+// zeros are allowed ("000004000" is 4000).
 ChecksumResult RangeChecksum(const MemoryImage& image, std::string_view startText,
                              std::string_view stopText);
 

@@ -29,7 +29,13 @@ TEST(RangeChecksum, ClearedImage) {
         {"empty start reads 0: outside", "", "FFFF", false, ""},
         {"start below the image", "3FFF", "4000", false, ""},
         {"stop beyond the image", "23FFF", "24000", false, ""},
-        {"nine digits", "000004000", "4000", false, ""},
+        {"nine digits, leading zeros", "000004000", "4000", true, "FF"},
+        {"leading zeros on both", "0000C000", "00000000000FFFF", true, "3FC000"},
+        {"twenty digits to the image end", "00000000000000023FFF", "0023FFF", true, "FF"},
+        {"nine digits outside the image", "100004000", "100004000", false, ""},
+        {"beyond 32 bits, stop below start", "100000000", "4000", false, ""},
+        {"largest 32-bit start, stop below", "FFFFFFFF", "4000", true, "0"},
+        {"overflows 64 bits", "4000", "1FFFFFFFFFFFFFFFFF", false, ""},
         {"huge", "FFFFFFFF", "FFFFFFFF", false, ""},
     };
     for (const SumCase& c : cases) {
@@ -65,10 +71,20 @@ TEST(BlockWalk, PositionsAndGap) {
     EXPECT_EQ(starts[40], 4096);
     EXPECT_EQ(starts.back(), 9152);
     MemoryImage image = clearedImage();
+    image.flagRow(3583);  // 0xDFF0, the last row before 0xE000
+    image.flagRow(4096);  // 0x10000, the first row after 0xFFFF
+    EXPECT_FALSE(gapHoldsData(image));
     image.flagRow(3600);  // inside 0xE000..0xFFFF: never sent
     image.flagRow(1087);  // last row of the first block
     image.flagRow(9215);
-    EXPECT_EQ(countBlocksToSend(image), 2);
+    EXPECT_EQ(countBlocksToSend(image), 4);
+    EXPECT_TRUE(gapHoldsData(image));
+    for (int row : {3584, 4095}) {
+        MemoryImage edge = clearedImage();
+        edge.flagRow(row);
+        EXPECT_TRUE(gapHoldsData(edge)) << row;
+        EXPECT_EQ(countBlocksToSend(edge), 0) << row;
+    }
 }
 
 }  // namespace
