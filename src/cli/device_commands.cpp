@@ -9,6 +9,7 @@
 #include "device_command_table.h"
 #include "device_options.h"
 #include "device_session.h"
+#include "image_checks.h"
 #include "image_loader.h"
 #include "loader.h"
 #include "multi_write.h"
@@ -109,6 +110,12 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
             std::fprintf(err, "%s\n", loaded.message().c_str());
             return kExitFileError;
         }
+    }
+    if (options.command == "write" || options.command == "program") {
+        warnAboutGapData(options.args[0], image, err);
+        // Refused before any port is opened: write would erase the device and send nothing
+        // after it, program would send nothing and still report success.
+        if (!checkDataToWrite(image, err)) return kExitFileError;
     }
     if (options.command == "write" && !options.yes && isTerminal(in) &&
         !confirmRewrite(in, out, devices)) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "block_walk.h"
+#include "image_checks.h"
 #include "image_loader.h"
 #include "range_checksum.h"
 #include "terminal.h"
@@ -33,6 +34,7 @@ int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (options.args.size() != 1) return usageError(err, "info takes one FILE");
     MemoryImage image;
     if (!loadFromArgs(options, image, err)) return kExitFileError;
+    warnAboutGapData(options.args[0], image, err);
 
     std::fprintf(out, "File: %s\n", options.args[0].c_str());
     int flaggedRows = 0;

@@ -4,7 +4,8 @@
 //
 // The case file holds "args:" (the tool's arguments), "code:" (the exit code), and optionally
 // "sim:" (the simulator's options), "hold: port" (another program holds the port while the
-// tool runs) and "flash: FILE" (the simulator's flash must equal FILE's image afterwards).
+// tool runs), "flash: FILE" (the simulator's flash must equal FILE's image afterwards) and
+// "heard: nothing" (no simulator received a single byte: the tool refused before sending).
 // NAME.out and NAME.err beside it hold the expected standard output and error (absent means
 // empty). ${DATA} stands for the test data folder and ${SLAVE} for the simulator's port, in
 // the arguments and in the expected texts; JSON times are written as 0.
@@ -36,6 +37,7 @@ struct GoldenCase {
     int code = 0;
     bool holdPort = false;
     QString flashFile;
+    bool heardNothing = false;
     QList<QStringList> moreSims;  // the options of simulator 2, 3, ...
     QStringList moreFlashFiles;   // the expected flash of simulator 2, 3, ... (empty: not checked)
 };
@@ -65,6 +67,7 @@ GoldenCase parseCase(const QString& text, const QString& data) {
         if (line.startsWith("code:")) c.code = value.toInt();
         if (line.startsWith("hold:")) c.holdPort = value == "port";
         if (line.startsWith("flash:")) c.flashFile = value;
+        if (line.startsWith("heard:")) c.heardNothing = value == "nothing";
         if (const int n = extraIndex(line, "sim")) {
             while (c.moreSims.size() < n - 1) c.moreSims.append(QStringList{});
             c.moreSims[n - 2] = QProcess::splitCommand(value);
@@ -170,6 +173,12 @@ int main(int argc, char** argv) {
     if (err != expectedErr) failures << "standard error:\n" + err + "expected:\n" + expectedErr;
     if (!golden.flashFile.isEmpty() && sim.flash() != imageOf(golden.flashFile)) {
         failures << "the simulator's flash differs from the image of " + golden.flashFile;
+    }
+    if (golden.heardNothing) {
+        QStringList heard = sim.transcript("rx ") + sim.transcript("drop ");
+        for (const auto& more : moreSims)
+            heard << more->transcript("rx ") << more->transcript("drop ");
+        if (!heard.isEmpty()) failures << "a simulator heard the tool:\n" + heard.join('\n');
     }
     for (int i = 0; i < golden.moreFlashFiles.size() && i < int(moreSims.size()); ++i) {
         const QString& file = golden.moreFlashFiles[i];

@@ -1,0 +1,21 @@
+#include "image_checks.h"
+
+#include "block_walk.h"
+
+namespace quorvel::cli {
+
+void warnAboutGapData(const std::string& path, const MemoryImage& image, std::FILE* err) {
+    if (!gapHoldsData(image)) return;
+    std::fprintf(err,
+                 "quorvel-flash: warning: %s holds data at 0xE000–0xFFFF, which is never "
+                 "written to the device\n",
+                 path.c_str());
+}
+
+bool checkDataToWrite(const MemoryImage& image, std::FILE* err) {
+    if (countBlocksToSend(image) > 0) return true;
+    std::fprintf(err, "quorvel-flash: no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF\n");
+    return false;
+}
+
+}  // namespace quorvel::cli
