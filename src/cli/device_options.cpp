@@ -1,11 +1,58 @@
 #include "device_options.h"
 
 #include <cctype>
+#include <filesystem>
+#include <optional>
+
+#include "port_mapping.h"
 
 namespace quorvel::cli {
 namespace {
 
 constexpr int kHighestComNumber = 255;
+// The loader answers a pin command with "QZ~P" and the pin in 8 bytes, then its status at the
+// fixed position 8: a pin of more than 4 bytes would push the status out of place.
+constexpr size_t kLongestPin = 4;
+
+// Why the pin text cannot go to the loader, or empty when it can. A control character (a line
+// end above all) would become part of the device's command stream.
+std::string pinProblem(const std::string& pin) {
+    for (char c : pin) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return "--pin must not hold control characters (such as a line end or a tab)";
+        }
+    }
+    if (pin.size() > kLongestPin) {
+        return "--pin takes at most 4 characters (bytes): the loader echoes no more";
+    }
+    return {};
+}
+
+// The device a port reaches, as one path: a COM number mapped to its device, links followed.
+// A number that maps to no device keeps its name; it cannot be opened anyway.
+std::string deviceIdentity(const ExchangeSettings& settings) {
+    const std::optional<std::string> device = deviceForTarget(GetCOM(settings));
+    if (!device) return portName(settings);
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(*device, error);
+    return error ? *device : canonical.string();
+}
+
+// Two ports that reach one device would run two rewrites over one line at once.
+std::string sameDeviceProblem(const std::vector<ExchangeSettings>& all) {
+    std::vector<std::string> identities;
+    for (const ExchangeSettings& s : all) identities.push_back(deviceIdentity(s));
+    for (size_t i = 0; i < all.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            if (identities[i] == identities[j]) {
+                return "--port " + portName(all[j]) + " and --port " + portName(all[i]) +
+                       " reach the same device (" + identities[i] + ")";
+            }
+        }
+    }
+    return {};
+}
 
 bool startsWithCom(const std::string& value) {
     return value.size() > 3 && std::toupper(static_cast<unsigned char>(value[0])) == 'C' &&
@@ -29,9 +76,14 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
         error = options.command + " takes one --port (only write rewrites several devices)";
         return {};
     }
+    if (std::string problem = pinProblem(options.pin); !problem.empty()) {
+        error = problem;
+        return {};
+    }
     ExchangeSettings common;
     common.portNumber = 1;
     common.loader = options.loader == "1.05" ? LoaderGeneration::V105 : LoaderGeneration::V106;
+    common.strictAnswers = options.strict;
     common.speed = options.speed == "38400"  ? SpeedOption::Bps38400
                    : options.speed == "4800" ? SpeedOption::Bps4800
                                              : SpeedOption::Bps9600;
@@ -66,6 +118,10 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
             }
         }
         all.push_back(s);
+    }
+    if (all.size() > 1) {
+        error = sameDeviceProblem(all);
+        if (!error.empty()) return {};
     }
     return all;
 }
