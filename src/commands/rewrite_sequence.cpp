@@ -1,7 +1,7 @@
 #include "rewrite_sequence.h"
 
-#include "block_walk.h"
 #include "progress_display.h"
+#include "write_guard.h"
 
 namespace quorvel {
 
@@ -38,10 +38,8 @@ void RewriteSequence::cmdMacro_Click(int16_t index) {
     setVersionFrameEnabled(panel, false);
     {
         ExchangeLock lock(context_);
-        // An image with nothing to write would erase the device and leave it empty.
-        if (countBlocksToSend(context_.image) == 0) {
-            fail("No firmware image is loaded.");
-        } else if (context_.ask(kConfirm) == PromptAnswer::Ok && !context_.closing()) {
+        if (ImageReadyToWrite(context_, WriteWalk::Blocks) &&
+            context_.ask(kConfirm) == PromptAnswer::Ok && !context_.closing()) {
             runExchanges();
         }
         panel.setEnabled(button, true);

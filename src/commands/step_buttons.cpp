@@ -1,6 +1,7 @@
 #include "step_buttons.h"
 
 #include "progress_display.h"
+#include "write_guard.h"
 
 namespace quorvel {
 
@@ -14,13 +15,15 @@ void StepButtons::Click(StepButton button) {
     }
     {
         ExchangeLock lock(context_);
-        const int16_t status = runExchange(entry);
-        if (status == entry.success) {
-            context_.ask(
-                {"OK", entry.successText, PromptButtons::Ok, PromptIcon::None, PromptAnswer::Ok});
-        } else {
-            context_.ask({"NG", entry.failureText, PromptButtons::Ok, PromptIcon::Exclamation,
-                          PromptAnswer::Ok});
+        if (imageReady(entry)) {
+            const int16_t status = runExchange(entry);
+            if (status == entry.success) {
+                context_.ask({"OK", entry.successText, PromptButtons::Ok, PromptIcon::None,
+                              PromptAnswer::Ok});
+            } else {
+                context_.ask({"NG", entry.failureText, PromptButtons::Ok, PromptIcon::Exclamation,
+                              PromptAnswer::Ok});
+            }
         }
         if (entry.kind == StepKind::Disabling) {
             panel.setEnabled(entry.control, true);
@@ -28,6 +31,22 @@ void StepButtons::Click(StepButton button) {
             panel.setBusyPointer(false);
         }
     }
+}
+
+bool StepButtons::imageReady(const StepEntry& entry) {
+    switch (entry.exchange) {
+        case StepExchange::Program:
+            return ImageReadyToWrite(context_, WriteWalk::Blocks);
+        case StepExchange::RowWrite:
+            return ImageReadyToWrite(context_, WriteWalk::Rows);
+        case StepExchange::Connect:
+        case StepExchange::Erase:
+        case StepExchange::Disconnect:
+        case StepExchange::TextErase:
+        case StepExchange::TextEnd:
+            break;  // these steps send no image
+    }
+    return true;
 }
 
 int16_t StepButtons::runExchange(const StepEntry& entry) {

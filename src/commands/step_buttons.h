@@ -17,6 +17,9 @@ class StepButtons {
     void mnuWrite_Click() { Click(StepButton::cmbWrite); }
 
   private:
+    // False, after the "no image" box, when the button writes the image and it holds nothing
+    // that its walk would send.
+    bool imageReady(const StepEntry& entry);
     int16_t runExchange(const StepEntry& entry);
 
     CommandContext& context_;

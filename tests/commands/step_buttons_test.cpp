@@ -24,6 +24,8 @@ class StepButtonsTest : public QObject {
   private slots:
     void buttons_data();
     void buttons();
+    void nothingToWrite_data();
+    void nothingToWrite();
     void menuWriteRunsTheWriteButton();
     void manualWriteKeepsTheBarInRange();
     void settingsAreReadWhenTheExchangeStarts();
@@ -107,6 +109,63 @@ void StepButtonsTest::buttons() {
     QCOMPARE(shown.box.icon, box.startsWith("OK/") ? PromptIcon::None : PromptIcon::Exclamation);
     QCOMPARE(shown.box.buttons, PromptButtons::Ok);
     QCOMPARE(shown.busy, hourglass);  // the pointer comes back only after the box
+    QVERIFY(rig.panel.restored());
+}
+
+void StepButtonsTest::nothingToWrite_data() {
+    QTest::addColumn<StepButton>("button");
+    QTest::addColumn<bool>("menu");      // through the Edit menu's write item instead
+    QTest::addColumn<int>("dataRow");    // the one loaded row; 0: no load at all, -1: none
+    QTest::addColumn<QString>("calls");  // empty: the "no image" box and nothing sent
+
+    using B = StepButton;
+    QTest::newRow("cmbWrite, no load") << B::cmbWrite << false << 0 << "";
+    QTest::newRow("cmbWrite, headers only") << B::cmbWrite << false << -1 << "";
+    QTest::newRow("cmbWrite, only 0xE000") << B::cmbWrite << false << 3584 << "";
+    QTest::newRow("cmbWrite, last block") << B::cmbWrite << false << 9215 << "program";
+    QTest::newRow("mnuWrite, headers only") << B::cmbWrite << true << -1 << "";
+    QTest::newRow("mnuWrite, only 0xFFF0") << B::cmbWrite << true << 4095 << "";
+    QTest::newRow("Command9, no load") << B::Command9 << false << 0 << "";
+    QTest::newRow("Command9, only 0xE100") << B::Command9 << false << 3600 << "";
+    QTest::newRow("Command9, 0x10000") << B::Command9 << false << 4096 << "program";
+    QTest::newRow("Command6, no load") << B::Command6 << false << 0 << "";
+    QTest::newRow("Command6, headers only") << B::Command6 << false << -1 << "";
+    // The row walk has no gap: these rows are written like all others.
+    QTest::newRow("Command6, only 0xE000") << B::Command6 << false << 3584 << "row";
+    // Rows from 0x10000 on end the row walk with a failure, never an empty success.
+    QTest::newRow("Command6, only 0x23FF0") << B::Command6 << false << 9215 << "row";
+    // Steps that send no image run whatever it holds.
+    QTest::newRow("Command1, headers only") << B::Command1 << false << -1 << "connect";
+    QTest::newRow("cmbErase, no load") << B::cmbErase << false << 0 << "erase";
+    QTest::newRow("Command7, headers only") << B::Command7 << false << -1 << "text";
+}
+
+void StepButtonsTest::nothingToWrite() {
+    QFETCH(StepButton, button);
+    QFETCH(bool, menu);
+    QFETCH(int, dataRow);
+    QFETCH(QString, calls);
+
+    CommandRig rig;
+    rig.image = MemoryImage();
+    if (dataRow != 0) rig.image.ClearImage();
+    if (dataRow > 0) rig.image.flagRow(dataRow);
+    StepButtons steps(rig.context);
+    if (menu) {
+        steps.mnuWrite_Click();
+    } else {
+        steps.Click(button);
+    }
+
+    QCOMPARE(rig.link.callNames(), calls);
+    QCOMPARE(rig.prompt.shown.size(), size_t(1));
+    if (calls.isEmpty()) {
+        QCOMPARE(rig.boxes(), QString("ERROR/No firmware image is loaded."));
+        QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Exclamation);
+        QCOMPARE(rig.prompt.shown[0].box.buttons, PromptButtons::Ok);
+    } else {
+        QVERIFY(!rig.boxes().startsWith("ERROR/"));  // the step's own OK or NG box
+    }
     QVERIFY(rig.panel.restored());
 }
 
