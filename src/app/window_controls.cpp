@@ -45,6 +45,15 @@ QWidget* createControl(const ControlDesign& design, QWidget* parent) {
     return nullptr;
 }
 
+// The bench panel lies beyond the fixed client area, where the end user never sees it. A
+// control not wholly inside the client area is therefore kept out of the focus chain: Tab
+// must not carry the focus onto a button the user cannot see, nor Space press it there. Its
+// handler stays bound.
+void keepOffTheFocusChain(QWidget* control, QWidget* client, const QRect& visible) {
+    const QRect placed(control->mapTo(client, QPoint(0, 0)), control->size());
+    if (!visible.contains(placed)) control->setFocusPolicy(Qt::NoFocus);
+}
+
 template <typename T>
 T* find(QWidget* client, const char* name) {
     return client->findChild<T*>(QString::fromUtf8(name));
@@ -54,12 +63,14 @@ T* find(QWidget* client, const char* name) {
 
 WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
     QHash<QString, QWidget*> frames;
+    const QRect visible = twipsRect(0, 0, kClientWidthTwips, kClientHeightTwips, logicalDpi);
     for (const ControlDesign& design : controlLayout()) {
         QWidget* parent = design.parent ? frames.value(QString::fromUtf8(design.parent)) : client;
         QWidget* control = createControl(design, parent);
         control->setObjectName(QString::fromUtf8(design.name));
         control->setGeometry(
             twipsRect(design.left, design.top, design.width, design.height, logicalDpi));
+        keepOffTheFocusChain(control, client, visible);
         if (design.font != ControlFont::Default) {
             control->setFont(ControlFontFor(design.font, client->font()));
         }

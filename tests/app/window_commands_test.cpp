@@ -49,6 +49,8 @@ class WindowCommandsTest : public QObject {
     void rewriteFailures();
     void benchButtons_data();
     void benchButtons();
+    void keyboardReachesOnlyTheVisibleControls_data();
+    void keyboardReachesOnlyTheVisibleControls();
     void portPanel_data();
     void portPanel();
     void fileOpenAndTavik();
@@ -223,6 +225,52 @@ void WindowCommandsTest::benchButtons() {
     QCOMPARE(prompt.seen[0].busyPointer, write);  // the write buttons show the hourglass
     QVERIFY(!snapshot(window).busyPointer);
     QVERIFY(window.controls().ProgressBar1->value() <= 128);
+}
+
+void WindowCommandsTest::keyboardReachesOnlyTheVisibleControls_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Tab") << int(Qt::Key_Tab);
+    QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab);
+}
+
+void WindowCommandsTest::keyboardReachesOnlyTheVisibleControls() {
+    QFETCH(int, key);
+    Simulator sim;
+    QVERIFY(sim.started());
+    RecordingPrompt prompt;
+    prompt.answers.assign(100, PromptAnswer::Cancel);  // every box that appears is cancelled
+    frmMain window(testOptions(&prompt));
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const WindowControls& c = window.controls();
+    const Qt::KeyboardModifiers shift = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+
+    QSet<QWidget*> reached;
+    QStringList strays;  // controls beyond the client area that the keyboard reached
+    for (int i = 0; i < 20; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &window, Qt::Key(key), shift);
+        focus = QApplication::focusWidget();
+        if (focus == c.cmdMacro[0] || focus == c.cmbCOM) {
+            reached.insert(focus);
+        } else {
+            strays << (focus ? focus->objectName() : "no focus");
+        }
+        QTest::keyClick(focus ? focus : &window, Qt::Key_Space);
+        if (QWidget* list = QApplication::activePopupWidget()) {  // Space opened the COM list
+            QTest::keyClick(list, Qt::Key_Escape);
+        }
+        QVERIFY(!QApplication::activePopupWidget());
+    }
+    sim.stopAndDump();
+    QCOMPARE(countLines(sim.transcript(), "rx "), 0);
+    QCOMPARE(strays, QStringList());
+    QCOMPARE(reached.size(), 2);
+    QVERIFY(!prompt.shown.empty());
+    for (const PromptBox& box : prompt.shown) {
+        QCOMPARE(QString::fromStdString(box.title + "/" + box.text), kConfirm);
+    }
 }
 
 void WindowCommandsTest::portPanel_data() {

@@ -117,6 +117,10 @@ void WindowTest::layout() {
     QCOMPARE(w->geometry(), twipsRect(twips.x(), twips.y(), twips.width(), twips.height(), dpi));
     QCOMPARE(captionOf(w), caption);
     QCOMPARE(w->isHidden(), hidden);
+    // Only the end user's button and list take the keyboard, hidden controls included, and no
+    // control answers an Alt shortcut.
+    QCOMPARE(w->focusPolicy() != Qt::NoFocus, name == "cmdMacro(0)" || name == "cmbCOM");
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) QVERIFY(button->shortcut().isEmpty());
 }
 
 void WindowTest::initialState() {
