@@ -38,14 +38,19 @@ bool parseAction(std::string_view action, FaultRule& rule, std::string& error) {
         rule.status = std::string(arg);
         return true;
     }
-    if (name == "close-after" || name == "slow") {
+    if (name == "close-after" || name == "slow" || name == "late" || name == "tail") {
+        const bool timed = name != "close-after";
+        const long least = name == "slow" ? 1 : 0;
         const std::optional<long> n = parseNumber(arg, 10);
-        if (!n || (name == "slow" && (*n < 1 || *n > 60000))) {
+        if (!n || (timed && (*n < least || *n > 60000))) {
             error = "'" + std::string(name) + "' needs a number" +
-                    (name == "slow" ? " of milliseconds (1 to 60000)" : "");
+                    (timed ? " of milliseconds (" + std::to_string(least) + " to 60000)" : "");
             return false;
         }
-        rule.action = name == "slow" ? FaultAction::Slow : FaultAction::CloseAfter;
+        rule.action = name == "slow"   ? FaultAction::Slow
+                      : name == "late" ? FaultAction::Late
+                      : name == "tail" ? FaultAction::Tail
+                                       : FaultAction::CloseAfter;
         rule.value = *n;
         return true;
     }

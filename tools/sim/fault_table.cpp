@@ -72,6 +72,8 @@ std::vector<uint8_t> applyFault(const Reply& reply, const FaultRule& rule, std::
             break;
         case FaultAction::CloseAfter:
         case FaultAction::Slow:
+        case FaultAction::Late:
+        case FaultAction::Tail:
             break;
     }
     return out;

@@ -136,7 +136,8 @@ int main(int argc, char** argv) {
     FaultTable faults(options->faults);
     ReplyQueue queue;
     Session session(
-        model, faults, transcript, queue, [&port] { return port.lineSpeed(); }, options->pace);
+        model, faults, transcript, queue, [&port] { return port.lineSpeed(); },
+        SessionTiming{options->pace, options->packetBytes, options->packetGapMs});
     serve(port, session, queue, waitMask);
 
     const std::string slave = port.slavePath();

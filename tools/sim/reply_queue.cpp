@@ -41,29 +41,33 @@ int64_t lineTimeNs(size_t bytes, int baud) {
     return static_cast<int64_t>(bytes) * 10'000'000'000 / baud;
 }
 
-void scheduleReply(ReplyQueue& queue, const std::vector<uint8_t>& bytes, int64_t startNs, int baud,
-                   long pauseMs) {
+void scheduleReply(ReplyQueue& queue, const std::vector<uint8_t>& bytes, int64_t startNs,
+                   const Delivery& how) {
     if (bytes.empty()) return;
     startNs = std::max(startNs, queue.lastDueNs());
-    if (pauseMs > 0) {
+    if (how.pauseMs > 0) {
         const size_t pieces = std::min(kSlowPieces, bytes.size());
         for (size_t k = 0; k < pieces; ++k) {
             const size_t from = bytes.size() * k / pieces;
             const size_t to = bytes.size() * (k + 1) / pieces;
             queue.push({bytes.begin() + from, bytes.begin() + to},
-                       startNs + int64_t{pauseMs} * 1'000'000 * static_cast<int64_t>(k));
+                       startNs + int64_t{how.pauseMs} * 1'000'000 * static_cast<int64_t>(k));
         }
         return;
     }
-    if (baud <= 0) {
-        queue.push(bytes, startNs);
-        return;
+    size_t per = bytes.size();
+    if (how.packetBytes > 0) {
+        per = how.packetBytes;
+    } else if (how.baud > 0) {
+        per = static_cast<size_t>(std::max<int64_t>(1, kPacedPieceNs / lineTimeNs(1, how.baud)));
     }
-    const size_t per =
-        static_cast<size_t>(std::max<int64_t>(1, kPacedPieceNs / lineTimeNs(1, baud)));
+    const int64_t gapNs = int64_t{how.packetGapMs} * 1'000'000;
+    int64_t previous = startNs - gapNs;
     for (size_t from = 0; from < bytes.size(); from += per) {
         const size_t to = std::min(bytes.size(), from + per);
-        queue.push({bytes.begin() + from, bytes.begin() + to}, startNs + lineTimeNs(to, baud));
+        const int64_t due = std::max(startNs + lineTimeNs(to, how.baud), previous + gapNs);
+        queue.push({bytes.begin() + from, bytes.begin() + to}, due);
+        previous = due;
     }
 }
 

@@ -36,11 +36,18 @@ class ReplyQueue {
 // stop); 0 when the speed is unknown.
 int64_t lineTimeNs(size_t bytes, int baud);
 
-// Puts a reply on the queue. Unpaced (`baud` 0), it is due at `startNs`; paced, it goes out as
-// a line of `baud` bit/s would carry it from `startNs` on: each small piece becomes due when its
-// last byte would have arrived, so the last byte arrives lineTimeNs(bytes) after the start.
-// With `pauseMs` > 0 it is cut into a few pieces with that pause between them instead.
-void scheduleReply(ReplyQueue& queue, const std::vector<uint8_t>& bytes, int64_t startNs, int baud,
-                   long pauseMs);
+// How a reply travels to the tool.
+struct Delivery {
+    int baud = 0;            // paced at this speed in bit/s; 0: all at once
+    long pauseMs = 0;        // > 0: a few pieces with this pause between them instead
+    size_t packetBytes = 0;  // > 0: in packets of at most this many bytes, as a USB adapter
+    long packetGapMs = 0;    //   hands them over, at least this far apart
+};
+
+// Puts a reply on the queue, to start at `startNs`. Unpaced, it is due at once; paced, it goes
+// out as a line of `how.baud` bit/s would carry it: each piece becomes due when its last byte
+// would have arrived, so the last byte arrives lineTimeNs(bytes) after the start.
+void scheduleReply(ReplyQueue& queue, const std::vector<uint8_t>& bytes, int64_t startNs,
+                   const Delivery& how);
 
 }  // namespace quorvel::sim

@@ -5,15 +5,20 @@
 #include "message_scanner.h"
 
 namespace quorvel::sim {
+namespace {
+// The tool gives up on a reply this long after it started sending the message; late and tail
+// faults count their delay from there.
+constexpr int64_t kToolDeadlineNs = 2'500'000'000;
+}  // namespace
 
 Session::Session(LoaderModel& model, FaultTable& faults, Transcript& transcript, ReplyQueue& queue,
-                 std::function<int()> lineSpeed, bool pace)
+                 std::function<int()> lineSpeed, SessionTiming timing)
     : model_(model),
       faults_(faults),
       transcript_(transcript),
       queue_(queue),
       lineSpeed_(std::move(lineSpeed)),
-      pace_(pace) {}
+      timing_(timing) {}
 
 int64_t Session::arrivalOf(uint64_t offset) const {
     for (const Read& r : reads_) {
@@ -64,20 +69,30 @@ void Session::answer(Message m, int64_t firstByteNs, int64_t nowNs) {
     const FaultRule* fault = faults_.take(m);
     const Reply healthy = model_.answer(m);
     std::vector<uint8_t> bytes = healthy.bytes;
-    long pauseMs = 0;
+    Delivery how{timing_.pace ? baud : 0, 0, timing_.packetBytes, timing_.packetGapMs};
+    const int64_t startNs = std::max(nowNs, firstByteNs + lineTimeNs(m.bytes.size(), how.baud));
+    // The part of the reply that misses the tool's deadline, and when it comes.
+    size_t lateFrom = bytes.size();
+    int64_t lateNs = 0;
     if (!fault) {
         model_.carryOut(m);
-    } else if (fault->action == FaultAction::Slow) {
+    } else if (fault->action == FaultAction::Slow || fault->action == FaultAction::Late ||
+               fault->action == FaultAction::Tail) {
         model_.carryOut(m);
-        pauseMs = fault->value;
+        if (fault->action == FaultAction::Slow) how.pauseMs = fault->value;
+        if (fault->action != FaultAction::Slow) {
+            lateFrom = fault->action == FaultAction::Late ? 0 : bytes.size() / 2;
+            lateNs = firstByteNs + kToolDeadlineNs + int64_t{fault->value} * 1'000'000;
+        }
     } else {
         bytes = applyFault(healthy, *fault, random_);
     }
     transcript_.sent(nowNs, m, healthy, bytes, fault);
 
-    const int pacedBaud = pace_ ? baud : 0;
-    const int64_t startNs = std::max(nowNs, firstByteNs + lineTimeNs(m.bytes.size(), pacedBaud));
-    scheduleReply(queue_, bytes, startNs, pacedBaud, pauseMs);
+    const auto split =
+        bytes.begin() + static_cast<std::ptrdiff_t>(std::min(lateFrom, bytes.size()));
+    scheduleReply(queue_, {bytes.begin(), split}, startNs, how);
+    scheduleReply(queue_, {split, bytes.end()}, std::max(startNs, lateNs), how);
 }
 
 }  // namespace quorvel::sim

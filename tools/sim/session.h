@@ -15,12 +15,20 @@
 
 namespace quorvel::sim {
 
+// How replies are timed. With `pace`, each message is answered only after its own line time
+// and the reply goes out at line speed; with `packetBytes`, replies are handed over in packets
+// of that size, at least `packetGapMs` apart.
+struct SessionTiming {
+    bool pace = false;
+    size_t packetBytes = 0;
+    long packetGapMs = 0;
+};
+
 class Session {
   public:
-    // `lineSpeed` gives the pty's present speed in bit/s (0 when unknown). With `pace`, each
-    // message is answered only after its own line time and the reply goes out at line speed.
+    // `lineSpeed` gives the pty's present speed in bit/s (0 when unknown).
     Session(LoaderModel& model, FaultTable& faults, Transcript& transcript, ReplyQueue& queue,
-            std::function<int()> lineSpeed, bool pace);
+            std::function<int()> lineSpeed, SessionTiming timing);
 
     void receive(const uint8_t* data, size_t size, int64_t nowNs);
     // A close-after fault fired: the loader leaves the line.
@@ -36,7 +44,7 @@ class Session {
     Transcript& transcript_;
     ReplyQueue& queue_;
     std::function<int()> lineSpeed_;
-    bool pace_;
+    SessionTiming timing_;
     bool closeRequested_ = false;
     std::mt19937 random_{0x51u};
 

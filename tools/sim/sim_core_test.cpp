@@ -65,7 +65,7 @@ struct Loader {
     explicit Loader(std::vector<FaultRule> rules = {}, bool pace = false)
         : faults(std::move(rules)),
           session(
-              model, faults, transcript, queue, [] { return 38400; }, pace) {}
+              model, faults, transcript, queue, [] { return 38400; }, SessionTiming{pace}) {}
     Bytes send(const Bytes& request) {
         session.receive(request.data(), request.size(), 0);
         return drain(queue, 0);
@@ -137,6 +137,9 @@ TEST(FaultRule, ReadsTheCommandLineForm) {
         {"row@16400=mismatch", true, FaultAction::Mismatch, 0, -1},
         {"program=close-after:3", true, FaultAction::CloseAfter, 3, -1},
         {"disconnect=slow:50,count=2", true, FaultAction::Slow, 50, 2},
+        {"erase=tail:100,count=1", true, FaultAction::Tail, 100, 1},
+        {"program@0x4000=late:0", true, FaultAction::Late, 0, -1},
+        {"program=late", false, FaultAction::Silent, 0, 0},
         {"pin=status:N", false, FaultAction::Silent, 0, 0},
         {"erase=status:EE", false, FaultAction::Silent, 0, 0},
         {"row=status:0", false, FaultAction::Silent, 0, 0},
@@ -220,6 +223,7 @@ TEST(Session, FaultsChangeOnlyTheRepliesTheyAimAt) {
         {"program@0x10000=status:B", frame("PG", 0x10000), 1036, 1032, "B", false},
         {"program@0x10400=status:E", frame("PG", 0x10000), 1036, 1032, "0", true},
         {"program=slow:1", frame("PG", 0x10000), 1036, 1032, "0", true},
+        {"program=tail:5", frame("PG", 0x10000), 1036, 1032, "0", true},
         {"connect=status:E", text("QZ~FLASH\r\n"), 14, 10, "E", false},
         {"connect=short", text("QZ~FLASHU\r\n"), 14, 11, "", false},
         {"pin=status:NG", text("QZ~P13\r"), 14, 10, "NG", false},
@@ -291,6 +295,39 @@ TEST(Session, PacedReplyEndsAfterTheLineTimeOfBothDirections) {
     EXPECT_LT(early.size(), 1036u);
     EXPECT_EQ(early.size() + drain(loader.queue, end).size(), 1036u);
     EXPECT_TRUE(loader.queue.empty());
+}
+
+// When the bytes of a reply to a frame that arrived at 0 s are due: a late tail or a late
+// reply counts from the tool's 2.5 s deadline; packets come whole, at least their gap apart.
+TEST(Session, LateRepliesAndPacketsKeepTheirTiming) {
+    struct Row {
+        const char* fault;
+        SessionTiming timing;
+        int64_t atNs;
+        size_t delivered;  // bytes due by atNs
+    } rows[] = {
+        {"program=tail:100", {}, 2'599'999'999, 518},
+        {"program=tail:100", {}, 2'600'000'000, 1036},
+        {"program=late:0", {}, 2'499'999'999, 0},
+        {"program=late:0", {}, 2'500'000'000, 1036},
+        {"program=tail:0", {false, 64, 1}, 0, 64},
+        {"program=tail:0", {false, 64, 1}, 7'000'000, 512},
+        {"program=tail:0", {false, 64, 1}, 2'500'000'000, 582},
+        // Paced: the frame takes 268.75 ms to arrive, a 64-byte packet 16.67 ms more.
+        {"erase=silent", {true, 64, 1}, 285'416'665, 0},
+        {"erase=silent", {true, 64, 1}, 285'416'666, 64},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.fault) + " at " + std::to_string(r.atNs));
+        std::string error;
+        Loader loader({*parseFault(r.fault, error)});
+        Session session(
+            loader.model, loader.faults, loader.transcript, loader.queue, [] { return 38400; },
+            r.timing);
+        const Bytes request = frame("PG", 0x4000);
+        session.receive(request.data(), request.size(), 0);
+        EXPECT_EQ(drain(loader.queue, r.atNs).size(), r.delivered);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,29 @@
 #include "loader_model.h"
 
 namespace quorvel::sim {
+namespace {
+
+bool parseWhole(const std::string& text, long least, long most, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && value >= least && value <= most;
+}
+
+// SIZE[:MS]
+bool parsePackets(const std::string& text, SimOptions& o) {
+    const size_t colon = text.find(':');
+    long size = 0;
+    long gap = o.packetGapMs;
+    if (!parseWhole(text.substr(0, colon), 1, 4096, size)) return false;
+    if (colon != std::string::npos && !parseWhole(text.substr(colon + 1), 0, 1000, gap)) {
+        return false;
+    }
+    o.packetBytes = static_cast<size_t>(size);
+    o.packetGapMs = gap;
+    return true;
+}
+
+}  // namespace
 
 std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
                                           std::string& error) {
@@ -26,6 +49,13 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
             o.help = true;
         } else if (name == "--pace") {
             o.pace = true;
+        } else if (name == "--packets") {
+            const auto v = takeValue();
+            if (!v) return std::nullopt;
+            if (!parsePackets(*v, o)) {
+                error = "--packets takes SIZE[:MS], SIZE 1 to 4096 bytes, MS 0 to 1000";
+                return std::nullopt;
+            }
         } else if (name == "--link" || name == "--log" || name == "--dump") {
             const auto v = takeValue();
             if (!v) return std::nullopt;
@@ -61,7 +91,7 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
 void printSimHelp(std::FILE* out) {
     std::fputs(
         "usage: quorvel-loader-sim [--link PATH] [--log FILE] [--dump FILE] [--pace]\n"
-        "                          [--fault RULE]... [--input-low PIN]...\n"
+        "                          [--packets SIZE[:MS]] [--fault RULE]... [--input-low PIN]...\n"
         "\n"
         "A simulated Quorvel flash loader on a pseudo-terminal, for testing Quorvel Software\n"
         "Writer without a device. It prints the pty's slave path (the port to open) on the\n"
@@ -78,6 +108,9 @@ void printSimHelp(std::FILE* out) {
         "  --pace            take as long as a real line: answer a message only after its\n"
         "                    own line time (bytes x 10 / baud at the speed the port is set\n"
         "                    to), and send the reply at that speed too\n"
+        "  --packets SIZE[:MS]  hand every reply over in packets of at most SIZE bytes, at\n"
+        "                    least MS ms apart (default 1), as a USB serial adapter does;\n"
+        "                    with --pace a packet still waits for its own line time\n"
         "  --fault RULE      inject a fault (repeatable; see below)\n"
         "  --input-low PIN   pin PIN (0..31) reads low as an input (inputs read high)\n"
         "  -h, --help        show this help\n"
@@ -113,12 +146,16 @@ void printSimHelp(std::FILE* out) {
         "                            holds no meaningful status and a row echo never matches\n"
         "            mismatch        row only: the repeated record (from index 23) differs\n"
         "            slow:MS         the healthy reply in 8 pieces, MS ms apart\n"
+        "            late:MS         the healthy reply, MS ms after the tool's 2.5 s reply\n"
+        "                            deadline (counted from the message's first byte)\n"
+        "            tail:MS         the first half of the healthy reply at once, the second\n"
+        "                            half MS ms after the tool's reply deadline\n"
         "            close-after:N   answer N matching messages; on the next one close the\n"
         "                            pty and exit (the tool sees the port vanish)\n"
         "  count=N   only the first N matching messages get the fault (not close-after)\n"
         "  The first rule that matches a message and has uses left applies. A message whose\n"
         "  reply is faulted is not carried out (flash, pins and waiting row stay as they\n"
-        "  are); slow and close-after change nothing but the timing and the end.\n"
+        "  are); slow, late, tail and close-after change nothing but the timing and the end.\n"
         "  Examples: --fault connect=silent  --fault program@0x10000=status:E\n"
         "            --fault program=status:E,count=1  --fault pin=status:NG\n"
         "            --fault program=close-after:3  --fault disconnect=garbage\n"

@@ -17,6 +17,8 @@ constexpr int kExitUsage = 64;
 struct SimOptions {
     bool help = false;
     bool pace = false;
+    size_t packetBytes = 0;  // --packets SIZE[:MS]
+    long packetGapMs = 1;
     std::string link;
     std::string log;
     std::string dump;
