@@ -67,6 +67,7 @@ bool FuzzedTransport::write(std::span<const uint8_t> bytes) {
     transmissions_.push_back(
         {std::vector<uint8_t>(bytes.begin(), bytes.end()), settings_.baudRate, {}});
     if (failed_) return false;
+    replyDue_ = true;
     pending_.insert(pending_.end(), late_.begin(), late_.end());
     late_.clear();
     waitFails_ = false;
@@ -127,8 +128,21 @@ bool FuzzedTransport::answer(uint8_t a, uint8_t fill) {
 }
 
 bool FuzzedTransport::waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) {
-    require(minimum > 0 && deadline == kReplyTimeout);
+    // The first wait after a send is the reply wait; any more before the next send are the
+    // link listening for the rest of a reply that missed its deadline.
+    const bool settling = !replyDue_;
+    replyDue_ = false;
+    require(minimum > 0);
+    require(settling ? minimum == 1 && deadline > std::chrono::milliseconds{0} &&
+                           deadline <= kSettleLimit
+                     : deadline == kReplyTimeout);
     if (!open_ || failed_) return false;
+    if (settling) {
+        // The rest of a split answer comes while the link listens for it.
+        pending_.insert(pending_.end(), late_.begin(), late_.end());
+        late_.clear();
+        return true;
+    }
     aborted_ = false;
     if (waitEvent_ && onWait) {
         waitEvent_ = false;
@@ -144,6 +158,13 @@ std::vector<uint8_t> FuzzedTransport::readAll() {
     pending_.clear();
     if (!transmissions_.empty()) transmissions_.back().reply = bytes;
     return bytes;
+}
+
+int64_t FuzzedTransport::discardInput() {
+    require(open_);
+    const auto n = static_cast<int64_t>(pending_.size());
+    pending_.clear();
+    return n;
 }
 
 void FuzzedTransport::takeBytes(size_t count, uint8_t fill, std::vector<uint8_t>& into) {

@@ -61,6 +61,7 @@ class FuzzedTransport : public Transport {
     bool waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) override;
     int64_t bytesAvailable() override { return static_cast<int64_t>(pending_.size()); }
     std::vector<uint8_t> readAll() override;
+    int64_t discardInput() override;
     void abortWait() override { aborted_ = true; }
     std::string failureText() const override { return failure_; }
 
@@ -83,6 +84,7 @@ class FuzzedTransport : public Transport {
     std::optional<size_t> lostAfter_;
     std::vector<uint8_t> pending_;  // arrived, not yet read
     std::vector<uint8_t> late_;     // the rest of a split answer
+    bool replyDue_ = false;         // a send was made and its reply wait has not begun
     std::string failure_;
 };
 

@@ -24,6 +24,10 @@ struct ExchangeSettings {
     LoaderGeneration loader = LoaderGeneration::V106;
     std::string pinText;  // pin designation, already in the narrow character set
     PortMode portMode = PortMode::Read;
+    // For loaders known to repeat each frame and answer "0": an erase or programming answer
+    // counts only when it begins with the frame as sent and its answer byte is "0". Off, any
+    // whole answer whose answer byte is not "E" is taken, as every loader expects.
+    bool strictAnswers = false;
 };
 
 }  // namespace quorvel

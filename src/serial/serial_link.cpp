@@ -1,6 +1,7 @@
 #include "serial_link.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "line_settings.h"
 #include "link_timing.h"
@@ -42,19 +43,43 @@ bool SerialLink::isOpen() const {
     return transport_->isOpen();
 }
 
+bool SerialLink::send(std::span<const uint8_t> bytes) {
+    transport_->discardInput();
+    return transport_->write(bytes);
+}
+
 bool SerialLink::sendText(std::string_view text) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    return transport_->write(std::span<const uint8_t>(bytes, text.size()));
+    return send(std::span<const uint8_t>(bytes, text.size()));
 }
 
 std::optional<int16_t> SerialLink::WaitForReply(int16_t minimum) {
-    lastWait_ = WaitRecord{false, minimum, 0, false};
+    lastWait_ = WaitRecord{false, minimum, 0, false, 0};
     if (cancelled_) return {};
     if (!transport_->waitForBytes(minimum, kReplyTimeout) || cancelled_) return {};
     const int16_t count = toCount(transport_->bytesAvailable());
     bytRxBuf = transport_->readAll();
-    lastWait_ = WaitRecord{true, minimum, count, count < minimum};
+    lastWait_ = WaitRecord{true, minimum, count, count < minimum, 0};
+    if (count < minimum) settleLine(count, minimum);
     return count;
+}
+
+void SerialLink::settleLine(int64_t received, int16_t minimum) {
+    using std::chrono::milliseconds;
+    const auto start = std::chrono::steady_clock::now();
+    while (!cancelled_) {
+        const auto spent =
+            std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+        const milliseconds quiet = received >= minimum ? kSettleQuiet : kLateReplyWindow;
+        const milliseconds window = std::min(quiet, kSettleLimit - spent);
+        if (window <= milliseconds{0}) return;
+        // A failed port or a cancel shows at the next send; nothing more to settle here.
+        if (!transport_->waitForBytes(1, window)) return;
+        const int64_t late = transport_->discardInput();
+        if (late == 0) return;  // quiet for the whole window
+        received += late;
+        lastWait_.lateBytes += late;
+    }
 }
 
 std::optional<int16_t> SerialLink::ReceiveWait() {
@@ -65,7 +90,7 @@ std::optional<int16_t> SerialLink::ReceiveWait() {
 std::optional<int16_t> SerialLink::ReceiveWaitLine(std::span<const uint8_t> line, int16_t minimum) {
     if (cancelled_) return {};
     if (!setLineSettings(kSettings38400)) return {};
-    if (!transport_->write(line)) return {};
+    if (!send(line)) return {};
     return WaitForReply(minimum);
 }
 

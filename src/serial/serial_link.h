@@ -29,6 +29,7 @@ struct WaitRecord {
     int16_t minimum = 0;    // the count it waited for
     int16_t count = 0;      // the count it returned
     bool timedOut = false;  // the deadline passed with fewer than `minimum` bytes in
+    int64_t lateBytes = 0;  // bytes of it that came after the deadline and were thrown away
 };
 
 class SerialLink {
@@ -45,7 +46,8 @@ class SerialLink {
     void closePort();
     bool isOpen() const;
 
-    // Writes the text in one write, one byte per character.
+    // Writes the text in one write, one byte per character. Like every send, it first throws
+    // away whatever waits unread: nothing that came before a message answers it.
     bool sendText(std::string_view text);
     // Waits until at least `minimum` bytes are counted or the reply deadline has passed, then
     // reads every waiting byte into bytRxBuf. Returns the count read just before the buffer
@@ -73,6 +75,9 @@ class SerialLink {
     std::vector<uint8_t> bytRxBuf;
 
   private:
+    bool send(std::span<const uint8_t> bytes);
+    void settleLine(int64_t received, int16_t minimum);
+
     std::unique_ptr<Transport> transport_;
     std::string settings_;
     bool cancelled_ = false;

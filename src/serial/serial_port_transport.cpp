@@ -152,6 +152,14 @@ std::vector<uint8_t> SerialPortTransport::readAll() {
     return std::vector<uint8_t>(data.begin(), data.end());
 }
 
+int64_t SerialPortTransport::discardInput() {
+    if (!port_->isOpen() || failed_) return 0;
+    // Take in what the driver already holds, so that it is counted and goes too.
+    port_->waitForReadyRead(0);
+    if (!breaksThePort(port_->error())) port_->clearError();
+    return static_cast<int64_t>(port_->readAll().size());
+}
+
 void SerialPortTransport::abortWait() {
     aborted_ = true;
     if (loop_ != nullptr) loop_->quit();

@@ -25,6 +25,7 @@ class SerialPortTransport final : public Transport {
     bool waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) override;
     int64_t bytesAvailable() override;
     std::vector<uint8_t> readAll() override;
+    int64_t discardInput() override;
     void abortWait() override;
     std::string failureText() const override;
 

@@ -85,6 +85,13 @@ std::vector<uint8_t> TraceTransport::readAll() {
     return bytes;
 }
 
+int64_t TraceTransport::discardInput() {
+    const int64_t n = inner_->discardInput();
+    bytesReceived_ += static_cast<uint64_t>(n);
+    if (n > 0) note("discard " + std::to_string(n) + " bytes that came late");
+    return n;
+}
+
 void TraceTransport::abortWait() {
     inner_->abortWait();
 }

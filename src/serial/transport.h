@@ -38,6 +38,9 @@ class Transport {
     virtual int64_t bytesAvailable() = 0;
     // Every byte that waits, in arrival order.
     virtual std::vector<uint8_t> readAll() = 0;
+    // Throws away every byte that waits, also what the driver holds and has not handed over
+    // yet; returns how many there were.
+    virtual int64_t discardInput() = 0;
     // Ends a wait in progress at once (it returns false).
     virtual void abortWait() = 0;
     // Why the last open or transfer failed, in the tool's words; empty when nothing failed.

@@ -5,7 +5,9 @@
 // checks that the port is closed again, that the port failure text matches what happened and
 // that a reported success is backed by the loader's own answers.
 //
-// A message whose reply the simulator spoils is not carried out by it. The exchanges judge
+// A reply that comes late (a tail or the whole of it past the deadline) was carried out by the
+// loader; the link must throw it away, not take it for the answer to the resend or the next
+// message. A message whose reply the simulator spoils is not carried out by it. The exchanges judge
 // the reply alone, so a garbled answer, or an erase answer other than "E", is taken as done
 // although the simulated flash did not change: those rows expect exactly that.
 //
@@ -26,6 +28,10 @@ namespace {
 enum PortState { Free, Busy, Unselected };
 
 constexpr int kBlockBytes = kBlockRows * kRowBytes;
+
+// Replies in 64-byte packets a millisecond apart, as a USB serial adapter hands them over: a
+// wait can then end with the next packet still on its way.
+const char* const kPackets = "--packets=64";
 
 constexpr int kAt4000 = 0x4000;    // the block, or the row, at row 1024
 constexpr int kAt10000 = 0x10000;  // the block at row 4096
@@ -170,7 +176,13 @@ void runCase(const Exchange& exchange) {
     QFETCH(QList<int>, flash);
 
     QStringList options;
-    for (const QString& f : faults) options << "--fault" << f;
+    for (const QString& f : faults) {
+        if (f.startsWith("--")) {
+            options << f;  // a delivery option of the simulator's
+        } else {
+            options << "--fault" << f;
+        }
+    }
     SimProcess device(options);
     QVERIFY(device.started());
     qsizetype preloadMessages = 0;
@@ -310,6 +322,12 @@ class FaultMatrixTest : public QObject {
         row("slow past the deadline once", {"erase=slow:400,count=1"}, 4, 2, 1, erased);
         row("port closed after an E", {"erase=status:E,count=1", "erase=close-after:1"}, 1, 2, 0,
             kept);
+        row("late tail, then E", {kPackets, "erase=tail:100,count=1", "erase=status:E"}, 1, 3, 1,
+            erased);
+        row("late tail, then E once",
+            {kPackets, "erase=tail:100,count=1", "erase=status:E,count=1"}, 4, 3, 1, erased);
+        row("reply late, then E", {kPackets, "erase=late:100,count=1", "erase=status:E"}, 1, 3, 1,
+            erased);
         portRows(1, kept);
     }
     void erase() {
@@ -334,6 +352,18 @@ class FaultMatrixTest : public QObject {
         row("slow, in time", {"program@0x10000=slow:50"}, 0, 3, 0, all);
         row("slow past the deadline once", {"program@0x10000=slow:400,count=1"}, 0, 4, 1, all);
         row("port closed at the second block", {"program=close-after:1"}, 1, 2, 0, first);
+        row("late tail, then E",
+            {kPackets, "program@0x10000=tail:100,count=1", "program@0x10000=status:E"}, 1, 3, 1,
+            {kAt4000, kAt10000});
+        row("late tail, next block E once",
+            {kPackets, "program@0x4000=tail:100,count=1", "program@0x10000=status:E,count=1"}, 0, 5,
+            1, all);
+        row("late tail, next block E twice",
+            {kPackets, "program@0x4000=tail:100,count=1", "program@0x10000=status:E"}, 1, 4, 1,
+            first);
+        row("reply late, next block E twice",
+            {kPackets, "program@0x4000=late:100,count=1", "program@0x10000=status:E"}, 1, 4, 1,
+            first);
         portRows(1, {});
     }
     void program() {
@@ -359,6 +389,10 @@ class FaultMatrixTest : public QObject {
         row("slow, in time", {"disconnect=slow:50"}, 0, 1, 0, kept);
         row("slow past the deadline once", {"disconnect=slow:400,count=1"}, 0, 2, 1, kept);
         row("port closed", {"disconnect=close-after:0"}, 1, 1, 0, kept);
+        row("late tail, then short", {kPackets, "disconnect=tail:100,count=1", "disconnect=short"},
+            1, 3, 3, kept);
+        row("late tail, then short once",
+            {kPackets, "disconnect=tail:100,count=1", "disconnect=short,count=1"}, 0, 3, 2, kept);
         portRows(1, kept);
     }
     void disconnect() {
@@ -418,7 +452,7 @@ class FaultMatrixTest : public QObject {
             << rows;
         row("one byte short once", {"row@0x7D00=short,count=1"}, 0, 5, 1, both) << rows;
         row("slow, in time", {"row=slow:50"}, 0, 4, 0, both) << rows;
-        row("slow past the deadline once", {"row@0x7D00=slow:400,count=1"}, 0, 7, 1, both) << rows;
+        row("slow past the deadline once", {"row@0x7D00=slow:400,count=1"}, 0, 5, 1, both) << rows;
         row("acknowledged 1", {"ack=status:1"}, 1, 20, 0, none) << rows;
         row("acknowledged 1 nine times", {"ack=status:1,count=9"}, 0, 22, 0, both) << rows;
         row("acknowledged E", {"ack=status:E"}, 1, 20, 0, none) << rows;

@@ -52,12 +52,13 @@ inline bool portIsFree(const SimProcess& sim) {
     return opened;
 }
 
-// A silent attempt lasts the 2.5 s reply deadline; allow generous slack above it.
+// An attempt that ends at the 2.5 s reply deadline lasts that long, and at most 2.5 s more
+// while the link listens for the rest of a late reply; allow generous slack above that.
 inline void verifySilentAttempts(qint64 elapsedMs, int silentAttempts) {
     if (silentAttempts == 0) {
         QVERIFY2(elapsedMs < 2000, qPrintable(QString("%1 ms").arg(elapsedMs)));
         return;
     }
     QVERIFY2(elapsedMs >= silentAttempts * 2450, qPrintable(QString("%1 ms").arg(elapsedMs)));
-    QVERIFY2(elapsedMs < silentAttempts * 2500 + 2000, qPrintable(QString("%1 ms").arg(elapsedMs)));
+    QVERIFY2(elapsedMs < silentAttempts * 5000 + 2000, qPrintable(QString("%1 ms").arg(elapsedMs)));
 }

@@ -69,6 +69,11 @@ class ScriptedTransport : public quorvel::Transport {
         pending_.clear();
         return bytes;
     }
+    int64_t discardInput() override {
+        const int64_t n = pending_.size();
+        pending_.clear();
+        return n;
+    }
     void abortWait() override { aborted_ = true; }
     std::string failureText() const override { return failure_; }
 

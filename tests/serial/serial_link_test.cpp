@@ -65,18 +65,52 @@ class SerialLinkTest : public QObject {
         QVERIFY(!link.isOpen());
     }
 
-    void silenceEndsAtTheDeadline() {
+    // A wait that ends short at the deadline listens on for the rest of its reply and throws it
+    // away; bytes still waiting when the next message goes out are thrown away too. Either way
+    // the next answer holds nothing of the old one.
+    void lateBytesNeverAnswerTheNextMessage_data() {
+        QTest::addColumn<QByteArray>("inTime");  // sent at once
+        QTest::addColumn<int>("lateMs");         // the rest comes this long after the deadline
+        QTest::addColumn<QByteArray>("late");
+        QTest::addColumn<int>("leastMs");  // the wait with its settling lasts at least...
+        QTest::addColumn<int>("mostMs");   // ...and less than this
+        QTest::newRow("silence") << QByteArray() << 0 << QByteArray() << 4950 << 6000;
+        QTest::newRow("tail 100 ms late")
+            << QByteArray(8, 'a') << 100 << QByteArray(7, 'b') << 2550 << 3500;
+        QTest::newRow("whole reply 1 s late")
+            << QByteArray() << 1000 << QByteArray(15, 'c') << 3450 << 4500;
+        QTest::newRow("too little, then silence")
+            << QByteArray(8, 'a') << 100 << QByteArray(3, 'b') << 5050 << 6000;
+    }
+    void lateBytesNeverAnswerTheNextMessage() {
+        QFETCH(QByteArray, inTime);
+        QFETCH(int, lateMs);
+        QFETCH(QByteArray, late);
+        QFETCH(int, leastMs);
+        QFETCH(int, mostMs);
         PtyPair pty;
         SerialLink link(std::make_unique<SerialPortTransport>());
         QVERIFY(link.openPort(onDevice(pty.path())));
         link.bytRxBuf = {1, 2, 3};  // the previous reply
+        if (!inTime.isEmpty()) pty.send(inTime);
+        if (!late.isEmpty()) {
+            QTimer::singleShot(2500 + lateMs, Qt::PreciseTimer, this, [&] { pty.send(late); });
+        }
         QElapsedTimer clock;
         clock.start();
         const auto count = link.WaitForReply(15);
         const qint64 ms = clock.elapsed();
-        QCOMPARE(count, std::optional<int16_t>(0));
-        QVERIFY(link.bytRxBuf.empty());
-        QVERIFY2(ms >= 2400 && ms < 4000, qPrintable(QString::number(ms)));
+        QCOMPARE(count, std::optional<int16_t>(int16_t(inTime.size())));
+        QCOMPARE(asBytes(link.bytRxBuf), inTime);
+        QCOMPARE(link.lastWait().lateBytes, int64_t(late.size()));
+        QVERIFY2(ms >= leastMs && ms < mostMs, qPrintable(QString::number(ms)));
+
+        pty.send("stale");
+        QTest::qWait(20);
+        QVERIFY(link.sendText("Q"));
+        pty.send("fresh");
+        QCOMPARE(link.WaitForReply(5), std::optional<int16_t>(5));
+        QCOMPARE(asBytes(link.bytRxBuf), QByteArray("fresh"));
     }
 
     void cancelEndsTheWait() {
