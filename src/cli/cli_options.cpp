@@ -34,6 +34,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& argv) {
             o.yes = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--strict") {
+            o.strict = true;
         } else if (a == "--port") {
             std::string p;
             if (!value(p)) return result;

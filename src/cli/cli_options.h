@@ -26,6 +26,7 @@ struct CliOptions {
     std::string logFile;             // --log FILE
     bool yes = false;                // --yes
     bool json = false;               // --json
+    bool strict = false;             // --strict
     bool help = false;               // --help / -h
 };
 

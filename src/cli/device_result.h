@@ -16,6 +16,7 @@ struct DeviceResult {
     double ms = 0;
     std::vector<std::string> diagnosis;  // what the failed step saw (see diagnosis.h)
     std::string json;                    // the device's JSON object
+    std::string warning;                 // answers that did not repeat their frames
 };
 
 }  // namespace quorvel::cli

@@ -43,6 +43,8 @@ std::string transcriptResult(const StepRecord& step) {
         line += ", last reply " + std::to_string(seen.receivedBytes) + " bytes (" +
                 std::to_string(seen.expectedBytes) + " make a whole one)";
         if (seen.timedOut) line += ", deadline passed";
+        if (seen.lateBytes > 0) line += ", " + std::to_string(seen.lateBytes) + " late bytes";
+        if (seen.echoDiffers) line += ", the frame was not repeated";
         if (seen.statusPosition >= 0) {
             line +=
                 ", at " + std::to_string(seen.statusPosition) + ": " + hexBytes(seen.statusBytes);
@@ -60,10 +62,19 @@ std::string stepJson(const StepRecord& s) {
     if (seen.judged) {
         json += ",\"reply_bytes\":" + std::to_string(seen.receivedBytes) +
                 ",\"timed_out\":" + (seen.timedOut ? "true" : "false");
+        if (seen.timedOut) json += ",\"late_bytes\":" + std::to_string(seen.lateBytes);
         if (seen.statusPosition >= 0) {
             json += ",\"status_position\":" + std::to_string(seen.statusPosition) +
                     ",\"status_bytes\":" + jsonString(hexBytes(seen.statusBytes));
         }
+    }
+    if (!s.notEchoed.empty()) {
+        json += ",\"answers_not_echoed\":[";
+        for (size_t i = 0; i < s.notEchoed.size(); ++i) {
+            json +=
+                (i == 0 ? "" : ",") + std::to_string(s.notEchoed[i] < 0 ? -1 : s.notEchoed[i] * 16);
+        }
+        json += "]";
     }
     if (!s.portError.empty()) json += ",\"port_error\":" + jsonString(s.portError);
     return json + "}";
@@ -129,9 +140,13 @@ int16_t DeviceSession::step(const std::string& name, int16_t accepted,
     const auto begun = std::chrono::steady_clock::now();
     const int16_t status = run();
     steps_.push_back(StepRecord{name, status, status == accepted, millisecondsSince(begun),
-                                loader_->portFailureText(), loader_->lastDiagnostics()});
+                                loader_->portFailureText(), loader_->lastDiagnostics(),
+                                settings_.strictAnswers, loader_->answersNotEchoed()});
     const StepRecord& record = steps_.back();
     trace_->noteLine(transcriptResult(record));
+    if (const std::string warning = echoWarning({record}); !warning.empty()) {
+        trace_->noteLine("  " + warning);
+    }
     if (!record.accepted) {
         for (const std::string& why : explainFailure(record, settings_.loader)) {
             trace_->noteLine("  " + why);
@@ -183,6 +198,9 @@ std::string DeviceSession::json(bool ok, const std::string& message,
 
 int DeviceSession::finish(bool ok, const std::string& message, const std::string& result) {
     const int code = ok ? kExitOk : kExitDeviceFailure;
+    if (const std::string warning = echoWarning(steps_); !warning.empty()) {
+        std::fprintf(err_, "quorvel-flash: warning: %s\n", warning.c_str());
+    }
     if (options_.json) {
         std::fprintf(out_, "%s\n", json(ok, message, result).c_str());
         return code;

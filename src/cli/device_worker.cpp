@@ -2,6 +2,7 @@
 
 #include "device_options.h"
 #include "device_session.h"
+#include "diagnosis.h"
 #include "write_sequence.h"
 
 namespace quorvel::cli {
@@ -41,6 +42,7 @@ void DeviceWorker::run() {
         result_.failedStatus = failed.status;
         result_.diagnosis = failureReport(failed, settings_.loader);
     }
+    result_.warning = echoWarning(session.steps());
     result_.json = session.json(outcome.ok, outcome.message);
     board_.finished(index_, outcome.ok, outcome.message);
 }

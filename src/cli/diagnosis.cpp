@@ -18,9 +18,11 @@ std::string hexAddress(int row) {
 }
 
 // What the step's status byte must be for success.
-std::string expectedStatus(const std::string& step) {
-    if (step == "connect") return "'C'";
-    if (step == "erase" || step == "program") return "any byte but 'E'";
+std::string expectedStatus(const StepRecord& step) {
+    if (step.name == "connect") return "'C'";
+    if ((step.name == "erase" || step.name == "program") && !step.strict) {
+        return "any byte but 'E'";
+    }
     return "'0'";
 }
 
@@ -32,6 +34,20 @@ std::string loaderHint(LoaderGeneration loader) {
 }
 
 }  // namespace
+
+std::string echoWarning(const std::vector<StepRecord>& steps) {
+    std::string frames;
+    for (const StepRecord& step : steps) {
+        for (int row : step.notEchoed) {
+            frames += frames.empty() ? "" : ", ";
+            frames += row >= 0 ? "block " + hexAddress(row) : "the " + step.name + " frame";
+        }
+    }
+    if (frames.empty()) return {};
+    return "the device's answers did not repeat what was sent: the write may not have been "
+           "stored (" +
+           frames + ")";
+}
 
 std::string byteText(uint8_t byte) {
     char text[16];
@@ -76,9 +92,11 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
                         std::to_string(seen.expectedBytes) +
                         " make a whole reply: check the cable and the line speed");
     } else if (seen.statusBytes.size() == 1) {
-        lines.push_back("the reply came back with " + byteText(seen.statusBytes[0]) +
-                        " at status position " + std::to_string(seen.statusPosition) + ", where " +
-                        step.name + " needs " + expectedStatus(step.name));
+        // Strictly, a "0" that followed something other than the frame is no answer either.
+        if (!(step.strict && seen.echoDiffers && seen.statusBytes[0] == '0'))
+            lines.push_back("the reply came back with " + byteText(seen.statusBytes[0]) +
+                            " at status position " + std::to_string(seen.statusPosition) +
+                            ", where " + step.name + " needs " + expectedStatus(step));
     } else if (seen.statusBytes.size() == kTextStatusLength) {
         lines.push_back("the reply held " + hexBytes(seen.statusBytes) + " at positions " +
                         std::to_string(seen.statusPosition) + " to " +
@@ -88,6 +106,16 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
         lines.push_back("the reply did not repeat the row record; from position " +
                         std::to_string(seen.statusPosition) +
                         " it held: " + hexBytes(seen.statusBytes));
+    }
+    if (seen.echoDiffers && step.strict) {
+        lines.push_back(
+            "the reply did not begin with the frame that was sent, which --strict "
+            "requires");
+    }
+    if (seen.lateBytes > 0) {
+        lines.push_back("a further " + std::to_string(seen.lateBytes) +
+                        " bytes came after the deadline and were thrown away: the device or the "
+                        "adapter answers too late");
     }
     // A loader of the other generation answers the connect word with a different length or
     // status byte.

@@ -21,6 +21,10 @@ std::string failureLine(const StepRecord& step);
 // (a wrong one shows at connect). Empty when nothing more can be said.
 std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration loader);
 
+// The warning for answers that were taken although they did not repeat the frame sent, naming
+// the frames ("block 0x10000", "the erase frame"); empty when every answer repeated its frame.
+std::string echoWarning(const std::vector<StepRecord>& steps);
+
 // A received byte for a message: "'E' (0x45)" when printable, "0x0D" otherwise.
 std::string byteText(uint8_t byte);
 

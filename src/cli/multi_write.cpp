@@ -106,6 +106,10 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
             }
         }
     }
+    for (const DeviceResult& r : results) {
+        if (r.warning.empty()) continue;
+        std::fprintf(err, "quorvel-flash: %s: warning: %s\n", r.port.c_str(), r.warning.c_str());
+    }
     return ok ? kExitOk : kExitDeviceFailure;
 }
 

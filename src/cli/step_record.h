@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "loader.h"
 
@@ -16,6 +17,8 @@ struct StepRecord {
     double ms = 0;
     std::string portError;  // why the port could not be opened or used; empty when it was fine
     ExchangeDiagnostics seen;
+    bool strict = false;         // run with --strict
+    std::vector<int> notEchoed;  // see Loader::answersNotEchoed()
 };
 
 }  // namespace quorvel::cli

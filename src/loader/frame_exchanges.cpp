@@ -2,6 +2,8 @@
 // out at 38400 bit/s and is answered by at least 1036 bytes, judged by received byte 1032.
 // Every failure of the port returns 1.
 
+#include <algorithm>
+
 #include "block_walk.h"
 #include "line_settings.h"
 #include "loader.h"
@@ -17,6 +19,7 @@ static_assert(frame::kSize == kFrameSize);
 
 constexpr int16_t kAnswerPosition = 1032;  // the first byte after the echoed frame
 constexpr int16_t kRejected = 2;           // the answer byte "E"
+constexpr int16_t kDone = 0;               // the answer byte "0"
 constexpr int kEraseAttempts = 3;
 constexpr int kBlockAttempts = 2;
 constexpr int kDisconnectAttempts = 3;
@@ -27,15 +30,30 @@ frame::Buffer frameBuffer(SerialLink& link) {
 
 enum class Answer { Accepted, Failed, PortFailure };
 
+// True when a whole answer begins with the frame as sent: the loader repeats what it received.
+bool answerEchoes(const SerialLink& link) {
+    return link.bytRxBuf.size() >= frame::kSize &&
+           std::equal(link.bytTxBuf.begin(), link.bytTxBuf.begin() + frame::kSize,
+                      link.bytRxBuf.begin());
+}
+
 // One send-and-wait of the frame in bytTxBuf: accepted when a whole answer arrived and its
-// answer byte is not "E".
-Answer sendFrame(SerialLink& link) {
+// answer byte is not "E"; strictly, only when it also repeats the frame and answers "0". An
+// answer taken without repeating the frame is noted under `unit`.
+Answer sendFrame(LoaderState& d, bool strict, int unit) {
+    SerialLink& link = d.link;
     const std::optional<int16_t> count = link.ReceiveWait();
+    d.judge(kAnswerPosition, 1);
     if (!count) return Answer::PortFailure;
     if (*count < kFrameReplyLength) return Answer::Failed;
     const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, kAnswerPosition);
     if (!code) return Answer::PortFailure;
-    return *code == kRejected ? Answer::Failed : Answer::Accepted;
+    const bool echoes = answerEchoes(link);
+    d.diagnostics.echoDiffers = !echoes;
+    if (strict) return echoes && *code == kDone ? Answer::Accepted : Answer::Failed;
+    if (*code == kRejected) return Answer::Failed;
+    if (!echoes) d.notEchoed.push_back(unit);
+    return Answer::Accepted;
 }
 
 }  // namespace
@@ -51,8 +69,7 @@ int16_t Loader::FlashErase(const ExchangeSettings& settings) {
     int16_t status = kFrameFailure;
     for (int attempt = 0; attempt < kEraseAttempts; ++attempt) {
         d->attempt(attempt + 1, kEraseAttempts);
-        const Answer answer = sendFrame(link);
-        d->judge(kAnswerPosition, 1);
+        const Answer answer = sendFrame(*d, settings.strictAnswers, -1);
         if (answer == Answer::PortFailure) break;
         if (answer == Answer::Accepted) {
             status = kEraseAccepted;
@@ -78,8 +95,7 @@ int16_t Loader::FlashProgram(const ExchangeSettings& settings, const MemoryImage
         for (;;) {
             frame::BuildProgramFrame(image, start, frameBuffer(link));
             d->attempt(failed + 1, kBlockAttempts, start);
-            const Answer answer = sendFrame(link);
-            d->judge(kAnswerPosition, 1);
+            const Answer answer = sendFrame(*d, settings.strictAnswers, start);
             if (answer == Answer::Accepted) break;
             if (answer == Answer::PortFailure || ++failed == kBlockAttempts) {
                 link.closePort();
@@ -107,6 +123,8 @@ int16_t Loader::LoaderDisconnect(const ExchangeSettings& settings) {
         d->judge(-1, 0);
         if (!count) break;
         if (*count >= kFrameReplyLength) {
+            if (!answerEchoes(link)) d->notEchoed.push_back(-1);
+            d->diagnostics.echoDiffers = !answerEchoes(link);
             status = kDisconnected;
             break;
         }

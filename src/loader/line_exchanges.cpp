@@ -83,8 +83,11 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
         if (!image.rowFlagged(row)) continue;
         bool written = false;
         for (int attempt = 0; attempt < kRowAttempts && !written; ++attempt) {
+            if (!line::BuildRowFrame(image, row, lineBuf)) {
+                d->attempt(0, kRowAttempts, row);  // a row record cannot carry its address
+                return errorPath();
+            }
             d->attempt(attempt + 1, kRowAttempts, row);
-            if (!line::BuildRowFrame(image, row, lineBuf)) return errorPath();
             const std::optional<int16_t> count =
                 link.ReceiveWaitLine(head(d->bytLineBuf, line::kRecordLength), kRowReplyMinimum);
             d->judge(kRowReplyPosition, line::kRecordLength);

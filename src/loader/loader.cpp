@@ -40,4 +40,8 @@ const ExchangeDiagnostics& Loader::lastDiagnostics() const {
     return d->diagnostics;
 }
 
+const std::vector<int>& Loader::answersNotEchoed() const {
+    return d->notEchoed;
+}
+
 }  // namespace quorvel

@@ -49,6 +49,8 @@ struct ExchangeDiagnostics {
     int16_t statusPosition = -1;  // where the status was read; -1 when it was not read
     std::vector<uint8_t> statusBytes;  // what was there: the status byte, the six bytes of a
                                        // text status, or the 20 bytes of a row's echo
+    int64_t lateBytes = 0;        // bytes that came after that deadline and were thrown away
+    bool echoDiffers = false;     // a whole frame answer did not begin with the frame sent
 };
 
 class Loader {
@@ -88,6 +90,10 @@ class Loader {
     std::string portFailureText() const;
     // What the last exchange saw of the device (see ExchangeDiagnostics).
     const ExchangeDiagnostics& lastDiagnostics() const;
+    // The frames of the last exchange whose answer was taken although it did not begin with
+    // the frame as sent: the block's first row for programming, -1 for the erase and end
+    // frames. Such an answer may not come from a loader that stored the frame.
+    const std::vector<int>& answersNotEchoed() const;
 
   private:
     struct State;

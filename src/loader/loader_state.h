@@ -18,8 +18,11 @@ struct LoaderState {
 
     line::Buffer lineBuffer() { return line::Buffer(bytLineBuf.data(), line::kSize); }
 
-    // The exchange sends its message (command, block `row` or row `row`) for the n-th time.
+    // The exchange sends its message (command, block `row` or row `row`) for the n-th time;
+    // n = 0: it reached that message but could not send it. What the previous attempt saw
+    // no longer counts.
     void attempt(int n, int limit, int row = -1) {
+        diagnostics = ExchangeDiagnostics{};
         diagnostics.attempts = n;
         diagnostics.attemptLimit = limit;
         diagnostics.row = row;
@@ -34,6 +37,7 @@ struct LoaderState {
         diagnostics.expectedBytes = wait.minimum;
         diagnostics.receivedBytes = wait.count;
         diagnostics.timedOut = wait.timedOut;
+        diagnostics.lateBytes = wait.lateBytes;
         diagnostics.statusPosition = -1;
         diagnostics.statusBytes.clear();
         const std::vector<uint8_t>& rx = link.bytRxBuf;
@@ -49,6 +53,7 @@ struct LoaderState {
     bool busy = false;
     std::string failure;  // why the port failed during the last exchange
     ExchangeDiagnostics diagnostics;
+    std::vector<int> notEchoed;  // see Loader::answersNotEchoed()
 };
 
 struct Loader::State : LoaderState {
@@ -66,6 +71,7 @@ class ExchangeScope {
         state_.busy = true;
         state_.failure.clear();
         state_.diagnostics = ExchangeDiagnostics{};
+        state_.notEchoed.clear();
         state_.link.clearCancel();
     }
     ~ExchangeScope() {

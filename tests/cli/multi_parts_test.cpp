@@ -55,8 +55,8 @@ std::string contents(std::FILE* file) {
 
 TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
     std::vector<DeviceResult> results(2);
-    results[0] = {"COM1", true, "Rewriting success!", "", 0, 48612.0, {}, ""};
-    results[1] = {"/dev/ttyUSB1", false, "Deletion failure", "erase", 1, 7540.0, {}, ""};
+    results[0] = {"COM1", true, "Rewriting success!", "", 0, 48612.0, {}, "", ""};
+    results[1] = {"/dev/ttyUSB1", false, "Deletion failure", "erase", 1, 7540.0, {}, "", ""};
     EXPECT_EQ(summaryTable(results),
               "PORT          OUTCOME             FAILED STEP         TIME\n"
               "COM1          Rewriting success!  -                 48.6 s\n"
@@ -126,8 +126,8 @@ TEST_P(Diagnosis, SaysWhatTheStepSaw) {
 }
 
 StepRecord record(const std::string& name, int16_t status, ExchangeDiagnostics seen,
-                  std::string portError = {}) {
-    return StepRecord{name, status, false, 0, std::move(portError), std::move(seen)};
+                  std::string portError = {}, bool strict = false) {
+    return StepRecord{name, status, false, 0, std::move(portError), std::move(seen), strict, {}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -153,15 +153,45 @@ INSTANTIATE_TEST_SUITE_P(
                       "erase failed with status 1 after 3 of 3 attempts",
                       {"the reply came back with 0x0D at status position 1032, where erase needs "
                        "any byte but 'E'"}},
-        DiagnosisCase{record("row-write", -1, {1, 10, 4096, false, 0, 0, false, -1, {}}),
+        DiagnosisCase{record("row-write", -1, {0, 10, 4096, false, 0, 0, false, -1, {}}),
                       LoaderGeneration::V106,
-                      "row-write failed with status -1 at row 0x10000 after 1 of 10 attempts",
+                      "row-write failed with status -1 at row 0x10000",
                       {"the image holds data at 0x10000, beyond 0xFFFF, the last address a row "
                        "record can carry"}},
         DiagnosisCase{record("program", 1, {2, 2, 9152, true, 1036, 1036, false, 1032, {'E'}}),
                       LoaderGeneration::V106,
                       "program failed with status 1 at block 0x23C00 after 2 of 2 attempts",
                       {"the reply came back with 'E' (0x45) at status position 1032, where "
-                       "program needs any byte but 'E'"}}));
+                       "program needs any byte but 'E'"}},
+        DiagnosisCase{record("program", 1, {2, 2, 1024, true, 1036, 518, true, -1, {}, 518}),
+                      LoaderGeneration::V106,
+                      "program failed with status 1 at block 0x4000 after 2 of 2 attempts",
+                      {"only 518 bytes came back within 2.5 s, where 1036 make a whole reply: "
+                       "check the cable and the line speed",
+                       "a further 518 bytes came after the deadline and were thrown away: the "
+                       "device or the adapter answers too late"}},
+        DiagnosisCase{
+            record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {'0'}, 0, true}, {}, true),
+            LoaderGeneration::V106,
+            "erase failed with status 1 after 3 of 3 attempts",
+            {"the reply did not begin with the frame that was sent, which --strict "
+             "requires"}},
+        DiagnosisCase{record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {'B'}, 0, false},
+                             {}, true),
+                      LoaderGeneration::V106,
+                      "erase failed with status 1 after 3 of 3 attempts",
+                      {"the reply came back with 'B' (0x42) at status position 1032, where erase "
+                       "needs '0'"}}));
+
+TEST(EchoWarning, NamesEveryFrameWhoseAnswerDidNotRepeatIt) {
+    std::vector<StepRecord> steps = {record("erase", 4, {}), record("program", 0, {}),
+                                     record("disconnect", 0, {})};
+    EXPECT_EQ(echoWarning(steps), "");
+    steps[0].notEchoed = {-1};
+    steps[1].notEchoed = {1024, 4096};
+    EXPECT_EQ(echoWarning(steps),
+              "the device's answers did not repeat what was sent: the write may not have been "
+              "stored (the erase frame, block 0x4000, block 0x10000)");
+}
 
 }  // namespace
