@@ -68,6 +68,7 @@ int16_t Loader::FlashErase(const ExchangeSettings& settings) {
 
     int16_t status = kFrameFailure;
     for (int attempt = 0; attempt < kEraseAttempts; ++attempt) {
+        if (d->stopBefore(attempt + 1, kEraseAttempts)) break;
         d->attempt(attempt + 1, kEraseAttempts);
         const Answer answer = sendFrame(*d, settings.strictAnswers, -1);
         if (answer == Answer::PortFailure) break;
@@ -93,6 +94,10 @@ int16_t Loader::FlashProgram(const ExchangeSettings& settings, const MemoryImage
         if (!blockHasData(image, start)) continue;
         int failed = 0;
         for (;;) {
+            if (d->stopBefore(failed + 1, kBlockAttempts, start)) {
+                link.closePort();
+                return kFrameFailure;
+            }
             frame::BuildProgramFrame(image, start, frameBuffer(link));
             d->attempt(failed + 1, kBlockAttempts, start);
             const Answer answer = sendFrame(*d, settings.strictAnswers, start);
@@ -117,6 +122,7 @@ int16_t Loader::LoaderDisconnect(const ExchangeSettings& settings) {
 
     int16_t status = kFrameFailure;
     for (int attempt = 0; attempt < kDisconnectAttempts; ++attempt) {
+        if (d->stopBefore(attempt + 1, kDisconnectAttempts)) break;
         d->attempt(attempt + 1, kDisconnectAttempts);
         // Any whole answer ends the connection, whatever it says.
         const std::optional<int16_t> count = link.ReceiveWait();

@@ -49,6 +49,7 @@ int16_t Loader::TextCommand(const ExchangeSettings& settings, std::string_view w
 
     int16_t status = kNotDone;
     for (int attempt = 0; attempt < kTextAttempts; ++attempt) {
+        if (d->stopBefore(attempt + 1, kTextAttempts)) return errorPath();
         d->attempt(attempt + 1, kTextAttempts);
         const std::optional<int16_t> count =
             link.ReceiveWaitLine(head(d->bytLineBuf, line::kCommandLength), kTextReplyMinimum);
@@ -83,6 +84,9 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
         if (!image.rowFlagged(row)) continue;
         bool written = false;
         for (int attempt = 0; attempt < kRowAttempts && !written; ++attempt) {
+            // A stop waits for the row's acknowledgement: the record alone leaves the row
+            // pending on the device.
+            if (d->stopBefore(attempt + 1, kRowAttempts, row)) return errorPath();
             if (!line::BuildRowFrame(image, row, lineBuf)) {
                 d->attempt(0, kRowAttempts, row);  // a row record cannot carry its address
                 return errorPath();

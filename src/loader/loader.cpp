@@ -20,6 +20,14 @@ void Loader::cancel() {
     if (d->busy) d->link.cancel();
 }
 
+void Loader::stopWhen(std::function<bool()> source) {
+    d->stopSource = std::move(source);
+}
+
+bool Loader::stopRequested() const {
+    return d->stopRequested();
+}
+
 const std::vector<uint8_t>& Loader::bytTxBuf() const {
     return d->link.bytTxBuf;
 }

@@ -49,8 +49,11 @@ struct ExchangeDiagnostics {
     int16_t statusPosition = -1;  // where the status was read; -1 when it was not read
     std::vector<uint8_t> statusBytes;  // what was there: the status byte, the six bytes of a
                                        // text status, or the 20 bytes of a row's echo
-    int64_t lateBytes = 0;        // bytes that came after that deadline and were thrown away
-    bool echoDiffers = false;     // a whole frame answer did not begin with the frame sent
+    int64_t lateBytes = 0;             // bytes that came after that deadline and were thrown away
+    bool echoDiffers = false;          // a whole frame answer did not begin with the frame sent
+    // The exchange stopped on request (Loader::stopWhen) before sending its message once more:
+    // `attempts` sends of it were made (0: it never went out) and `row` names it for the walks.
+    bool stopped = false;
 };
 
 class Loader {
@@ -79,6 +82,17 @@ class Loader {
     // Ends the running exchange as soon as possible: the current wait returns at once, the
     // exchange takes its error path and closes the port. Used when the window closes.
     void cancel();
+
+    // Stops the exchanges between messages when `source` says so: it is asked right before
+    // every transmission (each attempt of a command or frame; in the row walk, each row's
+    // record, whose acknowledgement still follows it). Once it has said yes, the message on
+    // the line still gets its answer or its whole wait, then nothing more is sent: the running
+    // exchange and every later one close the port and return their failure code, with
+    // `stopped` in their diagnostics. Set it before the exchanges run; it is called on the
+    // thread that runs them.
+    void stopWhen(std::function<bool()> source);
+    // True once the stop source has said yes (it is asked again until then).
+    bool stopRequested() const;
 
     // Buffers as the last exchange left them (tests and diagnostics).
     const std::vector<uint8_t>& bytTxBuf() const;

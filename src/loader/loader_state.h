@@ -2,6 +2,8 @@
 // What a Loader holds between and during exchanges, and the scope that marks one exchange as
 // holding the link. Private to the loader's implementation files.
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,8 +50,27 @@ struct LoaderState {
         diagnostics.statusBytes.assign(rx.begin() + position, rx.begin() + position + length);
     }
 
+    // See Loader::stopWhen(); the answer is kept once it is yes.
+    bool stopRequested() {
+        if (stopped.load()) return true;
+        if (!stopSource || !stopSource()) return false;
+        stopped.store(true);
+        return true;
+    }
+    // True when the exchange must not send its message (attempt `n` of `limit`; block or row
+    // `row` in the walks): a stop was requested. The diagnostics then say so; on a first
+    // attempt they name the message that never went out.
+    bool stopBefore(int n, int limit, int row = -1) {
+        if (!stopRequested()) return false;
+        if (n == 1) attempt(0, limit, row);
+        diagnostics.stopped = true;
+        return true;
+    }
+
     SerialLink link;
     std::vector<uint8_t> bytLineBuf;
+    std::function<bool()> stopSource;
+    std::atomic<bool> stopped{false};
     bool busy = false;
     std::string failure;  // why the port failed during the last exchange
     ExchangeDiagnostics diagnostics;

@@ -24,7 +24,9 @@ int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
         return kConnectFailure;
     };
 
-    if (!link.openPort(settings) || !link.sendText(command.text)) return errorPath();
+    if (!link.openPort(settings) || d->stopBefore(1, 1) || !link.sendText(command.text)) {
+        return errorPath();
+    }
     d->attempt(1, 1);
     const std::optional<int16_t> count = link.WaitForReply(command.minimumReply);
     d->judge(command.statusPosition, 1);
@@ -50,7 +52,9 @@ int16_t Loader::PortCommand(const ExchangeSettings& settings) {
         return kConnectFailure;
     };
 
-    if (!link.openPort(settings) || !link.sendText(command)) return errorPath();
+    if (!link.openPort(settings) || d->stopBefore(1, 1) || !link.sendText(command)) {
+        return errorPath();
+    }
     d->attempt(1, 1);
     const std::optional<int16_t> count = link.WaitForReply(kPortReplyMinimum);
     d->judge(kPortStatusPosition, kPortStatusLength);

@@ -110,6 +110,69 @@ class ExchangeRulesTest : public QObject {
         QCOMPARE(int(s.loader->FlashErase(com1())), 4);
     }
 
+    // A stop asked for during a wait lets that wait end; then the exchange sends nothing more
+    // (a row's acknowledgement still follows its record), and no later exchange sends at all.
+    void stopBetweenMessages_data() {
+        QTest::addColumn<QString>("exchange");
+        QTest::addColumn<QList<QByteArray>>("replies");
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<bool>("stopped");
+        QTest::addColumn<int>("attempts");  // sends of the message it stopped at
+        QTest::addColumn<int>("row");
+        const QByteArray ok = frameAnswer('0');
+        QTest::newRow("connect, one attempt anyway")
+            << "connect" << QList<QByteArray>{} << 1 << false << 1 << -1;
+        QTest::newRow("port, one attempt anyway")
+            << "port" << QList<QByteArray>{} << 1 << false << 1 << -1;
+        QTest::newRow("erase, no resend") << "erase" << QList<QByteArray>{} << 1 << true << 1 << -1;
+        QTest::newRow("program, next block")
+            << "program" << QList<QByteArray>{ok, ok} << 1 << true << 0 << 1088;
+        QTest::newRow("end, no resend") << "end" << QList<QByteArray>{} << 1 << true << 1 << -1;
+        QTest::newRow("text, no resend")
+            << "text" << QList<QByteArray>{"1"} << 1 << true << 1 << -1;
+        QTest::newRow("row, acknowledged, next row")
+            << "row" << QList<QByteArray>{} << 2 << true << 0 << 1025;
+    }
+    void stopBetweenMessages() {
+        QFETCH(QString, exchange);
+        QFETCH(QList<QByteArray>, replies);
+        QFETCH(int, sent);
+        QFETCH(bool, stopped);
+        QFETCH(int, attempts);
+        QFETCH(int, row);
+        ScriptedLoader s;
+        s.transport->replies = replies;
+        if (exchange == "row") {  // echoes every record and takes every row
+            s.transport->responder = [](const QByteArray& w) {
+                return w.size() == 20 ? lineAnswer(w) : lineAnswer({}, '0');
+            };
+        }
+        bool stop = false;
+        int asked = 0;
+        s.loader->stopWhen([&] {
+            ++asked;
+            return stop;
+        });
+        s.transport->duringWait = [&] { stop = true; };
+        const MemoryImage image = imageWithRows({1024, 1025, 1088});
+        QCOMPARE(int(run(*s.loader, exchange, com1(), image)), failureCodeOf(exchange));
+        QCOMPARE(s.transport->written.size(), sent);
+        QCOMPARE(s.loader->lastDiagnostics().stopped, stopped);
+        QCOMPARE(s.loader->lastDiagnostics().attempts, attempts);
+        QCOMPARE(s.loader->lastDiagnostics().row, row);
+        QVERIFY(s.loader->stopRequested());
+        verifyClosedAtEnd(*s.transport);
+        // The answer is kept: every later exchange stops before its first message.
+        const int askedBefore = asked;
+        stop = false;
+        QCOMPARE(int(run(*s.loader, exchange, com1(), image)), failureCodeOf(exchange));
+        QCOMPARE(s.transport->written.size(), sent);
+        QVERIFY(s.loader->lastDiagnostics().stopped);
+        QCOMPARE(s.loader->lastDiagnostics().attempts, 0);
+        QCOMPARE(asked, askedBefore);
+        verifyClosedAtEnd(*s.transport);
+    }
+
     void portSelection() {
         ScriptedLoader s;
         ExchangeSettings settings;
