@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "pty_port.h"
+#include "quorvel_version.h"
 #include "session.h"
 #include "sim_clock.h"
 #include "sim_options.h"
@@ -109,6 +110,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         printSimHelp(stdout);
+        return kExitOk;
+    }
+    if (options->version) {
+        std::printf("quorvel-loader-sim %s\n", quorvel::kVersion);
         return kExitOk;
     }
     const sigset_t waitMask = setUpSignals();

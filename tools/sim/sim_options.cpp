@@ -47,6 +47,8 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args,
         };
         if (name == "-h" || name == "--help") {
             o.help = true;
+        } else if (name == "-V" || name == "--version") {
+            o.version = true;
         } else if (name == "--pace") {
             o.pace = true;
         } else if (name == "--packets") {
@@ -114,6 +116,7 @@ void printSimHelp(std::FILE* out) {
         "  --fault RULE      inject a fault (repeatable; see below)\n"
         "  --input-low PIN   pin PIN (0..31) reads low as an input (inputs read high)\n"
         "  -h, --help        show this help\n"
+        "  -V, --version     show the version\n"
         "\n"
         "Messages and healthy replies:\n"
         "  FF FE L1 L2 ... (1032-byte frame, check byte = low 8 bits of the sum of bytes\n"

@@ -16,6 +16,7 @@ constexpr int kExitUsage = 64;
 
 struct SimOptions {
     bool help = false;
+    bool version = false;
     bool pace = false;
     size_t packetBytes = 0;  // --packets SIZE[:MS]
     long packetGapMs = 1;
