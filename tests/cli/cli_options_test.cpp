@@ -1,0 +1,109 @@
+// The command line of quorvel-flash: option forms, "--", and the options that clash, and that
+// every command has its own help.
+
+#include "cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command_help.h"
+
+using namespace quorvel::cli;
+
+namespace {
+
+std::string list(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
+    return "[" + text + "]";
+}
+
+// What the parser made of a command line, naming only what differs from the defaults.
+std::string describe(const CliOptions& o) {
+    const CliOptions defaults;
+    std::string text = o.command;
+    if (!o.args.empty()) text += " args=" + list(o.args);
+    if (!o.ports.empty()) text += " ports=" + list(o.ports);
+    if (o.loader != defaults.loader) text += " loader=" + o.loader;
+    if (o.speed != defaults.speed) text += " speed=" + o.speed;
+    if (o.pin != defaults.pin) text += " pin=" + o.pin;
+    if (o.mode != defaults.mode) text += " mode=" + o.mode;
+    if (o.logFile != defaults.logFile) text += " log=" + o.logFile;
+    const std::pair<bool, const char*> flags[] = {
+        {o.yes, "yes"},         {o.json, "json"},   {o.strict, "strict"}, {o.dryRun, "dry-run"},
+        {o.verbose, "verbose"}, {o.quiet, "quiet"}, {o.help, "help"},     {o.version, "version"},
+    };
+    for (const auto& [set, name] : flags) {
+        if (set) text += std::string(" ") + name;
+    }
+    return text;
+}
+
+struct ParseCase {
+    std::vector<std::string> args;  // after the program name
+    std::string expected;           // describe() of the options, or "error: " and the message
+};
+
+TEST(CliOptions, FormsOfTheOptions) {
+    const std::vector<ParseCase> cases = {
+        {{"write", "--port=COM2", "f.mot"}, "write args=[f.mot] ports=[COM2]"},
+        {{"write", "-p", "COM3", "--port", "/dev/ttyUSB0", "f.mot"},
+         "write args=[f.mot] ports=[COM3,/dev/ttyUSB0]"},
+        {{"connect", "--port="}, "connect ports=[]"},  // one empty value, refused later
+        {{"pin", "--pin=3", "--mode=high", "--speed=38400", "--loader=1.05", "--log=a=b.log"},
+         "pin loader=1.05 speed=38400 pin=3 mode=high log=a=b.log"},
+        {{"pin", "--pin=", "--mode", "input"}, "pin mode=input"},
+        {{"checksum", "--", "-x.mot", "--help"}, "checksum args=[-x.mot,--help]"},
+        {{"--", "-x"}, "-x"},
+        {{"info", "-", "--", "--"}, "info args=[-,--]"},
+        {{"write", "--dry-run", "-y", "--json", "--strict", "f"},
+         "write args=[f] yes json strict dry-run"},
+        {{"erase", "-v"}, "erase verbose"},
+        {{"erase", "--quiet"}, "erase quiet"},
+        {{"-V"}, " version"},
+        {{"write", "--help", "--version"}, "write help version"},
+        {{"erase", "-v", "-q"}, "error: --verbose and --quiet cannot be used together"},
+        {{"erase", "--verbose", "--quiet"}, "error: --verbose and --quiet cannot be used together"},
+        {{"write", "--yes=1"}, "error: option --yes takes no value"},
+        {{"write", "--port"}, "error: option --port needs a value"},
+        {{"write", "-p"}, "error: option -p needs a value"},
+        {{"write", "-p=COM2"}, "error: unknown option -p=COM2"},
+        {{"write", "--bogus=1"}, "error: unknown option --bogus"},
+        {{"pin", "--mode=both"}, "error: --mode takes low, high, input or read"},
+        {{"write", "--loader=1.07"}, "error: --loader takes 1.05 or 1.06"},
+        {{"write", "--speed=1200"}, "error: --speed takes 9600, 38400 or 4800"},
+    };
+    for (const ParseCase& c : cases) {
+        std::vector<std::string> argv = {"quorvel-flash"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ParseResult parsed = parseCommandLine(argv);
+        const std::string got =
+            parsed.options ? describe(*parsed.options) : "error: " + parsed.error;
+        EXPECT_EQ(got, c.expected);
+    }
+}
+
+// Every command quorvel-flash runs answers `help COMMAND` with its own usage line.
+TEST(CommandHelp, EveryCommandHasItsHelp) {
+    for (const char* command :
+         {"info", "dump", "checksum", "write", "connect", "erase", "program", "disconnect", "pin",
+          "text-erase", "text-end", "row-write", "ports", "help"}) {
+        SCOPED_TRACE(command);
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        EXPECT_TRUE(printCommandHelp(out, command));
+        std::rewind(out);
+        char first[128] = {};
+        ASSERT_NE(std::fgets(first, sizeof first, out), nullptr);
+        std::fclose(out);
+        const std::string usage = "usage: quorvel-flash " + std::string(command);
+        const std::string line = first;
+        EXPECT_TRUE(line == usage + "\n" || line.starts_with(usage + " ")) << line;
+    }
+}
+
+}  // namespace
