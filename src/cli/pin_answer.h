@@ -1,0 +1,17 @@
+#pragma once
+// The pin command's answer as the command line prints it.
+
+#include <cstdint>
+#include <string_view>
+
+namespace quorvel::cli {
+
+struct PinAnswer {
+    std::string_view text;  // "OK", "NG", "output low" ... "input high", or "???"
+    bool good;              // false for NG and for an answer the tool cannot name
+};
+
+// The answer for the status of the port command.
+PinAnswer pinAnswer(int16_t status);
+
+}  // namespace quorvel::cli
