@@ -10,11 +10,13 @@ namespace quorvel::cli {
 struct DeviceResult {
     std::string port;  // as named on the command line ("COM2", "/dev/ttyUSB1")
     bool ok = false;
-    std::string message;     // "Rewriting success!", "Deletion failure", ...
-    std::string failedStep;  // empty on success
+    bool interrupted = false;  // stopped on request; diagnosis says where
+    std::string message;       // "Rewriting success!", "Deletion failure", "Interrupted", ...
+    std::string failedStep;    // empty on success
     int16_t failedStatus = 0;
     double ms = 0;
-    std::vector<std::string> diagnosis;  // what the failed step saw (see diagnosis.h)
+    std::vector<std::string> diagnosis;  // what the failed step saw (see diagnosis.h), or
+                                         // where an interrupted write stopped
     std::string json;                    // the device's JSON object
     std::string warning;                 // answers that did not repeat their frames
 };

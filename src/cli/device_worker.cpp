@@ -3,6 +3,8 @@
 #include "device_options.h"
 #include "device_session.h"
 #include "diagnosis.h"
+#include "interruption_report.h"
+#include "stop_signals.h"
 #include "write_sequence.h"
 
 namespace quorvel::cli {
@@ -27,6 +29,8 @@ void DeviceWorker::run() {
         [this](int done, int total, const std::string& address) {
             board_.progress(index_, done, total, address);
         }});
+    // Every device's loader asks the same process-wide stop request before each send.
+    session.loader().stopWhen(stopRequestedByUser);
     WriteOutcome outcome;
     if (session.openLog(logPath_)) {
         outcome = runWriteSequence(session, image_);
@@ -36,7 +40,13 @@ void DeviceWorker::run() {
     result_.ok = outcome.ok;
     result_.message = outcome.message;
     result_.ms = session.elapsedMs();
-    if (!outcome.ok && !session.steps().empty()) {
+    result_.interrupted = outcome.interrupted;
+    if (outcome.interrupted) {
+        const std::string report =
+            interruptionReport("write", session.steps(), image_, stopCause());
+        result_.diagnosis = {report};
+        session.markInterrupted(report);
+    } else if (!outcome.ok && !session.steps().empty()) {
         const StepRecord& failed = session.steps().back();
         result_.failedStep = failed.name;
         result_.failedStatus = failed.status;

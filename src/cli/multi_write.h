@@ -12,8 +12,9 @@
 namespace quorvel::cli {
 
 // Runs the whole rewrite on every device in parallel and reports each outcome. Needs a
-// QCoreApplication. Returns 0 only when every device was rewritten, 1 otherwise (2 when a
-// transcript file cannot be written; then nothing is sent).
+// QCoreApplication. Returns 0 only when every device was rewritten, 130 when a stop was
+// requested before every device was done, 1 otherwise (2 when a transcript file cannot be
+// written; then nothing is sent).
 int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
                   const MemoryImage& image, std::FILE* out, std::FILE* err);
 

@@ -22,8 +22,9 @@ std::string summaryTable(const std::vector<DeviceResult>& results) {
     std::vector<Row> rows{Row{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
     size_t rewritten = 0;
     for (const DeviceResult& r : results) {
-        const std::string step =
-            r.ok ? "-" : r.failedStep + " (status " + std::to_string(r.failedStatus) + ")";
+        const std::string step = r.ok || r.interrupted ? "-"
+                                                       : r.failedStep + " (status " +
+                                                             std::to_string(r.failedStatus) + ")";
         rows.push_back(Row{r.port, r.message, step, seconds(r.ms)});
         if (r.ok) ++rewritten;
     }

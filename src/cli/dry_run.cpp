@@ -1,0 +1,126 @@
+#include "dry_run.h"
+
+#include "block_walk.h"
+#include "line_settings.h"
+#include "port_mapping.h"
+#include "range_checksum.h"
+#include "serial_link.h"
+#include "serial_port_transport.h"
+#include "text_commands.h"
+#include "write_consent.h"
+
+namespace quorvel::cli {
+namespace {
+
+constexpr size_t kRangesPerLine = 4;
+
+WireStep wireStep(std::string name, int messages, int64_t out, int64_t back,
+                  std::string_view settings) {
+    const LineSettings line = parseLineSettings(settings).value_or(LineSettings{});
+    // A start bit, the data bits, the parity bit if any and the stop bits.
+    const int bitsPerByte = 1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBits;
+    const int64_t bytes = (out + back) * messages;
+    return WireStep{std::move(name), messages,
+                    out * messages,  back * messages,
+                    line.baudRate,   static_cast<double>(bytes * bitsPerByte) / line.baudRate};
+}
+
+// The address ranges the blocks with data cover: "0x004000-0x00DFFF", "0x010000-0x023FFF".
+std::vector<std::string> blockRanges(const MemoryImage& image) {
+    std::vector<std::string> ranges;
+    int first = -1;
+    int end = -1;  // the row after the run
+    auto close = [&] {
+        if (first < 0) return;
+        char range[32];
+        std::snprintf(range, sizeof range, "0x%06X-0x%06X",
+                      static_cast<unsigned>(first * kRowBytes),
+                      static_cast<unsigned>(end * kRowBytes - 1));
+        ranges.emplace_back(range);
+    };
+    for (const int start : programBlockStarts()) {
+        if (!blockHasData(image, start)) continue;
+        if (start != end) {
+            close();
+            first = start;
+        }
+        end = start + kBlockRows;
+    }
+    close();
+    return ranges;
+}
+
+// Opens the port and closes it again; false, with the port's failure text, when it will not.
+bool portOpens(const ExchangeSettings& settings, std::FILE* err) {
+    SerialPortTransport port;
+    if (!port.open(GetCOM(settings))) {
+        std::fprintf(err, "quorvel-flash: %s\n", port.failureText().c_str());
+        return false;
+    }
+    port.close();
+    return true;
+}
+
+}  // namespace
+
+std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader) {
+    const ConnectCommand connect = connectCommandFor(loader);
+    const auto text = static_cast<int64_t>(connect.text.size());
+    const auto frame = static_cast<int64_t>(kFrameSize);
+    return {
+        wireStep("connect", 1, text, connect.minimumReply, kSettings9600),
+        wireStep("erase", 1, frame, kFrameReplyLength, kSettings38400),
+        wireStep("program", countBlocksToSend(image), frame, kFrameReplyLength, kSettings38400),
+        wireStep("disconnect", 1, frame, kFrameReplyLength, kSettings38400),
+    };
+}
+
+int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
+              const MemoryImage& image, std::FILE* out, std::FILE* err) {
+    bool portsOpen = true;
+    for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
+
+    std::fprintf(out, "Dry run: nothing is sent.\n");
+    std::fprintf(out, "File: %s\n", options.args.at(0).c_str());
+    std::fprintf(out, "CHECK SUM C000-FFFF: %s\n",
+                 RangeChecksum(image, "C000", "FFFF").text.c_str());
+    for (const ExchangeSettings& s : devices) {
+        std::fprintf(out, "Port: %s\n", portAndDevice(s).c_str());
+    }
+    const std::vector<WireStep> plan = planWrite(image, devices.front().loader);
+    int64_t bytesOut = 0;
+    int64_t bytesBack = 0;
+    double seconds = 0;
+    for (const WireStep& step : plan) {
+        const char* unit = step.name == "connect"   ? "command"
+                           : step.name == "program" ? "block"
+                                                    : "frame";
+        std::fprintf(out, "%-11s %d %s%s, %lld bytes out, %lld back at %d bit/s: %.2f s\n",
+                     (step.name + ":").c_str(), step.messages, unit, step.messages == 1 ? "" : "s",
+                     static_cast<long long>(step.bytesOut), static_cast<long long>(step.bytesBack),
+                     step.baudRate, step.seconds);
+        if (step.name == "program") {
+            const std::vector<std::string> ranges = blockRanges(image);
+            for (size_t i = 0; i < ranges.size(); ++i) {
+                const bool last = i + 1 == ranges.size();
+                const char* after = last ? "\n" : (i + 1) % kRangesPerLine == 0 ? ",\n" : ",";
+                std::fprintf(out, "%s%s%s", i % kRangesPerLine == 0 ? "            " : " ",
+                             ranges[i].c_str(), after);
+            }
+        }
+        bytesOut += step.bytesOut;
+        bytesBack += step.bytesBack;
+        seconds += step.seconds;
+    }
+    std::string each;
+    if (devices.size() > 1) {
+        each = " for each of the " + std::to_string(devices.size()) + " devices, written at once";
+    }
+    std::fprintf(out, "In all: %lld bytes out, %lld back, %.2f s on the line%s\n",
+                 static_cast<long long>(bytesOut), static_cast<long long>(bytesBack), seconds,
+                 each.c_str());
+    std::fflush(out);
+    return portsOpen ? kExitOk : kExitDeviceFailure;
+}
+
+}  // namespace quorvel::cli

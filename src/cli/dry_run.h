@@ -1,0 +1,36 @@
+#pragma once
+// write --dry-run: everything a write does before it sends its first byte (the image loaded
+// and checked, every port resolved, opened and closed again), then what the write would send
+// and how long that takes on the line, worked out from the loader's own frame sizes and line
+// settings. Nothing is sent.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "exchange_settings.h"
+#include "memory_image.h"
+
+namespace quorvel::cli {
+
+// One step of the write as it goes over the line, its replies included.
+struct WireStep {
+    std::string name;  // "connect", "erase", "program", "disconnect"
+    int messages = 0;  // the command or frames it sends, each once
+    int64_t bytesOut = 0;
+    int64_t bytesBack = 0;  // whole replies
+    int32_t baudRate = 0;
+    double seconds = 0;  // the bytes both ways at that speed
+};
+
+// The steps of a write of `image` in which every message is answered at the first attempt.
+std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader);
+
+// Prints the plan to `out` and each port that cannot be opened to `err`. Needs a
+// QCoreApplication. Returns 0, or 1 when a port cannot be opened.
+int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
+              const MemoryImage& image, std::FILE* out, std::FILE* err);
+
+}  // namespace quorvel::cli

@@ -1,0 +1,136 @@
+#include "interruption_report.h"
+
+#include <cstdio>
+
+#include "block_walk.h"
+
+namespace quorvel::cli {
+namespace {
+
+constexpr const char* kStaysInFlashMode = "; it stays in flash mode; run write again";
+constexpr const char* kNothingWritten =
+    "nothing was written; the device stays in flash mode; run write again";
+constexpr const char* kWrittenInFlashMode =
+    "every block is written, but the device stays in flash mode; run disconnect to leave it";
+constexpr const char* kNotConfirmed = ", which the device did not confirm";
+
+std::string address(int row) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(row) * kRowBytes);
+    return text;
+}
+
+// The walk stopped at block or row `row` (`sent`: it went out without a confirmation);
+// `done` of `total` units were written before it.
+std::string walkPosition(const std::string& unit, int row, bool sent, int done, int total) {
+    return std::string(sent ? "at " : "before ") + unit + " " + address(row) +
+           (sent ? kNotConfirmed : "") + ", with " + std::to_string(done) + " of " +
+           std::to_string(total) + " " + unit + "s written";
+}
+
+struct Stop {
+    std::string where;
+    std::string state;
+};
+
+Stop programStop(const StepRecord& step, const MemoryImage& image, bool write) {
+    const int row = step.seen.row;
+    int done = 0;
+    for (const int start : programBlockStarts()) {
+        if (start < row && blockHasData(image, start)) ++done;
+    }
+    const bool sent = step.seen.attempts > 0;
+    const bool nothing = done == 0 && !sent;
+    Stop stop{walkPosition("block", row, sent, done, countBlocksToSend(image)), {}};
+    if (write) {
+        stop.state = std::string(nothing ? "the device is erased and nothing is written yet"
+                                         : "the device is erased and partly written") +
+                     kStaysInFlashMode;
+    } else {
+        stop.state = nothing ? "nothing was written" : "the device is partly written";
+    }
+    return stop;
+}
+
+Stop rowStop(const StepRecord& step, const MemoryImage& image) {
+    const int row = step.seen.row;
+    int done = 0;
+    int total = 0;
+    for (int r = kFirstRow; r <= kLastRow; ++r) {
+        if (!image.rowFlagged(r)) continue;
+        ++total;
+        if (r < row) ++done;
+    }
+    const bool sent = step.seen.attempts > 0;
+    return {walkPosition("row", row, sent, done, total),
+            done == 0 && !sent ? "nothing was written" : "the device is partly written"};
+}
+
+std::string stepName(const std::string& step) {
+    if (step == "connect") return step;
+    if (step == "pin") return "the pin command";
+    if (step == "text-erase") return "the ERASE line";
+    if (step == "text-end") return "the END line";
+    return "the " + step;
+}
+
+// A step that stopped before its message went out again (`sent`: it went out at least once).
+Stop stepStop(const std::string& step, bool sent, bool write) {
+    const std::string name = stepName(step);
+    if (!sent) {
+        if (step == "erase" && write) return {"before the erase", kNothingWritten};
+        if (step == "disconnect" && write) {
+            return {"before the disconnect", kWrittenInFlashMode};
+        }
+        return {"before " + name, "nothing was sent"};
+    }
+    const std::string where = "during " + name + kNotConfirmed;
+    if (step == "erase") {
+        return {where,
+                std::string("the device may be partly erased") + (write ? kStaysInFlashMode : "")};
+    }
+    if (step == "disconnect") {
+        return {where, std::string(write ? "every block is written; " : "") +
+                           "the device may still be in flash mode; run disconnect to leave it"};
+    }
+    return {where, "the device may or may not have carried it out"};
+}
+
+// write: the step succeeded and the stop came before the next one.
+Stop betweenSteps(const std::string& step) {
+    if (step == "connect") {
+        return {"after connect", kNothingWritten};
+    }
+    if (step == "erase") {
+        return {"after the erase",
+                std::string("the device is erased and nothing is written yet") + kStaysInFlashMode};
+    }
+    return {"after programming", kWrittenInFlashMode};
+}
+
+}  // namespace
+
+std::string interruptionReport(const std::string& command, const std::vector<StepRecord>& steps,
+                               const MemoryImage& image, StopCause cause) {
+    const bool write = command == "write";
+    Stop stop{"before connect", "nothing was sent"};
+    if (!steps.empty()) {
+        const StepRecord& last = steps.back();
+        const bool sent = last.seen.attempts > 0;
+        if (!last.seen.stopped) {
+            stop = betweenSteps(last.name);
+        } else if (last.name == "program") {
+            stop = programStop(last, image, write);
+        } else if (last.name == "row-write") {
+            stop = rowStop(last, image);
+        } else {
+            stop = stepStop(last.name, sent, write);
+        }
+    }
+    const std::string verb = cause == StopCause::OutputFailed
+                                 ? "stopped (the output could not be written)"
+                                 : "interrupted";
+    return verb + " " + stop.where + ": " + stop.state;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,22 @@
+#pragma once
+// What a device command that was stopped on request (Ctrl-C, SIGTERM, a closed output) tells
+// the operator: where it stopped and the state that leaves the device in, e.g. "interrupted
+// before block 0x010400, with 40 of 88 blocks written: the device is erased and partly
+// written; it stays in flash mode; run write again".
+
+#include <string>
+#include <vector>
+
+#include "memory_image.h"
+#include "step_record.h"
+#include "stop_signals.h"
+
+namespace quorvel::cli {
+
+// `steps` are the steps `command` ran, the last one the step that stopped (its diagnostics say
+// `stopped`) or, for write, the last one that succeeded before the stop; `image` is the image
+// the command sent.
+std::string interruptionReport(const std::string& command, const std::vector<StepRecord>& steps,
+                               const MemoryImage& image, StopCause cause);
+
+}  // namespace quorvel::cli

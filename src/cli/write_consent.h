@@ -1,0 +1,32 @@
+#pragma once
+// The consent a device command needs before it writes the flash (write, program, row-write):
+// on a terminal the operator confirms the window's warning, shown with what is about to be
+// written where; elsewhere nobody can answer, so --yes must be given.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "exchange_settings.h"
+#include "memory_image.h"
+
+namespace quorvel::cli {
+
+// True for the commands that write the flash.
+bool writesFlash(const std::string& command);
+
+// The consent of a command that writes the flash, unless --yes or --dry-run is given: on the
+// terminal `in`, the operator is asked (the warning, the file with its check sum, how many
+// blocks, or rows for row-write, go out, and each port with the device it maps to) and
+// kExitCancelled is returned, having said so on `err`, unless the answer agrees; when `in` is
+// not a terminal, the command is refused with kExitUsage. Nothing to go on.
+std::optional<int> obtainConsent(const CliOptions& options, const MemoryImage& image,
+                                 const std::vector<ExchangeSettings>& devices, std::FILE* in,
+                                 std::FILE* out, std::FILE* err);
+
+// "COM1 = /dev/ttyUSB0", "COM3 = no serial device", or the device path given.
+std::string portAndDevice(const ExchangeSettings& settings);
+
+}  // namespace quorvel::cli
