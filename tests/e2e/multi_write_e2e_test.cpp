@@ -11,6 +11,7 @@
 
 #include "image_loader.h"
 #include "port_mapping.h"
+#include "range_checksum.h"
 #include "sim_process.h"
 
 namespace {
@@ -26,6 +27,13 @@ QByteArray defaultImageBytes() {
     QByteArray bytes;
     for (int16_t v : image.intMemory) bytes.append(static_cast<char>(v));
     return bytes;
+}
+
+// The check sum of C000-FFFF of the default image, as the CHECK SUM box shows it.
+QString defaultImageChecksum() {
+    quorvel::MemoryImage image;
+    if (!quorvel::LoadImageFile(QUORVEL_DEFAULT_IMAGE_PATH, image).ok()) return {};
+    return QString::fromStdString(quorvel::RangeChecksum(image, "C000", "FFFF").text);
 }
 
 // A pseudo-terminal for the tool's standard input or output.
@@ -188,22 +196,34 @@ class MultiWriteE2eTest : public QObject {
 
     // The warning is shown and answered once for all devices; a refusal sends nothing.
     void confirmationOnce_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("devices");
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<int>("code");
-        QTest::newRow("agreed") << QByteArray("y\n") << 0;
-        QTest::newRow("refused") << QByteArray("no\n") << 1;
+        QTest::addColumn<QString>("amount");  // what is about to be sent
+        QTest::newRow("agreed") << "write" << 2 << QByteArray("y\n") << 0
+                                << "Blocks to send: 88 of 120";
+        QTest::newRow("refused") << "write" << 2 << QByteArray("no\n") << 3
+                                 << "Blocks to send: 88 of 120";
+        QTest::newRow("program refused")
+            << "program" << 1 << QByteArray("\n") << 3 << "Blocks to send: 88 of 120";
+        QTest::newRow("row-write refused")
+            << "row-write" << 1 << QByteArray("cancel\n") << 3 << "Rows to send: 5592";
     }
     void confirmationOnce() {
+        QFETCH(QString, command);
+        QFETCH(int, devices);
         QFETCH(QByteArray, answer);
         QFETCH(int, code);
-        Fleet fleet{QList<QStringList>(2)};
+        QFETCH(QString, amount);
+        Fleet fleet{QList<QStringList>(devices)};
         QVERIFY(fleet.started());
         Terminal input;
         QVERIFY(!input.slave().isEmpty());
         QProcess tool;
         tool.setStandardInputFile(input.slave());
         tool.start(flashToolPath(),
-                   QStringList{"write", QUORVEL_DEFAULT_IMAGE_PATH} + fleet.portArgs());
+                   QStringList{command, QUORVEL_DEFAULT_IMAGE_PATH} + fleet.portArgs());
         QVERIFY(tool.waitForStarted());
         input.type(answer);
         QVERIFY(tool.waitForFinished(kToolMs));
@@ -212,10 +232,21 @@ class MultiWriteE2eTest : public QObject {
         const QString out = QString::fromUtf8(tool.readAllStandardOutput());
         QCOMPARE(out.count("Rewriting of software"), 1);
         QCOMPARE(out.count("Type OK (or y) to begin"), 1);
-        QVERIFY(out.contains("2 devices at once: " + fleet.sims[0]->slavePath() + ", " +
-                             fleet.sims[1]->slavePath()));
+        if (devices > 1) {
+            QVERIFY(out.contains("2 devices at once: " + fleet.sims[0]->slavePath() + ", " +
+                                 fleet.sims[1]->slavePath()));
+        }
+        // What is about to be written where: the file's check sum, how much goes out, and
+        // every port.
+        QVERIFY2(
+            out.contains("CHECK SUM C000-FFFF: " + defaultImageChecksum() + "\n" + amount + "\n"),
+            qPrintable(out));
         for (const auto& sim : fleet.sims) {
+            QVERIFY(out.contains("Port: " + sim->slavePath() + "\n"));
             QCOMPARE(sim->transcript("rx ").isEmpty(), code != 0);
+        }
+        if (code != 0) {
+            QVERIFY(tool.readAllStandardError().contains("cancelled: nothing was sent"));
         }
     }
 

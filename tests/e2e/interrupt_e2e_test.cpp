@@ -1,0 +1,159 @@
+// quorvel-flash write stopped by Ctrl-C, SIGTERM or a reader that went away, against paced
+// simulated loaders: the frame on the line is answered, nothing is sent after it, the port is
+// free again, the tool says where it stopped and exits with 130; a closed output never kills it.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QtTest>
+#include <memory>
+#include <vector>
+
+#include "block_walk.h"
+#include "image_loader.h"
+#include "serial_port_transport.h"
+#include "sim_process.h"
+
+namespace {
+
+constexpr int kToolMs = 120000;
+
+// Every block of the default image that a write sends, by its start row.
+QList<int> blocksToSend() {
+    quorvel::MemoryImage image;
+    if (!quorvel::LoadImageFile(QUORVEL_DEFAULT_IMAGE_PATH, image).ok()) {
+        qFatal("cannot load the default image");
+    }
+    QList<int> rows;
+    for (int start : quorvel::programBlockStarts()) {
+        if (quorvel::blockHasData(image, start)) rows << start;
+    }
+    return rows;
+}
+
+QString blockAddress(int row) {
+    return QString("0x%1").arg(row * 16, 6, 16, QChar('0')).toUpper().replace("0X", "0x");
+}
+
+// The simulator heard whole messages only and answered each one: no frame was cut, no reply
+// was left unwaited for by a message sent after it.
+void verifyNoMessageCut(const SimProcess& sim) {
+    QCOMPARE(sim.transcript("drop ").size(), 0);
+    const QStringList lines = sim.transcript();
+    QString lastRx;
+    for (const QString& line : lines) {
+        if (line.startsWith("rx ")) {
+            QVERIFY2(lastRx.isEmpty(), qPrintable("sent before the answer came: " + line));
+            lastRx = line;
+        } else if (line.startsWith("tx ")) {
+            QVERIFY2(!lastRx.isEmpty() && !line.contains(" len=0 "), qPrintable(line));
+            lastRx.clear();
+        }
+    }
+    QVERIFY2(lastRx.isEmpty(), qPrintable("unanswered: " + lastRx));
+}
+
+}  // namespace
+
+class InterruptE2eTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void stopsBetweenFrames_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("devices");
+        QTest::newRow("Ctrl-C") << int(SIGINT) << 1;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 1;
+        QTest::newRow("Ctrl-C, two devices") << int(SIGINT) << 2;
+    }
+    void stopsBetweenFrames() {
+        QFETCH(int, signal);
+        QFETCH(int, devices);
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        QStringList args{"write", "--yes", QUORVEL_DEFAULT_IMAGE_PATH};
+        for (int i = 0; i < devices; ++i) {
+            sims.push_back(std::make_unique<SimProcess>(QStringList{"--pace"}));
+            QVERIFY(sims.back()->started());
+            args << "--port" << sims.back()->slavePath();
+        }
+        QProcess tool;
+        tool.start(flashToolPath(), args);
+        QVERIFY(tool.waitForStarted());
+        // A few blocks through on every device.
+        QDeadlineTimer through(60000);
+        auto answered = [&] {
+            for (const auto& sim : sims) {
+                if (sim->transcript("tx kind=program").size() < 3) return false;
+            }
+            return true;
+        };
+        while (!answered() && !through.hasExpired()) QTest::qWait(20);
+        QVERIFY(answered());
+        QCOMPARE(::kill(pid_t(tool.processId()), signal), 0);
+        QVERIFY(tool.waitForFinished(kToolMs));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 130);
+        const QStringList err = QString::fromUtf8(tool.readAllStandardError()).split('\n');
+
+        const QList<int> blocks = blocksToSend();
+        const QRegularExpression report(
+            "interrupted before block (0x[0-9A-F]{6}), with ([0-9]+) of " +
+            QString::number(blocks.size()) +
+            " blocks written: the device is erased and partly written; it stays in flash mode; "
+            "run write again$");
+        for (const auto& sim : sims) {
+            // The port is free again.
+            quorvel::SerialPortTransport port;
+            QVERIFY(port.open({0, sim->slave()}));
+            port.close();
+            sim->stop();
+            verifyNoMessageCut(*sim);
+            QVERIFY(sim->transcript("rx kind=disconnect").isEmpty());
+            const QStringList frames = sim->transcript("rx kind=program");
+            const QStringList lines =
+                devices == 1 ? err.filter(report) : err.filter(sim->slavePath() + ": interrupted");
+            QCOMPARE(lines.size(), 1);
+            const QRegularExpressionMatch m = report.match(lines[0]);
+            QVERIFY2(m.hasMatch(), qPrintable(lines[0]));
+            // It names the first block that was not sent, and counts those that were.
+            QCOMPARE(m.captured(2).toInt(), frames.size());
+            QCOMPARE(m.captured(1), blockAddress(blocks.at(frames.size())));
+            QVERIFY(frames.last().contains("addr=" + blockAddress(blocks.at(frames.size() - 1))));
+        }
+    }
+
+    // A reader that goes away (quorvel-flash write ... | head -0) never ends the tool by a
+    // signal: it ends its write, or stops between frames as if interrupted.
+    void closedOutput_data() {
+        QTest::addColumn<bool>("errorToo");
+        QTest::newRow("standard output") << false;
+        QTest::newRow("standard output and error") << true;
+    }
+    void closedOutput() {
+        QFETCH(bool, errorToo);
+        SimProcess sim;
+        QVERIFY(sim.started());
+        int ends[2];
+        QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+        QProcess tool;
+        tool.setChildProcessModifier([ends, errorToo] {
+            ::dup2(ends[1], STDOUT_FILENO);
+            if (errorToo) ::dup2(ends[1], STDERR_FILENO);
+        });
+        ::close(ends[0]);  // nobody will read
+        tool.start(flashToolPath(),
+                   {"write", "--yes", "--port", sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        ::close(ends[1]);
+        QVERIFY(tool.waitForFinished(kToolMs));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(tool.exitCode() == 0 || tool.exitCode() == 130,
+                 qPrintable(QString::number(tool.exitCode())));
+        sim.stop();
+        verifyNoMessageCut(sim);
+        if (tool.exitCode() == 0) QCOMPARE(sim.transcript("rx kind=disconnect").size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(InterruptE2eTest)
+#include "interrupt_e2e_test.moc"
