@@ -7,6 +7,8 @@
 #ifdef _WIN32
 #include <process.h>
 #include <windows.h>
+
+#include <csignal>
 #else
 #include <unistd.h>
 
@@ -44,6 +46,9 @@ int launchDeviceCommand(char** argv, std::FILE* err) {
     std::string program = ownFolder(argv[0]) + kDeviceProgram;
 #ifdef _WIN32
     program += ".exe";
+    // Ctrl-C reaches both programs: the device program stops between frames and reports,
+    // so this one waits for it instead of ending first.
+    std::signal(SIGINT, SIG_IGN);
     const intptr_t code = _spawnv(_P_WAIT, program.c_str(), argv);
     if (code >= 0) return static_cast<int>(code);
     const char* why = "it could not be started";

@@ -15,16 +15,16 @@ namespace {
 std::atomic<bool> signalled{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-constexpr char kNotice[] =
-    "\nquorvel-flash: stopping after the message on the line; press Ctrl-C again to end at "
-    "once\n";
-
 #ifdef _WIN32
 void onStopSignal(int sig) {
     signalled.store(true);
     std::signal(sig, SIG_DFL);  // the next one ends the tool
 }
 #else
+constexpr char kNotice[] =
+    "\nquorvel-flash: stopping after the message on the line; press Ctrl-C again to end at "
+    "once\n";
+
 void onStopSignal(int) {
     signalled.store(true);
     // The next SIGINT or SIGTERM ends the tool; sigaction and write are async-signal-safe.
