@@ -72,6 +72,7 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
         }
         if (outcome == LineOutcome::OutsideImage) {
             result.kind = LoadResult::Kind::FileError;
+            result.line = lineNumber;
             return result;
         }
     }
@@ -81,15 +82,13 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
 
 LoadResult LoadImageFile(const std::string& path, MemoryImage& image) {
     std::string text;
-    bool read = false;
+    LoadResult failed;
+    failed.kind = LoadResult::Kind::FileError;
     try {
-        read = readImageFileText(path, text);
+        if (!readImageFileText(path, text, kLargestImageFile, &failed.readFailure)) return failed;
     } catch (const std::bad_alloc&) {
-        read = false;  // a file too large to hold is reported like one that cannot be read
-    }
-    if (!read) {
-        LoadResult failed;
-        failed.kind = LoadResult::Kind::FileError;
+        // A file too large to hold is reported like one that cannot be read.
+        failed.readFailure = FileReadFailure::Unreadable;
         return failed;
     }
     return LoadImageText(text, readerForPath(path), image);

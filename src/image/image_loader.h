@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "image_file_read.h"
 #include "line_reader.h"
 #include "memory_image.h"
 
@@ -14,7 +15,10 @@ struct LoadResult {
     enum class Kind { Loaded, LineRejected, FileError };
     Kind kind = Kind::Loaded;
     int16_t code = 0;  // reader code when kind is LineRejected
-    int32_t line = 0;  // 1-based number of the rejected line
+    int32_t line = 0;  // 1-based number of the rejected line, or of the record outside the image
+    // Why a file error happened: the file could not be read (see image_file_read.h), or, with
+    // FileReadFailure::None, a record at `line` addressed data outside the image.
+    FileReadFailure readFailure = FileReadFailure::None;
 
     bool ok() const { return kind == Kind::Loaded; }
     // Texts of the report box: "Error" / "Error Code = 8 ; 行番号 = 12", or

@@ -101,18 +101,21 @@ TEST_F(LoadTest, FileErrors) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opening it would wait for a writer
     const std::string huge = write("huge.mot", "");
     fs::resize_file(huge, kLargestImageFile + 1);  // sparse: takes no room on the disk
-    const std::vector<std::string> paths = {
-        (dir_ / "missing.mot").string(),
-        dir_.string(),  // a folder
-        write("outside.mot", kRow0 + "\r\n" + sRecord(1, 0x3FF0, {1})),
-        fifo,
-        "/dev/zero",  // endless
-        huge,
+    using F = FileReadFailure;
+    const std::vector<std::pair<std::string, F>> paths = {
+        {(dir_ / "missing.mot").string(), F::Missing},
+        {dir_.string(), F::Directory},
+        {write("outside.mot", kRow0 + "\r\n" + sRecord(1, 0x3FF0, {1})), F::None},  // line 2
+        {fifo, F::NotRegular},
+        {"/dev/zero", F::NotRegular},  // endless
+        {huge, F::TooLarge},
     };
-    for (const std::string& p : paths) {
+    for (const auto& [p, why] : paths) {
         SCOPED_TRACE(p);
         const LoadResult r = LoadImageFile(p, image);
         EXPECT_EQ(r.kind, LoadResult::Kind::FileError);
+        EXPECT_EQ(r.readFailure, why);
+        EXPECT_EQ(r.line, why == F::None ? 2 : 0);
         EXPECT_EQ(r.message(), "File Open Error");
         EXPECT_EQ(r.title(), "ERROR");
         EXPECT_EQ(image, untouched);  // all 0, no flags: nothing was ever loaded
