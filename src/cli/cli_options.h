@@ -12,13 +12,15 @@ enum ExitCode : int {
     kExitOk = 0,
     kExitDeviceFailure = 1,
     kExitFileError = 2,
+    kExitCancelled = 3,  // the confirmation was not given: nothing was sent
     kExitUsage = 64,
+    kExitInterrupted = 130,  // stopped between messages by Ctrl-C, SIGTERM or a closed output
 };
 
 struct CliOptions {
     std::string command;
     std::vector<std::string> args;   // positional arguments after the command
-    std::vector<std::string> ports;  // --port, repeatable
+    std::vector<std::string> ports;  // --port / -p, repeatable
     std::string loader = "1.06";     // --loader 1.05|1.06
     std::string speed = "9600";      // --speed 9600|38400|4800
     std::string pin;                 // --pin TEXT
@@ -27,7 +29,11 @@ struct CliOptions {
     bool yes = false;                // --yes
     bool json = false;               // --json
     bool strict = false;             // --strict
+    bool dryRun = false;             // --dry-run
+    bool verbose = false;            // --verbose / -v
+    bool quiet = false;              // --quiet / -q (never together with verbose)
     bool help = false;               // --help / -h
+    bool version = false;            // --version / -V
 };
 
 struct ParseResult {
@@ -35,6 +41,9 @@ struct ParseResult {
     std::string error;  // set when options is empty
 };
 
+// Options may stand anywhere; an option that takes a value takes the next argument or, in its
+// long form, the text after "=" (--port=COM2). "--" ends the options: every argument after it
+// is positional, even one that begins with "-".
 ParseResult parseCommandLine(const std::vector<std::string>& argv);
 
 }  // namespace quorvel::cli

@@ -48,11 +48,14 @@ constexpr OptionText kOptionTexts[] = {
     {kDryRun,
      "  --dry-run                 load FILE, open and close the port, and print what\n"
      "                            would be sent; nothing is sent\n"},
-    {kJson, "  --json                    print one JSON object with the outcome instead of text\n"},
+    {kJson,
+     "  --json                    print one JSON object on standard output instead of text\n"
+     "                            (docs/json.md)\n"},
     {kLog, "  --log FILE                write a transcript of the exchanges to FILE\n"},
     {kVerboseQuiet,
-     "  -v, --verbose             tell more about every step\n"
-     "  -q, --quiet               print only the result and problems\n"},
+     "  -v, --verbose             also print every transcript line (sends, waits,\n"
+     "                            replies) on standard error as it happens\n"
+     "  -q, --quiet               print only the outcome, warnings and what went wrong\n"},
 };
 
 struct CommandHelp {

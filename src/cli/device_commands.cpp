@@ -1,7 +1,6 @@
 #include "device_commands.h"
 
 #include <QCoreApplication>
-#include <cctype>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -9,43 +8,32 @@
 #include "device_command_table.h"
 #include "device_options.h"
 #include "device_session.h"
+#include "dry_run.h"
 #include "image_checks.h"
 #include "image_loader.h"
+#include "interruption_report.h"
+#include "json_run.h"
+#include "load_failure_text.h"
 #include "loader.h"
 #include "multi_write.h"
+#include "pin_answer.h"
 #include "ports_command.h"
-#include "terminal.h"
+#include "stop_signals.h"
 #include "text_commands.h"
 #include "usage.h"
+#include "write_consent.h"
 #include "write_sequence.h"
 
 namespace quorvel::cli {
 namespace {
 
-constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in line mode
-
-// The rewrite's warning, as the window shows it, asked once however many devices are
-// written; true when the user agrees.
-bool confirmRewrite(std::FILE* in, std::FILE* out, const std::vector<ExchangeSettings>& devices) {
-    std::fprintf(out,
-                 "Rewriting of software\n"
-                 "Please never turn off power while rewriting.\n"
-                 "Click the OK button to begin rewriting.\n");
-    if (devices.size() > 1) {
-        std::string ports;
-        for (const ExchangeSettings& s : devices)
-            ports += (ports.empty() ? "" : ", ") + portName(s);
-        std::fprintf(out, "%zu devices at once: %s\n", devices.size(), ports.c_str());
-    }
-    std::fprintf(out, "Type OK (or y) to begin, anything else cancels: ");
-    std::fflush(out);
-    char answer[64] = {};
-    if (std::fgets(answer, sizeof answer, in) == nullptr) return false;
-    std::string word;
-    for (const char* p = answer; *p != '\0' && *p != '\n' && *p != '\r'; ++p) {
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-    }
-    return word == "ok" || word == "y" || word == "yes";
+// Marks the session interrupted when its command was stopped on request: the write sequence
+// says so, a single step stopped before it sent more.
+void noteInterruption(DeviceSession& session, const std::string& command, bool interrupted,
+                      const MemoryImage& image) {
+    const std::vector<StepRecord>& steps = session.steps();
+    if (!interrupted && (steps.empty() || !steps.back().seen.stopped)) return;
+    session.markInterrupted(interruptionReport(command, steps, image, stopCause()));
 }
 
 int runSingle(DeviceSession& session, const std::string& command, const MemoryImage& image) {
@@ -69,22 +57,16 @@ int runSingle(DeviceSession& session, const std::string& command, const MemoryIm
         ok = session.step(command, kProgramDone, [&] { return loader.TextCommand(s, word); }) ==
              kProgramDone;
     } else if (command == "row-write") {
-        ProgressDisplay bar = session.progress("row-write", kRowCount, kRowsPerLine);
-        const ProgressCallback onProgress = [&](const std::string& address, bool) {
-            bar.advance(address);
-        };
-        status = session.step(command, kProgramDone, [&] {
-            const int16_t r = loader.RowWrite(s, image, onProgress);
-            bar.finish();
-            return r;
-        });
-        ok = status == kProgramDone;
+        ok = runRowWriteStep(session, image) == kProgramDone;
     } else if (command == "pin") {
-        status = session.step(command, 0, [&] { return loader.PortCommand(s); });
-        const std::string text = portResultText(status);
-        // Every answer the panel can name is a good exchange, "NG" included.
-        return session.finish(text != "???", "", text);
+        // Every state the pin can report is a good answer; NG and the unknown are not.
+        const auto good = [](int16_t st) { return pinAnswer(st).good; };
+        status = session.step(command, good, [&] { return loader.PortCommand(s); });
+        const PinAnswer answer = pinAnswer(status);
+        noteInterruption(session, command, false, image);
+        return session.finish(answer.good, "", std::string(answer.text));
     }
+    noteInterruption(session, command, false, image);
     return session.finish(ok, "");
 }
 
@@ -98,6 +80,9 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
         return usageError(err, std::string(options.command) +
                                    (info->takesFile ? " takes one FILE" : " takes no FILE"));
     }
+    if (options.dryRun && options.command != "write") {
+        return usageError(err, "--dry-run works only with write");
+    }
     if (options.command == "ports") return runPorts(out);
     std::string problem;
     const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, problem);
@@ -106,21 +91,18 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     MemoryImage image;
     if (info->takesFile) {
         const LoadResult loaded = LoadImageFile(options.args[0], image);
-        if (!loaded.ok()) {
-            std::fprintf(err, "%s\n", loaded.message().c_str());
-            return kExitFileError;
-        }
+        if (!loaded.ok()) return reportLoadFailure(err, options.args[0], loaded);
     }
     if (options.command == "write" || options.command == "program") {
         warnAboutGapData(options.args[0], image, err);
         // Refused before any port is opened: write would erase the device and send nothing
         // after it, program would send nothing and still report success.
-        if (!checkDataToWrite(image, err)) return kExitFileError;
+        if (!checkDataToWrite(image)) {
+            return fileError(err, "no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF");
+        }
     }
-    if (options.command == "write" && !options.yes && isTerminal(in) &&
-        !confirmRewrite(in, out, devices)) {
-        std::fprintf(err, "quorvel-flash: rewrite cancelled; nothing was sent\n");
-        return kExitDeviceFailure;
+    if (const std::optional<int> refused = obtainConsent(options, image, devices, in, out, err)) {
+        return *refused;
     }
 
     // The reply waits run a Qt event loop.
@@ -128,11 +110,19 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     static char name[] = "quorvel-flash";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
+    if (options.dryRun) return runDryRun(options, devices, image, out, err);
+    watchStopSignals();
     if (devices.size() > 1) return runMultiWrite(options, devices, image, out, err);
     DeviceSession session(options, devices.front(), out, err);
-    if (!session.openLog(options.logFile)) return kExitFileError;
+    if (!session.openLog(options.logFile)) {
+        return fileError(err, "cannot write the transcript " + options.logFile);
+    }
+    if (info->takesFile) session.setImage(imageFacts(options.args[0], image));
+    session.loader().stopWhen(stopRequestedByUser);
+    session.announcePort();
     if (options.command == "write") {
         const WriteOutcome outcome = runWriteSequence(session, image);
+        noteInterruption(session, options.command, outcome.interrupted, image);
         return session.finish(outcome.ok, outcome.message);
     }
     return runSingle(session, options.command, image);

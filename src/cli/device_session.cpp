@@ -4,7 +4,9 @@
 
 #include "device_options.h"
 #include "diagnosis.h"
+#include "json_run.h"
 #include "json_text.h"
+#include "port_description.h"
 #include "serial_port_transport.h"
 #include "terminal.h"
 #include "trace_transport.h"
@@ -50,34 +52,37 @@ std::string transcriptResult(const StepRecord& step) {
                 ", at " + std::to_string(seen.statusPosition) + ": " + hexBytes(seen.statusBytes);
         }
     }
+    if (seen.stopped) line += ", stopped on request before sending more";
     return line;
 }
 
+// Every key always, null where the step judged no reply.
 std::string stepJson(const StepRecord& s) {
     const ExchangeDiagnostics& seen = s.seen;
-    std::string json =
-        "{\"step\":" + jsonString(s.name) + ",\"status\":" + std::to_string(s.status) +
-        ",\"accepted\":" + (s.accepted ? "true" : "false") + ",\"ms\":" + jsonMilliseconds(s.ms) +
-        ",\"attempts\":" + std::to_string(seen.attempts);
-    if (seen.judged) {
-        json += ",\"reply_bytes\":" + std::to_string(seen.receivedBytes) +
-                ",\"timed_out\":" + (seen.timedOut ? "true" : "false");
-        if (seen.timedOut) json += ",\"late_bytes\":" + std::to_string(seen.lateBytes);
-        if (seen.statusPosition >= 0) {
-            json += ",\"status_position\":" + std::to_string(seen.statusPosition) +
-                    ",\"status_bytes\":" + jsonString(hexBytes(seen.statusBytes));
-        }
+    const auto number = [&](bool known, int64_t value) {
+        return known ? std::to_string(value) : std::string("null");
+    };
+    std::string echoes;
+    for (int row : s.notEchoed) {
+        echoes += (echoes.empty() ? "" : ",") + std::to_string(row < 0 ? -1 : row * 16);
     }
-    if (!s.notEchoed.empty()) {
-        json += ",\"answers_not_echoed\":[";
-        for (size_t i = 0; i < s.notEchoed.size(); ++i) {
-            json +=
-                (i == 0 ? "" : ",") + std::to_string(s.notEchoed[i] < 0 ? -1 : s.notEchoed[i] * 16);
-        }
-        json += "]";
-    }
-    if (!s.portError.empty()) json += ",\"port_error\":" + jsonString(s.portError);
-    return json + "}";
+    const bool read = seen.judged && seen.statusPosition >= 0;
+    return "{\"step\":" + jsonString(s.name) + ",\"status\":" + std::to_string(s.status) +
+           ",\"accepted\":" + (s.accepted ? "true" : "false") +
+           ",\"ms\":" + jsonMilliseconds(s.ms) + ",\"attempts\":" + std::to_string(seen.attempts) +
+           ",\"reply_bytes\":" + number(seen.judged, seen.receivedBytes) +
+           ",\"timed_out\":" + (seen.judged ? (seen.timedOut ? "true" : "false") : "null") +
+           ",\"late_bytes\":" + number(seen.judged && seen.timedOut, seen.lateBytes) +
+           ",\"status_position\":" + number(read, seen.statusPosition) +
+           ",\"status_bytes\":" + (read ? jsonString(hexBytes(seen.statusBytes)) : "null") +
+           ",\"answers_not_echoed\":[" + echoes +
+           "],\"port_error\":" + (s.portError.empty() ? "null" : jsonString(s.portError)) + "}";
+}
+
+std::string stringArray(const std::vector<std::string>& texts) {
+    std::string list;
+    for (const std::string& t : texts) list += (list.empty() ? "" : ",") + jsonString(t);
+    return "[" + list + "]";
 }
 
 }  // namespace
@@ -109,12 +114,7 @@ DeviceSession::~DeviceSession() {
 bool DeviceSession::openLog(const std::string& path) {
     if (path.empty()) return true;
     log_ = std::fopen(path.c_str(), "w");
-    if (log_ == nullptr) {
-        if (err_ != nullptr) {
-            std::fprintf(err_, "quorvel-flash: cannot write the transcript %s\n", path.c_str());
-        }
-        return false;
-    }
+    if (log_ == nullptr) return false;
     std::fprintf(log_, "# quorvel-flash %s on %s, started %s\n", options_.command.c_str(),
                  portName(settings_).c_str(), localTimeNow().c_str());
     std::fprintf(log_,
@@ -124,9 +124,30 @@ bool DeviceSession::openLog(const std::string& path) {
 }
 
 void DeviceSession::logLine(std::string_view line) {
+    if (options_.verbose && err_ != nullptr && observer_.stepDone == nullptr) {
+        // The bytes of a frame would fill the screen: the first few tell which message it was.
+        constexpr size_t kShownHex = 16 * 3;
+        const size_t bytesAt = line.find(": ");
+        const bool long_ = (line.find("send ") != std::string_view::npos ||
+                            line.find("recv ") != std::string_view::npos) &&
+                           bytesAt != std::string_view::npos &&
+                           line.size() > bytesAt + 2 + kShownHex;
+        const std::string shown = long_
+                                      ? std::string(line.substr(0, bytesAt + 2 + kShownHex)) + "..."
+                                      : std::string(line);
+        std::fprintf(err_, "quorvel-flash: %s\n", shown.c_str());
+        std::fflush(err_);
+    }
     if (log_ == nullptr) return;
     std::fwrite(line.data(), 1, line.size(), log_);
     std::fputc('\n', log_);
+    std::fflush(log_);
+}
+
+void DeviceSession::announcePort() {
+    if (options_.json || options_.quiet || err_ == nullptr) return;
+    std::fprintf(err_, "quorvel-flash: port %s\n", describePort(settings_).c_str());
+    std::fflush(err_);
 }
 
 double DeviceSession::elapsedMs() const {
@@ -135,11 +156,17 @@ double DeviceSession::elapsedMs() const {
 
 int16_t DeviceSession::step(const std::string& name, int16_t accepted,
                             const std::function<int16_t()>& run) {
+    return step(
+        name, [accepted](int16_t status) { return status == accepted; }, run);
+}
+
+int16_t DeviceSession::step(const std::string& name, const std::function<bool(int16_t)>& accepts,
+                            const std::function<int16_t()>& run) {
     trace_->noteLine("step " + name);
     if (observer_.stepStarted) observer_.stepStarted(name);
     const auto begun = std::chrono::steady_clock::now();
     const int16_t status = run();
-    steps_.push_back(StepRecord{name, status, status == accepted, millisecondsSince(begun),
+    steps_.push_back(StepRecord{name, status, accepts(status), millisecondsSince(begun),
                                 loader_->portFailureText(), loader_->lastDiagnostics(),
                                 settings_.strictAnswers, loader_->answersNotEchoed()});
     const StepRecord& record = steps_.back();
@@ -154,68 +181,96 @@ int16_t DeviceSession::step(const std::string& name, int16_t accepted,
     }
     if (observer_.stepDone) {
         observer_.stepDone(record);
-    } else if (!options_.json) {
-        std::fprintf(out_, "%s: status %d\n", name.c_str(), status);
-        std::fflush(out_);
+    } else if (!options_.json && !options_.quiet) {
+        std::fprintf(err_, "%s: status %d\n", name.c_str(), status);
+        std::fflush(err_);
     }
     return status;
 }
 
-ProgressDisplay DeviceSession::progress(const std::string& label, int total, int lineEvery) const {
+ProgressDisplay DeviceSession::progress(const std::string& label, const std::string& unit,
+                                        int total, int lineEvery) const {
     if (observer_.progress) return ProgressDisplay(observer_.progress, total);
     ProgressDisplay::Mode mode = ProgressDisplay::Mode::Lines;
-    if (options_.json) {
+    if (options_.json || options_.quiet) {
         mode = ProgressDisplay::Mode::Silent;
-    } else if (isTerminal(out_)) {
+    } else if (isTerminal(err_)) {
         mode = ProgressDisplay::Mode::Bar;
     }
-    return ProgressDisplay(out_, mode, label, total, lineEvery);
+    return ProgressDisplay(err_, mode, label, unit, total, lineEvery);
 }
 
-std::string DeviceSession::json(bool ok, const std::string& message,
-                                const std::string& result) const {
+std::string DeviceSession::json(bool ok, const std::string& message) const {
+    const bool interrupted = !interruption_.empty();
     const StepRecord* failed = !ok && !steps_.empty() ? &steps_.back() : nullptr;
-    std::string json = "{\"command\":" + jsonString(options_.command) +
-                       ",\"port\":" + jsonString(portName(settings_)) +
-                       ",\"outcome\":" + jsonString(ok ? "success" : "failure") +
-                       ",\"exit_code\":" + std::to_string(ok ? kExitOk : kExitDeviceFailure);
-    if (!message.empty()) json += ",\"message\":" + jsonString(message);
-    if (!result.empty()) json += ",\"result\":" + jsonString(result);
-    if (failed != nullptr) {
-        json += ",\"failed_step\":" + jsonString(failed->name) + ",\"diagnosis\":[";
-        const std::vector<std::string> lines = failureReport(*failed, settings_.loader);
-        for (size_t i = 0; i < lines.size(); ++i) {
-            json += (i == 0 ? "" : ",") + jsonString(lines[i]);
-        }
-        json += "]";
+    std::vector<std::string> diagnosis;
+    if (interrupted) {
+        diagnosis.push_back(interruption_);
+    } else if (failed != nullptr) {
+        diagnosis = failureReport(*failed, settings_.loader);
     }
-    json += ",\"steps\":[";
-    for (size_t i = 0; i < steps_.size(); ++i) json += (i == 0 ? "" : ",") + stepJson(steps_[i]);
-    return json + "],\"bytes_sent\":" + std::to_string(trace_->bytesSent()) +
+    const std::string device = resolvedDevice(settings_);
+    const std::string warning = echoWarning(steps_);
+    std::string steps;
+    for (const StepRecord& s : steps_) steps += (steps.empty() ? "" : ",") + stepJson(s);
+    return "{\"port\":" + jsonString(portName(settings_)) +
+           ",\"device\":" + (device.empty() ? "null" : jsonString(device)) + ",\"outcome\":" +
+           jsonString(ok            ? "success"
+                      : interrupted ? "interrupted"
+                                    : "failure") +
+           ",\"message\":" + (message.empty() ? "null" : jsonString(message)) +
+           ",\"failed_step\":" + (failed != nullptr ? jsonString(failed->name) : "null") +
+           ",\"diagnosis\":" + stringArray(diagnosis) +
+           ",\"warning\":" + (warning.empty() ? "null" : jsonString(warning)) + ",\"steps\":[" +
+           steps + "],\"bytes_sent\":" + std::to_string(trace_->bytesSent()) +
            ",\"bytes_received\":" + std::to_string(trace_->bytesReceived()) +
            ",\"total_ms\":" + jsonMilliseconds(elapsedMs()) + "}";
 }
 
+int DeviceSession::exitCode(bool ok) const {
+    if (ok) return kExitOk;
+    return interruption_.empty() ? kExitDeviceFailure : kExitInterrupted;
+}
+
 int DeviceSession::finish(bool ok, const std::string& message, const std::string& result) {
-    const int code = ok ? kExitOk : kExitDeviceFailure;
+    const int code = exitCode(ok);
     if (const std::string warning = echoWarning(steps_); !warning.empty()) {
         std::fprintf(err_, "quorvel-flash: warning: %s\n", warning.c_str());
     }
     if (options_.json) {
-        std::fprintf(out_, "%s\n", json(ok, message, result).c_str());
-        return code;
+        RunReport report;
+        report.outcome = ok ? "success" : interruption_.empty() ? "failure" : "interrupted";
+        report.exitCode = code;
+        if (!message.empty()) report.message = message;
+        if (!result.empty()) report.result = jsonString(result);
+        report.image = image_;
+        report.devices = {json(ok, message)};
+        return printRun(out_, report);
     }
     if (!result.empty()) std::fprintf(out_, "%s\n", result.c_str());
-    if (ok) {
-        if (!message.empty()) std::fprintf(out_, "%s\n", message.c_str());
-        return code;
-    }
-    if (!message.empty()) std::fprintf(err_, "%s\n", message.c_str());
-    if (!steps_.empty()) {
-        for (const std::string& line : failureReport(steps_.back(), settings_.loader)) {
-            std::fprintf(err_, "quorvel-flash: %s\n", line.c_str());
+    // The outcome is the result, success or not; what a failed step saw goes with the errors.
+    if (!message.empty()) std::fprintf(out_, "%s\n", message.c_str());
+    if (!ok) {
+        // Named at the start already, unless the output is quiet.
+        if (options_.quiet) {
+            std::fprintf(err_, "quorvel-flash: port %s\n", describePort(settings_).c_str());
+        }
+        if (!interruption_.empty()) {
+            std::fprintf(err_, "quorvel-flash: %s\n", interruption_.c_str());
+        } else if (!steps_.empty()) {
+            for (const std::string& line : failureReport(steps_.back(), settings_.loader)) {
+                std::fprintf(err_, "quorvel-flash: %s\n", line.c_str());
+            }
         }
     }
+    std::fflush(out_);
+    const bool writes = options_.command == "write" || options_.command == "program" ||
+                        options_.command == "row-write";
+    if (writes && !options_.quiet) {
+        std::fprintf(err_, "quorvel-flash: %s took %s\n", options_.command.c_str(),
+                     secondsText(elapsedMs() / 1000).c_str());
+    }
+    std::fflush(err_);
     return code;
 }
 

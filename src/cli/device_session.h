@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli_options.h"
 #include "exchange_settings.h"
+#include "json_run.h"
 #include "loader.h"
 #include "progress_display.h"
 #include "step_record.h"
@@ -42,6 +44,8 @@ class DeviceSession {
     // Opens the transcript file `path` (nothing when empty); false, with a message, when it
     // cannot be written.
     bool openLog(const std::string& path);
+    // Names the port and the device behind it on standard error, before anything is sent.
+    void announcePort();
     // Reports steps and progress to `observer` from now on, and prints nothing.
     void observe(Observer observer) { observer_ = std::move(observer); }
 
@@ -53,13 +57,25 @@ class DeviceSession {
     // Runs one exchange and records it; prints "NAME: status N" unless the output is JSON.
     // `accepted` is the status that counts as success for this step.
     int16_t step(const std::string& name, int16_t accepted, const std::function<int16_t()>& run);
+    // The same for a step that more than one status counts as success for.
+    int16_t step(const std::string& name, const std::function<bool(int16_t)>& accepts,
+                 const std::function<int16_t()>& run);
 
-    // A progress display for a walk of `total` positions, printing every `lineEvery`-th one
-    // when the output is not a terminal.
-    ProgressDisplay progress(const std::string& label, int total, int lineEvery) const;
+    // A progress display on standard error for a walk that sends `total` units ("block",
+    // "row"), printing every `lineEvery`-th one when standard error is not a terminal.
+    ProgressDisplay progress(const std::string& label, const std::string& unit, int total,
+                             int lineEvery) const;
 
-    // The outcome as one JSON object. `result` is an extra answer text (the port panel's).
-    std::string json(bool ok, const std::string& message, const std::string& result = {}) const;
+    // The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
+    std::string json(bool ok, const std::string& message) const;
+
+    // The firmware file the command sends, for the JSON report.
+    void setImage(ImageFacts facts) { image_ = std::move(facts); }
+
+    // The command was stopped on request (Ctrl-C, a closed output): `report` says where and
+    // what that leaves on the device. finish() and json() then tell it instead of a failure,
+    // with exit code 130.
+    void markInterrupted(std::string report) { interruption_ = std::move(report); }
 
     // Prints the outcome (the message on success to standard output, on failure to standard
     // error with the failing step and what it saw, or the JSON object) and returns the exit
@@ -68,6 +84,8 @@ class DeviceSession {
 
   private:
     void logLine(std::string_view line);
+    std::optional<ImageFacts> image_;
+    int exitCode(bool ok) const;
 
     const CliOptions& options_;
     ExchangeSettings settings_;
@@ -79,6 +97,7 @@ class DeviceSession {
     std::chrono::steady_clock::time_point start_;
     Observer observer_;
     std::vector<StepRecord> steps_;
+    std::string interruption_;  // see markInterrupted()
 };
 
 // The lines that explain a failed step: which step with its status and attempts, then what it

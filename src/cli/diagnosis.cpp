@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "progress_display.h"
 #include "trace_transport.h"
 
 namespace quorvel::cli {
@@ -10,11 +11,10 @@ namespace {
 constexpr int kFirstUnaddressableRow = 4096;  // a row record holds addresses up to 0xFFFF
 constexpr size_t kTextStatusLength = 6;
 constexpr size_t kRowEchoLength = 20;
+constexpr int16_t kPinRefused = 1;  // the pin command's answer "NG"
 
 std::string hexAddress(int row) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", row * 16);
-    return text;
+    return byteAddress(static_cast<uint32_t>(row) * 16);
 }
 
 // What the step's status byte must be for success.
@@ -97,6 +97,8 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
             lines.push_back("the reply came back with " + byteText(seen.statusBytes[0]) +
                             " at status position " + std::to_string(seen.statusPosition) +
                             ", where " + step.name + " needs " + expectedStatus(step));
+    } else if (step.name == "pin" && step.status == kPinRefused) {
+        lines.push_back("the device answered NG: it did not take the pin or the operation");
     } else if (seen.statusBytes.size() == kTextStatusLength) {
         lines.push_back("the reply held " + hexBytes(seen.statusBytes) + " at positions " +
                         std::to_string(seen.statusPosition) + " to " +

@@ -1,6 +1,7 @@
 #include "dry_run.h"
 
 #include "block_walk.h"
+#include "json_run.h"
 #include "line_settings.h"
 #include "port_mapping.h"
 #include "range_checksum.h"
@@ -75,10 +76,23 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
     };
 }
 
+namespace {
+
+std::string secondsJson(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return text;
+}
+
+}  // namespace
+
 int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
               const MemoryImage& image, std::FILE* out, std::FILE* err) {
     bool portsOpen = true;
     for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
+    // With --json the report is the JSON object; the text goes with the progress.
+    std::FILE* const json = jsonRun() ? out : nullptr;
+    if (json != nullptr) out = err;
 
     std::fprintf(out, "Dry run: nothing is sent.\n");
     std::fprintf(out, "File: %s\n", options.args.at(0).c_str());
@@ -120,7 +134,20 @@ int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& de
                  static_cast<long long>(bytesOut), static_cast<long long>(bytesBack), seconds,
                  each.c_str());
     std::fflush(out);
-    return portsOpen ? kExitOk : kExitDeviceFailure;
+    const int code = portsOpen ? kExitOk : kExitDeviceFailure;
+    if (json != nullptr) {
+        RunReport report;
+        report.outcome = portsOpen ? "success" : "failure";
+        report.exitCode = code;
+        report.message = "Dry run: nothing is sent.";
+        report.result = "{\"blocks\":" + std::to_string(countBlocksToSend(image)) +
+                        ",\"bytes_out\":" + std::to_string(bytesOut) +
+                        ",\"bytes_back\":" + std::to_string(bytesBack) +
+                        ",\"line_seconds\":" + secondsJson(seconds) + "}";
+        report.image = imageFacts(options.args.at(0), image);
+        printRun(json, report);
+    }
+    return code;
 }
 
 }  // namespace quorvel::cli

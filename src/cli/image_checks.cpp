@@ -12,10 +12,8 @@ void warnAboutGapData(const std::string& path, const MemoryImage& image, std::FI
                  path.c_str());
 }
 
-bool checkDataToWrite(const MemoryImage& image, std::FILE* err) {
-    if (countBlocksToSend(image) > 0) return true;
-    std::fprintf(err, "quorvel-flash: no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF\n");
-    return false;
+bool checkDataToWrite(const MemoryImage& image) {
+    return countBlocksToSend(image) > 0;
 }
 
 }  // namespace quorvel::cli

@@ -4,8 +4,12 @@
 #include <vector>
 
 #include "block_walk.h"
+#include "hex_text.h"
 #include "image_checks.h"
 #include "image_loader.h"
+#include "json_run.h"
+#include "json_text.h"
+#include "load_failure_text.h"
 #include "range_checksum.h"
 #include "terminal.h"
 #include "usage.h"
@@ -13,14 +17,52 @@
 namespace quorvel::cli {
 namespace {
 
-// Loads the file named by the first argument; on failure prints the load's report.
+// Loads the file named by the first argument; on failure prints the load's report (and the
+// JSON error object for --json).
 bool loadFromArgs(const CliOptions& options, MemoryImage& image, std::FILE* err) {
-    const LoadResult loaded = LoadImageFile(options.args[0], image);
+    const std::string& path = options.args[0];
+    const LoadResult loaded = LoadImageFile(path, image);
     if (!loaded.ok()) {
-        std::fprintf(err, "%s\n", loaded.message().c_str());
+        reportLoadFailure(err, path, loaded);
         return false;
     }
     return true;
+}
+
+// The rows that hold data, as runs of addresses.
+struct Range {
+    uint32_t first;
+    uint32_t last;
+};
+std::vector<Range> loadedRanges(const MemoryImage& image) {
+    std::vector<Range> ranges;
+    for (int row = kFirstRow; row <= kLastRow; ++row) {
+        if (!image.rowFlagged(row)) continue;
+        int last = row;
+        while (last < kLastRow && image.rowFlagged(last + 1)) ++last;
+        ranges.push_back({static_cast<uint32_t>(row) * 16, static_cast<uint32_t>(last) * 16 + 15});
+        row = last;
+    }
+    return ranges;
+}
+
+// A successful image command's JSON object.
+int printImageRun(std::FILE* out, const CliOptions& options, const MemoryImage& image,
+                  std::string result) {
+    RunReport report;
+    report.outcome = "success";
+    report.result = std::move(result);
+    report.image = imageFacts(options.args[0], image);
+    return printRun(out, report);
+}
+
+// The command line also takes addresses written as 0x4000, which the CHECK SUM box would read
+// as 0.
+std::string withoutHexPrefix(const std::string& text) {
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        return text.substr(2);
+    }
+    return text;
 }
 
 std::string hexAddress(uint32_t a) {
@@ -36,22 +78,29 @@ int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (!loadFromArgs(options, image, err)) return kExitFileError;
     warnAboutGapData(options.args[0], image, err);
 
-    std::fprintf(out, "File: %s\n", options.args[0].c_str());
+    const std::vector<Range> ranges = loadedRanges(image);
     int flaggedRows = 0;
+    for (const Range& r : ranges) flaggedRows += static_cast<int>((r.last - r.first + 1) / 16);
+    const ChecksumResult sum = RangeChecksum(image, "C000", "FFFF");
+    if (jsonRun()) {
+        std::string list;
+        for (const Range& r : ranges) {
+            list += (list.empty() ? "" : ",") + std::string("{\"first\":\"0x") +
+                    hexAddress(r.first) + "\",\"last\":\"0x" + hexAddress(r.last) + "\"}";
+        }
+        return printImageRun(out, options, image,
+                             "{\"ranges\":[" + list + "],\"rows\":" + std::to_string(flaggedRows) +
+                                 ",\"blocks\":" + std::to_string(countBlocksToSend(image)) +
+                                 ",\"checksum\":" + jsonString(sum.text) + "}");
+    }
+    std::fprintf(out, "File: %s\n", options.args[0].c_str());
     std::fprintf(out, "Loaded rows:\n");
-    for (int row = kFirstRow; row <= kLastRow; ++row) {
-        if (!image.rowFlagged(row)) continue;
-        int last = row;
-        while (last < kLastRow && image.rowFlagged(last + 1)) ++last;
-        std::fprintf(out, "  %s-%s\n", hexAddress(static_cast<uint32_t>(row) * 16).c_str(),
-                     hexAddress(static_cast<uint32_t>(last) * 16 + 15).c_str());
-        flaggedRows += last - row + 1;
-        row = last;
+    for (const Range& r : ranges) {
+        std::fprintf(out, "  %s-%s\n", hexAddress(r.first).c_str(), hexAddress(r.last).c_str());
     }
     if (flaggedRows == 0) std::fprintf(out, "  (none)\n");
     std::fprintf(out, "Rows with data: %d\n", flaggedRows);
     std::fprintf(out, "Blocks to send: %d of %d\n", countBlocksToSend(image), kBlockPositions);
-    const ChecksumResult sum = RangeChecksum(image, "C000", "FFFF");
     std::fprintf(out, "Check sum C000-FFFF: %s\n", sum.text.c_str());
     return kExitOk;
 }
@@ -81,15 +130,18 @@ int runChecksum(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (options.args.size() != 1 && options.args.size() != 3) {
         return usageError(err, "checksum takes FILE [START STOP]");
     }
+    const std::string start = options.args.size() == 3 ? withoutHexPrefix(options.args[1]) : "C000";
+    const std::string stop = options.args.size() == 3 ? withoutHexPrefix(options.args[2]) : "FFFF";
+    // The box sums nothing then and shows 0; here it is a mistake in the arguments.
+    if (readHexLenient(stop).value < readHexLenient(start).value) {
+        return usageError(err, "checksum: the stop address " + options.args[2] +
+                                   " is below the start address " + options.args[1]);
+    }
     MemoryImage image;
     if (!loadFromArgs(options, image, err)) return kExitFileError;
-    const std::string start = options.args.size() == 3 ? options.args[1] : "C000";
-    const std::string stop = options.args.size() == 3 ? options.args[2] : "FFFF";
     const ChecksumResult sum = RangeChecksum(image, start, stop);
-    if (!sum.ok) {
-        std::fprintf(err, "quorvel-flash: %s\n", sum.error.c_str());
-        return kExitUsage;
-    }
+    if (!sum.ok) return usageError(err, sum.error);
+    if (jsonRun()) return printImageRun(out, options, image, jsonString(sum.text));
     std::fprintf(out, "%s\n", sum.text.c_str());
     return kExitOk;
 }

@@ -6,11 +6,15 @@
 
 #include "device_options.h"
 #include "device_worker.h"
+#include "json_run.h"
 #include "json_text.h"
 #include "log_paths.h"
+#include "port_description.h"
 #include "progress_board.h"
+#include "progress_display.h"
 #include "summary_table.h"
 #include "terminal.h"
+#include "usage.h"
 
 namespace quorvel::cli {
 namespace {
@@ -23,7 +27,7 @@ bool prepareLogs(const std::vector<std::string>& paths, std::FILE* err) {
     for (const std::string& path : paths) {
         std::FILE* file = std::fopen(path.c_str(), "w");
         if (file == nullptr) {
-            std::fprintf(err, "quorvel-flash: cannot write the transcript %s\n", path.c_str());
+            fileError(err, "cannot write the transcript " + path);
             return false;
         }
         std::fclose(file);
@@ -31,17 +35,23 @@ bool prepareLogs(const std::vector<std::string>& paths, std::FILE* err) {
     return true;
 }
 
-std::string multiJson(const std::vector<DeviceResult>& results, bool ok, double ms) {
+// The run's JSON report: one device object per port.
+int printMultiRun(std::FILE* out, const std::vector<DeviceResult>& results, int code,
+                  ImageFacts image) {
     size_t rewritten = 0;
-    std::string devices;
+    RunReport report;
     for (const DeviceResult& r : results) {
-        devices += (devices.empty() ? "" : ",") + r.json;
+        report.devices.push_back(r.json);
         if (r.ok) ++rewritten;
     }
-    return "{\"command\":\"write\",\"outcome\":" + jsonString(ok ? "success" : "failure") +
-           ",\"exit_code\":" + std::to_string(ok ? kExitOk : kExitDeviceFailure) +
-           ",\"rewritten\":" + std::to_string(rewritten) + ",\"devices\":[" + devices +
-           "],\"total_ms\":" + jsonMilliseconds(ms) + "}";
+    report.outcome = code == kExitOk            ? "success"
+                     : code == kExitInterrupted ? "interrupted"
+                                                : "failure";
+    report.exitCode = code;
+    report.message =
+        std::to_string(rewritten) + " of " + std::to_string(results.size()) + " devices rewritten";
+    report.image = std::move(image);
+    return printRun(out, report);
 }
 
 }  // namespace
@@ -57,13 +67,20 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
         if (!prepareLogs(logPaths, err)) return kExitFileError;
     }
 
+    // Progress goes to standard error; the table of outcomes is the result.
     ProgressBoard::Mode mode = ProgressBoard::Mode::Lines;
-    if (options.json) {
+    if (options.json || options.quiet) {
         mode = ProgressBoard::Mode::Silent;
-    } else if (enableCursorMovement(out)) {
+    } else if (enableCursorMovement(err)) {
         mode = ProgressBoard::Mode::Terminal;
     }
-    ProgressBoard board(out, mode, ports);
+    if (mode != ProgressBoard::Mode::Silent) {
+        for (const ExchangeSettings& s : devices) {
+            std::fprintf(err, "quorvel-flash: port %s\n", describePort(s).c_str());
+        }
+        std::fflush(err);
+    }
+    ProgressBoard board(err, mode, ports);
 
     std::vector<std::unique_ptr<DeviceWorker>> workers;
     for (size_t i = 0; i < devices.size(); ++i) {
@@ -87,18 +104,23 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
     board.redraw();
 
     std::vector<DeviceResult> results;
-    bool ok = true;
+    // An interruption stops every device: it outweighs a failure.
+    int code = kExitOk;
     for (auto& worker : workers) {
         worker->wait();
         results.push_back(worker->result());
-        ok = ok && worker->result().ok;
+        if (worker->result().interrupted) {
+            code = kExitInterrupted;
+        } else if (!worker->result().ok && code == kExitOk) {
+            code = kExitDeviceFailure;
+        }
     }
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (options.json) {
-        std::fprintf(out, "%s\n", multiJson(results, ok, ms).c_str());
+        printMultiRun(out, results, code, imageFacts(options.args[0], image));
     } else {
-        std::fprintf(out, "\n%s", summaryTable(results).c_str());
+        std::fprintf(out, "%s", summaryTable(results).c_str());
         std::fflush(out);
         for (const DeviceResult& r : results) {
             for (const std::string& line : r.diagnosis) {
@@ -110,7 +132,11 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
         if (r.warning.empty()) continue;
         std::fprintf(err, "quorvel-flash: %s: warning: %s\n", r.port.c_str(), r.warning.c_str());
     }
-    return ok ? kExitOk : kExitDeviceFailure;
+    if (!options.json && !options.quiet) {
+        std::fprintf(err, "quorvel-flash: write took %s\n", secondsText(ms / 1000).c_str());
+    }
+    std::fflush(err);
+    return code;
 }
 
 }  // namespace quorvel::cli

@@ -5,14 +5,27 @@
 namespace quorvel::cli {
 
 namespace {
-constexpr int kBarWidth = 40;
+constexpr int kBarWidth = 30;
 }
 
-ProgressDisplay::ProgressDisplay(std::FILE* out, Mode mode, std::string label, int total,
-                                 int lineEvery)
+std::string byteAddress(uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", address);
+    return text;
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+ProgressDisplay::ProgressDisplay(std::FILE* out, Mode mode, std::string label, std::string unit,
+                                 int total, int lineEvery)
     : out_(out),
       mode_(mode),
       label_(std::move(label)),
+      unit_(std::move(unit)),
       total_(std::max(total, 1)),
       lineEvery_(std::max(lineEvery, 1)) {}
 
@@ -23,33 +36,49 @@ ProgressDisplay::ProgressDisplay(Report report, int total)
       lineEvery_(1),
       report_(std::move(report)) {}
 
-void ProgressDisplay::advance(const std::string& address) {
+// "block 0x010400 (37/88), 17.2 s, 30.1 s left": the time left from the pace of the units
+// already through.
+std::string ProgressDisplay::status(uint32_t address) const {
+    const double spent =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const int shown = std::min(done_, total_);
+    std::string text = unit_ + " " + byteAddress(address) + " (" + std::to_string(shown) + "/" +
+                       std::to_string(total_) + "), " + secondsText(spent);
+    if (done_ > 1) text += ", " + secondsText(spent / (done_ - 1) * (total_ - done_ + 1)) + " left";
+    return text;
+}
+
+void ProgressDisplay::advance(uint32_t address) {
     ++done_;
     switch (mode_) {
         case Mode::Silent:
             return;
         case Mode::Report:
-            if (report_) report_(done_, total_, address);
+            if (report_) report_(done_, total_, byteAddress(address));
             return;
         case Mode::Lines:
-            if ((done_ - 1) % lineEvery_ == 0)
-                std::fprintf(out_, "%s: %s\n", label_.c_str(), address.c_str());
+            if ((done_ - 1) % lineEvery_ == 0 || done_ == total_) {
+                std::fprintf(out_, "%s: %s\n", label_.c_str(), status(address).c_str());
+                std::fflush(out_);
+            }
             return;
         case Mode::Bar:
             break;
     }
-    // The bar never runs past its end, however many positions are reported.
-    const int shown = std::min(done_, total_);
-    const int filled = shown * kBarWidth / total_;
-    std::fprintf(out_, "\r%s [%s%s] %3d%% %s ", label_.c_str(), std::string(filled, '#').c_str(),
-                 std::string(kBarWidth - filled, '.').c_str(), shown * 100 / total_,
-                 address.c_str());
+    // The bar never runs past its end, however many units are reported.
+    const int filled = std::min(done_, total_) * kBarWidth / total_;
+    // Padded, so that a shorter line covers a longer one drawn before it.
+    std::fprintf(out_, "\r%s [%s%s] %-60s", label_.c_str(), std::string(filled, '#').c_str(),
+                 std::string(kBarWidth - filled, '.').c_str(), status(address).c_str());
     std::fflush(out_);
     drawn_ = true;
 }
 
 void ProgressDisplay::finish() {
-    if (drawn_) std::fprintf(out_, "\n");
+    if (drawn_) {
+        std::fprintf(out_, "\n");
+        std::fflush(out_);
+    }
     drawn_ = false;
 }
 

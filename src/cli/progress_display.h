@@ -1,8 +1,11 @@
 #pragma once
-// Progress of a block or row walk on the command line: a bar with the address on a terminal,
-// plain lines otherwise, nothing at all for JSON output, or handed on to a caller that shows
-// several devices at once.
+// Progress of a block or row walk on the command line: a bar on a terminal, plain lines
+// otherwise, nothing at all for JSON or quiet output, or handed on to a caller that shows
+// several devices at once. It counts what is sent (blocks or rows with data), names the one
+// on its way by its byte address, and tells the time spent and the time left.
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -12,28 +15,40 @@ namespace quorvel::cli {
 class ProgressDisplay {
   public:
     enum class Mode { Bar, Lines, Silent, Report };
-    // Receives every position: how many of `total` are passed, and the address text.
+    // Receives every unit: how many of `total` have been started, and the unit's address text.
     using Report = std::function<void(int done, int total, const std::string& address)>;
 
-    // `total` positions make a full bar; in line mode every `lineEvery`-th position is printed.
-    ProgressDisplay(std::FILE* out, Mode mode, std::string label, int total, int lineEvery);
-    // Hands every position to `report` instead of printing it.
+    // `total` units ("block", "row") make a full bar; in line mode every `lineEvery`-th unit
+    // is printed, and the last one.
+    ProgressDisplay(std::FILE* out, Mode mode, std::string label, std::string unit, int total,
+                    int lineEvery);
+    // Hands every unit to `report` instead of printing it.
     ProgressDisplay(Report report, int total);
 
-    // One more position passed; `address` is the text of the address box ("0400").
-    void advance(const std::string& address);
+    // The next unit, starting at byte `address`, is on its way.
+    void advance(uint32_t address);
     // Ends the bar's line (the bar stays as it was reached).
     void finish();
 
   private:
+    std::string status(uint32_t address) const;
+
     std::FILE* out_;
     Mode mode_;
     std::string label_;
+    std::string unit_;
     int total_;
     int lineEvery_;
     int done_ = 0;
     bool drawn_ = false;
     Report report_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// A byte address as the tool writes it: "0x010400".
+std::string byteAddress(uint32_t address);
+
+// Seconds with one decimal: "47.9 s".
+std::string secondsText(double seconds);
 
 }  // namespace quorvel::cli

@@ -1,6 +1,7 @@
 #include "usage.h"
 
 #include "cli_options.h"
+#include "json_run.h"
 
 namespace quorvel::cli {
 
@@ -24,8 +25,9 @@ void printHelp(std::FILE* out) {
         "  dump FILE                 write the 131072 image bytes (0x4000 to 0x23FFF, FF\n"
         "                            where the file holds nothing) to standard output\n"
         "  checksum FILE [START STOP]\n"
-        "                            sum of the image bytes from START to STOP (hex,\n"
-        "                            default C000 FFFF), as the CHECK SUM box shows it\n"
+        "                            sum of the image bytes from START to STOP (hex, 0x\n"
+        "                            allowed, default C000 FFFF), as the CHECK SUM box\n"
+        "                            shows it\n"
         "\n"
         "Device commands (talk to the device's flash loader on a serial port):\n"
         "  write FILE                the whole rewrite: connect, erase, program, disconnect;\n"
@@ -38,12 +40,20 @@ void printHelp(std::FILE* out) {
         "  program FILE              write FILE's 1 KiB blocks (success: status 0)\n"
         "  disconnect                leave the loader (success: status 0)\n"
         "  pin                       drive or read one pin (--pin, --mode); prints OK, NG,\n"
-        "                            L出力, H出力, L入力, H入力 or ???\n"
+        "                            output low, output high, input low, input high, or\n"
+        "                            ??? for any other answer (NG and ???: exit code 1)\n"
         "  text-erase, text-end      the short ERASE / END line commands (success: status 0)\n"
         "  row-write FILE            write FILE row by row (success: status 0)\n"
         "  ports                     list the serial ports with their COM numbers, location,\n"
         "                            description, manufacturer, USB ids and serial number,\n"
         "                            and the QUORVEL_COMn overrides in effect\n"
+        "  help [COMMAND]            this overview, or one command's usage, options and\n"
+        "                            an example (also: quorvel-flash COMMAND --help)\n"
+        "\n"
+        "Device commands name the port they use and the device behind it, then each step\n"
+        "and the progress (the block's address, blocks sent of all, time spent and left)\n"
+        "on standard error, a line at a time as it happens; the outcome and the answers\n"
+        "go to standard output.\n"
         "\n"
         "When a step fails, the tool says what it saw: the port that could not be opened,\n"
         "no reply within 2.5 s, a reply too short, or the status byte that came back, and\n"
@@ -51,8 +61,9 @@ void printHelp(std::FILE* out) {
         "listened for and thrown away before the next message goes out, so that it can\n"
         "never be taken for the answer to a later one.\n"
         "\n"
-        "Options:\n"
-        "  --port COMn|DEVICE        the port (default COM1); COMn is the device that\n"
+        "Options (an option's value may also follow \"=\", as in --port=COM2; \"--\" ends the\n"
+        "options, so that a FILE may begin with \"-\"):\n"
+        "  -p, --port COMn|DEVICE    the port (default COM1); COMn is the device that\n"
         "                            QUORVEL_COMn names, else the n-th serial port found\n"
         "                            (USB and ACM adapters first, ttyS ports last; see\n"
         "                            ports). write takes it more than once\n"
@@ -61,33 +72,52 @@ void printHelp(std::FILE* out) {
         "  --pin TEXT                pin for the pin command (default empty)\n"
         "  --mode low|high|input|read\n"
         "                            what the pin command does (default read)\n"
-        "  -y, --yes                 write without asking\n"
+        "  -y, --yes                 write without asking (write, program and row-write\n"
+        "                            ask on a terminal and need --yes elsewhere)\n"
+        "  --dry-run                 write only: load FILE, open and close the port,\n"
+        "                            print what would be sent, and send nothing\n"
         "  --strict                  for loaders that repeat each frame and answer \"0\":\n"
         "                            an erase or block answer counts only when it begins\n"
         "                            with the frame as sent and its answer byte is \"0\"\n"
         "                            (without it, any whole answer but \"E\" counts, and a\n"
         "                            write whose answers did not repeat the frames ends\n"
         "                            with a warning)\n"
-        "  --json                    print one JSON object with the outcome, statuses,\n"
-        "                            attempts, replies and times instead of text (several\n"
-        "                            ports: one object with a \"devices\" array)\n"
+        "  --json                    print one JSON object on standard output instead of\n"
+        "                            text, errors included: outcome, exit code, image\n"
+        "                            (SHA-256, check sum), each port's device and steps\n"
+        "                            (docs/json.md); not with dump, help or --version\n"
         "  --log FILE                write a transcript to FILE: the time of every line,\n"
         "                            each step, the bytes sent, how many bytes came back\n"
         "                            and which, and each step's status. With several\n"
         "                            ports, one file per port with the port's name before\n"
         "                            the extension: run.log gives run-COM2.log,\n"
         "                            run-ttyUSB0.log (for /dev/ttyUSB0)\n"
-        "  -h, --help                show this help\n"
+        "  -v, --verbose             also print every transcript line (sends, waits,\n"
+        "                            replies) on standard error as it happens\n"
+        "  -q, --quiet               print only the outcome, warnings and what went wrong:\n"
+        "                            no port line, no steps, no progress\n"
+        "  -h, --help                show this help (after a command: that command's)\n"
+        "  -V, --version             show the version\n"
         "\n"
-        "Exit codes: 0 success, 1 device or exchange failure (or a cancelled write),\n"
-        "2 file error, 64 usage error.\n",
+        "Exit codes: 0 success, 1 device or exchange failure, 2 file error, 3 cancelled:\n"
+        "nothing was sent, 64 usage error, 130 interrupted by Ctrl-C or SIGTERM or a\n"
+        "closed output: the tool stops after the message on the line is answered, sends\n"
+        "nothing more and says what state that leaves the device in (a second Ctrl-C\n"
+        "ends it at once).\n",
         kUsageLine);
 }
 
 int usageError(std::FILE* err, const std::string& problem) {
     std::fprintf(err, "quorvel-flash: %s\n%s\n(quorvel-flash --help lists the commands)\n",
                  problem.c_str(), kUsageLine);
+    if (jsonRun()) printRunError(stdout, kExitUsage, problem);
     return kExitUsage;
+}
+
+int fileError(std::FILE* err, const std::string& text) {
+    std::fprintf(err, "quorvel-flash: %s\n", text.c_str());
+    if (jsonRun()) printRunError(stdout, kExitFileError, text);
+    return kExitFileError;
 }
 
 }  // namespace quorvel::cli

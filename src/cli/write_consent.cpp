@@ -4,9 +4,11 @@
 
 #include "block_walk.h"
 #include "device_options.h"
+#include "json_run.h"
 #include "port_mapping.h"
 #include "range_checksum.h"
 #include "terminal.h"
+#include "usage.h"
 
 namespace quorvel::cli {
 namespace {
@@ -31,10 +33,9 @@ std::optional<int> obtainConsent(const CliOptions& options, const MemoryImage& i
                                  const std::vector<ExchangeSettings>& devices, std::FILE* in,
                                  std::FILE* out, std::FILE* err) {
     if (!writesFlash(options.command) || options.yes || options.dryRun) return std::nullopt;
-    if (!isTerminal(in)) {
-        std::fprintf(err, "quorvel-flash: pass --yes to write without a confirmation\n");
-        return kExitUsage;
-    }
+    if (!isTerminal(in)) return usageError(err, "pass --yes to write without a confirmation");
+    // The question goes where the progress goes: standard output carries only results.
+    out = err;
     // The warning as the window shows it, asked once however many devices are written.
     std::fprintf(out,
                  "Rewriting of software\n"
@@ -63,6 +64,14 @@ std::optional<int> obtainConsent(const CliOptions& options, const MemoryImage& i
     std::fflush(out);
     if (agreed(in)) return std::nullopt;
     std::fprintf(err, "quorvel-flash: cancelled: nothing was sent\n");
+    if (jsonRun()) {
+        RunReport report;
+        report.outcome = "cancelled";
+        report.exitCode = kExitCancelled;
+        report.message = "cancelled: nothing was sent";
+        report.image = imageFacts(options.args.at(0), image);
+        printRun(stdout, report);
+    }
     return kExitCancelled;
 }
 

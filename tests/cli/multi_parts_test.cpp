@@ -55,8 +55,8 @@ std::string contents(std::FILE* file) {
 
 TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
     std::vector<DeviceResult> results(2);
-    results[0] = {"COM1", true, "Rewriting success!", "", 0, 48612.0, {}, "", ""};
-    results[1] = {"/dev/ttyUSB1", false, "Deletion failure", "erase", 1, 7540.0, {}, "", ""};
+    results[0] = {"COM1", true, false, "Rewriting success!", "", 0, 48612.0, {}, "", ""};
+    results[1] = {"/dev/ttyUSB1", false, false, "Deletion failure", "erase", 1, 7540.0, {}, "", ""};
     EXPECT_EQ(summaryTable(results),
               "PORT          OUTCOME             FAILED STEP         TIME\n"
               "COM1          Rewriting success!  -                 48.6 s\n"
@@ -155,17 +155,17 @@ INSTANTIATE_TEST_SUITE_P(
                        "any byte but 'E'"}},
         DiagnosisCase{record("row-write", -1, {0, 10, 4096, false, 0, 0, false, -1, {}}),
                       LoaderGeneration::V106,
-                      "row-write failed with status -1 at row 0x10000",
-                      {"the image holds data at 0x10000, beyond 0xFFFF, the last address a row "
+                      "row-write failed with status -1 at row 0x010000",
+                      {"the image holds data at 0x010000, beyond 0xFFFF, the last address a row "
                        "record can carry"}},
         DiagnosisCase{record("program", 1, {2, 2, 9152, true, 1036, 1036, false, 1032, {'E'}}),
                       LoaderGeneration::V106,
-                      "program failed with status 1 at block 0x23C00 after 2 of 2 attempts",
+                      "program failed with status 1 at block 0x023C00 after 2 of 2 attempts",
                       {"the reply came back with 'E' (0x45) at status position 1032, where "
                        "program needs any byte but 'E'"}},
         DiagnosisCase{record("program", 1, {2, 2, 1024, true, 1036, 518, true, -1, {}, 518}),
                       LoaderGeneration::V106,
-                      "program failed with status 1 at block 0x4000 after 2 of 2 attempts",
+                      "program failed with status 1 at block 0x004000 after 2 of 2 attempts",
                       {"only 518 bytes came back within 2.5 s, where 1036 make a whole reply: "
                        "check the cable and the line speed",
                        "a further 518 bytes came after the deadline and were thrown away: the "
@@ -191,7 +191,7 @@ TEST(EchoWarning, NamesEveryFrameWhoseAnswerDidNotRepeatIt) {
     steps[1].notEchoed = {1024, 4096};
     EXPECT_EQ(echoWarning(steps),
               "the device's answers did not repeat what was sent: the write may not have been "
-              "stored (the erase frame, block 0x4000, block 0x10000)");
+              "stored (the erase frame, block 0x004000, block 0x010000)");
 }
 
 }  // namespace

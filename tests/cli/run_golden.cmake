@@ -1,12 +1,15 @@
 # Runs one golden case of quorvel-flash: the case file gives the arguments and the exit code;
 # NAME.out and NAME.err beside it hold the exact expected standard output and error (absent means
 # empty); a "bin: FILE" line names a data file that standard output must equal byte for byte.
-# ${DATA} in the arguments stands for the test data folder, and is written back into the output.
-#   cmake -DTOOL=... -DCASE=.../name.case -DDATA=... -DWORK=... -P run_golden.cmake
+# ${DATA} in the arguments stands for the test data folder, and is written back into the output,
+# as ${VERSION} is for the project's version. "program: NAME" runs the program NAME from the
+# tool's folder instead of the tool; "in: data" runs it in the data folder.
+#   cmake -DTOOL=... -DCASE=.../name.case -DDATA=... -DWORK=... -DVERSION=... -P run_golden.cmake
 file(STRINGS ${CASE} lines ENCODING UTF-8)
 set(args "")
 set(expected_code 0)
 set(expected_bin "")
+set(workdir "")
 foreach(line IN LISTS lines)
     if(line MATCHES "^args:(.*)$")
         string(STRIP "${CMAKE_MATCH_1}" raw)
@@ -16,13 +19,23 @@ foreach(line IN LISTS lines)
         set(expected_bin "${DATA}/${CMAKE_MATCH_1}")
     elseif(line MATCHES "^code: *([0-9]+)$")
         set(expected_code ${CMAKE_MATCH_1})
+    elseif(line MATCHES "^program: *([A-Za-z0-9_-]+)$")
+        get_filename_component(bindir ${TOOL} DIRECTORY)
+        set(TOOL "${bindir}/${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^in: *data$")
+        set(workdir ${DATA})
     endif()
 endforeach()
 
 get_filename_component(dir ${CASE} DIRECTORY)
 get_filename_component(name ${CASE} NAME_WE)
 file(MAKE_DIRECTORY ${WORK})
+set(in_dir "")
+if(workdir)
+    set(in_dir WORKING_DIRECTORY ${workdir})
+endif()
 execute_process(COMMAND ${TOOL} ${args}
+    ${in_dir}
     OUTPUT_FILE ${WORK}/${name}.stdout
     ERROR_VARIABLE err
     RESULT_VARIABLE code)
@@ -40,6 +53,9 @@ if(expected_bin)
 else()
     file(READ ${WORK}/${name}.stdout out)
     string(REPLACE "${DATA}" "\${DATA}" out "${out}")
+    if(VERSION)
+        string(REPLACE "${VERSION}" "\${VERSION}" out "${out}")
+    endif()
     set(expected_out "")
     if(EXISTS ${dir}/${name}.out)
         file(READ ${dir}/${name}.out expected_out)
@@ -49,6 +65,19 @@ else()
     endif()
 endif()
 string(REPLACE "${DATA}" "\${DATA}" err "${err}")
+if(VERSION)
+    string(REPLACE "${VERSION}" "\${VERSION}" err "${err}")
+endif()
+# QUORVEL_GOLDEN_RECORD=1 writes what the tool printed as the expected output (review the diff).
+if("$ENV{QUORVEL_GOLDEN_RECORD}" STREQUAL "1" AND NOT expected_bin)
+    foreach(stream out err)
+        if("${${stream}}" STREQUAL "")
+            file(REMOVE ${dir}/${name}.${stream})
+        else()
+            file(WRITE ${dir}/${name}.${stream} "${${stream}}")
+        endif()
+    endforeach()
+endif()
 set(expected_err "")
 if(EXISTS ${dir}/${name}.err)
     file(READ ${dir}/${name}.err expected_err)

@@ -93,6 +93,11 @@ QString normalised(QString text, const QString& data, const QStringList& slaves)
     text.replace(data, "${DATA}");
     static const QRegularExpression times("\"(ms|total_ms)\":[0-9.]+");
     text.replace(times, "\"\\1\":0");
+    static const QRegularExpression clock("\"(started|ended)\":\"[^\"]*\"");
+    text.replace(clock, "\"\\1\":\"T\"");
+    // Times in the progress and at the end ("17.2 s", "30.1 s left", "took 48.6 s").
+    static const QRegularExpression seconds("\\b[0-9]+\\.[0-9] s\\b");
+    text.replace(seconds, "#.# s");
     return text;
 }
 

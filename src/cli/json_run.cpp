@@ -1,0 +1,129 @@
+#include "json_run.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "block_walk.h"
+#include "image_file_read.h"
+#include "json_text.h"
+#include "quorvel_version.h"
+#include "range_checksum.h"
+#include "sha256.h"
+
+namespace quorvel::cli {
+namespace {
+
+struct Run {
+    bool json = false;
+    std::string command;
+    std::chrono::system_clock::time_point started = std::chrono::system_clock::now();
+    std::chrono::steady_clock::time_point clock = std::chrono::steady_clock::now();
+};
+
+Run& theRun() {
+    static Run run;
+    return run;
+}
+
+// "2026-12-07T10:00:00.123Z"
+std::string utcText(std::chrono::system_clock::time_point at) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch() %
+                                                                          std::chrono::seconds(1))
+                        .count();
+    std::tm parts{};
+#ifdef _WIN32
+    gmtime_s(&parts, &seconds);
+#else
+    gmtime_r(&seconds, &parts);
+#endif
+    char text[40];
+    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
+    return text;
+}
+
+}  // namespace
+
+void beginRun(bool json, const std::string& command) {
+    Run& run = theRun();
+    run.json = json;
+    run.command = command;
+}
+
+bool jsonRun() {
+    return theRun().json;
+}
+
+void beginRunFromArgs(const std::vector<std::string>& args) {
+    bool json = false;
+    std::string command;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--json") json = true;
+        if (command.empty() && !args[i].empty() && args[i][0] != '-') command = args[i];
+    }
+    beginRun(json, command);
+}
+
+std::string jsonRefusal(bool help, bool version, const std::string& command) {
+    if (help || command == "help") return "--json does not go with help";
+    if (version) return "--json does not go with --version";
+    if (command == "dump") return "--json does not go with dump: its output is the binary image";
+    return {};
+}
+
+std::string jsonOrNull(const std::optional<std::string>& text) {
+    return text ? jsonString(*text) : "null";
+}
+
+std::string imageJson(const ImageFacts& f) {
+    return "{\"path\":" + jsonString(f.path) + ",\"sha256\":" + jsonString(f.sha256) +
+           ",\"checksum\":" + jsonString(f.checksum) + ",\"blocks\":" + std::to_string(f.blocks) +
+           "}";
+}
+
+std::string runJson(const RunReport& r) {
+    const Run& run = theRun();
+    const auto ended = std::chrono::system_clock::now();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - run.clock)
+            .count();
+    std::string devices;
+    for (const std::string& d : r.devices) devices += (devices.empty() ? "" : ",") + d;
+    return "{\"schema\":" + std::to_string(kJsonSchema) + ",\"tool\":\"quorvel-flash\"" +
+           ",\"version\":" + jsonString(kVersion) +
+           ",\"command\":" + (run.command.empty() ? "null" : jsonString(run.command)) +
+           ",\"outcome\":" + jsonString(r.outcome) +
+           ",\"exit_code\":" + std::to_string(r.exitCode) +
+           ",\"message\":" + jsonOrNull(r.message) + ",\"error\":" + jsonOrNull(r.error) +
+           ",\"result\":" + r.result + ",\"image\":" + (r.image ? imageJson(*r.image) : "null") +
+           ",\"devices\":[" + devices + "],\"started\":" + jsonString(utcText(run.started)) +
+           ",\"ended\":" + jsonString(utcText(ended)) + ",\"total_ms\":" + jsonMilliseconds(ms) +
+           "}";
+}
+
+int printRun(std::FILE* out, const RunReport& report) {
+    std::fprintf(out, "%s\n", runJson(report).c_str());
+    std::fflush(out);
+    return report.exitCode;
+}
+
+int printRunError(std::FILE* out, int exitCode, const std::string& error) {
+    RunReport report;
+    report.outcome = "error";
+    report.exitCode = exitCode;
+    report.error = error;
+    return printRun(out, report);
+}
+
+ImageFacts imageFacts(const std::string& path, const MemoryImage& image) {
+    ImageFacts facts;
+    facts.path = path;
+    std::string bytes;
+    if (readImageFileText(path, bytes)) facts.sha256 = sha256Hex(bytes);
+    facts.checksum = RangeChecksum(image, "C000", "FFFF").text;
+    facts.blocks = countBlocksToSend(image);
+    return facts;
+}
+
+}  // namespace quorvel::cli

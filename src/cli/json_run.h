@@ -1,0 +1,64 @@
+#pragma once
+// The one JSON object that a run of quorvel-flash prints with --json, on success and on every
+// kind of failure, with the same keys each time (docs/json.md describes them).
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "memory_image.h"
+
+namespace quorvel::cli {
+
+constexpr int kJsonSchema = 1;
+
+// The firmware file a command read.
+struct ImageFacts {
+    std::string path;
+    std::string sha256;    // of the file's bytes
+    std::string checksum;  // CHECK SUM of C000 to FFFF, as the window shows it
+    int blocks = 0;        // 1 KiB blocks a write sends
+};
+
+struct RunReport {
+    std::string outcome;  // success, failure, error, cancelled, interrupted
+    int exitCode = 0;
+    std::optional<std::string> message;  // the outcome in the window's words
+    std::optional<std::string> error;    // a usage or file error
+    std::string result = "null";         // JSON text of the command's answer
+    std::optional<ImageFacts> image;
+    std::vector<std::string> devices;  // JSON objects, one per port
+};
+
+// Marks this process's run as printing JSON (or not) for `command` (empty: none given), and
+// starts its clock. Call once the command line has been read.
+void beginRun(bool json, const std::string& command);
+bool jsonRun();
+
+// The same from a command line that could not be read: JSON when "--json" is among the
+// arguments, the command being the first word that is not an option.
+void beginRunFromArgs(const std::vector<std::string>& args);
+
+// Why --json cannot go with this command line (help, version, dump), or empty when it can.
+std::string jsonRefusal(bool help, bool version, const std::string& command);
+
+// The whole object for `report`, with the tool, its version, the command and the run's times.
+std::string runJson(const RunReport& report);
+
+// Prints runJson(report) on `out` and returns report.exitCode.
+int printRun(std::FILE* out, const RunReport& report);
+
+// An error run: outcome "error", the exit code and the error text, nothing else.
+int printRunError(std::FILE* out, int exitCode, const std::string& error);
+
+// What the report says of the file at `path`, loaded into `image`.
+ImageFacts imageFacts(const std::string& path, const MemoryImage& image);
+
+// The JSON text of the facts.
+std::string imageJson(const ImageFacts& facts);
+
+// "null" or the JSON string.
+std::string jsonOrNull(const std::optional<std::string>& text);
+
+}  // namespace quorvel::cli

@@ -1,0 +1,34 @@
+#include "port_description.h"
+
+#include <QSerialPortInfo>
+#include <optional>
+
+#include "device_options.h"
+#include "port_mapping.h"
+
+namespace quorvel::cli {
+
+std::string resolvedDevice(const ExchangeSettings& settings) {
+    return deviceForTarget(GetCOM(settings)).value_or("");
+}
+
+std::string describePort(const ExchangeSettings& settings) {
+    const std::string device = resolvedDevice(settings);
+    std::string text = settings.devicePath.empty() ? portName(settings) + " = " : "";
+    if (device.empty()) return text + "no device";
+    text += device;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (info.systemLocation().toStdString() != device &&
+            info.portName().toStdString() != device) {
+            continue;
+        }
+        if (!info.description().isEmpty()) text += ", " + info.description().toStdString();
+        if (!info.serialNumber().isEmpty()) {
+            text += ", serial " + info.serialNumber().toStdString();
+        }
+        break;
+    }
+    return text;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,19 @@
+#pragma once
+// The port a device command is about to use, named the way a technician can check it: the
+// name given, the device it maps to and what the system knows of the adapter behind it.
+
+#include <string>
+
+#include "exchange_settings.h"
+
+namespace quorvel::cli {
+
+// "COM1 = /dev/ttyUSB0, FT232R USB UART, serial A12345"; "/dev/ttyUSB0, FT232R USB UART" for
+// a device path; "COM7 = no device" for a number that maps to none. Description and serial
+// number appear where the system reports them.
+std::string describePort(const ExchangeSettings& settings);
+
+// The device the port maps to ("/dev/ttyUSB0"), empty when it maps to none.
+std::string resolvedDevice(const ExchangeSettings& settings);
+
+}  // namespace quorvel::cli
