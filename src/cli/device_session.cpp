@@ -251,10 +251,8 @@ int DeviceSession::finish(bool ok, const std::string& message, const std::string
     // The outcome is the result, success or not; what a failed step saw goes with the errors.
     if (!message.empty()) std::fprintf(out_, "%s\n", message.c_str());
     if (!ok) {
-        // Named at the start already, unless the output is quiet.
-        if (options_.quiet) {
-            std::fprintf(err_, "quorvel-flash: port %s\n", describePort(settings_).c_str());
-        }
+        // Named at the start too; a failure names it again, right beside what went wrong.
+        std::fprintf(err_, "quorvel-flash: port %s\n", describePort(settings_).c_str());
         if (!interruption_.empty()) {
             std::fprintf(err_, "quorvel-flash: %s\n", interruption_.c_str());
         } else if (!steps_.empty()) {
