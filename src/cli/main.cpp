@@ -1,36 +1,24 @@
 // quorvel-flash: the command-line twin of Quorvel Software Writer.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli_options.h"
-#include "command_help.h"
 #include "device_command_table.h"
 #include "device_launcher.h"
 #include "image_commands.h"
-#include "json_run.h"
-#include "quorvel_version.h"
+#include "run_start.h"
 #include "usage.h"
 
 using namespace quorvel::cli;
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv, argv + argc);
-    beginRunFromArgs(args);
-    const ParseResult parsed = parseCommandLine(args);
-    if (!parsed.options) return usageError(stderr, parsed.error);
-    const CliOptions& options = *parsed.options;
-    beginRun(options.json, options.command);
-    if (const std::string refusal = jsonRefusal(options.help, options.version, options.command);
-        options.json && !refusal.empty()) {
-        return usageError(stderr, refusal);
-    }
-
-    if (options.help || options.command == "help") return runHelp(options, stdout, stderr);
-    if (options.version) {
-        std::printf("quorvel-flash %s\n", quorvel::kVersion);
-        return kExitOk;
+    CliOptions options;
+    if (const std::optional<int> done =
+            startRun(std::vector<std::string>(argv, argv + argc), "quorvel-flash", options)) {
+        return *done;
     }
     if (options.command.empty()) return usageError(stderr, "no command given");
     if (options.dryRun && options.command != "write") {
