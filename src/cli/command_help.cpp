@@ -20,6 +20,7 @@ enum Option : unsigned {
     kJson = 1u << 8,
     kLog = 1u << 9,
     kVerboseQuiet = 1u << 10,
+    kRecord = 1u << 11,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.
@@ -52,6 +53,10 @@ constexpr OptionText kOptionTexts[] = {
      "  --json                    print one JSON object on standard output instead of text\n"
      "                            (docs/json.md)\n"},
     {kLog, "  --log FILE                write a transcript of the exchanges to FILE\n"},
+    {kRecord,
+     "  --record FILE             add one JSON line per device to FILE: times, host, port,\n"
+     "                            adapter serial, image, SHA-256, check sum, outcome,\n"
+     "                            failed step, diagnosis, blocks written (docs/record.md)\n"},
     {kVerboseQuiet,
      "  -v, --verbose             also print every transcript line (sends, waits,\n"
      "                            replies) on standard error as it happens\n"
@@ -83,13 +88,19 @@ constexpr CommandHelp kCommands[] = {
      "without 0x (default C000 FFFF); the range must lie within 4000 to 23FFF and\n"
      "STOP must not be below START.\n",
      0, "quorvel-flash checksum QUORVEL_140428_01_02.mot 0x4000 0xBFFF"},
+    {"records", "FILE",
+     "Sums up a record file that write --record keeps: how many devices succeeded,\n"
+     "failed or were interrupted, per image (its path and the start of its SHA-256)\n"
+     "and per port, then each device not written with its time, port, failed step\n"
+     "and what that step saw. Lines that are not records are counted and named.\n",
+     kJson, "quorvel-flash records line3.jsonl"},
     {"write", "FILE",
      "The whole rewrite: connect, erase, program FILE's 1 KiB blocks, disconnect. It\n"
      "asks for confirmation on a terminal and needs --yes elsewhere. With several\n"
      "--port options every device is rewritten at once, one progress line each, then\n"
      "a table of the outcomes; the exit code is 0 only when every device succeeded.\n",
-     kPort | kLoader | kStrict | kYes | kDryRun | kReporting,
-     "quorvel-flash write --port COM1 --yes QUORVEL_140428_01_02.mot"},
+     kPort | kLoader | kStrict | kYes | kDryRun | kReporting | kRecord,
+     "quorvel-flash write --port COM1 --yes --record line3.jsonl QUORVEL_140428_01_02.mot"},
     {"connect", "", "Puts the device's loader into flash mode (success: status 3).\n",
      kPort | kLoader | kReporting, "quorvel-flash connect --port /dev/ttyUSB0 --loader 1.05"},
     {"erase", "", "Erases the flash through the loader (success: status 4); connect first.\n",

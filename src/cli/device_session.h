@@ -76,6 +76,8 @@ class DeviceSession {
     // what that leaves on the device. finish() and json() then tell it instead of a failure,
     // with exit code 130.
     void markInterrupted(std::string report) { interruption_ = std::move(report); }
+    // Where the command was stopped, empty when it was not.
+    const std::string& interruption() const { return interruption_; }
 
     // Prints the outcome (the message on success to standard output, on failure to standard
     // error with the failing step and what it saw, or the JSON object) and returns the exit

@@ -4,6 +4,7 @@
 #include "device_session.h"
 #include "diagnosis.h"
 #include "interruption_report.h"
+#include "session_record.h"
 #include "stop_signals.h"
 #include "write_sequence.h"
 
@@ -54,6 +55,7 @@ void DeviceWorker::run() {
     }
     result_.warning = echoWarning(session.steps());
     result_.json = session.json(outcome.ok, outcome.message);
+    if (record_ != nullptr) record_->append(sessionRecord(session, outcome.ok, *facts_, image_));
     board_.finished(index_, outcome.ok, outcome.message);
 }
 

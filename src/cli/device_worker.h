@@ -9,8 +9,10 @@
 #include "cli_options.h"
 #include "device_result.h"
 #include "exchange_settings.h"
+#include "json_run.h"
 #include "memory_image.h"
 #include "progress_board.h"
+#include "record_file.h"
 
 namespace quorvel::cli {
 
@@ -19,6 +21,13 @@ class DeviceWorker final : public QThread {
     // `options`, `image` and `board` must outlive the thread; `logPath` may be empty.
     DeviceWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
                  std::string logPath, ProgressBoard& board, size_t index);
+
+    // Adds the device's record to `file` when it ends; `file` and `facts` must outlive the
+    // thread. Call before start().
+    void recordTo(RecordFile& file, const ImageFacts& facts) {
+        record_ = &file;
+        facts_ = &facts;
+    }
 
     // The outcome, once the thread has finished.
     const DeviceResult& result() const { return result_; }
@@ -34,6 +43,8 @@ class DeviceWorker final : public QThread {
     ProgressBoard& board_;
     size_t index_;
     DeviceResult result_;
+    RecordFile* record_ = nullptr;
+    const ImageFacts* facts_ = nullptr;
 };
 
 }  // namespace quorvel::cli

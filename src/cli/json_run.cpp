@@ -25,7 +25,8 @@ Run& theRun() {
     return run;
 }
 
-// "2026-12-07T10:00:00.123Z"
+}  // namespace
+
 std::string utcText(std::chrono::system_clock::time_point at) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch() %
@@ -42,8 +43,6 @@ std::string utcText(std::chrono::system_clock::time_point at) {
     std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
     return text;
 }
-
-}  // namespace
 
 void beginRun(bool json, const std::string& command) {
     Run& run = theRun();

@@ -2,6 +2,7 @@
 // The one JSON object that a run of quorvel-flash prints with --json, on success and on every
 // kind of failure, with the same keys each time (docs/json.md describes them).
 
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -57,6 +58,9 @@ ImageFacts imageFacts(const std::string& path, const MemoryImage& image);
 
 // The JSON text of the facts.
 std::string imageJson(const ImageFacts& facts);
+
+// A time as the report gives it, in UTC: "2026-12-07T10:00:00.123Z".
+std::string utcText(std::chrono::system_clock::time_point at);
 
 // "null" or the JSON string.
 std::string jsonOrNull(const std::optional<std::string>& text);

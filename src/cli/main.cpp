@@ -9,6 +9,7 @@
 #include "device_command_table.h"
 #include "device_launcher.h"
 #include "image_commands.h"
+#include "records_command.h"
 #include "run_start.h"
 #include "usage.h"
 
@@ -24,9 +25,13 @@ int main(int argc, char** argv) {
     if (options.dryRun && options.command != "write") {
         return usageError(stderr, "--dry-run works only with write");
     }
+    if (!options.record.empty() && options.command != "write") {
+        return usageError(stderr, "--record works only with write");
+    }
     if (options.command == "info") return runInfo(options, stdout, stderr);
     if (options.command == "dump") return runDump(options, stdout, stderr);
     if (options.command == "checksum") return runChecksum(options, stdout, stderr);
+    if (options.command == "records") return runRecords(options, stdout, stderr);
     if (findDeviceCommand(options.command) != nullptr) return launchDeviceCommand(argv, stderr);
     return usageError(stderr, "unknown command '" + options.command + "'");
 }

@@ -57,7 +57,7 @@ int printMultiRun(std::FILE* out, const std::vector<DeviceResult>& results, int 
 }  // namespace
 
 int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                  const MemoryImage& image, std::FILE* out, std::FILE* err) {
+                  const MemoryImage& image, std::FILE* out, std::FILE* err, RecordFile* record) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
     for (const ExchangeSettings& s : devices) ports.push_back(portName(s));
@@ -82,10 +82,12 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
     }
     ProgressBoard board(err, mode, ports);
 
+    const ImageFacts facts = imageFacts(options.args[0], image);
     std::vector<std::unique_ptr<DeviceWorker>> workers;
     for (size_t i = 0; i < devices.size(); ++i) {
         workers.push_back(
             std::make_unique<DeviceWorker>(options, devices[i], image, logPaths[i], board, i));
+        if (record != nullptr) workers.back()->recordTo(*record, facts);
     }
     for (auto& worker : workers) worker->start();
     // Redraw the progress block until every device is done; wake early when one finishes.
@@ -118,7 +120,7 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (options.json) {
-        printMultiRun(out, results, code, imageFacts(options.args[0], image));
+        printMultiRun(out, results, code, facts);
     } else {
         std::fprintf(out, "%s", summaryTable(results).c_str());
         std::fflush(out);
@@ -131,6 +133,9 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
     for (const DeviceResult& r : results) {
         if (r.warning.empty()) continue;
         std::fprintf(err, "quorvel-flash: %s: warning: %s\n", r.port.c_str(), r.warning.c_str());
+    }
+    if (record != nullptr && !record->failure().empty()) {
+        std::fprintf(err, "quorvel-flash: warning: %s\n", record->failure().c_str());
     }
     if (!options.json && !options.quiet) {
         std::fprintf(err, "quorvel-flash: write took %s\n", secondsText(ms / 1000).c_str());

@@ -8,14 +8,16 @@
 #include "cli_options.h"
 #include "exchange_settings.h"
 #include "memory_image.h"
+#include "record_file.h"
 
 namespace quorvel::cli {
 
 // Runs the whole rewrite on every device in parallel and reports each outcome. Needs a
 // QCoreApplication. Returns 0 only when every device was rewritten, 130 when a stop was
 // requested before every device was done, 1 otherwise (2 when a transcript file cannot be
-// written; then nothing is sent).
+// written; then nothing is sent). With `record`, each device adds its line to it as it ends.
 int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                  const MemoryImage& image, std::FILE* out, std::FILE* err);
+                  const MemoryImage& image, std::FILE* out, std::FILE* err,
+                  RecordFile* record = nullptr);
 
 }  // namespace quorvel::cli

@@ -12,6 +12,18 @@ std::string resolvedDevice(const ExchangeSettings& settings) {
     return deviceForTarget(GetCOM(settings)).value_or("");
 }
 
+std::string usbSerialNumber(const ExchangeSettings& settings) {
+    const std::string device = resolvedDevice(settings);
+    if (device.empty()) return {};
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (info.systemLocation().toStdString() == device ||
+            info.portName().toStdString() == device) {
+            return info.serialNumber().toStdString();
+        }
+    }
+    return {};
+}
+
 std::string describePort(const ExchangeSettings& settings) {
     const std::string device = resolvedDevice(settings);
     std::string text = settings.devicePath.empty() ? portName(settings) + " = " : "";

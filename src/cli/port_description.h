@@ -16,4 +16,7 @@ std::string describePort(const ExchangeSettings& settings);
 // The device the port maps to ("/dev/ttyUSB0"), empty when it maps to none.
 std::string resolvedDevice(const ExchangeSettings& settings);
 
+// The serial number of the USB adapter behind the port, empty when the system knows none.
+std::string usbSerialNumber(const ExchangeSettings& settings);
+
 }  // namespace quorvel::cli

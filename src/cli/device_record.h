@@ -1,0 +1,35 @@
+#pragma once
+// What a production line keeps of each device a write worked on: one JSON object a line in a
+// record file (docs/record.md), built here without any device so that it can be checked alone.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+
+struct DeviceRecord {
+    std::string started;  // UTC, as the JSON report gives times
+    std::string ended;
+    std::string toolVersion;
+    std::string host;
+    std::string port;                       // as named on the command line
+    std::optional<std::string> device;      // the device the port resolved to
+    std::optional<std::string> usbSerial;   // the USB adapter's serial number
+    std::string image;                      // the firmware file's path
+    std::string sha256;                     // of the file's bytes
+    std::string checksum;                   // CHECK SUM of C000 to FFFF
+    std::string outcome;                    // success, failure, interrupted
+    std::optional<std::string> failedStep;  // none on success
+    std::vector<std::string> diagnosis;     // what the failed step saw, or where it stopped
+    int blocksWritten = 0;                  // 1 KiB blocks the device accepted
+    double seconds = 0;
+};
+
+// The record as one line of JSON, without the line end; every key always, null where unknown.
+std::string recordLine(const DeviceRecord& record);
+
+// This computer's name, empty when the system does not tell it.
+std::string hostName();
+
+}  // namespace quorvel::cli

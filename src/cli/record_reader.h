@@ -1,0 +1,27 @@
+#pragma once
+// Reads back the lines of a record file (device_record.h): just enough JSON for them, an
+// object of strings (with their escapes), numbers, null, booleans and arrays of strings.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::cli {
+
+// The parts of a record that the records command sums up.
+struct ReadRecord {
+    std::string started;
+    std::string port;
+    std::string image;
+    std::string sha256;
+    std::string outcome;  // success, failure, interrupted
+    std::string failedStep;
+    std::vector<std::string> diagnosis;
+};
+
+// The record on `line`; empty when the line is not one JSON object with a string port, image
+// and sha256 and an outcome of success, failure or interrupted.
+std::optional<ReadRecord> readRecordLine(std::string_view line);
+
+}  // namespace quorvel::cli

@@ -1,0 +1,199 @@
+#include "records_command.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "json_run.h"
+#include "json_text.h"
+#include "record_reader.h"
+#include "usage.h"
+
+namespace quorvel::cli {
+namespace {
+
+constexpr size_t kShownHashDigits = 12;
+
+struct Tally {
+    std::string name;    // the port, or the image's path
+    std::string sha256;  // images only
+    int success = 0;
+    int failure = 0;
+    int interrupted = 0;
+
+    int devices() const { return success + failure + interrupted; }
+    void add(const std::string& outcome) {
+        if (outcome == "success") ++success;
+        if (outcome == "failure") ++failure;
+        if (outcome == "interrupted") ++interrupted;
+    }
+};
+
+struct Summary {
+    Tally all;
+    std::vector<Tally> images;  // in the order they first appear
+    std::vector<Tally> ports;
+    std::vector<ReadRecord> notWritten;
+    std::vector<int> unreadLines;
+};
+
+Tally& entry(std::vector<Tally>& list, const std::string& name, const std::string& sha256) {
+    for (Tally& t : list) {
+        if (t.name == name && t.sha256 == sha256) return t;
+    }
+    list.push_back(Tally{name, sha256});
+    return list.back();
+}
+
+Summary summarize(std::istream& in) {
+    Summary s;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        const std::optional<ReadRecord> record = readRecordLine(line);
+        if (!record) {
+            s.unreadLines.push_back(number);
+            continue;
+        }
+        s.all.add(record->outcome);
+        entry(s.images, record->image, record->sha256).add(record->outcome);
+        entry(s.ports, record->port, "").add(record->outcome);
+        if (record->outcome != "success") s.notWritten.push_back(*record);
+    }
+    return s;
+}
+
+// Rows of cells as text columns: the first left-aligned, the counts right-aligned.
+std::string table(const std::vector<std::vector<std::string>>& rows, size_t textColumns) {
+    std::vector<size_t> width(rows.front().size(), 0);
+    for (const auto& row : rows) {
+        for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+    }
+    std::string text;
+    for (const auto& row : rows) {
+        std::string line = "  ";
+        for (size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(width[c] - row[c].size(), ' ');
+            line += c < textColumns ? row[c] + pad : pad + row[c];
+            if (c + 1 < row.size()) line += "  ";
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        text += line + "\n";
+    }
+    return text;
+}
+
+std::vector<std::string> counts(const Tally& t) {
+    return {std::to_string(t.devices()), std::to_string(t.success), std::to_string(t.failure),
+            std::to_string(t.interrupted)};
+}
+
+std::string shortHash(const std::string& sha256) {
+    return sha256.empty() ? "-" : sha256.substr(0, kShownHashDigits);
+}
+
+std::string summaryText(const std::string& path, const Summary& s) {
+    std::string text = "Record file: " + path + "\n";
+    text += "Devices: " + std::to_string(s.all.devices()) + " (" + std::to_string(s.all.success) +
+            " success, " + std::to_string(s.all.failure) + " failure, " +
+            std::to_string(s.all.interrupted) + " interrupted)\n";
+    if (s.all.devices() > 0) {
+        std::vector<std::vector<std::string>> images{
+            {"IMAGE", "SHA-256", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
+        for (const Tally& t : s.images) {
+            std::vector<std::string> row{t.name, shortHash(t.sha256)};
+            for (std::string& c : counts(t)) row.push_back(std::move(c));
+            images.push_back(std::move(row));
+        }
+        text += "\nBy image:\n" + table(images, 2);
+        std::vector<std::vector<std::string>> ports{
+            {"PORT", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
+        for (const Tally& t : s.ports) {
+            std::vector<std::string> row{t.name};
+            for (std::string& c : counts(t)) row.push_back(std::move(c));
+            ports.push_back(std::move(row));
+        }
+        text += "\nBy port:\n" + table(ports, 1);
+    }
+    if (!s.notWritten.empty()) {
+        text += "\nNot written:\n";
+        for (const ReadRecord& r : s.notWritten) {
+            text += "  " + (r.started.empty() ? "-" : r.started) + "  " + r.port + "  " +
+                    r.outcome + (r.failedStep.empty() ? "" : " at " + r.failedStep) + "\n";
+            for (const std::string& why : r.diagnosis) text += "      " + why + "\n";
+        }
+    }
+    if (!s.unreadLines.empty()) {
+        text += "\nNot read: " + std::to_string(s.unreadLines.size()) + " line" +
+                (s.unreadLines.size() == 1 ? "" : "s") + "\n";
+        for (const int n : s.unreadLines)
+            text += "  line " + std::to_string(n) + ": not a record\n";
+    }
+    return text;
+}
+
+std::string countsJson(const Tally& t) {
+    return "\"devices\":" + std::to_string(t.devices()) +
+           ",\"success\":" + std::to_string(t.success) +
+           ",\"failure\":" + std::to_string(t.failure) +
+           ",\"interrupted\":" + std::to_string(t.interrupted);
+}
+
+std::string summaryJson(const Summary& s) {
+    std::string images;
+    for (const Tally& t : s.images) {
+        images += std::string(images.empty() ? "" : ",") + "{\"image\":" + jsonString(t.name) +
+                  ",\"sha256\":" + jsonString(t.sha256) + "," + countsJson(t) + "}";
+    }
+    std::string ports;
+    for (const Tally& t : s.ports) {
+        ports += std::string(ports.empty() ? "" : ",") + "{\"port\":" + jsonString(t.name) + "," +
+                 countsJson(t) + "}";
+    }
+    std::string notWritten;
+    for (const ReadRecord& r : s.notWritten) {
+        std::string diagnosis;
+        for (const std::string& d : r.diagnosis) {
+            diagnosis += (diagnosis.empty() ? "" : ",") + jsonString(d);
+        }
+        notWritten +=
+            std::string(notWritten.empty() ? "" : ",") + "{\"started\":" + jsonString(r.started) +
+            ",\"port\":" + jsonString(r.port) + ",\"outcome\":" + jsonString(r.outcome) +
+            ",\"failed_step\":" + (r.failedStep.empty() ? "null" : jsonString(r.failedStep)) +
+            ",\"diagnosis\":[" + diagnosis + "]}";
+    }
+    std::string unread;
+    for (const int n : s.unreadLines) unread += (unread.empty() ? "" : ",") + std::to_string(n);
+    return "{" + countsJson(s.all) + ",\"images\":[" + images + "],\"ports\":[" + ports +
+           "],\"not_written\":[" + notWritten + "],\"lines_not_read\":[" + unread + "]}";
+}
+
+}  // namespace
+
+int runRecords(const CliOptions& options, std::FILE* out, std::FILE* err) {
+    if (options.args.size() != 1) return usageError(err, "records takes one FILE");
+    const std::string& path = options.args[0];
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return fileError(err, "no record file " + path);
+    if (std::filesystem::is_directory(path, ec)) {
+        return fileError(err, path + " is a folder, not a record file");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fileError(err, "cannot read the record file " + path);
+    const Summary summary = summarize(in);
+    if (jsonRun()) {
+        RunReport report;
+        report.outcome = "success";
+        report.message = std::to_string(summary.all.devices()) + " devices recorded";
+        report.result = summaryJson(summary);
+        return printRun(out, report);
+    }
+    std::fputs(summaryText(path, summary).c_str(), out);
+    return kExitOk;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,165 @@
+// quorvel-flash write --record against simulated loaders: one line per device with every field,
+// added after the lines already there; and four devices at once adding four whole lines.
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+#include <memory>
+
+#include "block_walk.h"
+#include "image_loader.h"
+#include "range_checksum.h"
+#include "sim_process.h"
+
+namespace {
+
+constexpr int kToolMs = 120000;
+
+quorvel::MemoryImage defaultImage() {
+    quorvel::MemoryImage image;
+    if (!quorvel::LoadImageFile(QUORVEL_DEFAULT_IMAGE_PATH, image).ok()) {
+        qFatal("cannot load the default image");
+    }
+    return image;
+}
+
+QString defaultImageSha256() {
+    QFile file(QUORVEL_DEFAULT_IMAGE_PATH);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(
+        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+}
+
+// The blocks with data below row `row`: those a walk that ended on it had sent.
+int blocksBelow(int row) {
+    const quorvel::MemoryImage image = defaultImage();
+    int blocks = 0;
+    for (int start : quorvel::programBlockStarts()) {
+        if (start < row && quorvel::blockHasData(image, start)) ++blocks;
+    }
+    return blocks;
+}
+
+QStringList fileLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+QJsonObject parsed(const QString& line) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) return {};
+    return doc.object();
+}
+
+}  // namespace
+
+class RecordE2eTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void onePort_data() {
+        QTest::addColumn<QStringList>("fault");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("blocks");
+        const int all = quorvel::countBlocksToSend(defaultImage());
+        QTest::newRow("success") << QStringList{} << "success"
+                                 << "" << all;
+        QTest::newRow("block refused")
+            << QStringList{"--fault", "program@0x10000=status:E"} << "failure"
+            << "program" << blocksBelow(4096);
+        QTest::newRow("no connect") << QStringList{"--fault", "connect=status:E"} << "failure"
+                                    << "connect" << 0;
+    }
+    void onePort() {
+        QFETCH(QStringList, fault);
+        QFETCH(QString, outcome);
+        QFETCH(QString, step);
+        QFETCH(int, blocks);
+        SimProcess sim(fault);
+        QVERIFY(sim.started());
+        QTemporaryDir dir;
+        const QString path = dir.filePath("line.jsonl");
+        {
+            QFile earlier(path);
+            QVERIFY(earlier.open(QIODevice::WriteOnly));
+            earlier.write("{\"earlier\":true}\n");
+        }
+        QProcess tool;
+        tool.start(flashToolPath(), {"write", "--yes", "--quiet", "--record", path, "--port",
+                                     sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        QVERIFY(tool.waitForFinished(kToolMs));
+        sim.stop();
+        QCOMPARE(tool.exitCode(), outcome == "success" ? 0 : 1);
+
+        const QStringList lines = fileLines(path);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QString("{\"earlier\":true}"));
+        const QJsonObject r = parsed(lines[1]);
+        QVERIFY2(!r.isEmpty(), qPrintable(lines[1]));
+        QCOMPARE(r.keys().size(), 15);
+        QCOMPARE(r["outcome"].toString(), outcome);
+        QCOMPARE(r["port"].toString(), sim.slavePath());
+        QVERIFY(r["device"].isString());
+        QVERIFY(r["usb_serial"].isNull());  // a pseudo-terminal has no adapter
+        QCOMPARE(r["image"].toString(), QString(QUORVEL_DEFAULT_IMAGE_PATH));
+        QCOMPARE(r["sha256"].toString(), defaultImageSha256());
+        QCOMPARE(
+            r["checksum"].toString(),
+            QString::fromStdString(quorvel::RangeChecksum(defaultImage(), "C000", "FFFF").text));
+        QVERIFY(!r["tool_version"].toString().isEmpty());
+        QVERIFY(!r["host"].toString().isEmpty());
+        const QDateTime started = QDateTime::fromString(r["started"].toString(), Qt::ISODateWithMs);
+        const QDateTime ended = QDateTime::fromString(r["ended"].toString(), Qt::ISODateWithMs);
+        QVERIFY(started.isValid() && started <= ended);
+        QVERIFY(r["seconds"].toDouble() > 0);
+        QCOMPARE(r["blocks_written"].toInt(-1), blocks);
+        if (step.isEmpty()) {
+            QVERIFY(r["failed_step"].isNull());
+            QCOMPARE(r["diagnosis"].toArray().size(), 0);
+        } else {
+            QCOMPARE(r["failed_step"].toString(), step);
+            QVERIFY(r["diagnosis"].toArray().first().toString().startsWith(step + " failed"));
+        }
+    }
+
+    void fourPortsAtOnce() {
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        QStringList args{"write", "-y", "-q"};
+        QTemporaryDir dir;
+        const QString path = dir.filePath("line.jsonl");
+        args << "--record" << path << QUORVEL_DEFAULT_IMAGE_PATH;
+        for (int i = 0; i < 4; ++i) {
+            sims.push_back(std::make_unique<SimProcess>(
+                i == 1 ? QStringList{"--fault", "program@0x10000=status:E"} : QStringList{}));
+            QVERIFY(sims.back()->started());
+            args << "--port" << sims.back()->slavePath();
+        }
+        QProcess tool;
+        tool.start(flashToolPath(), args);
+        QVERIFY(tool.waitForFinished(kToolMs));
+        for (auto& sim : sims) sim->stop();
+        QCOMPARE(tool.exitCode(), 1);
+
+        const QStringList lines = fileLines(path);
+        QCOMPARE(lines.size(), 4);
+        QStringList ports;
+        for (const QString& line : lines) {
+            const QJsonObject r = parsed(line);
+            QVERIFY2(!r.isEmpty(), qPrintable(line));
+            ports << r["port"].toString();
+            const bool failing = r["port"].toString() == sims[1]->slavePath();
+            QCOMPARE(r["outcome"].toString(), QString(failing ? "failure" : "success"));
+        }
+        for (const auto& sim : sims) QCOMPARE(ports.count(sim->slavePath()), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordE2eTest)
+#include "record_e2e_test.moc"
