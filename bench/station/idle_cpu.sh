@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# CPU time of a station that waits for devices: quorvel-flash write --station on ports where no
+# device is connected, for SECONDS, read from /proc. Goal: under 1% of one core.
+# Usage: bench/station/idle_cpu.sh BUILD_DIR [SECONDS]
+set -euo pipefail
+build=${1:?usage: idle_cpu.sh BUILD_DIR [SECONDS]}
+seconds=${2:-20}
+image=$(dirname "$0")/../../tests/cli/data/small.mot
+tick=$(getconf CLK_TCK)
+measure() {
+    "$build/bin/quorvel-flash" write --station --yes "$@" "$image" > /dev/null 2>&1 &
+    local front=$!
+    sleep 1  # let it start the device program and settle into waiting
+    local device
+    device=$(pgrep -P "$front" -f quorvel-flash-device || echo "$front")
+    local before after
+    before=$(awk '{print $14 + $15}' "/proc/$device/stat")
+    sleep "$seconds"
+    after=$(awk '{print $14 + $15}' "/proc/$device/stat")
+    kill -INT "$front" 2> /dev/null || true
+    wait "$front" 2> /dev/null || true
+    awk -v t=$((after - before)) -v hz="$tick" -v s="$seconds" -v what="$*" \
+        'BEGIN { printf "station waiting on %s: %.3f s CPU in %d s = %.3f%% of a core\n", what, t / hz, s, 100 * t / hz / s }'
+}
+measure --port /tmp/quorvel-no-device-1 --port /tmp/quorvel-no-device-2
+measure --port COM9 --port COM10

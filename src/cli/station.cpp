@@ -1,0 +1,240 @@
+#include "station.h"
+
+#include <QThread>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "device_options.h"
+#include "device_session.h"
+#include "diagnosis.h"
+#include "interruption_report.h"
+#include "json_run.h"
+#include "json_text.h"
+#include "port_description.h"
+#include "port_mapping.h"
+#include "progress_board.h"
+#include "progress_display.h"
+#include "serial_port_transport.h"
+#include "stop_signals.h"
+#include "write_sequence.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+// Whether a port's device is there. Listing the system's serial ports (what a COM number
+// needs) costs far more than a glance at the device folder's time stamp, so the port is looked
+// up again only when that folder changed: an adapter plugged in or pulled out changes it.
+class PortWatch {
+  public:
+    explicit PortWatch(const ExchangeSettings& settings) : settings_(settings) {}
+
+    // The device exists; with `opens`, it can also be opened now.
+    bool present(bool opens) {
+        const std::string device = lookUp();
+        std::error_code error;
+        if (device.empty() || !std::filesystem::exists(device, error)) return false;
+        if (!opens) return true;
+        SerialPortTransport probe;
+        const bool opened = probe.open(GetCOM(settings_));
+        probe.close();
+        return opened;
+    }
+
+  private:
+    std::string lookUp() {
+        std::error_code error;
+        const auto stamp = std::filesystem::last_write_time(kDeviceFolder, error);
+        if (error || !stamp_ || *stamp_ != stamp) {
+            device_ = resolvedDevice(settings_);
+            stamp_.reset();
+            if (!error) stamp_ = stamp;
+        }
+        return device_;
+    }
+
+    static constexpr const char* kDeviceFolder = "/dev";
+    const ExchangeSettings& settings_;
+    std::optional<std::filesystem::file_time_type> stamp_;
+    std::string device_;
+};
+
+// What one port's station saw, and its devices' JSON objects.
+struct PortTally {
+    std::string port;
+    int written = 0;
+    int failed = 0;
+    bool interrupted = false;
+    std::vector<std::string> devices;
+};
+
+// Lines that several port threads print whole, one at a time.
+class StationLog {
+  public:
+    StationLog(std::FILE* err, bool quiet) : err_(err), quiet_(quiet) {}
+    void line(const std::string& text, bool always = false) {
+        if (quiet_ && !always) return;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        std::fprintf(err_, "quorvel-flash: %s\n", text.c_str());
+        std::fflush(err_);
+    }
+
+  private:
+    std::FILE* err_;
+    bool quiet_;
+    std::mutex mutex_;
+};
+
+class StationWorker final : public QThread {
+  public:
+    StationWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
+                  ProgressBoard& board, size_t index, StationLog& log)
+        : options_(options),
+          settings_(std::move(settings)),
+          image_(image),
+          board_(board),
+          index_(index),
+          log_(log) {
+        tally_.port = portName(settings_);
+    }
+    const PortTally& tally() const { return tally_; }
+
+  protected:
+    void run() override {
+        while (waitUntil(true)) {
+            writeOne();
+            if (tally_.interrupted || stopRequestedByUser()) return;
+            log_.line(tally_.port +
+                      ": remove the device; the next one is written once it is "
+                      "connected");
+            if (!waitUntil(false)) return;
+        }
+    }
+
+  private:
+    // Polls the port until the device is there and opens (present) or is gone; false when a
+    // stop was asked for meanwhile.
+    bool waitUntil(bool present) {
+        if (present) log_.line(tally_.port + ": waiting for a device");
+        PortWatch watch(settings_);
+        while (!stopRequestedByUser()) {
+            if (watch.present(present) == present) return true;
+            QThread::msleep(kStationPollMs);
+        }
+        return false;
+    }
+
+    void writeOne() {
+        const int number = tally_.written + tally_.failed + 1;
+        log_.line(tally_.port + ": device " + std::to_string(number) + " on " +
+                  describePort(settings_));
+        // Created here, so that the serial port belongs to this thread and its event loop.
+        DeviceSession session(options_, settings_, nullptr, nullptr);
+        session.observe(DeviceSession::Observer{
+            [this](const std::string& step) { board_.stepStarted(index_, step); },
+            [this](const StepRecord& step) { board_.stepDone(index_, step); },
+            [this](int done, int total, const std::string& address) {
+                board_.progress(index_, done, total, address);
+            }});
+        session.loader().stopWhen(stopRequestedByUser);
+        const WriteOutcome outcome = runWriteSequence(session, image_);
+        std::string report = outcome.message;
+        if (outcome.interrupted) {
+            tally_.interrupted = true;
+            const std::string where =
+                interruptionReport("write", session.steps(), image_, stopCause());
+            session.markInterrupted(where);
+            report = where;
+        } else if (outcome.ok) {
+            ++tally_.written;
+        } else {
+            ++tally_.failed;
+            for (const std::string& why : failureReport(session.steps().back(), settings_.loader))
+                report += "; " + why;
+        }
+        log_.line(tally_.port + ": device " + std::to_string(number) + ": " + report + " (" +
+                      secondsText(session.elapsedMs() / 1000) + ")",
+                  true);
+        if (const std::string warning = echoWarning(session.steps()); !warning.empty()) {
+            log_.line(tally_.port + ": warning: " + warning, true);
+        }
+        tally_.devices.push_back(session.json(outcome.ok, outcome.message));
+    }
+
+    const CliOptions& options_;
+    ExchangeSettings settings_;
+    const MemoryImage& image_;
+    ProgressBoard& board_;
+    size_t index_;
+    StationLog& log_;
+    PortTally tally_;
+};
+
+std::string totalsJson(const std::vector<PortTally>& tallies, int written, int failed) {
+    std::string ports;
+    for (const PortTally& t : tallies) {
+        ports += (ports.empty() ? "" : ",") + std::string("{\"port\":") + jsonString(t.port) +
+                 ",\"written\":" + std::to_string(t.written) +
+                 ",\"failed\":" + std::to_string(t.failed) +
+                 ",\"interrupted\":" + (t.interrupted ? "true" : "false") + "}";
+    }
+    return "{\"written\":" + std::to_string(written) + ",\"failed\":" + std::to_string(failed) +
+           ",\"ports\":[" + ports + "]}";
+}
+
+}  // namespace
+
+int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
+               const MemoryImage& image, std::FILE* out, std::FILE* err) {
+    StationLog log(err, options.quiet || options.json);
+    std::vector<std::string> names;
+    for (const ExchangeSettings& s : ports) names.push_back(portName(s));
+    ProgressBoard board(
+        err,
+        options.json || options.quiet ? ProgressBoard::Mode::Silent : ProgressBoard::Mode::Lines,
+        names);
+    log.line("station: writing every device connected to " + std::to_string(ports.size()) +
+             (ports.size() == 1 ? " port" : " ports") + "; Ctrl-C ends it");
+
+    std::vector<std::unique_ptr<StationWorker>> workers;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        workers.push_back(std::make_unique<StationWorker>(options, ports[i], image, board, i, log));
+    }
+    for (auto& worker : workers) worker->start();
+    for (auto& worker : workers) worker->wait();
+
+    std::vector<PortTally> tallies;
+    int written = 0;
+    int failed = 0;
+    bool interrupted = false;
+    for (auto& worker : workers) {
+        tallies.push_back(worker->tally());
+        written += worker->tally().written;
+        failed += worker->tally().failed;
+        interrupted = interrupted || worker->tally().interrupted;
+    }
+    const int code = interrupted ? kExitInterrupted : failed > 0 ? kExitDeviceFailure : kExitOk;
+    if (jsonRun()) {
+        RunReport report;
+        report.outcome = interrupted ? "interrupted" : failed > 0 ? "failure" : "success";
+        report.exitCode = code;
+        report.result = totalsJson(tallies, written, failed);
+        report.image = imageFacts(options.args.at(0), image);
+        for (const PortTally& t : tallies) {
+            report.devices.insert(report.devices.end(), t.devices.begin(), t.devices.end());
+        }
+        return printRun(out, report);
+    }
+    std::fprintf(out, "Station: %d devices written, %d failed\n", written, failed);
+    for (const PortTally& t : tallies) {
+        std::fprintf(out, "  %s: %d written, %d failed%s\n", t.port.c_str(), t.written, t.failed,
+                     t.interrupted ? ", the last one interrupted" : "");
+    }
+    std::fflush(out);
+    return code;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,24 @@
+#pragma once
+// Station mode of write, for a production line: on each port, wait until a device appears (the
+// serial port exists and opens), rewrite it with the normal sequence, report it, then wait
+// until it is removed before waiting for the next one; a device left connected is never
+// written twice. Runs until Ctrl-C or SIGTERM, then lets every write in flight finish its frame
+// and prints the totals.
+
+#include <cstdio>
+#include <vector>
+
+#include "cli_options.h"
+#include "exchange_settings.h"
+#include "memory_image.h"
+
+namespace quorvel::cli {
+
+// How often a waiting station looks at its port.
+constexpr int kStationPollMs = 500;
+
+// Returns 0 when every device was written, 1 when one failed, 130 when a write was cut short.
+int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
+               const MemoryImage& image, std::FILE* out, std::FILE* err);
+
+}  // namespace quorvel::cli
