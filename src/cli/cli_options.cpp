@@ -14,10 +14,11 @@ struct Flag {
 };
 
 constexpr Flag kFlags[] = {
-    {"--help", "-h", &CliOptions::help},       {"--version", "-V", &CliOptions::version},
-    {"--yes", "-y", &CliOptions::yes},         {"--json", "", &CliOptions::json},
-    {"--strict", "", &CliOptions::strict},     {"--dry-run", "", &CliOptions::dryRun},
-    {"--verbose", "-v", &CliOptions::verbose}, {"--quiet", "-q", &CliOptions::quiet},
+    {"--help", "-h", &CliOptions::help},     {"--version", "-V", &CliOptions::version},
+    {"--yes", "-y", &CliOptions::yes},       {"--json", "", &CliOptions::json},
+    {"--strict", "", &CliOptions::strict},   {"--dry-run", "", &CliOptions::dryRun},
+    {"--station", "", &CliOptions::station}, {"--verbose", "-v", &CliOptions::verbose},
+    {"--quiet", "-q", &CliOptions::quiet},
 };
 
 // An option that takes a value.
@@ -37,6 +38,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--mode", "", &CliOptions::mode, "low high input read",
      "--mode takes low, high, input or read"},
     {"--log", "", &CliOptions::logFile, "", ""},
+    {"--record", "", &CliOptions::record, "", ""},
 };
 
 bool named(std::string_view name, std::string_view longName, std::string_view shortName) {

@@ -26,10 +26,12 @@ struct CliOptions {
     std::string pin;                 // --pin TEXT
     std::string mode = "read";       // --mode low|high|input|read
     std::string logFile;             // --log FILE
+    std::string record;              // --record FILE (write)
     bool yes = false;                // --yes
     bool json = false;               // --json
     bool strict = false;             // --strict
     bool dryRun = false;             // --dry-run
+    bool station = false;            // --station (write)
     bool verbose = false;            // --verbose / -v
     bool quiet = false;              // --quiet / -q (never together with verbose)
     bool help = false;               // --help / -h

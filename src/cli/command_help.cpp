@@ -21,6 +21,7 @@ enum Option : unsigned {
     kLog = 1u << 9,
     kVerboseQuiet = 1u << 10,
     kRecord = 1u << 11,
+    kStation = 1u << 12,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.
@@ -53,6 +54,10 @@ constexpr OptionText kOptionTexts[] = {
      "  --json                    print one JSON object on standard output instead of text\n"
      "                            (docs/json.md)\n"},
     {kLog, "  --log FILE                write a transcript of the exchanges to FILE\n"},
+    {kStation,
+     "  --station                 production line: on every port, wait for a device,\n"
+     "                            write it, wait until it is removed, and again, until\n"
+     "                            Ctrl-C; then print the totals per port\n"},
     {kRecord,
      "  --record FILE             add one JSON line per device to FILE: times, host, port,\n"
      "                            adapter serial, image, SHA-256, check sum, outcome,\n"
@@ -99,7 +104,7 @@ constexpr CommandHelp kCommands[] = {
      "asks for confirmation on a terminal and needs --yes elsewhere. With several\n"
      "--port options every device is rewritten at once, one progress line each, then\n"
      "a table of the outcomes; the exit code is 0 only when every device succeeded.\n",
-     kPort | kLoader | kStrict | kYes | kDryRun | kReporting | kRecord,
+     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord,
      "quorvel-flash write --port COM1 --yes --record line3.jsonl QUORVEL_140428_01_02.mot"},
     {"connect", "", "Puts the device's loader into flash mode (success: status 3).\n",
      kPort | kLoader | kReporting, "quorvel-flash connect --port /dev/ttyUSB0 --loader 1.05"},

@@ -18,6 +18,9 @@
 #include "multi_write.h"
 #include "pin_answer.h"
 #include "ports_command.h"
+#include "record_file.h"
+#include "session_record.h"
+#include "station.h"
 #include "stop_signals.h"
 #include "text_commands.h"
 #include "usage.h"
@@ -83,6 +86,12 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     if (options.dryRun && options.command != "write") {
         return usageError(err, "--dry-run works only with write");
     }
+    if (options.station && (options.command != "write" || options.dryRun)) {
+        return usageError(err, "--station works only with write, and not with --dry-run");
+    }
+    if (!options.record.empty() && options.command != "write") {
+        return usageError(err, "--record works only with write");
+    }
     if (options.command == "ports") return runPorts(out);
     std::string problem;
     const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, problem);
@@ -101,6 +110,12 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
             return fileError(err, "no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF");
         }
     }
+    // Opened before the confirmation is asked: a record that cannot be kept stops the run
+    // while nothing has been sent.
+    RecordFile record;
+    if (!options.record.empty() && !options.dryRun && !record.open(options.record)) {
+        return fileError(err, "cannot write the record file " + options.record);
+    }
     if (const std::optional<int> refused = obtainConsent(options, image, devices, in, out, err)) {
         return *refused;
     }
@@ -112,7 +127,13 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     QCoreApplication app(argc, argv);
     if (options.dryRun) return runDryRun(options, devices, image, out, err);
     watchStopSignals();
-    if (devices.size() > 1) return runMultiWrite(options, devices, image, out, err);
+    if (options.station) {
+        return runStation(options, devices, image, out, err, record.isOpen() ? &record : nullptr);
+    }
+    if (devices.size() > 1) {
+        return runMultiWrite(options, devices, image, out, err,
+                             record.isOpen() ? &record : nullptr);
+    }
     DeviceSession session(options, devices.front(), out, err);
     if (!session.openLog(options.logFile)) {
         return fileError(err, "cannot write the transcript " + options.logFile);
@@ -123,6 +144,11 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     if (options.command == "write") {
         const WriteOutcome outcome = runWriteSequence(session, image);
         noteInterruption(session, options.command, outcome.interrupted, image);
+        if (record.isOpen() &&
+            !record.append(
+                sessionRecord(session, outcome.ok, imageFacts(options.args[0], image), image))) {
+            std::fprintf(err, "quorvel-flash: warning: %s\n", record.failure().c_str());
+        }
         return session.finish(outcome.ok, outcome.message);
     }
     return runSingle(session, options.command, image);

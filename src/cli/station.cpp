@@ -17,7 +17,9 @@
 #include "port_mapping.h"
 #include "progress_board.h"
 #include "progress_display.h"
+#include "record_file.h"
 #include "serial_port_transport.h"
+#include "session_record.h"
 #include "stop_signals.h"
 #include "write_sequence.h"
 
@@ -91,13 +93,15 @@ class StationLog {
 class StationWorker final : public QThread {
   public:
     StationWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
-                  ProgressBoard& board, size_t index, StationLog& log)
+                  ProgressBoard& board, size_t index, StationLog& log, RecordFile* record)
         : options_(options),
           settings_(std::move(settings)),
           image_(image),
           board_(board),
           index_(index),
-          log_(log) {
+          log_(log),
+          record_(record),
+          facts_(imageFacts(options.args.at(0), image)) {
         tally_.port = portName(settings_);
     }
     const PortTally& tally() const { return tally_; }
@@ -162,6 +166,11 @@ class StationWorker final : public QThread {
             log_.line(tally_.port + ": warning: " + warning, true);
         }
         tally_.devices.push_back(session.json(outcome.ok, outcome.message));
+        // Added before the next device can start on this port.
+        if (record_ != nullptr &&
+            !record_->append(sessionRecord(session, outcome.ok, facts_, image_))) {
+            log_.line(tally_.port + ": warning: " + record_->failure(), true);
+        }
     }
 
     const CliOptions& options_;
@@ -170,6 +179,8 @@ class StationWorker final : public QThread {
     ProgressBoard& board_;
     size_t index_;
     StationLog& log_;
+    RecordFile* record_;
+    ImageFacts facts_;
     PortTally tally_;
 };
 
@@ -188,7 +199,7 @@ std::string totalsJson(const std::vector<PortTally>& tallies, int written, int f
 }  // namespace
 
 int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-               const MemoryImage& image, std::FILE* out, std::FILE* err) {
+               const MemoryImage& image, std::FILE* out, std::FILE* err, RecordFile* record) {
     StationLog log(err, options.quiet || options.json);
     std::vector<std::string> names;
     for (const ExchangeSettings& s : ports) names.push_back(portName(s));
@@ -201,7 +212,8 @@ int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& p
 
     std::vector<std::unique_ptr<StationWorker>> workers;
     for (size_t i = 0; i < ports.size(); ++i) {
-        workers.push_back(std::make_unique<StationWorker>(options, ports[i], image, board, i, log));
+        workers.push_back(
+            std::make_unique<StationWorker>(options, ports[i], image, board, i, log, record));
     }
     for (auto& worker : workers) worker->start();
     for (auto& worker : workers) worker->wait();

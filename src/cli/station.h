@@ -17,8 +17,11 @@ namespace quorvel::cli {
 // How often a waiting station looks at its port.
 constexpr int kStationPollMs = 500;
 
+class RecordFile;
+
 // Returns 0 when every device was written, 1 when one failed, 130 when a write was cut short.
+// With `record`, a line is added for every device as soon as its write ends.
 int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-               const MemoryImage& image, std::FILE* out, std::FILE* err);
+               const MemoryImage& image, std::FILE* out, std::FILE* err, RecordFile* record);
 
 }  // namespace quorvel::cli

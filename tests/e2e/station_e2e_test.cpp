@@ -5,6 +5,8 @@
 
 #include <signal.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 #include <memory>
 
@@ -45,8 +47,9 @@ class StationE2eTest : public QObject {
         const QString first = dir.filePath("fixture1");
         const QString second = dir.filePath("fixture2");
         QProcess station;
-        station.start(flashToolPath(), {"write", "--station", "--yes", "--port", first, "--port",
-                                        second, QUORVEL_DEFAULT_IMAGE_PATH});
+        const QString record = dir.filePath("line.jsonl");
+        station.start(flashToolPath(), {"write", "--station", "--yes", "--record", record, "--port",
+                                        first, "--port", second, QUORVEL_DEFAULT_IMAGE_PATH});
         QVERIFY(station.waitForStarted());
         QTest::qWait(700);  // both ports wait with no device
 
@@ -90,6 +93,19 @@ class StationE2eTest : public QObject {
                  qPrintable(totals));
         err += station.readAllStandardError();
         QVERIFY2(err.contains((second + ": device 1: Writing failure").toUtf8()), err.constData());
+
+        // One record line per device, in the order the writes ended.
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList outcomes;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.isEmpty()) continue;
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            outcomes << o["port"].toString().section('/', -1) + " " + o["outcome"].toString();
+        }
+        outcomes.sort();
+        QCOMPARE(outcomes,
+                 (QStringList{"fixture1 success", "fixture1 success", "fixture2 failure"}));
     }
 };
 
