@@ -7,6 +7,7 @@
 #include "json_run.h"
 #include "json_text.h"
 #include "port_description.h"
+#include "progress_board.h"
 #include "serial_port_transport.h"
 #include "terminal.h"
 #include "trace_transport.h"
@@ -86,6 +87,15 @@ std::string stringArray(const std::vector<std::string>& texts) {
 }
 
 }  // namespace
+
+DeviceSession::Observer boardObserver(ProgressBoard& board, size_t index) {
+    return DeviceSession::Observer{
+        [&board, index](const std::string& step) { board.stepStarted(index, step); },
+        [&board, index](const StepRecord& step) { board.stepDone(index, step); },
+        [&board, index](int done, int total, const std::string& address) {
+            board.progress(index, done, total, address);
+        }};
+}
 
 std::vector<std::string> failureReport(const StepRecord& step, LoaderGeneration loader) {
     std::vector<std::string> lines{failureLine(step)};

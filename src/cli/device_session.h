@@ -102,6 +102,11 @@ class DeviceSession {
     std::string interruption_;  // see markInterrupted()
 };
 
+class ProgressBoard;
+
+// An observer that reports the session's steps and progress as device `index` of `board`.
+DeviceSession::Observer boardObserver(ProgressBoard& board, size_t index);
+
 // The lines that explain a failed step: which step with its status and attempts, then what it
 // saw (see diagnosis.h).
 std::vector<std::string> failureReport(const StepRecord& step, LoaderGeneration loader);

@@ -24,12 +24,7 @@ void DeviceWorker::run() {
     result_.port = portName(settings_);
     // Created here, so that the serial port belongs to this thread and its event loop.
     DeviceSession session(options_, settings_, nullptr, nullptr);
-    session.observe(DeviceSession::Observer{
-        [this](const std::string& step) { board_.stepStarted(index_, step); },
-        [this](const StepRecord& step) { board_.stepDone(index_, step); },
-        [this](int done, int total, const std::string& address) {
-            board_.progress(index_, done, total, address);
-        }});
+    session.observe(boardObserver(board_, index_));
     // Every device's loader asks the same process-wide stop request before each send.
     session.loader().stopWhen(stopRequestedByUser);
     WriteOutcome outcome;

@@ -12,8 +12,4 @@ void warnAboutGapData(const std::string& path, const MemoryImage& image, std::FI
                  path.c_str());
 }
 
-bool checkDataToWrite(const MemoryImage& image) {
-    return countBlocksToSend(image) > 0;
-}
-
 }  // namespace quorvel::cli

@@ -12,8 +12,4 @@ namespace quorvel::cli {
 // One warning line on `err` when the image holds data at 0xE000 to 0xFFFF; nothing otherwise.
 void warnAboutGapData(const std::string& path, const MemoryImage& image, std::FILE* err);
 
-// True when a write would send at least one block: erasing the device and writing nothing
-// would leave it without firmware.
-bool checkDataToWrite(const MemoryImage& image);
-
 }  // namespace quorvel::cli

@@ -32,4 +32,11 @@ bool gapHoldsData(const MemoryImage& image) {
     return false;
 }
 
+bool HasDataToWrite(const MemoryImage& image, WriteWalk walk) {
+    // The row walk also takes rows at and above 0x10000 as data to send: it stops with a
+    // failure there, which is reported as such, never as an empty success.
+    if (walk == WriteWalk::Rows) return image.anyRowFlagged();
+    return countBlocksToSend(image) > 0;
+}
+
 }  // namespace quorvel

@@ -28,4 +28,14 @@ int countBlocksToSend(const MemoryImage& image);
 // programming step will ever send.
 bool gapHoldsData(const MemoryImage& image);
 
+// How a write visits the image.
+enum class WriteWalk {
+    Blocks,  // 64-row blocks, leaving out 0xE000 to 0xFFFF (the programming step)
+    Rows,    // every row from 0x4000 to 0x23FF0 with no gap (the row write)
+};
+
+// True when the walk finds at least one loaded row to send. A walk that finds none would
+// report success while the device got nothing; every write asks here before it opens the port.
+bool HasDataToWrite(const MemoryImage& image, WriteWalk walk);
+
 }  // namespace quorvel
