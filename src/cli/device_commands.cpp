@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "block_walk.h"
 #include "device_command_table.h"
 #include "device_options.h"
 #include "device_session.h"
@@ -102,13 +103,15 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
         const LoadResult loaded = LoadImageFile(options.args[0], image);
         if (!loaded.ok()) return reportLoadFailure(err, options.args[0], loaded);
     }
+    // Refused before any port is opened: write would erase the device and send nothing after
+    // it, program and row-write would send nothing and still report success.
     if (options.command == "write" || options.command == "program") {
         warnAboutGapData(options.args[0], image, err);
-        // Refused before any port is opened: write would erase the device and send nothing
-        // after it, program would send nothing and still report success.
-        if (!checkDataToWrite(image)) {
+        if (!HasDataToWrite(image, WriteWalk::Blocks)) {
             return fileError(err, "no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF");
         }
+    } else if (options.command == "row-write" && !HasDataToWrite(image, WriteWalk::Rows)) {
+        return fileError(err, "no data to write in 0x4000–0x23FFF");
     }
     // Opened before the confirmation is asked: a record that cannot be kept stops the run
     // while nothing has been sent.
