@@ -3,6 +3,7 @@
 #include "block_walk.h"
 #include "json_run.h"
 #include "line_settings.h"
+#include "port_description.h"
 #include "port_mapping.h"
 #include "range_checksum.h"
 #include "serial_link.h"
@@ -99,7 +100,7 @@ int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& de
     std::fprintf(out, "CHECK SUM C000-FFFF: %s\n",
                  RangeChecksum(image, "C000", "FFFF").text.c_str());
     for (const ExchangeSettings& s : devices) {
-        std::fprintf(out, "Port: %s\n", portAndDevice(s).c_str());
+        std::fprintf(out, "Port: %s\n", describePort(s).c_str());
     }
     const std::vector<WireStep> plan = planWrite(image, devices.front().loader);
     int64_t bytesOut = 0;

@@ -5,6 +5,7 @@
 #include "block_walk.h"
 #include "device_options.h"
 #include "json_run.h"
+#include "port_description.h"
 #include "port_mapping.h"
 #include "range_checksum.h"
 #include "terminal.h"
@@ -58,7 +59,7 @@ std::optional<int> obtainConsent(const CliOptions& options, const MemoryImage& i
         std::fprintf(out, "%zu devices at once: %s\n", devices.size(), ports.c_str());
     }
     for (const ExchangeSettings& s : devices) {
-        std::fprintf(out, "Port: %s\n", portAndDevice(s).c_str());
+        std::fprintf(out, "Port: %s\n", describePort(s).c_str());
     }
     std::fprintf(out, "Type OK (or y) to begin, anything else cancels: ");
     std::fflush(out);
@@ -73,13 +74,6 @@ std::optional<int> obtainConsent(const CliOptions& options, const MemoryImage& i
         printRun(stdout, report);
     }
     return kExitCancelled;
-}
-
-std::string portAndDevice(const ExchangeSettings& settings) {
-    const PortTarget target = GetCOM(settings);
-    if (!target.devicePath.empty()) return target.devicePath;
-    const std::optional<std::string> device = deviceForTarget(target);
-    return targetName(target) + " = " + (device ? *device : "no serial device");
 }
 
 }  // namespace quorvel::cli

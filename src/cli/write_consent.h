@@ -26,7 +26,4 @@ std::optional<int> obtainConsent(const CliOptions& options, const MemoryImage& i
                                  const std::vector<ExchangeSettings>& devices, std::FILE* in,
                                  std::FILE* out, std::FILE* err);
 
-// "COM1 = /dev/ttyUSB0", "COM3 = no serial device", or the device path given.
-std::string portAndDevice(const ExchangeSettings& settings);
-
 }  // namespace quorvel::cli
