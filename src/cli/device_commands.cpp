@@ -100,8 +100,10 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
 
     MemoryImage image;
     if (info->takesFile) {
-        const LoadResult loaded = LoadImageFile(options.args[0], image);
+        std::string bytes;
+        const LoadResult loaded = LoadImageFile(options.args[0], image, &bytes);
         if (!loaded.ok()) return reportLoadFailure(err, options.args[0], loaded);
+        noteLoadedBytes(options.args[0], bytes);
     }
     // Refused before any port is opened: write would erase the device and send nothing after
     // it, program and row-write would send nothing and still report success.

@@ -21,11 +21,13 @@ namespace {
 // JSON error object for --json).
 bool loadFromArgs(const CliOptions& options, MemoryImage& image, std::FILE* err) {
     const std::string& path = options.args[0];
-    const LoadResult loaded = LoadImageFile(path, image);
+    std::string bytes;
+    const LoadResult loaded = LoadImageFile(path, image, &bytes);
     if (!loaded.ok()) {
         reportLoadFailure(err, path, loaded);
         return false;
     }
+    noteLoadedBytes(path, bytes);
     return true;
 }
 

@@ -115,11 +115,33 @@ int printRunError(std::FILE* out, int exitCode, const std::string& error) {
     return printRun(out, report);
 }
 
+namespace {
+
+struct LoadedFile {
+    std::string path;
+    std::string sha256;
+};
+
+LoadedFile& loadedFile() {
+    static LoadedFile file;
+    return file;
+}
+
+}  // namespace
+
+void noteLoadedBytes(const std::string& path, std::string_view bytes) {
+    loadedFile() = {path, sha256Hex(bytes)};
+}
+
 ImageFacts imageFacts(const std::string& path, const MemoryImage& image) {
     ImageFacts facts;
     facts.path = path;
     std::string bytes;
-    if (readImageFileText(path, bytes)) facts.sha256 = sha256Hex(bytes);
+    if (loadedFile().path == path) {
+        facts.sha256 = loadedFile().sha256;
+    } else if (readImageFileText(path, bytes)) {
+        facts.sha256 = sha256Hex(bytes);
+    }
     facts.checksum = RangeChecksum(image, "C000", "FFFF").text;
     facts.blocks = countBlocksToSend(image);
     return facts;

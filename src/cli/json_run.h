@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "memory_image.h"
@@ -52,6 +53,10 @@ int printRun(std::FILE* out, const RunReport& report);
 
 // An error run: outcome "error", the exit code and the error text, nothing else.
 int printRunError(std::FILE* out, int exitCode, const std::string& error);
+
+// The bytes of the file at `path` as the command loaded them: the SHA-256 in reports and
+// records is taken of these, not of whatever the file holds by the time a write ends.
+void noteLoadedBytes(const std::string& path, std::string_view bytes);
 
 // What the report says of the file at `path`, loaded into `image`.
 ImageFacts imageFacts(const std::string& path, const MemoryImage& image);

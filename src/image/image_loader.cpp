@@ -80,7 +80,7 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
     return result;
 }
 
-LoadResult LoadImageFile(const std::string& path, MemoryImage& image) {
+LoadResult LoadImageFile(const std::string& path, MemoryImage& image, std::string* kept) {
     std::string text;
     LoadResult failed;
     failed.kind = LoadResult::Kind::FileError;
@@ -91,7 +91,9 @@ LoadResult LoadImageFile(const std::string& path, MemoryImage& image) {
         failed.readFailure = FileReadFailure::Unreadable;
         return failed;
     }
-    return LoadImageText(text, readerForPath(path), image);
+    const LoadResult result = LoadImageText(text, readerForPath(path), image);
+    if (kept != nullptr) *kept = std::move(text);
+    return result;
 }
 
 }  // namespace quorvel

@@ -34,7 +34,8 @@ LineReader readerForPath(std::string_view path);
 // was accepted; on any failure `image` stays exactly as it was. Lines end at CR, CR LF or LF.
 // What is not a regular file, or is larger than any firmware file (image_file_read.h), is a
 // file error before anything is read.
-LoadResult LoadImageFile(const std::string& path, MemoryImage& image);
+// With `text`, that receives the bytes that were read (also when a line was refused).
+LoadResult LoadImageFile(const std::string& path, MemoryImage& image, std::string* text = nullptr);
 
 // The same on text already in memory (used by the file load, tests and fuzzing).
 LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& image);

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "json_run.h"
 #include "load_failure_text.h"
 #include "sha256.h"
 
@@ -22,6 +24,25 @@ TEST(Sha256, KnownDigestsAcrossTheBlockBoundaries) {
         {std::string(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
     };
     for (const auto& [text, digest] : cases) EXPECT_EQ(sha256Hex(text), digest) << text.size();
+}
+
+// A record must name the firmware that was written, even when the file changes meanwhile.
+TEST(ImageFacts, HashOfTheBytesLoadedNotOfTheFileLater) {
+    const std::string path = testing::TempDir() + "facts.mot";
+    const auto write = [&](const char* text) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(text, f);
+        std::fclose(f);
+    };
+    write("S9030000FC\r\n");
+    std::string bytes;
+    MemoryImage image;
+    ASSERT_TRUE(LoadImageFile(path, image, &bytes).ok());
+    EXPECT_EQ(bytes, "S9030000FC\r\n");
+    noteLoadedBytes(path, bytes);
+    write("changed");
+    EXPECT_EQ(imageFacts(path, image).sha256, sha256Hex("S9030000FC\r\n"));
 }
 
 LoadResult rejected(int16_t code, int32_t line) {
