@@ -10,9 +10,8 @@ tick=$(getconf CLK_TCK)
 measure() {
     "$build/bin/quorvel-flash" write --station --yes "$@" "$image" > /dev/null 2>&1 &
     local front=$!
-    sleep 1  # let it start the device program and settle into waiting
-    local device
-    device=$(pgrep -P "$front" -f quorvel-flash-device || echo "$front")
+    sleep 1  # let it settle into waiting
+    local device=$front
     local before after
     before=$(awk '{print $14 + $15}' "/proc/$device/stat")
     sleep "$seconds"

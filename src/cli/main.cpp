@@ -7,7 +7,7 @@
 
 #include "cli_options.h"
 #include "device_command_table.h"
-#include "device_launcher.h"
+#include "device_commands.h"
 #include "image_commands.h"
 #include "records_command.h"
 #include "run_start.h"
@@ -16,6 +16,8 @@
 using namespace quorvel::cli;
 
 int main(int argc, char** argv) {
+    // Each result line reaches a pipe as soon as it is written, not when the run ends.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     CliOptions options;
     if (const std::optional<int> done =
             startRun(std::vector<std::string>(argv, argv + argc), "quorvel-flash", options)) {
@@ -32,6 +34,8 @@ int main(int argc, char** argv) {
     if (options.command == "dump") return runDump(options, stdout, stderr);
     if (options.command == "checksum") return runChecksum(options, stdout, stderr);
     if (options.command == "records") return runRecords(options, stdout, stderr);
-    if (findDeviceCommand(options.command) != nullptr) return launchDeviceCommand(argv, stderr);
+    if (findDeviceCommand(options.command) != nullptr) {
+        return runDeviceCommand(options, stdin, stdout, stderr);
+    }
     return usageError(stderr, "unknown command '" + options.command + "'");
 }

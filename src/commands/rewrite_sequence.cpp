@@ -1,6 +1,7 @@
 #include "rewrite_sequence.h"
 
 #include "progress_display.h"
+#include "rewrite_flow.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -50,33 +51,27 @@ void RewriteSequence::cmdMacro_Click(int16_t index) {
 
 void RewriteSequence::runExchanges() {
     Panel& panel = context_.panel;
-    Exchanges& link = context_.link;
-
-    if (link.LoaderConnect(context_.settings()) != kConnected) {
-        fail("Connection failure");
-        return;
+    RewriteHooks hooks;
+    hooks.settings = [this] { return context_.settings(); };
+    hooks.connected = [&panel] {
+        panel.setProgressValue(0);
+        panel.setProgressVisible(true);
+    };
+    hooks.progress = ProgressOnPanel(panel);
+    hooks.stopRequested = [this] { return context_.closing(); };
+    hooks.stepStopped = hooks.stopRequested;
+    const RewriteOutcome outcome = RunRewrite(context_.link, context_.image, hooks);
+    switch (outcome) {
+        case RewriteOutcome::Stopped:
+            return;  // the window is closing: no box
+        case RewriteOutcome::Success:
+            panel.setProgressValue(kProgressMaximum);
+            context_.ask({"Finished", RewriteMessage(outcome), PromptButtons::Ok,
+                          PromptIcon::Information, PromptAnswer::Ok});
+            return;
+        default:
+            fail(RewriteMessage(outcome));
     }
-    panel.setProgressValue(0);
-    panel.setProgressVisible(true);
-    if (context_.closing()) return;
-
-    if (link.FlashErase(context_.settings()) != kEraseAccepted) {
-        fail("Deletion failure");
-        return;
-    }
-    if (context_.closing()) return;
-
-    if (link.FlashProgram(context_.settings(), context_.image, ProgressOnPanel(panel)) !=
-        kProgramDone) {
-        fail("Writing failure");
-        return;
-    }
-    if (context_.closing()) return;
-
-    link.LoaderDisconnect(context_.settings());  // the outcome is success whatever it says
-    panel.setProgressValue(kProgressMaximum);
-    context_.ask({"Finished", "Rewriting success!", PromptButtons::Ok, PromptIcon::Information,
-                  PromptAnswer::Ok});
 }
 
 void RewriteSequence::fail(const char* text) {

@@ -26,6 +26,7 @@
 #include "text_commands.h"
 #include "usage.h"
 #include "write_consent.h"
+#include "write_result.h"
 #include "write_sequence.h"
 
 namespace quorvel::cli {
@@ -147,14 +148,13 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     session.loader().stopWhen(stopRequestedByUser);
     session.announcePort();
     if (options.command == "write") {
-        const WriteOutcome outcome = runWriteSequence(session, image);
-        noteInterruption(session, options.command, outcome.interrupted, image);
-        if (record.isOpen() &&
-            !record.append(
-                sessionRecord(session, outcome.ok, imageFacts(options.args[0], image), image))) {
-            std::fprintf(err, "quorvel-flash: warning: %s\n", record.failure().c_str());
+        const DeviceResult result =
+            finishWrite(session, runWriteSequence(session, image), image,
+                        imageFacts(options.args[0], image), record.isOpen() ? &record : nullptr);
+        if (!result.recordFailure.empty()) {
+            std::fprintf(err, "quorvel-flash: warning: %s\n", result.recordFailure.c_str());
         }
-        return session.finish(outcome.ok, outcome.message);
+        return session.finish(result.ok, result.message);
     }
     return runSingle(session, options.command, image);
 }

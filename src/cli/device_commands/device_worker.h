@@ -19,15 +19,13 @@ namespace quorvel::cli {
 class DeviceWorker final : public QThread {
   public:
     // `options`, `image` and `board` must outlive the thread; `logPath` may be empty.
+    // `facts` describe `image`'s file and must outlive the thread too.
     DeviceWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
-                 std::string logPath, ProgressBoard& board, size_t index);
+                 const ImageFacts& facts, std::string logPath, ProgressBoard& board, size_t index);
 
-    // Adds the device's record to `file` when it ends; `file` and `facts` must outlive the
-    // thread. Call before start().
-    void recordTo(RecordFile& file, const ImageFacts& facts) {
-        record_ = &file;
-        facts_ = &facts;
-    }
+    // Adds the device's record to `file` when it ends; `file` must outlive the thread. Call
+    // before start().
+    void recordTo(RecordFile& file) { record_ = &file; }
 
     // The outcome, once the thread has finished.
     const DeviceResult& result() const { return result_; }
@@ -39,12 +37,12 @@ class DeviceWorker final : public QThread {
     const CliOptions& options_;
     ExchangeSettings settings_;
     const MemoryImage& image_;
+    const ImageFacts* facts_;
     std::string logPath_;
     ProgressBoard& board_;
     size_t index_;
     DeviceResult result_;
     RecordFile* record_ = nullptr;
-    const ImageFacts* facts_ = nullptr;
 };
 
 }  // namespace quorvel::cli

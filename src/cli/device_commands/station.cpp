@@ -21,6 +21,7 @@
 #include "serial_port_transport.h"
 #include "session_record.h"
 #include "stop_signals.h"
+#include "write_result.h"
 #include "write_sequence.h"
 
 namespace quorvel::cli {
@@ -139,32 +140,26 @@ class StationWorker final : public QThread {
         DeviceSession session(options_, settings_, nullptr, nullptr);
         session.observe(boardObserver(board_, index_));
         session.loader().stopWhen(stopRequestedByUser);
-        const WriteOutcome outcome = runWriteSequence(session, image_);
-        std::string report = outcome.message;
-        if (outcome.interrupted) {
+        const DeviceResult result =
+            finishWrite(session, runWriteSequence(session, image_), image_, facts_, record_);
+        std::string report = result.message;
+        if (result.interrupted) {
             tally_.interrupted = true;
-            const std::string where =
-                interruptionReport("write", session.steps(), image_, stopCause());
-            session.markInterrupted(where);
-            report = where;
-        } else if (outcome.ok) {
+            report = result.diagnosis.front();
+        } else if (result.ok) {
             ++tally_.written;
         } else {
             ++tally_.failed;
-            for (const std::string& why : failureReport(session.steps().back(), settings_.loader))
-                report += "; " + why;
+            for (const std::string& why : result.diagnosis) report += "; " + why;
         }
         log_.line(tally_.port + ": device " + std::to_string(number) + ": " + report + " (" +
-                      secondsText(session.elapsedMs() / 1000) + ")",
+                      secondsText(result.ms / 1000) + ")",
                   true);
-        if (const std::string warning = echoWarning(session.steps()); !warning.empty()) {
-            log_.line(tally_.port + ": warning: " + warning, true);
-        }
-        tally_.devices.push_back(session.json(outcome.ok, outcome.message));
+        if (!result.warning.empty()) log_.line(tally_.port + ": warning: " + result.warning, true);
+        tally_.devices.push_back(result.json);
         // Added before the next device can start on this port.
-        if (record_ != nullptr &&
-            !record_->append(sessionRecord(session, outcome.ok, facts_, image_))) {
-            log_.line(tally_.port + ": warning: " + record_->failure(), true);
+        if (!result.recordFailure.empty()) {
+            log_.line(tally_.port + ": warning: " + result.recordFailure, true);
         }
     }
 

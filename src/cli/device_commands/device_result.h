@@ -19,6 +19,7 @@ struct DeviceResult {
                                          // where an interrupted write stopped
     std::string json;                    // the device's JSON object
     std::string warning;                 // answers that did not repeat their frames
+    std::string recordFailure;           // why its record line could not be added
 };
 
 }  // namespace quorvel::cli

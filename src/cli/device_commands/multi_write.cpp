@@ -85,9 +85,9 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
     const ImageFacts facts = imageFacts(options.args[0], image);
     std::vector<std::unique_ptr<DeviceWorker>> workers;
     for (size_t i = 0; i < devices.size(); ++i) {
-        workers.push_back(
-            std::make_unique<DeviceWorker>(options, devices[i], image, logPaths[i], board, i));
-        if (record != nullptr) workers.back()->recordTo(*record, facts);
+        workers.push_back(std::make_unique<DeviceWorker>(options, devices[i], image, facts,
+                                                         logPaths[i], board, i));
+        if (record != nullptr) workers.back()->recordTo(*record);
     }
     for (auto& worker : workers) worker->start();
     // Redraw the progress block until every device is done; wake early when one finishes.

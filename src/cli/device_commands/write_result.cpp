@@ -1,0 +1,37 @@
+#include "write_result.h"
+
+#include "device_options.h"
+#include "diagnosis.h"
+#include "interruption_report.h"
+#include "session_record.h"
+#include "stop_signals.h"
+
+namespace quorvel::cli {
+
+DeviceResult finishWrite(DeviceSession& session, RewriteOutcome outcome, const MemoryImage& image,
+                         const ImageFacts& facts, RecordFile* record) {
+    DeviceResult r;
+    r.port = portName(session.settings());
+    r.ok = outcome == RewriteOutcome::Success;
+    r.interrupted = outcome == RewriteOutcome::Stopped;
+    r.message = RewriteMessage(outcome);
+    r.ms = session.elapsedMs();
+    if (r.interrupted) {
+        const std::string where = interruptionReport("write", session.steps(), image, stopCause());
+        session.markInterrupted(where);
+        r.diagnosis = {where};
+    } else if (!r.ok && !session.steps().empty()) {
+        const StepRecord& failed = session.steps().back();
+        r.failedStep = failed.name;
+        r.failedStatus = failed.status;
+        r.diagnosis = failureReport(failed, session.settings().loader);
+    }
+    r.warning = echoWarning(session.steps());
+    r.json = session.json(r.ok, r.message);
+    if (record != nullptr && !record->append(sessionRecord(session, r.ok, facts, image))) {
+        r.recordFailure = record->failure();
+    }
+    return r;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,50 @@
+#pragma once
+// The rewrite of one device, as the window's big button and quorvel-flash write both run it:
+// connect, erase, program, disconnect, each later step only after the one before succeeded,
+// and the outcome with the words the operator reads, its name in reports and its exit code.
+
+#include <cstdint>
+#include <functional>
+
+#include "exchanges.h"
+#include "memory_image.h"
+
+namespace quorvel {
+
+enum class RewriteStep { Connect, Erase, Program, Disconnect };
+
+// "connect", "erase", "program", "disconnect": the step's name in reports and transcripts.
+const char* RewriteStepName(RewriteStep step);
+// The status with which the step lets the rewrite go on (the disconnect's is only recorded).
+int16_t RewriteStepAccepts(RewriteStep step);
+
+enum class RewriteOutcome { Success, ConnectionFailure, DeletionFailure, WritingFailure, Stopped };
+
+// "Rewriting success!", "Connection failure", "Deletion failure", "Writing failure", or
+// "Interrupted" for a rewrite stopped on request.
+const char* RewriteMessage(RewriteOutcome outcome);
+// "success", "failure" or "interrupted", as reports and record files name an outcome.
+const char* RewriteOutcomeName(RewriteOutcome outcome);
+// The command line's exit code: 0 success, 1 failure, 130 stopped on request.
+int RewriteExitCode(RewriteOutcome outcome);
+
+// What the caller adds around the exchanges. Every member may be left empty.
+struct RewriteHooks {
+    // The settings for the next exchange (the window reads its controls afresh each time).
+    std::function<ExchangeSettings()> settings;
+    // Runs one step's exchange and returns its status: the place to time, record and report
+    // it. Empty: the exchange just runs.
+    std::function<int16_t(RewriteStep step, const std::function<int16_t()>& exchange)> step;
+    // Called once the loader is connected, before the erase (the window shows its bar).
+    std::function<void()> connected;
+    // The walk's progress while the blocks go out.
+    ProgressCallback progress;
+    // A stop was asked for (Ctrl-C, the window closing): nothing more is sent.
+    std::function<bool()> stopRequested;
+    // The step that just ended was cut short by that stop rather than failing on its own.
+    std::function<bool()> stepStopped;
+};
+
+RewriteOutcome RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks);
+
+}  // namespace quorvel
