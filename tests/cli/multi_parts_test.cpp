@@ -55,8 +55,9 @@ std::string contents(std::FILE* file) {
 
 TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
     std::vector<DeviceResult> results(2);
-    results[0] = {"COM1", true, false, "Rewriting success!", "", 0, 48612.0, {}, "", "", ""};
-    results[1] = {"/dev/ttyUSB1", false, false, "Deletion failure", "erase", 1, 7540.0, {}, "", "", ""};
+    results[0] = {"COM1", true, false, "Rewriting success!", "", 0, 48612.0, {}, {}, "", ""};
+    results[1] = {
+        "/dev/ttyUSB1", false, false, "Deletion failure", "erase", 1, 7540.0, {}, {}, "", ""};
     EXPECT_EQ(summaryTable(results),
               "PORT          OUTCOME             FAILED STEP         TIME\n"
               "COM1          Rewriting success!  -                 48.6 s\n"

@@ -1,6 +1,7 @@
 #pragma once
 // How the rewrite of one device of several ended.
 
+#include <QJsonObject>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@ struct DeviceResult {
     double ms = 0;
     std::vector<std::string> diagnosis;  // what the failed step saw (see diagnosis.h), or
                                          // where an interrupted write stopped
-    std::string json;                    // the device's JSON object
+    QJsonObject json;                    // the device's JSON object
     std::string warning;                 // answers that did not repeat their frames
     std::string recordFailure;           // why its record line could not be added
 };

@@ -5,7 +5,6 @@
 #include "device_options.h"
 #include "diagnosis.h"
 #include "json_run.h"
-#include "json_text.h"
 #include "port_description.h"
 #include "progress_board.h"
 #include "serial_port_transport.h"
@@ -58,32 +57,26 @@ std::string transcriptResult(const StepRecord& step) {
 }
 
 // Every key always, null where the step judged no reply.
-std::string stepJson(const StepRecord& s) {
+QJsonObject stepJson(const StepRecord& s) {
     const ExchangeDiagnostics& seen = s.seen;
-    const auto number = [&](bool known, int64_t value) {
-        return known ? std::to_string(value) : std::string("null");
+    const auto number = [](bool known, int64_t value) {
+        return known ? QJsonValue(static_cast<qint64>(value)) : QJsonValue();
     };
-    std::string echoes;
-    for (int row : s.notEchoed) {
-        echoes += (echoes.empty() ? "" : ",") + std::to_string(row < 0 ? -1 : row * 16);
-    }
+    QJsonArray echoes;
+    for (int row : s.notEchoed) echoes.append(row < 0 ? -1 : row * 16);
     const bool read = seen.judged && seen.statusPosition >= 0;
-    return "{\"step\":" + jsonString(s.name) + ",\"status\":" + std::to_string(s.status) +
-           ",\"accepted\":" + (s.accepted ? "true" : "false") +
-           ",\"ms\":" + jsonMilliseconds(s.ms) + ",\"attempts\":" + std::to_string(seen.attempts) +
-           ",\"reply_bytes\":" + number(seen.judged, seen.receivedBytes) +
-           ",\"timed_out\":" + (seen.judged ? (seen.timedOut ? "true" : "false") : "null") +
-           ",\"late_bytes\":" + number(seen.judged && seen.timedOut, seen.lateBytes) +
-           ",\"status_position\":" + number(read, seen.statusPosition) +
-           ",\"status_bytes\":" + (read ? jsonString(hexBytes(seen.statusBytes)) : "null") +
-           ",\"answers_not_echoed\":[" + echoes +
-           "],\"port_error\":" + (s.portError.empty() ? "null" : jsonString(s.portError)) + "}";
-}
-
-std::string stringArray(const std::vector<std::string>& texts) {
-    std::string list;
-    for (const std::string& t : texts) list += (list.empty() ? "" : ",") + jsonString(t);
-    return "[" + list + "]";
+    return {{"step", jsonText(s.name)},
+            {"status", s.status},
+            {"accepted", s.accepted},
+            {"ms", jsonMilliseconds(s.ms)},
+            {"attempts", seen.attempts},
+            {"reply_bytes", number(seen.judged, seen.receivedBytes)},
+            {"timed_out", seen.judged ? QJsonValue(seen.timedOut) : QJsonValue()},
+            {"late_bytes", number(seen.judged && seen.timedOut, seen.lateBytes)},
+            {"status_position", number(read, seen.statusPosition)},
+            {"status_bytes", read ? jsonText(hexBytes(seen.statusBytes)) : QJsonValue()},
+            {"answers_not_echoed", echoes},
+            {"port_error", jsonTextOrNull(s.portError)}};
 }
 
 }  // namespace
@@ -210,7 +203,7 @@ ProgressDisplay DeviceSession::progress(const std::string& label, const std::str
     return ProgressDisplay(err_, mode, label, unit, total, lineEvery);
 }
 
-std::string DeviceSession::json(bool ok, const std::string& message) const {
+QJsonObject DeviceSession::json(bool ok, const std::string& message) const {
     const bool interrupted = !interruption_.empty();
     const StepRecord* failed = !ok && !steps_.empty() ? &steps_.back() : nullptr;
     std::vector<std::string> diagnosis;
@@ -219,22 +212,22 @@ std::string DeviceSession::json(bool ok, const std::string& message) const {
     } else if (failed != nullptr) {
         diagnosis = failureReport(*failed, settings_.loader);
     }
-    const std::string device = resolvedDevice(settings_);
-    const std::string warning = echoWarning(steps_);
-    std::string steps;
-    for (const StepRecord& s : steps_) steps += (steps.empty() ? "" : ",") + stepJson(s);
-    return "{\"port\":" + jsonString(portName(settings_)) +
-           ",\"device\":" + (device.empty() ? "null" : jsonString(device)) + ",\"outcome\":" +
-           jsonString(ok            ? "success"
-                      : interrupted ? "interrupted"
-                                    : "failure") +
-           ",\"message\":" + (message.empty() ? "null" : jsonString(message)) +
-           ",\"failed_step\":" + (failed != nullptr ? jsonString(failed->name) : "null") +
-           ",\"diagnosis\":" + stringArray(diagnosis) +
-           ",\"warning\":" + (warning.empty() ? "null" : jsonString(warning)) + ",\"steps\":[" +
-           steps + "],\"bytes_sent\":" + std::to_string(trace_->bytesSent()) +
-           ",\"bytes_received\":" + std::to_string(trace_->bytesReceived()) +
-           ",\"total_ms\":" + jsonMilliseconds(elapsedMs()) + "}";
+    QJsonArray steps;
+    for (const StepRecord& s : steps_) steps.append(stepJson(s));
+    return {{"port", jsonPath(portName(settings_))},
+            {"device", resolvedDevice(settings_).empty() ? QJsonValue()
+                                                         : jsonPath(resolvedDevice(settings_))},
+            {"outcome", ok            ? "success"
+                        : interrupted ? "interrupted"
+                                      : "failure"},
+            {"message", jsonTextOrNull(message)},
+            {"failed_step", failed != nullptr ? jsonText(failed->name) : QJsonValue()},
+            {"diagnosis", jsonTexts(diagnosis)},
+            {"warning", jsonTextOrNull(echoWarning(steps_))},
+            {"steps", steps},
+            {"bytes_sent", static_cast<qint64>(trace_->bytesSent())},
+            {"bytes_received", static_cast<qint64>(trace_->bytesReceived())},
+            {"total_ms", jsonMilliseconds(elapsedMs())}};
 }
 
 int DeviceSession::exitCode(bool ok) const {
@@ -252,7 +245,7 @@ int DeviceSession::finish(bool ok, const std::string& message, const std::string
         report.outcome = ok ? "success" : interruption_.empty() ? "failure" : "interrupted";
         report.exitCode = code;
         if (!message.empty()) report.message = message;
-        if (!result.empty()) report.result = jsonString(result);
+        if (!result.empty()) report.result = jsonText(result);
         report.image = image_;
         report.devices = {json(ok, message)};
         return printRun(out_, report);

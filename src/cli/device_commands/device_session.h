@@ -67,7 +67,7 @@ class DeviceSession {
                              int lineEvery) const;
 
     // The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
-    std::string json(bool ok, const std::string& message) const;
+    QJsonObject json(bool ok, const std::string& message) const;
 
     // The firmware file the command sends, for the JSON report.
     void setImage(ImageFacts facts) { image_ = std::move(facts); }

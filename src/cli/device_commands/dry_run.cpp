@@ -1,5 +1,7 @@
 #include "dry_run.h"
 
+#include <cmath>
+
 #include "block_walk.h"
 #include "json_run.h"
 #include "line_settings.h"
@@ -79,10 +81,9 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
 
 namespace {
 
-std::string secondsJson(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", seconds);
-    return text;
+// Seconds to a hundredth, as the text says them.
+double roundedSeconds(double seconds) {
+    return std::round(seconds * 100) / 100;
 }
 
 }  // namespace
@@ -141,10 +142,10 @@ int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& de
         report.outcome = portsOpen ? "success" : "failure";
         report.exitCode = code;
         report.message = "Dry run: nothing is sent.";
-        report.result = "{\"blocks\":" + std::to_string(countBlocksToSend(image)) +
-                        ",\"bytes_out\":" + std::to_string(bytesOut) +
-                        ",\"bytes_back\":" + std::to_string(bytesBack) +
-                        ",\"line_seconds\":" + secondsJson(seconds) + "}";
+        report.result = QJsonObject{{"blocks", countBlocksToSend(image)},
+                                    {"bytes_out", static_cast<qint64>(bytesOut)},
+                                    {"bytes_back", static_cast<qint64>(bytesBack)},
+                                    {"line_seconds", roundedSeconds(seconds)}};
         report.image = imageFacts(options.args.at(0), image);
         printRun(json, report);
     }

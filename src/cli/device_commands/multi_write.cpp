@@ -7,7 +7,6 @@
 #include "device_options.h"
 #include "device_worker.h"
 #include "json_run.h"
-#include "json_text.h"
 #include "log_paths.h"
 #include "port_description.h"
 #include "progress_board.h"
@@ -41,7 +40,7 @@ int printMultiRun(std::FILE* out, const std::vector<DeviceResult>& results, int 
     size_t rewritten = 0;
     RunReport report;
     for (const DeviceResult& r : results) {
-        report.devices.push_back(r.json);
+        report.devices.append(r.json);
         if (r.ok) ++rewritten;
     }
     report.outcome = code == kExitOk            ? "success"

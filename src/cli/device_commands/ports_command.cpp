@@ -8,7 +8,6 @@
 
 #include "cli_options.h"
 #include "json_run.h"
-#include "json_text.h"
 #include "port_mapping.h"
 
 namespace quorvel::cli {
@@ -44,30 +43,31 @@ std::map<std::string, std::vector<int>> numbersByDevice(const QList<QSerialPortI
     return numbers;
 }
 
-std::string textOrNull(const QString& text) {
-    return text.isEmpty() ? "null" : jsonString(text.toStdString());
+QJsonValue textOrNull(const QString& text) {
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
 // The listing as the JSON report's result: one object per port.
 int printPortsRun(std::FILE* out, const QList<QSerialPortInfo>& ports,
                   const std::map<std::string, std::vector<int>>& numbers) {
-    std::string list;
+    QJsonArray list;
     for (const QSerialPortInfo& info : ports) {
         const std::string location = info.systemLocation().toStdString();
-        std::string com;
+        QJsonArray com;
         for (const std::string& key : {location, info.portName().toStdString()}) {
             auto found = numbers.find(key);
-            if (found == numbers.end() || !com.empty()) continue;
-            for (int n : found->second) com += (com.empty() ? "" : ",") + std::to_string(n);
+            if (found == numbers.end() || !com.isEmpty()) continue;
+            for (int n : found->second) com.append(n);
         }
-        list += (list.empty() ? "" : ",") + std::string("{\"device\":") + jsonString(location) +
-                ",\"com\":[" + com + "],\"description\":" + textOrNull(info.description()) +
-                ",\"manufacturer\":" + textOrNull(info.manufacturer()) +
-                ",\"serial_number\":" + textOrNull(info.serialNumber()) + "}";
+        list.append(QJsonObject{{"device", info.systemLocation()},
+                                {"com", com},
+                                {"description", textOrNull(info.description())},
+                                {"manufacturer", textOrNull(info.manufacturer())},
+                                {"serial_number", textOrNull(info.serialNumber())}});
     }
     RunReport report;
     report.outcome = "success";
-    report.result = "[" + list + "]";
+    report.result = list;
     return printRun(out, report);
 }
 

@@ -12,7 +12,6 @@
 #include "diagnosis.h"
 #include "interruption_report.h"
 #include "json_run.h"
-#include "json_text.h"
 #include "port_description.h"
 #include "port_mapping.h"
 #include "progress_board.h"
@@ -71,7 +70,7 @@ struct PortTally {
     int written = 0;
     int failed = 0;
     bool interrupted = false;
-    std::vector<std::string> devices;
+    QJsonArray devices;
 };
 
 // Lines that several port threads print whole, one at a time.
@@ -156,7 +155,7 @@ class StationWorker final : public QThread {
                       secondsText(result.ms / 1000) + ")",
                   true);
         if (!result.warning.empty()) log_.line(tally_.port + ": warning: " + result.warning, true);
-        tally_.devices.push_back(result.json);
+        tally_.devices.append(result.json);
         // Added before the next device can start on this port.
         if (!result.recordFailure.empty()) {
             log_.line(tally_.port + ": warning: " + result.recordFailure, true);
@@ -174,16 +173,15 @@ class StationWorker final : public QThread {
     PortTally tally_;
 };
 
-std::string totalsJson(const std::vector<PortTally>& tallies, int written, int failed) {
-    std::string ports;
+QJsonObject totalsJson(const std::vector<PortTally>& tallies, int written, int failed) {
+    QJsonArray ports;
     for (const PortTally& t : tallies) {
-        ports += (ports.empty() ? "" : ",") + std::string("{\"port\":") + jsonString(t.port) +
-                 ",\"written\":" + std::to_string(t.written) +
-                 ",\"failed\":" + std::to_string(t.failed) +
-                 ",\"interrupted\":" + (t.interrupted ? "true" : "false") + "}";
+        ports.append(QJsonObject{{"port", jsonPath(t.port)},
+                                 {"written", t.written},
+                                 {"failed", t.failed},
+                                 {"interrupted", t.interrupted}});
     }
-    return "{\"written\":" + std::to_string(written) + ",\"failed\":" + std::to_string(failed) +
-           ",\"ports\":[" + ports + "]}";
+    return {{"written", written}, {"failed", failed}, {"ports", ports}};
 }
 
 }  // namespace
@@ -226,7 +224,7 @@ int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& p
         report.result = totalsJson(tallies, written, failed);
         report.image = imageFacts(options.args.at(0), image);
         for (const PortTally& t : tallies) {
-            report.devices.insert(report.devices.end(), t.devices.begin(), t.devices.end());
+            for (const QJsonValue& device : t.devices) report.devices.append(device);
         }
         return printRun(out, report);
     }

@@ -8,7 +8,6 @@
 #include "image_checks.h"
 #include "image_loader.h"
 #include "json_run.h"
-#include "json_text.h"
 #include "load_failure_text.h"
 #include "range_checksum.h"
 #include "terminal.h"
@@ -50,7 +49,7 @@ std::vector<Range> loadedRanges(const MemoryImage& image) {
 
 // A successful image command's JSON object.
 int printImageRun(std::FILE* out, const CliOptions& options, const MemoryImage& image,
-                  std::string result) {
+                  QJsonValue result) {
     RunReport report;
     report.outcome = "success";
     report.result = std::move(result);
@@ -85,15 +84,16 @@ int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
     for (const Range& r : ranges) flaggedRows += static_cast<int>((r.last - r.first + 1) / 16);
     const ChecksumResult sum = RangeChecksum(image, "C000", "FFFF");
     if (jsonRun()) {
-        std::string list;
+        QJsonArray list;
         for (const Range& r : ranges) {
-            list += (list.empty() ? "" : ",") + std::string("{\"first\":\"0x") +
-                    hexAddress(r.first) + "\",\"last\":\"0x" + hexAddress(r.last) + "\"}";
+            list.append(QJsonObject{{"first", jsonText("0x" + hexAddress(r.first))},
+                                    {"last", jsonText("0x" + hexAddress(r.last))}});
         }
         return printImageRun(out, options, image,
-                             "{\"ranges\":[" + list + "],\"rows\":" + std::to_string(flaggedRows) +
-                                 ",\"blocks\":" + std::to_string(countBlocksToSend(image)) +
-                                 ",\"checksum\":" + jsonString(sum.text) + "}");
+                             QJsonObject{{"ranges", list},
+                                         {"rows", flaggedRows},
+                                         {"blocks", countBlocksToSend(image)},
+                                         {"checksum", jsonText(sum.text)}});
     }
     std::fprintf(out, "File: %s\n", options.args[0].c_str());
     std::fprintf(out, "Loaded rows:\n");
@@ -143,7 +143,7 @@ int runChecksum(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (!loadFromArgs(options, image, err)) return kExitFileError;
     const ChecksumResult sum = RangeChecksum(image, start, stop);
     if (!sum.ok) return usageError(err, sum.error);
-    if (jsonRun()) return printImageRun(out, options, image, jsonString(sum.text));
+    if (jsonRun()) return printImageRun(out, options, image, jsonText(sum.text));
     std::fprintf(out, "%s\n", sum.text.c_str());
     return kExitOk;
 }

@@ -1,11 +1,13 @@
 #include "json_run.h"
 
+#include <QFile>
+#include <QJsonDocument>
 #include <chrono>
+#include <cmath>
 #include <ctime>
 
 #include "block_walk.h"
 #include "image_file_read.h"
-#include "json_text.h"
 #include "quorvel_version.h"
 #include "range_checksum.h"
 #include "sha256.h"
@@ -71,14 +73,37 @@ std::string jsonRefusal(bool help, bool version, const std::string& command) {
     return {};
 }
 
-std::string jsonOrNull(const std::optional<std::string>& text) {
-    return text ? jsonString(*text) : "null";
+QJsonValue jsonText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string imageJson(const ImageFacts& f) {
-    return "{\"path\":" + jsonString(f.path) + ",\"sha256\":" + jsonString(f.sha256) +
-           ",\"checksum\":" + jsonString(f.checksum) + ",\"blocks\":" + std::to_string(f.blocks) +
-           "}";
+QJsonValue jsonTextOrNull(const std::optional<std::string>& text) {
+    return text ? jsonText(*text) : QJsonValue();
+}
+
+QJsonValue jsonTextOrNull(const std::string& text) {
+    return text.empty() ? QJsonValue() : jsonText(text);
+}
+
+QJsonValue jsonPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QJsonValue jsonMilliseconds(double ms) {
+    return std::round(ms * 10) / 10;
+}
+
+QJsonArray jsonTexts(const std::vector<std::string>& texts) {
+    QJsonArray list;
+    for (const std::string& t : texts) list.append(jsonText(t));
+    return list;
+}
+
+QJsonObject imageJson(const ImageFacts& f) {
+    return {{"path", jsonPath(f.path)},
+            {"sha256", jsonText(f.sha256)},
+            {"checksum", jsonText(f.checksum)},
+            {"blocks", f.blocks}};
 }
 
 std::string runJson(const RunReport& r) {
@@ -87,18 +112,23 @@ std::string runJson(const RunReport& r) {
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - run.clock)
             .count();
-    std::string devices;
-    for (const std::string& d : r.devices) devices += (devices.empty() ? "" : ",") + d;
-    return "{\"schema\":" + std::to_string(kJsonSchema) + ",\"tool\":\"quorvel-flash\"" +
-           ",\"version\":" + jsonString(kVersion) +
-           ",\"command\":" + (run.command.empty() ? "null" : jsonString(run.command)) +
-           ",\"outcome\":" + jsonString(r.outcome) +
-           ",\"exit_code\":" + std::to_string(r.exitCode) +
-           ",\"message\":" + jsonOrNull(r.message) + ",\"error\":" + jsonOrNull(r.error) +
-           ",\"result\":" + r.result + ",\"image\":" + (r.image ? imageJson(*r.image) : "null") +
-           ",\"devices\":[" + devices + "],\"started\":" + jsonString(utcText(run.started)) +
-           ",\"ended\":" + jsonString(utcText(ended)) + ",\"total_ms\":" + jsonMilliseconds(ms) +
-           "}";
+    const QJsonObject object{
+        {"schema", kJsonSchema},
+        {"tool", "quorvel-flash"},
+        {"version", kVersion},
+        {"command", jsonTextOrNull(run.command)},
+        {"outcome", jsonText(r.outcome)},
+        {"exit_code", r.exitCode},
+        {"message", jsonTextOrNull(r.message)},
+        {"error", jsonTextOrNull(r.error)},
+        {"result", r.result},
+        {"image", r.image ? QJsonValue(imageJson(*r.image)) : QJsonValue()},
+        {"devices", r.devices},
+        {"started", jsonText(utcText(run.started))},
+        {"ended", jsonText(utcText(ended))},
+        {"total_ms", jsonMilliseconds(ms)},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 
 int printRun(std::FILE* out, const RunReport& report) {

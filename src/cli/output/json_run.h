@@ -2,6 +2,9 @@
 // The one JSON object that a run of quorvel-flash prints with --json, on success and on every
 // kind of failure, with the same keys each time (docs/json.md describes them).
 
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -28,9 +31,9 @@ struct RunReport {
     int exitCode = 0;
     std::optional<std::string> message;  // the outcome in the window's words
     std::optional<std::string> error;    // a usage or file error
-    std::string result = "null";         // JSON text of the command's answer
+    QJsonValue result;                   // the command's answer; null when it has none
     std::optional<ImageFacts> image;
-    std::vector<std::string> devices;  // JSON objects, one per port
+    QJsonArray devices;  // one object per port
 };
 
 // Marks this process's run as printing JSON (or not) for `command` (empty: none given), and
@@ -61,13 +64,23 @@ void noteLoadedBytes(const std::string& path, std::string_view bytes);
 // What the report says of the file at `path`, loaded into `image`.
 ImageFacts imageFacts(const std::string& path, const MemoryImage& image);
 
-// The JSON text of the facts.
-std::string imageJson(const ImageFacts& facts);
+// The facts as the report's image object.
+QJsonObject imageJson(const ImageFacts& facts);
 
 // A time as the report gives it, in UTC: "2026-12-07T10:00:00.123Z".
 std::string utcText(std::chrono::system_clock::time_point at);
 
-// "null" or the JSON string.
-std::string jsonOrNull(const std::optional<std::string>& text);
+// A text of the tool's own (UTF-8) as a JSON string; bytes that are not UTF-8 become U+FFFD,
+// so that the output is always valid JSON.
+QJsonValue jsonText(std::string_view text);
+// The same, or null for no text (nullopt, or empty with `emptyIsNull`).
+QJsonValue jsonTextOrNull(const std::optional<std::string>& text);
+QJsonValue jsonTextOrNull(const std::string& text);
+// A file name as a JSON string, decoded the way Qt decodes file names.
+QJsonValue jsonPath(const std::string& path);
+// A duration in milliseconds, to a tenth.
+QJsonValue jsonMilliseconds(double ms);
+// A list of texts as a JSON array of strings.
+QJsonArray jsonTexts(const std::vector<std::string>& texts);
 
 }  // namespace quorvel::cli

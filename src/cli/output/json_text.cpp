@@ -28,10 +28,8 @@ std::string jsonString(std::string_view text) {
     return out + "\"";
 }
 
-std::string jsonMilliseconds(double ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", ms);
-    return text;
+std::string jsonOrNull(const std::optional<std::string>& text) {
+    return text ? jsonString(*text) : "null";
 }
 
 }  // namespace quorvel::cli

@@ -1,5 +1,6 @@
 #include "records_command.h"
 
+#include <QJsonDocument>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -189,7 +190,8 @@ int runRecords(const CliOptions& options, std::FILE* out, std::FILE* err) {
         RunReport report;
         report.outcome = "success";
         report.message = std::to_string(summary.all.devices()) + " devices recorded";
-        report.result = summaryJson(summary);
+        report.result =
+            QJsonDocument::fromJson(QByteArray::fromStdString(summaryJson(summary))).object();
         return printRun(out, report);
     }
     std::fputs(summaryText(path, summary).c_str(), out);
