@@ -2,7 +2,6 @@
 // The one JSON object that a run of quorvel-flash prints with --json, on success and on every
 // kind of failure, with the same keys each time (docs/json.md describes them).
 
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -63,9 +62,6 @@ ImageFacts imageFacts(const std::string& path, const MemoryImage& image);
 
 // The JSON text of the facts.
 std::string imageJson(const ImageFacts& facts);
-
-// A time as the report gives it, in UTC: "2026-12-07T10:00:00.123Z".
-std::string utcText(std::chrono::system_clock::time_point at);
 
 // "null" or the JSON string.
 std::string jsonOrNull(const std::optional<std::string>& text);

@@ -6,6 +6,7 @@
 #include "device_options.h"
 #include "port_description.h"
 #include "quorvel_version.h"
+#include "time_text.h"
 
 namespace quorvel::cli {
 namespace {
