@@ -1,5 +1,7 @@
 #include "session_record.h"
 
+#include <QString>
+#include <QSysInfo>
 #include <chrono>
 
 #include "block_walk.h"
@@ -44,7 +46,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     r.started = utcText(started);
     r.ended = utcText(ended);
     r.toolVersion = kVersion;
-    r.host = hostName();
+    r.host = QSysInfo::machineHostName().toStdString();
     r.port = portName(session.settings());
     r.device = unlessEmpty(resolvedDevice(session.settings()));
     r.usbSerial = unlessEmpty(usbSerialNumber(session.settings()));
