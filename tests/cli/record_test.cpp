@@ -87,6 +87,7 @@ TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
         readRecordLine(R"( {"port":"\u00c5\ud83d\ude00\/\\\"x" )" + rest);
     ASSERT_TRUE(escaped.has_value());
     EXPECT_EQ(escaped->port, "\xC3\x85\xF0\x9F\x98\x80/\\\"x");
+    EXPECT_TRUE(readRecordLine("\t{\"port\":\"P\"\t" + rest));  // tabs between the tokens
 
     const std::vector<std::string> notRecords = {
         "",
@@ -101,6 +102,12 @@ TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
         R"({"port":"P","image":"a","sha256":"b","outcome":"done"})",
         R"({"port":"P","seconds":-,"image":"a","sha256":"b","outcome":"success"})",
         R"({"port":"P","diagnosis":[1],"image":"a","sha256":"b","outcome":"success"})",
+        R"({"port":"P","diagnosis":"x","image":"a","sha256":"b","outcome":"success"})",
+        R"({"port":"\ud800")" + rest,
+        R"({"port":"P","host":"\udc00x")" + rest,
+        R"({"port":"P","seconds":1e-)" + rest,
+        "{\"port\":\"a\x01\"" + rest,
+        "{\"port\":\"a\xFF\"" + rest,
     };
     for (const std::string& line : notRecords) EXPECT_FALSE(readRecordLine(line)) << line;
 }
