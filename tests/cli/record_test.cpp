@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <fstream>
 #include <string>
@@ -37,23 +39,46 @@ DeviceRecord failedRecord() {
     return r;
 }
 
+// Each line must be JSON that any reader takes, whatever the record holds.
 TEST(RecordLine, EveryKeyAndReadsBack) {
-    const std::string line = recordLine(failedRecord());
-    EXPECT_EQ(line.find('\n'), std::string::npos);
-    for (const char* key : {"started", "ended", "tool_version", "host", "port", "device",
-                            "usb_serial", "image", "sha256", "checksum", "outcome", "failed_step",
-                            "diagnosis", "blocks_written", "seconds"}) {
-        EXPECT_NE(line.find("\"" + std::string(key) + "\":"), std::string::npos) << key;
-    }
-    EXPECT_NE(line.find("\"device\":null,\"usb_serial\":null"), std::string::npos) << line;
-    EXPECT_NE(line.find("\"blocks_written\":7,\"seconds\":8.240}"), std::string::npos) << line;
+    struct Case {
+        const char* name;
+        std::string image;
+        double seconds;
+        QString imageRead;  // as a JSON reader gives it back
+    };
+    const std::vector<Case> cases = {
+        {"quotes and backslash", failedRecord().image, 8.24, "fw \"rev B\"\\new.mot"},
+        {"path not UTF-8", "fw\xFF\xC3.mot", 8.24, "fw\uFFFD\uFFFD.mot"},
+        {"connect refused at once", "a.mot", 0.0004, "a.mot"},
+    };
+    for (const Case& c : cases) {
+        DeviceRecord record = failedRecord();
+        record.image = c.image;
+        record.seconds = c.seconds;
+        const std::string line = recordLine(record);
+        EXPECT_EQ(line.find('\n'), std::string::npos) << c.name;
+        QJsonParseError error;
+        const QJsonObject r =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << c.name << ": " << line;
+        EXPECT_EQ(r.keys(),
+                  QStringList({"blocks_written", "checksum", "device", "diagnosis", "ended",
+                               "failed_step", "host", "image", "outcome", "port", "seconds",
+                               "sha256", "started", "tool_version", "usb_serial"}))
+            << c.name;
+        EXPECT_TRUE(r["device"].isNull() && r["usb_serial"].isNull()) << c.name;
+        EXPECT_EQ(r["blocks_written"].toInt(), 7) << c.name;
+        EXPECT_EQ(r["seconds"].toDouble(), c.seconds) << c.name << ": " << line;
+        EXPECT_EQ(r["image"].toString(), c.imageRead) << c.name;
 
-    const std::optional<ReadRecord> back = readRecordLine(line);
-    ASSERT_TRUE(back.has_value()) << line;
-    EXPECT_EQ(back->image, failedRecord().image);
-    EXPECT_EQ(back->diagnosis, failedRecord().diagnosis);
-    EXPECT_EQ(back->failedStep, "erase");
-    EXPECT_EQ(back->started, "2026-03-02T08:00:01.120Z");
+        const std::optional<ReadRecord> back = readRecordLine(line);
+        ASSERT_TRUE(back.has_value()) << c.name << ": " << line;
+        EXPECT_EQ(back->image, c.imageRead.toStdString()) << c.name;
+        EXPECT_EQ(back->diagnosis, failedRecord().diagnosis) << c.name;
+        EXPECT_EQ(back->failedStep, "erase") << c.name;
+        EXPECT_EQ(back->started, "2026-03-02T08:00:01.120Z") << c.name;
+    }
 }
 
 TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
@@ -62,6 +87,7 @@ TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
         readRecordLine(R"( {"port":"\u00c5\ud83d\ude00\/\\\"x" )" + rest);
     ASSERT_TRUE(escaped.has_value());
     EXPECT_EQ(escaped->port, "\xC3\x85\xF0\x9F\x98\x80/\\\"x");
+    EXPECT_TRUE(readRecordLine("\t{\"port\":\"P\"\t" + rest));  // tabs between the tokens
 
     const std::vector<std::string> notRecords = {
         "",
@@ -76,6 +102,12 @@ TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
         R"({"port":"P","image":"a","sha256":"b","outcome":"done"})",
         R"({"port":"P","seconds":-,"image":"a","sha256":"b","outcome":"success"})",
         R"({"port":"P","diagnosis":[1],"image":"a","sha256":"b","outcome":"success"})",
+        R"({"port":"P","diagnosis":"x","image":"a","sha256":"b","outcome":"success"})",
+        R"({"port":"\ud800")" + rest,
+        R"({"port":"P","host":"\udc00x")" + rest,
+        R"({"port":"P","seconds":1e-)" + rest,
+        "{\"port\":\"a\x01\"" + rest,
+        "{\"port\":\"a\xFF\"" + rest,
     };
     for (const std::string& line : notRecords) EXPECT_FALSE(readRecordLine(line)) << line;
 }

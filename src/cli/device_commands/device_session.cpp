@@ -1,7 +1,5 @@
 #include "device_session.h"
 
-#include <ctime>
-
 #include "device_options.h"
 #include "diagnosis.h"
 #include "json_run.h"
@@ -9,6 +7,7 @@
 #include "progress_board.h"
 #include "serial_port_transport.h"
 #include "terminal.h"
+#include "time_text.h"
 #include "trace_transport.h"
 
 namespace quorvel::cli {
@@ -17,19 +16,6 @@ namespace {
 double millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
-}
-
-std::string localTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-#ifdef _WIN32
-    localtime_s(&parts, &now);
-#else
-    localtime_r(&now, &parts);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-    return text;
 }
 
 // The closing line of a step in the transcript: its status and what it saw.

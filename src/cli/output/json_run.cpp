@@ -4,13 +4,13 @@
 #include <QJsonDocument>
 #include <chrono>
 #include <cmath>
-#include <ctime>
 
 #include "block_walk.h"
 #include "image_file_read.h"
 #include "quorvel_version.h"
 #include "range_checksum.h"
 #include "sha256.h"
+#include "time_text.h"
 
 namespace quorvel::cli {
 namespace {
@@ -28,23 +28,6 @@ Run& theRun() {
 }
 
 }  // namespace
-
-std::string utcText(std::chrono::system_clock::time_point at) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch() %
-                                                                          std::chrono::seconds(1))
-                        .count();
-    std::tm parts{};
-#ifdef _WIN32
-    gmtime_s(&parts, &seconds);
-#else
-    gmtime_r(&seconds, &parts);
-#endif
-    char text[40];
-    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
-    return text;
-}
 
 void beginRun(bool json, const std::string& command) {
     Run& run = theRun();

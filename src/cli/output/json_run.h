@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -66,9 +65,6 @@ ImageFacts imageFacts(const std::string& path, const MemoryImage& image);
 
 // The facts as the report's image object.
 QJsonObject imageJson(const ImageFacts& facts);
-
-// A time as the report gives it, in UTC: "2026-12-07T10:00:00.123Z".
-std::string utcText(std::chrono::system_clock::time_point at);
 
 // A text of the tool's own (UTF-8) as a JSON string; bytes that are not UTF-8 become U+FFFD,
 // so that the output is always valid JSON.

@@ -1,46 +1,42 @@
 #include "device_record.h"
 
-#include <cstdio>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
-#include "json_run.h"
-#include "json_text.h"
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
 
 namespace quorvel::cli {
+namespace {
 
-std::string recordLine(const DeviceRecord& r) {
-    std::string diagnosis;
-    for (const std::string& line : r.diagnosis) {
-        diagnosis += (diagnosis.empty() ? "" : ",") + jsonString(line);
-    }
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", r.seconds);
-    return "{\"started\":" + jsonString(r.started) + ",\"ended\":" + jsonString(r.ended) +
-           ",\"tool_version\":" + jsonString(r.toolVersion) + ",\"host\":" + jsonString(r.host) +
-           ",\"port\":" + jsonString(r.port) + ",\"device\":" + jsonOrNull(r.device) +
-           ",\"usb_serial\":" + jsonOrNull(r.usbSerial) + ",\"image\":" + jsonString(r.image) +
-           ",\"sha256\":" + jsonString(r.sha256) + ",\"checksum\":" + jsonString(r.checksum) +
-           ",\"outcome\":" + jsonString(r.outcome) +
-           ",\"failed_step\":" + jsonOrNull(r.failedStep) + ",\"diagnosis\":[" + diagnosis +
-           "],\"blocks_written\":" + std::to_string(r.blocksWritten) + ",\"seconds\":" + seconds +
-           "}";
+QJsonValue textOrNull(const std::optional<std::string>& text) {
+    return text ? QJsonValue(QString::fromStdString(*text)) : QJsonValue(QJsonValue::Null);
 }
 
-std::string hostName() {
-#ifdef _WIN32
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    if (!GetComputerNameA(name, &size)) return {};
-#else
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return {};
-#endif
-    return name;
+}  // namespace
+
+std::string recordLine(const DeviceRecord& r) {
+    QJsonArray diagnosis;
+    for (const std::string& line : r.diagnosis) diagnosis.append(QString::fromStdString(line));
+    const QJsonObject record{
+        {"started", QString::fromStdString(r.started)},
+        {"ended", QString::fromStdString(r.ended)},
+        {"tool_version", QString::fromStdString(r.toolVersion)},
+        {"host", QString::fromStdString(r.host)},
+        {"port", QString::fromStdString(r.port)},
+        {"device", textOrNull(r.device)},
+        {"usb_serial", textOrNull(r.usbSerial)},
+        {"image", QString::fromStdString(r.image)},
+        {"sha256", QString::fromStdString(r.sha256)},
+        {"checksum", QString::fromStdString(r.checksum)},
+        {"outcome", QString::fromStdString(r.outcome)},
+        {"failed_step", textOrNull(r.failedStep)},
+        {"diagnosis", diagnosis},
+        {"blocks_written", r.blocksWritten},
+        // The shortest text that reads back as the same double: a connect refused at once
+        // takes well under a millisecond, and must not be recorded as taking no time.
+        {"seconds", r.seconds},
+    };
+    return QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString();
 }
 
 }  // namespace quorvel::cli

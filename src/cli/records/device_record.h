@@ -23,13 +23,11 @@ struct DeviceRecord {
     std::optional<std::string> failedStep;  // none on success
     std::vector<std::string> diagnosis;     // what the failed step saw, or where it stopped
     int blocksWritten = 0;                  // 1 KiB blocks the device accepted
-    double seconds = 0;
+    double seconds = 0;                     // written in full, so a short failure is not 0
 };
 
 // The record as one line of JSON, without the line end; every key always, null where unknown.
+// Text that is not UTF-8 (a path from an old file system) has those bytes replaced by U+FFFD.
 std::string recordLine(const DeviceRecord& record);
-
-// This computer's name, empty when the system does not tell it.
-std::string hostName();
 
 }  // namespace quorvel::cli

@@ -1,6 +1,6 @@
 #pragma once
-// Reads back the lines of a record file (device_record.h): just enough JSON for them, an
-// object of strings (with their escapes), numbers, null, booleans and arrays of strings.
+// Reads back the lines of a record file (device_record.h): the fields the records command sums
+// up, from a line that must be one JSON object.
 
 #include <optional>
 #include <string>
@@ -21,7 +21,8 @@ struct ReadRecord {
 };
 
 // The record on `line`; empty when the line is not one JSON object with a string port, image
-// and sha256 and an outcome of success, failure or interrupted.
+// and sha256 and an outcome of success, failure or interrupted, or its diagnosis, when given, is
+// not a list of strings.
 std::optional<ReadRecord> readRecordLine(std::string_view line);
 
 }  // namespace quorvel::cli

@@ -1,6 +1,9 @@
 #include "records_command.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -9,7 +12,6 @@
 #include <vector>
 
 #include "json_run.h"
-#include "json_text.h"
 #include "record_reader.h"
 #include "usage.h"
 
@@ -137,40 +139,46 @@ std::string summaryText(const std::string& path, const Summary& s) {
     return text;
 }
 
-std::string countsJson(const Tally& t) {
-    return "\"devices\":" + std::to_string(t.devices()) +
-           ",\"success\":" + std::to_string(t.success) +
-           ",\"failure\":" + std::to_string(t.failure) +
-           ",\"interrupted\":" + std::to_string(t.interrupted);
+// `object` with the tally's counts added.
+QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
+    object["devices"] = t.devices();
+    object["success"] = t.success;
+    object["failure"] = t.failure;
+    object["interrupted"] = t.interrupted;
+    return object;
+}
+
+QString qText(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
 std::string summaryJson(const Summary& s) {
-    std::string images;
+    QJsonArray images;
     for (const Tally& t : s.images) {
-        images += std::string(images.empty() ? "" : ",") + "{\"image\":" + jsonString(t.name) +
-                  ",\"sha256\":" + jsonString(t.sha256) + "," + countsJson(t) + "}";
+        images.append(withCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.sha256)}}));
     }
-    std::string ports;
-    for (const Tally& t : s.ports) {
-        ports += std::string(ports.empty() ? "" : ",") + "{\"port\":" + jsonString(t.name) + "," +
-                 countsJson(t) + "}";
-    }
-    std::string notWritten;
+    QJsonArray ports;
+    for (const Tally& t : s.ports) ports.append(withCounts(t, {{"port", qText(t.name)}}));
+    QJsonArray notWritten;
     for (const ReadRecord& r : s.notWritten) {
-        std::string diagnosis;
-        for (const std::string& d : r.diagnosis) {
-            diagnosis += (diagnosis.empty() ? "" : ",") + jsonString(d);
-        }
-        notWritten +=
-            std::string(notWritten.empty() ? "" : ",") + "{\"started\":" + jsonString(r.started) +
-            ",\"port\":" + jsonString(r.port) + ",\"outcome\":" + jsonString(r.outcome) +
-            ",\"failed_step\":" + (r.failedStep.empty() ? "null" : jsonString(r.failedStep)) +
-            ",\"diagnosis\":[" + diagnosis + "]}";
+        QJsonArray diagnosis;
+        for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
+        notWritten.append(QJsonObject{
+            {"started", qText(r.started)},
+            {"port", qText(r.port)},
+            {"outcome", qText(r.outcome)},
+            {"failed_step", r.failedStep.empty() ? QJsonValue() : QJsonValue(qText(r.failedStep))},
+            {"diagnosis", diagnosis},
+        });
     }
-    std::string unread;
-    for (const int n : s.unreadLines) unread += (unread.empty() ? "" : ",") + std::to_string(n);
-    return "{" + countsJson(s.all) + ",\"images\":[" + images + "],\"ports\":[" + ports +
-           "],\"not_written\":[" + notWritten + "],\"lines_not_read\":[" + unread + "]}";
+    QJsonArray unread;
+    for (const int n : s.unreadLines) unread.append(n);
+    QJsonObject summary = withCounts(s.all);
+    summary["images"] = images;
+    summary["ports"] = ports;
+    summary["not_written"] = notWritten;
+    summary["lines_not_read"] = unread;
+    return QJsonDocument(summary).toJson(QJsonDocument::Compact).toStdString();
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #include "session_record.h"
 
+#include <QString>
+#include <QSysInfo>
 #include <chrono>
 
 #include "block_walk.h"
 #include "device_options.h"
 #include "port_description.h"
 #include "quorvel_version.h"
+#include "time_text.h"
 
 namespace quorvel::cli {
 namespace {
@@ -43,7 +46,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     r.started = utcText(started);
     r.ended = utcText(ended);
     r.toolVersion = kVersion;
-    r.host = hostName();
+    r.host = QSysInfo::machineHostName().toStdString();
     r.port = portName(session.settings());
     r.device = unlessEmpty(resolvedDevice(session.settings()));
     r.usbSerial = unlessEmpty(usbSerialNumber(session.settings()));
