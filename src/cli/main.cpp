@@ -6,36 +6,46 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "command_result.h"
 #include "device_command_table.h"
 #include "device_commands.h"
 #include "image_commands.h"
+#include "json_run.h"
 #include "records_command.h"
 #include "run_start.h"
-#include "usage.h"
 
 using namespace quorvel::cli;
 
-int main(int argc, char** argv) {
-    // Each result line reaches a pipe as soon as it is written, not when the run ends.
-    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
-    CliOptions options;
-    if (const std::optional<int> done =
-            startRun(std::vector<std::string>(argv, argv + argc), "quorvel-flash", options)) {
-        return *done;
-    }
-    if (options.command.empty()) return usageError(stderr, "no command given");
+namespace {
+
+CommandResult runCommand(const CliOptions& options) {
+    if (options.command.empty()) return usageProblem("no command given");
     if (options.dryRun && options.command != "write") {
-        return usageError(stderr, "--dry-run works only with write");
+        return usageProblem("--dry-run works only with write");
     }
     if (!options.record.empty() && options.command != "write") {
-        return usageError(stderr, "--record works only with write");
+        return usageProblem("--record works only with write");
     }
-    if (options.command == "info") return runInfo(options, stdout, stderr);
-    if (options.command == "dump") return runDump(options, stdout, stderr);
-    if (options.command == "checksum") return runChecksum(options, stdout, stderr);
-    if (options.command == "records") return runRecords(options, stdout, stderr);
+    if (options.command == "info") return runInfo(options, stderr);
+    if (options.command == "dump") return runDump(options, stdout);
+    if (options.command == "checksum") return runChecksum(options);
+    if (options.command == "records") return runRecords(options);
     if (findDeviceCommand(options.command) != nullptr) {
         return runDeviceCommand(options, stdin, stdout, stderr);
     }
-    return usageError(stderr, "unknown command '" + options.command + "'");
+    return usageProblem("unknown command '" + options.command + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    startRunClock();
+    // Each result line reaches a pipe as soon as it is written, not when the run ends.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    CliOptions options;
+    OutputForm form = OutputForm::Text;
+    std::optional<CommandResult> result =
+        startRun(std::vector<std::string>(argv, argv + argc), options, form);
+    if (!result) result = runCommand(options);
+    return render(*result, form, options.command, stdout, stderr);
 }

@@ -1,6 +1,7 @@
 #include "rewrite_sequence.h"
 
 #include "progress_display.h"
+#include "rewrite_confirmation.h"
 #include "rewrite_flow.h"
 #include "write_guard.h"
 
@@ -25,9 +26,8 @@ void setVersionFrameEnabled(Panel& panel, bool enabled) {
     panel.setEnabled(ControlId::optVersion1, enabled);
 }
 
-const PromptBox kConfirm{"Rewriting of software",
-                         "Please never turn off power while rewriting.\r\n"
-                         "Click the OK button to begin rewriting.",
+const PromptBox kConfirm{kRewriteConfirmTitle,
+                         std::string(kRewriteConfirmLines[0]) + "\r\n" + kRewriteConfirmLines[1],
                          PromptButtons::OkCancel, PromptIcon::Exclamation, PromptAnswer::Cancel};
 
 }  // namespace

@@ -5,17 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace quorvel::cli {
+#include "command_result.h"
 
-// Exit codes of the tool.
-enum ExitCode : int {
-    kExitOk = 0,
-    kExitDeviceFailure = 1,
-    kExitFileError = 2,
-    kExitCancelled = 3,  // the confirmation was not given: nothing was sent
-    kExitUsage = 64,
-    kExitInterrupted = 130,  // stopped between messages by Ctrl-C, SIGTERM or a closed output
-};
+namespace quorvel::cli {
 
 struct CliOptions {
     std::string command;

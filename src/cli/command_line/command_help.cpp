@@ -173,19 +173,17 @@ bool printCommandHelp(std::FILE* out, std::string_view command) {
     return true;
 }
 
-int runHelp(const CliOptions& options, std::FILE* out, std::FILE* err) {
+CommandResult runHelp(const CliOptions& options, std::FILE* out) {
     const bool helpCommand = options.command == "help";
-    if (helpCommand && options.args.size() > 1) return usageError(err, "help takes one COMMAND");
+    if (helpCommand && options.args.size() > 1) return usageProblem("help takes one COMMAND");
     const std::string topic =
         helpCommand ? (options.args.empty() ? "" : options.args[0]) : options.command;
     if (topic.empty()) {
         printHelp(out);
-        return kExitOk;
+        return {};
     }
-    if (!printCommandHelp(out, topic)) {
-        return usageError(err, "unknown command '" + topic + "'");
-    }
-    return kExitOk;
+    if (!printCommandHelp(out, topic)) return usageProblem("unknown command '" + topic + "'");
+    return {};
 }
 
 }  // namespace quorvel::cli

@@ -12,8 +12,8 @@ namespace quorvel::cli {
 // false, printing nothing, when there is no such command.
 bool printCommandHelp(std::FILE* out, std::string_view command);
 
-// --help and the help command: the overview, or one command's help. Returns the exit code; an
+// --help and the help command: prints the overview, or one command's help, on `out`; an
 // unknown command is a usage error.
-int runHelp(const CliOptions& options, std::FILE* out, std::FILE* err);
+CommandResult runHelp(const CliOptions& options, std::FILE* out);
 
 }  // namespace quorvel::cli

@@ -5,25 +5,33 @@
 #include "command_help.h"
 #include "json_run.h"
 #include "quorvel_version.h"
-#include "usage.h"
 
 namespace quorvel::cli {
 
-std::optional<int> startRun(const std::vector<std::string>& args, const char* program,
-                            CliOptions& options) {
-    beginRunFromArgs(args);
+std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliOptions& options,
+                                      OutputForm& form) {
     const ParseResult parsed = parseCommandLine(args);
-    if (!parsed.options) return usageError(stderr, parsed.error);
+    if (!parsed.options) {
+        // Answered in the form that was asked for, with the command word if there is one.
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--json") form = OutputForm::Json;
+            if (options.command.empty() && !args[i].empty() && args[i][0] != '-') {
+                options.command = args[i];
+            }
+        }
+        return usageProblem(parsed.error);
+    }
     options = *parsed.options;
-    beginRun(options.json, options.command);
+    if (options.json) form = OutputForm::Json;
     if (const std::string refusal = jsonRefusal(options.help, options.version, options.command);
         options.json && !refusal.empty()) {
-        return usageError(stderr, refusal);
+        return usageProblem(refusal);
     }
-    if (options.help || options.command == "help") return runHelp(options, stdout, stderr);
+    if (options.help || options.command == "help") return runHelp(options, stdout);
     if (options.version) {
-        std::printf("%s %s\n", program, kVersion);
-        return kExitOk;
+        CommandResult r;
+        r.text = std::string("quorvel-flash ") + kVersion + "\n";
+        return r;
     }
     return std::nullopt;
 }

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "command_result.h"
 
 namespace quorvel::cli {
 
-// Reads `args` into `options`. Returns the exit code when the run is over already: a usage
-// error, --json where it does not go, help, or --version (printed as "PROGRAM VERSION").
-std::optional<int> startRun(const std::vector<std::string>& args, const char* program,
-                            CliOptions& options);
+// Reads `args` into `options` and the form of the output into `form` (JSON for --json, also
+// when the rest of the line cannot be read). Returns the result when the run is over already:
+// a usage error, --json where it does not go, help, or --version ("quorvel-flash VERSION").
+std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliOptions& options,
+                                      OutputForm& form);
 
 }  // namespace quorvel::cli

@@ -1,13 +1,8 @@
 #include "usage.h"
 
-#include "cli_options.h"
-#include "json_run.h"
+#include "command_result.h"
 
 namespace quorvel::cli {
-
-namespace {
-constexpr const char* kUsageLine = "usage: quorvel-flash COMMAND [OPTIONS] [FILE]";
-}
 
 void printHelp(std::FILE* out) {
     std::fprintf(
@@ -114,19 +109,6 @@ void printHelp(std::FILE* out) {
         "nothing more and says what state that leaves the device in (a second Ctrl-C\n"
         "ends it at once).\n",
         kUsageLine);
-}
-
-int usageError(std::FILE* err, const std::string& problem) {
-    std::fprintf(err, "quorvel-flash: %s\n%s\n(quorvel-flash --help lists the commands)\n",
-                 problem.c_str(), kUsageLine);
-    if (jsonRun()) printRunError(stdout, kExitUsage, problem);
-    return kExitUsage;
-}
-
-int fileError(std::FILE* err, const std::string& text) {
-    std::fprintf(err, "quorvel-flash: %s\n", text.c_str());
-    if (jsonRun()) printRunError(stdout, kExitFileError, text);
-    return kExitFileError;
 }
 
 }  // namespace quorvel::cli

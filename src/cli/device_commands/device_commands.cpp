@@ -24,7 +24,6 @@
 #include "station.h"
 #include "stop_signals.h"
 #include "text_commands.h"
-#include "usage.h"
 #include "write_consent.h"
 #include "write_result.h"
 #include "write_sequence.h"
@@ -41,7 +40,8 @@ void noteInterruption(DeviceSession& session, const std::string& command, bool i
     session.markInterrupted(interruptionReport(command, steps, image, stopCause()));
 }
 
-int runSingle(DeviceSession& session, const std::string& command, const MemoryImage& image) {
+CommandResult runSingle(DeviceSession& session, const std::string& command,
+                        const MemoryImage& image) {
     Loader& loader = session.loader();
     const ExchangeSettings& s = session.settings();
     int16_t status = 0;
@@ -77,33 +77,34 @@ int runSingle(DeviceSession& session, const std::string& command, const MemoryIm
 
 }  // namespace
 
-int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err) {
+CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out,
+                               std::FILE* err) {
     const DeviceCommandInfo* info = findDeviceCommand(options.command);
-    if (info == nullptr) return usageError(err, "unknown command '" + options.command + "'");
+    if (info == nullptr) return usageProblem("unknown command '" + options.command + "'");
     const size_t wanted = info->takesFile ? 1 : 0;
     if (options.args.size() != wanted) {
-        return usageError(err, std::string(options.command) +
-                                   (info->takesFile ? " takes one FILE" : " takes no FILE"));
+        return usageProblem(std::string(options.command) +
+                            (info->takesFile ? " takes one FILE" : " takes no FILE"));
     }
     if (options.dryRun && options.command != "write") {
-        return usageError(err, "--dry-run works only with write");
+        return usageProblem("--dry-run works only with write");
     }
     if (options.station && (options.command != "write" || options.dryRun)) {
-        return usageError(err, "--station works only with write, and not with --dry-run");
+        return usageProblem("--station works only with write, and not with --dry-run");
     }
     if (!options.record.empty() && options.command != "write") {
-        return usageError(err, "--record works only with write");
+        return usageProblem("--record works only with write");
     }
-    if (options.command == "ports") return runPorts(out);
+    if (options.command == "ports") return runPorts();
     std::string problem;
     const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, problem);
-    if (devices.empty()) return usageError(err, problem);
+    if (devices.empty()) return usageProblem(problem);
 
     MemoryImage image;
     if (info->takesFile) {
         std::string bytes;
         const LoadResult loaded = LoadImageFile(options.args[0], image, &bytes);
-        if (!loaded.ok()) return reportLoadFailure(err, options.args[0], loaded);
+        if (!loaded.ok()) return loadProblem(options.args[0], loaded);
         noteLoadedBytes(options.args[0], bytes);
     }
     // Refused before any port is opened: write would erase the device and send nothing after
@@ -111,18 +112,18 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     if (options.command == "write" || options.command == "program") {
         warnAboutGapData(options.args[0], image, err);
         if (!HasDataToWrite(image, WriteWalk::Blocks)) {
-            return fileError(err, "no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF");
+            return fileProblem("no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF");
         }
     } else if (options.command == "row-write" && !HasDataToWrite(image, WriteWalk::Rows)) {
-        return fileError(err, "no data to write in 0x4000–0x23FFF");
+        return fileProblem("no data to write in 0x4000–0x23FFF");
     }
     // Opened before the confirmation is asked: a record that cannot be kept stops the run
     // while nothing has been sent.
     RecordFile record;
     if (!options.record.empty() && !options.dryRun && !record.open(options.record)) {
-        return fileError(err, "cannot write the record file " + options.record);
+        return fileProblem("cannot write the record file " + options.record);
     }
-    if (const std::optional<int> refused = obtainConsent(options, image, devices, in, out, err)) {
+    if (std::optional<CommandResult> refused = obtainConsent(options, image, devices, in, err)) {
         return *refused;
     }
 
@@ -131,18 +132,17 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     static char name[] = "quorvel-flash";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    if (options.dryRun) return runDryRun(options, devices, image, out, err);
+    if (options.dryRun) return runDryRun(options, devices, image, err);
     watchStopSignals();
     if (options.station) {
-        return runStation(options, devices, image, out, err, record.isOpen() ? &record : nullptr);
+        return runStation(options, devices, image, err, record.isOpen() ? &record : nullptr);
     }
     if (devices.size() > 1) {
-        return runMultiWrite(options, devices, image, out, err,
-                             record.isOpen() ? &record : nullptr);
+        return runMultiWrite(options, devices, image, err, record.isOpen() ? &record : nullptr);
     }
     DeviceSession session(options, devices.front(), out, err);
     if (!session.openLog(options.logFile)) {
-        return fileError(err, "cannot write the transcript " + options.logFile);
+        return fileProblem("cannot write the transcript " + options.logFile);
     }
     if (info->takesFile) session.setImage(imageFacts(options.args[0], image));
     session.loader().stopWhen(stopRequestedByUser);
@@ -151,10 +151,9 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
         const DeviceResult result =
             finishWrite(session, runWriteSequence(session, image), image,
                         imageFacts(options.args[0], image), record.isOpen() ? &record : nullptr);
-        if (!result.recordFailure.empty()) {
-            std::fprintf(err, "quorvel-flash: warning: %s\n", result.recordFailure.c_str());
-        }
-        return session.finish(result.ok, result.message);
+        CommandResult r = session.finish(result.ok, result.message);
+        if (!result.recordFailure.empty()) r.note("warning: " + result.recordFailure);
+        return r;
     }
     return runSingle(session, options.command, image);
 }

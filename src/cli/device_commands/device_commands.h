@@ -9,6 +9,8 @@
 namespace quorvel::cli {
 
 // `in` is where the rewrite's confirmation is read from when it is a terminal.
-int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
+// `out` and `err` take what is shown while the command runs (the confirmation, progress).
+CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out,
+                               std::FILE* err);
 
 }  // namespace quorvel::cli

@@ -221,44 +221,38 @@ int DeviceSession::exitCode(bool ok) const {
     return interruption_.empty() ? kExitDeviceFailure : kExitInterrupted;
 }
 
-int DeviceSession::finish(bool ok, const std::string& message, const std::string& result) {
-    const int code = exitCode(ok);
+CommandResult DeviceSession::finish(bool ok, const std::string& message,
+                                    const std::string& result) {
+    CommandResult r;
+    r.exitCode = exitCode(ok);
+    r.outcome = ok ? "success" : interruption_.empty() ? "failure" : "interrupted";
+    if (!message.empty()) r.message = message;
+    if (!result.empty()) r.result = jsonText(result);
+    r.image = image_;
+    r.devices = {json(ok, message)};
     if (const std::string warning = echoWarning(steps_); !warning.empty()) {
-        std::fprintf(err_, "quorvel-flash: warning: %s\n", warning.c_str());
+        r.note("warning: " + warning);
     }
-    if (options_.json) {
-        RunReport report;
-        report.outcome = ok ? "success" : interruption_.empty() ? "failure" : "interrupted";
-        report.exitCode = code;
-        if (!message.empty()) report.message = message;
-        if (!result.empty()) report.result = jsonText(result);
-        report.image = image_;
-        report.devices = {json(ok, message)};
-        return printRun(out_, report);
-    }
-    if (!result.empty()) std::fprintf(out_, "%s\n", result.c_str());
+    if (!result.empty()) r.text += result + "\n";
     // The outcome is the result, success or not; what a failed step saw goes with the errors.
-    if (!message.empty()) std::fprintf(out_, "%s\n", message.c_str());
-    if (!ok) {
+    if (!message.empty()) r.text += message + "\n";
+    if (!ok && !options_.json) {
         // Named at the start too; a failure names it again, right beside what went wrong.
-        std::fprintf(err_, "quorvel-flash: port %s\n", describePort(settings_).c_str());
+        r.note("port " + describePort(settings_));
         if (!interruption_.empty()) {
-            std::fprintf(err_, "quorvel-flash: %s\n", interruption_.c_str());
+            r.note(interruption_);
         } else if (!steps_.empty()) {
             for (const std::string& line : failureReport(steps_.back(), settings_.loader)) {
-                std::fprintf(err_, "quorvel-flash: %s\n", line.c_str());
+                r.note(line);
             }
         }
     }
-    std::fflush(out_);
     const bool writes = options_.command == "write" || options_.command == "program" ||
                         options_.command == "row-write";
-    if (writes && !options_.quiet) {
-        std::fprintf(err_, "quorvel-flash: %s took %s\n", options_.command.c_str(),
-                     secondsText(elapsedMs() / 1000).c_str());
+    if (writes && !options_.quiet && !options_.json) {
+        r.note(options_.command + " took " + secondsText(elapsedMs() / 1000));
     }
-    std::fflush(err_);
-    return code;
+    return r;
 }
 
 }  // namespace quorvel::cli

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "command_result.h"
 #include "exchange_settings.h"
 #include "json_run.h"
 #include "loader.h"
@@ -79,10 +80,9 @@ class DeviceSession {
     // Where the command was stopped, empty when it was not.
     const std::string& interruption() const { return interruption_; }
 
-    // Prints the outcome (the message on success to standard output, on failure to standard
-    // error with the failing step and what it saw, or the JSON object) and returns the exit
-    // code. `result` is an extra answer text (the port panel's) or empty.
-    int finish(bool ok, const std::string& message, const std::string& result = {});
+    // The command's result: the message on standard output, on failure the failing step and
+    // what it saw with the errors. `result` is an extra answer text (the port panel's) or empty.
+    CommandResult finish(bool ok, const std::string& message, const std::string& result = {});
 
   private:
     void logLine(std::string_view line);

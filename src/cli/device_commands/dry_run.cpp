@@ -7,7 +7,7 @@
 #include "line_settings.h"
 #include "port_description.h"
 #include "port_mapping.h"
-#include "range_checksum.h"
+#include "rewrite_confirmation.h"
 #include "serial_link.h"
 #include "serial_port_transport.h"
 #include "text_commands.h"
@@ -88,40 +88,37 @@ double roundedSeconds(double seconds) {
 
 }  // namespace
 
-int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-              const MemoryImage& image, std::FILE* out, std::FILE* err) {
+CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
+                        const MemoryImage& image, std::FILE* err) {
     bool portsOpen = true;
     for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
-    // With --json the report is the JSON object; the text goes with the progress.
-    std::FILE* const json = jsonRun() ? out : nullptr;
-    if (json != nullptr) out = err;
 
-    std::fprintf(out, "Dry run: nothing is sent.\n");
-    std::fprintf(out, "File: %s\n", options.args.at(0).c_str());
-    std::fprintf(out, "CHECK SUM C000-FFFF: %s\n",
-                 RangeChecksum(image, "C000", "FFFF").text.c_str());
-    for (const ExchangeSettings& s : devices) {
-        std::fprintf(out, "Port: %s\n", describePort(s).c_str());
-    }
+    std::string text = "Dry run: nothing is sent.\n";
+    std::vector<std::string> facts = RewriteFactLines(options.args.at(0), image, WriteWalk::Blocks);
+    facts.pop_back();  // the blocks are in the plan below
+    for (const std::string& line : facts) text += line + "\n";
+    for (const ExchangeSettings& s : devices) text += "Port: " + describePort(s) + "\n";
     const std::vector<WireStep> plan = planWrite(image, devices.front().loader);
     int64_t bytesOut = 0;
     int64_t bytesBack = 0;
     double seconds = 0;
+    char line[160];
     for (const WireStep& step : plan) {
         const char* unit = step.name == "connect"   ? "command"
                            : step.name == "program" ? "block"
                                                     : "frame";
-        std::fprintf(out, "%-11s %d %s%s, %lld bytes out, %lld back at %d bit/s: %.2f s\n",
-                     (step.name + ":").c_str(), step.messages, unit, step.messages == 1 ? "" : "s",
-                     static_cast<long long>(step.bytesOut), static_cast<long long>(step.bytesBack),
-                     step.baudRate, step.seconds);
+        std::snprintf(line, sizeof line,
+                      "%-11s %d %s%s, %lld bytes out, %lld back at %d bit/s: %.2f s\n",
+                      (step.name + ":").c_str(), step.messages, unit, step.messages == 1 ? "" : "s",
+                      static_cast<long long>(step.bytesOut), static_cast<long long>(step.bytesBack),
+                      step.baudRate, step.seconds);
+        text += line;
         if (step.name == "program") {
             const std::vector<std::string> ranges = blockRanges(image);
             for (size_t i = 0; i < ranges.size(); ++i) {
                 const bool last = i + 1 == ranges.size();
                 const char* after = last ? "\n" : (i + 1) % kRangesPerLine == 0 ? ",\n" : ",";
-                std::fprintf(out, "%s%s%s", i % kRangesPerLine == 0 ? "            " : " ",
-                             ranges[i].c_str(), after);
+                text += (i % kRangesPerLine == 0 ? "            " : " ") + ranges[i] + after;
             }
         }
         bytesOut += step.bytesOut;
@@ -132,24 +129,26 @@ int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& de
     if (devices.size() > 1) {
         each = " for each of the " + std::to_string(devices.size()) + " devices, written at once";
     }
-    std::fprintf(out, "In all: %lld bytes out, %lld back, %.2f s on the line%s\n",
-                 static_cast<long long>(bytesOut), static_cast<long long>(bytesBack), seconds,
-                 each.c_str());
-    std::fflush(out);
-    const int code = portsOpen ? kExitOk : kExitDeviceFailure;
-    if (json != nullptr) {
-        RunReport report;
-        report.outcome = portsOpen ? "success" : "failure";
-        report.exitCode = code;
-        report.message = "Dry run: nothing is sent.";
-        report.result = QJsonObject{{"blocks", countBlocksToSend(image)},
-                                    {"bytes_out", static_cast<qint64>(bytesOut)},
-                                    {"bytes_back", static_cast<qint64>(bytesBack)},
-                                    {"line_seconds", roundedSeconds(seconds)}};
-        report.image = imageFacts(options.args.at(0), image);
-        printRun(json, report);
+    std::snprintf(line, sizeof line, "In all: %lld bytes out, %lld back, %.2f s on the line",
+                  static_cast<long long>(bytesOut), static_cast<long long>(bytesBack), seconds);
+    text += line + each + "\n";
+
+    CommandResult r;
+    r.outcome = portsOpen ? "success" : "failure";
+    r.exitCode = portsOpen ? kExitOk : kExitDeviceFailure;
+    r.message = "Dry run: nothing is sent.";
+    r.result = QJsonObject{{"blocks", countBlocksToSend(image)},
+                           {"bytes_out", static_cast<qint64>(bytesOut)},
+                           {"bytes_back", static_cast<qint64>(bytesBack)},
+                           {"line_seconds", roundedSeconds(seconds)}};
+    r.image = imageFacts(options.args.at(0), image);
+    // With --json the report is the JSON object; the plan goes with the progress.
+    if (options.json) {
+        r.notes = text;
+    } else {
+        r.text = text;
     }
-    return code;
+    return r;
 }
 
 }  // namespace quorvel::cli

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "command_result.h"
 #include "exchange_settings.h"
 #include "memory_image.h"
 
@@ -28,9 +29,9 @@ struct WireStep {
 // The steps of a write of `image` in which every message is answered at the first attempt.
 std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader);
 
-// Prints the plan to `out` and each port that cannot be opened to `err`. Needs a
-// QCoreApplication. Returns 0, or 1 when a port cannot be opened.
-int runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-              const MemoryImage& image, std::FILE* out, std::FILE* err);
+// The plan as the result; each port that cannot be opened is named on `err`. Needs a
+// QCoreApplication. Exit code 0, or 1 when a port cannot be opened.
+CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
+                        const MemoryImage& image, std::FILE* err);
 
 }  // namespace quorvel::cli

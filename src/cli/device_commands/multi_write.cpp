@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "device_options.h"
 #include "device_worker.h"
@@ -13,7 +14,6 @@
 #include "progress_display.h"
 #include "summary_table.h"
 #include "terminal.h"
-#include "usage.h"
 
 namespace quorvel::cli {
 namespace {
@@ -22,48 +22,26 @@ constexpr int kRedrawMs = 100;
 
 // Creates (empties) every transcript file before anything is sent, so that a file that cannot
 // be written stops the run while no device has been touched.
-bool prepareLogs(const std::vector<std::string>& paths, std::FILE* err) {
+std::optional<CommandResult> prepareLogs(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         std::FILE* file = std::fopen(path.c_str(), "w");
-        if (file == nullptr) {
-            fileError(err, "cannot write the transcript " + path);
-            return false;
-        }
+        if (file == nullptr) return fileProblem("cannot write the transcript " + path);
         std::fclose(file);
     }
-    return true;
-}
-
-// The run's JSON report: one device object per port.
-int printMultiRun(std::FILE* out, const std::vector<DeviceResult>& results, int code,
-                  ImageFacts image) {
-    size_t rewritten = 0;
-    RunReport report;
-    for (const DeviceResult& r : results) {
-        report.devices.append(r.json);
-        if (r.ok) ++rewritten;
-    }
-    report.outcome = code == kExitOk            ? "success"
-                     : code == kExitInterrupted ? "interrupted"
-                                                : "failure";
-    report.exitCode = code;
-    report.message =
-        std::to_string(rewritten) + " of " + std::to_string(results.size()) + " devices rewritten";
-    report.image = std::move(image);
-    return printRun(out, report);
+    return std::nullopt;
 }
 
 }  // namespace
 
-int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                  const MemoryImage& image, std::FILE* out, std::FILE* err, RecordFile* record) {
+CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
+                            const MemoryImage& image, std::FILE* err, RecordFile* record) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
     for (const ExchangeSettings& s : devices) ports.push_back(portName(s));
     std::vector<std::string> logPaths(devices.size());
     if (!options.logFile.empty()) {
         logPaths = logPathsForPorts(options.logFile, ports);
-        if (!prepareLogs(logPaths, err)) return kExitFileError;
+        if (std::optional<CommandResult> failed = prepareLogs(logPaths)) return *failed;
     }
 
     // Progress goes to standard error; the table of outcomes is the result.
@@ -104,43 +82,41 @@ int runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>
     }
     board.redraw();
 
-    std::vector<DeviceResult> results;
     // An interruption stops every device: it outweighs a failure.
-    int code = kExitOk;
+    CommandResult r;
+    size_t rewritten = 0;
+    std::vector<DeviceResult> results;
     for (auto& worker : workers) {
         worker->wait();
-        results.push_back(worker->result());
-        if (worker->result().interrupted) {
-            code = kExitInterrupted;
-        } else if (!worker->result().ok && code == kExitOk) {
-            code = kExitDeviceFailure;
+        const DeviceResult& result = worker->result();
+        results.push_back(result);
+        r.devices.append(result.json);
+        if (result.ok) ++rewritten;
+        if (result.interrupted) {
+            r.exitCode = kExitInterrupted;
+        } else if (!result.ok && r.exitCode == kExitOk) {
+            r.exitCode = kExitDeviceFailure;
         }
     }
+    r.outcome = r.exitCode == kExitOk            ? "success"
+                : r.exitCode == kExitInterrupted ? "interrupted"
+                                                 : "failure";
+    r.message =
+        std::to_string(rewritten) + " of " + std::to_string(results.size()) + " devices rewritten";
+    r.image = facts;
+    r.text = summaryTable(results);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    if (options.json) {
-        printMultiRun(out, results, code, facts);
-    } else {
-        std::fprintf(out, "%s", summaryTable(results).c_str());
-        std::fflush(out);
-        for (const DeviceResult& r : results) {
-            for (const std::string& line : r.diagnosis) {
-                std::fprintf(err, "quorvel-flash: %s: %s\n", r.port.c_str(), line.c_str());
-            }
-        }
+    for (const DeviceResult& d : results) {
+        if (options.json) continue;
+        for (const std::string& line : d.diagnosis) r.note(d.port + ": " + line);
     }
-    for (const DeviceResult& r : results) {
-        if (r.warning.empty()) continue;
-        std::fprintf(err, "quorvel-flash: %s: warning: %s\n", r.port.c_str(), r.warning.c_str());
+    for (const DeviceResult& d : results) {
+        if (!d.warning.empty()) r.note(d.port + ": warning: " + d.warning);
     }
-    if (record != nullptr && !record->failure().empty()) {
-        std::fprintf(err, "quorvel-flash: warning: %s\n", record->failure().c_str());
-    }
-    if (!options.json && !options.quiet) {
-        std::fprintf(err, "quorvel-flash: write took %s\n", secondsText(ms / 1000).c_str());
-    }
-    std::fflush(err);
-    return code;
+    if (record != nullptr && !record->failure().empty()) r.note("warning: " + record->failure());
+    if (!options.json && !options.quiet) r.note("write took " + secondsText(ms / 1000));
+    return r;
 }
 
 }  // namespace quorvel::cli

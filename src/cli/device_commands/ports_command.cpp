@@ -28,8 +28,16 @@ std::string comList(const std::vector<int>& numbers) {
     return text;
 }
 
-void printDetail(std::FILE* out, const char* label, const QString& value) {
-    if (!value.isEmpty()) std::fprintf(out, "      %-16s%s\n", label, value.toUtf8().constData());
+// printf into the text.
+template <typename... Args>
+void add(std::string& text, const char* format, Args... args) {
+    char line[512];
+    std::snprintf(line, sizeof line, format, args...);
+    text += line;
+}
+
+void printDetail(std::string& out, const char* label, const QString& value) {
+    if (!value.isEmpty()) add(out, "      %-16s%s\n", label, value.toUtf8().constData());
 }
 
 // The COM numbers that reach each device, by device path.
@@ -48,8 +56,8 @@ QJsonValue textOrNull(const QString& text) {
 }
 
 // The listing as the JSON report's result: one object per port.
-int printPortsRun(std::FILE* out, const QList<QSerialPortInfo>& ports,
-                  const std::map<std::string, std::vector<int>>& numbers) {
+QJsonArray portsJson(const QList<QSerialPortInfo>& ports,
+                     const std::map<std::string, std::vector<int>>& numbers) {
     QJsonArray list;
     for (const QSerialPortInfo& info : ports) {
         const std::string location = info.systemLocation().toStdString();
@@ -65,24 +73,23 @@ int printPortsRun(std::FILE* out, const QList<QSerialPortInfo>& ports,
                                 {"manufacturer", textOrNull(info.manufacturer())},
                                 {"serial_number", textOrNull(info.serialNumber())}});
     }
-    RunReport report;
-    report.outcome = "success";
-    report.result = list;
-    return printRun(out, report);
+    return list;
 }
 
 }  // namespace
 
-int runPorts(std::FILE* out) {
+CommandResult runPorts() {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     const std::map<std::string, std::vector<int>> numbers = numbersByDevice(ports);
-    if (jsonRun()) return printPortsRun(out, ports, numbers);
+    CommandResult r;
+    r.result = portsJson(ports, numbers);
+    std::string& out = r.text;
 
     std::vector<std::string> ordered;
     for (const QSerialPortInfo& info : ports) ordered.push_back(info.portName().toStdString());
     ordered = orderPortNames(ordered);
 
-    if (ports.isEmpty()) std::fprintf(out, "No serial ports found.\n");
+    if (ports.isEmpty()) out += "No serial ports found.\n";
     for (const std::string& name : ordered) {
         for (const QSerialPortInfo& info : ports) {
             if (info.portName().toStdString() != name) continue;
@@ -94,15 +101,13 @@ int runPorts(std::FILE* out) {
                 if (!reached.empty()) break;
             }
             if (reached.empty()) {
-                std::fprintf(out,
-                             "--    %s  (no COM number: its override names another device;"
-                             " use --port %s)\n",
-                             location.c_str(), location.c_str());
+                add(out,
+                    "--    %s  (no COM number: its override names another device; use --port %s)\n",
+                    location.c_str(), location.c_str());
             } else {
-                std::fprintf(out, "%-4s  %s%s\n", comList(reached).c_str(), location.c_str(),
-                             reached.front() > kWindowComNumbers
-                                 ? "  (beyond the window's COM1 to COM16)"
-                                 : "");
+                add(out, "%-4s  %s%s\n", comList(reached).c_str(), location.c_str(),
+                    reached.front() > kWindowComNumbers ? "  (beyond the window's COM1 to COM16)"
+                                                        : "");
             }
             printDetail(out, "description", info.description());
             printDetail(out, "manufacturer", info.manufacturer());
@@ -131,13 +136,10 @@ int runPorts(std::FILE* out) {
         overrides += "  COM" + std::to_string(n) + " = " + value + "  (" + variable +
                      (listed ? "" : "; not among the ports listed") + ")\n";
     }
-    if (overrides.empty()) {
-        std::fprintf(out, "No QUORVEL_COM<n> overrides are set.\n");
-    } else {
-        std::fprintf(out, "Overrides in effect:\n%s", overrides.c_str());
-    }
+    out += overrides.empty() ? "No QUORVEL_COM<n> overrides are set.\n"
+                             : "Overrides in effect:\n" + overrides;
 #endif
-    return kExitOk;
+    return r;
 }
 
 }  // namespace quorvel::cli

@@ -4,10 +4,10 @@
 // description, manufacturer, USB vendor and product id, serial number), and the QUORVEL_COM<n>
 // overrides in effect.
 
-#include <cstdio>
+#include "command_result.h"
 
 namespace quorvel::cli {
 
-int runPorts(std::FILE* out);
+CommandResult runPorts();
 
 }  // namespace quorvel::cli

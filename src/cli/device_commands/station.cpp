@@ -186,8 +186,8 @@ QJsonObject totalsJson(const std::vector<PortTally>& tallies, int written, int f
 
 }  // namespace
 
-int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-               const MemoryImage& image, std::FILE* out, std::FILE* err, RecordFile* record) {
+CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
+                         const MemoryImage& image, std::FILE* err, RecordFile* record) {
     StationLog log(err, options.quiet || options.json);
     std::vector<std::string> names;
     for (const ExchangeSettings& s : ports) names.push_back(portName(s));
@@ -216,25 +216,20 @@ int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& p
         failed += worker->tally().failed;
         interrupted = interrupted || worker->tally().interrupted;
     }
-    const int code = interrupted ? kExitInterrupted : failed > 0 ? kExitDeviceFailure : kExitOk;
-    if (jsonRun()) {
-        RunReport report;
-        report.outcome = interrupted ? "interrupted" : failed > 0 ? "failure" : "success";
-        report.exitCode = code;
-        report.result = totalsJson(tallies, written, failed);
-        report.image = imageFacts(options.args.at(0), image);
-        for (const PortTally& t : tallies) {
-            for (const QJsonValue& device : t.devices) report.devices.append(device);
-        }
-        return printRun(out, report);
-    }
-    std::fprintf(out, "Station: %d devices written, %d failed\n", written, failed);
+    CommandResult r;
+    r.exitCode = interrupted ? kExitInterrupted : failed > 0 ? kExitDeviceFailure : kExitOk;
+    r.outcome = interrupted ? "interrupted" : failed > 0 ? "failure" : "success";
+    r.result = totalsJson(tallies, written, failed);
+    r.image = imageFacts(options.args.at(0), image);
+    r.text = "Station: " + std::to_string(written) + " devices written, " + std::to_string(failed) +
+             " failed\n";
     for (const PortTally& t : tallies) {
-        std::fprintf(out, "  %s: %d written, %d failed%s\n", t.port.c_str(), t.written, t.failed,
-                     t.interrupted ? ", the last one interrupted" : "");
+        for (const QJsonValue& device : t.devices) r.devices.append(device);
+        r.text += "  " + t.port + ": " + std::to_string(t.written) + " written, " +
+                  std::to_string(t.failed) + " failed" +
+                  (t.interrupted ? ", the last one interrupted" : "") + "\n";
     }
-    std::fflush(out);
-    return code;
+    return r;
 }
 
 }  // namespace quorvel::cli

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "command_result.h"
 #include "exchange_settings.h"
 #include "memory_image.h"
 
@@ -21,7 +22,7 @@ class RecordFile;
 
 // Returns 0 when every device was written, 1 when one failed, 130 when a write was cut short.
 // With `record`, a line is added for every device as soon as its write ends.
-int runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-               const MemoryImage& image, std::FILE* out, std::FILE* err, RecordFile* record);
+CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
+                         const MemoryImage& image, std::FILE* err, RecordFile* record);
 
 }  // namespace quorvel::cli

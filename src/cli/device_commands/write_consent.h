@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "command_result.h"
 #include "exchange_settings.h"
 #include "memory_image.h"
 
@@ -19,11 +20,11 @@ bool writesFlash(const std::string& command);
 
 // The consent of a command that writes the flash, unless --yes or --dry-run is given: on the
 // terminal `in`, the operator is asked (the warning, the file with its check sum, how many
-// blocks, or rows for row-write, go out, and each port with the device it maps to) and
-// kExitCancelled is returned, having said so on `err`, unless the answer agrees; when `in` is
-// not a terminal, the command is refused with kExitUsage. Nothing to go on.
-std::optional<int> obtainConsent(const CliOptions& options, const MemoryImage& image,
-                                 const std::vector<ExchangeSettings>& devices, std::FILE* in,
-                                 std::FILE* out, std::FILE* err);
+// blocks, or rows for row-write, go out, and each port with the device it maps to, on `err`);
+// the cancellation is returned unless the answer agrees; when `in` is not a terminal, the
+// command is refused with kExitUsage. Nothing: go on.
+std::optional<CommandResult> obtainConsent(const CliOptions& options, const MemoryImage& image,
+                                           const std::vector<ExchangeSettings>& devices,
+                                           std::FILE* in, std::FILE* err);
 
 }  // namespace quorvel::cli

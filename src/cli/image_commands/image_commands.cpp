@@ -1,5 +1,6 @@
 #include "image_commands.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,23 +12,18 @@
 #include "load_failure_text.h"
 #include "range_checksum.h"
 #include "terminal.h"
-#include "usage.h"
 
 namespace quorvel::cli {
 namespace {
 
-// Loads the file named by the first argument; on failure prints the load's report (and the
-// JSON error object for --json).
-bool loadFromArgs(const CliOptions& options, MemoryImage& image, std::FILE* err) {
+// Loads the file named by the first argument; the file error when it cannot.
+std::optional<CommandResult> loadFromArgs(const CliOptions& options, MemoryImage& image) {
     const std::string& path = options.args[0];
     std::string bytes;
     const LoadResult loaded = LoadImageFile(path, image, &bytes);
-    if (!loaded.ok()) {
-        reportLoadFailure(err, path, loaded);
-        return false;
-    }
+    if (!loaded.ok()) return loadProblem(path, loaded);
     noteLoadedBytes(path, bytes);
-    return true;
+    return std::nullopt;
 }
 
 // The rows that hold data, as runs of addresses.
@@ -47,14 +43,14 @@ std::vector<Range> loadedRanges(const MemoryImage& image) {
     return ranges;
 }
 
-// A successful image command's JSON object.
-int printImageRun(std::FILE* out, const CliOptions& options, const MemoryImage& image,
-                  QJsonValue result) {
-    RunReport report;
-    report.outcome = "success";
-    report.result = std::move(result);
-    report.image = imageFacts(options.args[0], image);
-    return printRun(out, report);
+// A successful image command's result.
+CommandResult imageResult(const CliOptions& options, const MemoryImage& image, QJsonValue answer,
+                          std::string text) {
+    CommandResult r;
+    r.result = std::move(answer);
+    r.image = imageFacts(options.args[0], image);
+    r.text = std::move(text);
+    return r;
 }
 
 // The command line also takes addresses written as 0x4000, which the CHECK SUM box would read
@@ -73,79 +69,73 @@ std::string hexAddress(uint32_t a) {
 
 }  // namespace
 
-int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    if (options.args.size() != 1) return usageError(err, "info takes one FILE");
+CommandResult runInfo(const CliOptions& options, std::FILE* err) {
+    if (options.args.size() != 1) return usageProblem("info takes one FILE");
     MemoryImage image;
-    if (!loadFromArgs(options, image, err)) return kExitFileError;
+    if (auto failed = loadFromArgs(options, image)) return *failed;
     warnAboutGapData(options.args[0], image, err);
 
     const std::vector<Range> ranges = loadedRanges(image);
     int flaggedRows = 0;
     for (const Range& r : ranges) flaggedRows += static_cast<int>((r.last - r.first + 1) / 16);
     const ChecksumResult sum = RangeChecksum(image, "C000", "FFFF");
-    if (jsonRun()) {
-        QJsonArray list;
-        for (const Range& r : ranges) {
-            list.append(QJsonObject{{"first", jsonText("0x" + hexAddress(r.first))},
-                                    {"last", jsonText("0x" + hexAddress(r.last))}});
-        }
-        return printImageRun(out, options, image,
-                             QJsonObject{{"ranges", list},
-                                         {"rows", flaggedRows},
-                                         {"blocks", countBlocksToSend(image)},
-                                         {"checksum", jsonText(sum.text)}});
-    }
-    std::fprintf(out, "File: %s\n", options.args[0].c_str());
-    std::fprintf(out, "Loaded rows:\n");
+    QJsonArray list;
+    std::string text = "File: " + options.args[0] + "\nLoaded rows:\n";
     for (const Range& r : ranges) {
-        std::fprintf(out, "  %s-%s\n", hexAddress(r.first).c_str(), hexAddress(r.last).c_str());
+        list.append(QJsonObject{{"first", jsonText("0x" + hexAddress(r.first))},
+                                {"last", jsonText("0x" + hexAddress(r.last))}});
+        text += "  " + hexAddress(r.first) + "-" + hexAddress(r.last) + "\n";
     }
-    if (flaggedRows == 0) std::fprintf(out, "  (none)\n");
-    std::fprintf(out, "Rows with data: %d\n", flaggedRows);
-    std::fprintf(out, "Blocks to send: %d of %d\n", countBlocksToSend(image), kBlockPositions);
-    std::fprintf(out, "Check sum C000-FFFF: %s\n", sum.text.c_str());
-    return kExitOk;
+    if (flaggedRows == 0) text += "  (none)\n";
+    text += "Rows with data: " + std::to_string(flaggedRows) + "\n";
+    text += "Blocks to send: " + std::to_string(countBlocksToSend(image)) + " of " +
+            std::to_string(kBlockPositions) + "\n";
+    text += "Check sum C000-FFFF: " + sum.text + "\n";
+    return imageResult(options, image,
+                       QJsonObject{{"ranges", list},
+                                   {"rows", flaggedRows},
+                                   {"blocks", countBlocksToSend(image)},
+                                   {"checksum", jsonText(sum.text)}},
+                       std::move(text));
 }
 
-int runDump(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    if (options.args.size() != 1) return usageError(err, "dump takes one FILE");
+CommandResult runDump(const CliOptions& options, std::FILE* out) {
+    if (options.args.size() != 1) return usageProblem("dump takes one FILE");
     if (isTerminal(out)) {
-        std::fprintf(err,
-                     "quorvel-flash: refusing to write binary data to a terminal; "
-                     "redirect the output to a file\n");
-        return kExitUsage;
+        CommandResult r = usageProblem("");
+        r.notes =
+            "quorvel-flash: refusing to write binary data to a terminal; redirect the output to a "
+            "file\n";
+        return r;
     }
     MemoryImage image;
-    if (!loadFromArgs(options, image, err)) return kExitFileError;
+    if (auto failed = loadFromArgs(options, image)) return *failed;
     std::vector<unsigned char> bytes(image.intMemory.size());
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>(image.intMemory[i]);
     setBinaryMode(out);
     if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
-        std::fprintf(err, "quorvel-flash: could not write the image to standard output\n");
-        return kExitFileError;
+        return fileProblem("could not write the image to standard output");
     }
-    return kExitOk;
+    return {};
 }
 
-int runChecksum(const CliOptions& options, std::FILE* out, std::FILE* err) {
+CommandResult runChecksum(const CliOptions& options) {
     if (options.args.size() != 1 && options.args.size() != 3) {
-        return usageError(err, "checksum takes FILE [START STOP]");
+        return usageProblem("checksum takes FILE [START STOP]");
     }
     const std::string start = options.args.size() == 3 ? withoutHexPrefix(options.args[1]) : "C000";
     const std::string stop = options.args.size() == 3 ? withoutHexPrefix(options.args[2]) : "FFFF";
     // The box sums nothing then and shows 0; here it is a mistake in the arguments.
     if (readHexLenient(stop).value < readHexLenient(start).value) {
-        return usageError(err, "checksum: the stop address " + options.args[2] +
-                                   " is below the start address " + options.args[1]);
+        return usageProblem("checksum: the stop address " + options.args[2] +
+                            " is below the start address " + options.args[1]);
     }
     MemoryImage image;
-    if (!loadFromArgs(options, image, err)) return kExitFileError;
+    if (auto failed = loadFromArgs(options, image)) return *failed;
     const ChecksumResult sum = RangeChecksum(image, start, stop);
-    if (!sum.ok) return usageError(err, sum.error);
-    if (jsonRun()) return printImageRun(out, options, image, jsonText(sum.text));
-    std::fprintf(out, "%s\n", sum.text.c_str());
-    return kExitOk;
+    if (!sum.ok) return usageProblem(sum.error);
+    return imageResult(options, image, jsonText(sum.text), sum.text + "\n");
 }
 
 }  // namespace quorvel::cli

@@ -7,8 +7,9 @@
 
 namespace quorvel::cli {
 
-int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err);
-int runDump(const CliOptions& options, std::FILE* out, std::FILE* err);
-int runChecksum(const CliOptions& options, std::FILE* out, std::FILE* err);
+CommandResult runInfo(const CliOptions& options, std::FILE* err);
+// Writes the binary image to `out` itself.
+CommandResult runDump(const CliOptions& options, std::FILE* out);
+CommandResult runChecksum(const CliOptions& options);
 
 }  // namespace quorvel::cli

@@ -72,12 +72,12 @@ std::vector<std::string> loadFailureLines(const std::string& path, const LoadRes
     return {"cannot read " + path + ": " + readFailureText(result.readFailure)};
 }
 
-int reportLoadFailure(std::FILE* err, const std::string& path, const LoadResult& result) {
-    std::fprintf(err, "%s\n", result.message().c_str());
+CommandResult loadProblem(const std::string& path, const LoadResult& result) {
     const std::vector<std::string> lines = loadFailureLines(path, result);
-    for (const std::string& line : lines) std::fprintf(err, "quorvel-flash: %s\n", line.c_str());
-    if (jsonRun()) printRunError(stdout, kExitFileError, lines.front());
-    return kExitFileError;
+    CommandResult r = fileProblem(lines.front());
+    r.notes = result.message() + "\n";
+    for (const std::string& line : lines) r.note(line);
+    return r;
 }
 
 }  // namespace quorvel::cli

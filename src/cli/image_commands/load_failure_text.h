@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "command_result.h"
 #include "image_loader.h"
 
 namespace quorvel::cli {
@@ -15,8 +16,7 @@ namespace quorvel::cli {
 // for Intel HEX that this tool cannot read, a second line on what it reads and how to convert.
 std::vector<std::string> loadFailureLines(const std::string& path, const LoadResult& result);
 
-// Prints the window's text and then the plain lines on `err` (for --json, the error object on
-// standard output) and returns the file-error exit code.
-int reportLoadFailure(std::FILE* err, const std::string& path, const LoadResult& result);
+// The file error: the window's text, then the plain lines.
+CommandResult loadProblem(const std::string& path, const LoadResult& result);
 
 }  // namespace quorvel::cli

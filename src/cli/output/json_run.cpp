@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "block_walk.h"
+#include "command_result.h"
 #include "image_file_read.h"
 #include "quorvel_version.h"
 #include "range_checksum.h"
@@ -15,38 +16,20 @@
 namespace quorvel::cli {
 namespace {
 
-struct Run {
-    bool json = false;
-    std::string command;
+struct RunClock {
     std::chrono::system_clock::time_point started = std::chrono::system_clock::now();
     std::chrono::steady_clock::time_point clock = std::chrono::steady_clock::now();
 };
 
-Run& theRun() {
-    static Run run;
-    return run;
+const RunClock& runClock() {
+    static const RunClock clock;
+    return clock;
 }
 
 }  // namespace
 
-void beginRun(bool json, const std::string& command) {
-    Run& run = theRun();
-    run.json = json;
-    run.command = command;
-}
-
-bool jsonRun() {
-    return theRun().json;
-}
-
-void beginRunFromArgs(const std::vector<std::string>& args) {
-    bool json = false;
-    std::string command;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--json") json = true;
-        if (command.empty() && !args[i].empty() && args[i][0] != '-') command = args[i];
-    }
-    beginRun(json, command);
+void startRunClock() {
+    runClock();
 }
 
 std::string jsonRefusal(bool help, bool version, const std::string& command) {
@@ -89,8 +72,8 @@ QJsonObject imageJson(const ImageFacts& f) {
             {"blocks", f.blocks}};
 }
 
-std::string runJson(const RunReport& r) {
-    const Run& run = theRun();
+std::string runJson(const CommandResult& r, const std::string& command) {
+    const RunClock& run = runClock();
     const auto ended = std::chrono::system_clock::now();
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - run.clock)
@@ -99,7 +82,7 @@ std::string runJson(const RunReport& r) {
         {"schema", kJsonSchema},
         {"tool", "quorvel-flash"},
         {"version", kVersion},
-        {"command", jsonTextOrNull(run.command)},
+        {"command", jsonTextOrNull(command)},
         {"outcome", jsonText(r.outcome)},
         {"exit_code", r.exitCode},
         {"message", jsonTextOrNull(r.message)},
@@ -112,20 +95,6 @@ std::string runJson(const RunReport& r) {
         {"total_ms", jsonMilliseconds(ms)},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
-}
-
-int printRun(std::FILE* out, const RunReport& report) {
-    std::fprintf(out, "%s\n", runJson(report).c_str());
-    std::fflush(out);
-    return report.exitCode;
-}
-
-int printRunError(std::FILE* out, int exitCode, const std::string& error) {
-    RunReport report;
-    report.outcome = "error";
-    report.exitCode = exitCode;
-    report.error = error;
-    return printRun(out, report);
 }
 
 namespace {

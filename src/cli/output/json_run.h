@@ -25,36 +25,17 @@ struct ImageFacts {
     int blocks = 0;        // 1 KiB blocks a write sends
 };
 
-struct RunReport {
-    std::string outcome;  // success, failure, error, cancelled, interrupted
-    int exitCode = 0;
-    std::optional<std::string> message;  // the outcome in the window's words
-    std::optional<std::string> error;    // a usage or file error
-    QJsonValue result;                   // the command's answer; null when it has none
-    std::optional<ImageFacts> image;
-    QJsonArray devices;  // one object per port
-};
+struct CommandResult;
 
-// Marks this process's run as printing JSON (or not) for `command` (empty: none given), and
-// starts its clock. Call once the command line has been read.
-void beginRun(bool json, const std::string& command);
-bool jsonRun();
-
-// The same from a command line that could not be read: JSON when "--json" is among the
-// arguments, the command being the first word that is not an option.
-void beginRunFromArgs(const std::vector<std::string>& args);
+// Starts the run's clock: the report's start time and length count from here. Call first thing.
+void startRunClock();
 
 // Why --json cannot go with this command line (help, version, dump), or empty when it can.
 std::string jsonRefusal(bool help, bool version, const std::string& command);
 
-// The whole object for `report`, with the tool, its version, the command and the run's times.
-std::string runJson(const RunReport& report);
-
-// Prints runJson(report) on `out` and returns report.exitCode.
-int printRun(std::FILE* out, const RunReport& report);
-
-// An error run: outcome "error", the exit code and the error text, nothing else.
-int printRunError(std::FILE* out, int exitCode, const std::string& error);
+// The whole object for `result`, with the tool, its version, `command` (empty: none given) and
+// the run's times.
+std::string runJson(const CommandResult& result, const std::string& command);
 
 // The bytes of the file at `path` as the command loaded them: the SHA-256 in reports and
 // records is taken of these, not of whatever the file holds by the time a write ends.

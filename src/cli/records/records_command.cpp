@@ -1,11 +1,9 @@
 #include "records_command.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,7 +11,6 @@
 
 #include "json_run.h"
 #include "record_reader.h"
-#include "usage.h"
 
 namespace quorvel::cli {
 namespace {
@@ -152,7 +149,7 @@ QString qText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-std::string summaryJson(const Summary& s) {
+QJsonObject summaryJson(const Summary& s) {
     QJsonArray images;
     for (const Tally& t : s.images) {
         images.append(withCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.sha256)}}));
@@ -178,32 +175,27 @@ std::string summaryJson(const Summary& s) {
     summary["ports"] = ports;
     summary["not_written"] = notWritten;
     summary["lines_not_read"] = unread;
-    return QJsonDocument(summary).toJson(QJsonDocument::Compact).toStdString();
+    return summary;
 }
 
 }  // namespace
 
-int runRecords(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    if (options.args.size() != 1) return usageError(err, "records takes one FILE");
+CommandResult runRecords(const CliOptions& options) {
+    if (options.args.size() != 1) return usageProblem("records takes one FILE");
     const std::string& path = options.args[0];
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return fileError(err, "no record file " + path);
+    if (!std::filesystem::exists(path, ec)) return fileProblem("no record file " + path);
     if (std::filesystem::is_directory(path, ec)) {
-        return fileError(err, path + " is a folder, not a record file");
+        return fileProblem(path + " is a folder, not a record file");
     }
     std::ifstream in(path, std::ios::binary);
-    if (!in) return fileError(err, "cannot read the record file " + path);
+    if (!in) return fileProblem("cannot read the record file " + path);
     const Summary summary = summarize(in);
-    if (jsonRun()) {
-        RunReport report;
-        report.outcome = "success";
-        report.message = std::to_string(summary.all.devices()) + " devices recorded";
-        report.result =
-            QJsonDocument::fromJson(QByteArray::fromStdString(summaryJson(summary))).object();
-        return printRun(out, report);
-    }
-    std::fputs(summaryText(path, summary).c_str(), out);
-    return kExitOk;
+    CommandResult r;
+    r.message = std::to_string(summary.all.devices()) + " devices recorded";
+    r.result = summaryJson(summary);
+    r.text = summaryText(path, summary);
+    return r;
 }
 
 }  // namespace quorvel::cli

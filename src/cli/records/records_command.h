@@ -5,9 +5,10 @@
 #include <cstdio>
 
 #include "cli_options.h"
+#include "command_result.h"
 
 namespace quorvel::cli {
 
-int runRecords(const CliOptions& options, std::FILE* out, std::FILE* err);
+CommandResult runRecords(const CliOptions& options);
 
 }  // namespace quorvel::cli

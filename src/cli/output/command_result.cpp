@@ -1,0 +1,41 @@
+#include "command_result.h"
+
+namespace quorvel::cli {
+
+void CommandResult::note(const std::string& line) {
+    notes += "quorvel-flash: " + line + "\n";
+}
+
+int render(const CommandResult& result, OutputForm form, const std::string& command, std::FILE* out,
+           std::FILE* err) {
+    std::fputs(result.notes.c_str(), err);
+    std::fflush(err);
+    if (form == OutputForm::Json) {
+        std::fprintf(out, "%s\n", runJson(result, command).c_str());
+    } else {
+        std::fputs(result.text.c_str(), out);
+    }
+    std::fflush(out);
+    return result.exitCode;
+}
+
+CommandResult usageProblem(const std::string& problem) {
+    CommandResult r;
+    r.outcome = "error";
+    r.exitCode = kExitUsage;
+    r.error = problem;
+    r.note(problem);
+    r.notes += std::string(kUsageLine) + "\n(quorvel-flash --help lists the commands)\n";
+    return r;
+}
+
+CommandResult fileProblem(const std::string& text) {
+    CommandResult r;
+    r.outcome = "error";
+    r.exitCode = kExitFileError;
+    r.error = text;
+    r.note(text);
+    return r;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,53 @@
+#pragma once
+// What a command of quorvel-flash ends with. Every command returns one; render() prints it,
+// as text or as the one JSON object of --json, and gives the exit code.
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "json_run.h"
+
+namespace quorvel::cli {
+
+// Exit codes of the tool.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitDeviceFailure = 1,
+    kExitFileError = 2,
+    kExitCancelled = 3,  // the confirmation was not given: nothing was sent
+    kExitUsage = 64,
+    kExitInterrupted = 130,  // stopped between messages by Ctrl-C, SIGTERM or a closed output
+};
+
+struct CommandResult {
+    std::string outcome = "success";  // success, failure, error, cancelled, interrupted
+    int exitCode = kExitOk;
+    std::optional<std::string> message;  // the outcome in the window's words
+    std::optional<std::string> error;    // a usage or file error
+    QJsonValue result;                   // the command's answer; null when it has none
+    std::optional<ImageFacts> image;
+    QJsonArray devices;  // one object per port
+    std::string text;    // what the text form prints on standard output
+    std::string notes;   // what goes to standard error in either form: warnings, what went wrong
+
+    // Adds "quorvel-flash: LINE" to the notes.
+    void note(const std::string& line);
+};
+
+enum class OutputForm { Text, Json };
+
+inline constexpr const char* kUsageLine = "usage: quorvel-flash COMMAND [OPTIONS] [FILE]";
+
+// Prints the notes on `err`, then the text or the JSON object on `out`; returns the exit code.
+int render(const CommandResult& result, OutputForm form, const std::string& command, std::FILE* out,
+           std::FILE* err);
+
+// A command line the tool cannot run: the problem and the usage line, exit code 64.
+CommandResult usageProblem(const std::string& problem);
+// A file the command needs cannot be read or written, exit code 2.
+CommandResult fileProblem(const std::string& text);
+
+}  // namespace quorvel::cli

@@ -1,0 +1,22 @@
+#include "rewrite_confirmation.h"
+
+#include "range_checksum.h"
+
+namespace quorvel {
+
+std::vector<std::string> RewriteFactLines(const std::string& file, const MemoryImage& image,
+                                          WriteWalk walk) {
+    std::vector<std::string> lines{
+        "File: " + file, "CHECK SUM C000-FFFF: " + RangeChecksum(image, "C000", "FFFF").text};
+    if (walk == WriteWalk::Rows) {
+        int rows = 0;
+        for (int row = kFirstRow; row <= kLastRow; ++row) rows += image.rowFlagged(row) ? 1 : 0;
+        lines.push_back("Rows to send: " + std::to_string(rows));
+    } else {
+        lines.push_back("Blocks to send: " + std::to_string(countBlocksToSend(image)) + " of " +
+                        std::to_string(kBlockPositions));
+    }
+    return lines;
+}
+
+}  // namespace quorvel

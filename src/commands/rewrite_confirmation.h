@@ -1,0 +1,24 @@
+#pragma once
+// The question asked before the flash is written, the same in the window and on the command
+// line: the warning, then what goes where (the file, its CHECK SUM of C000 to FFFF, how many
+// blocks or rows go out).
+
+#include <string>
+#include <vector>
+
+#include "block_walk.h"
+#include "memory_image.h"
+
+namespace quorvel {
+
+inline constexpr const char* kRewriteConfirmTitle = "Rewriting of software";
+// The warning's two lines.
+inline constexpr const char* kRewriteConfirmLines[] = {
+    "Please never turn off power while rewriting.", "Click the OK button to begin rewriting."};
+
+// "File: fw.mot", "CHECK SUM C000-FFFF: 3FC000", "Blocks to send: 88 of 120" (or "Rows to
+// send: N" for the row walk).
+std::vector<std::string> RewriteFactLines(const std::string& file, const MemoryImage& image,
+                                          WriteWalk walk);
+
+}  // namespace quorvel
