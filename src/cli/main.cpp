@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli_options.h"
-#include "device_command_table.h"
+#include "command_table.h"
 #include "device_commands.h"
 #include "image_commands.h"
 #include "records_command.h"
@@ -23,18 +23,11 @@ int main(int argc, char** argv) {
             startRun(std::vector<std::string>(argv, argv + argc), "quorvel-flash", options)) {
         return *done;
     }
-    if (options.command.empty()) return usageError(stderr, "no command given");
-    if (options.dryRun && options.command != "write") {
-        return usageError(stderr, "--dry-run works only with write");
-    }
-    if (!options.record.empty() && options.command != "write") {
-        return usageError(stderr, "--record works only with write");
-    }
     if (options.command == "info") return runInfo(options, stdout, stderr);
     if (options.command == "dump") return runDump(options, stdout, stderr);
     if (options.command == "checksum") return runChecksum(options, stdout, stderr);
     if (options.command == "records") return runRecords(options, stdout, stderr);
-    if (findDeviceCommand(options.command) != nullptr) {
+    if (const Command* command = findCommand(options.command); command && command->device) {
         return runDeviceCommand(options, stdin, stdout, stderr);
     }
     return usageError(stderr, "unknown command '" + options.command + "'");

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_help.h"
+#include "command_table.h"
 #include "json_run.h"
 #include "quorvel_version.h"
 #include "usage.h"
@@ -19,6 +20,12 @@ std::optional<int> startRun(const std::vector<std::string>& args, const char* pr
     if (const std::string refusal = jsonRefusal(options.help, options.version, options.command);
         options.json && !refusal.empty()) {
         return usageError(stderr, refusal);
+    }
+    // --help and --version answer whatever else stands on the line.
+    if (!options.help && !options.version) {
+        if (const std::string problem = commandLineProblem(options); !problem.empty()) {
+            return usageError(stderr, problem);
+        }
     }
     if (options.help || options.command == "help") return runHelp(options, stdout, stderr);
     if (options.version) {

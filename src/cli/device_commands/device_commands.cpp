@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "block_walk.h"
-#include "device_command_table.h"
+#include "command_table.h"
 #include "device_options.h"
 #include "device_session.h"
 #include "dry_run.h"
@@ -78,21 +78,9 @@ int runSingle(DeviceSession& session, const std::string& command, const MemoryIm
 }  // namespace
 
 int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err) {
-    const DeviceCommandInfo* info = findDeviceCommand(options.command);
-    if (info == nullptr) return usageError(err, "unknown command '" + options.command + "'");
-    const size_t wanted = info->takesFile ? 1 : 0;
-    if (options.args.size() != wanted) {
-        return usageError(err, std::string(options.command) +
-                                   (info->takesFile ? " takes one FILE" : " takes no FILE"));
-    }
-    if (options.dryRun && options.command != "write") {
-        return usageError(err, "--dry-run works only with write");
-    }
-    if (options.station && (options.command != "write" || options.dryRun)) {
-        return usageError(err, "--station works only with write, and not with --dry-run");
-    }
-    if (!options.record.empty() && options.command != "write") {
-        return usageError(err, "--record works only with write");
+    const Command* info = findCommand(options.command);
+    if (info == nullptr || !info->device) {
+        return usageError(err, "unknown command '" + options.command + "'");
     }
     if (options.command == "ports") return runPorts(out);
     std::string problem;
@@ -100,7 +88,7 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     if (devices.empty()) return usageError(err, problem);
 
     MemoryImage image;
-    if (info->takesFile) {
+    if (info->takesFile()) {
         std::string bytes;
         const LoadResult loaded = LoadImageFile(options.args[0], image, &bytes);
         if (!loaded.ok()) return reportLoadFailure(err, options.args[0], loaded);
@@ -144,7 +132,7 @@ int runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out, s
     if (!session.openLog(options.logFile)) {
         return fileError(err, "cannot write the transcript " + options.logFile);
     }
-    if (info->takesFile) session.setImage(imageFacts(options.args[0], image));
+    if (info->takesFile()) session.setImage(imageFacts(options.args[0], image));
     session.loader().stopWhen(stopRequestedByUser);
     session.announcePort();
     if (options.command == "write") {

@@ -75,7 +75,6 @@ std::string hexAddress(uint32_t a) {
 }  // namespace
 
 int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    if (options.args.size() != 1) return usageError(err, "info takes one FILE");
     MemoryImage image;
     if (!loadFromArgs(options, image, err)) return kExitFileError;
     warnAboutGapData(options.args[0], image, err);
@@ -108,7 +107,6 @@ int runInfo(const CliOptions& options, std::FILE* out, std::FILE* err) {
 }
 
 int runDump(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    if (options.args.size() != 1) return usageError(err, "dump takes one FILE");
     if (isTerminal(out)) {
         std::fprintf(err,
                      "quorvel-flash: refusing to write binary data to a terminal; "
@@ -129,9 +127,6 @@ int runDump(const CliOptions& options, std::FILE* out, std::FILE* err) {
 }
 
 int runChecksum(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    if (options.args.size() != 1 && options.args.size() != 3) {
-        return usageError(err, "checksum takes FILE [START STOP]");
-    }
     const std::string start = options.args.size() == 3 ? withoutHexPrefix(options.args[1]) : "C000";
     const std::string stop = options.args.size() == 3 ? withoutHexPrefix(options.args[2]) : "FFFF";
     // The box sums nothing then and shows 0; here it is a mistake in the arguments.
