@@ -7,7 +7,7 @@
 
 #include "cli_options.h"
 #include "command_result.h"
-#include "device_command_table.h"
+#include "command_table.h"
 #include "device_commands.h"
 #include "image_commands.h"
 #include "json_run.h"
@@ -19,18 +19,11 @@ using namespace quorvel::cli;
 namespace {
 
 CommandResult runCommand(const CliOptions& options) {
-    if (options.command.empty()) return usageProblem("no command given");
-    if (options.dryRun && options.command != "write") {
-        return usageProblem("--dry-run works only with write");
-    }
-    if (!options.record.empty() && options.command != "write") {
-        return usageProblem("--record works only with write");
-    }
     if (options.command == "info") return runInfo(options, stderr);
     if (options.command == "dump") return runDump(options, stdout);
     if (options.command == "checksum") return runChecksum(options);
     if (options.command == "records") return runRecords(options);
-    if (findDeviceCommand(options.command) != nullptr) {
+    if (const Command* command = findCommand(options.command); command && command->device) {
         return runDeviceCommand(options, stdin, stdout, stderr);
     }
     return usageProblem("unknown command '" + options.command + "'");

@@ -1,5 +1,5 @@
-// The command line of quorvel-flash: option forms, "--", and the options that clash, and that
-// every command has its own help.
+// The command line of quorvel-flash: option forms, "--", bundled short options, the options that
+// clash or that a command does not take, and that every command has its own help.
 
 #include "cli_options.h"
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command_help.h"
+#include "command_table.h"
 
 using namespace quorvel::cli;
 
@@ -75,6 +76,18 @@ TEST(CliOptions, FormsOfTheOptions) {
         {{"pin", "--mode=both"}, "error: --mode takes low, high, input or read"},
         {{"write", "--loader=1.07"}, "error: --loader takes 1.05 or 1.06"},
         {{"write", "--speed=1200"}, "error: --speed takes 9600, 38400 or 4800"},
+        // Bundled short options; one that takes a value ends the bundle.
+        {{"write", "-qy", "f"}, "write args=[f] yes quiet"},
+        {{"write", "-vy", "f"}, "write args=[f] yes verbose"},
+        {{"write", "-yp", "COM2", "f"}, "write args=[f] ports=[COM2] yes"},
+        {{"write", "-ypCOM2", "-p/dev/ttyUSB0", "f"},
+         "write args=[f] ports=[COM2,/dev/ttyUSB0] yes"},
+        {{"connect", "-pCOM2"}, "connect ports=[COM2]"},
+        {{"info", "--", "-qy"}, "info args=[-qy]"},
+        {{"write", "-yp"}, "error: option -p needs a value"},
+        {{"write", "-vq"}, "error: --verbose and --quiet cannot be used together"},
+        {{"write", "-qx"}, "error: unknown option -x in -qx"},
+        {{"write", "-y=1"}, "error: unknown option -y=1"},
     };
     for (const ParseCase& c : cases) {
         std::vector<std::string> argv = {"quorvel-flash"};
@@ -87,11 +100,56 @@ TEST(CliOptions, FormsOfTheOptions) {
     }
 }
 
+// What the command table refuses before any command runs: options a command does not take,
+// options that do not go together, and the wrong number of arguments.
+TEST(CommandTable, RefusesWhatTheCommandDoesNotTake) {
+    const std::vector<ParseCase> cases = {
+        {{"info", "--json", "f"}, ""},
+        {{"checksum", "--json", "f", "4000", "40FF"}, ""},
+        {{"ports", "--json"}, ""},
+        {{"help"}, ""},
+        {{"pin", "-vpCOM1", "--pin", "3", "--mode", "low", "--speed", "4800", "--log", "l"}, ""},
+        {{"write", "-yq", "--loader", "1.05", "--strict", "--record", "r", "-p1", "-p2", "--json",
+          "f"},
+         ""},
+        {{"write", "--dry-run", "-p", "COM1", "f"}, ""},
+        {{"info", "--yes", "f"}, "info does not take --yes"},
+        {{"checksum", "--port", "COM3", "f"}, "checksum does not take --port"},
+        {{"dump", "--log", "x", "f"}, "dump does not take --log"},
+        {{"write", "--speed", "4800", "f"}, "write does not take --speed"},
+        {{"info", "-q", "f"}, "info does not take --quiet"},
+        {{"connect", "-vy"}, "connect does not take --yes"},
+        {{"erase", "--loader", "1.05"}, "erase does not take --loader"},
+        {{"text-end", "--strict"}, "text-end does not take --strict"},
+        {{"help", "--port", "COM1", "write"}, "help does not take --port"},
+        {{"info", "--station", "f"}, "--station works only with write, and not with --dry-run"},
+        {{"write", "--station", "--dry-run", "f"},
+         "--station works only with write, and not with --dry-run"},
+        {{"program", "--dry-run", "f"}, "--dry-run works only with write"},
+        {{"checksum", "--record", "r", "f"}, "--record works only with write"},
+        {{"info"}, "info takes one FILE"},
+        {{"records", "a", "b"}, "records takes one FILE"},
+        {{"checksum", "f", "4000"}, "checksum takes FILE [START STOP]"},
+        {{"connect", "f"}, "connect takes no FILE"},
+        {{"help", "write", "info"}, "help takes one COMMAND"},
+        {{}, "no command given"},
+        {{"flash", "f"}, "unknown command 'flash'"},
+    };
+    for (const ParseCase& c : cases) {
+        std::vector<std::string> argv = {"quorvel-flash"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ParseResult parsed = parseCommandLine(argv);
+        ASSERT_TRUE(parsed.options) << parsed.error;
+        EXPECT_EQ(commandLineProblem(*parsed.options), c.expected);
+    }
+}
+
 // Every command quorvel-flash runs answers `help COMMAND` with its own usage line.
 TEST(CommandHelp, EveryCommandHasItsHelp) {
     for (const char* command :
          {"info", "dump", "checksum", "write", "connect", "erase", "program", "disconnect", "pin",
-          "text-erase", "text-end", "row-write", "ports", "help"}) {
+          "text-erase", "text-end", "row-write", "ports", "records", "help"}) {
         SCOPED_TRACE(command);
         std::FILE* out = std::tmpfile();
         ASSERT_NE(out, nullptr);

@@ -6,43 +6,36 @@
 namespace quorvel::cli {
 namespace {
 
-// An option that is only there or not.
-struct Flag {
-    std::string_view longName;
-    std::string_view shortName;  // empty: none
-    bool CliOptions::*field;
+constexpr OptionSpec kOptions[] = {
+    {"--port", 'p', kPort, nullptr, nullptr, "", "", ""},
+    {"--loader", '\0', kLoader, nullptr, &CliOptions::loader, "1.05 1.06",
+     "--loader takes 1.05 or 1.06", ""},
+    {"--speed", '\0', kSpeed, nullptr, &CliOptions::speed, "9600 38400 4800",
+     "--speed takes 9600, 38400 or 4800", ""},
+    {"--pin", '\0', kPin, nullptr, &CliOptions::pin, "", "", ""},
+    {"--mode", '\0', kMode, nullptr, &CliOptions::mode, "low high input read",
+     "--mode takes low, high, input or read", ""},
+    {"--yes", 'y', kYes, &CliOptions::yes, nullptr, "", "", ""},
+    {"--dry-run", '\0', kDryRun, &CliOptions::dryRun, nullptr, "", "",
+     "--dry-run works only with write"},
+    {"--strict", '\0', kStrict, &CliOptions::strict, nullptr, "", "", ""},
+    {"--json", '\0', kJson, &CliOptions::json, nullptr, "", "", ""},
+    {"--log", '\0', kLog, nullptr, &CliOptions::logFile, "", "", ""},
+    {"--station", '\0', kStation, &CliOptions::station, nullptr, "", "",
+     "--station works only with write, and not with --dry-run"},
+    {"--record", '\0', kRecord, nullptr, &CliOptions::record, "", "",
+     "--record works only with write"},
+    {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr, "", "", ""},
+    {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr, "", "", ""},
+    {"--help", 'h', 0, &CliOptions::help, nullptr, "", "", ""},
+    {"--version", 'V', 0, &CliOptions::version, nullptr, "", "", ""},
 };
 
-constexpr Flag kFlags[] = {
-    {"--help", "-h", &CliOptions::help},     {"--version", "-V", &CliOptions::version},
-    {"--yes", "-y", &CliOptions::yes},       {"--json", "", &CliOptions::json},
-    {"--strict", "", &CliOptions::strict},   {"--dry-run", "", &CliOptions::dryRun},
-    {"--station", "", &CliOptions::station}, {"--verbose", "-v", &CliOptions::verbose},
-    {"--quiet", "-q", &CliOptions::quiet},
-};
-
-// An option that takes a value.
-struct ValueOption {
-    std::string_view longName;
-    std::string_view shortName;
-    std::string CliOptions::*field;  // null for --port, which collects every value
-    std::string_view allowed;        // the values it takes, blank-separated; empty: any
-    std::string_view refusal;        // the message for any other value
-};
-
-constexpr ValueOption kValueOptions[] = {
-    {"--port", "-p", nullptr, "", ""},
-    {"--loader", "", &CliOptions::loader, "1.05 1.06", "--loader takes 1.05 or 1.06"},
-    {"--speed", "", &CliOptions::speed, "9600 38400 4800", "--speed takes 9600, 38400 or 4800"},
-    {"--pin", "", &CliOptions::pin, "", ""},
-    {"--mode", "", &CliOptions::mode, "low high input read",
-     "--mode takes low, high, input or read"},
-    {"--log", "", &CliOptions::logFile, "", ""},
-    {"--record", "", &CliOptions::record, "", ""},
-};
-
-bool named(std::string_view name, std::string_view longName, std::string_view shortName) {
-    return name == longName || (!shortName.empty() && name == shortName);
+const OptionSpec* findShort(char name) {
+    for (const OptionSpec& o : kOptions) {
+        if (o.shortName != '\0' && o.shortName == name) return &o;
+    }
+    return nullptr;
 }
 
 bool oneOf(std::string_view value, std::string_view allowed) {
@@ -59,7 +52,35 @@ bool isOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
 }
 
+// Stores one option with its value (empty for a flag). Returns the refusal of a value the
+// option does not take, else empty.
+std::string store(CliOptions& o, const OptionSpec& spec, const std::string& value) {
+    o.given.push_back(spec.longName);
+    if (!spec.takesValue()) {
+        o.*spec.flag = true;
+        return {};
+    }
+    if (!spec.values.empty() && !oneOf(value, spec.values)) return std::string(spec.valueRefusal);
+    if (spec.value == nullptr) {
+        o.ports.push_back(value);
+    } else {
+        o.*spec.value = value;
+    }
+    return {};
+}
+
 }  // namespace
+
+std::span<const OptionSpec> optionSpecs() {
+    return kOptions;
+}
+
+const OptionSpec* findOption(std::string_view longName) {
+    for (const OptionSpec& o : kOptions) {
+        if (o.longName == longName) return &o;
+    }
+    return nullptr;
+}
 
 ParseResult parseCommandLine(const std::vector<std::string>& argv) {
     ParseResult result;
@@ -79,45 +100,59 @@ ParseResult parseCommandLine(const std::vector<std::string>& argv) {
             }
             continue;
         }
-        // --name=value: only the long forms take their value in the same argument.
-        std::string name = arg;
-        std::optional<std::string> attached;
-        if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            attached = arg.substr(eq + 1);
-        }
-
-        bool known = false;
-        for (const Flag& f : kFlags) {
-            if (!named(name, f.longName, f.shortName)) continue;
-            if (attached) {
+        if (arg.starts_with("--")) {
+            // --name=value: only the long forms take their value in the same argument.
+            const size_t eq = arg.find('=');
+            const std::string name = arg.substr(0, eq);
+            const OptionSpec* spec = findOption(name);
+            if (spec == nullptr) {
+                result.error = "unknown option " + name;
+                return result;
+            }
+            if (!spec->takesValue() && eq != std::string::npos) {
                 result.error = "option " + name + " takes no value";
                 return result;
             }
-            o.*f.field = true;
-            known = true;
-        }
-        for (const ValueOption& v : kValueOptions) {
-            if (!named(name, v.longName, v.shortName)) continue;
-            if (!attached && i + 1 >= argv.size()) {
+            if (spec->takesValue() && eq == std::string::npos && i + 1 >= argv.size()) {
                 result.error = "option " + name + " needs a value";
                 return result;
             }
-            const std::string value = attached ? *attached : argv[++i];
-            if (!v.allowed.empty() && !oneOf(value, v.allowed)) {
-                result.error = std::string(v.refusal);
+            const std::string value = !spec->takesValue()       ? std::string()
+                                      : eq != std::string::npos ? arg.substr(eq + 1)
+                                                                : argv[++i];
+            if (std::string refusal = store(o, *spec, value); !refusal.empty()) {
+                result.error = std::move(refusal);
                 return result;
             }
-            if (v.field == nullptr) {
-                o.ports.push_back(value);
-            } else {
-                o.*v.field = value;
-            }
-            known = true;
+            continue;
         }
-        if (!known) {
-            result.error = "unknown option " + name;
-            return result;
+        // A bundle of short options. "=" belongs to the long forms only: -p=COM2 and -y=1 are
+        // refused whole rather than read as the port "=COM2" or as -y and an unknown "-=".
+        for (size_t k = 1; k < arg.size(); ++k) {
+            const OptionSpec* spec = findShort(arg[k]);
+            const std::string rest = arg.substr(k + 1);
+            if (arg[k] == '=' || (spec != nullptr && spec->takesValue() && rest.starts_with('='))) {
+                result.error = "unknown option " + arg;
+                return result;
+            }
+            const std::string name = std::string("-") + arg[k];
+            if (spec == nullptr) {
+                // -x.mot is most likely a file that needs "--" before it: name it whole.
+                result.error = "unknown option " + (k == 1 ? arg : name + " in " + arg);
+                return result;
+            }
+            if (spec->takesValue() && rest.empty() && i + 1 >= argv.size()) {
+                result.error = "option " + name + " needs a value";
+                return result;
+            }
+            const std::string value = !spec->takesValue() ? std::string()
+                                      : rest.empty()      ? argv[++i]
+                                                          : rest;
+            if (std::string refusal = store(o, *spec, value); !refusal.empty()) {
+                result.error = std::move(refusal);
+                return result;
+            }
+            if (spec->takesValue()) break;
         }
     }
     if (o.verbose && o.quiet) {

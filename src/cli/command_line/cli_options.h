@@ -2,7 +2,9 @@
 // Command line of quorvel-flash: one command word, options, and positional arguments.
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "command_result.h"
@@ -11,24 +13,66 @@ namespace quorvel::cli {
 
 struct CliOptions {
     std::string command;
-    std::vector<std::string> args;   // positional arguments after the command
-    std::vector<std::string> ports;  // --port / -p, repeatable
-    std::string loader = "1.06";     // --loader 1.05|1.06
-    std::string speed = "9600";      // --speed 9600|38400|4800
-    std::string pin;                 // --pin TEXT
-    std::string mode = "read";       // --mode low|high|input|read
-    std::string logFile;             // --log FILE
-    std::string record;              // --record FILE (write)
-    bool yes = false;                // --yes
-    bool json = false;               // --json
-    bool strict = false;             // --strict
-    bool dryRun = false;             // --dry-run
-    bool station = false;            // --station (write)
-    bool verbose = false;            // --verbose / -v
-    bool quiet = false;              // --quiet / -q (never together with verbose)
-    bool help = false;               // --help / -h
-    bool version = false;            // --version / -V
+    std::vector<std::string> args;        // positional arguments after the command
+    std::vector<std::string> ports;       // --port / -p, repeatable
+    std::string loader = "1.06";          // --loader 1.05|1.06
+    std::string speed = "9600";           // --speed 9600|38400|4800
+    std::string pin;                      // --pin TEXT
+    std::string mode = "read";            // --mode low|high|input|read
+    std::string logFile;                  // --log FILE
+    std::string record;                   // --record FILE (write)
+    bool yes = false;                     // --yes
+    bool json = false;                    // --json
+    bool strict = false;                  // --strict
+    bool dryRun = false;                  // --dry-run
+    bool station = false;                 // --station (write)
+    bool verbose = false;                 // --verbose / -v
+    bool quiet = false;                   // --quiet / -q (never together with verbose)
+    bool help = false;                    // --help / -h
+    bool version = false;                 // --version / -V
+    std::vector<std::string_view> given;  // the long name of each option given, in order
 };
+
+// The options, as bits: the command table names with them the options each command takes.
+enum Option : unsigned {
+    kPort = 1u << 0,
+    kLoader = 1u << 1,
+    kSpeed = 1u << 2,
+    kPin = 1u << 3,
+    kMode = 1u << 4,
+    kStrict = 1u << 5,
+    kYes = 1u << 6,
+    kDryRun = 1u << 7,
+    kJson = 1u << 8,
+    kLog = 1u << 9,
+    kVerboseQuiet = 1u << 10,
+    kRecord = 1u << 11,
+    kStation = 1u << 12,
+};
+
+// Every device exchange can be reported as JSON, logged, and told more or less.
+constexpr unsigned kReporting = kJson | kLog | kVerboseQuiet;
+
+// One option of the command line.
+struct OptionSpec {
+    std::string_view longName;
+    char shortName;   // '\0': none
+    unsigned option;  // its bit; 0 for --help and --version, which go with every command
+    // What it sets: a flag, or a text for an option with a value; neither for --port, which
+    // collects every value it is given.
+    bool CliOptions::*flag;
+    std::string CliOptions::*value;
+    std::string_view values;        // the values it takes, blank-separated; empty: any
+    std::string_view valueRefusal;  // the message for any other value
+    // The message for a command that does not take it; empty: "COMMAND does not take --NAME".
+    std::string_view refusal;
+
+    bool takesValue() const { return flag == nullptr; }
+};
+
+// Every option the command line knows.
+std::span<const OptionSpec> optionSpecs();
+const OptionSpec* findOption(std::string_view longName);
 
 struct ParseResult {
     std::optional<CliOptions> options;
@@ -36,8 +80,11 @@ struct ParseResult {
 };
 
 // Options may stand anywhere; an option that takes a value takes the next argument or, in its
-// long form, the text after "=" (--port=COM2). "--" ends the options: every argument after it
-// is positional, even one that begins with "-".
+// long form, the text after "=" (--port=COM2). Short options may be bundled (-qy is -q -y); one
+// that takes a value ends the bundle and takes the rest of it (-pCOM2, -ypCOM2) or, when
+// nothing is left, the next argument (-yp COM2). "--" ends the options: every argument after it
+// is positional, even one that begins with "-". Which options and how many arguments a command
+// takes is checked afterwards, against the command table.
 ParseResult parseCommandLine(const std::vector<std::string>& argv);
 
 }  // namespace quorvel::cli

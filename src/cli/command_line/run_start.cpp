@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_help.h"
+#include "command_table.h"
 #include "json_run.h"
 #include "quorvel_version.h"
 
@@ -26,6 +27,12 @@ std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliO
     if (const std::string refusal = jsonRefusal(options.help, options.version, options.command);
         options.json && !refusal.empty()) {
         return usageProblem(refusal);
+    }
+    // --help and --version answer whatever else stands on the line.
+    if (!options.help && !options.version) {
+        if (const std::string problem = commandLineProblem(options); !problem.empty()) {
+            return usageProblem(problem);
+        }
     }
     if (options.help || options.command == "help") return runHelp(options, stdout);
     if (options.version) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "block_walk.h"
-#include "device_command_table.h"
+#include "command_table.h"
 #include "device_options.h"
 #include "device_session.h"
 #include "dry_run.h"
@@ -79,21 +79,9 @@ CommandResult runSingle(DeviceSession& session, const std::string& command,
 
 CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out,
                                std::FILE* err) {
-    const DeviceCommandInfo* info = findDeviceCommand(options.command);
-    if (info == nullptr) return usageProblem("unknown command '" + options.command + "'");
-    const size_t wanted = info->takesFile ? 1 : 0;
-    if (options.args.size() != wanted) {
-        return usageProblem(std::string(options.command) +
-                            (info->takesFile ? " takes one FILE" : " takes no FILE"));
-    }
-    if (options.dryRun && options.command != "write") {
-        return usageProblem("--dry-run works only with write");
-    }
-    if (options.station && (options.command != "write" || options.dryRun)) {
-        return usageProblem("--station works only with write, and not with --dry-run");
-    }
-    if (!options.record.empty() && options.command != "write") {
-        return usageProblem("--record works only with write");
+    const Command* info = findCommand(options.command);
+    if (info == nullptr || !info->device) {
+        return usageProblem("unknown command '" + options.command + "'");
     }
     if (options.command == "ports") return runPorts();
     std::string problem;
@@ -101,7 +89,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (devices.empty()) return usageProblem(problem);
 
     MemoryImage image;
-    if (info->takesFile) {
+    if (info->takesFile()) {
         std::string bytes;
         const LoadResult loaded = LoadImageFile(options.args[0], image, &bytes);
         if (!loaded.ok()) return loadProblem(options.args[0], loaded);
@@ -144,7 +132,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (!session.openLog(options.logFile)) {
         return fileProblem("cannot write the transcript " + options.logFile);
     }
-    if (info->takesFile) session.setImage(imageFacts(options.args[0], image));
+    if (info->takesFile()) session.setImage(imageFacts(options.args[0], image));
     session.loader().stopWhen(stopRequestedByUser);
     session.announcePort();
     if (options.command == "write") {

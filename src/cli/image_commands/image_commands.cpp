@@ -70,7 +70,6 @@ std::string hexAddress(uint32_t a) {
 }  // namespace
 
 CommandResult runInfo(const CliOptions& options, std::FILE* err) {
-    if (options.args.size() != 1) return usageProblem("info takes one FILE");
     MemoryImage image;
     if (auto failed = loadFromArgs(options, image)) return *failed;
     warnAboutGapData(options.args[0], image, err);
@@ -100,7 +99,6 @@ CommandResult runInfo(const CliOptions& options, std::FILE* err) {
 }
 
 CommandResult runDump(const CliOptions& options, std::FILE* out) {
-    if (options.args.size() != 1) return usageProblem("dump takes one FILE");
     if (isTerminal(out)) {
         CommandResult r = usageProblem("");
         r.notes =
@@ -121,9 +119,6 @@ CommandResult runDump(const CliOptions& options, std::FILE* out) {
 }
 
 CommandResult runChecksum(const CliOptions& options) {
-    if (options.args.size() != 1 && options.args.size() != 3) {
-        return usageProblem("checksum takes FILE [START STOP]");
-    }
     const std::string start = options.args.size() == 3 ? withoutHexPrefix(options.args[1]) : "C000";
     const std::string stop = options.args.size() == 3 ? withoutHexPrefix(options.args[2]) : "FFFF";
     // The box sums nothing then and shows 0; here it is a mistake in the arguments.

@@ -181,7 +181,6 @@ QJsonObject summaryJson(const Summary& s) {
 }  // namespace
 
 CommandResult runRecords(const CliOptions& options) {
-    if (options.args.size() != 1) return usageProblem("records takes one FILE");
     const std::string& path = options.args[0];
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return fileProblem("no record file " + path);

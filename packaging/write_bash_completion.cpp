@@ -1,0 +1,120 @@
+// Writes the bash completion of quorvel-flash: the template with its @...@ words filled in
+// from the command table, so that the completion offers exactly the commands and options the
+// tool takes.
+//   write_bash_completion TEMPLATE OUTPUT
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli_options.h"
+#include "command_table.h"
+
+using namespace quorvel::cli;
+
+namespace {
+
+// The names (short form first) of the options in `bits` and of --help; of every option when `all`.
+std::string optionWords(unsigned bits, bool all) {
+    std::string words;
+    for (const OptionSpec& o : optionSpecs()) {
+        const bool everywhere = o.option == 0;
+        if (!all && !(o.option & bits) && !(everywhere && o.longName == "--help")) continue;
+        if (o.shortName != '\0') words += std::string(words.empty() ? "-" : " -") + o.shortName;
+        words += (words.empty() ? "" : " ") + std::string(o.longName);
+    }
+    return words;
+}
+
+std::string commandWords() {
+    std::string words;
+    for (const Command& c : commandTable())
+        words += (words.empty() ? "" : " ") + std::string(c.name);
+    return words;
+}
+
+// "-p | --port | -[!-]*p | --loader ...": the words after which the next one is a value; a
+// bundle that ends in a short option with a value counts too (-yp COM2).
+std::string valueOptionPattern() {
+    std::string pattern;
+    for (const OptionSpec& o : optionSpecs()) {
+        if (!o.takesValue()) continue;
+        if (o.shortName != '\0') {
+            pattern += std::string(pattern.empty() ? "" : " | ") + "-" + o.shortName + " | -[!-]*" +
+                       o.shortName;
+        }
+        pattern += (pattern.empty() ? "" : " | ") + std::string(o.longName);
+    }
+    return pattern;
+}
+
+// A case arm for each option that takes one of a few values.
+std::string valueChoices() {
+    std::string arms;
+    for (const OptionSpec& o : optionSpecs()) {
+        if (o.values.empty()) continue;
+        arms += "        " + std::string(o.longName) + ")\n" +
+                "            COMPREPLY=($(compgen -W \"" + std::string(o.values) +
+                "\" -- \"$cur\"))\n            return\n            ;;\n";
+    }
+    return arms;
+}
+
+std::string fileCommands() {
+    std::string pattern;
+    for (const Command& c : commandTable()) {
+        if (c.takesFile()) pattern += (pattern.empty() ? "" : " | ") + std::string(c.name);
+    }
+    return pattern;
+}
+
+std::string commandOptions() {
+    std::string arms;
+    for (const Command& c : commandTable()) {
+        if (!arms.empty()) arms += "\n";
+        arms += "            " + std::string(c.name) + ") options=\"" +
+                optionWords(c.options, false) + "\" ;;";
+    }
+    return arms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: write_bash_completion TEMPLATE OUTPUT\n";
+        return 64;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        std::cerr << "write_bash_completion: cannot read " << argv[1] << "\n";
+        return 2;
+    }
+    std::string script = text.str();
+    const std::vector<std::pair<std::string, std::string>> words = {
+        {"@COMMANDS@", commandWords()},          {"@OPTIONS@", optionWords(0, true)},
+        {"@VALUE_CHOICES@", valueChoices()},     {"@VALUE_OPTIONS@", valueOptionPattern()},
+        {"@COMMAND_OPTIONS@", commandOptions()}, {"@FILE_COMMANDS@", fileCommands()},
+    };
+    for (const auto& [key, value] : words) {
+        const size_t at = script.find(key);
+        if (at == std::string::npos) {
+            std::cerr << "write_bash_completion: " << key << " is not in " << argv[1] << "\n";
+            return 2;
+        }
+        script.replace(at, key.size(), value);
+    }
+    std::ofstream out(argv[2], std::ios::binary);
+    out << script;
+    out.close();
+    if (!out) {
+        std::cerr << "write_bash_completion: cannot write " << argv[2] << "\n";
+        return 2;
+    }
+    return 0;
+}

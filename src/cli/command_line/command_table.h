@@ -1,0 +1,39 @@
+#pragma once
+// Every command of quorvel-flash in one table: its arguments, the options it takes, whether it
+// uses the serial ports, and its help. The command line is checked against it before any
+// command runs; `help COMMAND` and the bash completion's word lists come from it too.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "cli_options.h"
+
+namespace quorvel::cli {
+
+struct Command {
+    std::string_view name;
+    std::string_view arguments;  // as the usage line shows them, after the options
+    // How many arguments it takes: one of the two. The part of `arguments` in brackets is given
+    // whole or not at all.
+    size_t fewestArgs;
+    size_t mostArgs;
+    unsigned options;          // Option bits; --help and --version go with every command
+    bool device;               // talks to a device on a serial port (ports: lists the serial ports)
+    std::string_view about;    // what it does, one or more whole lines
+    std::string_view example;  // one command line
+
+    bool takesFile() const { return arguments.starts_with("FILE"); }
+};
+
+std::span<const Command> commandTable();
+
+// The entry for `name`, or nullptr when there is no such command.
+const Command* findCommand(std::string_view name);
+
+// Why the command line cannot run, or empty when it can: no command or an unknown one, an
+// option the command does not take, options that do not go together, or the wrong number of
+// arguments. --help and --version are answered before this is asked.
+std::string commandLineProblem(const CliOptions& options);
+
+}  // namespace quorvel::cli

@@ -1,0 +1,34 @@
+#!/bin/bash
+# The generated bash completion of quorvel-flash offers the commands, each command's options,
+# the values of the options that take a few, and files after a command that takes one.
+#   completion_test.sh quorvel-flash.bash-completion
+script=$1
+bash -n "$script" || exit 1
+complete_words() {
+    bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _quorvel_flash
+             echo "${COMPREPLY[*]}"' _ "$script" "$@"
+}
+failed=0
+expect() {
+    local want=$1
+    shift
+    local got
+    got=$(complete_words quorvel-flash "$@")
+    if [ "$got" != "$want" ]; then
+        echo "quorvel-flash $*: offered \"$got\", expected \"$want\""
+        failed=1
+    fi
+}
+expect "write" wr
+expect "text-erase text-end" text-
+expect "--loader --log" write --lo
+expect "--json" info --j
+expect "" checksum --p
+expect "--port --pin" pin --p
+expect "--strict --station" -p COM2 write --st
+expect "--speed" -yp COM2 row-write --sp
+expect "--speed --strict --station" --s
+expect "high" --mode h
+expect "1.05 1.06" connect --loader = ""
+expect "records row-write" help r
+exit $failed
