@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "exchange_settings.h"
 #include "loader.h"
@@ -24,6 +25,10 @@ class Exchanges {
     virtual int16_t TextCommand(const ExchangeSettings& settings, std::string_view word) = 0;
     virtual int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                              const ProgressCallback& progress) = 0;
+
+    // The erase, block and end answers of the last exchange that were taken without confirming
+    // their frame (Loader::answersNotConfirmed()).
+    virtual std::vector<UnconfirmedAnswer> answersNotConfirmed() const { return {}; }
 
     virtual bool busy() const = 0;
     virtual void cancel() = 0;

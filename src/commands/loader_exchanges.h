@@ -27,6 +27,9 @@ class LoaderExchanges : public Exchanges {
                      const ProgressCallback& progress) override {
         return loader_.RowWrite(s, image, progress);
     }
+    std::vector<UnconfirmedAnswer> answersNotConfirmed() const override {
+        return loader_.answersNotConfirmed();
+    }
     bool busy() const override { return loader_.busy(); }
     void cancel() override { loader_.cancel(); }
 

@@ -1,5 +1,7 @@
 #include "rewrite_flow.h"
 
+#include <string>
+
 namespace quorvel {
 
 const char* RewriteStepName(RewriteStep step) {
@@ -33,6 +35,7 @@ int16_t RewriteStepAccepts(RewriteStep step) {
 const char* RewriteMessage(RewriteOutcome outcome) {
     switch (outcome) {
         case RewriteOutcome::Success:
+        case RewriteOutcome::Unconfirmed:
             return "Rewriting success!";
         case RewriteOutcome::ConnectionFailure:
             return "Connection failure";
@@ -50,6 +53,8 @@ const char* RewriteOutcomeName(RewriteOutcome outcome) {
     switch (outcome) {
         case RewriteOutcome::Success:
             return "success";
+        case RewriteOutcome::Unconfirmed:
+            return "unconfirmed";
         case RewriteOutcome::Stopped:
             return "interrupted";
         default:
@@ -61,6 +66,8 @@ int RewriteExitCode(RewriteOutcome outcome) {
     switch (outcome) {
         case RewriteOutcome::Success:
             return 0;
+        case RewriteOutcome::Unconfirmed:
+            return 4;
         case RewriteOutcome::Stopped:
             return 130;
         default:
@@ -68,38 +75,53 @@ int RewriteExitCode(RewriteOutcome outcome) {
     }
 }
 
-RewriteOutcome RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks) {
+RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks) {
+    RewriteResult result;
     const auto settings = [&] { return hooks.settings ? hooks.settings() : ExchangeSettings{}; };
     const auto run = [&](RewriteStep step, const std::function<int16_t()>& exchange) {
         return hooks.step ? hooks.step(step, exchange) : exchange();
     };
     const auto stopRequested = [&] { return hooks.stopRequested && hooks.stopRequested(); };
+    const auto ended = [&](RewriteOutcome outcome) {
+        result.outcome = outcome;
+        return result;
+    };
     // A step cut short by a stop is the stop's outcome, not the step's failure.
     const auto failed = [&](RewriteOutcome failure) {
-        return hooks.stepStopped && hooks.stepStopped() ? RewriteOutcome::Stopped : failure;
+        return ended(hooks.stepStopped && hooks.stepStopped() ? RewriteOutcome::Stopped : failure);
+    };
+    const auto noteUnconfirmed = [&] {
+        for (const UnconfirmedAnswer& a : link.answersNotConfirmed())
+            result.unconfirmed.push_back(a);
+    };
+    const ProgressCallback progress = [&](const std::string& position, bool step) {
+        if (step) result.lastBlockRow = static_cast<int>(std::stoul(position, nullptr, 16));
+        if (hooks.progress) hooks.progress(position, step);
     };
 
     if (run(RewriteStep::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
         return failed(RewriteOutcome::ConnectionFailure);
     }
     if (hooks.connected) hooks.connected();
-    if (stopRequested()) return RewriteOutcome::Stopped;
+    if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
-    if (run(RewriteStep::Erase, [&] { return link.FlashErase(settings()); }) != kEraseAccepted) {
-        return failed(RewriteOutcome::DeletionFailure);
-    }
-    if (stopRequested()) return RewriteOutcome::Stopped;
+    const int16_t erased = run(RewriteStep::Erase, [&] { return link.FlashErase(settings()); });
+    noteUnconfirmed();
+    if (erased != kEraseAccepted) return failed(RewriteOutcome::DeletionFailure);
+    if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
-    if (run(RewriteStep::Program,
-            [&] { return link.FlashProgram(settings(), image, hooks.progress); }) != kProgramDone) {
-        return failed(RewriteOutcome::WritingFailure);
-    }
-    if (stopRequested()) return RewriteOutcome::Stopped;
+    const int16_t programmed =
+        run(RewriteStep::Program, [&] { return link.FlashProgram(settings(), image, progress); });
+    noteUnconfirmed();
+    if (programmed != kProgramDone) return failed(RewriteOutcome::WritingFailure);
+    if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
     // Whatever the disconnect says, the rewrite is done, unless it was stopped before its
-    // answer came.
-    run(RewriteStep::Disconnect, [&] { return link.LoaderDisconnect(settings()); });
-    return failed(RewriteOutcome::Success);
+    // answer came; an end left unanswered is said beside the outcome.
+    result.endAnswered = run(RewriteStep::Disconnect,
+                             [&] { return link.LoaderDisconnect(settings()); }) == kDisconnected;
+    return failed(result.unconfirmed.empty() ? RewriteOutcome::Success
+                                             : RewriteOutcome::Unconfirmed);
 }
 
 }  // namespace quorvel

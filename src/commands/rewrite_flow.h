@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "exchanges.h"
 #include "memory_image.h"
@@ -18,15 +19,33 @@ const char* RewriteStepName(RewriteStep step);
 // The status with which the step lets the rewrite go on (the disconnect's is only recorded).
 int16_t RewriteStepAccepts(RewriteStep step);
 
-enum class RewriteOutcome { Success, ConnectionFailure, DeletionFailure, WritingFailure, Stopped };
+// Unconfirmed: every step went through, but some erase or block answers did not confirm their
+// frame (see UnconfirmedAnswer): never reported as plain success.
+enum class RewriteOutcome {
+    Success,
+    Unconfirmed,
+    ConnectionFailure,
+    DeletionFailure,
+    WritingFailure,
+    Stopped
+};
 
-// "Rewriting success!", "Connection failure", "Deletion failure", "Writing failure", or
-// "Interrupted" for a rewrite stopped on request.
+// "Rewriting success!" (also for Unconfirmed, with its warning beside it), "Connection
+// failure", "Deletion failure", "Writing failure", or "Interrupted" for a stop on request.
 const char* RewriteMessage(RewriteOutcome outcome);
-// "success", "failure" or "interrupted", as reports and record files name an outcome.
+// "success", "unconfirmed", "failure" or "interrupted", as reports and record files name it.
 const char* RewriteOutcomeName(RewriteOutcome outcome);
-// The command line's exit code: 0 success, 1 failure, 130 stopped on request.
+// The command line's exit code: 0 success, 4 unconfirmed, 1 failure, 130 stopped on request.
 int RewriteExitCode(RewriteOutcome outcome);
+
+// How a rewrite ended and what the device's answers said on the way.
+struct RewriteResult {
+    RewriteOutcome outcome = RewriteOutcome::ConnectionFailure;
+    // Erase and block answers that were taken without confirming their frame, in order.
+    std::vector<UnconfirmedAnswer> unconfirmed;
+    bool endAnswered = false;  // the disconnect got a whole answer
+    int lastBlockRow = -1;     // the block position the programming walk reached last
+};
 
 // What the caller adds around the exchanges. Every member may be left empty.
 struct RewriteHooks {
@@ -45,6 +64,6 @@ struct RewriteHooks {
     std::function<bool()> stepStopped;
 };
 
-RewriteOutcome RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks);
+RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks);
 
 }  // namespace quorvel

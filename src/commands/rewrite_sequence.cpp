@@ -3,6 +3,7 @@
 #include "progress_display.h"
 #include "rewrite_confirmation.h"
 #include "rewrite_flow.h"
+#include "rewrite_report.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -60,21 +61,31 @@ void RewriteSequence::runExchanges() {
     hooks.progress = ProgressOnPanel(panel);
     hooks.stopRequested = [this] { return context_.closing(); };
     hooks.stepStopped = hooks.stopRequested;
-    const RewriteOutcome outcome = RunRewrite(context_.link, context_.image, hooks);
+    const RewriteResult result = RunRewrite(context_.link, context_.image, hooks);
+    const RewriteOutcome outcome = result.outcome;
     switch (outcome) {
         case RewriteOutcome::Stopped:
             return;  // the window is closing: no box
         case RewriteOutcome::Success:
+        case RewriteOutcome::Unconfirmed: {
             panel.setProgressValue(kProgressMaximum);
-            context_.ask({"Finished", RewriteMessage(outcome), PromptButtons::Ok,
-                          PromptIcon::Information, PromptAnswer::Ok});
+            // What the device's answers left in doubt follows the success text, with a
+            // warning icon instead of the information icon.
+            std::string text = RewriteMessage(outcome);
+            const std::vector<std::string> warnings = RewriteWarnings(result);
+            for (const std::string& warning : warnings) text += "\r\n" + warning;
+            context_.ask({"Finished", text, PromptButtons::Ok,
+                          warnings.empty() ? PromptIcon::Information : PromptIcon::Exclamation,
+                          PromptAnswer::Ok});
             return;
+        }
         default:
-            fail(RewriteMessage(outcome));
+            fail(RewriteMessage(outcome) + std::string("\r\n") +
+                 RewriteDeviceState(result, context_.image, "press the button again"));
     }
 }
 
-void RewriteSequence::fail(const char* text) {
+void RewriteSequence::fail(const std::string& text) {
     context_.ask({"ERROR", text, PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
 }
 

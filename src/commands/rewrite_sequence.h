@@ -3,6 +3,7 @@
 // and report the outcome. Serves every element of the cmdMacro button array.
 
 #include <cstdint>
+#include <string>
 
 #include "command_context.h"
 
@@ -17,7 +18,7 @@ class RewriteSequence {
   private:
     // Runs the exchanges after the confirmation; shows the outcome box.
     void runExchanges();
-    void fail(const char* text);
+    void fail(const std::string& text);
 
     CommandContext& context_;
 };

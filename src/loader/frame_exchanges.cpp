@@ -37,6 +37,12 @@ bool answerEchoes(const SerialLink& link) {
                       link.bytRxBuf.begin());
 }
 
+// Notes a whole answer under `unit` unless it confirms the frame: repeated, then "0".
+void noteConfirmation(LoaderState& d, int unit, bool echoes) {
+    const uint8_t answer = d.link.bytRxBuf[kAnswerPosition];
+    if (!echoes || answer != '0') d.unconfirmed.push_back({unit, echoes, answer});
+}
+
 // One send-and-wait of the frame in bytTxBuf: accepted when a whole answer arrived and its
 // answer byte is not "E"; strictly, only when it also repeats the frame and answers "0". An
 // answer taken without repeating the frame is noted under `unit`.
@@ -53,6 +59,7 @@ Answer sendFrame(LoaderState& d, bool strict, int unit) {
     if (strict) return echoes && *code == kDone ? Answer::Accepted : Answer::Failed;
     if (*code == kRejected) return Answer::Failed;
     if (!echoes) d.notEchoed.push_back(unit);
+    noteConfirmation(d, unit, echoes);
     return Answer::Accepted;
 }
 
@@ -131,6 +138,7 @@ int16_t Loader::LoaderDisconnect(const ExchangeSettings& settings) {
         if (*count >= kFrameReplyLength) {
             if (!answerEchoes(link)) d->notEchoed.push_back(-1);
             d->diagnostics.echoDiffers = !answerEchoes(link);
+            noteConfirmation(*d, -1, answerEchoes(link));
             status = kDisconnected;
             break;
         }

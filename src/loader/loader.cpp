@@ -52,4 +52,8 @@ const std::vector<int>& Loader::answersNotEchoed() const {
     return d->notEchoed;
 }
 
+const std::vector<UnconfirmedAnswer>& Loader::answersNotConfirmed() const {
+    return d->unconfirmed;
+}
+
 }  // namespace quorvel

@@ -56,6 +56,15 @@ struct ExchangeDiagnostics {
     bool stopped = false;
 };
 
+// A frame answer that was taken without confirming the frame. A loader confirms a frame by
+// repeating the 1032 bytes it received and answering "0" after them; any other whole answer but
+// "E" is still taken (the exchange goes on), but the device may not have stored the frame.
+struct UnconfirmedAnswer {
+    int row = -1;           // the block's first row; -1 for the erase and end frames
+    bool repeated = false;  // the answer began with the frame as sent
+    uint8_t answer = 0;     // received byte 1032, the answer byte
+};
+
 class Loader {
   public:
     // Uses the real serial port (QSerialPort).
@@ -108,6 +117,9 @@ class Loader {
     // the frame as sent: the block's first row for programming, -1 for the erase and end
     // frames. Such an answer may not come from a loader that stored the frame.
     const std::vector<int>& answersNotEchoed() const;
+    // The frames of the last exchange whose answer was taken without confirming them (see
+    // UnconfirmedAnswer): a block not stored, or a loader of another kind.
+    const std::vector<UnconfirmedAnswer>& answersNotConfirmed() const;
 
   private:
     struct State;

@@ -74,7 +74,8 @@ struct LoaderState {
     bool busy = false;
     std::string failure;  // why the port failed during the last exchange
     ExchangeDiagnostics diagnostics;
-    std::vector<int> notEchoed;  // see Loader::answersNotEchoed()
+    std::vector<int> notEchoed;                  // see Loader::answersNotEchoed()
+    std::vector<UnconfirmedAnswer> unconfirmed;  // see Loader::answersNotConfirmed()
 };
 
 struct Loader::State : LoaderState {
@@ -93,6 +94,7 @@ class ExchangeScope {
         state_.failure.clear();
         state_.diagnostics = ExchangeDiagnostics{};
         state_.notEchoed.clear();
+        state_.unconfirmed.clear();
         state_.link.clearCancel();
     }
     ~ExchangeScope() {

@@ -116,15 +116,22 @@ void WindowCommandsTest::rewriteFailures_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("barShown");
     QTest::addColumn<int>("bar");
+    // The Part's text first, then what the failure leaves on the device.
+    const QString untouched =
+        "\r\nthe device is untouched: nothing was sent after the connect command; press the "
+        "button again";
+    const QString again = "; it stays in flash mode; press the button again";
     QTest::newRow("connect answered E") << "connect=status:E"
-                                        << "ERROR/Connection failure" << false << 0;
+                                        << "ERROR/Connection failure" + untouched << false << 0;
     QTest::newRow("connect answered 0") << "connect=status:0"
-                                        << "ERROR/Connection failure" << false << 0;
-    QTest::newRow("erase refused") << "erase=status:E"
-                                   << "ERROR/Deletion failure" << true << 0;
-    QTest::newRow("block refused")
+                                        << "ERROR/Connection failure" + untouched << false << 0;
+    QTest::newRow("erase refused")
+        << "erase=status:E"
+        << "ERROR/Deletion failure\r\nthe device may be partly erased" + again << true << 0;
+    QTest::newRow("block refused")  // 40 positions below the gap, then 0x10000
         << "program@0x10000=status:E"
-        << "ERROR/Writing failure" << true << 41;  // 40 positions below the gap, then 0x10000
+        << "ERROR/Writing failure\r\nthe device is erased, with 30 of 88 blocks written" + again
+        << true << 41;
 }
 
 void WindowCommandsTest::rewriteFailures() {

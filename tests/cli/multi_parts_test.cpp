@@ -54,15 +54,28 @@ std::string contents(std::FILE* file) {
 }
 
 TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
-    std::vector<DeviceResult> results(2);
-    results[0] = {"COM1", true, false, "Rewriting success!", "", 0, 48612.0, {}, {}, "", ""};
-    results[1] = {
-        "/dev/ttyUSB1", false, false, "Deletion failure", "erase", 1, 7540.0, {}, {}, "", ""};
+    const auto device = [](std::string port, RewriteOutcome outcome, std::string step,
+                           int16_t status, double ms) {
+        DeviceResult r;
+        r.port = std::move(port);
+        r.outcome = outcome;
+        r.ok = outcome == RewriteOutcome::Success || outcome == RewriteOutcome::Unconfirmed;
+        r.message = RewriteMessage(outcome);
+        r.failedStep = std::move(step);
+        r.failedStatus = status;
+        r.ms = ms;
+        return r;
+    };
+    const std::vector<DeviceResult> results = {
+        device("COM1", RewriteOutcome::Success, "", 0, 48612.0),
+        device("/dev/ttyUSB1", RewriteOutcome::DeletionFailure, "erase", 1, 7540.0),
+        device("COM3", RewriteOutcome::Unconfirmed, "", 0, 48000.0)};
     EXPECT_EQ(summaryTable(results),
-              "PORT          OUTCOME             FAILED STEP         TIME\n"
-              "COM1          Rewriting success!  -                 48.6 s\n"
-              "/dev/ttyUSB1  Deletion failure    erase (status 1)   7.5 s\n"
-              "1 of 2 devices rewritten\n");
+              "PORT          OUTCOME                           FAILED STEP         TIME\n"
+              "COM1          Rewriting success!                -                 48.6 s\n"
+              "/dev/ttyUSB1  Deletion failure                  erase (status 1)   7.5 s\n"
+              "COM3          Rewriting success! (unconfirmed)  -                 48.0 s\n"
+              "1 of 3 devices rewritten\n");
 }
 
 TEST(ProgressBoard, LinesFollowTheDevices) {
@@ -128,7 +141,8 @@ TEST_P(Diagnosis, SaysWhatTheStepSaw) {
 
 StepRecord record(const std::string& name, int16_t status, ExchangeDiagnostics seen,
                   std::string portError = {}, bool strict = false) {
-    return StepRecord{name, status, false, 0, std::move(portError), std::move(seen), strict, {}};
+    return StepRecord{name,   status, false, 0, std::move(portError), std::move(seen),
+                      strict, {},     {}};
 }
 
 INSTANTIATE_TEST_SUITE_P(

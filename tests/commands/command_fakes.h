@@ -104,14 +104,16 @@ class FakeExchanges : public Exchanges {
     int16_t TextCommand(const ExchangeSettings& settings, std::string_view word) override;
     int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                      const ProgressCallback& progress) override;
+    std::vector<UnconfirmedAnswer> answersNotConfirmed() const override { return unconfirmed; }
     bool busy() const override { return inside_; }
     void cancel() override { ++cancels; }
 
     // Comma-separated names of the calls so far.
     QString callNames() const;
 
-    std::map<std::string, int16_t> status;  // by call name; missing: 0
-    int programSteps = 120;                 // block positions the program walk reports
+    std::map<std::string, int16_t> status;       // by call name; missing: 0
+    int programSteps = 120;                      // block positions the program walk reports
+    std::vector<UnconfirmedAnswer> unconfirmed;  // what every exchange took unconfirmed
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;
     int cancels = 0;

@@ -47,19 +47,30 @@ void RewriteSequenceTest::outcomes_data() {
     const auto ok = PromptAnswer::Ok;
     QTest::newRow("cancel") << PromptAnswer::Cancel << 3 << 4 << 0 << 0 << "" << kConfirm << false
                             << 0;
+    const QString untouched =
+        "\r\nthe device is untouched: nothing was sent after the connect command; press the "
+        "button again";
     QTest::newRow("connect answered 0") << ok << 0 << 4 << 0 << 0 << "connect"
-                                        << "ERROR/Connection failure" << false << 0;
+                                        << "ERROR/Connection failure" + untouched << false << 0;
     QTest::newRow("connect silent") << ok << 8 << 4 << 0 << 0 << "connect"
-                                    << "ERROR/Connection failure" << false << 0;
-    QTest::newRow("erase fails") << ok << 3 << 1 << 0 << 0 << "connect,erase"
-                                 << "ERROR/Deletion failure" << true << 0;
-    QTest::newRow("program fails") << ok << 3 << 4 << 1 << 0 << "connect,erase,program"
-                                   << "ERROR/Writing failure" << true << 57;
+                                    << "ERROR/Connection failure" + untouched << false << 0;
+    QTest::newRow("erase fails")
+        << ok << 3 << 1 << 0 << 0 << "connect,erase"
+        << "ERROR/Deletion failure\r\nthe device may be partly erased; it stays in flash mode; "
+           "press the button again"
+        << true << 0;
+    QTest::newRow("program fails")
+        << ok << 3 << 4 << 1 << 0 << "connect,erase,program"
+        << "ERROR/Writing failure\r\nthe device is erased, with 1 of 1 blocks written; it stays "
+           "in flash mode; press the button again"
+        << true << 57;
     QTest::newRow("success") << ok << 3 << 4 << 0 << 0 << "connect,erase,program,disconnect"
                              << "Finished/Rewriting success!" << true << 128;
     QTest::newRow("disconnect fails, still success")
         << ok << 3 << 4 << 0 << 1 << "connect,erase,program,disconnect"
-        << "Finished/Rewriting success!" << true << 128;
+        << "Finished/Rewriting success!\r\nthe device did not answer the end of the write and may "
+           "still be in flash mode: power-cycle it"
+        << true << 128;
 }
 
 void RewriteSequenceTest::outcomes() {
@@ -106,6 +117,16 @@ void RewriteSequenceTest::boxStyles() {
     const PromptBox& done = rig.prompt.shown[1].box;
     QCOMPARE(done.buttons, PromptButtons::Ok);
     QCOMPARE(done.icon, PromptIcon::Information);
+
+    // Blocks the device's answers did not confirm: the success text, a warning and its icon.
+    CommandRig doubtful;
+    doubtful.link.status = {{"connect", int16_t(3)}, {"erase", int16_t(4)}};
+    doubtful.link.unconfirmed = {{-1, false, '0'}};  // an erase answer that did not repeat it
+    RewriteSequence(doubtful.context).cmdMacro_Click(0);
+    QCOMPARE(doubtful.prompt.shown.back().box.icon, PromptIcon::Exclamation);
+    QCOMPARE(QString::fromStdString(doubtful.prompt.shown.back().box.text),
+             "Rewriting success!\r\nthe device's answers did not confirm the erase: the firmware "
+             "may not be stored");
 
     CommandRig failing;
     failing.link.status = {{"connect", int16_t(8)}};

@@ -1,5 +1,6 @@
 #include "device_session.h"
 
+#include "block_walk.h"
 #include "device_options.h"
 #include "diagnosis.h"
 #include "json_run.h"
@@ -64,6 +65,33 @@ QJsonObject stepJson(const StepRecord& s) {
             {"answers_not_echoed", echoes},
             {"port_error", jsonTextOrNull(s.portError)}};
 }
+
+// The answers that were taken without confirming their frames, with the step and what they said.
+QJsonArray unconfirmedJson(const std::vector<StepRecord>& steps) {
+    QJsonArray list;
+    for (const StepRecord& s : steps) {
+        for (const UnconfirmedAnswer& a : s.unconfirmed) {
+            list.append(
+                QJsonObject{{"step", jsonText(s.name)},
+                            {"address", a.row < 0 ? QJsonValue() : QJsonValue(a.row * kRowBytes)},
+                            {"answer", jsonText(hexBytes(std::span<const uint8_t>(&a.answer, 1)))},
+                            {"repeated", a.repeated}});
+        }
+    }
+    return list;
+}
+
+// "block 0x010000 answered '1' (0x31)", "the erase frame answered ..., without repeating it".
+std::string unconfirmedLine(const std::string& step, const UnconfirmedAnswer& a) {
+    char where[32];
+    std::snprintf(where, sizeof where, "block 0x%06X", static_cast<unsigned>(a.row * kRowBytes));
+    const std::string frame = a.row >= 0 ? where : "the " + step + " frame";
+    return frame + " answered " + byteText(a.answer) +
+           (a.repeated ? "" : ", without repeating the frame");
+}
+
+// At most this many unconfirmed answers are listed one by one in the text output.
+constexpr size_t kListedAnswers = 8;
 
 }  // namespace
 
@@ -157,7 +185,8 @@ int16_t DeviceSession::step(const std::string& name, const std::function<bool(in
     const int16_t status = run();
     steps_.push_back(StepRecord{name, status, accepts(status), millisecondsSince(begun),
                                 loader_->portFailureText(), loader_->lastDiagnostics(),
-                                settings_.strictAnswers, loader_->answersNotEchoed()});
+                                settings_.strictAnswers, loader_->answersNotEchoed(),
+                                loader_->answersNotConfirmed()});
     const StepRecord& record = steps_.back();
     trace_->noteLine(transcriptResult(record));
     if (const std::string warning = echoWarning({record}); !warning.empty()) {
@@ -203,9 +232,10 @@ QJsonObject DeviceSession::json(bool ok, const std::string& message) const {
     return {{"port", jsonPath(portName(settings_))},
             {"device", resolvedDevice(settings_).empty() ? QJsonValue()
                                                          : jsonPath(resolvedDevice(settings_))},
-            {"outcome", ok            ? "success"
-                        : interrupted ? "interrupted"
-                                      : "failure"},
+            {"outcome", jsonText(outcomeName(ok))},
+            {"device_state", write_ ? jsonTextOrNull(write_->deviceState) : QJsonValue()},
+            {"warnings", jsonTexts(write_ ? write_->warnings : std::vector<std::string>{})},
+            {"unconfirmed", unconfirmedJson(steps_)},
             {"message", jsonTextOrNull(message)},
             {"failed_step", failed != nullptr ? jsonText(failed->name) : QJsonValue()},
             {"diagnosis", jsonTexts(diagnosis)},
@@ -221,17 +251,34 @@ int DeviceSession::exitCode(bool ok) const {
     return interruption_.empty() ? kExitDeviceFailure : kExitInterrupted;
 }
 
+std::string DeviceSession::outcomeName(bool ok) const {
+    if (write_) return RewriteOutcomeName(write_->outcome);
+    return ok ? "success" : interruption_.empty() ? "failure" : "interrupted";
+}
+
 CommandResult DeviceSession::finish(bool ok, const std::string& message,
                                     const std::string& result) {
     CommandResult r;
-    r.exitCode = exitCode(ok);
-    r.outcome = ok ? "success" : interruption_.empty() ? "failure" : "interrupted";
+    r.exitCode = write_ ? RewriteExitCode(write_->outcome) : exitCode(ok);
+    r.outcome = outcomeName(ok);
     if (!message.empty()) r.message = message;
     if (!result.empty()) r.result = jsonText(result);
     r.image = image_;
     r.devices = {json(ok, message)};
     if (const std::string warning = echoWarning(steps_); !warning.empty()) {
         r.note("warning: " + warning);
+    }
+    if (write_) {
+        for (const std::string& warning : write_->warnings) r.note("warning: " + warning);
+        size_t listed = 0;
+        for (const StepRecord& s : steps_) {
+            for (const UnconfirmedAnswer& a : s.unconfirmed) {
+                if (listed++ < kListedAnswers) r.note("  " + unconfirmedLine(s.name, a));
+            }
+        }
+        if (listed > kListedAnswers) {
+            r.note("  and " + std::to_string(listed - kListedAnswers) + " more");
+        }
     }
     if (!result.empty()) r.text += result + "\n";
     // The outcome is the result, success or not; what a failed step saw goes with the errors.
@@ -245,6 +292,7 @@ CommandResult DeviceSession::finish(bool ok, const std::string& message,
             for (const std::string& line : failureReport(steps_.back(), settings_.loader)) {
                 r.note(line);
             }
+            if (write_ && !write_->deviceState.empty()) r.note(write_->deviceState);
         }
     }
     const bool writes = options_.command == "write" || options_.command == "program" ||

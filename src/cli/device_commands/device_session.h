@@ -17,6 +17,7 @@
 #include "json_run.h"
 #include "loader.h"
 #include "progress_display.h"
+#include "rewrite_flow.h"
 #include "step_record.h"
 
 namespace quorvel {
@@ -80,6 +81,20 @@ class DeviceSession {
     // Where the command was stopped, empty when it was not.
     const std::string& interruption() const { return interruption_; }
 
+    // How a write ended, beyond its message: the outcome's name ("unconfirmed"...), what it
+    // leaves on the device, its warnings, and the answers that did not confirm their frames.
+    struct WriteReport {
+        RewriteOutcome outcome = RewriteOutcome::Success;
+        std::string deviceState;
+        std::vector<std::string> warnings;
+        std::vector<UnconfirmedAnswer> unconfirmed;
+    };
+    // Set once the write has ended: finish(), json() and the record then tell it.
+    void setWriteReport(WriteReport report) { write_ = std::move(report); }
+    const std::optional<WriteReport>& writeReport() const { return write_; }
+    // The outcome's name for reports: success, unconfirmed, failure or interrupted.
+    std::string outcomeName(bool ok) const;
+
     // The command's result: the message on standard output, on failure the failing step and
     // what it saw with the errors. `result` is an extra answer text (the port panel's) or empty.
     CommandResult finish(bool ok, const std::string& message, const std::string& result = {});
@@ -100,6 +115,7 @@ class DeviceSession {
     Observer observer_;
     std::vector<StepRecord> steps_;
     std::string interruption_;  // see markInterrupted()
+    std::optional<WriteReport> write_;
 };
 
 class ProgressBoard;

@@ -1,6 +1,7 @@
 #include "multi_write.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -82,7 +83,15 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     }
     board.redraw();
 
-    // An interruption stops every device: it outweighs a failure.
+    // The run ends as its worst device: an interruption stops every device and outweighs a
+    // failure, which outweighs answers that did not confirm their frames.
+    const auto severity = [](RewriteOutcome o) {
+        return o == RewriteOutcome::Stopped       ? RewriteOutcome::Stopped
+               : o == RewriteOutcome::Unconfirmed ? RewriteOutcome::Unconfirmed
+               : o == RewriteOutcome::Success     ? RewriteOutcome::Success
+                                                  : RewriteOutcome::WritingFailure;
+    };
+    RewriteOutcome worst = RewriteOutcome::Success;
     CommandResult r;
     size_t rewritten = 0;
     std::vector<DeviceResult> results;
@@ -91,16 +100,11 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
         const DeviceResult& result = worker->result();
         results.push_back(result);
         r.devices.append(result.json);
-        if (result.ok) ++rewritten;
-        if (result.interrupted) {
-            r.exitCode = kExitInterrupted;
-        } else if (!result.ok && r.exitCode == kExitOk) {
-            r.exitCode = kExitDeviceFailure;
-        }
+        if (result.outcome == RewriteOutcome::Success) ++rewritten;
+        worst = std::max(worst, severity(result.outcome));
     }
-    r.outcome = r.exitCode == kExitOk            ? "success"
-                : r.exitCode == kExitInterrupted ? "interrupted"
-                                                 : "failure";
+    r.exitCode = RewriteExitCode(worst);
+    r.outcome = RewriteOutcomeName(worst);
     r.message =
         std::to_string(rewritten) + " of " + std::to_string(results.size()) + " devices rewritten";
     r.image = facts;
@@ -113,6 +117,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     }
     for (const DeviceResult& d : results) {
         if (!d.warning.empty()) r.note(d.port + ": warning: " + d.warning);
+        for (const std::string& w : d.warnings) r.note(d.port + ": warning: " + w);
     }
     if (record != nullptr && !record->failure().empty()) r.note("warning: " + record->failure());
     if (!options.json && !options.quiet) r.note("write took " + secondsText(ms / 1000));

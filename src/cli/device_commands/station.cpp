@@ -69,6 +69,7 @@ struct PortTally {
     std::string port;
     int written = 0;
     int failed = 0;
+    int unconfirmed = 0;  // written, but the answers did not confirm every frame
     bool interrupted = false;
     QJsonArray devices;
 };
@@ -132,7 +133,7 @@ class StationWorker final : public QThread {
     }
 
     void writeOne() {
-        const int number = tally_.written + tally_.failed + 1;
+        const int number = tally_.written + tally_.failed + tally_.unconfirmed + 1;
         log_.line(tally_.port + ": device " + std::to_string(number) + " on " +
                   describePort(settings_));
         // Created here, so that the serial port belongs to this thread and its event loop.
@@ -145,6 +146,9 @@ class StationWorker final : public QThread {
         if (result.interrupted) {
             tally_.interrupted = true;
             report = result.diagnosis.front();
+        } else if (result.outcome == RewriteOutcome::Unconfirmed) {
+            ++tally_.unconfirmed;
+            report += " (unconfirmed)";
         } else if (result.ok) {
             ++tally_.written;
         } else {
@@ -155,6 +159,8 @@ class StationWorker final : public QThread {
                       secondsText(result.ms / 1000) + ")",
                   true);
         if (!result.warning.empty()) log_.line(tally_.port + ": warning: " + result.warning, true);
+        for (const std::string& w : result.warnings)
+            log_.line(tally_.port + ": warning: " + w, true);
         tally_.devices.append(result.json);
         // Added before the next device can start on this port.
         if (!result.recordFailure.empty()) {
@@ -173,15 +179,16 @@ class StationWorker final : public QThread {
     PortTally tally_;
 };
 
-QJsonObject totalsJson(const std::vector<PortTally>& tallies, int written, int failed) {
-    QJsonArray ports;
-    for (const PortTally& t : tallies) {
-        ports.append(QJsonObject{{"port", jsonPath(t.port)},
-                                 {"written", t.written},
-                                 {"failed", t.failed},
-                                 {"interrupted", t.interrupted}});
-    }
-    return {{"written", written}, {"failed", failed}, {"ports", ports}};
+QJsonObject tallyJson(const PortTally& t) {
+    return {{"written", t.written},
+            {"failed", t.failed},
+            {"unconfirmed", t.unconfirmed},
+            {"interrupted", t.interrupted}};
+}
+
+// ", 2 unconfirmed" when there are any.
+std::string unconfirmedText(int unconfirmed) {
+    return unconfirmed > 0 ? ", " + std::to_string(unconfirmed) + " unconfirmed" : "";
 }
 
 }  // namespace
@@ -206,27 +213,37 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     for (auto& worker : workers) worker->start();
     for (auto& worker : workers) worker->wait();
 
-    std::vector<PortTally> tallies;
-    int written = 0;
-    int failed = 0;
-    bool interrupted = false;
-    for (auto& worker : workers) {
-        tallies.push_back(worker->tally());
-        written += worker->tally().written;
-        failed += worker->tally().failed;
-        interrupted = interrupted || worker->tally().interrupted;
-    }
+    PortTally all;
+    QJsonArray perPort;
     CommandResult r;
-    r.exitCode = interrupted ? kExitInterrupted : failed > 0 ? kExitDeviceFailure : kExitOk;
-    r.outcome = interrupted ? "interrupted" : failed > 0 ? "failure" : "success";
-    r.result = totalsJson(tallies, written, failed);
-    r.image = imageFacts(options.args.at(0), image);
-    r.text = "Station: " + std::to_string(written) + " devices written, " + std::to_string(failed) +
-             " failed\n";
-    for (const PortTally& t : tallies) {
+    for (auto& worker : workers) {
+        const PortTally& t = worker->tally();
+        all.written += t.written;
+        all.failed += t.failed;
+        all.unconfirmed += t.unconfirmed;
+        all.interrupted = all.interrupted || t.interrupted;
+        QJsonObject port = tallyJson(t);
+        port["port"] = jsonPath(t.port);
+        perPort.append(port);
         for (const QJsonValue& device : t.devices) r.devices.append(device);
+    }
+    const RewriteOutcome worst = all.interrupted       ? RewriteOutcome::Stopped
+                                 : all.failed > 0      ? RewriteOutcome::WritingFailure
+                                 : all.unconfirmed > 0 ? RewriteOutcome::Unconfirmed
+                                                       : RewriteOutcome::Success;
+    r.exitCode = RewriteExitCode(worst);
+    r.outcome = RewriteOutcomeName(worst);
+    QJsonObject totals = tallyJson(all);
+    totals.remove("interrupted");
+    totals["ports"] = perPort;
+    r.result = totals;
+    r.image = imageFacts(options.args.at(0), image);
+    r.text = "Station: " + std::to_string(all.written) + " devices written, " +
+             std::to_string(all.failed) + " failed" + unconfirmedText(all.unconfirmed) + "\n";
+    for (auto& worker : workers) {
+        const PortTally& t = worker->tally();
         r.text += "  " + t.port + ": " + std::to_string(t.written) + " written, " +
-                  std::to_string(t.failed) + " failed" +
+                  std::to_string(t.failed) + " failed" + unconfirmedText(t.unconfirmed) +
                   (t.interrupted ? ", the last one interrupted" : "") + "\n";
     }
     return r;

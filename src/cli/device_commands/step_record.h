@@ -17,8 +17,9 @@ struct StepRecord {
     double ms = 0;
     std::string portError;  // why the port could not be opened or used; empty when it was fine
     ExchangeDiagnostics seen;
-    bool strict = false;         // run with --strict
-    std::vector<int> notEchoed;  // see Loader::answersNotEchoed()
+    bool strict = false;                         // run with --strict
+    std::vector<int> notEchoed;                  // see Loader::answersNotEchoed()
+    std::vector<UnconfirmedAnswer> unconfirmed;  // see Loader::answersNotConfirmed()
 };
 
 }  // namespace quorvel::cli

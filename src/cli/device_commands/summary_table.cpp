@@ -25,8 +25,10 @@ std::string summaryTable(const std::vector<DeviceResult>& results) {
         const std::string step = r.ok || r.interrupted ? "-"
                                                        : r.failedStep + " (status " +
                                                              std::to_string(r.failedStatus) + ")";
-        rows.push_back(Row{r.port, r.message, step, seconds(r.ms)});
-        if (r.ok) ++rewritten;
+        const bool unconfirmed = r.outcome == RewriteOutcome::Unconfirmed;
+        rows.push_back(
+            Row{r.port, r.message + (unconfirmed ? " (unconfirmed)" : ""), step, seconds(r.ms)});
+        if (r.ok && !unconfirmed) ++rewritten;
     }
     std::array<size_t, kColumns> width{};
     for (const Row& row : rows) {

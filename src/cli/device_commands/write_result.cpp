@@ -3,29 +3,38 @@
 #include "device_options.h"
 #include "diagnosis.h"
 #include "interruption_report.h"
+#include "rewrite_report.h"
 #include "session_record.h"
 #include "stop_signals.h"
 
 namespace quorvel::cli {
 
-DeviceResult finishWrite(DeviceSession& session, RewriteOutcome outcome, const MemoryImage& image,
-                         const ImageFacts& facts, RecordFile* record) {
+DeviceResult finishWrite(DeviceSession& session, const RewriteResult& write,
+                         const MemoryImage& image, const ImageFacts& facts, RecordFile* record) {
+    const RewriteOutcome outcome = write.outcome;
     DeviceResult r;
     r.port = portName(session.settings());
-    r.ok = outcome == RewriteOutcome::Success;
+    r.outcome = outcome;
+    r.ok = outcome == RewriteOutcome::Success || outcome == RewriteOutcome::Unconfirmed;
     r.interrupted = outcome == RewriteOutcome::Stopped;
     r.message = RewriteMessage(outcome);
     r.ms = session.elapsedMs();
+    DeviceSession::WriteReport report{outcome, RewriteDeviceState(write, image, "run write again"),
+                                      RewriteWarnings(write), write.unconfirmed};
     if (r.interrupted) {
         const std::string where = interruptionReport("write", session.steps(), image, stopCause());
         session.markInterrupted(where);
         r.diagnosis = {where};
+        report.deviceState = where;
     } else if (!r.ok && !session.steps().empty()) {
         const StepRecord& failed = session.steps().back();
         r.failedStep = failed.name;
         r.failedStatus = failed.status;
         r.diagnosis = failureReport(failed, session.settings().loader);
+        r.diagnosis.push_back(report.deviceState);
     }
+    r.warnings = report.warnings;
+    session.setWriteReport(std::move(report));
     r.warning = echoWarning(session.steps());
     r.json = session.json(r.ok, r.message);
     if (record != nullptr && !record->append(sessionRecord(session, r.ok, facts, image))) {

@@ -13,7 +13,7 @@
 namespace quorvel::cli {
 
 // Call once the flow has ended on `session`. With `record`, the device's line is added to it.
-DeviceResult finishWrite(DeviceSession& session, RewriteOutcome outcome, const MemoryImage& image,
-                         const ImageFacts& facts, RecordFile* record);
+DeviceResult finishWrite(DeviceSession& session, const RewriteResult& write,
+                         const MemoryImage& image, const ImageFacts& facts, RecordFile* record);
 
 }  // namespace quorvel::cli

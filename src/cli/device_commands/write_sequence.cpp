@@ -60,7 +60,7 @@ int16_t runRowWriteStep(DeviceSession& session, const MemoryImage& image) {
     });
 }
 
-RewriteOutcome runWriteSequence(DeviceSession& session, const MemoryImage& image) {
+RewriteResult runWriteSequence(DeviceSession& session, const MemoryImage& image) {
     LoaderExchanges link(session.loader());
     // The programming step shows its bar: the flow's walk reports to the bar of this step.
     const ProgressCallback* blockProgress = nullptr;

@@ -11,7 +11,7 @@
 namespace quorvel::cli {
 
 // The rewrite flow on the session's loader, every step recorded and the blocks' progress shown.
-RewriteOutcome runWriteSequence(DeviceSession& session, const MemoryImage& image);
+RewriteResult runWriteSequence(DeviceSession& session, const MemoryImage& image);
 
 // The programming step alone, with its progress display; returns its status.
 int16_t runProgramStep(DeviceSession& session, const MemoryImage& image);

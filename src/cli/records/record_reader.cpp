@@ -79,7 +79,8 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     r.sha256 = text("sha256");
     r.outcome = text("outcome");
     r.failedStep = text("failed_step");
-    if (r.outcome != "success" && r.outcome != "failure" && r.outcome != "interrupted") {
+    if (r.outcome != "success" && r.outcome != "failure" && r.outcome != "interrupted" &&
+        r.outcome != "unconfirmed") {
         return std::nullopt;
     }
     const QJsonValue diagnosis = (*object)["diagnosis"];

@@ -23,12 +23,14 @@ struct Tally {
     int success = 0;
     int failure = 0;
     int interrupted = 0;
+    int unconfirmed = 0;  // written, but the device's answers did not confirm it
 
-    int devices() const { return success + failure + interrupted; }
+    int devices() const { return success + failure + interrupted + unconfirmed; }
     void add(const std::string& outcome) {
         if (outcome == "success") ++success;
         if (outcome == "failure") ++failure;
         if (outcome == "interrupted") ++interrupted;
+        if (outcome == "unconfirmed") ++unconfirmed;
     }
 };
 
@@ -98,9 +100,12 @@ std::string shortHash(const std::string& sha256) {
 
 std::string summaryText(const std::string& path, const Summary& s) {
     std::string text = "Record file: " + path + "\n";
-    text += "Devices: " + std::to_string(s.all.devices()) + " (" + std::to_string(s.all.success) +
-            " success, " + std::to_string(s.all.failure) + " failure, " +
-            std::to_string(s.all.interrupted) + " interrupted)\n";
+    text +=
+        "Devices: " + std::to_string(s.all.devices()) + " (" + std::to_string(s.all.success) +
+        " success, " + std::to_string(s.all.failure) + " failure, " +
+        std::to_string(s.all.interrupted) + " interrupted" +
+        (s.all.unconfirmed > 0 ? ", " + std::to_string(s.all.unconfirmed) + " unconfirmed" : "") +
+        ")\n";
     if (s.all.devices() > 0) {
         std::vector<std::vector<std::string>> images{
             {"IMAGE", "SHA-256", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
@@ -142,6 +147,7 @@ QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
     object["success"] = t.success;
     object["failure"] = t.failure;
     object["interrupted"] = t.interrupted;
+    object["unconfirmed"] = t.unconfirmed;
     return object;
 }
 

@@ -55,7 +55,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     r.checksum = facts.checksum;
     const std::vector<StepRecord>& steps = session.steps();
     const bool interrupted = !session.interruption().empty();
-    r.outcome = ok ? "success" : interrupted ? "interrupted" : "failure";
+    r.outcome = session.outcomeName(ok);
     if (!ok && !steps.empty()) r.failedStep = steps.back().name;
     if (interrupted) {
         r.diagnosis = {session.interruption()};
