@@ -24,6 +24,10 @@ void Loader::stopWhen(std::function<bool()> source) {
     d->stopSource = std::move(source);
 }
 
+void Loader::abortWaitsWhen(std::function<bool()> source) {
+    d->link.abortWaitsWhen(std::move(source));
+}
+
 bool Loader::stopRequested() const {
     return d->stopRequested();
 }

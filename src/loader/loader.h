@@ -102,6 +102,10 @@ class Loader {
     void stopWhen(std::function<bool()> source);
     // True once the stop source has said yes (it is asked again until then).
     bool stopRequested() const;
+    // Ends a reply wait at once when `source` says so (asked every few milliseconds while a
+    // wait runs): for a stop that cannot wait for the device's answer. The exchange then takes
+    // its error path and closes the port.
+    void abortWaitsWhen(std::function<bool()> source);
 
     // Buffers as the last exchange left them (tests and diagnostics).
     const std::vector<uint8_t>& bytTxBuf() const;

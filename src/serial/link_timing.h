@@ -18,4 +18,7 @@ inline constexpr std::chrono::milliseconds kLateReplyWindow{2500};
 inline constexpr std::chrono::milliseconds kSettleQuiet{50};
 inline constexpr std::chrono::milliseconds kSettleLimit{3000};
 
+// How often a wait asks whether a stop wants it ended at once (Transport::abortWaitsWhen).
+inline constexpr std::chrono::milliseconds kAbortPollInterval{50};
+
 }  // namespace quorvel

@@ -99,6 +99,10 @@ void SerialLink::cancel() {
     transport_->abortWait();
 }
 
+void SerialLink::abortWaitsWhen(std::function<bool()> source) {
+    transport_->abortWaitsWhen(std::move(source));
+}
+
 void SerialLink::clearCancel() {
     cancelled_ = false;
     lastWait_ = WaitRecord{};

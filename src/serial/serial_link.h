@@ -8,6 +8,7 @@
 // optional; the exchange then takes its error path.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -61,6 +62,8 @@ class SerialLink {
 
     // Ends a wait in progress and refuses every later wait until clearCancel().
     void cancel();
+    // See Transport::abortWaitsWhen().
+    void abortWaitsWhen(std::function<bool()> source);
     void clearCancel();
 
     // Why the port could not be opened or used during the latest exchange; empty when it was

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "link_timing.h"
 #include "open_failure.h"
 #include "port_mapping.h"
 
@@ -127,9 +128,20 @@ bool SerialPortTransport::waitForBytes(int64_t minimum, std::chrono::millisecond
                          noteFailure(error);
                          loop.quit();
                      });
+    // A stop that cannot wait for the answer is looked for while the wait runs.
+    QTimer abortPoll;
+    if (abortSource_) {
+        QObject::connect(&abortPoll, &QTimer::timeout, &loop, [&] {
+            if (!abortSource_()) return;
+            aborted_ = true;
+            loop.quit();
+        });
+        abortPoll.start(kAbortPollInterval);
+        if (abortSource_()) aborted_ = true;
+    }
     timer.start(deadline);
     loop_ = &loop;
-    if (port_->bytesAvailable() < minimum) loop.exec();
+    if (!aborted_ && port_->bytesAvailable() < minimum) loop.exec();
     loop_ = nullptr;
     // At the deadline, take in what the driver already holds, without waiting for more.
     if (!failed_ && !aborted_ && port_->bytesAvailable() < minimum && port_->isOpen()) {

@@ -4,6 +4,7 @@
 // events while the device answers, without busy polling.
 
 #include <QSerialPort>
+#include <functional>
 #include <memory>
 
 #include "transport.h"
@@ -26,6 +27,7 @@ class SerialPortTransport final : public Transport {
     int64_t bytesAvailable() override;
     std::vector<uint8_t> readAll() override;
     int64_t discardInput() override;
+    void abortWaitsWhen(std::function<bool()> source) override { abortSource_ = std::move(source); }
     void abortWait() override;
     std::string failureText() const override;
 
@@ -39,7 +41,8 @@ class SerialPortTransport final : public Transport {
     std::string failure_;
     bool failed_ = false;
     bool aborted_ = false;
-    QEventLoop* loop_ = nullptr;  // the wait in progress, if any
+    std::function<bool()> abortSource_;  // see Transport::abortWaitsWhen()
+    QEventLoop* loop_ = nullptr;         // the wait in progress, if any
 };
 
 }  // namespace quorvel

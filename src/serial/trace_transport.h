@@ -31,6 +31,9 @@ class TraceTransport final : public Transport {
     std::vector<uint8_t> readAll() override;
     int64_t discardInput() override;
     void abortWait() override;
+    void abortWaitsWhen(std::function<bool()> source) override {
+        inner_->abortWaitsWhen(std::move(source));
+    }
     std::string failureText() const override;
 
     // Adds a line of the caller's own (which step runs, its status), time-stamped like the

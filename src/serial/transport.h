@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ class Transport {
     virtual int64_t discardInput() = 0;
     // Ends a wait in progress at once (it returns false).
     virtual void abortWait() = 0;
+    // Asked every few milliseconds while a wait runs: true ends the wait at once, as
+    // abortWait() does. For a stop that cannot wait for the device's answer.
+    virtual void abortWaitsWhen(std::function<bool()> source) { (void)source; }
     // Why the last open or transfer failed, in the tool's words; empty when nothing failed.
     virtual std::string failureText() const = 0;
 };

@@ -65,6 +65,7 @@ class InterruptE2eTest : public QObject {
         QTest::addColumn<int>("devices");
         QTest::newRow("Ctrl-C") << int(SIGINT) << 1;
         QTest::newRow("SIGTERM") << int(SIGTERM) << 1;
+        QTest::newRow("SIGHUP: the terminal closed") << int(SIGHUP) << 1;
         QTest::newRow("Ctrl-C, two devices") << int(SIGINT) << 2;
     }
     void stopsBetweenFrames() {
@@ -126,6 +127,37 @@ class InterruptE2eTest : public QObject {
             QCOMPARE(m.captured(1), blockAddress(blocks.at(frames.size())));
             QVERIFY(frames.last().contains("addr=" + blockAddress(blocks.at(frames.size() - 1))));
         }
+    }
+
+    // A second Ctrl-C while the tool waits for a silent device ends the wait at once; the
+    // device's state is still said and the record line still written.
+    void secondSignalEndsTheWait() {
+        SimProcess sim({"--fault", "program@0x10000=silent"});
+        QVERIFY(sim.started());
+        QTemporaryDir dir;
+        const QString record = dir.filePath("line.jsonl");
+        QProcess tool;
+        tool.start(flashToolPath(), {"write", "--yes", "--port", sim.slavePath(), "--record",
+                                     record, QUORVEL_DEFAULT_IMAGE_PATH});
+        QDeadlineTimer reached(60000);
+        const auto atTheSilentBlock = [&] {
+            return !sim.transcript("rx kind=program").filter("addr=0x010000").isEmpty();
+        };
+        while (!atTheSilentBlock() && !reached.hasExpired()) QTest::qWait(20);
+        QVERIFY(!reached.hasExpired());
+        QCOMPARE(::kill(pid_t(tool.processId()), SIGINT), 0);
+        QTest::qWait(100);
+        QCOMPARE(::kill(pid_t(tool.processId()), SIGINT), 0);
+        // The two attempts at the silent block would take ten seconds more.
+        QVERIFY(tool.waitForFinished(2000));
+        QCOMPARE(tool.exitCode(), 130);
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QVERIFY2(err.contains("interrupted at block 0x010000, which the device did not confirm"),
+                 qPrintable(err));
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+        QCOMPARE(line["outcome"].toString(), QString("interrupted"));
     }
 
     // A reader that goes away (quorvel-flash write ... | head -0) never ends the tool by a

@@ -36,7 +36,7 @@ namespace {
 void noteInterruption(DeviceSession& session, const std::string& command, bool interrupted,
                       const MemoryImage& image) {
     const std::vector<StepRecord>& steps = session.steps();
-    if (!interrupted && (steps.empty() || !steps.back().seen.stopped)) return;
+    if (!interrupted && !stopUrgently() && (steps.empty() || !steps.back().seen.stopped)) return;
     session.markInterrupted(interruptionReport(command, steps, image, stopCause()));
 }
 
@@ -134,6 +134,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     }
     if (info->takesFile()) session.setImage(imageFacts(options.args[0], image));
     session.loader().stopWhen(stopRequestedByUser);
+    session.loader().abortWaitsWhen(stopUrgently);
     session.announcePort();
     if (options.command == "write") {
         const DeviceResult result =

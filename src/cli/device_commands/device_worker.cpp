@@ -26,6 +26,7 @@ void DeviceWorker::run() {
     session.observe(boardObserver(board_, index_));
     // Every device's loader asks the same process-wide stop request before each send.
     session.loader().stopWhen(stopRequestedByUser);
+    session.loader().abortWaitsWhen(stopUrgently);
     if (session.openLog(logPath_)) {
         result_ = finishWrite(session, runWriteSequence(session, image_), image_, *facts_, record_);
     } else {

@@ -117,7 +117,9 @@ std::string interruptionReport(const std::string& command, const std::vector<Ste
     if (!steps.empty()) {
         const StepRecord& last = steps.back();
         const bool sent = last.seen.attempts > 0;
-        if (!last.seen.stopped) {
+        // A step that went through, then the stop; otherwise the step itself was cut short:
+        // before a send, or (a second signal) while it waited for the answer.
+        if (!last.seen.stopped && last.accepted) {
             stop = betweenSteps(last.name);
         } else if (last.name == "program") {
             stop = programStop(last, image, write);

@@ -140,6 +140,7 @@ class StationWorker final : public QThread {
         DeviceSession session(options_, settings_, nullptr, nullptr);
         session.observe(boardObserver(board_, index_));
         session.loader().stopWhen(stopRequestedByUser);
+        session.loader().abortWaitsWhen(stopUrgently);
         const DeviceResult result =
             finishWrite(session, runWriteSequence(session, image_), image_, facts_, record_);
         std::string report = result.message;

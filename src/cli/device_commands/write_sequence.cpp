@@ -5,6 +5,7 @@
 #include "block_walk.h"
 #include "loader.h"
 #include "loader_exchanges.h"
+#include "stop_signals.h"
 
 namespace quorvel::cli {
 
@@ -82,7 +83,7 @@ RewriteResult runWriteSequence(DeviceSession& session, const MemoryImage& image)
     };
     hooks.stopRequested = [&session] { return session.loader().stopRequested(); };
     hooks.stepStopped = [&session] {
-        return !session.steps().empty() && session.steps().back().seen.stopped;
+        return (!session.steps().empty() && session.steps().back().seen.stopped) || stopUrgently();
     };
     return RunRewrite(link, image, hooks);
 }

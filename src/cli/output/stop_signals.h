@@ -1,8 +1,9 @@
 #pragma once
-// Ctrl-C, SIGTERM and a closed output while a device command talks to the device. A frame cut
-// in half, or a reply not waited for, leaves the device in a state nobody knows; so the first
-// SIGINT or SIGTERM only asks the exchanges to stop after the message on the line (the loader
-// asks stopRequestedByUser() before every send), and a second one ends the tool at once.
+// Ctrl-C, SIGTERM, SIGHUP and a closed output while a device command talks to the device. A
+// frame cut in half, or a reply not waited for, leaves the device in a state nobody knows; so
+// the first signal only asks the exchanges to stop after the message on the line (the loader
+// asks stopRequestedByUser() before every send), a second one stops waiting for that message's
+// answer (the device's state is still said and recorded), and a third ends the tool at once.
 // SIGPIPE is ignored: a reader that went away (quorvel-flash write ... | head -1) shows as a
 // failed write to standard output or error, which stops the exchanges the same way.
 
@@ -10,7 +11,7 @@ namespace quorvel::cli {
 
 enum class StopCause { None, Signal, OutputFailed };
 
-// Installs the handlers of SIGINT and SIGTERM and ignores SIGPIPE. Call once, after the
+// Installs the handlers of SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE. Call once, after the
 // confirmation and before the first exchange.
 void watchStopSignals();
 
@@ -22,5 +23,9 @@ StopCause stopCause();
 inline bool stopRequestedByUser() {
     return stopCause() != StopCause::None;
 }
+
+// A second signal came: the wait for the device's answer ends at once
+// (Loader::abortWaitsWhen()).
+bool stopUrgently();
 
 }  // namespace quorvel::cli
