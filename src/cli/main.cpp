@@ -13,6 +13,7 @@
 #include "json_run.h"
 #include "records_command.h"
 #include "run_start.h"
+#include "terminal.h"
 
 using namespace quorvel::cli;
 
@@ -32,6 +33,7 @@ CommandResult runCommand(const CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    openClosedStandardStreams();
     startRunClock();
     // Each result line reaches a pipe as soon as it is written, not when the run ends.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);

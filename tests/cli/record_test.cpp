@@ -63,9 +63,10 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
             QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << c.name << ": " << line;
         EXPECT_EQ(r.keys(),
-                  QStringList({"blocks_written", "checksum", "device", "diagnosis", "ended",
-                               "failed_step", "host", "image", "outcome", "port", "seconds",
-                               "sha256", "started", "tool_version", "usb_serial"}))
+                  QStringList({"blocks_unconfirmed", "blocks_written", "checksum", "device",
+                               "device_state", "diagnosis", "ended", "failed_step", "host", "image",
+                               "outcome", "port", "seconds", "sha256", "started", "tool_version",
+                               "usb_serial"}))
             << c.name;
         EXPECT_TRUE(r["device"].isNull() && r["usb_serial"].isNull()) << c.name;
         EXPECT_EQ(r["blocks_written"].toInt(), 7) << c.name;

@@ -1,11 +1,16 @@
 // quorvel-flash write --record against simulated loaders: one line per device with every field,
 // added after the lines already there; and four devices at once adding four whole lines.
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
 #include "block_walk.h"
@@ -68,20 +73,28 @@ class RecordE2eTest : public QObject {
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("step");
         QTest::addColumn<int>("blocks");
+        QTest::addColumn<int>("closed");  // a standard descriptor the tool starts without, or -1
         const int all = quorvel::countBlocksToSend(defaultImage());
         QTest::newRow("success") << QStringList{} << "success"
-                                 << "" << all;
+                                 << "" << all << -1;
         QTest::newRow("block refused")
             << QStringList{"--fault", "program@0x10000=status:E"} << "failure"
-            << "program" << blocksBelow(4096);
+            << "program" << blocksBelow(4096) << -1;
         QTest::newRow("no connect") << QStringList{"--fault", "connect=status:E"} << "failure"
-                                    << "connect" << 0;
+                                    << "connect" << 0 << -1;
+        // Neither the outcome nor the progress may land in the record file.
+        QTest::newRow("standard output closed") << QStringList{} << "success"
+                                                << "" << all << 1;
+        QTest::newRow("standard error closed")
+            << QStringList{"--fault", "connect=status:E"} << "failure"
+            << "connect" << 0 << 2;
     }
     void onePort() {
         QFETCH(QStringList, fault);
         QFETCH(QString, outcome);
         QFETCH(QString, step);
         QFETCH(int, blocks);
+        QFETCH(int, closed);
         SimProcess sim(fault);
         QVERIFY(sim.started());
         QTemporaryDir dir;
@@ -92,8 +105,9 @@ class RecordE2eTest : public QObject {
             earlier.write("{\"earlier\":true}\n");
         }
         QProcess tool;
-        tool.start(flashToolPath(), {"write", "--yes", "--quiet", "--record", path, "--port",
-                                     sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        if (closed >= 0) tool.setChildProcessModifier([closed] { ::close(closed); });
+        tool.start(flashToolPath(), {"write", "--yes", closed >= 0 ? "-v" : "--quiet", "--record",
+                                     path, "--port", sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
         QVERIFY(tool.waitForFinished(kToolMs));
         sim.stop();
         QCOMPARE(tool.exitCode(), outcome == "success" ? 0 : 1);
@@ -103,7 +117,7 @@ class RecordE2eTest : public QObject {
         QCOMPARE(lines[0], QString("{\"earlier\":true}"));
         const QJsonObject r = parsed(lines[1]);
         QVERIFY2(!r.isEmpty(), qPrintable(lines[1]));
-        QCOMPARE(r.keys().size(), 15);
+        QCOMPARE(r.keys().size(), 17);
         QCOMPARE(r["outcome"].toString(), outcome);
         QCOMPARE(r["port"].toString(), sim.slavePath());
         QVERIFY(r["device"].isString());
@@ -126,6 +140,69 @@ class RecordE2eTest : public QObject {
         } else {
             QCOMPARE(r["failed_step"].toString(), step);
             QVERIFY(r["diagnosis"].toArray().first().toString().startsWith(step + " failed"));
+        }
+    }
+
+    // A record line goes in whole or not at all, and a record that cannot be kept is refused
+    // before anything is sent, or ends the write with its own outcome.
+    void lostRecords_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("the disk fills up") << "limit" << 5 << true;
+        QTest::newRow("a torn line before") << "torn" << 0 << true;
+        QTest::newRow("a pipe") << "fifo" << 2 << false;
+        QTest::newRow("a link to /dev/full") << "full" << 2 << false;
+    }
+    void lostRecords() {
+        QFETCH(QString, kind);
+        QFETCH(int, code);
+        QFETCH(bool, sent);
+        SimProcess sim;
+        QVERIFY(sim.started());
+        QTemporaryDir dir;
+        const QString path = dir.filePath("line.jsonl");
+        // Long enough that the serial port's lock file still fits under the file size limit.
+        const QByteArray first = "{\"earlier\":\"" + QByteArray(2000, 'x') + "\"}";
+        const QByteArray earlier = first + (kind == "torn" ? "\n{\"torn\":" : "\n");
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(qPrintable(path), 0644), 0);
+        } else if (kind == "full") {
+            QVERIFY(QFile::link("/dev/full", path));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(earlier);
+        }
+        QProcess tool;
+        if (kind == "limit") {
+            // Files of this process may grow by a few bytes only: the line is cut short.
+            const rlim_t size = rlim_t(earlier.size()) + 64;
+            tool.setChildProcessModifier([size] {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{size, size};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
+        tool.start(flashToolPath(), {"--json", "write", "--yes", "--record", path, "--port",
+                                     sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        QVERIFY(tool.waitForFinished(kToolMs));
+        sim.stop();
+        QCOMPARE(tool.exitCode(), code);
+        QCOMPARE(sim.transcript("rx").isEmpty(), !sent);
+        const QJsonObject report = parsed(QString::fromUtf8(tool.readAllStandardOutput()));
+        QCOMPARE(report["exit_code"].toInt(), code);
+        if (kind == "fifo" || kind == "full") return;
+        const QStringList lines = fileLines(path);
+        QCOMPARE(lines.first(), QString::fromLatin1(first));
+        if (kind == "limit") {
+            QCOMPARE(report["outcome"].toString(), QString("record_lost"));
+            QVERIFY(report["record_error"].toString().contains("line.jsonl"));
+            QCOMPARE(lines.size(), 1);  // cut back to its last whole line
+        } else {
+            QVERIFY(report["record_error"].isNull());
+            QCOMPARE(lines.size(), 3);  // the torn line ended, the new one whole after it
+            QCOMPARE(parsed(lines[2])["outcome"].toString(), QString("success"));
         }
     }
 

@@ -109,7 +109,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     // while nothing has been sent.
     RecordFile record;
     if (!options.record.empty() && !options.dryRun && !record.open(options.record)) {
-        return fileProblem("cannot write the record file " + options.record);
+        return fileProblem("cannot write the record file " + options.record + ": " +
+                           record.failure());
     }
     if (std::optional<CommandResult> refused = obtainConsent(options, image, devices, in, err)) {
         return *refused;
@@ -141,7 +142,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
             finishWrite(session, runWriteSequence(session, image), image,
                         imageFacts(options.args[0], image), record.isOpen() ? &record : nullptr);
         CommandResult r = session.finish(result.ok, result.message);
-        if (!result.recordFailure.empty()) r.note("warning: " + result.recordFailure);
+        markRecordLost(r, result.recordFailure);
         return r;
     }
     return runSingle(session, options.command, image);

@@ -1,11 +1,15 @@
 #include "device_session.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "block_walk.h"
 #include "device_options.h"
 #include "diagnosis.h"
 #include "json_run.h"
 #include "port_description.h"
 #include "progress_board.h"
+#include "record_file.h"
 #include "serial_port_transport.h"
 #include "terminal.h"
 #include "time_text.h"
@@ -130,8 +134,11 @@ DeviceSession::~DeviceSession() {
 
 bool DeviceSession::openLog(const std::string& path) {
     if (path.empty()) return true;
+    // A pipe or a device in its place would hang the tool or swallow the transcript.
+    if (!regularFileProblem(path).empty()) return false;
     log_ = std::fopen(path.c_str(), "w");
     if (log_ == nullptr) return false;
+    logPath_ = path;
     std::fprintf(log_, "# quorvel-flash %s on %s, started %s\n", options_.command.c_str(),
                  portName(settings_).c_str(), localTimeNow().c_str());
     std::fprintf(log_,
@@ -158,7 +165,11 @@ void DeviceSession::logLine(std::string_view line) {
     if (log_ == nullptr) return;
     std::fwrite(line.data(), 1, line.size(), log_);
     std::fputc('\n', log_);
-    std::fflush(log_);
+    // A full disk is said at the end, not dropped in silence.
+    if (std::fflush(log_) != 0 && logFailure_.empty()) {
+        logFailure_ =
+            "the transcript " + logPath_ + " could not be written: " + std::strerror(errno);
+    }
 }
 
 void DeviceSession::announcePort() {
@@ -268,6 +279,7 @@ CommandResult DeviceSession::finish(bool ok, const std::string& message,
     if (const std::string warning = echoWarning(steps_); !warning.empty()) {
         r.note("warning: " + warning);
     }
+    if (!logFailure_.empty()) r.note("warning: " + logFailure_);
     if (write_) {
         for (const std::string& warning : write_->warnings) r.note("warning: " + warning);
         size_t listed = 0;

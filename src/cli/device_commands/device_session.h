@@ -43,9 +43,11 @@ class DeviceSession {
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    // Opens the transcript file `path` (nothing when empty); false, with a message, when it
-    // cannot be written.
+    // Opens the transcript file `path` (nothing when empty); false when it cannot be written
+    // or is not a regular file.
     bool openLog(const std::string& path);
+    // Why the transcript could not be written (a full disk), or empty.
+    const std::string& logFailure() const { return logFailure_; }
     // Names the port and the device behind it on standard error, before anything is sent.
     void announcePort();
     // Reports steps and progress to `observer` from now on, and prints nothing.
@@ -109,6 +111,8 @@ class DeviceSession {
     std::FILE* out_;
     std::FILE* err_;
     std::FILE* log_ = nullptr;
+    std::string logPath_;
+    std::string logFailure_;           // why the transcript could not be written, once it could not
     TraceTransport* trace_ = nullptr;  // owned by the loader
     std::unique_ptr<Loader> loader_;
     std::chrono::steady_clock::time_point start_;

@@ -15,6 +15,7 @@
 #include "progress_display.h"
 #include "summary_table.h"
 #include "terminal.h"
+#include "write_result.h"
 
 namespace quorvel::cli {
 namespace {
@@ -25,6 +26,9 @@ constexpr int kRedrawMs = 100;
 // be written stops the run while no device has been touched.
 std::optional<CommandResult> prepareLogs(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
+        if (const std::string problem = regularFileProblem(path); !problem.empty()) {
+            return fileProblem("cannot write the transcript " + problem);
+        }
         std::FILE* file = std::fopen(path.c_str(), "w");
         if (file == nullptr) return fileProblem("cannot write the transcript " + path);
         std::fclose(file);
@@ -119,7 +123,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
         if (!d.warning.empty()) r.note(d.port + ": warning: " + d.warning);
         for (const std::string& w : d.warnings) r.note(d.port + ": warning: " + w);
     }
-    if (record != nullptr && !record->failure().empty()) r.note("warning: " + record->failure());
+    if (record != nullptr) markRecordLost(r, record->failure());
     if (!options.json && !options.quiet) r.note("write took " + secondsText(ms / 1000));
     return r;
 }

@@ -1,6 +1,7 @@
 #include "station.h"
 
 #include <QThread>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -64,6 +65,13 @@ class PortWatch {
     std::string device_;
 };
 
+// Set when a record line could not be added: every port ends after its device in hand.
+std::atomic<bool> recordLost{false};
+
+bool stationEnds() {
+    return stopRequestedByUser() || recordLost.load();
+}
+
 // What one port's station saw, and its devices' JSON objects.
 struct PortTally {
     std::string port;
@@ -111,7 +119,7 @@ class StationWorker final : public QThread {
     void run() override {
         while (waitUntil(true)) {
             writeOne();
-            if (tally_.interrupted || stopRequestedByUser()) return;
+            if (tally_.interrupted || stationEnds()) return;
             log_.line(tally_.port +
                       ": remove the device; the next one is written once it is "
                       "connected");
@@ -125,7 +133,7 @@ class StationWorker final : public QThread {
     bool waitUntil(bool present) {
         if (present) log_.line(tally_.port + ": waiting for a device");
         PortWatch watch(settings_);
-        while (!stopRequestedByUser()) {
+        while (!stationEnds()) {
             if (watch.present(present) == present) return true;
             QThread::msleep(kStationPollMs);
         }
@@ -165,7 +173,11 @@ class StationWorker final : public QThread {
         tally_.devices.append(result.json);
         // Added before the next device can start on this port.
         if (!result.recordFailure.empty()) {
-            log_.line(tally_.port + ": warning: " + result.recordFailure, true);
+            // A device that cannot be recorded cannot be traced: no more are written.
+            recordLost.store(true);
+            log_.line(tally_.port + ": error: " + result.recordFailure +
+                          "; the station stops after the devices in hand",
+                      true);
         }
     }
 
@@ -196,6 +208,7 @@ std::string unconfirmedText(int unconfirmed) {
 
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
                          const MemoryImage& image, std::FILE* err, RecordFile* record) {
+    recordLost.store(false);
     StationLog log(err, options.quiet || options.json);
     std::vector<std::string> names;
     for (const ExchangeSettings& s : ports) names.push_back(portName(s));
@@ -239,6 +252,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     totals["ports"] = perPort;
     r.result = totals;
     r.image = imageFacts(options.args.at(0), image);
+    if (record != nullptr) markRecordLost(r, record->failure());
     r.text = "Station: " + std::to_string(all.written) + " devices written, " +
              std::to_string(all.failed) + " failed" + unconfirmedText(all.unconfirmed) + "\n";
     for (auto& worker : workers) {

@@ -34,6 +34,7 @@ DeviceResult finishWrite(DeviceSession& session, const RewriteResult& write,
         r.diagnosis.push_back(report.deviceState);
     }
     r.warnings = report.warnings;
+    if (!session.logFailure().empty()) r.warnings.push_back(session.logFailure());
     session.setWriteReport(std::move(report));
     r.warning = echoWarning(session.steps());
     r.json = session.json(r.ok, r.message);
@@ -41,6 +42,16 @@ DeviceResult finishWrite(DeviceSession& session, const RewriteResult& write,
         r.recordFailure = record->failure();
     }
     return r;
+}
+
+void markRecordLost(CommandResult& result, const std::string& failure) {
+    if (failure.empty()) return;
+    result.recordError = failure;
+    result.note("error: " + failure + "; this write is not recorded");
+    if (result.exitCode == kExitOk || result.exitCode == kExitUnconfirmed) {
+        result.outcome = "record_lost";
+        result.exitCode = kExitRecordLost;
+    }
 }
 
 }  // namespace quorvel::cli

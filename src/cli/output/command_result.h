@@ -17,7 +17,9 @@ enum ExitCode : int {
     kExitOk = 0,
     kExitDeviceFailure = 1,
     kExitFileError = 2,
-    kExitCancelled = 3,  // the confirmation was not given: nothing was sent
+    kExitCancelled = 3,    // the confirmation was not given: nothing was sent
+    kExitUnconfirmed = 4,  // written, but the device's answers did not confirm every frame
+    kExitRecordLost = 5,   // written, but its line could not be added to the record file
     kExitUsage = 64,
     kExitInterrupted = 130,  // stopped between messages by Ctrl-C, SIGTERM or a closed output
 };
@@ -25,9 +27,10 @@ enum ExitCode : int {
 struct CommandResult {
     std::string outcome = "success";  // success, failure, error, cancelled, interrupted
     int exitCode = kExitOk;
-    std::optional<std::string> message;  // the outcome in the window's words
-    std::optional<std::string> error;    // a usage or file error
-    QJsonValue result;                   // the command's answer; null when it has none
+    std::optional<std::string> message;      // the outcome in the window's words
+    std::optional<std::string> error;        // a usage or file error
+    std::optional<std::string> recordError;  // why a device's record line was lost
+    QJsonValue result;                       // the command's answer; null when it has none
     std::optional<ImageFacts> image;
     QJsonArray devices;  // one object per port
     std::string text;    // what the text form prints on standard output

@@ -87,6 +87,7 @@ std::string runJson(const CommandResult& r, const std::string& command) {
         {"exit_code", r.exitCode},
         {"message", jsonTextOrNull(r.message)},
         {"error", jsonTextOrNull(r.error)},
+        {"record_error", jsonTextOrNull(r.recordError)},
         {"result", r.result},
         {"image", r.image ? QJsonValue(imageJson(*r.image)) : QJsonValue()},
         {"devices", r.devices},

@@ -8,10 +8,23 @@
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
 #endif
 #else
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace quorvel::cli {
+
+void openClosedStandardStreams() {
+#ifndef _WIN32
+    // In order: open() takes the lowest free descriptor, which is the closed one.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        if (open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY) != fd) return;
+    }
+#endif
+}
 
 bool isTerminal(std::FILE* stream) {
 #ifdef _WIN32

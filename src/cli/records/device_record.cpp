@@ -32,6 +32,8 @@ std::string recordLine(const DeviceRecord& r) {
         {"failed_step", textOrNull(r.failedStep)},
         {"diagnosis", diagnosis},
         {"blocks_written", r.blocksWritten},
+        {"blocks_unconfirmed", r.blocksUnconfirmed},
+        {"device_state", textOrNull(r.deviceState)},
         // The shortest text that reads back as the same double: a connect refused at once
         // takes well under a millisecond, and must not be recorded as taking no time.
         {"seconds", r.seconds},

@@ -13,17 +13,19 @@ struct DeviceRecord {
     std::string ended;
     std::string toolVersion;
     std::string host;
-    std::string port;                       // as named on the command line
-    std::optional<std::string> device;      // the device the port resolved to
-    std::optional<std::string> usbSerial;   // the USB adapter's serial number
-    std::string image;                      // the firmware file's path
-    std::string sha256;                     // of the file's bytes
-    std::string checksum;                   // CHECK SUM of C000 to FFFF
-    std::string outcome;                    // success, failure, interrupted
-    std::optional<std::string> failedStep;  // none on success
-    std::vector<std::string> diagnosis;     // what the failed step saw, or where it stopped
-    int blocksWritten = 0;                  // 1 KiB blocks the device accepted
-    double seconds = 0;                     // written in full, so a short failure is not 0
+    std::string port;                        // as named on the command line
+    std::optional<std::string> device;       // the device the port resolved to
+    std::optional<std::string> usbSerial;    // the USB adapter's serial number
+    std::string image;                       // the firmware file's path
+    std::string sha256;                      // of the file's bytes
+    std::string checksum;                    // CHECK SUM of C000 to FFFF
+    std::string outcome;                     // success, failure, interrupted
+    std::optional<std::string> failedStep;   // none on success
+    std::vector<std::string> diagnosis;      // what the failed step saw, or where it stopped
+    int blocksWritten = 0;                   // 1 KiB blocks the device accepted
+    int blocksUnconfirmed = 0;               // of those, the ones its answers did not confirm
+    std::optional<std::string> deviceState;  // what the write left on the device
+    double seconds = 0;                      // written in full, so a short failure is not 0
 };
 
 // The record as one line of JSON, without the line end; every key always, null where unknown.

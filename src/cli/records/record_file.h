@@ -1,8 +1,8 @@
 #pragma once
 // The record file of a write (--record FILE): one line per device and attempt, added at the
 // end and on disk before the next device starts; lines already there are never touched. The
-// devices of a write to several ports add their lines from their own threads: each line goes
-// out whole, in one write at the file's end, never mixed with another.
+// devices of a write to several ports add their lines from their own threads, and several
+// stations may share the file: each line goes out whole or not at all, never mixed with another.
 
 #include <mutex>
 #include <string>
@@ -11,6 +11,11 @@
 
 namespace quorvel::cli {
 
+// Why `path` cannot take a record or a transcript: it exists and is not a regular file (a
+// folder, a device such as /dev/full, a pipe that would hang the tool). Empty when it is a
+// regular file or does not exist yet.
+std::string regularFileProblem(const std::string& path);
+
 class RecordFile {
   public:
     RecordFile() = default;
@@ -18,16 +23,19 @@ class RecordFile {
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    // Opens `path` for adding lines, creating it when missing; false when it cannot be written.
+    // Opens `path` for adding lines, creating it when missing; false, with failure() saying
+    // why, when it cannot be written or is not a regular file.
     bool open(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
 
-    // Adds the record's line and flushes it to the disk. Safe from several threads. False
-    // when the line could not be written; failure() then says so.
+    // Adds the record's line and flushes it to the disk. Safe from several threads and
+    // programs. False when the line could not be written (the file is cut back to its last
+    // whole line); failure() then says so.
     bool append(const DeviceRecord& record);
 
-    // The first line that could not be written, as a message; empty while every one was.
+    // Why the file could not be opened, or the first line that could not be written, as a
+    // message; empty while every one was.
     std::string failure() const;
 
   private:

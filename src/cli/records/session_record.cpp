@@ -63,6 +63,10 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
         r.diagnosis = failureReport(steps.back(), session.settings().loader);
     }
     r.blocksWritten = blocksAccepted(steps, image);
+    if (const auto& write = session.writeReport()) {
+        for (const UnconfirmedAnswer& a : write->unconfirmed) r.blocksUnconfirmed += a.row >= 0;
+        if (!write->deviceState.empty()) r.deviceState = write->deviceState;
+    }
     r.seconds = ms / 1000;
     return r;
 }
