@@ -22,6 +22,7 @@ struct DeviceRecord {
     std::string outcome;                    // success, failure, interrupted
     std::optional<std::string> failedStep;  // none on success
     std::vector<std::string> diagnosis;     // what the failed step saw, or where it stopped
+    std::vector<std::string> warnings;      // the image's load warnings (a missing end record)
     int blocksWritten = 0;                  // 1 KiB blocks the device accepted
     double seconds = 0;                     // written in full, so a short failure is not 0
 };

@@ -53,6 +53,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     r.image = facts.path;
     r.sha256 = facts.sha256;
     r.checksum = facts.checksum;
+    r.warnings = facts.warnings;
     const std::vector<StepRecord>& steps = session.steps();
     const bool interrupted = !session.interruption().empty();
     r.outcome = ok ? "success" : interrupted ? "interrupted" : "failure";
