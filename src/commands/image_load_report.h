@@ -1,5 +1,6 @@
 #pragma once
-// Loads a firmware file into the window's image and reports a failure in a box.
+// Loads a firmware file into the window's image and reports a failure, or what the load warned
+// of, in a box.
 
 #include <string>
 #include <vector>
