@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     MemoryImage image = cleared;
     const std::string_view line(reinterpret_cast<const char*>(data), size);
-    const LineOutcome outcome = READER_UNDER_TEST(image, line);
+    FileTally tally;
+    const LineOutcome outcome = READER_UNDER_TEST(image, line, tally);
     switch (outcome) {
         case LineOutcome::Accepted:
             fuzz::require(image.intErrCode == 0);

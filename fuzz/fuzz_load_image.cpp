@@ -26,14 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const LoadResult result = LoadImageText(text, reader, image);
     if (result.ok()) {
         fuzz::checkLoadedImage(image);
+        fuzz::require(result.warnings.size() <= 1);
     } else {
         fuzz::require(image == previous);  // a failed load changes nothing
         if (result.kind == LoadResult::Kind::LineRejected) {
             fuzz::require(result.line >= 1);
             const int16_t c = result.code;
             fuzz::require(c == 1 || c == 2 || c == 3 || c == 4 || c == 5 || c == 8 || c == 9 ||
-                          c == 10);
-            fuzz::require(reader == &ReadHexLine || c == 3 || c == 8 || c == 9);
+                          c == 10 || c == 11);
+            fuzz::require(reader == &ReadHexLine || c == 3 || c == 8 || c == 9 || c == 11);
+            fuzz::require(reader == &ReadMotLine || c != 11);
+            fuzz::require(c != 11 || result.countSays != result.dataRecords);
         }
     }
     return 0;

@@ -8,11 +8,13 @@ namespace quorvel {
 uint8_t ImageFileOpen::OpenImageFile() {
     const std::string path = chooser_.chooseImageFile();
     if (path.empty()) return 0;
-    if (!LoadImageWithReport(context_, path)) return 0;
+    std::vector<std::string> warnings;
+    if (!LoadImageWithReport(context_, path, &warnings)) return 0;
     // After a failed start-up the port list was never filled; without it no exchange could
     // ever open a port, so a good load fills it the way start-up would have.
     if (context_.panel.comListEmpty()) FillComList(context_.panel);
     context_.panel.setBusyPointer(false);
+    ShowLoadWarnings(context_, warnings);
     return 1;
 }
 

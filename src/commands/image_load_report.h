@@ -1,7 +1,9 @@
 #pragma once
-// Loads a firmware file into the window's image and reports a failure in a box.
+// Loads a firmware file into the window's image and reports a failure, or what the load warned
+// of, in a box.
 
 #include <string>
+#include <vector>
 
 #include "command_context.h"
 
@@ -10,7 +12,13 @@ namespace quorvel {
 // Shows the hourglass and loads the file. On failure shows "Error" / "Error Code = ..."
 // (exclamation icon) or "ERROR" / "File Open Error" (critical icon), restores the normal
 // pointer and returns false; the image is then as it was. On success returns true with the
-// hourglass still shown: the caller restores the pointer once its own work is done.
-bool LoadImageWithReport(CommandContext& context, const std::string& path);
+// hourglass still shown: the caller restores the pointer once its own work is done. `warnings`,
+// when given, receives what the load left in doubt (a file without its end record).
+bool LoadImageWithReport(CommandContext& context, const std::string& path,
+                         std::vector<std::string>* warnings = nullptr);
+
+// Each warning of a load in its own box, title "Warning", exclamation icon, OK: shown once the
+// caller has done its own work and the pointer is normal again.
+void ShowLoadWarnings(CommandContext& context, const std::vector<std::string>& warnings);
 
 }  // namespace quorvel

@@ -6,10 +6,14 @@
 namespace quorvel {
 
 bool FormLoad(CommandContext& context, const std::string& programDirectory) {
-    if (!LoadImageWithReport(context, programDirectory + "/" + kDefaultImageName)) return false;
+    std::vector<std::string> warnings;
+    if (!LoadImageWithReport(context, programDirectory + "/" + kDefaultImageName, &warnings)) {
+        return false;
+    }
     FillComList(context.panel);
     context.panel.setBusyPointer(false);
     context.panel.checkComMenu(1);
+    ShowLoadWarnings(context, warnings);
     return true;
 }
 

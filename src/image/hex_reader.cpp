@@ -34,13 +34,15 @@ LineOutcome reject(MemoryImage& image, int16_t code) {
 
 }  // namespace
 
-LineOutcome ReadHexLine(MemoryImage& image, std::string_view line) {
+LineOutcome ReadHexLine(MemoryImage& image, std::string_view line, FileTally& tally) {
     image.intErrCode = 0;
     if (line.empty() || line[0] != ':') return reject(image, kCodeNoStartMark);
 
     const size_t n = line.size();
     if (n < kShortestDataRecord) {
-        return line == kEndRecord ? LineOutcome::Accepted : reject(image, kCodeShortRecord);
+        if (line != kEndRecord) return reject(image, kCodeShortRecord);
+        tally.endRecord = true;  // a file cut short has none
+        return LineOutcome::Accepted;
     }
     const size_t count = static_cast<size_t>(lenientPair(line, 1));
     if (count > 16) return reject(image, kCodeCountTooLarge);
@@ -55,6 +57,7 @@ LineOutcome ReadHexLine(MemoryImage& image, std::string_view line) {
         }
         return LineOutcome::Accepted;
     }
+    if (type == 1) tally.endRecord = true;
     if (type == 1 || type == 3) return LineOutcome::Accepted;
     if (type >= 4) return reject(image, kCodeUnsupportedType);
 

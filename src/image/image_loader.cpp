@@ -40,9 +40,11 @@ LineReader readerForPath(std::string_view path) {
     return &ReadMotLine;
 }
 
-LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& image) {
+LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& image,
+                         std::string_view name) {
     MemoryImage fresh;
     fresh.ClearImage();
+    FileTally tally;
     LoadResult result;
     int32_t lineNumber = 0;
     const char* pos = text.data();
@@ -62,12 +64,16 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
             pos = lf ? lf + 1 : end;
         }
 
-        const LineOutcome outcome = reader(fresh, line);
+        const LineOutcome outcome = reader(fresh, line, tally);
         ++lineNumber;
         if (outcome == LineOutcome::Rejected) {
             result.kind = LoadResult::Kind::LineRejected;
             result.code = fresh.intErrCode;
             result.line = lineNumber;
+            if (result.code == kCodeCountDisagrees) {
+                result.countSays = tally.countRecordSays;
+                result.dataRecords = tally.dataRecords;
+            }
             return result;
         }
         if (outcome == LineOutcome::OutsideImage) {
@@ -75,6 +81,16 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
             result.line = lineNumber;
             return result;
         }
+    }
+    // A file cut at a line end loads without a complaint from any line; only its missing end
+    // record tells. The image is still what the lines gave: the warning leaves the choice to
+    // whoever writes it to a device.
+    if (!tally.endRecord) {
+        const bool hex = reader == &ReadHexLine;
+        result.warnings.push_back(
+            std::string(name) +
+            (hex ? " has no end-of-file record (type 01)" : " has no end record (S7, S8 or S9)") +
+            ": the file may be cut short");
     }
     image = std::move(fresh);
     return result;
@@ -91,7 +107,7 @@ LoadResult LoadImageFile(const std::string& path, MemoryImage& image, std::strin
         failed.readFailure = FileReadFailure::Unreadable;
         return failed;
     }
-    const LoadResult result = LoadImageText(text, readerForPath(path), image);
+    LoadResult result = LoadImageText(text, readerForPath(path), image, path);
     if (kept != nullptr) *kept = std::move(text);
     return result;
 }

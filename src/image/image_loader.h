@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image_file_read.h"
 #include "line_reader.h"
@@ -19,6 +20,12 @@ struct LoadResult {
     // Why a file error happened: the file could not be read (see image_file_read.h), or, with
     // FileReadFailure::None, a record at `line` addressed data outside the image.
     FileReadFailure readFailure = FileReadFailure::None;
+    // With kCodeCountDisagrees: the count the record gave, and the data records before it.
+    uint32_t countSays = 0;
+    uint32_t dataRecords = 0;
+    // What a file that loaded leaves in doubt, one sentence each that names the file: today
+    // only a missing end record, the mark of a file cut short at a line end.
+    std::vector<std::string> warnings;
 
     bool ok() const { return kind == Kind::Loaded; }
     // Texts of the report box: "Error" / "Error Code = 8 ; 行番号 = 12", or
@@ -37,7 +44,9 @@ LineReader readerForPath(std::string_view path);
 // With `text`, that receives the bytes that were read (also when a line was refused).
 LoadResult LoadImageFile(const std::string& path, MemoryImage& image, std::string* text = nullptr);
 
-// The same on text already in memory (used by the file load, tests and fuzzing).
-LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& image);
+// The same on text already in memory (used by the file load, tests and fuzzing); `name` is
+// the file the warnings name.
+LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& image,
+                         std::string_view name = "the file");
 
 }  // namespace quorvel

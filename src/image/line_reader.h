@@ -2,6 +2,7 @@
 // One firmware-file line in, bytes into the image out. Both file formats sit behind this
 // signature; the load sequence picks one reader per file.
 
+#include <cstdint>
 #include <string_view>
 
 #include "memory_image.h"
@@ -14,7 +15,16 @@ enum class LineOutcome {
     OutsideImage,  // a data byte addresses memory outside 0x4000..0x23FFF; nothing was stored
 };
 
-using LineReader = LineOutcome (*)(MemoryImage& image, std::string_view line);
+// What the lines of one file have shown so far, kept by the load sequence from the first line
+// to the last for the checks that no single line can make: whether the file ends as it should,
+// and whether a count record agrees with the data records before it.
+struct FileTally {
+    uint32_t dataRecords = 0;      // S1, S2 and S3 records read so far
+    bool endRecord = false;        // an S7, S8 or S9 record, or the Intel HEX type 01, was read
+    uint32_t countRecordSays = 0;  // the count of the count record that disagreed
+};
+
+using LineReader = LineOutcome (*)(MemoryImage& image, std::string_view line, FileTally& tally);
 
 // Reader codes left in intErrCode.
 enum ReaderCode : int16_t {
@@ -26,12 +36,15 @@ enum ReaderCode : int16_t {
     kCodeChecksum = 8,
     kCodeNoStartMark = 9,
     kCodeUnsupportedType = 10,
+    kCodeCountDisagrees = 11,  // an S5 or S6 count that is not the number of data records before it
 };
 
-// Motorola S-record (S1/S2/S3 data; S0, S5, S7, S8, S9 ignored).
-LineOutcome ReadMotLine(MemoryImage& image, std::string_view line);
+// Motorola S-record: S1/S2/S3 data; S5 and S6 counts checked against the data records so far;
+// S7, S8 and S9 noted as the end; S0 and anything else ignored.
+LineOutcome ReadMotLine(MemoryImage& image, std::string_view line, FileTally& tally);
 
-// Intel HEX with 16-bit addresses (types 00, 01, 03; 02 only with segment 0000).
-LineOutcome ReadHexLine(MemoryImage& image, std::string_view line);
+// Intel HEX with 16-bit addresses (types 00, 01, 03; 02 only with segment 0000); type 01 noted
+// as the end.
+LineOutcome ReadHexLine(MemoryImage& image, std::string_view line, FileTally& tally);
 
 }  // namespace quorvel

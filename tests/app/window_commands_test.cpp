@@ -356,7 +356,7 @@ void WindowCommandsTest::checksumBox() {
     ScriptedChooser chooser;
     frmMain window(testOptions(&prompt, &chooser));
     // 01 02 03 04 at 0xC000, the rest of 0xC000-0xFFFF FF: 0x3FC000 - 4 * 0xFF + 10.
-    chooser.path = writeFile("c000.mot", "S107C000010203042E\r\n");
+    chooser.path = writeFile("c000.mot", "S107C000010203042E\r\nS9030000FC\r\n");
     window.menu().mnuOpen->trigger();
     QCOMPARE(prompt.boxes(), QString());
     window.controls().cmdCheckSum->click();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -46,16 +47,23 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
         std::string image;
         double seconds;
         QString imageRead;  // as a JSON reader gives it back
+        std::vector<std::string> warnings = {};
     };
     const std::vector<Case> cases = {
         {"quotes and backslash", failedRecord().image, 8.24, "fw \"rev B\"\\new.mot"},
         {"path not UTF-8", "fw\xFF\xC3.mot", 8.24, "fw\uFFFD\uFFFD.mot"},
         {"connect refused at once", "a.mot", 0.0004, "a.mot"},
+        {"image that may be cut short",
+         "cut.mot",
+         8.24,
+         "cut.mot",
+         {"cut.mot has no end record (S7, S8 or S9): the file may be cut short"}},
     };
     for (const Case& c : cases) {
         DeviceRecord record = failedRecord();
         record.image = c.image;
         record.seconds = c.seconds;
+        record.warnings = c.warnings;
         const std::string line = recordLine(record);
         EXPECT_EQ(line.find('\n'), std::string::npos) << c.name;
         QJsonParseError error;
@@ -66,8 +74,12 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
                   QStringList({"blocks_unconfirmed", "blocks_written", "checksum", "device",
                                "device_state", "diagnosis", "ended", "failed_step", "host", "image",
                                "outcome", "port", "seconds", "sha256", "started", "tool_version",
-                               "usb_serial"}))
+                               "usb_serial", "warnings"}))
             << c.name;
+        std::vector<std::string> warnings;
+        for (const QJsonValue& w : r["warnings"].toArray())
+            warnings.push_back(w.toString().toStdString());
+        EXPECT_EQ(warnings, c.warnings) << c.name;
         EXPECT_TRUE(r["device"].isNull() && r["usb_serial"].isNull()) << c.name;
         EXPECT_EQ(r["blocks_written"].toInt(), 7) << c.name;
         EXPECT_EQ(r["seconds"].toDouble(), c.seconds) << c.name << ": " << line;

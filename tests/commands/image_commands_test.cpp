@@ -28,6 +28,7 @@ class ImageCommandsTest : public QObject {
     void comListEntries_data();
     void comListEntries();
     void startUpWithTheDefaultImage();
+    void startUpWithACutDefaultImage();
     void startUpWithoutTheDefaultImage();
     void openImageFile_data();
     void openImageFile();
@@ -82,6 +83,21 @@ void ImageCommandsTest::startUpWithTheDefaultImage() {
     QVERIFY(rig.image.anyRowFlagged());
 }
 
+void ImageCommandsTest::startUpWithACutDefaultImage() {
+    CommandRig rig;
+    QTemporaryDir program;  // a folder of its own: the other tests need none there
+    QFile file(program.filePath(kDefaultImageName));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("S107400001020304AE\r\n") > 0);
+    file.close();
+    QVERIFY(FormLoad(rig.context, program.path().toStdString()));
+    QCOMPARE(rig.boxes(), "Warning/" + program.path() + "/" + kDefaultImageName +
+                              " has no end record (S7, S8 or S9): the file may be cut short");
+    QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Exclamation);
+    QVERIFY(!rig.prompt.shown[0].busy);
+    QCOMPARE(rig.panel.comList, ComListEntries());  // start-up went on
+    QCOMPARE(rig.panel.comMenuChecked, 1);
+}
+
 void ImageCommandsTest::startUpWithoutTheDefaultImage() {
     CommandRig rig;
     rig.image = MemoryImage();
@@ -116,6 +132,12 @@ void ImageCommandsTest::openImageFile_data() {
         << int(PromptIcon::Exclamation) << 0x12;
     QTest::newRow("missing file") << "missing.mot" << QByteArray() << 0 << "ERROR/File Open Error"
                                   << int(PromptIcon::Critical) << 0x12;
+    // Cut at a line end: it loads, and then says that it may be cut short.
+    QTest::newRow("S-record without its end record")
+        << "e.mot" << QByteArray("S107400001020304AE\r\n") << 1
+        << "Warning/" + dir_.filePath("e.mot") +
+               " has no end record (S7, S8 or S9): the file may be cut short"
+        << int(PromptIcon::Exclamation) << 0x01;
 }
 
 void ImageCommandsTest::openImageFile() {
@@ -136,7 +158,11 @@ void ImageCommandsTest::openImageFile() {
     ImageFileOpen open(rig.context, chooser, rewrite);
     QCOMPARE(int(open.OpenImageFile()), result);
     QCOMPARE(rig.boxes(), box);
-    if (!box.isEmpty()) QCOMPARE(int(rig.prompt.shown[0].box.icon), icon);
+    if (!box.isEmpty()) {
+        QCOMPARE(int(rig.prompt.shown[0].box.icon), icon);
+        // A failure is reported under the hourglass; a warning comes after the load is done.
+        QCOMPARE(rig.prompt.shown[0].busy, result == 0);
+    }
     QCOMPARE(int(rig.image.value(1024, 0)), value4000);
     QVERIFY(!rig.panel.busy);
 

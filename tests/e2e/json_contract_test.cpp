@@ -113,6 +113,10 @@ class JsonContractTest : public QObject {
                                   << QString("error");
         row("info, bad record") << QStringList{"info", "${DATA}/bad_checksum.mot"} << QStringList{}
                                 << 2 << QString("error");
+        row("info, cut short") << QStringList{"info", "${DATA}/cut_short.mot"} << QStringList{} << 0
+                               << QString("success");
+        row("info, count record disagrees") << QStringList{"info", "${DATA}/wrong_count.mot"}
+                                            << QStringList{} << 2 << QString("error");
         row("checksum") << QStringList{"checksum", file, "4000", "40FF"} << QStringList{} << 0
                         << QString("success");
         row("checksum, out of range") << QStringList{"checksum", file, "1000", "40FF"}

@@ -206,14 +206,20 @@ class MultiWriteE2eTest : public QObject {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("amount");  // what is about to be sent
+        QTest::addColumn<bool>("cut");        // the default image without its end record
         QTest::newRow("agreed") << "write" << 2 << QByteArray("y\n") << 0
-                                << "Blocks to send: 88 of 120";
+                                << "Blocks to send: 88 of 120" << false;
         QTest::newRow("refused") << "write" << 2 << QByteArray("no\n") << 3
-                                 << "Blocks to send: 88 of 120";
+                                 << "Blocks to send: 88 of 120" << false;
         QTest::newRow("program refused")
-            << "program" << 1 << QByteArray("\n") << 3 << "Blocks to send: 88 of 120";
+            << "program" << 1 << QByteArray("\n") << 3 << "Blocks to send: 88 of 120" << false;
         QTest::newRow("row-write refused")
-            << "row-write" << 1 << QByteArray("cancel\n") << 3 << "Rows to send: 5592";
+            << "row-write" << 1 << QByteArray("cancel\n") << 3 << "Rows to send: 5592" << false;
+        QTest::newRow("cut file refused")
+            << "write" << 1 << QByteArray("no\n") << 3
+            << "Blocks to send: 88 of 120\nWarning: ${FILE} has no end record (S7, S8 or S9): the "
+               "file may be cut short"
+            << true;
     }
     void confirmationOnce() {
         QFETCH(QString, command);
@@ -221,14 +227,28 @@ class MultiWriteE2eTest : public QObject {
         QFETCH(QByteArray, answer);
         QFETCH(int, code);
         QFETCH(QString, amount);
+        QFETCH(bool, cut);
+        QString file = QUORVEL_DEFAULT_IMAGE_PATH;
+        QTemporaryDir dir;
+        if (cut) {
+            // Every line but the last, the S8 end record: the data and the check sum unchanged.
+            QFile whole(file);
+            QVERIFY(whole.open(QIODevice::ReadOnly));
+            QByteArray text = whole.readAll();
+            text.chop(1);
+            text.truncate(text.lastIndexOf('\n') + 1);
+            file = dir.filePath("cut.mot");
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
+            amount.replace("${FILE}", file);
+        }
         Fleet fleet{QList<QStringList>(devices)};
         QVERIFY(fleet.started());
         Terminal input;
         QVERIFY(!input.slave().isEmpty());
         QProcess tool;
         tool.setStandardInputFile(input.slave());
-        tool.start(flashToolPath(),
-                   QStringList{command, QUORVEL_DEFAULT_IMAGE_PATH} + fleet.portArgs());
+        tool.start(flashToolPath(), QStringList{command, file} + fleet.portArgs());
         QVERIFY(tool.waitForStarted());
         input.type(answer);
         QVERIFY(tool.waitForFinished(kToolMs));

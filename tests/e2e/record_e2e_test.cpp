@@ -117,13 +117,14 @@ class RecordE2eTest : public QObject {
         QCOMPARE(lines[0], QString("{\"earlier\":true}"));
         const QJsonObject r = parsed(lines[1]);
         QVERIFY2(!r.isEmpty(), qPrintable(lines[1]));
-        QCOMPARE(r.keys().size(), 17);
+        QCOMPARE(r.keys().size(), 18);
         QCOMPARE(r["outcome"].toString(), outcome);
         QCOMPARE(r["port"].toString(), sim.slavePath());
         QVERIFY(r["device"].isString());
         QVERIFY(r["usb_serial"].isNull());  // a pseudo-terminal has no adapter
         QCOMPARE(r["image"].toString(), QString(QUORVEL_DEFAULT_IMAGE_PATH));
         QCOMPARE(r["sha256"].toString(), defaultImageSha256());
+        QCOMPARE(r["warnings"].toArray().size(), 0);  // the default image ends with its S8 record
         QCOMPARE(
             r["checksum"].toString(),
             QString::fromStdString(quorvel::RangeChecksum(defaultImage(), "C000", "FFFF").text));

@@ -13,6 +13,7 @@ struct HexCase {
     int16_t code;
     std::vector<Expect> stored;
     std::vector<int> flagged;
+    bool ends = false;  // the line is the file's end-of-file record
 };
 
 std::vector<HexCase> hexCases() {
@@ -31,7 +32,8 @@ std::vector<HexCase> hexCases() {
     typeLetter = typeLetter.substr(0, typeLetter.size() - 2) + "A3";
 
     return {
-        {"end record", ":00000001FF", LineOutcome::Accepted, 0, {}, {}},
+        {"end record", ":00000001FF", LineOutcome::Accepted, 0, {}, {}, true},
+        {"end record with a byte", hexRecord(1, 0, {0}), LineOutcome::Accepted, 0, {}, {}, true},
         {"end record in small letters", ":00000001ff", LineOutcome::Rejected, 1, {}, {}},
         {"empty line", "", LineOutcome::Rejected, 9, {}, {}},
         {"no colon", "10400000", LineOutcome::Rejected, 9, {}, {}},
@@ -110,8 +112,10 @@ TEST(HexReader, Table) {
     for (const HexCase& c : hexCases()) {
         SCOPED_TRACE(c.name);
         MemoryImage image = clearedImage();
-        EXPECT_EQ(ReadHexLine(image, c.line), c.outcome);
+        FileTally tally;
+        EXPECT_EQ(ReadHexLine(image, c.line, tally), c.outcome);
         EXPECT_EQ(image.intErrCode, c.code);
+        EXPECT_EQ(tally.endRecord, c.ends);
         for (const Expect& e : c.stored)
             EXPECT_EQ(bytesAt(image, e.address, e.bytes.size()), e.bytes);
         EXPECT_EQ(flaggedRows(image), c.flagged);
@@ -129,7 +133,8 @@ TEST(HexReader, LenientFieldsSkipBlanks) {
         "01"
         "BE";  // count " 1", address 4000, type 00, data 01
     ASSERT_EQ(line.size(), 13u);
-    EXPECT_EQ(ReadHexLine(image, line), LineOutcome::Accepted);
+    FileTally tally;
+    EXPECT_EQ(ReadHexLine(image, line, tally), LineOutcome::Accepted);
     EXPECT_EQ(image.byteAt(0x4000), 0x01);
 }
 

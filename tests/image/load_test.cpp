@@ -171,6 +171,48 @@ TEST_F(LoadTest, HexEndRecordDoesNotStopTheLoad) {
     EXPECT_TRUE(image.rowFlagged(1024));
 }
 
+TEST_F(LoadTest, EndAndCountRecords) {
+    struct Case {
+        const char* name;
+        const char* file;
+        std::string text;
+        int16_t code;          // 0: the file loads
+        int32_t line;          // of the refused count record
+        uint32_t says, found;  // the count record's count, the data records before it
+        const char* warning;   // after the file's path; "" for none
+    };
+    const std::string s9 = "S9030000FC\r\n";
+    const std::string noEnd = " has no end record (S7, S8 or S9): the file may be cut short";
+    const std::vector<Case> cases = {
+        {"whole S-record file", "a.mot", kRow0 + "\r\n" + kRow1 + "\r\n" + s9, 0, 0, 0, 0, ""},
+        {"cut at a line end", "b.mot", kRow0 + "\r\n", 0, 0, 0, 0, noEnd.c_str()},
+        {"empty file", "c.mot", "", 0, 0, 0, 0, noEnd.c_str()},
+        {"S5 agrees", "d.mot", kRow0 + "\r\n" + kRow1 + "\r\nS5030002FA\r\n" + s9, 0, 0, 0, 0, ""},
+        {"S5 says more than came", "e.mot", kRow0 + "\r\nS5030002FA\r\n" + s9, 11, 2, 2, 1, ""},
+        {"S6 agrees", "f.mot", kRow0 + "\r\n" + kRow1 + "\r\nS604000002F9\r\nS804000000FB", 0, 0, 0,
+         0, ""},
+        {"Intel HEX with its end", "g.hex", kHexRow0 + "\r\n:00000001FF\r\n", 0, 0, 0, 0, ""},
+        {"Intel HEX cut at a line end", "h.hex", kHexRow0 + "\r\n", 0, 0, 0, 0,
+         " has no end-of-file record (type 01): the file may be cut short"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = write(c.file, c.text);
+        MemoryImage image;
+        const LoadResult r = LoadImageFile(path, image);
+        EXPECT_EQ(r.ok(), c.code == 0);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.line, c.line);
+        EXPECT_EQ(r.countSays, c.says);
+        EXPECT_EQ(r.dataRecords, c.found);
+        const std::vector<std::string> warnings =
+            *c.warning ? std::vector<std::string>{path + c.warning} : std::vector<std::string>{};
+        EXPECT_EQ(r.warnings, warnings);
+        // A warning leaves the image as the lines gave it.
+        EXPECT_EQ(image.rowFlagged(1024), c.code == 0 && !c.text.empty());
+    }
+}
+
 TEST_F(LoadTest, SecondLoadClearsTheFirst) {
     MemoryImage image;
     ASSERT_TRUE(LoadImageFile(write("one.mot", kRow0), image).ok());

@@ -13,6 +13,8 @@ struct MotCase {
     int16_t code;
     std::vector<Expect> stored;  // bytes expected after the line
     std::vector<int> flagged;    // rows flagged afterwards
+    uint32_t recordsBefore = 0;  // data records the file had before the line
+    bool ends = false;           // the line is the file's end record
 };
 
 std::string withChecksumOffByOne(std::string line) {
@@ -38,9 +40,22 @@ std::vector<MotCase> motCases() {
 
     return {
         {"S0 header ignored", sRecord(0, 0, {'H', 'D', 'R'}), LineOutcome::Accepted, 0, {}, {}},
-        {"S5 count ignored", "S5030004F8", LineOutcome::Accepted, 0, {}, {}},
-        {"S9 end ignored", "S9034000BC", LineOutcome::Accepted, 0, {}, {}},
-        {"S8 end ignored", "S804004000BB", LineOutcome::Accepted, 0, {}, {}},
+        {"S5 count agrees", "S5030004F8", LineOutcome::Accepted, 0, {}, {}, 4},
+        {"S5 count one short", "S5030004F8", LineOutcome::Rejected, 11, {}, {}, 5},
+        {"S5 count with no data before", "S5030004F8", LineOutcome::Rejected, 11, {}, {}, 0},
+        {"S5 count checksum off", "S5030004F7", LineOutcome::Rejected, 8, {}, {}, 4},
+        {"S5 count cut short", "S50300", LineOutcome::Rejected, 3, {}, {}, 0},
+        {"S6 24-bit count agrees", "S60401117079", LineOutcome::Accepted, 0, {}, {}, 70000},
+        {"S6 count is not read as 16 bits",
+         "S60401117079",
+         LineOutcome::Rejected,
+         11,
+         {},
+         {},
+         70000 - 65536},
+        {"S9 end noted", "S9034000BC", LineOutcome::Accepted, 0, {}, {}, 0, true},
+        {"S8 end noted", "S804004000BB", LineOutcome::Accepted, 0, {}, {}, 0, true},
+        {"S7 end noted", "S70500004000BA", LineOutcome::Accepted, 0, {}, {}, 0, true},
         {"S followed by a letter ignored", "SX13400000", LineOutcome::Accepted, 0, {}, {}},
         {"empty line", "", LineOutcome::Rejected, 9, {}, {}},
         {"small s", "s1134000", LineOutcome::Rejected, 9, {}, {}},
@@ -134,8 +149,11 @@ TEST(MotReader, Table) {
         SCOPED_TRACE(c.name);
         MemoryImage image = clearedImage();
         image.intErrCode = 77;
-        EXPECT_EQ(ReadMotLine(image, c.line), c.outcome);
+        FileTally tally;
+        tally.dataRecords = c.recordsBefore;
+        EXPECT_EQ(ReadMotLine(image, c.line, tally), c.outcome);
         EXPECT_EQ(image.intErrCode, c.code);
+        EXPECT_EQ(tally.endRecord, c.ends);
         for (const Expect& e : c.stored)
             EXPECT_EQ(bytesAt(image, e.address, e.bytes.size()), e.bytes);
         EXPECT_EQ(flaggedRows(image), c.flagged);
@@ -148,10 +166,13 @@ TEST(MotReader, Table) {
 
 TEST(MotReader, FlagsOnlyEverSet) {
     MemoryImage image = clearedImage();
-    ASSERT_EQ(ReadMotLine(image, sRecord(1, 0x4000, {0x01})), LineOutcome::Accepted);
-    ASSERT_EQ(ReadMotLine(image, sRecord(1, 0x4000, repeat(0xFF, 16))), LineOutcome::Accepted);
+    FileTally tally;
+    ASSERT_EQ(ReadMotLine(image, sRecord(1, 0x4000, {0x01}), tally), LineOutcome::Accepted);
+    ASSERT_EQ(ReadMotLine(image, sRecord(1, 0x4000, repeat(0xFF, 16)), tally),
+              LineOutcome::Accepted);
     EXPECT_TRUE(image.rowFlagged(1024));
     EXPECT_EQ(image.byteAt(0x4000), 0xFF);
+    EXPECT_EQ(tally.dataRecords, 2u);
 }
 
 }  // namespace

@@ -89,11 +89,14 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (devices.empty()) return usageProblem(problem);
 
     MemoryImage image;
+    std::vector<std::string> loadWarnings;
     if (info->takesFile()) {
         std::string bytes;
         const LoadResult loaded = LoadImageFile(options.args[0], image, &bytes);
         if (!loaded.ok()) return loadProblem(options.args[0], loaded);
-        noteLoadedBytes(options.args[0], bytes);
+        warnAboutLoad(loaded, err);
+        loadWarnings = loaded.warnings;
+        noteLoadedBytes(options.args[0], bytes, loaded.warnings);
     }
     // Refused before any port is opened: write would erase the device and send nothing after
     // it, program and row-write would send nothing and still report success.
@@ -112,7 +115,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         return fileProblem("cannot write the record file " + options.record + ": " +
                            record.failure());
     }
-    if (std::optional<CommandResult> refused = obtainConsent(options, image, devices, in, err)) {
+    if (std::optional<CommandResult> refused =
+            obtainConsent(options, image, loadWarnings, devices, in, err)) {
         return *refused;
     }
 

@@ -29,6 +29,7 @@ bool writesFlash(const std::string& command) {
 }
 
 std::optional<CommandResult> obtainConsent(const CliOptions& options, const MemoryImage& image,
+                                           const std::vector<std::string>& loadWarnings,
                                            const std::vector<ExchangeSettings>& devices,
                                            std::FILE* in, std::FILE* err) {
     if (!writesFlash(options.command) || options.yes || options.dryRun) return std::nullopt;
@@ -41,6 +42,9 @@ std::optional<CommandResult> obtainConsent(const CliOptions& options, const Memo
     for (const std::string& line : RewriteFactLines(options.args.at(0), image, walk)) {
         question += line + "\n";
     }
+    // Asked again here, next to the blocks it counts: a file cut short still loads, and its
+    // check sum may well be the whole file's.
+    for (const std::string& warning : loadWarnings) question += "Warning: " + warning + "\n";
     if (devices.size() > 1) {
         std::string ports;
         for (const ExchangeSettings& s : devices)

@@ -20,10 +20,12 @@ bool writesFlash(const std::string& command);
 
 // The consent of a command that writes the flash, unless --yes or --dry-run is given: on the
 // terminal `in`, the operator is asked (the warning, the file with its check sum, how many
-// blocks, or rows for row-write, go out, and each port with the device it maps to, on `err`);
+// blocks, or rows for row-write, go out, what the load warned of, and each port with the device
+// it maps to, on `err`);
 // the cancellation is returned unless the answer agrees; when `in` is not a terminal, the
 // command is refused with kExitUsage. Nothing: go on.
 std::optional<CommandResult> obtainConsent(const CliOptions& options, const MemoryImage& image,
+                                           const std::vector<std::string>& loadWarnings,
                                            const std::vector<ExchangeSettings>& devices,
                                            std::FILE* in, std::FILE* err);
 

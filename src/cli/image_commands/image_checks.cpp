@@ -4,6 +4,12 @@
 
 namespace quorvel::cli {
 
+void warnAboutLoad(const LoadResult& loaded, std::FILE* err) {
+    for (const std::string& warning : loaded.warnings) {
+        std::fprintf(err, "quorvel-flash: warning: %s\n", warning.c_str());
+    }
+}
+
 void warnAboutGapData(const std::string& path, const MemoryImage& image, std::FILE* err) {
     if (!gapHoldsData(image)) return;
     std::fprintf(err,

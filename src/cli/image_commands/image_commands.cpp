@@ -16,13 +16,16 @@
 namespace quorvel::cli {
 namespace {
 
-// Loads the file named by the first argument; the file error when it cannot.
-std::optional<CommandResult> loadFromArgs(const CliOptions& options, MemoryImage& image) {
+// Loads the file named by the first argument; the file error when it cannot. The load's
+// warnings go to `warnTo` when given.
+std::optional<CommandResult> loadFromArgs(const CliOptions& options, MemoryImage& image,
+                                          std::FILE* warnTo = nullptr) {
     const std::string& path = options.args[0];
     std::string bytes;
     const LoadResult loaded = LoadImageFile(path, image, &bytes);
     if (!loaded.ok()) return loadProblem(path, loaded);
-    noteLoadedBytes(path, bytes);
+    if (warnTo != nullptr) warnAboutLoad(loaded, warnTo);
+    noteLoadedBytes(path, bytes, loaded.warnings);
     return std::nullopt;
 }
 
@@ -71,7 +74,7 @@ std::string hexAddress(uint32_t a) {
 
 CommandResult runInfo(const CliOptions& options, std::FILE* err) {
     MemoryImage image;
-    if (auto failed = loadFromArgs(options, image)) return *failed;
+    if (auto failed = loadFromArgs(options, image, err)) return *failed;
     warnAboutGapData(options.args[0], image, err);
 
     const std::vector<Range> ranges = loadedRanges(image);

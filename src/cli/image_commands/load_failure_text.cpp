@@ -23,8 +23,8 @@ std::string readFailureText(FileReadFailure why) {
     return "it cannot be opened or read (check its permissions)";
 }
 
-std::string recordText(int16_t code, bool hex) {
-    switch (code) {
+std::string recordText(const LoadResult& result, bool hex) {
+    switch (result.code) {
         case kCodeShortRecord:
             return "the record is too short";
         case kCodeCountTooLarge:
@@ -43,6 +43,9 @@ std::string recordText(int16_t code, bool hex) {
                        : "the line is empty or does not start with 'S'";
         case kCodeUnsupportedType:
             return "the record type is not 00, 01, 02 or 03 (or a type 02 record sets a segment)";
+        case kCodeCountDisagrees:
+            return "the count record says " + std::to_string(result.countSays) +
+                   " data records, the file has " + std::to_string(result.dataRecords);
         default:
             return "the record was refused";
     }
@@ -54,7 +57,7 @@ std::vector<std::string> loadFailureLines(const std::string& path, const LoadRes
     const bool hex = readerForPath(path) == &ReadHexLine;
     if (result.kind == LoadResult::Kind::LineRejected) {
         std::vector<std::string> lines = {path + " line " + std::to_string(result.line) + ": " +
-                                          recordText(result.code, hex) + " (code " +
+                                          recordText(result, hex) + " (code " +
                                           std::to_string(result.code) + ")"};
         if (hex && (result.code == kCodeCountTooLarge || result.code == kCodeUnsupportedType)) {
             lines.push_back(

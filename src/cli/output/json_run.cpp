@@ -69,7 +69,8 @@ QJsonObject imageJson(const ImageFacts& f) {
     return {{"path", jsonPath(f.path)},
             {"sha256", jsonText(f.sha256)},
             {"checksum", jsonText(f.checksum)},
-            {"blocks", f.blocks}};
+            {"blocks", f.blocks},
+            {"warnings", jsonTexts(f.warnings)}};
 }
 
 std::string runJson(const CommandResult& r, const std::string& command) {
@@ -103,6 +104,7 @@ namespace {
 struct LoadedFile {
     std::string path;
     std::string sha256;
+    std::vector<std::string> warnings;
 };
 
 LoadedFile& loadedFile() {
@@ -112,8 +114,9 @@ LoadedFile& loadedFile() {
 
 }  // namespace
 
-void noteLoadedBytes(const std::string& path, std::string_view bytes) {
-    loadedFile() = {path, sha256Hex(bytes)};
+void noteLoadedBytes(const std::string& path, std::string_view bytes,
+                     std::vector<std::string> warnings) {
+    loadedFile() = {path, sha256Hex(bytes), std::move(warnings)};
 }
 
 ImageFacts imageFacts(const std::string& path, const MemoryImage& image) {
@@ -122,6 +125,7 @@ ImageFacts imageFacts(const std::string& path, const MemoryImage& image) {
     std::string bytes;
     if (loadedFile().path == path) {
         facts.sha256 = loadedFile().sha256;
+        facts.warnings = loadedFile().warnings;
     } else if (readImageFileText(path, bytes)) {
         facts.sha256 = sha256Hex(bytes);
     }

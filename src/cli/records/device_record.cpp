@@ -17,6 +17,8 @@ QJsonValue textOrNull(const std::optional<std::string>& text) {
 std::string recordLine(const DeviceRecord& r) {
     QJsonArray diagnosis;
     for (const std::string& line : r.diagnosis) diagnosis.append(QString::fromStdString(line));
+    QJsonArray warnings;
+    for (const std::string& line : r.warnings) warnings.append(QString::fromStdString(line));
     const QJsonObject record{
         {"started", QString::fromStdString(r.started)},
         {"ended", QString::fromStdString(r.ended)},
@@ -31,6 +33,7 @@ std::string recordLine(const DeviceRecord& r) {
         {"outcome", QString::fromStdString(r.outcome)},
         {"failed_step", textOrNull(r.failedStep)},
         {"diagnosis", diagnosis},
+        {"warnings", warnings},
         {"blocks_written", r.blocksWritten},
         {"blocks_unconfirmed", r.blocksUnconfirmed},
         {"device_state", textOrNull(r.deviceState)},

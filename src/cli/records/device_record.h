@@ -22,6 +22,7 @@ struct DeviceRecord {
     std::string outcome;                     // success, failure, interrupted
     std::optional<std::string> failedStep;   // none on success
     std::vector<std::string> diagnosis;      // what the failed step saw, or where it stopped
+    std::vector<std::string> warnings;       // the image's load warnings, then the write's
     int blocksWritten = 0;                   // 1 KiB blocks the device accepted
     int blocksUnconfirmed = 0;               // of those, the ones its answers did not confirm
     std::optional<std::string> deviceState;  // what the write left on the device

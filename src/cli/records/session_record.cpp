@@ -53,6 +53,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     r.image = facts.path;
     r.sha256 = facts.sha256;
     r.checksum = facts.checksum;
+    r.warnings = facts.warnings;
     const std::vector<StepRecord>& steps = session.steps();
     const bool interrupted = !session.interruption().empty();
     r.outcome = session.outcomeName(ok);
@@ -64,6 +65,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     }
     r.blocksWritten = blocksAccepted(steps, image);
     if (const auto& write = session.writeReport()) {
+        for (const std::string& w : write->warnings) r.warnings.push_back(w);
         for (const UnconfirmedAnswer& a : write->unconfirmed) r.blocksUnconfirmed += a.row >= 0;
         if (!write->deviceState.empty()) r.deviceState = write->deviceState;
     }
