@@ -36,8 +36,8 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
             // A second Ctrl-C or Ctrl-Break: the default handler ends the tool at once.
             if (signalled.exchange(true)) return FALSE;
             DWORD written = 0;
-            WriteFile(GetStdHandle(STD_ERROR_HANDLE), kNotice, sizeof kNotice - 1, &written,
-                      nullptr);
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), kNotice,
+                      static_cast<DWORD>(sizeof kNotice - 1), &written, nullptr);
             return TRUE;
         }
         case CTRL_CLOSE_EVENT:
