@@ -14,8 +14,7 @@ namespace quorvel::cli {
 enum class StopCause { None, Signal, OutputFailed };
 
 // Installs the handlers of SIGINT and SIGTERM and ignores SIGPIPE (on Windows, the console
-// control handler). Call once, after the
-// confirmation and before the first exchange.
+// control handler). Call once, after the confirmation and before the first exchange.
 void watchStopSignals();
 
 // Why the exchanges should stop, if they should: a signal came, or standard output or error
