@@ -5,10 +5,10 @@
 #
 #   scripts/windows-check.sh [NATIVE_BUILD_DIR]
 #
-# NATIVE_BUILD_DIR is a Linux build that holds bin/quorvel-loader-sim; without it the simulator
-# is built in a temporary folder. QUORVEL_WIN_BUILD names a folder for the Windows build to keep
-# between runs (a temporary one otherwise). Prints PASS or FAIL for each check and exits with 1
-# when any failed.
+# NATIVE_BUILD_DIR is a Linux build that holds bin/quorvel-loader-sim and bin/write_icon_png;
+# without it they are built in a temporary folder. QUORVEL_WIN_BUILD names a folder for the
+# Windows build to keep between runs (a temporary one otherwise). Prints PASS or FAIL for each
+# check and exits with 1 when any failed.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 shared="$here/../shared/windows"
@@ -73,14 +73,27 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # --- the simulator, a Linux program
+# --- the simulator and the icon writer, Linux programs
 sim="${native:+$native/bin/quorvel-loader-sim}"
-if [ -z "$sim" ] || [ ! -x "$sim" ]; then
-    echo "Building the Linux simulator"
+icon_writer="${native:+$native/bin/write_icon_png}"
+if [ -z "$sim" ] || [ ! -x "$sim" ] || [ ! -x "$icon_writer" ]; then
+    echo "Building the Linux simulator and icon writer"
     cmake -S "$here" -B "$tmp/build-linux" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCH=OFF \
         >"$tmp/native.log" 2>&1 &&
-        cmake --build "$tmp/build-linux" -j2 --target quorvel-loader-sim >>"$tmp/native.log" 2>&1 ||
+        cmake --build "$tmp/build-linux" -j2 --target quorvel-loader-sim write_icon_png \
+            >>"$tmp/native.log" 2>&1 ||
         { tail -30 "$tmp/native.log"; echo "FAIL: building the simulator"; exit 1; }
     sim="$tmp/build-linux/bin/quorvel-loader-sim"
+    icon_writer="$tmp/build-linux/bin/write_icon_png"
+fi
+
+# The .exe's icon is committed; it must still be the window's icon as app_icon.cpp draws it.
+if "$icon_writer" --ico "$tmp/icon.ico" >/dev/null 2>&1 &&
+    cmp -s "$tmp/icon.ico" "$here/packaging/windows/quorvel-writer.ico"; then
+    pass "packaging/windows/quorvel-writer.ico is the window's icon"
+else
+    fail "packaging/windows/quorvel-writer.ico differs from the window's icon:" \
+        "write_icon_png --ico packaging/windows/quorvel-writer.ico writes it again"
 fi
 
 # --- the cross build, the folder and the zip
