@@ -7,15 +7,37 @@
 #endif
 
 namespace quorvel {
+
+#ifdef _WIN32
+// Windows reports a port that another program holds open as "access denied" (serial ports
+// open exclusively), and it has no group that grants serial ports to a user: a denied open is
+// almost always a busy port. The port numbers are the system's own, as Device Manager shows
+// them under "Ports (COM & LPT)".
+std::string describeOpenFailure(QSerialPort::SerialPortError error, const std::string& name,
+                                const std::string&, const std::string& systemText) {
+    const std::string prefix = "cannot open " + name + ": ";
+    switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return prefix +
+                   "the port does not exist (is the adapter plugged in? Device Manager lists the "
+                   "COM number it got under \"Ports (COM & LPT)\")";
+        case QSerialPort::PermissionError:
+            return prefix +
+                   "access denied: the port is busy (another program, such as a terminal or a "
+                   "second quorvel-flash, has it open; close it and try again)";
+        case QSerialPort::OpenError:
+            return prefix + "the port is already open";
+        default:
+            break;
+    }
+    return prefix + (systemText.empty() ? "unknown error" : systemText);
+}
+#else
 namespace {
 
 // True when the device exists but this user may not read and write it.
-bool accessDenied([[maybe_unused]] const std::string& device) {
-#ifdef _WIN32
-    return false;
-#else
+bool accessDenied(const std::string& device) {
     return ::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
-#endif
 }
 
 std::string permissionHint() {
@@ -45,5 +67,6 @@ std::string describeOpenFailure(QSerialPort::SerialPortError error, const std::s
     }
     return prefix + (systemText.empty() ? "unknown error" : systemText);
 }
+#endif
 
 }  // namespace quorvel

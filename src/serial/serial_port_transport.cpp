@@ -49,7 +49,10 @@ bool SerialPortTransport::open(const PortTarget& target) {
         }
         return false;
     }
-    name_ = target.devicePath.empty() ? targetName(target) + " (" + *device + ")" : *device;
+    // "COM1 (/dev/ttyUSB0)"; a port that is its own COM number (Windows) is named once.
+    const std::string comName = targetName(target);
+    name_ =
+        !target.devicePath.empty() || *device == comName ? *device : comName + " (" + *device + ")";
     port_->setPortName(QString::fromStdString(*device));
     applySettings();
     if (!port_->open(QIODevice::ReadWrite)) {

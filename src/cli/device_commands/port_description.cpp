@@ -28,6 +28,8 @@ std::string describePort(const ExchangeSettings& settings) {
     const std::string device = resolvedDevice(settings);
     std::string text = settings.devicePath.empty() ? portName(settings) + " = " : "";
     if (device.empty()) return text + "no device";
+    // A port that is its own COM number (Windows) is named once: "COM3, USB Serial Port".
+    if (device == portName(settings)) text.clear();
     text += device;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         if (info.systemLocation().toStdString() != device &&

@@ -51,6 +51,16 @@ std::map<std::string, std::vector<int>> numbersByDevice(const QList<QSerialPortI
     return numbers;
 }
 
+// Where the port is, as an operator names it: Windows reports its ports in the device
+// namespace (\\.\COM3), which names the same port as COM3, the name --port takes and Device
+// Manager shows.
+std::string shownLocation(const QSerialPortInfo& info) {
+    const QString location = info.systemLocation();
+    if (location == QStringLiteral("\\\\.\\") + info.portName())
+        return info.portName().toStdString();
+    return location.toStdString();
+}
+
 QJsonValue textOrNull(const QString& text) {
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
@@ -67,7 +77,7 @@ QJsonArray portsJson(const QList<QSerialPortInfo>& ports,
             if (found == numbers.end() || !com.isEmpty()) continue;
             for (int n : found->second) com.append(n);
         }
-        list.append(QJsonObject{{"device", info.systemLocation()},
+        list.append(QJsonObject{{"device", QString::fromStdString(shownLocation(info))},
                                 {"com", com},
                                 {"description", textOrNull(info.description())},
                                 {"manufacturer", textOrNull(info.manufacturer())},
@@ -93,7 +103,7 @@ CommandResult runPorts() {
     for (const std::string& name : ordered) {
         for (const QSerialPortInfo& info : ports) {
             if (info.portName().toStdString() != name) continue;
-            const std::string location = info.systemLocation().toStdString();
+            const std::string location = shownLocation(info);
             std::vector<int> reached;
             for (const std::string& key : {location, name}) {
                 auto found = numbers.find(key);
@@ -105,7 +115,10 @@ CommandResult runPorts() {
                     "--    %s  (no COM number: its override names another device; use --port %s)\n",
                     location.c_str(), location.c_str());
             } else {
-                add(out, "%-4s  %s%s\n", comList(reached).c_str(), location.c_str(),
+                // A port that is its own COM number (Windows) is named once.
+                const std::string com = comList(reached);
+                add(out, "%-4s%s%s%s\n", com.c_str(), com == location ? "" : "  ",
+                    com == location ? "" : location.c_str(),
                     reached.front() > kWindowComNumbers ? "  (beyond the window's COM1 to COM16)"
                                                         : "");
             }

@@ -1,11 +1,14 @@
 #include "stop_signals.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace quorvel::cli {
@@ -17,9 +20,45 @@ std::atomic<bool> urgent{false};  // a second signal: stop waiting for the devic
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 #ifdef _WIN32
-void onStopSignal(int sig) {
-    signalled.store(true);
-    std::signal(sig, SIG_DFL);  // the next one ends the tool
+constexpr char kNotice[] =
+    "\nquorvel-flash: stopping after the message on the line; press Ctrl-C again to stop "
+    "waiting for the device\n";
+constexpr char kUrgentNotice[] =
+    "\nquorvel-flash: no longer waiting for the device; press Ctrl-C again to end at once\n";
+
+// How long a closing console, a logoff or a shutdown is held off while the exchange on the
+// line ends and the outcome is reported and recorded. Windows ends the process itself after
+// its own limit (about 5 s for a closed console window), whichever comes first.
+constexpr DWORD kCloseGraceMs = 20000;
+
+// Runs on a thread of its own that the system starts for each event.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT: {
+            // The second stops waiting for the device's answer; a third Ctrl-C or Ctrl-Break
+            // goes to the default handler, which ends the tool at once.
+            const bool second = signalled.exchange(true);
+            if (second && urgent.exchange(true)) return FALSE;
+            const char* notice = second ? kUrgentNotice : kNotice;
+            const DWORD length =
+                static_cast<DWORD>(second ? sizeof kUrgentNotice - 1 : sizeof kNotice - 1);
+            DWORD written = 0;
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), notice, length, &written, nullptr);
+            return TRUE;
+        }
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            // Returning would let the system end the process now, in the middle of a frame.
+            // Instead this thread waits while the main one stops between frames, reports and
+            // records; when the main one returns the process ends and this wait with it.
+            signalled.store(true);
+            Sleep(kCloseGraceMs);
+            return FALSE;
+        default:
+            return FALSE;
+    }
 }
 #else
 constexpr char kNotice[] =
@@ -51,8 +90,9 @@ void onStopSignal(int) {
 
 void watchStopSignals() {
 #ifdef _WIN32
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
+    // Ctrl-C, Ctrl-Break and closing the console window (or logging off) all come through the
+    // console's control handler; a console program gets no SIGTERM.
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 #else
     struct sigaction action {};
     action.sa_handler = onStopSignal;

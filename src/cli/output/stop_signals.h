@@ -6,13 +6,16 @@
 // answer (the device's state is still said and recorded), and a third ends the tool at once.
 // SIGPIPE is ignored: a reader that went away (quorvel-flash write ... | head -1) shows as a
 // failed write to standard output or error, which stops the exchanges the same way.
+// On Windows the console's control events take the place of the signals: Ctrl-C and Ctrl-Break
+// act as SIGINT, and closing the console window, logging off or shutting down as SIGTERM (the
+// system waits a few seconds for the tool to stop, report and record before it ends it).
 
 namespace quorvel::cli {
 
 enum class StopCause { None, Signal, OutputFailed };
 
-// Installs the handlers of SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE. Call once, after the
-// confirmation and before the first exchange.
+// Installs the handlers of SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE (on Windows, the
+// console control handler). Call once, after the confirmation and before the first exchange.
 void watchStopSignals();
 
 // Why the exchanges should stop, if they should: a signal came, or standard output or error

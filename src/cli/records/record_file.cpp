@@ -5,9 +5,7 @@
 #include <filesystem>
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,22 +17,37 @@ namespace quorvel::cli {
 namespace {
 
 #ifdef _WIN32
-int openForAppend(const std::string& path) {
-    return _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+// FILE_APPEND_DATA without FILE_WRITE_DATA: the system moves every WriteFile to the file's end
+// itself, in the same step as the write, so that a line never lands over one that another
+// program (a second station on the same shared file) added in between. The C runtime's
+// _O_APPEND seeks and then writes, which two processes can interleave. Other programs may
+// read and add to the file while it is open.
+std::intptr_t openForAppend(const std::string& path) {
+    // The path is in the ANSI code page, as the command line that named it.
+    const HANDLE file =
+        CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(file);
 }
-// Adds `line`; empty, or why it could not be added.
-std::string appendLine(int fd, const std::string& line) {
-    if (_write(fd, line.data(), static_cast<unsigned>(line.size())) != int(line.size()) ||
-        _commit(fd) != 0) {
-        return std::strerror(errno);
+HANDLE handleOf(std::intptr_t file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+// Adds `line` in one append; empty, or why it could not be added.
+std::string appendLine(std::intptr_t file, const std::string& line) {
+    DWORD written = 0;
+    if (line.size() > MAXDWORD ||
+        WriteFile(handleOf(file), line.data(), static_cast<DWORD>(line.size()), &written,
+                  nullptr) == 0 ||
+        written != line.size() || FlushFileBuffers(handleOf(file)) == 0) {
+        return "the system refused the write (error " + std::to_string(GetLastError()) + ")";
     }
     return {};
 }
-void closeFile(int fd) {
-    _close(fd);
+void closeFile(std::intptr_t file) {
+    CloseHandle(handleOf(file));
 }
 #else
-int openForAppend(const std::string& path) {
+std::intptr_t openForAppend(const std::string& path) {
     // Not blocking: a FIFO put in the file's place after the check must not hang the tool.
     const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) return fd;
@@ -65,7 +78,8 @@ bool writeAll(int fd, const char* data, size_t size) {
 // line that went out short is cut off again, and a line torn earlier (a crash, a full disk
 // in another program) is ended first, so that no line ever starts after a torn one. Empty, or
 // why the line could not be added.
-std::string appendLine(int fd, const std::string& line) {
+std::string appendLine(std::intptr_t file, const std::string& line) {
+    const int fd = static_cast<int>(file);
     if (::flock(fd, LOCK_EX) != 0) return std::strerror(errno);
     std::string error;
     struct stat info {};
@@ -86,8 +100,8 @@ std::string appendLine(int fd, const std::string& line) {
     return error;
 }
 
-void closeFile(int fd) {
-    ::close(fd);
+void closeFile(std::intptr_t fd) {
+    ::close(static_cast<int>(fd));
 }
 #endif
 
@@ -104,7 +118,7 @@ std::string regularFileProblem(const std::string& path) {
 }
 
 RecordFile::~RecordFile() {
-    if (fd_ >= 0) closeFile(fd_);
+    if (file_ != kNoFile) closeFile(file_);
 }
 
 bool RecordFile::open(const std::string& path) {
@@ -113,15 +127,15 @@ bool RecordFile::open(const std::string& path) {
         failure_ = problem;
         return false;
     }
-    fd_ = openForAppend(path);
-    if (fd_ < 0) failure_ = std::strerror(errno);
-    return fd_ >= 0;
+    file_ = openForAppend(path);
+    if (file_ == kNoFile) failure_ = std::strerror(errno);
+    return file_ != kNoFile;
 }
 
 bool RecordFile::append(const DeviceRecord& record) {
     const std::string line = recordLine(record) + "\n";
     const std::lock_guard<std::mutex> lock(mutex_);
-    const std::string error = fd_ >= 0 ? appendLine(fd_, line) : "the file is not open";
+    const std::string error = file_ != kNoFile ? appendLine(file_, line) : "the file is not open";
     if (!error.empty() && failure_.empty()) {
         failure_ = "could not add the record of " + record.port + " to " + path_ + ": " + error;
     }

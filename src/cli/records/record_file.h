@@ -4,6 +4,7 @@
 // devices of a write to several ports add their lines from their own threads, and several
 // stations may share the file: each line goes out whole or not at all, never mixed with another.
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -26,7 +27,7 @@ class RecordFile {
     // Opens `path` for adding lines, creating it when missing; false, with failure() saying
     // why, when it cannot be written or is not a regular file.
     bool open(const std::string& path);
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_ != kNoFile; }
     const std::string& path() const { return path_; }
 
     // Adds the record's line and flushes it to the disk. Safe from several threads and
@@ -39,8 +40,11 @@ class RecordFile {
     std::string failure() const;
 
   private:
+    // The open file: a descriptor on POSIX, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE) when
+    // none is open.
+    static constexpr std::intptr_t kNoFile = -1;
     std::string path_;
-    int fd_ = -1;
+    std::intptr_t file_ = kNoFile;
     mutable std::mutex mutex_;
     std::string failure_;
 };
