@@ -8,7 +8,7 @@
 
 #include "loader.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 
 struct StepRecord {
     std::string name;  // "connect", "erase", "program", ...
@@ -21,4 +21,4 @@ struct StepRecord {
     std::vector<int> notEchoed;  // see Loader::answersNotEchoed()
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel
