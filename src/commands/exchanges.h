@@ -3,6 +3,8 @@
 // adapter; tests pass a scripted stand-in.
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "exchange_settings.h"
@@ -25,8 +27,16 @@ class Exchanges {
     virtual int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                              const ProgressCallback& progress) = 0;
 
+    // Why the port could not be opened or failed during the last exchange; empty when it was
+    // fine (Loader::portFailureText).
+    virtual std::string portFailureText() const = 0;
+    // What the last exchange saw of the device (Loader::lastDiagnostics).
+    virtual ExchangeDiagnostics lastDiagnostics() const = 0;
+
     virtual bool busy() const = 0;
-    virtual void cancel() = 0;
+    // Stops the exchanges between messages once `source` says so (Loader::stopWhen): the
+    // message on the line still gets its answer or its whole wait, then nothing more is sent.
+    virtual void stopWhen(std::function<bool()> source) = 0;
 };
 
 }  // namespace quorvel

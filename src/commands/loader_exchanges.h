@@ -27,8 +27,10 @@ class LoaderExchanges : public Exchanges {
                      const ProgressCallback& progress) override {
         return loader_.RowWrite(s, image, progress);
     }
+    std::string portFailureText() const override { return loader_.portFailureText(); }
+    ExchangeDiagnostics lastDiagnostics() const override { return loader_.lastDiagnostics(); }
     bool busy() const override { return loader_.busy(); }
-    void cancel() override { loader_.cancel(); }
+    void stopWhen(std::function<bool()> source) override { loader_.stopWhen(std::move(source)); }
 
   private:
     Loader& loader_;

@@ -37,6 +37,10 @@ class Panel {
     // The controls an exchange reads, taken afresh at the start of each exchange.
     virtual ExchangeSettings exchangeSettings() const = 0;
 
+    // Names the loaded image in the window's caption; empty: the caption as designed (the
+    // default image, or none).
+    virtual void showImageName(const std::string& fileName) = 0;
+
     // The COM-port list and the COM menu.
     virtual bool comListEmpty() const = 0;
     virtual void fillComList(const std::vector<std::string>& entries) = 0;  // appends

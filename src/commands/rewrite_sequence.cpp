@@ -1,7 +1,7 @@
 #include "rewrite_sequence.h"
 
+#include "failure_cause.h"
 #include "progress_display.h"
-#include "rewrite_confirmation.h"
 #include "rewrite_flow.h"
 #include "write_guard.h"
 
@@ -26,10 +26,6 @@ void setVersionFrameEnabled(Panel& panel, bool enabled) {
     panel.setEnabled(ControlId::optVersion1, enabled);
 }
 
-const PromptBox kConfirm{kRewriteConfirmTitle,
-                         std::string(kRewriteConfirmLines[0]) + "\r\n" + kRewriteConfirmLines[1],
-                         PromptButtons::OkCancel, PromptIcon::Exclamation, PromptAnswer::Cancel};
-
 }  // namespace
 
 void RewriteSequence::cmdMacro_Click(int16_t index) {
@@ -39,8 +35,8 @@ void RewriteSequence::cmdMacro_Click(int16_t index) {
     setVersionFrameEnabled(panel, false);
     {
         ExchangeLock lock(context_);
-        if (ImageReadyToWrite(context_, WriteWalk::Blocks) &&
-            context_.ask(kConfirm) == PromptAnswer::Ok && !context_.closing()) {
+        if (ImageReadyToWrite(context_, WriteWalk::Blocks) && WriteConfirmed(context_) &&
+            !context_.closing()) {
             runExchanges();
         }
         panel.setEnabled(button, true);
@@ -60,6 +56,15 @@ void RewriteSequence::runExchanges() {
     hooks.progress = ProgressOnPanel(panel);
     hooks.stopRequested = [this] { return context_.closing(); };
     hooks.stepStopped = hooks.stopRequested;
+    // The cause of a failed step, read before another exchange runs.
+    std::vector<std::string> cause;
+    hooks.step = [&](RewriteStep step, const std::function<int16_t()>& exchange) {
+        const int16_t status = exchange();
+        if (status != RewriteStepAccepts(step) && step != RewriteStep::Disconnect) {
+            cause = FailureCause(context_.link, RewriteStepName(step), status);
+        }
+        return status;
+    };
     const RewriteOutcome outcome = RunRewrite(context_.link, context_.image, hooks);
     switch (outcome) {
         case RewriteOutcome::Stopped:
@@ -70,12 +75,13 @@ void RewriteSequence::runExchanges() {
                           PromptIcon::Information, PromptAnswer::Ok});
             return;
         default:
-            fail(RewriteMessage(outcome));
+            fail(RewriteMessage(outcome), cause);
     }
 }
 
-void RewriteSequence::fail(const char* text) {
-    context_.ask({"ERROR", text, PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+void RewriteSequence::fail(const char* text, const std::vector<std::string>& lines) {
+    context_.ask({"ERROR", BoxText(text, lines), PromptButtons::Ok, PromptIcon::Exclamation,
+                  PromptAnswer::Ok});
 }
 
 }  // namespace quorvel

@@ -3,6 +3,8 @@
 // and report the outcome. Serves every element of the cmdMacro button array.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "command_context.h"
 
@@ -17,7 +19,9 @@ class RewriteSequence {
   private:
     // Runs the exchanges after the confirmation; shows the outcome box.
     void runExchanges();
-    void fail(const char* text);
+    // The failure box: the outcome's text, then `lines` (the cause; the device's state after
+    // the failure belongs after it).
+    void fail(const char* text, const std::vector<std::string>& lines);
 
     CommandContext& context_;
 };

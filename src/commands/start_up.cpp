@@ -7,6 +7,7 @@ namespace quorvel {
 
 bool FormLoad(CommandContext& context, const std::string& programDirectory) {
     if (!LoadImageWithReport(context, programDirectory + "/" + kDefaultImageName)) return false;
+    context.defaultImage = true;
     FillComList(context.panel);
     context.panel.setBusyPointer(false);
     context.panel.checkComMenu(1);

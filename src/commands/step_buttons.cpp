@@ -1,9 +1,34 @@
 #include "step_buttons.h"
 
+#include "failure_cause.h"
 #include "progress_display.h"
 #include "write_guard.h"
 
 namespace quorvel {
+
+namespace {
+
+// The exchange's name as the diagnosis of a failure knows it.
+const char* stepName(StepExchange exchange) {
+    switch (exchange) {
+        case StepExchange::Connect:
+            return "connect";
+        case StepExchange::Erase:
+            return "erase";
+        case StepExchange::Program:
+            return "program";
+        case StepExchange::Disconnect:
+            return "disconnect";
+        case StepExchange::TextErase:
+        case StepExchange::TextEnd:
+            return "text";
+        case StepExchange::RowWrite:
+            break;
+    }
+    return "row-write";
+}
+
+}  // namespace
 
 void StepButtons::Click(StepButton button) {
     const StepEntry& entry = stepEntry(button);
@@ -21,8 +46,8 @@ void StepButtons::Click(StepButton button) {
                 context_.ask({"OK", entry.successText, PromptButtons::Ok, PromptIcon::None,
                               PromptAnswer::Ok});
             } else {
-                context_.ask({"NG", entry.failureText, PromptButtons::Ok, PromptIcon::Exclamation,
-                              PromptAnswer::Ok});
+                context_.ask({"NG", BoxText(entry.failureText, cause(entry, status)),
+                              PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
             }
         }
         if (entry.kind == StepKind::Disabling) {
@@ -47,6 +72,15 @@ bool StepButtons::imageReady(const StepEntry& entry) {
             break;  // these steps send no image
     }
     return true;
+}
+
+std::vector<std::string> StepButtons::cause(const StepEntry& entry, int16_t status) {
+    // Command4 takes the loader's '0' as its success; the 'C' that the other connect buttons
+    // take is, for it, the wrong answer.
+    if (entry.exchange == StepExchange::Connect && status == kConnected) {
+        return {"the loader answered 'C' (connected), where this button takes only '0'"};
+    }
+    return FailureCause(context_.link, stepName(entry.exchange), status);
 }
 
 int16_t StepButtons::runExchange(const StepEntry& entry) {

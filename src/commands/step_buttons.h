@@ -3,6 +3,8 @@
 // box titled "OK" or "NG".
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "command_context.h"
 #include "step_table.h"
@@ -21,6 +23,8 @@ class StepButtons {
     // that its walk would send.
     bool imageReady(const StepEntry& entry);
     int16_t runExchange(const StepEntry& entry);
+    // The failure box's lines under its first: why the step failed.
+    std::vector<std::string> cause(const StepEntry& entry, int16_t status);
 
     CommandContext& context_;
 };

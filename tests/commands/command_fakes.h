@@ -38,6 +38,7 @@ class FakePanel : public Panel {
     void fillComList(const std::vector<std::string>& entries) override;
     void selectComEntry(int index) override { comSelected = index; }
     void checkComMenu(int index) override { comMenuChecked = index; }
+    void showImageName(const std::string& fileName) override { imageName = fileName; }
 
     bool isEnabled(ControlId id) const;
     // Every control back as it started: enabled, unlocked, normal pointer, bar hidden.
@@ -55,6 +56,7 @@ class FakePanel : public Panel {
     std::vector<std::string> comList;
     int comSelected = -1;
     int comMenuChecked = 3;
+    std::string imageName;
 };
 
 // A box as it was shown, with what the window showed behind it at that moment.
@@ -70,7 +72,7 @@ class ScriptedPrompt : public Prompt {
     explicit ScriptedPrompt(const FakePanel& panel) : panel_(panel) {}
     PromptAnswer show(const PromptBox& box) override;
 
-    std::deque<PromptAnswer> answers;  // empty: OK
+    std::deque<PromptAnswer> answers;  // empty: OK, or Yes to a question
     std::vector<ShownBox> shown;
 
   private:
@@ -104,8 +106,10 @@ class FakeExchanges : public Exchanges {
     int16_t TextCommand(const ExchangeSettings& settings, std::string_view word) override;
     int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                      const ProgressCallback& progress) override;
+    std::string portFailureText() const override { return portFailure; }
+    ExchangeDiagnostics lastDiagnostics() const override { return diagnostics; }
     bool busy() const override { return inside_; }
-    void cancel() override { ++cancels; }
+    void stopWhen(std::function<bool()> source) override { stopSource = std::move(source); }
 
     // Comma-separated names of the calls so far.
     QString callNames() const;
@@ -114,7 +118,9 @@ class FakeExchanges : public Exchanges {
     int programSteps = 120;                 // block positions the program walk reports
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;
-    int cancels = 0;
+    std::function<bool()> stopSource;
+    std::string portFailure;          // what the port said, for every exchange
+    ExchangeDiagnostics diagnostics;  // what every exchange saw of the device
 
   private:
     int16_t run(const std::string& name, const ExchangeSettings& settings,

@@ -143,15 +143,24 @@ void RewriteSequenceTest::onlyTheStartingButtonIsDisabled() {
 }
 
 void RewriteSequenceTest::imageWithoutDataSendsNothing_data() {
-    QTest::addColumn<int>("dataRow");  // 0: nothing loaded at all
-    QTest::newRow("before any load") << 0;
-    QTest::newRow("cleared image") << -1;
-    QTest::newRow("data only in 0xE000-0xFFFF") << 3600;
+    QTest::addColumn<int>("dataRow");   // 0: nothing loaded at all
+    QTest::addColumn<QString>("file");  // the file the image came from; empty: none loaded
+    QTest::addColumn<QString>("box");
+    const QString none = "ERROR/No firmware image is loaded.";
+    QTest::newRow("before any load") << 0 << "" << none;
+    QTest::newRow("cleared image") << -1 << "" << none;
+    QTest::newRow("data only in 0xE000-0xFFFF") << 3600 << "" << none;
+    QTest::newRow("a file with data only in 0xE000-0xFFFF")
+        << 3600 << "/tmp/fw.mot"
+        << "ERROR/fw.mot: nothing to write outside 0xE000–0xFFFF";
 }
 
 void RewriteSequenceTest::imageWithoutDataSendsNothing() {
     QFETCH(int, dataRow);
+    QFETCH(QString, file);
+    QFETCH(QString, box);
     CommandRig rig;
+    rig.context.imageFile = file.toStdString();
     rig.image = MemoryImage();
     if (dataRow != 0) rig.image.ClearImage();
     if (dataRow > 0) {
@@ -160,7 +169,7 @@ void RewriteSequenceTest::imageWithoutDataSendsNothing() {
     }
     RewriteSequence(rig.context).cmdMacro_Click(0);
     QCOMPARE(rig.link.callNames(), QString());
-    QCOMPARE(rig.boxes(), QString("ERROR/No firmware image is loaded."));
+    QCOMPARE(rig.boxes(), box);
     QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Exclamation);
     QCOMPARE(rig.prompt.shown[0].progressVisible, false);
     QVERIFY(rig.panel.restored());
@@ -208,8 +217,8 @@ void RewriteSequenceTest::closingMidExchangeEndsQuietly() {
     };
     RewriteSequence(rig.context).cmdMacro_Click(0);
     QCOMPARE(rig.link.callNames(), calls);
-    QCOMPARE(rig.link.cancels, 1);
-    QCOMPARE(rig.boxes(), kConfirm);  // nothing after the close
+    QVERIFY(rig.link.stopSource && rig.link.stopSource());  // nothing more goes out
+    QCOMPARE(rig.boxes(), kConfirm);                        // nothing after the close
     QVERIFY(rig.panel.restored());
 }
 

@@ -104,7 +104,7 @@ void StepButtonsTest::buttons() {
 
     QCOMPARE(rig.link.callNames(), q(name));
     QCOMPARE(q(rig.link.calls[0].word), call.section(':', 1));
-    QCOMPARE(rig.boxes(), box);
+    QCOMPARE(rig.boxes().section("\r\n", 0, 0), box);  // a failure gives its cause under it
     const ShownBox& shown = rig.prompt.shown[0];
     QCOMPARE(shown.box.icon, box.startsWith("OK/") ? PromptIcon::None : PromptIcon::Exclamation);
     QCOMPARE(shown.box.buttons, PromptButtons::Ok);
