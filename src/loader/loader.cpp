@@ -24,6 +24,10 @@ void Loader::stopWhen(std::function<bool()> source) {
     d->stopSource = std::move(source);
 }
 
+void Loader::watchAttempts(AttemptCallback watcher) {
+    d->attemptWatcher = std::move(watcher);
+}
+
 bool Loader::stopRequested() const {
     return d->stopRequested();
 }
