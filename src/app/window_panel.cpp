@@ -125,6 +125,13 @@ void WindowPanel::setProgressValue(int value) {
     c_.ProgressBar1->setValue(std::clamp(value, 0, kProgressMaximum));
 }
 
+void WindowPanel::setProgressText(const std::string& text) {
+    // The bar's format would read "%p", "%v" and "%m"; the texts carry a "%" only after a
+    // number, followed by "," or nothing.
+    c_.ProgressBar1->setFormat(QString::fromStdString(text));
+    c_.ProgressBar1->setTextVisible(!text.empty());
+}
+
 int WindowPanel::progressValue() const {
     return c_.ProgressBar1->value();
 }

@@ -29,6 +29,7 @@ class WindowPanel : public Panel {
     void setProgressVisible(bool visible) override;
     void setProgressValue(int value) override;
     int progressValue() const override;
+    void setProgressText(const std::string& text) override;
     void setText1(const std::string& text) override;
     void setText2(const std::string& text) override;
     std::string checksumStartText() const override;

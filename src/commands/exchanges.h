@@ -37,6 +37,8 @@ class Exchanges {
     // Stops the exchanges between messages once `source` says so (Loader::stopWhen): the
     // message on the line still gets its answer or its whole wait, then nothing more is sent.
     virtual void stopWhen(std::function<bool()> source) = 0;
+    // Tells `watcher` of every attempt whose reply missed its deadline (Loader::watchAttempts).
+    virtual void watchAttempts(AttemptCallback watcher) = 0;
 };
 
 }  // namespace quorvel

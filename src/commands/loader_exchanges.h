@@ -31,6 +31,9 @@ class LoaderExchanges : public Exchanges {
     ExchangeDiagnostics lastDiagnostics() const override { return loader_.lastDiagnostics(); }
     bool busy() const override { return loader_.busy(); }
     void stopWhen(std::function<bool()> source) override { loader_.stopWhen(std::move(source)); }
+    void watchAttempts(AttemptCallback watcher) override {
+        loader_.watchAttempts(std::move(watcher));
+    }
 
   private:
     Loader& loader_;

@@ -27,6 +27,8 @@ class Panel {
     virtual void setProgressVisible(bool visible) = 0;
     virtual void setProgressValue(int value) = 0;  // 0 to kProgressMaximum
     virtual int progressValue() const = 0;
+    // The text on the bar (how far, how long, or what the write waits for); empty: none.
+    virtual void setProgressText(const std::string& text) = 0;
 
     virtual void setText1(const std::string& text) = 0;  // address being sent
     virtual void setText2(const std::string& text) = 0;  // result of the port command

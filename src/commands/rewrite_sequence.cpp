@@ -42,6 +42,7 @@ void RewriteSequence::cmdMacro_Click(int16_t index) {
         panel.setEnabled(button, true);
         setVersionFrameEnabled(panel, true);
         panel.setProgressVisible(false);
+        panel.setProgressText({});
     }
 }
 
@@ -53,7 +54,8 @@ void RewriteSequence::runExchanges() {
         panel.setProgressValue(0);
         panel.setProgressVisible(true);
     };
-    hooks.progress = ProgressOnPanel(panel);
+    hooks.progress = WriteProgressOnPanel(panel, context_.image);
+    context_.link.watchAttempts(AttemptsOnPanel(panel));
     hooks.stopRequested = [this] { return context_.closing(); };
     hooks.stepStopped = hooks.stopRequested;
     // The cause of a failed step, read before another exchange runs.
@@ -66,11 +68,13 @@ void RewriteSequence::runExchanges() {
         return status;
     };
     const RewriteOutcome outcome = RunRewrite(context_.link, context_.image, hooks);
+    context_.link.watchAttempts({});
     switch (outcome) {
         case RewriteOutcome::Stopped:
             return;  // the window is closing: no box
         case RewriteOutcome::Success:
             panel.setProgressValue(kProgressMaximum);
+            panel.setProgressText(ProgressText(kProgressMaximum, std::nullopt));
             context_.ask({"Finished", RewriteMessage(outcome), PromptButtons::Ok,
                           PromptIcon::Information, PromptAnswer::Ok});
             return;

@@ -30,8 +30,7 @@ const char* stepName(StepExchange exchange) {
 
 }  // namespace
 
-void StepButtons::Click(StepButton button) {
-    const StepEntry& entry = stepEntry(button);
+void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
     Panel& panel = context_.panel;
     if (entry.kind == StepKind::Disabling) {
         panel.setEnabled(entry.control, false);
@@ -40,8 +39,16 @@ void StepButtons::Click(StepButton button) {
     }
     {
         ExchangeLock lock(context_);
-        if (imageReady(entry)) {
+        const bool go = imageReady(entry) &&
+                        (!confirmAndShowBar || (WriteConfirmed(context_) && !context_.closing()));
+        if (go) {
+            if (confirmAndShowBar) {
+                panel.setProgressValue(0);
+                panel.setProgressVisible(true);
+                context_.link.watchAttempts(AttemptsOnPanel(panel));
+            }
             const int16_t status = runExchange(entry);
+            context_.link.watchAttempts({});
             if (status == entry.success) {
                 context_.ask({"OK", entry.successText, PromptButtons::Ok, PromptIcon::None,
                               PromptAnswer::Ok});
@@ -54,6 +61,10 @@ void StepButtons::Click(StepButton button) {
             panel.setEnabled(entry.control, true);
         } else {
             panel.setBusyPointer(false);
+        }
+        if (confirmAndShowBar) {
+            panel.setProgressVisible(false);
+            panel.setProgressText({});
         }
     }
 }
@@ -94,7 +105,8 @@ int16_t StepButtons::runExchange(const StepEntry& entry) {
         case StepExchange::Program:
             // The bar stays hidden here; starting from 0 keeps a second write inside its range.
             context_.panel.setProgressValue(0);
-            return link.FlashProgram(settings, context_.image, ProgressOnPanel(context_.panel));
+            return link.FlashProgram(settings, context_.image,
+                                     WriteProgressOnPanel(context_.panel, context_.image));
         case StepExchange::Disconnect:
             return link.LoaderDisconnect(settings);
         case StepExchange::TextErase:

@@ -15,10 +15,13 @@ class StepButtons {
   public:
     explicit StepButtons(CommandContext& context) : context_(context) {}
 
-    void Click(StepButton button);
-    void mnuWrite_Click() { Click(StepButton::cmbWrite); }
+    void Click(StepButton button) { run(stepEntry(button), false); }
+    // The Edit menu's write is the end user's, not the bench's: it runs cmbWrite's exchange
+    // and boxes, but asks the rewrite's confirmation first and shows the progress bar.
+    void mnuWrite_Click() { run(stepEntry(StepButton::cmbWrite), true); }
 
   private:
+    void run(const StepEntry& entry, bool confirmAndShowBar);
     // False, after the "no image" box, when the button writes the image and it holds nothing
     // that its walk would send.
     bool imageReady(const StepEntry& entry);

@@ -45,6 +45,8 @@ class WindowCommandsTest : public QObject {
   private slots:
     void fullRewrite();
     void cancelSendsNothing();
+    void barTellsProgressAndRetries_data();
+    void barTellsProgressAndRetries();
     void rewriteFailures_data();
     void rewriteFailures();
     void benchButtons_data();
@@ -113,6 +115,37 @@ void WindowCommandsTest::cancelSendsNothing() {
     QCOMPARE(countLines(sim.transcript(), "rx "), 0);
 }
 
+void WindowCommandsTest::barTellsProgressAndRetries_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("shown");  // a pattern of a text the bar showed
+    QTest::newRow("healthy") << ""
+                             << "^\\d+%, \\d+:\\d\\d left$";
+    QTest::newRow("a block without an answer, retried")
+        << "program@0x10000=silent,count=1"
+        << "^block 0x10000: no answer, trying again$";
+}
+
+void WindowCommandsTest::barTellsProgressAndRetries() {
+    QFETCH(QString, fault);
+    QFETCH(QString, shown);
+    Simulator sim(fault.isEmpty() ? QStringList{} : QStringList{"--fault", fault});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    QProgressBar* bar = window.controls().ProgressBar1;
+    QStringList texts;
+    const auto take = [&] {
+        if (bar->isVisibleTo(window.clientArea()) && bar->isTextVisible()) texts << bar->format();
+    };
+    connect(bar, &QProgressBar::valueChanged, take);  // the text of the step before
+    QTimer sample;                                    // and what a long wait shows
+    connect(&sample, &QTimer::timeout, take);
+    sample.start(20);
+    window.controls().cmdMacro[0]->click();
+    QCOMPARE(prompt.boxes().section('|', -1), QString("Finished/Rewriting success!"));
+    QVERIFY2(!texts.filter(QRegularExpression(shown)).isEmpty(), qPrintable(texts.join('|')));
+    QVERIFY(!bar->isTextVisible());
+}
+
 void WindowCommandsTest::rewriteFailures_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("box");  // the first line, then the cause
@@ -127,7 +160,7 @@ void WindowCommandsTest::rewriteFailures_data() {
         << "connect=silent"
         << "ERROR/Connection failure\r\nnothing came back within 2.5 s: check the cable, the "
            "power, and that the loader is in flash mode"
-        << false << 0;
+        << true << 0;  // the bar comes up to say so
     QTest::newRow("erase refused")
         << "erase=status:E"
         << "ERROR/Deletion failure\r\nthe reply came back with 'E' (0x45) at status position "
@@ -225,6 +258,11 @@ void WindowCommandsTest::benchButtons() {
     prompt.window = &window;
     if (control == "mnuWrite") {
         window.menu().mnuWrite->trigger();
+        // The menu's write asks the rewrite's confirmation, then writes with the bar in view.
+        QCOMPARE(prompt.boxes().section('|', 0, 0), kConfirm);
+        QVERIFY(prompt.seen.at(1).progressVisible);
+        prompt.shown.erase(prompt.shown.begin());
+        prompt.seen.erase(prompt.seen.begin());
     } else {
         auto* button = window.clientArea()->findChild<QPushButton*>(control);
         QVERIFY(button);

@@ -29,6 +29,7 @@ class FakePanel : public Panel {
     void setProgressVisible(bool visible) override { progressVisible = visible; }
     void setProgressValue(int value) override;
     int progressValue() const override { return progress; }
+    void setProgressText(const std::string& text) override { progressText = text; }
     void setText1(const std::string& text) override { text1 = text; }
     void setText2(const std::string& text) override { text2 = text; }
     std::string checksumStartText() const override { return startText; }
@@ -50,6 +51,7 @@ class FakePanel : public Panel {
     bool progressVisible = false;
     int progress = 0;
     bool progressOutOfRange = false;
+    std::string progressText;
     std::string text1, text2 = "Text2";
     std::string startText = "C000", stopText = "FFFF";
     ExchangeSettings settings = portOne();
@@ -110,6 +112,7 @@ class FakeExchanges : public Exchanges {
     ExchangeDiagnostics lastDiagnostics() const override { return diagnostics; }
     bool busy() const override { return inside_; }
     void stopWhen(std::function<bool()> source) override { stopSource = std::move(source); }
+    void watchAttempts(AttemptCallback watcher) override { attemptWatcher = std::move(watcher); }
 
     // Comma-separated names of the calls so far.
     QString callNames() const;
@@ -119,6 +122,7 @@ class FakeExchanges : public Exchanges {
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;
     std::function<bool()> stopSource;
+    AttemptCallback attemptWatcher;
     std::string portFailure;          // what the port said, for every exchange
     ExchangeDiagnostics diagnostics;  // what every exchange saw of the device
 
