@@ -1,8 +1,10 @@
 #include "com_port_list.h"
 
 #include <QAbstractItemView>
+#include <QFontMetrics>
 #include <QSerialPortInfo>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "port_description.h"
 

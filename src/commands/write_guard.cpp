@@ -6,15 +6,15 @@ namespace quorvel {
 
 namespace {
 
-// The block walk skips 0xE000 to 0xFFFF (the loader's own area), so a file whose data all lie
-// there loads without an error and still gives the write nothing to send.
-constexpr const char* kOnlyLoaderArea = ": nothing to write outside 0xE000–0xFFFF";
+// The block walk skips 0xE000 to 0xFFFF, so a file whose data all lie there loads without an
+// error and still gives the write nothing to send.
+constexpr const char* kOnlyGapData = ": nothing to write outside 0xE000–0xFFFF";
 
 }  // namespace
 
 std::string NothingToWriteText(const CommandContext& context, WriteWalk walk) {
     if (context.imageFile.empty()) return "No firmware image is loaded.";
-    if (walk == WriteWalk::Blocks) return context.imageFileName() + kOnlyLoaderArea;
+    if (walk == WriteWalk::Blocks) return context.imageFileName() + kOnlyGapData;
     return context.imageFileName() + ": nothing to write, the file holds no data";
 }
 
