@@ -23,14 +23,13 @@ namespace quorvel {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Quorvel Software Writer (Version 01.02)");
 const QString kAccessWord = QStringLiteral("VESPERA");
 
 }  // namespace
 
 frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(kCaption);
+    setWindowTitle(QString::fromUtf8(kWindowCaption));
     setWindowIcon(QuorvelIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -64,11 +63,17 @@ frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(pa
         ownChooser_ = std::make_unique<ImageFileDialog>(this);
         chooser = ownChooser_.get();
     }
-    panel_ = std::make_unique<WindowPanel>(this, c_, menu_,
-                                           [this](int index) { mnuCom_Click(int16_t(index)); });
+    panel_ = std::make_unique<WindowPanel>(
+        this, c_, menu_, [this](int index) { mnuCom_Click(int16_t(index)); },
+        [this] { exchangesIdle(); });
     context_ = std::make_unique<CommandContext>(*exchanges, image_, *prompt, *panel_);
     commands_ = std::make_unique<WindowCommands>(*context_, *chooser);
     connectHandlers();
+
+    // The keyboard starts on the big button, with its focus shown from the start rather than
+    // only after the first Tab; Enter presses it as Space does.
+    c_.cmdMacro[0]->setAutoDefault(true);
+    c_.cmdMacro[0]->setFocus();
 
     Form_Load(options.programDirectory.isEmpty() ? QCoreApplication::applicationDirPath()
                                                  : options.programDirectory);
@@ -105,6 +110,8 @@ void frmMain::connectHandlers() {
         connect(menu_.mnuCom[size_t(i)], &QAction::triggered, this,
                 [this, i] { mnuCom_Click(int16_t(i)); });
     }
+    connect(c_.cmbCOM, &QComboBox::currentIndexChanged, this,
+            [this](int index) { cmbCOM_Change(index); });
     c_.cmbCOM->installEventFilter(this);
 }
 
@@ -116,9 +123,20 @@ int16_t frmMain::GetCOM() const {
     return panel_->GetCOM();
 }
 
+// The COM menu and the COM-port list are one choice of port: a pick in either shows in the
+// other, so that the tick never names a port other than the one the exchanges open. The list
+// is the one the exchanges read (GetCOM); while it is empty (the start-up load failed) the
+// menu only moves its tick.
 void frmMain::mnuCom_Click(int16_t index) {
     for (int i = 1; i <= kComMenuItems; ++i) menu_.mnuCom[size_t(i)]->setChecked(false);
     if (index >= 1 && index <= kComMenuItems) menu_.mnuCom[size_t(index)]->setChecked(true);
+    if (index >= 1 && index <= c_.cmbCOM->count()) c_.cmbCOM->setCurrentIndex(index - 1);
+}
+
+// COM 11 to COM 16 have no menu item: choosing one of them leaves the menu without a tick.
+void frmMain::cmbCOM_Change(int listIndex) {
+    if (listIndex < 0) return;
+    mnuCom_Click(int16_t(listIndex + 1));
 }
 
 void frmMain::txtPinNumber_Change() {
@@ -132,8 +150,32 @@ bool frmMain::exchangeRunning() const {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (context_->running()) context_->close();
-    event->accept();
+    switch (context_->requestClose()) {
+        case CommandContext::CloseAnswer::Now:
+            event->accept();
+            return;
+        case CommandContext::CloseAnswer::WhenIdle:
+            closeWhenIdle_ = true;
+            break;
+        case CommandContext::CloseAnswer::Stay:
+            break;
+    }
+    event->ignore();
+}
+
+void frmMain::exchangesIdle() {
+    // Closed from the queue, after the command that held the lock has returned.
+    if (closeWhenIdle_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+bool frmMain::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    // Styles draw the focus only once the keyboard has moved it; the operator of this window
+    // works it by keyboard from the start, so the focus is always drawn.
+    if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) {
+        setAttribute(Qt::WA_KeyboardFocusChange);
+    }
+    return handled;
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -41,19 +41,24 @@ class frmMain : public QMainWindow {
 
     int16_t GetCOM() const;
     void mnuCom_Click(int16_t index);
+    void cmbCOM_Change(int listIndex);
     void txtPinNumber_Change();
 
     // True while a command holds the exchange lock.
     bool exchangeRunning() const;
 
   protected:
-    // Closing while an exchange waits ends the exchange (the port is closed on its way out)
-    // and lets the command finish without showing anything.
+    // Closing while an exchange runs asks first. On Yes the exchange sends nothing after the
+    // message on the line, closes the port, and the window closes once the command has
+    // finished, without showing anything more; on No the write goes on.
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Form_Load(const QString& programDirectory);
+    // The last command that held the exchange lock let go of it.
+    void exchangesIdle();
     void connectHandlers();
 
     MemoryImage image_;
@@ -66,6 +71,7 @@ class frmMain : public QMainWindow {
     std::unique_ptr<WindowPanel> panel_;
     std::unique_ptr<CommandContext> context_;
     std::unique_ptr<WindowCommands> commands_;
+    bool closeWhenIdle_ = false;
 };
 
 }  // namespace quorvel

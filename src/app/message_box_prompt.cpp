@@ -25,25 +25,36 @@ void ConfigureMessageBox(QMessageBox& box, const PromptBox& prompt) {
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(prompt.text).replace(QStringLiteral("\r\n"), "\n"));
     box.setIcon(iconFor(prompt.icon));
-    if (prompt.buttons == PromptButtons::OkCancel) {
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setEscapeButton(QMessageBox::Cancel);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Ok);
+    switch (prompt.buttons) {
+        case PromptButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            box.setEscapeButton(QMessageBox::Cancel);
+            box.setDefaultButton(prompt.defaultButton == PromptAnswer::Cancel ? QMessageBox::Cancel
+                                                                              : QMessageBox::Ok);
+            return;
+        case PromptButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            box.setDefaultButton(prompt.defaultButton == PromptAnswer::Yes ? QMessageBox::Yes
+                                                                           : QMessageBox::No);
+            return;
+        case PromptButtons::Ok:
+            break;
     }
-    box.setDefaultButton(prompt.defaultButton == PromptAnswer::Cancel &&
-                                 prompt.buttons == PromptButtons::OkCancel
-                             ? QMessageBox::Cancel
-                             : QMessageBox::Ok);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
 }
 
 PromptAnswer MessageBoxPrompt::show(const PromptBox& prompt) {
     QMessageBox box(parent_);
     ConfigureMessageBox(box, prompt);
     box.exec();
-    return box.clickedButton() == box.button(QMessageBox::Ok) ? PromptAnswer::Ok
-                                                              : PromptAnswer::Cancel;
+    QAbstractButton* clicked = box.clickedButton();
+    if (prompt.buttons == PromptButtons::YesNo) {
+        return clicked == box.button(QMessageBox::Yes) ? PromptAnswer::Yes : PromptAnswer::No;
+    }
+    return clicked == box.button(QMessageBox::Ok) ? PromptAnswer::Ok : PromptAnswer::Cancel;
 }
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include "com_port_list.h"
 #include "control_layout.h"
 #include "twips.h"
 #include "window_fonts.h"
@@ -18,7 +19,7 @@ QWidget* createControl(const ControlDesign& design, QWidget* parent) {
         case ControlKind::Label:
             return new QLabel(caption, parent);
         case ControlKind::ComboList:
-            return new QComboBox(parent);  // not editable: selection only
+            return new ComPortList(parent);  // not editable: selection only
         case ControlKind::TextBox:
             return new QLineEdit(caption, parent);
         case ControlKind::Option: {

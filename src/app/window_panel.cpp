@@ -13,6 +13,7 @@ constexpr ControlId kAllControls[] = {
     ControlId::Command9,    ControlId::Command10,   ControlId::Command4,  ControlId::Command7,
     ControlId::Command6,    ControlId::Command5,    ControlId::Command2,  ControlId::cmdTavik,
     ControlId::mnuOpen,     ControlId::mnuEnd,      ControlId::mnuWrite,  ControlId::cmbCOM,
+    ControlId::mnuPort,
 };
 
 std::string narrow(const QString& text) {
@@ -22,8 +23,12 @@ std::string narrow(const QString& text) {
 }  // namespace
 
 WindowPanel::WindowPanel(QWidget* window, const WindowControls& controls, const MainMenu& menu,
-                         std::function<void(int)> checkComMenu)
-    : window_(window), c_(controls), menu_(menu), checkComMenu_(std::move(checkComMenu)) {
+                         std::function<void(int)> checkComMenu, std::function<void()> idle)
+    : window_(window),
+      c_(controls),
+      menu_(menu),
+      checkComMenu_(std::move(checkComMenu)),
+      idle_(std::move(idle)) {
     for (ControlId id : kAllControls) enabled_[id] = true;
 }
 
@@ -35,6 +40,7 @@ void WindowPanel::setEnabled(ControlId id, bool enabled) {
 void WindowPanel::setExchangeLock(bool locked) {
     locked_ = locked;
     for (ControlId id : kAllControls) apply(id);
+    if (!locked && idle_) idle_();
 }
 
 void WindowPanel::apply(ControlId id) {
@@ -91,7 +97,16 @@ void WindowPanel::setControlEnabled(ControlId id, bool on) {
             return menu_.mnuWrite->setEnabled(on);
         case ControlId::cmbCOM:
             return c_.cmbCOM->setEnabled(on);
+        case ControlId::mnuPort:
+            return menu_.mnuPort->menuAction()->setEnabled(on);
     }
+}
+
+void WindowPanel::showImageName(const std::string& fileName) {
+    const QString caption = QString::fromUtf8(kWindowCaption);
+    window_->setWindowTitle(fileName.empty() ? caption
+                                             : caption + QStringLiteral(" - ") +
+                                                   QString::fromStdString(fileName));
 }
 
 void WindowPanel::setBusyPointer(bool busy) {
@@ -108,6 +123,13 @@ void WindowPanel::setProgressVisible(bool visible) {
 
 void WindowPanel::setProgressValue(int value) {
     c_.ProgressBar1->setValue(std::clamp(value, 0, kProgressMaximum));
+}
+
+void WindowPanel::setProgressText(const std::string& text) {
+    // The bar's format would read "%p", "%v" and "%m"; the texts carry a "%" only after a
+    // number, followed by "," or nothing.
+    c_.ProgressBar1->setFormat(QString::fromStdString(text));
+    c_.ProgressBar1->setTextVisible(!text.empty());
 }
 
 int WindowPanel::progressValue() const {

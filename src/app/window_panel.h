@@ -12,11 +12,16 @@
 
 namespace quorvel {
 
+// The window's caption as designed; a loaded file other than the default image is named
+// after it: "Quorvel Software Writer (Version 01.02) - fw.mot".
+inline constexpr const char* kWindowCaption = "Quorvel Software Writer (Version 01.02)";
+
 class WindowPanel : public Panel {
   public:
-    // `window` gets the pointer shape; `checkComMenu` runs the window's mnuCom_Click.
+    // `window` gets the pointer shape; `checkComMenu` runs the window's mnuCom_Click; `idle`
+    // runs whenever the exchange lock is let go.
     WindowPanel(QWidget* window, const WindowControls& controls, const MainMenu& menu,
-                std::function<void(int)> checkComMenu);
+                std::function<void(int)> checkComMenu, std::function<void()> idle);
 
     void setEnabled(ControlId id, bool enabled) override;
     void setExchangeLock(bool locked) override;
@@ -24,6 +29,7 @@ class WindowPanel : public Panel {
     void setProgressVisible(bool visible) override;
     void setProgressValue(int value) override;
     int progressValue() const override;
+    void setProgressText(const std::string& text) override;
     void setText1(const std::string& text) override;
     void setText2(const std::string& text) override;
     std::string checksumStartText() const override;
@@ -33,6 +39,7 @@ class WindowPanel : public Panel {
     void fillComList(const std::vector<std::string>& entries) override;
     void selectComEntry(int index) override;
     void checkComMenu(int index) override { checkComMenu_(index); }
+    void showImageName(const std::string& fileName) override;
 
     // The port number every exchange uses: the selected list position + 1, 0 with none.
     int16_t GetCOM() const;
@@ -46,6 +53,7 @@ class WindowPanel : public Panel {
     WindowControls c_;
     MainMenu menu_;
     std::function<void(int)> checkComMenu_;
+    std::function<void()> idle_;
     std::map<ControlId, bool> enabled_;
     bool locked_ = false;
 };

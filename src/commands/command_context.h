@@ -2,6 +2,8 @@
 // What every operator command works with: the exchanges, the image, the operator's prompt and
 // the window panel, plus the exchange lock and the closing state that the commands share.
 
+#include <string>
+
 #include "exchanges.h"
 #include "memory_image.h"
 #include "panel.h"
@@ -11,21 +13,39 @@ namespace quorvel {
 
 class CommandContext {
   public:
-    CommandContext(Exchanges& exchanges, MemoryImage& image, Prompt& prompt, Panel& panel)
-        : link(exchanges), image(image), panel(panel), prompt_(prompt) {}
+    CommandContext(Exchanges& exchanges, MemoryImage& image, Prompt& prompt, Panel& panel);
 
     Exchanges& link;
     MemoryImage& image;
     Panel& panel;
 
+    // Where the image in memory came from: the file's full path, empty while no file has
+    // loaded (the start-up load failed and nothing was opened since). A failed load leaves
+    // both as they were, as it leaves the image.
+    std::string imageFile;
+    // The image is the default file that start-up loaded.
+    bool defaultImage = false;
+    // The file's name without its directory ("fw.mot"), as the operator's texts name it.
+    std::string imageFileName() const;
+
     // Shows a box, unless the window is closing: then nothing is shown and the answer is
     // Cancel, so that no box outlives the window.
     PromptAnswer ask(const PromptBox& box);
 
-    // The window is going away: the running exchange ends at once and no command starts
-    // another exchange or shows another box.
+    // The window is going away: the running exchange sends nothing after the message on the
+    // line (whose answer it still waits for, so that no frame is cut in half on the wire),
+    // and no command starts another exchange or shows another box.
     void close();
     bool closing() const { return closing_; }
+
+    enum class CloseAnswer {
+        Now,       // nothing runs: the window closes
+        WhenIdle,  // the running exchange stops between messages; close once it has ended
+        Stay,      // the operator lets the write finish
+    };
+    // The operator asked to close the window. While an exchange runs, asks first (closing
+    // mid-write leaves the device erased and partly written), No being the default.
+    CloseAnswer requestClose();
 
     // True while a command holds the exchange lock.
     bool running() const { return holds_ > 0; }

@@ -28,6 +28,7 @@ enum class ControlId {
     mnuEnd,
     mnuWrite,
     cmbCOM,
+    mnuPort,  // the COM menu
 };
 
 // Controls that can start an exchange (or change the port or the image an exchange uses).

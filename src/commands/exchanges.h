@@ -3,6 +3,8 @@
 // adapter; tests pass a scripted stand-in.
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,9 +31,18 @@ class Exchanges {
     // The erase, block and end answers of the last exchange that were taken without confirming
     // their frame (Loader::answersNotConfirmed()).
     virtual std::vector<UnconfirmedAnswer> answersNotConfirmed() const { return {}; }
+    // Why the port could not be opened or failed during the last exchange; empty when it was
+    // fine (Loader::portFailureText).
+    virtual std::string portFailureText() const = 0;
+    // What the last exchange saw of the device (Loader::lastDiagnostics).
+    virtual ExchangeDiagnostics lastDiagnostics() const = 0;
 
     virtual bool busy() const = 0;
-    virtual void cancel() = 0;
+    // Stops the exchanges between messages once `source` says so (Loader::stopWhen): the
+    // message on the line still gets its answer or its whole wait, then nothing more is sent.
+    virtual void stopWhen(std::function<bool()> source) = 0;
+    // Tells `watcher` of every attempt whose reply missed its deadline (Loader::watchAttempts).
+    virtual void watchAttempts(AttemptCallback watcher) = 0;
 };
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "image_load_report.h"
 
 #include "image_loader.h"
+#include "load_failure_lines.h"
 
 namespace quorvel {
 
@@ -9,12 +10,20 @@ bool LoadImageWithReport(CommandContext& context, const std::string& path,
     context.panel.setBusyPointer(true);
     LoadResult result = LoadImageFile(path, context.image);
     if (result.ok()) {
+        context.imageFile = path;
         if (warnings != nullptr) *warnings = std::move(result.warnings);
         return true;
     }
     const PromptIcon icon = result.kind == LoadResult::Kind::LineRejected ? PromptIcon::Exclamation
                                                                           : PromptIcon::Critical;
-    context.ask({result.title(), result.message(), PromptButtons::Ok, icon, PromptAnswer::Ok});
+    // Under the report's first line: the file and why it could not be read (or what is wrong
+    // with the refused line), then which image the window still holds.
+    std::vector<std::string> lines = loadFailureLines(path, result);
+    lines.push_back(context.imageFile.empty()
+                        ? "No firmware image is loaded: open one with ファイル → 開く."
+                        : "The image loaded before stays in use: " + context.imageFileName() + ".");
+    context.ask({result.title(), BoxText(result.message(), lines), PromptButtons::Ok, icon,
+                 PromptAnswer::Ok});
     context.panel.setBusyPointer(false);
     return false;
 }

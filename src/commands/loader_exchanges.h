@@ -30,8 +30,13 @@ class LoaderExchanges : public Exchanges {
     std::vector<UnconfirmedAnswer> answersNotConfirmed() const override {
         return loader_.answersNotConfirmed();
     }
+    std::string portFailureText() const override { return loader_.portFailureText(); }
+    ExchangeDiagnostics lastDiagnostics() const override { return loader_.lastDiagnostics(); }
     bool busy() const override { return loader_.busy(); }
-    void cancel() override { loader_.cancel(); }
+    void stopWhen(std::function<bool()> source) override { loader_.stopWhen(std::move(source)); }
+    void watchAttempts(AttemptCallback watcher) override {
+        loader_.watchAttempts(std::move(watcher));
+    }
 
   private:
     Loader& loader_;

@@ -27,6 +27,8 @@ class Panel {
     virtual void setProgressVisible(bool visible) = 0;
     virtual void setProgressValue(int value) = 0;  // 0 to kProgressMaximum
     virtual int progressValue() const = 0;
+    // The text on the bar (how far, how long, or what the write waits for); empty: none.
+    virtual void setProgressText(const std::string& text) = 0;
 
     virtual void setText1(const std::string& text) = 0;  // address being sent
     virtual void setText2(const std::string& text) = 0;  // result of the port command
@@ -36,6 +38,10 @@ class Panel {
 
     // The controls an exchange reads, taken afresh at the start of each exchange.
     virtual ExchangeSettings exchangeSettings() const = 0;
+
+    // Names the loaded image in the window's caption; empty: the caption as designed (the
+    // default image, or none).
+    virtual void showImageName(const std::string& fileName) = 0;
 
     // The COM-port list and the COM menu.
     virtual bool comListEmpty() const = 0;

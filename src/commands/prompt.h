@@ -4,12 +4,13 @@
 // answer from a script.
 
 #include <string>
+#include <vector>
 
 namespace quorvel {
 
-enum class PromptButtons { Ok, OkCancel };
+enum class PromptButtons { Ok, OkCancel, YesNo };
 enum class PromptIcon { None, Exclamation, Critical, Information };
-enum class PromptAnswer { Ok, Cancel };
+enum class PromptAnswer { Ok, Cancel, Yes, No };
 
 struct PromptBox {
     std::string title;
@@ -21,11 +22,18 @@ struct PromptBox {
     bool operator==(const PromptBox&) const = default;
 };
 
+// A box's text: its first line as the system has always shown it, then the further lines
+// (the cause, what to do next), CR LF between them.
+inline std::string BoxText(std::string first, const std::vector<std::string>& more) {
+    for (const std::string& line : more) first += "\r\n" + line;
+    return first;
+}
+
 class Prompt {
   public:
     virtual ~Prompt() = default;
     // Shows the box and waits for the operator. Escape and the close button answer Cancel
-    // when the box has a Cancel button, OK otherwise.
+    // when the box has a Cancel button, No when it has a No button, OK otherwise.
     virtual PromptAnswer show(const PromptBox& box) = 0;
 };
 

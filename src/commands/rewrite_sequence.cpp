@@ -1,7 +1,7 @@
 #include "rewrite_sequence.h"
 
+#include "failure_cause.h"
 #include "progress_display.h"
-#include "rewrite_confirmation.h"
 #include "rewrite_flow.h"
 #include "rewrite_report.h"
 #include "write_guard.h"
@@ -27,10 +27,6 @@ void setVersionFrameEnabled(Panel& panel, bool enabled) {
     panel.setEnabled(ControlId::optVersion1, enabled);
 }
 
-const PromptBox kConfirm{kRewriteConfirmTitle,
-                         std::string(kRewriteConfirmLines[0]) + "\r\n" + kRewriteConfirmLines[1],
-                         PromptButtons::OkCancel, PromptIcon::Exclamation, PromptAnswer::Cancel};
-
 }  // namespace
 
 void RewriteSequence::cmdMacro_Click(int16_t index) {
@@ -40,13 +36,14 @@ void RewriteSequence::cmdMacro_Click(int16_t index) {
     setVersionFrameEnabled(panel, false);
     {
         ExchangeLock lock(context_);
-        if (ImageReadyToWrite(context_, WriteWalk::Blocks) &&
-            context_.ask(kConfirm) == PromptAnswer::Ok && !context_.closing()) {
+        if (ImageReadyToWrite(context_, WriteWalk::Blocks) && WriteConfirmed(context_) &&
+            !context_.closing()) {
             runExchanges();
         }
         panel.setEnabled(button, true);
         setVersionFrameEnabled(panel, true);
         panel.setProgressVisible(false);
+        panel.setProgressText({});
     }
 }
 
@@ -58,35 +55,46 @@ void RewriteSequence::runExchanges() {
         panel.setProgressValue(0);
         panel.setProgressVisible(true);
     };
-    hooks.progress = ProgressOnPanel(panel);
+    hooks.progress = WriteProgressOnPanel(panel, context_.image);
+    context_.link.watchAttempts(AttemptsOnPanel(panel));
     hooks.stopRequested = [this] { return context_.closing(); };
     hooks.stepStopped = hooks.stopRequested;
+    // The cause of a failed step, read before another exchange runs.
+    std::vector<std::string> cause;
+    hooks.step = [&](RewriteStep step, const std::function<int16_t()>& exchange) {
+        const int16_t status = exchange();
+        if (status != RewriteStepAccepts(step) && step != RewriteStep::Disconnect) {
+            cause = FailureCause(context_.link, RewriteStepName(step), status);
+        }
+        return status;
+    };
     const RewriteResult result = RunRewrite(context_.link, context_.image, hooks);
     const RewriteOutcome outcome = result.outcome;
+    context_.link.watchAttempts({});
     switch (outcome) {
         case RewriteOutcome::Stopped:
             return;  // the window is closing: no box
         case RewriteOutcome::Success:
         case RewriteOutcome::Unconfirmed: {
             panel.setProgressValue(kProgressMaximum);
+            panel.setProgressText(ProgressText(kProgressMaximum, std::nullopt));
             // What the device's answers left in doubt follows the success text, with a
             // warning icon instead of the information icon.
-            std::string text = RewriteMessage(outcome);
             const std::vector<std::string> warnings = RewriteWarnings(result);
-            for (const std::string& warning : warnings) text += "\r\n" + warning;
-            context_.ask({"Finished", text, PromptButtons::Ok,
+            context_.ask({"Finished", BoxText(RewriteMessage(outcome), warnings), PromptButtons::Ok,
                           warnings.empty() ? PromptIcon::Information : PromptIcon::Exclamation,
                           PromptAnswer::Ok});
             return;
         }
         default:
-            fail(RewriteMessage(outcome) + std::string("\r\n") +
-                 RewriteDeviceState(result, context_.image, "press the button again"));
+            cause.push_back(RewriteDeviceState(result, context_.image, "press the button again"));
+            fail(RewriteMessage(outcome), cause);
     }
 }
 
-void RewriteSequence::fail(const std::string& text) {
-    context_.ask({"ERROR", text, PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+void RewriteSequence::fail(const std::string& text, const std::vector<std::string>& lines) {
+    context_.ask({"ERROR", BoxText(text, lines), PromptButtons::Ok, PromptIcon::Exclamation,
+                  PromptAnswer::Ok});
 }
 
 }  // namespace quorvel

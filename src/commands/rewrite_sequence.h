@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "command_context.h"
 
@@ -18,7 +19,9 @@ class RewriteSequence {
   private:
     // Runs the exchanges after the confirmation; shows the outcome box.
     void runExchanges();
-    void fail(const std::string& text);
+    // The failure box: the outcome's text, then `lines` (the cause, then the device's state
+    // after the failure).
+    void fail(const std::string& text, const std::vector<std::string>& lines);
 
     CommandContext& context_;
 };

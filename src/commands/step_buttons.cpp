@@ -1,12 +1,36 @@
 #include "step_buttons.h"
 
+#include "failure_cause.h"
 #include "progress_display.h"
 #include "write_guard.h"
 
 namespace quorvel {
 
-void StepButtons::Click(StepButton button) {
-    const StepEntry& entry = stepEntry(button);
+namespace {
+
+// The exchange's name as the diagnosis of a failure knows it.
+const char* stepName(StepExchange exchange) {
+    switch (exchange) {
+        case StepExchange::Connect:
+            return "connect";
+        case StepExchange::Erase:
+            return "erase";
+        case StepExchange::Program:
+            return "program";
+        case StepExchange::Disconnect:
+            return "disconnect";
+        case StepExchange::TextErase:
+        case StepExchange::TextEnd:
+            return "text";
+        case StepExchange::RowWrite:
+            break;
+    }
+    return "row-write";
+}
+
+}  // namespace
+
+void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
     Panel& panel = context_.panel;
     if (entry.kind == StepKind::Disabling) {
         panel.setEnabled(entry.control, false);
@@ -15,20 +39,32 @@ void StepButtons::Click(StepButton button) {
     }
     {
         ExchangeLock lock(context_);
-        if (imageReady(entry)) {
+        const bool go = imageReady(entry) &&
+                        (!confirmAndShowBar || (WriteConfirmed(context_) && !context_.closing()));
+        if (go) {
+            if (confirmAndShowBar) {
+                panel.setProgressValue(0);
+                panel.setProgressVisible(true);
+                context_.link.watchAttempts(AttemptsOnPanel(panel));
+            }
             const int16_t status = runExchange(entry);
+            context_.link.watchAttempts({});
             if (status == entry.success) {
                 context_.ask({"OK", entry.successText, PromptButtons::Ok, PromptIcon::None,
                               PromptAnswer::Ok});
             } else {
-                context_.ask({"NG", entry.failureText, PromptButtons::Ok, PromptIcon::Exclamation,
-                              PromptAnswer::Ok});
+                context_.ask({"NG", BoxText(entry.failureText, cause(entry, status)),
+                              PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
             }
         }
         if (entry.kind == StepKind::Disabling) {
             panel.setEnabled(entry.control, true);
         } else {
             panel.setBusyPointer(false);
+        }
+        if (confirmAndShowBar) {
+            panel.setProgressVisible(false);
+            panel.setProgressText({});
         }
     }
 }
@@ -49,6 +85,15 @@ bool StepButtons::imageReady(const StepEntry& entry) {
     return true;
 }
 
+std::vector<std::string> StepButtons::cause(const StepEntry& entry, int16_t status) {
+    // Command4 takes the loader's '0' as its success; the 'C' that the other connect buttons
+    // take is, for it, the wrong answer.
+    if (entry.exchange == StepExchange::Connect && status == kConnected) {
+        return {"the loader answered 'C' (connected), where this button takes only '0'"};
+    }
+    return FailureCause(context_.link, stepName(entry.exchange), status);
+}
+
 int16_t StepButtons::runExchange(const StepEntry& entry) {
     Exchanges& link = context_.link;
     const ExchangeSettings settings = context_.settings();
@@ -60,7 +105,8 @@ int16_t StepButtons::runExchange(const StepEntry& entry) {
         case StepExchange::Program:
             // The bar stays hidden here; starting from 0 keeps a second write inside its range.
             context_.panel.setProgressValue(0);
-            return link.FlashProgram(settings, context_.image, ProgressOnPanel(context_.panel));
+            return link.FlashProgram(settings, context_.image,
+                                     WriteProgressOnPanel(context_.panel, context_.image));
         case StepExchange::Disconnect:
             return link.LoaderDisconnect(settings);
         case StepExchange::TextErase:

@@ -1,12 +1,48 @@
 #include "write_guard.h"
 
+#include "rewrite_confirmation.h"
+
 namespace quorvel {
+
+namespace {
+
+// The block walk skips 0xE000 to 0xFFFF, so a file whose data all lie there loads without an
+// error and still gives the write nothing to send.
+constexpr const char* kOnlyGapData = ": nothing to write outside 0xE000–0xFFFF";
+
+}  // namespace
+
+std::string NothingToWriteText(const CommandContext& context, WriteWalk walk) {
+    if (context.imageFile.empty()) return "No firmware image is loaded.";
+    if (walk == WriteWalk::Blocks) return context.imageFileName() + kOnlyGapData;
+    return context.imageFileName() + ": nothing to write, the file holds no data";
+}
 
 bool ImageReadyToWrite(CommandContext& context, WriteWalk walk) {
     if (HasDataToWrite(context.image, walk)) return true;
-    context.ask({"ERROR", "No firmware image is loaded.", PromptButtons::Ok,
+    context.ask({"ERROR", NothingToWriteText(context, walk), PromptButtons::Ok,
                  PromptIcon::Exclamation, PromptAnswer::Ok});
     return false;
+}
+
+void WarnNothingToWrite(CommandContext& context) {
+    context.ask({"Warning",
+                 NothingToWriteText(context, WriteWalk::Blocks) +
+                     "\r\nThe write would send nothing: open the device's firmware file.",
+                 PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+}
+
+bool WriteConfirmed(CommandContext& context) {
+    std::string text = std::string(kRewriteConfirmLines[0]) + "\r\n" + kRewriteConfirmLines[1];
+    if (!context.defaultImage && !context.imageFile.empty()) {
+        text += "\r\n";
+        for (const std::string& line :
+             RewriteFactLines(context.imageFileName(), context.image, WriteWalk::Blocks)) {
+            text += "\r\n" + line;
+        }
+    }
+    return context.ask({kRewriteConfirmTitle, text, PromptButtons::OkCancel,
+                        PromptIcon::Exclamation, PromptAnswer::Cancel}) == PromptAnswer::Ok;
 }
 
 }  // namespace quorvel

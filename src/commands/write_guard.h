@@ -1,15 +1,31 @@
 #pragma once
-// The window's refusal of a write with nothing to send (the rule is HasDataToWrite in
-// block_walk.h): the one-button rewrite would erase the device and leave it empty, and a
-// bench write would report success with nothing sent.
+// The window's checks before the flash is written: the refusal of a write with nothing to send
+// (the rule is HasDataToWrite in block_walk.h), and the confirmation that the one-button
+// rewrite and the Edit menu's write ask. Without the refusal the one-button rewrite would
+// erase the device and leave it empty, and a bench write would report success with nothing
+// sent.
+
+#include <string>
 
 #include "block_walk.h"
 #include "command_context.h"
 
 namespace quorvel {
 
-// False, after telling the operator that no image is loaded, when the walk has nothing to
-// send; the caller then sends nothing at all.
+// False, after telling the operator why the image holds nothing to send ("No firmware image
+// is loaded." when none is, otherwise what is wrong with the loaded file), when the walk has
+// nothing to send; the caller then sends nothing at all.
 bool ImageReadyToWrite(CommandContext& context, WriteWalk walk);
+
+// Why the walk has nothing to send, as the refusal says it.
+std::string NothingToWriteText(const CommandContext& context, WriteWalk walk);
+
+// Tells the operator, right after a file loaded, that its image holds nothing the write sends.
+void WarnNothingToWrite(CommandContext& context);
+
+// The confirmation before the flash is written: the warning, and, when the image is not the
+// default one, the facts of the file (name, CHECK SUM C000-FFFF, blocks to send) so that the
+// technician sees which firmware goes in. True when the operator answered OK.
+bool WriteConfirmed(CommandContext& context);
 
 }  // namespace quorvel

@@ -28,6 +28,10 @@ void Loader::abortWaitsWhen(std::function<bool()> source) {
     d->link.abortWaitsWhen(std::move(source));
 }
 
+void Loader::watchAttempts(AttemptCallback watcher) {
+    d->attemptWatcher = std::move(watcher);
+}
+
 bool Loader::stopRequested() const {
     return d->stopRequested();
 }

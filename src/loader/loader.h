@@ -64,6 +64,14 @@ struct UnconfirmedAnswer {
     bool repeated = false;  // the answer began with the frame as sent
     uint8_t answer = 0;     // received byte 1032, the answer byte
 };
+// An attempt whose reply missed its deadline: the link now listens for late bytes, then the
+// exchange sends the message again (when `attempt` < `attemptLimit`) or gives up.
+struct AttemptNote {
+    int attempt = 0;       // which send of the message it was, from 1
+    int attemptLimit = 0;  // the most sends the message gets
+    int row = -1;          // walks: first row of the block, or the row; -1 otherwise
+};
+using AttemptCallback = std::function<void(const AttemptNote& note)>;
 
 class Loader {
   public:
@@ -106,6 +114,11 @@ class Loader {
     // wait runs): for a stop that cannot wait for the device's answer. The exchange then takes
     // its error path and closes the port.
     void abortWaitsWhen(std::function<bool()> source);
+
+    // Tells `watcher` of every attempt whose reply missed its deadline, before the link listens
+    // for late bytes, so that a retry or a silent device shows while it lasts. Called on the
+    // thread that runs the exchanges; changes no byte, count or timing on the line. Empty: none.
+    void watchAttempts(AttemptCallback watcher);
 
     // Buffers as the last exchange left them (tests and diagnostics).
     const std::vector<uint8_t>& bytTxBuf() const;

@@ -16,7 +16,13 @@ namespace quorvel {
 
 struct LoaderState {
     explicit LoaderState(std::unique_ptr<Transport> transport)
-        : link(std::move(transport)), bytLineBuf(line::kSize, 0) {}
+        : link(std::move(transport)), bytLineBuf(line::kSize, 0) {
+        link.watchDeadline([this] {
+            if (attemptWatcher) {
+                attemptWatcher({diagnostics.attempts, diagnostics.attemptLimit, diagnostics.row});
+            }
+        });
+    }
 
     line::Buffer lineBuffer() { return line::Buffer(bytLineBuf.data(), line::kSize); }
 
@@ -70,6 +76,7 @@ struct LoaderState {
     SerialLink link;
     std::vector<uint8_t> bytLineBuf;
     std::function<bool()> stopSource;
+    AttemptCallback attemptWatcher;
     std::atomic<bool> stopped{false};
     bool busy = false;
     std::string failure;  // why the port failed during the last exchange

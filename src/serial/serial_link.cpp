@@ -60,7 +60,10 @@ std::optional<int16_t> SerialLink::WaitForReply(int16_t minimum) {
     const int16_t count = toCount(transport_->bytesAvailable());
     bytRxBuf = transport_->readAll();
     lastWait_ = WaitRecord{true, minimum, count, count < minimum, 0};
-    if (count < minimum) settleLine(count, minimum);
+    if (count < minimum) {
+        if (deadlineWatcher_) deadlineWatcher_();
+        settleLine(count, minimum);
+    }
     return count;
 }
 

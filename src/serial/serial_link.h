@@ -60,6 +60,11 @@ class SerialLink {
     // "38400,n,8,1", then a wait for `minimum` bytes.
     std::optional<int16_t> ReceiveWaitLine(std::span<const uint8_t> line, int16_t minimum);
 
+    // Called when a wait's deadline passed short of its count, before the link listens for the
+    // rest of a late reply (up to kSettleLimit): the moment an operator would otherwise see
+    // nothing happen. Changes nothing on the line.
+    void watchDeadline(std::function<void()> watcher) { deadlineWatcher_ = std::move(watcher); }
+
     // Ends a wait in progress and refuses every later wait until clearCancel().
     void cancel();
     // See Transport::abortWaitsWhen().
@@ -85,6 +90,7 @@ class SerialLink {
     std::string settings_;
     bool cancelled_ = false;
     WaitRecord lastWait_;
+    std::function<void()> deadlineWatcher_;
 };
 
 }  // namespace quorvel

@@ -24,7 +24,8 @@ WindowOptions testOptions(Prompt* prompt, FileChooser* chooser, const QString& d
 PromptAnswer RecordingPrompt::show(const PromptBox& box) {
     shown.push_back(box);
     seen.push_back(window ? snapshot(*window) : WindowSnapshot{});
-    if (answers.empty()) return PromptAnswer::Ok;
+    if (answers.empty())
+        return box.buttons == PromptButtons::YesNo ? PromptAnswer::Yes : PromptAnswer::Ok;
     const PromptAnswer answer = answers.front();
     answers.pop_front();
     return answer;

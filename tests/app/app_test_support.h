@@ -36,7 +36,7 @@ class RecordingPrompt : public Prompt {
     QString boxes() const;
 
     frmMain* window = nullptr;         // snapshots are taken from it when set
-    std::deque<PromptAnswer> answers;  // empty: OK
+    std::deque<PromptAnswer> answers;  // empty: OK, or Yes to a question
     std::vector<PromptBox> shown;
     std::vector<WindowSnapshot> seen;
 };

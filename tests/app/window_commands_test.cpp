@@ -45,12 +45,16 @@ class WindowCommandsTest : public QObject {
   private slots:
     void fullRewrite();
     void cancelSendsNothing();
+    void barTellsProgressAndRetries_data();
+    void barTellsProgressAndRetries();
     void rewriteFailures_data();
     void rewriteFailures();
     void benchButtons_data();
     void benchButtons();
     void keyboardReachesOnlyTheVisibleControls_data();
     void keyboardReachesOnlyTheVisibleControls();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
     void portPanel_data();
     void portPanel();
     void fileOpenAndTavik();
@@ -111,27 +115,72 @@ void WindowCommandsTest::cancelSendsNothing() {
     QCOMPARE(countLines(sim.transcript(), "rx "), 0);
 }
 
+void WindowCommandsTest::barTellsProgressAndRetries_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("shown");  // a pattern of a text the bar showed
+    QTest::newRow("healthy") << ""
+                             << "^\\d+%, \\d+:\\d\\d left$";
+    QTest::newRow("a block without an answer, retried")
+        << "program@0x10000=silent,count=1"
+        << "^block 0x10000: no answer, trying again$";
+}
+
+void WindowCommandsTest::barTellsProgressAndRetries() {
+    QFETCH(QString, fault);
+    QFETCH(QString, shown);
+    Simulator sim(fault.isEmpty() ? QStringList{} : QStringList{"--fault", fault});
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    QProgressBar* bar = window.controls().ProgressBar1;
+    QStringList texts;
+    const auto take = [&] {
+        if (bar->isVisibleTo(window.clientArea()) && bar->isTextVisible()) texts << bar->format();
+    };
+    connect(bar, &QProgressBar::valueChanged, take);  // the text of the step before
+    QTimer sample;                                    // and what a long wait shows
+    connect(&sample, &QTimer::timeout, take);
+    sample.start(20);
+    window.controls().cmdMacro[0]->click();
+    QCOMPARE(prompt.boxes().section('|', -1), QString("Finished/Rewriting success!"));
+    QVERIFY2(!texts.filter(QRegularExpression(shown)).isEmpty(), qPrintable(texts.join('|')));
+    QVERIFY(!bar->isTextVisible());
+}
+
 void WindowCommandsTest::rewriteFailures_data() {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("box");  // the first line, then the cause
     QTest::addColumn<bool>("barShown");
     QTest::addColumn<int>("bar");
-    // The Part's text first, then what the failure leaves on the device.
+    // The Part's text first, then the cause, then what the failure leaves on the device.
     const QString untouched =
         "\r\nthe device is untouched: nothing was sent after the connect command; press the "
         "button again";
     const QString again = "; it stays in flash mode; press the button again";
-    QTest::newRow("connect answered E") << "connect=status:E"
-                                        << "ERROR/Connection failure" + untouched << false << 0;
-    QTest::newRow("connect answered 0") << "connect=status:0"
-                                        << "ERROR/Connection failure" + untouched << false << 0;
+    QTest::newRow("connect answered E")
+        << "connect=status:E"
+        << "ERROR/Connection failure\r\nthe reply came back with 'E' (0x45) at status position "
+           "11, where connect needs 'C'" +
+               untouched
+        << false << 0;
+    QTest::newRow("connect silent")
+        << "connect=silent"
+        << "ERROR/Connection failure\r\nnothing came back within 2.5 s: check the cable, the "
+           "power, and that the loader is in flash mode" +
+               untouched
+        << true << 0;  // the bar comes up to say so
     QTest::newRow("erase refused")
         << "erase=status:E"
-        << "ERROR/Deletion failure\r\nthe device may be partly erased" + again << true << 0;
-    QTest::newRow("block refused")  // 40 positions below the gap, then 0x10000
+        << "ERROR/Deletion failure\r\nthe reply came back with 'E' (0x45) at status position "
+           "1032, where erase needs any byte but 'E'\r\nthe device may be partly erased" +
+               again
+        << true << 0;
+    QTest::newRow("block refused")
         << "program@0x10000=status:E"
-        << "ERROR/Writing failure\r\nthe device is erased, with 30 of 88 blocks written" + again
-        << true << 41;
+        << "ERROR/Writing failure\r\nthe reply came back with 'E' (0x45) at status position "
+           "1032, where program needs any byte but 'E'\r\nthe device is erased, with 30 of 88 "
+           "blocks written" +
+               again
+        << true << 41;  // 40 positions below the gap, then 0x10000
 }
 
 void WindowCommandsTest::rewriteFailures() {
@@ -219,13 +268,20 @@ void WindowCommandsTest::benchButtons() {
     prompt.window = &window;
     if (control == "mnuWrite") {
         window.menu().mnuWrite->trigger();
+        // The menu's write asks the rewrite's confirmation, then writes with the bar in view.
+        QCOMPARE(prompt.boxes().section('|', 0, 0), kConfirm);
+        QVERIFY(prompt.seen.at(1).progressVisible);
+        prompt.shown.erase(prompt.shown.begin());
+        prompt.seen.erase(prompt.seen.begin());
     } else {
         auto* button = window.clientArea()->findChild<QPushButton*>(control);
         QVERIFY(button);
         button->click();
         QVERIFY(button->isEnabled());
     }
-    QCOMPARE(prompt.boxes(), box);
+    // The step's text first; a failure says why on the lines under it.
+    QCOMPARE(prompt.boxes().section("\r\n", 0, 0), box);
+    QCOMPARE(prompt.boxes().contains("\r\n"), !box.startsWith("OK/"));
     QCOMPARE(prompt.shown[0].icon,
              box.startsWith("OK/") ? PromptIcon::None : PromptIcon::Exclamation);
     const bool write = box.contains("書込");
@@ -280,6 +336,28 @@ void WindowCommandsTest::keyboardReachesOnlyTheVisibleControls() {
     }
 }
 
+void WindowCommandsTest::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+void WindowCommandsTest::enterPressesTheFocusedButton() {
+    QFETCH(int, key);
+    RecordingPrompt prompt;
+    prompt.answers = {PromptAnswer::Cancel};
+    frmMain window(testOptions(&prompt));
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // The big button has the focus from the start, and the focus is drawn from the start.
+    QCOMPARE(QApplication::focusWidget(), window.controls().cmdMacro[0]);
+    QVERIFY(window.testAttribute(Qt::WA_KeyboardFocusChange));
+    QTest::keyClick(window.controls().cmdMacro[0], Qt::Key(key));
+    QCOMPARE(prompt.boxes(), kConfirm);
+}
+
 void WindowCommandsTest::portPanel_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("pin");
@@ -332,14 +410,21 @@ void WindowCommandsTest::fileOpenAndTavik() {
 
     chooser.path = writeFile("bad.HEX", ":0440000001020304B3\r\n");
     window.menu().mnuOpen->trigger();
-    QCOMPARE(prompt.boxes(), QString("Error/Error Code = 8 ; 行番号 = 1"));
+    QCOMPARE(prompt.boxes(), "Error/Error Code = 8 ; 行番号 = 1\r\n" + chooser.path +
+                                 " line 1: checksum does not match (code 8)\r\n"
+                                 "The image loaded before stays in use: QUORVEL_140428_01_02.mot.");
     QVERIFY(window.image() == original);
+    QCOMPARE(window.windowTitle(), QString("Quorvel Software Writer (Version 01.02)"));
 
     // A named .HEX file is read as Intel HEX whatever the filter; Tavik goes on to the rewrite.
     chooser.path = writeFile("small.HEX", ":0440000001020304B2\r\n:00000001FF\r\n");
     prompt.shown.clear();
     window.controls().cmdTavik->click();
-    QCOMPARE(prompt.boxes(), kConfirm + "|Finished/Rewriting success!");
+    // The caption and the confirmation name the file that goes in.
+    QCOMPARE(window.windowTitle(), QString("Quorvel Software Writer (Version 01.02) - small.HEX"));
+    QCOMPARE(prompt.boxes(), kConfirm +
+                                 "\r\n\r\nFile: small.HEX\r\nCHECK SUM C000-FFFF: 3FC000\r\n"
+                                 "Blocks to send: 1 of 120|Finished/Rewriting success!");
     QCOMPARE(int(window.image().value(1024, 3)), 4);
     QVERIFY(window.controls().cmdTavik->isEnabled());
     QCOMPARE(sim.stopAndDump(), expectedFlash(window.image()));
@@ -393,7 +478,7 @@ void WindowCommandsTest::controlsHeldOffDuringAnExchange() {
         c.cmdMacro[0], c.cmdMacro[1], c.cmdMacro[2], c.Command1, c.cmbErase,  c.cmbWrite,
         c.cmbEnd,      c.Command11,   c.Command8,    c.Command9, c.Command10, c.Command4,
         c.Command7,    c.Command6,    c.Command5,    c.Command2, c.cmdTavik,  c.cmbCOM};
-    const QList<QAction*> items{m.mnuOpen, m.mnuEnd, m.mnuWrite};
+    const QList<QAction*> items{m.mnuOpen, m.mnuEnd, m.mnuWrite, m.mnuPort->menuAction()};
     int sampled = 0;
     QTimer::singleShot(150, [&] {
         QVERIFY(window.exchangeRunning());
@@ -413,35 +498,46 @@ void WindowCommandsTest::controlsHeldOffDuringAnExchange() {
 void WindowCommandsTest::closingMidExchange_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("yes");  // the answer to "Close anyway?"
     QTest::addColumn<QString>("lastReceived");
     QTest::newRow("rewrite, silent connect") << "connect=silent"
-                                             << "cmdMacro(0)"
-                                             << "connect";
+                                             << "cmdMacro(0)" << true << "connect";
     QTest::newRow("rewrite, slow block") << "program=slow:200"
-                                         << "cmdMacro(0)"
-                                         << "program";
+                                         << "cmdMacro(0)" << true << "program";
     QTest::newRow("GO, silent") << "pin=silent"
-                                << "Command2"
-                                << "pin";
+                                << "Command2" << true << "pin";
+    QTest::newRow("rewrite, No: the write finishes") << "connect=slow:100"
+                                                     << "cmdMacro(0)" << false << "disconnect";
 }
 
 void WindowCommandsTest::closingMidExchange() {
     QFETCH(QString, fault);
     QFETCH(QString, control);
+    QFETCH(bool, yes);
     QFETCH(QString, lastReceived);
     Simulator sim({"--fault", fault});
     RecordingPrompt prompt;
+    const bool rewrite = control == "cmdMacro(0)";  // asks its confirmation first
+    if (rewrite) prompt.answers.push_back(PromptAnswer::Ok);
+    prompt.answers.push_back(yes ? PromptAnswer::Yes : PromptAnswer::No);
     frmMain window(testOptions(&prompt));
     window.show();
     QTimer::singleShot(300, &window, &QWidget::close);
     QElapsedTimer clock;
     clock.start();
     window.clientArea()->findChild<QPushButton*>(control)->click();
-    // A silent wait lasts 2.5 s; the close ends it well before.
-    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(!window.isVisible());
+    // The message on the line keeps its wait (2.5 s, then up to 2.5 s for late bytes); after
+    // it nothing is sent, and the window closes once the command has returned.
+    QTRY_VERIFY(!window.isVisible() || !yes);
+    QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(window.isVisible(), !yes);
     QVERIFY(!window.exchangeRunning());
-    QVERIFY(prompt.boxes() == kConfirm || prompt.boxes().isEmpty());  // nothing after the close
+    const QString question =
+        "Rewriting of software/A write is in progress. Closing now leaves the device erased and "
+        "partly written. Close anyway?";
+    QCOMPARE(prompt.boxes(), (rewrite ? kConfirm + "|" : QString()) + question +
+                                 (yes ? QString() : QString("|Finished/Rewriting success!")));
+    QCOMPARE(prompt.shown[rewrite ? 1 : 0].defaultButton, PromptAnswer::No);
     sim.stopAndDump();
     const QStringList transcript = sim.transcript();
     QStringList received;
@@ -463,12 +559,12 @@ void WindowCommandsTest::closingQuitsTheApplication() {
     QTimer hang;  // a hang fails the test
     hang.setSingleShot(true);
     connect(&hang, &QTimer::timeout, [] { QApplication::exit(1); });
-    hang.start(10000);
+    hang.start(15000);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(QApplication::exec(), 0);
-    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(prompt.boxes(), kConfirm);
+    QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(prompt.boxes().section('|', 0, 0), kConfirm);
     QVERIFY(!window.exchangeRunning());
 }
 

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "app_test_support.h"
+#include "com_port_list.h"
 #include "image_file_dialog.h"
 #include "message_box_prompt.h"
 #include "twips.h"
@@ -28,7 +29,8 @@ class WindowTest : public QObject {
     void startUpWithoutTheDefaultImage();
     void captionSwitch_data();
     void captionSwitch();
-    void comMenuMovesOnlyTheCheckMark();
+    void comMenuAndListAreOneChoice_data();
+    void comMenuAndListAreOneChoice();
     void listToolTipNamesTheDevice();
     void messageBoxes_data();
     void messageBoxes();
@@ -224,14 +226,30 @@ void WindowTest::startUpWithTheDefaultImage() {
 void WindowTest::startUpWithoutTheDefaultImage() {
     QTemporaryDir empty;
     RecordingPrompt prompt;
-    frmMain window(testOptions(&prompt, nullptr, empty.path()));
-    QCOMPARE(prompt.boxes(), QString("ERROR/File Open Error"));
+    ScriptedChooser chooser;
+    frmMain window(testOptions(&prompt, &chooser, empty.path()));
+    QCOMPARE(prompt.boxes(), "ERROR/File Open Error\r\ncannot read " + empty.path() +
+                                 "/QUORVEL_140428_01_02.mot: no such file\r\n"
+                                 "No firmware image is loaded: open one with ファイル → 開く.");
     QCOMPARE(prompt.shown[0].icon, PromptIcon::Critical);
     QCOMPARE(window.controls().cmbCOM->count(), 0);
     QCOMPARE(window.GetCOM(), int16_t(0));
     QCOMPARE(checkedComItems(window), QStringList{"COM3"});
     QVERIFY(!snapshot(window).busyPointer);
     QVERIFY(window.image() == MemoryImage());
+
+    // A file opened afterwards fills the list; the menu's tick follows it to the same port.
+    QTemporaryDir files;
+    QFile file(files.filePath("fw.mot"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("S107400001020304AE\r\n");
+    file.close();
+    chooser.path = file.fileName();
+    window.menu().mnuOpen->trigger();
+    QCOMPARE(window.controls().cmbCOM->count(), 16);
+    QCOMPARE(window.GetCOM(), int16_t(1));
+    QCOMPARE(checkedComItems(window), QStringList{"COM1"});
+    QCOMPARE(window.windowTitle(), QString("Quorvel Software Writer (Version 01.02) - fw.mot"));
 }
 
 void WindowTest::captionSwitch_data() {
@@ -267,17 +285,34 @@ void WindowTest::captionSwitch() {
     QCOMPARE(window.controls().cmdMacro[1]->text(), QString("マ"));  // only element 0 changes
 }
 
-void WindowTest::comMenuMovesOnlyTheCheckMark() {
+void WindowTest::comMenuAndListAreOneChoice_data() {
+    QTest::addColumn<QString>("picks");  // "m5": COM5 in the menu, "l7": list entry COM 7
+    QTest::addColumn<QStringList>("checked");
+    QTest::addColumn<int>("port");  // GetCOM
+    QTest::newRow("menu") << "m5" << QStringList{"COM5"} << 5;
+    QTest::newRow("list") << "l7" << QStringList{"COM7"} << 7;
+    QTest::newRow("list, then menu") << "l7 m2" << QStringList{"COM2"} << 2;
+    QTest::newRow("menu, then list") << "m2 l9" << QStringList{"COM9"} << 9;
+    QTest::newRow("same item twice") << "m5 m5" << QStringList{"COM5"} << 5;
+    QTest::newRow("a port with no menu item") << "m5 l12" << QStringList{} << 12;
+}
+
+void WindowTest::comMenuAndListAreOneChoice() {
+    QFETCH(QString, picks);
+    QFETCH(QStringList, checked);
+    QFETCH(int, port);
     RecordingPrompt prompt;
     frmMain window(testOptions(&prompt));
-    window.controls().cmbCOM->setCurrentIndex(6);
-    window.menu().mnuCom[5]->trigger();
-    QCOMPARE(checkedComItems(window), QStringList{"COM5"});
-    QCOMPARE(window.GetCOM(), int16_t(7));
-    window.menu().mnuCom[5]->trigger();  // choosing the checked item keeps it checked
-    QCOMPARE(checkedComItems(window), QStringList{"COM5"});
-    window.controls().cmbCOM->setCurrentIndex(1);
-    QCOMPARE(checkedComItems(window), QStringList{"COM5"});
+    for (const QString& pick : picks.split(' ')) {
+        const int n = pick.mid(1).toInt();
+        if (pick.startsWith('m')) {
+            window.menu().mnuCom[size_t(n)]->trigger();
+        } else {
+            window.controls().cmbCOM->setCurrentIndex(n - 1);
+        }
+    }
+    QCOMPARE(checkedComItems(window), checked);
+    QCOMPARE(window.GetCOM(), int16_t(port));
 }
 
 void WindowTest::listToolTipNamesTheDevice() {
@@ -289,6 +324,13 @@ void WindowTest::listToolTipNamesTheDevice() {
     QHelpEvent hover(QEvent::ToolTip, QPoint(2, 2), list->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(list, &hover);
     QCOMPARE(list->toolTip(), QString("COM2: /dev/quorvel-test"));
+    // Opened, the list names the device beside each number; closed, it shows "COM  2".
+    auto* ports = dynamic_cast<ComPortList*>(list);
+    QVERIFY(ports);
+    ports->refreshDevices();
+    QCOMPARE(ports->popupText(1), QString("COM  2   /dev/quorvel-test"));
+    QVERIFY(ports->popupText(15).startsWith("COM 16   "));
+    QCOMPARE(list->currentText(), QString("COM  2"));
     qunsetenv("QUORVEL_COM2");
 
     QTemporaryDir empty;
@@ -320,6 +362,11 @@ void WindowTest::messageBoxes_data() {
     QTest::newRow("file error") << PromptBox{"ERROR", "File Open Error", PromptButtons::Ok,
                                              PromptIcon::Critical, PromptAnswer::Ok}
                                 << int(QMessageBox::Critical) << ok << ok << ok;
+    const int yes = QMessageBox::Yes, no = QMessageBox::No;
+    QTest::newRow("closing mid-write")
+        << PromptBox{"Rewriting of software", "Close anyway?", PromptButtons::YesNo,
+                     PromptIcon::Exclamation, PromptAnswer::No}
+        << int(QMessageBox::Warning) << (yes | no) << no << no;
     QTest::newRow("bench") << PromptBox{"OK", "接続しました", PromptButtons::Ok, PromptIcon::None,
                                         PromptAnswer::Ok}
                            << int(QMessageBox::NoIcon) << ok << ok << ok;

@@ -27,7 +27,8 @@ bool FakePanel::restored() const {
 
 PromptAnswer ScriptedPrompt::show(const PromptBox& box) {
     shown.push_back({box, panel_.progressVisible, panel_.progress, panel_.busy});
-    if (answers.empty()) return PromptAnswer::Ok;
+    if (answers.empty())
+        return box.buttons == PromptButtons::YesNo ? PromptAnswer::Yes : PromptAnswer::Ok;
     const PromptAnswer answer = answers.front();
     answers.pop_front();
     return answer;

@@ -29,6 +29,7 @@ class FakePanel : public Panel {
     void setProgressVisible(bool visible) override { progressVisible = visible; }
     void setProgressValue(int value) override;
     int progressValue() const override { return progress; }
+    void setProgressText(const std::string& text) override { progressText = text; }
     void setText1(const std::string& text) override { text1 = text; }
     void setText2(const std::string& text) override { text2 = text; }
     std::string checksumStartText() const override { return startText; }
@@ -38,6 +39,7 @@ class FakePanel : public Panel {
     void fillComList(const std::vector<std::string>& entries) override;
     void selectComEntry(int index) override { comSelected = index; }
     void checkComMenu(int index) override { comMenuChecked = index; }
+    void showImageName(const std::string& fileName) override { imageName = fileName; }
 
     bool isEnabled(ControlId id) const;
     // Every control back as it started: enabled, unlocked, normal pointer, bar hidden.
@@ -49,12 +51,14 @@ class FakePanel : public Panel {
     bool progressVisible = false;
     int progress = 0;
     bool progressOutOfRange = false;
+    std::string progressText;
     std::string text1, text2 = "Text2";
     std::string startText = "C000", stopText = "FFFF";
     ExchangeSettings settings = portOne();
     std::vector<std::string> comList;
     int comSelected = -1;
     int comMenuChecked = 3;
+    std::string imageName;
 };
 
 // A box as it was shown, with what the window showed behind it at that moment.
@@ -70,7 +74,7 @@ class ScriptedPrompt : public Prompt {
     explicit ScriptedPrompt(const FakePanel& panel) : panel_(panel) {}
     PromptAnswer show(const PromptBox& box) override;
 
-    std::deque<PromptAnswer> answers;  // empty: OK
+    std::deque<PromptAnswer> answers;  // empty: OK, or Yes to a question
     std::vector<ShownBox> shown;
 
   private:
@@ -105,8 +109,11 @@ class FakeExchanges : public Exchanges {
     int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                      const ProgressCallback& progress) override;
     std::vector<UnconfirmedAnswer> answersNotConfirmed() const override { return unconfirmed; }
+    std::string portFailureText() const override { return portFailure; }
+    ExchangeDiagnostics lastDiagnostics() const override { return diagnostics; }
     bool busy() const override { return inside_; }
-    void cancel() override { ++cancels; }
+    void stopWhen(std::function<bool()> source) override { stopSource = std::move(source); }
+    void watchAttempts(AttemptCallback watcher) override { attemptWatcher = std::move(watcher); }
 
     // Comma-separated names of the calls so far.
     QString callNames() const;
@@ -116,7 +123,10 @@ class FakeExchanges : public Exchanges {
     std::vector<UnconfirmedAnswer> unconfirmed;  // what every exchange took unconfirmed
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;
-    int cancels = 0;
+    std::function<bool()> stopSource;
+    AttemptCallback attemptWatcher;
+    std::string portFailure;          // what the port said, for every exchange
+    ExchangeDiagnostics diagnostics;  // what every exchange saw of the device
 
   private:
     int16_t run(const std::string& name, const ExchangeSettings& settings,

@@ -102,7 +102,7 @@ void ImageCommandsTest::startUpWithoutTheDefaultImage() {
     CommandRig rig;
     rig.image = MemoryImage();
     QVERIFY(!FormLoad(rig.context, dir_.path().toStdString()));
-    QCOMPARE(rig.boxes(), QString("ERROR/File Open Error"));
+    QCOMPARE(rig.boxes().section("\r\n", 0, 0), QString("ERROR/File Open Error"));
     QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Critical);
     QVERIFY(rig.panel.comList.empty());
     QCOMPARE(rig.panel.comSelected, -1);
@@ -117,27 +117,43 @@ void ImageCommandsTest::openImageFile_data() {
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("icon");
-    QTest::addColumn<int>("value4000");  // image byte at 0x4000 afterwards
+    QTest::addColumn<int>("value4000");    // image byte at 0x4000 afterwards
+    QTest::addColumn<QString>("caption");  // the file the caption names afterwards
+    QTest::addColumn<QString>("more");     // the box's further lines; %1: the file's folder
 
     const int none = int(PromptIcon::None);
-    QTest::newRow("cancelled") << "" << QByteArray() << 0 << "" << none << 0x12;
-    QTest::newRow("S-record") << "a.mot" << QByteArray(kGoodMot) << 1 << "" << none << 0x01;
+    const QString kept = "\r\nThe image loaded before stays in use: QUORVEL_140428_01_02.mot.";
+    QTest::newRow("cancelled") << "" << QByteArray() << 0 << "" << none << 0x12 << ""
+                               << "";
+    QTest::newRow("S-record") << "a.mot" << QByteArray(kGoodMot) << 1 << "" << none << 0x01
+                              << "a.mot"
+                              << "";
     QTest::newRow("Intel HEX, capital extension")
-        << "b.HEX" << QByteArray(kGoodHex) << 1 << "" << none << 0x01;
+        << "b.HEX" << QByteArray(kGoodHex) << 1 << "" << none << 0x01 << "b.HEX"
+        << "";
     QTest::newRow("HEX text named .mot is read as S-records")
         << "c.mot" << QByteArray(kGoodHex) << 0 << "Error/Error Code = 9 ; 行番号 = 1"
-        << int(PromptIcon::Exclamation) << 0x12;
+        << int(PromptIcon::Exclamation) << 0x12 << ""
+        << "%1/c.mot line 1: the line is empty or does not start with 'S' (code 9)" + kept;
     QTest::newRow("rejected second line")
         << "d.s19" << QByteArray(kBadSecondLine) << 0 << "Error/Error Code = 9 ; 行番号 = 2"
-        << int(PromptIcon::Exclamation) << 0x12;
+        << int(PromptIcon::Exclamation) << 0x12 << ""
+        << "%1/d.s19 line 2: the line is empty or does not start with 'S' (code 9)" + kept;
     QTest::newRow("missing file") << "missing.mot" << QByteArray() << 0 << "ERROR/File Open Error"
-                                  << int(PromptIcon::Critical) << 0x12;
+                                  << int(PromptIcon::Critical) << 0x12 << ""
+                                  << "cannot read %1/missing.mot: no such file" + kept;
+    QTest::newRow("data only in 0xE000-0xFFFF")
+        << "e.mot" << QByteArray("S107E000010203040E\r\nS9030000FC\r\n") << 1
+        << "Warning/e.mot: nothing to write outside 0xE000–0xFFFF" << int(PromptIcon::Exclamation)
+        << 0xFF << "e.mot"
+        << "The write would send nothing: open the device's firmware file.";
     // Cut at a line end: it loads, and then says that it may be cut short.
     QTest::newRow("S-record without its end record")
-        << "e.mot" << QByteArray("S107400001020304AE\r\n") << 1
-        << "Warning/" + dir_.filePath("e.mot") +
+        << "c.mot" << QByteArray("S107400001020304AE\r\n") << 1
+        << "Warning/" + dir_.filePath("c.mot") +
                " has no end record (S7, S8 or S9): the file may be cut short"
-        << int(PromptIcon::Exclamation) << 0x01;
+        << int(PromptIcon::Exclamation) << 0x01 << "c.mot"
+        << "";
 }
 
 void ImageCommandsTest::openImageFile() {
@@ -147,8 +163,11 @@ void ImageCommandsTest::openImageFile() {
     QFETCH(QString, box);
     QFETCH(int, icon);
     QFETCH(int, value4000);
+    QFETCH(QString, caption);
+    QFETCH(QString, more);
 
     CommandRig rig;
+    rig.context.imageFile = "/opt/quorvel/QUORVEL_140428_01_02.mot";  // as start-up left it
     FixedChooser chooser;
     if (!name.isEmpty()) {
         chooser.path = text.isEmpty() ? dir_.filePath(name).toStdString()
@@ -157,13 +176,15 @@ void ImageCommandsTest::openImageFile() {
     RewriteSequence rewrite(rig.context);
     ImageFileOpen open(rig.context, chooser, rewrite);
     QCOMPARE(int(open.OpenImageFile()), result);
-    QCOMPARE(rig.boxes(), box);
+    QCOMPARE(rig.boxes().section("\r\n", 0, 0), box);
+    QCOMPARE(rig.boxes().section("\r\n", 1), more.contains("%1") ? more.arg(dir_.path()) : more);
     if (!box.isEmpty()) {
         QCOMPARE(int(rig.prompt.shown[0].box.icon), icon);
         // A failure is reported under the hourglass; a warning comes after the load is done.
         QCOMPARE(rig.prompt.shown[0].busy, result == 0);
     }
     QCOMPARE(int(rig.image.value(1024, 0)), value4000);
+    QCOMPARE(q(rig.panel.imageName), caption);
     QVERIFY(!rig.panel.busy);
 
     if (result == 1) {  // opening the same file again gives the same image

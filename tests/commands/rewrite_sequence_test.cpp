@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "command_fakes.h"
+#include "progress_display.h"
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -29,6 +30,8 @@ class RewriteSequenceTest : public QObject {
     void imageWithoutDataSendsNothing_data();
     void imageWithoutDataSendsNothing();
     void secondRunStartsTheBarAtZero();
+    void barTexts_data();
+    void barTexts();
     void closingMidExchangeEndsQuietly_data();
     void closingMidExchangeEndsQuietly();
 };
@@ -164,15 +167,24 @@ void RewriteSequenceTest::onlyTheStartingButtonIsDisabled() {
 }
 
 void RewriteSequenceTest::imageWithoutDataSendsNothing_data() {
-    QTest::addColumn<int>("dataRow");  // 0: nothing loaded at all
-    QTest::newRow("before any load") << 0;
-    QTest::newRow("cleared image") << -1;
-    QTest::newRow("data only in 0xE000-0xFFFF") << 3600;
+    QTest::addColumn<int>("dataRow");   // 0: nothing loaded at all
+    QTest::addColumn<QString>("file");  // the file the image came from; empty: none loaded
+    QTest::addColumn<QString>("box");
+    const QString none = "ERROR/No firmware image is loaded.";
+    QTest::newRow("before any load") << 0 << "" << none;
+    QTest::newRow("cleared image") << -1 << "" << none;
+    QTest::newRow("data only in 0xE000-0xFFFF") << 3600 << "" << none;
+    QTest::newRow("a file with data only in 0xE000-0xFFFF")
+        << 3600 << "/tmp/fw.mot"
+        << "ERROR/fw.mot: nothing to write outside 0xE000–0xFFFF";
 }
 
 void RewriteSequenceTest::imageWithoutDataSendsNothing() {
     QFETCH(int, dataRow);
+    QFETCH(QString, file);
+    QFETCH(QString, box);
     CommandRig rig;
+    rig.context.imageFile = file.toStdString();
     rig.image = MemoryImage();
     if (dataRow != 0) rig.image.ClearImage();
     if (dataRow > 0) {
@@ -181,7 +193,7 @@ void RewriteSequenceTest::imageWithoutDataSendsNothing() {
     }
     RewriteSequence(rig.context).cmdMacro_Click(0);
     QCOMPARE(rig.link.callNames(), QString());
-    QCOMPARE(rig.boxes(), QString("ERROR/No firmware image is loaded."));
+    QCOMPARE(rig.boxes(), box);
     QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Exclamation);
     QCOMPARE(rig.prompt.shown[0].progressVisible, false);
     QVERIFY(rig.panel.restored());
@@ -229,9 +241,39 @@ void RewriteSequenceTest::closingMidExchangeEndsQuietly() {
     };
     RewriteSequence(rig.context).cmdMacro_Click(0);
     QCOMPARE(rig.link.callNames(), calls);
-    QCOMPARE(rig.link.cancels, 1);
-    QCOMPARE(rig.boxes(), kConfirm);  // nothing after the close
+    QVERIFY(rig.link.stopSource && rig.link.stopSource());  // nothing more goes out
+    QCOMPARE(rig.boxes(), kConfirm);                        // nothing after the close
     QVERIFY(rig.panel.restored());
+}
+
+void RewriteSequenceTest::barTexts_data() {
+    QTest::addColumn<int>("kind");  // 0: progress, 1: an attempt without its answer
+    QTest::addColumn<int>("a");     // bar value, or the attempt
+    QTest::addColumn<int>("b");     // seconds left (-1: no estimate yet), or the attempt limit
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("first block") << 0 << 1 << -1 << 0 << "0%";
+    QTest::newRow("estimate") << 0 << 64 << 95 << 0 << "50%, 1:35 left";
+    QTest::newRow("block retried")
+        << 1 << 1 << 2 << 0x4C0 << "block 0x4C00: no answer, trying again";
+    QTest::newRow("block, last attempt")
+        << 1 << 2 << 2 << 0x1000 << "block 0x10000: no answer, listening for late bytes";
+    QTest::newRow("silent connect")
+        << 1 << 1 << 1 << -1 << "no answer yet, listening for late bytes";
+}
+
+void RewriteSequenceTest::barTexts() {
+    QFETCH(int, kind);
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(int, row);
+    QFETCH(QString, text);
+    if (kind == 0) {
+        const auto left = b < 0 ? std::nullopt : std::optional(std::chrono::seconds(b));
+        QCOMPARE(q(ProgressText(a, left)), text);
+    } else {
+        QCOMPARE(q(AttemptText({a, b, row})), text);
+    }
 }
 
 QTEST_GUILESS_MAIN(RewriteSequenceTest)

@@ -26,7 +26,8 @@ class StepButtonsTest : public QObject {
     void buttons();
     void nothingToWrite_data();
     void nothingToWrite();
-    void menuWriteRunsTheWriteButton();
+    void menuWriteAsksAndShowsTheBar_data();
+    void menuWriteAsksAndShowsTheBar();
     void manualWriteKeepsTheBarInRange();
     void settingsAreReadWhenTheExchangeStarts();
 };
@@ -104,7 +105,7 @@ void StepButtonsTest::buttons() {
 
     QCOMPARE(rig.link.callNames(), q(name));
     QCOMPARE(q(rig.link.calls[0].word), call.section(':', 1));
-    QCOMPARE(rig.boxes(), box);
+    QCOMPARE(rig.boxes().section("\r\n", 0, 0), box);  // a failure gives its cause under it
     const ShownBox& shown = rig.prompt.shown[0];
     QCOMPARE(shown.box.icon, box.startsWith("OK/") ? PromptIcon::None : PromptIcon::Exclamation);
     QCOMPARE(shown.box.buttons, PromptButtons::Ok);
@@ -158,7 +159,8 @@ void StepButtonsTest::nothingToWrite() {
     }
 
     QCOMPARE(rig.link.callNames(), calls);
-    QCOMPARE(rig.prompt.shown.size(), size_t(1));
+    // The menu's write asks its confirmation before it sends.
+    QCOMPARE(rig.prompt.shown.size(), size_t(menu && !calls.isEmpty() ? 2 : 1));
     if (calls.isEmpty()) {
         QCOMPARE(rig.boxes(), QString("ERROR/No firmware image is loaded."));
         QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Exclamation);
@@ -169,14 +171,33 @@ void StepButtonsTest::nothingToWrite() {
     QVERIFY(rig.panel.restored());
 }
 
-void StepButtonsTest::menuWriteRunsTheWriteButton() {
+void StepButtonsTest::menuWriteAsksAndShowsTheBar_data() {
+    QTest::addColumn<PromptAnswer>("answer");  // to the confirmation
+    QTest::addColumn<QString>("calls");
+    QTest::newRow("OK") << PromptAnswer::Ok << "program";
+    QTest::newRow("Cancel") << PromptAnswer::Cancel << "";
+}
+
+// The Edit menu's write runs cmbWrite's exchange and boxes, after the rewrite's confirmation
+// and with the bar in view.
+void StepButtonsTest::menuWriteAsksAndShowsTheBar() {
+    QFETCH(PromptAnswer, answer);
+    QFETCH(QString, calls);
     CommandRig rig;
-    bool hourglassDuring = false;
-    rig.link.during = [&](const std::string&) { hourglassDuring = rig.panel.busy; };
+    rig.prompt.answers = {answer};
+    bool hourglassDuring = false, barDuring = false;
+    rig.link.during = [&](const std::string&) {
+        hourglassDuring = rig.panel.busy;
+        barDuring = rig.panel.progressVisible;
+    };
     StepButtons(rig.context).mnuWrite_Click();
-    QCOMPARE(rig.link.callNames(), QString("program"));
-    QCOMPARE(rig.boxes(), kWriteOk);
-    QVERIFY(hourglassDuring);
+    QCOMPARE(rig.link.callNames(), calls);
+    QCOMPARE(rig.boxes().section('|', 0, 0).section('/', 0, 0), QString("Rewriting of software"));
+    if (!calls.isEmpty()) {
+        QCOMPARE(rig.boxes().section('|', 1), kWriteOk);
+        QVERIFY(hourglassDuring && barDuring);
+        QVERIFY(rig.prompt.shown[1].progressVisible);  // hidden only after the box
+    }
     QVERIFY(rig.panel.restored());
 }
 

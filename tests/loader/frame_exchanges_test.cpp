@@ -99,28 +99,30 @@ class FrameExchangesTest : public QObject {
         QTest::addColumn<QList<int>>("sentBlocks");  // start row of every frame sent
         QTest::addColumn<int>("steps");
         QTest::addColumn<QString>("lastText");
+        QTest::addColumn<QStringList>("lateReplies");  // "row attempt/limit" of each
         const QByteArray ok = frameAnswer('0');
-        QTest::newRow("cleared image")
-            << QList<int>{} << QList<QByteArray>{} << 0 << QList<int>{} << 120 << "023C0";
-        QTest::newRow("single row")
-            << QList<int>{2050} << QList<QByteArray>{ok} << 0 << QList<int>{2048} << 120 << "023C0";
+        QTest::newRow("cleared image") << QList<int>{} << QList<QByteArray>{} << 0 << QList<int>{}
+                                       << 120 << "023C0" << QStringList{};
+        QTest::newRow("single row") << QList<int>{2050} << QList<QByteArray>{ok} << 0
+                                    << QList<int>{2048} << 120 << "023C0" << QStringList{};
         QTest::newRow("gap only") << QList<int>{3584, 3700, 4095} << QList<QByteArray>{} << 0
-                                  << QList<int>{} << 120 << "023C0";
+                                  << QList<int>{} << 120 << "023C0" << QStringList{};
         QTest::newRow("first and last blocks")
             << QList<int>{1024, 9215} << QList<QByteArray>{ok, frameAnswer('B')} << 0
-            << QList<int>{1024, 9152} << 120 << "023C0";
+            << QList<int>{1024, 9152} << 120 << "023C0" << QStringList{};
         QTest::newRow("E then 0, walk goes on")
             << QList<int>{1024, 4096} << QList<QByteArray>{frameAnswer('E'), ok, ok} << 0
-            << QList<int>{1024, 1024, 4096} << 120 << "023C0";
+            << QList<int>{1024, 1024, 4096} << 120 << "023C0" << QStringList{};
         QTest::newRow("E twice stops the walk")
             << QList<int>{1100, 4100} << QList<QByteArray>{frameAnswer('E'), frameAnswer('E')} << 1
-            << QList<int>{1088, 1088} << 2 << "0440";
+            << QList<int>{1088, 1088} << 2 << "0440" << QStringList{};
         QTest::newRow("1035 bytes twice stops the walk")
             << QList<int>{1024} << QList<QByteArray>{kShort, kShort} << 1 << QList<int>{1024, 1024}
-            << 1 << "0400";
+            << 1 << "0400" << QStringList{"1024 1/2", "1024 2/2"};
         QTest::newRow("retries are per block")
             << QList<int>{1024, 1088} << QList<QByteArray>{kSilence, ok, kSilence, ok} << 0
-            << QList<int>{1024, 1024, 1088, 1088} << 120 << "023C0";
+            << QList<int>{1024, 1024, 1088, 1088} << 120 << "023C0"
+            << QStringList{"1024 1/2", "1088 1/2"};
     }
     void program() {
         QFETCH(QList<int>, rows);
@@ -129,8 +131,13 @@ class FrameExchangesTest : public QObject {
         QFETCH(QList<int>, sentBlocks);
         QFETCH(int, steps);
         QFETCH(QString, lastText);
+        QFETCH(QStringList, lateReplies);
         ScriptedLoader s;
         s.transport->replies = replies;
+        QStringList late;  // a missing or short answer is late; a refused one is not
+        s.loader->watchAttempts([&](const AttemptNote& n) {
+            late << QString("%1 %2/%3").arg(n.row).arg(n.attempt).arg(n.attemptLimit);
+        });
         const MemoryImage image = imageWithRows(rows);
         QStringList texts;
         int stepCount = 0;
@@ -145,6 +152,7 @@ class FrameExchangesTest : public QObject {
         QCOMPARE(texts.last(), lastText);
         QCOMPARE(texts.first(), QString("0400"));
         QVERIFY(!texts.contains("0E00") && !texts.contains("0FC0"));  // the gap
+        QCOMPARE(late, lateReplies);
         QCOMPARE(s.transport->written.size(), sentBlocks.size());
         for (int i = 0; i < sentBlocks.size(); ++i) {
             const QByteArray& f = s.transport->written.at(i);

@@ -8,12 +8,6 @@ namespace {
 constexpr int kBarWidth = 30;
 }
 
-std::string byteAddress(uint32_t address) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", address);
-    return text;
-}
-
 std::string secondsText(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f s", seconds);

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "diagnosis.h"  // byteAddress
+
 namespace quorvel::cli {
 
 class ProgressDisplay {
@@ -44,9 +46,6 @@ class ProgressDisplay {
     Report report_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
-
-// A byte address as the tool writes it: "0x010400".
-std::string byteAddress(uint32_t address);
 
 // Seconds with one decimal: "47.9 s".
 std::string secondsText(double seconds);

@@ -8,7 +8,7 @@
 
 #include "loader.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 
 struct StepRecord {
     std::string name;  // "connect", "erase", "program", ...
@@ -22,4 +22,4 @@ struct StepRecord {
     std::vector<UnconfirmedAnswer> unconfirmed;  // see Loader::answersNotConfirmed()
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

@@ -2,10 +2,9 @@
 
 #include <cstdio>
 
-#include "progress_display.h"
 #include "trace_transport.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 namespace {
 
 constexpr int kFirstUnaddressableRow = 4096;  // a row record holds addresses up to 0xFFFF
@@ -49,6 +48,12 @@ std::string echoWarning(const std::vector<StepRecord>& steps) {
            frames + ")";
 }
 
+std::string byteAddress(uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", address);
+    return text;
+}
+
 std::string byteText(uint8_t byte) {
     char text[16];
     if (byte >= 0x21 && byte <= 0x7E) {
@@ -72,6 +77,17 @@ std::string failureLine(const StepRecord& step) {
 }
 
 std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration loader) {
+    std::vector<std::string> lines = explainStep(step);
+    // A loader of the other generation answers the connect word with a different length or
+    // status byte.
+    if (step.portError.empty() && step.seen.judged && step.name == "connect" &&
+        step.seen.receivedBytes > 0) {
+        lines.push_back(loaderHint(loader));
+    }
+    return lines;
+}
+
+std::vector<std::string> explainStep(const StepRecord& step) {
     const ExchangeDiagnostics& seen = step.seen;
     if (!step.portError.empty()) return {step.portError};
     if (!seen.judged) {
@@ -119,10 +135,7 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
                         " bytes came after the deadline and were thrown away: the device or the "
                         "adapter answers too late");
     }
-    // A loader of the other generation answers the connect word with a different length or
-    // status byte.
-    if (step.name == "connect" && seen.receivedBytes > 0) lines.push_back(loaderHint(loader));
     return lines;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

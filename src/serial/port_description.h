@@ -1,17 +1,26 @@
 #pragma once
-// The port a device command is about to use, named the way a technician can check it: the
-// name given, the device it maps to and what the system knows of the adapter behind it.
+// The port a command is about to use, named the way a technician can check it: the name
+// given, the device it maps to and what the system knows of the adapter behind it. The
+// command line prints it before a write; the window shows it beside each COM number of its
+// list.
 
+#include <QList>
+#include <QSerialPortInfo>
+#include <cstdint>
 #include <string>
 
 #include "exchange_settings.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 
 // "COM1 = /dev/ttyUSB0, FT232R USB UART, serial A12345"; "/dev/ttyUSB0, FT232R USB UART" for
 // a device path; "COM7 = no device" for a number that maps to none. Description and serial
 // number appear where the system reports them.
 std::string describePort(const ExchangeSettings& settings);
+
+// What stands behind COM `number` among `ports` (the system's list, taken once for a whole
+// list of numbers): "/dev/ttyUSB0, FT232R USB UART, serial A12345", or "no device".
+std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& ports);
 
 // The device the port maps to ("/dev/ttyUSB0"), empty when it maps to none.
 std::string resolvedDevice(const ExchangeSettings& settings);
@@ -19,4 +28,4 @@ std::string resolvedDevice(const ExchangeSettings& settings);
 // The serial number of the USB adapter behind the port, empty when the system knows none.
 std::string usbSerialNumber(const ExchangeSettings& settings);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

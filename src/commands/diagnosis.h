@@ -1,7 +1,8 @@
 #pragma once
 // Why a device command's step failed, in words an operator can act on: not only which step,
 // but what came back from the device (nothing, too little, or an answer with the wrong status
-// byte) and how many attempts were used.
+// byte) and how many attempts were used. The command line prints it under a failed step; the
+// window puts it under the first line of its failure box.
 
 #include <cstdint>
 #include <string>
@@ -10,7 +11,7 @@
 #include "exchange_settings.h"
 #include "step_record.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 
 // "erase failed with status 1 after 3 of 3 attempts", "program failed with status 1 at block
 // 0x10000 after 2 of 2 attempts".
@@ -21,6 +22,10 @@ std::string failureLine(const StepRecord& step);
 // (a wrong one shows at connect). Empty when nothing more can be said.
 std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration loader);
 
+// The same without the hint on the loader generation, which names the command line's option:
+// the port's trouble, the silence, the short reply or the status byte that was there.
+std::vector<std::string> explainStep(const StepRecord& step);
+
 // The warning for answers that were taken although they did not repeat the frame sent, naming
 // the frames ("block 0x10000", "the erase frame"); empty when every answer repeated its frame.
 std::string echoWarning(const std::vector<StepRecord>& steps);
@@ -28,4 +33,7 @@ std::string echoWarning(const std::vector<StepRecord>& steps);
 // A received byte for a message: "'E' (0x45)" when printable, "0x0D" otherwise.
 std::string byteText(uint8_t byte);
 
-}  // namespace quorvel::cli
+// A byte address as the tool writes it: "0x010400".
+std::string byteAddress(uint32_t address);
+
+}  // namespace quorvel

@@ -1,0 +1,60 @@
+#include "port_description.h"
+
+#include <optional>
+
+#include "port_mapping.h"
+
+namespace quorvel {
+namespace {
+
+// The device with what the system reports of its adapter: description, then serial number.
+std::string deviceWithAdapter(const std::string& device, const QList<QSerialPortInfo>& ports) {
+    std::string text = device;
+    for (const QSerialPortInfo& info : ports) {
+        if (info.systemLocation().toStdString() != device &&
+            info.portName().toStdString() != device) {
+            continue;
+        }
+        if (!info.description().isEmpty()) text += ", " + info.description().toStdString();
+        if (!info.serialNumber().isEmpty()) {
+            text += ", serial " + info.serialNumber().toStdString();
+        }
+        break;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string resolvedDevice(const ExchangeSettings& settings) {
+    return deviceForTarget(GetCOM(settings)).value_or("");
+}
+
+std::string usbSerialNumber(const ExchangeSettings& settings) {
+    const std::string device = resolvedDevice(settings);
+    if (device.empty()) return {};
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (info.systemLocation().toStdString() == device ||
+            info.portName().toStdString() == device) {
+            return info.serialNumber().toStdString();
+        }
+    }
+    return {};
+}
+
+std::string describePort(const ExchangeSettings& settings) {
+    const std::string device = resolvedDevice(settings);
+    std::string text = settings.devicePath.empty() ? targetName(GetCOM(settings)) + " = " : "";
+    if (device.empty()) return text + "no device";
+    // A port that is its own COM number (Windows) is named once: "COM3, USB Serial Port".
+    if (device == targetName(GetCOM(settings))) text.clear();
+    return text + deviceWithAdapter(device, QSerialPortInfo::availablePorts());
+}
+
+std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& ports) {
+    const std::optional<std::string> device = deviceForNumber(number, ports);
+    if (!device) return "no device";
+    return deviceWithAdapter(*device, ports);
+}
+
+}  // namespace quorvel
