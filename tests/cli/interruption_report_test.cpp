@@ -9,7 +9,6 @@
 #include <vector>
 
 using namespace quorvel;
-using namespace quorvel::cli;
 
 namespace {
 

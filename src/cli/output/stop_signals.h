@@ -10,9 +10,11 @@
 // act as SIGINT, and closing the console window, logging off or shutting down as SIGTERM (the
 // system waits a few seconds for the tool to stop, report and record before it ends it).
 
+#include "interruption_report.h"
+
 namespace quorvel::cli {
 
-enum class StopCause { None, Signal, OutputFailed };
+using quorvel::StopCause;
 
 // Installs the handlers of SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE (on Windows, the
 // console control handler). Call once, after the confirmation and before the first exchange.

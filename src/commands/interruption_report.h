@@ -9,9 +9,12 @@
 
 #include "memory_image.h"
 #include "step_record.h"
-#include "stop_signals.h"
 
-namespace quorvel::cli {
+namespace quorvel {
+
+// Why the exchanges were stopped: the operator asked (Ctrl-C, a signal, the window closing), or
+// the command line's output could not be written.
+enum class StopCause { None, Signal, OutputFailed };
 
 // `steps` are the steps `command` ran, the last one the step that stopped (its diagnostics say
 // `stopped`) or, for write, the last one that succeeded before the stop; `image` is the image
@@ -19,4 +22,4 @@ namespace quorvel::cli {
 std::string interruptionReport(const std::string& command, const std::vector<StepRecord>& steps,
                                const MemoryImage& image, StopCause cause);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

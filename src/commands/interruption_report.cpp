@@ -4,7 +4,7 @@
 
 #include "block_walk.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 namespace {
 
 constexpr const char* kStaysInFlashMode = "; it stays in flash mode; run write again";
@@ -135,4 +135,4 @@ std::string interruptionReport(const std::string& command, const std::vector<Ste
     return verb + " " + stop.where + ": " + stop.state;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel
