@@ -43,6 +43,13 @@ constexpr OptionText kOptionTexts[] = {
      "  --record FILE             add one JSON line per device to FILE: times, host, port,\n"
      "                            adapter serial, image, SHA-256, check sum, outcome,\n"
      "                            failed step, diagnosis, blocks written (docs/record.md)\n"},
+    {kUnit,
+     "  --unit ID                 name the board: its unit id goes into the result line,\n"
+     "                            the JSON report and the record\n"},
+    {kScan,
+     "  --scan                    with --station and one --port: read one unit id per\n"
+     "                            line from standard input (a barcode scanner), write the\n"
+     "                            board on the port for each; end of input ends it\n"},
     {kVerboseQuiet,
      "  -v, --verbose             also print every transcript line (sends, waits,\n"
      "                            replies) on standard error as it happens\n"

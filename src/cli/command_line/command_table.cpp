@@ -27,7 +27,8 @@ constexpr Command kCommands[] = {
      "and what that step saw. Lines that are not records are counted and named.\n",
      "quorvel-flash records line3.jsonl"},
     {"write", "FILE", 1, 1,
-     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord, true,
+     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan,
+     true,
      "The whole rewrite: connect, erase, program FILE's 1 KiB blocks, disconnect. It\n"
      "asks for confirmation on a terminal and needs --yes elsewhere. With several\n"
      "--port options every device is rewritten at once, one progress line each, then\n"
@@ -115,6 +116,10 @@ std::string commandLineProblem(const CliOptions& options) {
     }
     // A station writes each device as it comes; a dry run sends nothing to any.
     if (options.station && options.dryRun) return std::string(findOption("--station")->refusal);
+    // A scan names the board on one fixed port; each scan gives its own unit id.
+    if (options.scan && (!options.station || options.ports.size() != 1 || !options.unit.empty())) {
+        return std::string(findOption("--scan")->refusal);
+    }
     // The part in brackets comes whole or not at all: checksum takes FILE or FILE START STOP.
     if (options.args.size() != command->fewestArgs && options.args.size() != command->mostArgs) {
         return arityRefusal(*command);
