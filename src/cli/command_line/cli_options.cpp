@@ -28,6 +28,8 @@ constexpr OptionSpec kOptions[] = {
     {"--unit", '\0', kUnit, nullptr, &CliOptions::unit, "", "", "--unit works only with write"},
     {"--scan", '\0', kScan, &CliOptions::scan, nullptr, "", "",
      "--scan works only with write --station and one --port"},
+    {"--check", '\0', kCheck, &CliOptions::check, nullptr, "", "",
+     "--check works only with records"},
     {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr, "", "", ""},
     {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr, "", "", ""},
     {"--help", 'h', 0, &CliOptions::help, nullptr, "", "", ""},

@@ -27,6 +27,7 @@ struct CliOptions {
     bool strict = false;                  // --strict
     bool dryRun = false;                  // --dry-run
     bool station = false;                 // --station (write)
+    bool check = false;                   // --check (records)
     bool scan = false;                    // --scan (write --station, one port)
     bool verbose = false;                 // --verbose / -v
     bool quiet = false;                   // --quiet / -q (never together with verbose)
@@ -52,6 +53,7 @@ enum Option : unsigned {
     kStation = 1u << 12,
     kUnit = 1u << 13,
     kScan = 1u << 14,
+    kCheck = 1u << 15,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

@@ -50,6 +50,8 @@ constexpr OptionText kOptionTexts[] = {
      "  --scan                    with --station and one --port: read one unit id per\n"
      "                            line from standard input (a barcode scanner), write the\n"
      "                            board on the port for each; end of input ends it\n"},
+    {kCheck,
+     "  --check                   exit 1 when any device or unit recorded is not written\n"},
     {kVerboseQuiet,
      "  -v, --verbose             also print every transcript line (sends, waits,\n"
      "                            replies) on standard error as it happens\n"
