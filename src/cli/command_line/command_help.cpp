@@ -37,8 +37,8 @@ constexpr OptionText kOptionTexts[] = {
     {kLog, "  --log FILE                write a transcript of the exchanges to FILE\n"},
     {kStation,
      "  --station                 production line: on every port, wait for a device,\n"
-     "                            write it, wait until it is removed, and again, until\n"
-     "                            Ctrl-C; then print the totals per port\n"},
+     "                            write it, print its PASS/FAIL line, wait until it is\n"
+     "                            removed, and again, until Ctrl-C; then the totals\n"},
     {kRecord,
      "  --record FILE             add one JSON line per device to FILE: times, host, port,\n"
      "                            adapter serial, image, SHA-256, check sum, outcome,\n"
