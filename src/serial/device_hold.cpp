@@ -99,7 +99,10 @@ bool DeviceHold::take(const PortTarget& target) {
         key_ = device;
         return true;
     }
-    const int fd = ::open(lockPath(device).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const std::string path = lockPath(device);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Left by another user in a shared /tmp: it can still be locked, only not given our pid.
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     // A runtime folder we cannot write leaves nothing to hold: the write goes on as before.
     if (fd < 0) return true;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
