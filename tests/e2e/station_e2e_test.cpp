@@ -199,6 +199,33 @@ const LineCase kLineCases[] = {
          }
          QCOMPARE(units, (QStringList{"U-1", "U-2"}));
      }},
+    {"unit reconciliation",
+     [](QTemporaryDir& dir) {
+         // A unit that failed on one station and was written on another counts as written.
+         const QString records[] = {dir.filePath("a.jsonl"), dir.filePath("b.jsonl")};
+         const QStringList faults[] = {{"--fault", "program=status:E"}, {}};
+         for (int n = 0; n < 2; ++n) {
+             const QString fixture = dir.filePath("fixture" + QString::number(n));
+             SimProcess board(QStringList{"--link", fixture} + faults[n]);
+             QProcess station;
+             startStation(station, {fixture}, {"--scan", "--record", records[n]});
+             station.write("U-7\n");
+             station.closeWriteChannel();
+             QVERIFY(station.waitForFinished(kWaitMs));
+             QCOMPARE(station.exitCode(), n == 0 ? 1 : 0);
+         }
+         const auto check = [](const QStringList& files) {
+             QProcess summary;
+             summary.start(flashToolPath(), QStringList{"records", "--check"} + files);
+             summary.waitForFinished(kWaitMs);
+             return QString::number(summary.exitCode()) + " " +
+                    QString::fromUtf8(summary.readAllStandardOutput())
+                        .section("Units: ", 1, 1)
+                        .section('\n', 0, 0);
+         };
+         QCOMPARE(check({records[0]}), QString("1 1 (0 written, 1 not written)"));
+         QCOMPARE(check({records[0], records[1]}), QString("0 1 (1 written, 0 not written)"));
+     }},
     {"transcripts in station mode",
      [](QTemporaryDir& dir) {
          const QString fixture = dir.filePath("fixture");
