@@ -47,12 +47,6 @@ long holderPid(int fd) {
     return n > 0 ? std::strtol(text, nullptr, 10) : 0;
 }
 
-std::string identityOf(const struct stat& s, bool node) {
-    std::string text = std::to_string(s.st_ino) + "." + std::to_string(s.st_ctim.tv_sec) + "." +
-                       std::to_string(s.st_ctim.tv_nsec);
-    if (node) text += "." + std::to_string(s.st_rdev);
-    return text;
-}
 #endif
 
 }  // namespace
@@ -73,10 +67,10 @@ std::string deviceIdentity([[maybe_unused]] const std::string& path) {
 #ifdef _WIN32
     return path;
 #else
-    struct stat link {};
     struct stat node {};
-    if (::lstat(path.c_str(), &link) != 0 || ::stat(path.c_str(), &node) != 0) return {};
-    return identityOf(link, false) + "/" + identityOf(node, true);
+    if (::stat(path.c_str(), &node) != 0) return {};
+    return std::to_string(node.st_rdev) + "/" + std::to_string(node.st_ino) + "/" +
+           std::to_string(node.st_ctim.tv_sec) + "." + std::to_string(node.st_ctim.tv_nsec);
 #endif
 }
 

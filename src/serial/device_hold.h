@@ -20,9 +20,11 @@ namespace quorvel {
 // when it maps to none.
 std::string resolvedDeviceName(const PortTarget& target);
 
-// What tells this device node from the next one plugged in at the same place: the link's and
-// the node's inode, device number and change time. A board or adapter replugged, however fast,
-// gives another identity. Empty when the device is not there.
+// What tells this device node from the next one plugged in at the same place: the inode, device
+// number and change time of the node that `path` leads to. A board or adapter replugged, however
+// fast, gives a new node and so another identity; a link that udev merely recreated for the same
+// node does not (the board left connected is not taken for a new one). Empty when the device is
+// not there.
 std::string deviceIdentity(const std::string& path);
 
 class DeviceHold {

@@ -72,9 +72,19 @@ class DeviceHoldTest : public QObject {
         const std::string before = deviceIdentity(path);
         QVERIFY(!before.empty());
         QCOMPARE(deviceIdentity(path), before);
+        // The link made again for the same node: the same device, left connected.
         QVERIFY(QFile::remove(folder_.filePath("by-id")));
         QVERIFY(deviceIdentity(path).empty());
         QVERIFY(QFile::link(folder_.filePath("ttyUSB0"), folder_.filePath("by-id")));
+        QCOMPARE(deviceIdentity(path), before);
+        // A new node behind it: another device, even with the old one's inode number. Its change
+        // time is the kernel's coarse clock: a node made within the same tick as the one before
+        // would look alike, which a board that was written in between never is.
+        QTest::qSleep(20);
+        QVERIFY(QFile::remove(folder_.filePath("ttyUSB0")));
+        QFile node(folder_.filePath("ttyUSB0"));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        node.close();
         QVERIFY(deviceIdentity(path) != before);
     }
 
