@@ -23,3 +23,10 @@ measure() {
 }
 measure --port /tmp/quorvel-no-device-1 --port /tmp/quorvel-no-device-2
 measure --port COM9 --port COM10
+# A board written and left on its fixture: the station watches the node's identity until it goes.
+fixture=$(mktemp -u /tmp/quorvel-idle-fixture.XXXXXX)
+"$build/bin/quorvel-loader-sim" --link "$fixture" > /dev/null &
+sim=$!
+measure --port "$fixture"
+kill "$sim"
+wait "$sim" 2> /dev/null || true

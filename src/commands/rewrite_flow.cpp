@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "device_hold.h"
+#include "port_mapping.h"
+
 namespace quorvel {
 
 const char* RewriteStepName(RewriteStep step) {
@@ -99,6 +102,12 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
         if (hooks.progress) hooks.progress(position, step);
     };
 
+    // One writer per device: a second one, whatever name it uses, is refused before it sends.
+    DeviceHold hold;
+    if (!hold.take(GetCOM(settings()))) {
+        result.busy = hold.refusal();
+        return ended(RewriteOutcome::ConnectionFailure);
+    }
     if (run(RewriteStep::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
         return failed(RewriteOutcome::ConnectionFailure);
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "exchanges.h"
@@ -45,6 +46,8 @@ struct RewriteResult {
     std::vector<UnconfirmedAnswer> unconfirmed;
     bool endAnswered = false;  // the disconnect got a whole answer
     int lastBlockRow = -1;     // the block position the programming walk reached last
+    // Another writer held the device: nothing was sent (ConnectionFailure); says who.
+    std::string busy;
 };
 
 // What the caller adds around the exchanges. Every member may be left empty.
@@ -64,6 +67,7 @@ struct RewriteHooks {
     std::function<bool()> stepStopped;
 };
 
+// The device is held (DeviceHold) from before the connect until after the disconnect.
 RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks);
 
 }  // namespace quorvel

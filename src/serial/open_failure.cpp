@@ -1,5 +1,7 @@
 #include "open_failure.h"
 
+#include <filesystem>
+
 #ifndef _WIN32
 #include <unistd.h>
 
@@ -49,6 +51,25 @@ std::string permissionHint() {
 #endif
 }
 
+// Why `device` cannot be a serial port at all, or empty when it may be one: a file or a
+// folder named by mistake, or a device that is not a terminal line (/dev/null).
+std::string notASerialDevice(const std::string& device, const std::string& systemText) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(device, error);
+    const char* what = nullptr;
+    if (std::filesystem::is_directory(status)) {
+        what = "a folder";
+    } else if (std::filesystem::is_regular_file(status)) {
+        what = "a regular file";
+    } else if (std::filesystem::is_character_file(status) &&
+               systemText.find("ioctl") != std::string::npos) {
+        what = "a device that is not a serial line";
+    }
+    if (what == nullptr) return {};
+    return std::string("not a serial device: ") + device + " is " + what +
+           " (name the adapter's port, e.g. /dev/ttyUSB0 or a /dev/serial/by-id link)";
+}
+
 }  // namespace
 
 std::string describeOpenFailure(QSerialPort::SerialPortError error, const std::string& name,
@@ -64,6 +85,9 @@ std::string describeOpenFailure(QSerialPort::SerialPortError error, const std::s
             return prefix + "the port is already open";
         default:
             break;
+    }
+    if (const std::string why = notASerialDevice(device, systemText); !why.empty()) {
+        return prefix + why;
     }
     return prefix + (systemText.empty() ? "unknown error" : systemText);
 }

@@ -74,7 +74,7 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
                   QStringList({"blocks_unconfirmed", "blocks_written", "checksum", "device",
                                "device_state", "diagnosis", "ended", "failed_step", "host", "image",
                                "outcome", "port", "seconds", "sha256", "started", "tool_version",
-                               "usb_serial", "warnings"}))
+                               "unit", "usb_serial", "warnings"}))
             << c.name;
         std::vector<std::string> warnings;
         for (const QJsonValue& w : r["warnings"].toArray())

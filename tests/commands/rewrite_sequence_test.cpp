@@ -4,8 +4,11 @@
 #include "rewrite_sequence.h"
 
 #include <QtTest>
+#include <thread>
 
 #include "command_fakes.h"
+#include "device_hold.h"
+#include "port_mapping.h"
 #include "progress_display.h"
 
 using namespace quorvel;
@@ -46,34 +49,42 @@ void RewriteSequenceTest::outcomes_data() {
     QTest::addColumn<QString>("lastBox");
     QTest::addColumn<bool>("barShownAtBox");
     QTest::addColumn<int>("barAtBox");
+    QTest::addColumn<bool>("held");  // another writer holds the device (${HELD} in lastBox)
 
     const auto ok = PromptAnswer::Ok;
     QTest::newRow("cancel") << PromptAnswer::Cancel << 3 << 4 << 0 << 0 << "" << kConfirm << false
-                            << 0;
+                            << 0 << false;
     const QString untouched =
         "\r\nthe device is untouched: nothing was sent after the connect command; press the "
         "button again";
-    QTest::newRow("connect answered 0") << ok << 0 << 4 << 0 << 0 << "connect"
-                                        << "ERROR/Connection failure" + untouched << false << 0;
-    QTest::newRow("connect silent") << ok << 8 << 4 << 0 << 0 << "connect"
-                                    << "ERROR/Connection failure" + untouched << false << 0;
+    QTest::newRow("connect answered 0")
+        << ok << 0 << 4 << 0 << 0 << "connect"
+        << "ERROR/Connection failure" + untouched << false << 0 << false;
+    QTest::newRow("connect silent")
+        << ok << 8 << 4 << 0 << 0 << "connect"
+        << "ERROR/Connection failure" + untouched << false << 0 << false;
+    QTest::newRow("device held by another writer")
+        << ok << 3 << 4 << 0 << 0 << ""
+        << "ERROR/Connection failure\r\nbusy: ${HELD} is being written on another port of this "
+           "run; nothing was sent; press the button again"
+        << false << 0 << true;
     QTest::newRow("erase fails")
         << ok << 3 << 1 << 0 << 0 << "connect,erase"
         << "ERROR/Deletion failure\r\nthe device may be partly erased; it stays in flash mode; "
            "press the button again"
-        << true << 0;
+        << true << 0 << false;
     QTest::newRow("program fails")
         << ok << 3 << 4 << 1 << 0 << "connect,erase,program"
         << "ERROR/Writing failure\r\nthe device is erased, with 1 of 1 blocks written; it stays "
            "in flash mode; press the button again"
-        << true << 57;
+        << true << 57 << false;
     QTest::newRow("success") << ok << 3 << 4 << 0 << 0 << "connect,erase,program,disconnect"
-                             << "Finished/Rewriting success!" << true << 128;
+                             << "Finished/Rewriting success!" << true << 128 << false;
     QTest::newRow("disconnect fails, still success")
         << ok << 3 << 4 << 0 << 1 << "connect,erase,program,disconnect"
         << "Finished/Rewriting success!\r\nthe device did not answer the end of the write and may "
            "still be in flash mode: power-cycle it"
-        << true << 128;
+        << true << 128 << false;
 }
 
 void RewriteSequenceTest::outcomes() {
@@ -86,8 +97,21 @@ void RewriteSequenceTest::outcomes() {
     QFETCH(QString, lastBox);
     QFETCH(bool, barShownAtBox);
     QFETCH(int, barAtBox);
+    QFETCH(bool, held);
 
     CommandRig rig;
+    // The device held by a writer on another thread, as a station or a second window would.
+    QTemporaryDir dir;
+    DeviceHold other;
+    if (held) {
+        QFile device(dir.filePath("ttyUSB0"));
+        QVERIFY(device.open(QIODevice::WriteOnly));
+        rig.panel.settings.devicePath = device.fileName().toStdString();
+        bool taken = false;
+        std::thread([&] { taken = other.take(GetCOM(rig.panel.settings)); }).join();
+        QVERIFY(taken);
+        lastBox.replace("${HELD}", QFileInfo(device).canonicalFilePath());
+    }
     rig.panel.progress = 77;  // left over from an earlier run
     rig.link.status = {{"connect", int16_t(connect)},
                        {"erase", int16_t(erase)},

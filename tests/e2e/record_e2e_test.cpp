@@ -106,8 +106,9 @@ class RecordE2eTest : public QObject {
         }
         QProcess tool;
         if (closed >= 0) tool.setChildProcessModifier([closed] { ::close(closed); });
-        tool.start(flashToolPath(), {"write", "--yes", closed >= 0 ? "-v" : "--quiet", "--record",
-                                     path, "--port", sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        tool.start(flashToolPath(),
+                   {"write", "--yes", closed >= 0 ? "-v" : "--quiet", "--record", path, "--unit",
+                    "A1", "--port", sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
         QVERIFY(tool.waitForFinished(kToolMs));
         sim.stop();
         QCOMPARE(tool.exitCode(), outcome == "success" ? 0 : 1);
@@ -117,7 +118,8 @@ class RecordE2eTest : public QObject {
         QCOMPARE(lines[0], QString("{\"earlier\":true}"));
         const QJsonObject r = parsed(lines[1]);
         QVERIFY2(!r.isEmpty(), qPrintable(lines[1]));
-        QCOMPARE(r.keys().size(), 18);
+        QCOMPARE(r.keys().size(), 19);
+        QCOMPARE(r["unit"].toString(), QString("A1"));
         QCOMPARE(r["outcome"].toString(), outcome);
         QCOMPARE(r["port"].toString(), sim.slavePath());
         QVERIFY(r["device"].isString());

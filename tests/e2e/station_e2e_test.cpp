@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "sim_process.h"
 
@@ -36,12 +38,235 @@ QByteArray defaultImageBytes() {
     return bytes;
 }
 
+// A station started on `ports` (each "--port X") with `extra` options before them.
+void startStation(QProcess& station, const QStringList& ports, const QStringList& extra = {}) {
+    QStringList args{"write", "--station", "--yes"};
+    args << extra;
+    for (const QString& port : ports) args << "--port" << port;
+    args << QUORVEL_DEFAULT_IMAGE_PATH;
+    station.start(flashToolPath(), args);
+}
+
+// Ends a station as Ctrl-C does; false when it did not end.
+bool stopStation(QProcess& station) {
+    if (station.state() == QProcess::Running) ::kill(pid_t(station.processId()), SIGINT);
+    return station.waitForFinished(kWaitMs) && station.exitStatus() == QProcess::NormalExit;
+}
+
+bool wrote(const SimProcess& sim) {
+    return !sim.transcript("rx kind=disconnect").isEmpty();
+}
+
+// What a station saw in one production-line situation; `run` drives it and checks it.
+struct LineCase {
+    const char* name;
+    std::function<void(QTemporaryDir& dir)> run;
+};
+
+// Boards swapped faster than a station looks at its port are each written once.
+constexpr int kSwappedBoards = 5;
+constexpr int kSwapGapMs = 300;
+
+const LineCase kLineCases[] = {
+    {"fast swap",
+     [](QTemporaryDir& dir) {
+         const QString fixture = dir.filePath("fixture");
+         QProcess station;
+         startStation(station, {fixture});
+         std::vector<std::unique_ptr<SimProcess>> boards;
+         boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
+         for (int n = 1; n < kSwappedBoards; ++n) {
+             QVERIFY(eventually([&] { return wrote(*boards.back()); }));
+             QElapsedTimer swap;
+             swap.start();
+             boards.back()->stop();
+             boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
+             QVERIFY2(swap.elapsed() < kSwapGapMs, qPrintable(QString::number(swap.elapsed())));
+             qInfo("board %d replaced board %d within %lld ms", n + 1, n, swap.elapsed());
+         }
+         QVERIFY(eventually([&] { return wrote(*boards.back()); }));
+         QTest::qWait(1500);  // long enough for a second write, were there one
+         QVERIFY(stopStation(station));
+         int written = 0;
+         for (auto& board : boards) {
+             board->stop();
+             QCOMPARE(board->transcript("rx kind=connect").size(), 1);
+             written += board->flash() == defaultImageBytes() ? 1 : 0;
+         }
+         qInfo("%d of %d boards written", written, kSwappedBoards);
+         QCOMPARE(written, kSwappedBoards);
+         int passed = 0;
+         for (const QByteArray& line : station.readAllStandardOutput().split('\n')) {
+             passed += line.startsWith("PASS  " + fixture.toUtf8() + "  ") ? 1 : 0;
+         }
+         QCOMPARE(passed, kSwappedBoards);
+     }},
+    {"two stations on one fixture",
+     [](QTemporaryDir& dir) {
+         const QString fixture = dir.filePath("fixture");
+         SimProcess board({"--link", fixture});
+         QProcess first;
+         QProcess second;
+         startStation(first, {fixture});
+         startStation(second, {fixture});
+         QVERIFY(eventually([&] { return wrote(board); }));
+         QTest::qWait(1500);
+         QVERIFY(stopStation(first) && stopStation(second));
+         board.stop();
+         QCOMPARE(board.transcript("rx kind=connect").size(), 1);
+         const QByteArray err = first.readAllStandardError() + second.readAllStandardError();
+         QVERIFY2(err.count("is being written by another quorvel-flash, pid ") == 1,
+                  err.constData());
+     }},
+    {"one device by two names",
+     [](QTemporaryDir& dir) {
+         // The station holds the board it wrote until it is removed: a write aimed at the
+         // node behind the fixture's link is refused, and names the station.
+         const QString fixture = dir.filePath("fixture");
+         SimProcess board({"--link", fixture});
+         QProcess station;
+         startStation(station, {fixture});
+         QVERIFY(eventually([&] { return wrote(board); }));
+         QProcess write;
+         write.start(flashToolPath(),
+                     {"write", "--yes", "--port", board.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+         QVERIFY(write.waitForFinished(kWaitMs));
+         const QByteArray pid = QByteArray::number(station.processId());
+         QVERIFY(stopStation(station));
+         board.stop();
+         QCOMPARE(board.transcript("rx kind=connect").size(), 1);
+         QCOMPARE(write.exitCode(), 1);
+         QCOMPARE(write.readAllStandardOutput(), QByteArray("Connection failure\n"));
+         const QByteArray err = write.readAllStandardError();
+         QVERIFY2(err.contains("is being written by another quorvel-flash, pid " + pid + ";"),
+                  err.constData());
+     }},
+    {"unusable ports",
+     [](QTemporaryDir& dir) {
+         QFile file(dir.filePath("not-a-port"));
+         QVERIFY(file.open(QIODevice::WriteOnly));
+         QProcess station;
+         startStation(station, {file.fileName(), dir.path()});
+         QTest::qWait(2000);  // four looks at each port
+         QVERIFY(stopStation(station));
+         const QByteArray err = station.readAllStandardError();
+         QVERIFY2(err.count("is a regular file") == 1 && err.count("is a folder") == 1 &&
+                      err.count("; waiting for a change") == 2,
+                  err.constData());
+     }},
+    {"late-powered board",
+     [](QTemporaryDir& dir) {
+         const QString fixture = dir.filePath("fixture");
+         SimProcess board({"--link", fixture, "--fault", "connect=silent,count=1"});
+         QProcess station;
+         const QString record = dir.filePath("line.jsonl");
+         startStation(station, {fixture}, {"--record", record});
+         QVERIFY(eventually([&] { return wrote(board); }));
+         QVERIFY(stopStation(station));
+         board.stop();
+         QCOMPARE(board.transcript("rx kind=connect").size(), 2);
+         QCOMPARE(board.flash(), defaultImageBytes());
+         QVERIFY(station.readAllStandardError().contains(": no answer yet; trying again in 3 s"));
+         const QByteArray out = station.readAllStandardOutput();
+         QVERIFY2(out.startsWith("PASS  " + fixture.toUtf8() + "  unit -  "), out.constData());
+         QFile lines(record);
+         QVERIFY(lines.open(QIODevice::ReadOnly));
+         QCOMPARE(lines.readAll().count('\n'), 1);  // the unanswered try is not a device
+     }},
+    {"scan from a pipe",
+     [](QTemporaryDir& dir) {
+         const QString fixture = dir.filePath("fixture");
+         SimProcess board({"--link", fixture, "--fault", "program=status:E,count=2"});
+         QProcess station;
+         const QString record = dir.filePath("line.jsonl");
+         startStation(station, {fixture}, {"--scan", "--record", record});
+         station.write("U-1\n\n  U-2 \r\n");
+         station.closeWriteChannel();
+         QVERIFY(station.waitForFinished(kWaitMs));
+         board.stop();
+         QCOMPARE(board.transcript("rx kind=connect").size(), 2);
+         QCOMPARE(station.exitCode(), 1);
+         const QString out = QString::fromUtf8(station.readAllStandardOutput());
+         QVERIFY2(out.startsWith("FAIL  " + fixture + "  unit U-1  ") &&
+                      out.contains("\nPASS  " + fixture + "  unit U-2  ") &&
+                      out.contains("Station: 1 devices written, 1 failed\n"),
+                  qPrintable(out));
+         QFile lines(record);
+         QVERIFY(lines.open(QIODevice::ReadOnly));
+         QStringList units;
+         for (const QByteArray& line : lines.readAll().split('\n')) {
+             if (!line.isEmpty()) units << QJsonDocument::fromJson(line)["unit"].toString();
+         }
+         QCOMPARE(units, (QStringList{"U-1", "U-2"}));
+     }},
+    {"unit reconciliation",
+     [](QTemporaryDir& dir) {
+         // A unit that failed on one station and was written on another counts as written.
+         const QString records[] = {dir.filePath("a.jsonl"), dir.filePath("b.jsonl")};
+         const QStringList faults[] = {{"--fault", "program=status:E"}, {}};
+         for (int n = 0; n < 2; ++n) {
+             const QString fixture = dir.filePath("fixture" + QString::number(n));
+             SimProcess board(QStringList{"--link", fixture} + faults[n]);
+             QProcess station;
+             startStation(station, {fixture}, {"--scan", "--record", records[n]});
+             station.write("U-7\n");
+             station.closeWriteChannel();
+             QVERIFY(station.waitForFinished(kWaitMs));
+             QCOMPARE(station.exitCode(), n == 0 ? 1 : 0);
+         }
+         const auto check = [](const QStringList& files) {
+             QProcess summary;
+             summary.start(flashToolPath(), QStringList{"records", "--check"} + files);
+             summary.waitForFinished(kWaitMs);
+             return QString::number(summary.exitCode()) + " " +
+                    QString::fromUtf8(summary.readAllStandardOutput())
+                        .section("Units: ", 1, 1)
+                        .section('\n', 0, 0);
+         };
+         QCOMPARE(check({records[0]}), QString("1 1 (0 written, 1 not written)"));
+         QCOMPARE(check({records[0], records[1]}), QString("0 1 (1 written, 0 not written)"));
+     }},
+    {"transcripts in station mode",
+     [](QTemporaryDir& dir) {
+         const QString fixture = dir.filePath("fixture");
+         SimProcess board({"--link", fixture});
+         QProcess station;
+         startStation(station, {fixture}, {"--scan", "--log", dir.filePath("run.log"), "-v"});
+         station.write("A7\n");
+         station.closeWriteChannel();
+         QVERIFY(station.waitForFinished(kWaitMs));
+         board.stop();
+         QCOMPARE(station.exitCode(), 0);
+         const QStringList logs = QDir(dir.path()).entryList({"run-*-1-A7.log"});
+         QCOMPARE(logs.size(), 1);
+         QFile log(dir.filePath(logs.front()));
+         QVERIFY(log.open(QIODevice::ReadOnly));
+         QVERIFY(log.readAll().contains("step disconnect: status 0, success"));
+         const QByteArray err = station.readAllStandardError();
+         QVERIFY2(err.contains("quorvel-flash: " + fixture.toUtf8() + ": ") &&
+                      err.contains(" send 11: "),
+                  err.constData());
+     }},
+};
+
 }  // namespace
 
 class StationE2eTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void productionLine_data() {
+        QTest::addColumn<int>("row");
+        for (size_t i = 0; i < std::size(kLineCases); ++i) {
+            QTest::newRow(kLineCases[i].name) << int(i);
+        }
+    }
+    void productionLine() {
+        QFETCH(int, row);
+        QTemporaryDir dir;
+        kLineCases[row].run(dir);
+    }
+
     void devicesComeAndGo() {
         QTemporaryDir dir;
         const QString first = dir.filePath("fixture1");
@@ -56,9 +281,6 @@ class StationE2eTest : public QObject {
         auto device = std::make_unique<SimProcess>(QStringList{"--link", first});
         SimProcess refusing({"--link", second, "--fault", "program=status:E"});
         QVERIFY(device->started() && refusing.started());
-        const auto wrote = [](const SimProcess& sim) {
-            return !sim.transcript("rx kind=disconnect").isEmpty();
-        };
         QVERIFY(eventually([&] { return wrote(*device); }));
         QVERIFY(eventually([&] { return refusing.transcript("rx kind=program").size() == 2; }));
         // Left connected, neither device is written again.

@@ -21,11 +21,14 @@ struct CliOptions {
     std::string mode = "read";            // --mode low|high|input|read
     std::string logFile;                  // --log FILE
     std::string record;                   // --record FILE (write)
+    std::string unit;                     // --unit ID (write): names the board
     bool yes = false;                     // --yes
     bool json = false;                    // --json
     bool strict = false;                  // --strict
     bool dryRun = false;                  // --dry-run
     bool station = false;                 // --station (write)
+    bool check = false;                   // --check (records)
+    bool scan = false;                    // --scan (write --station, one port)
     bool verbose = false;                 // --verbose / -v
     bool quiet = false;                   // --quiet / -q (never together with verbose)
     bool help = false;                    // --help / -h
@@ -48,6 +51,9 @@ enum Option : unsigned {
     kVerboseQuiet = 1u << 10,
     kRecord = 1u << 11,
     kStation = 1u << 12,
+    kUnit = 1u << 13,
+    kScan = 1u << 14,
+    kCheck = 1u << 15,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

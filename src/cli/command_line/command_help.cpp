@@ -37,12 +37,21 @@ constexpr OptionText kOptionTexts[] = {
     {kLog, "  --log FILE                write a transcript of the exchanges to FILE\n"},
     {kStation,
      "  --station                 production line: on every port, wait for a device,\n"
-     "                            write it, wait until it is removed, and again, until\n"
-     "                            Ctrl-C; then print the totals per port\n"},
+     "                            write it, print its PASS/FAIL line, wait until it is\n"
+     "                            removed, and again, until Ctrl-C; then the totals\n"},
     {kRecord,
      "  --record FILE             add one JSON line per device to FILE: times, host, port,\n"
      "                            adapter serial, image, SHA-256, check sum, outcome,\n"
      "                            failed step, diagnosis, blocks written (docs/record.md)\n"},
+    {kUnit,
+     "  --unit ID                 name the board: its unit id goes into the result line,\n"
+     "                            the JSON report and the record\n"},
+    {kScan,
+     "  --scan                    with --station and one --port: read one unit id per\n"
+     "                            line from standard input (a barcode scanner), write the\n"
+     "                            board on the port for each; end of input ends it\n"},
+    {kCheck,
+     "  --check                   exit 1 when any device or unit recorded is not written\n"},
     {kVerboseQuiet,
      "  -v, --verbose             also print every transcript line (sends, waits,\n"
      "                            replies) on standard error as it happens\n"

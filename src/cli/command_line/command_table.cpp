@@ -20,14 +20,17 @@ constexpr Command kCommands[] = {
      "without 0x (default C000 FFFF); the range must lie within 4000 to 23FFF and\n"
      "STOP must not be below START.\n",
      "quorvel-flash checksum QUORVEL_140428_01_02.mot 0x4000 0xBFFF"},
-    {"records", "FILE", 1, 1, kJson, false,
-     "Sums up a record file that write --record keeps: how many devices succeeded,\n"
-     "failed or were interrupted, per image (its path and the start of its SHA-256)\n"
-     "and per port, then each device not written with its time, port, failed step\n"
-     "and what that step saw. Lines that are not records are counted and named.\n",
-     "quorvel-flash records line3.jsonl"},
+    {"records", "FILE...", 1, kAnyCount, kJson | kCheck, false,
+     "Sums up the record files that write --record keeps, several stations' at once:\n"
+     "how many devices succeeded, failed or were interrupted, per image (its path and\n"
+     "the start of its SHA-256) and per port, then each device not written with its\n"
+     "time, port, unit, failed step and what that step saw. A unit that failed and was\n"
+     "written later counts as written. Lines that are not records are counted and\n"
+     "named. With --check the exit code is 1 when any device or unit is not written.\n",
+     "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write", "FILE", 1, 1,
-     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord, true,
+     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan,
+     true,
      "The whole rewrite: connect, erase, program FILE's 1 KiB blocks, disconnect. It\n"
      "asks for confirmation on a terminal and needs --yes elsewhere. With several\n"
      "--port options every device is rewritten at once, one progress line each, then\n"
@@ -79,6 +82,7 @@ constexpr Command kCommands[] = {
 std::string arityRefusal(const Command& c) {
     const std::string name(c.name);
     if (c.mostArgs == 0) return name + " takes no FILE";
+    if (c.mostArgs == kAnyCount) return name + " takes one FILE or more";
     if (c.mostArgs == 1) {
         std::string_view what = c.arguments;
         if (what.starts_with('[') && what.ends_with(']')) what = what.substr(1, what.size() - 2);
@@ -115,8 +119,16 @@ std::string commandLineProblem(const CliOptions& options) {
     }
     // A station writes each device as it comes; a dry run sends nothing to any.
     if (options.station && options.dryRun) return std::string(findOption("--station")->refusal);
+    // A scan names the board on one fixed port; each scan gives its own unit id.
+    if (options.scan && (!options.station || options.ports.size() != 1 || !options.unit.empty())) {
+        return std::string(findOption("--scan")->refusal);
+    }
     // The part in brackets comes whole or not at all: checksum takes FILE or FILE START STOP.
-    if (options.args.size() != command->fewestArgs && options.args.size() != command->mostArgs) {
+    const bool counted = command->mostArgs == kAnyCount
+                             ? options.args.size() >= command->fewestArgs
+                             : options.args.size() == command->fewestArgs ||
+                                   options.args.size() == command->mostArgs;
+    if (!counted) {
         return arityRefusal(*command);
     }
     return {};

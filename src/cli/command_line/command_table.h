@@ -11,11 +11,13 @@
 
 namespace quorvel::cli {
 
+constexpr size_t kAnyCount = static_cast<size_t>(-1);
+
 struct Command {
     std::string_view name;
     std::string_view arguments;  // as the usage line shows them, after the options
-    // How many arguments it takes: one of the two. The part of `arguments` in brackets is given
-    // whole or not at all.
+    // How many arguments it takes: one of the two, or from fewestArgs on when mostArgs is
+    // kAnyCount. The part of `arguments` in brackets is given whole or not at all.
     size_t fewestArgs;
     size_t mostArgs;
     unsigned options;          // Option bits; --help and --version go with every command

@@ -128,7 +128,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (options.dryRun) return runDryRun(options, devices, image, err);
     watchStopSignals();
     if (options.station) {
-        return runStation(options, devices, image, err, record.isOpen() ? &record : nullptr);
+        return runStation(options, devices, image, out, err, record.isOpen() ? &record : nullptr,
+                          in);
     }
     if (devices.size() > 1) {
         return runMultiWrite(options, devices, image, err, record.isOpen() ? &record : nullptr);

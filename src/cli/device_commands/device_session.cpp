@@ -123,6 +123,7 @@ DeviceSession::DeviceSession(const CliOptions& options, ExchangeSettings setting
       start_(std::chrono::steady_clock::now()) {
     auto trace = std::make_unique<TraceTransport>(std::make_unique<SerialPortTransport>(),
                                                   [this](std::string_view line) { logLine(line); });
+    unit_ = options.unit;
     trace_ = trace.get();
     loader_ = std::make_unique<Loader>(std::move(trace));
 }
@@ -148,7 +149,9 @@ bool DeviceSession::openLog(const std::string& path) {
 }
 
 void DeviceSession::logLine(std::string_view line) {
-    if (options_.verbose && err_ != nullptr && observer_.stepDone == nullptr) {
+    // A session that reports to an observer is given `err` only when its lines are wanted
+    // (a station's -v): they then name their port, as several ports print at once.
+    if (options_.verbose && err_ != nullptr) {
         // The bytes of a frame would fill the screen: the first few tell which message it was.
         constexpr size_t kShownHex = 16 * 3;
         const size_t bytesAt = line.find(": ");
@@ -159,7 +162,8 @@ void DeviceSession::logLine(std::string_view line) {
         const std::string shown = long_
                                       ? std::string(line.substr(0, bytesAt + 2 + kShownHex)) + "..."
                                       : std::string(line);
-        std::fprintf(err_, "quorvel-flash: %s\n", shown.c_str());
+        const std::string port = observer_.stepDone ? portName(settings_) + ": " : "";
+        std::fprintf(err_, "quorvel-flash: %s%s\n", port.c_str(), shown.c_str());
         std::fflush(err_);
     }
     if (log_ == nullptr) return;
@@ -241,6 +245,7 @@ QJsonObject DeviceSession::json(bool ok, const std::string& message) const {
     QJsonArray steps;
     for (const StepRecord& s : steps_) steps.append(stepJson(s));
     return {{"port", jsonPath(portName(settings_))},
+            {"unit", jsonTextOrNull(unit_)},
             {"device", resolvedDevice(settings_).empty() ? QJsonValue()
                                                          : jsonPath(resolvedDevice(settings_))},
             {"outcome", jsonText(outcomeName(ok))},
@@ -305,6 +310,8 @@ CommandResult DeviceSession::finish(bool ok, const std::string& message,
                 r.note(line);
             }
             if (write_ && !write_->deviceState.empty()) r.note(write_->deviceState);
+        } else if (write_ && !write_->deviceState.empty()) {
+            r.note(write_->deviceState);
         }
     }
     const bool writes = options_.command == "write" || options_.command == "program" ||

@@ -73,6 +73,10 @@ class DeviceSession {
     // The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
     QJsonObject json(bool ok, const std::string& message) const;
 
+    // The board's unit id (--unit, or a station's scan), for the reports and the record.
+    void setUnit(std::string unit) { unit_ = std::move(unit); }
+    const std::string& unit() const { return unit_; }
+
     // The firmware file the command sends, for the JSON report.
     void setImage(ImageFacts facts) { image_ = std::move(facts); }
 
@@ -119,6 +123,7 @@ class DeviceSession {
     Observer observer_;
     std::vector<StepRecord> steps_;
     std::string interruption_;  // see markInterrupted()
+    std::string unit_;
     std::optional<WriteReport> write_;
 };
 

@@ -1,5 +1,6 @@
 #include "log_paths.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <cctype>
 
@@ -54,6 +55,15 @@ std::vector<std::string> logPathsForPorts(const std::string& file,
         paths.push_back(withTag(file, tag));
     }
     return paths;
+}
+
+std::string logPathForDevice(const std::string& file, const std::string& port, int number,
+                             const std::string& unit) {
+    const std::string stamp =
+        QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss").toStdString();
+    std::string tag = portFileTag(port) + "-" + stamp + "-" + std::to_string(number);
+    if (!unit.empty()) tag += "-" + portFileTag(unit);
+    return withTag(file, tag);
 }
 
 }  // namespace quorvel::cli

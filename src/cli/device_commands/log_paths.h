@@ -17,4 +17,10 @@ std::string portFileTag(const std::string& port);
 std::vector<std::string> logPathsForPorts(const std::string& file,
                                           const std::vector<std::string>& ports);
 
+// The transcript of one device of a station: FILE with the port, the time the device's write
+// began (UTC, "20261207T151200"), its number on that port and its unit id when it has one:
+// "run.log" gives "run-ttyUSB0-20261207T151200-3-A1234.log".
+std::string logPathForDevice(const std::string& file, const std::string& port, int number,
+                             const std::string& unit);
+
 }  // namespace quorvel::cli

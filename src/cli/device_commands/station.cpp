@@ -2,17 +2,23 @@
 
 #include <QThread>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
+#include "device_hold.h"
 #include "device_options.h"
 #include "device_session.h"
 #include "diagnosis.h"
 #include "interruption_report.h"
 #include "json_run.h"
+#include "log_paths.h"
 #include "port_description.h"
 #include "port_mapping.h"
 #include "progress_board.h"
@@ -35,17 +41,22 @@ class PortWatch {
   public:
     explicit PortWatch(const ExchangeSettings& settings) : settings_(settings) {}
 
-    // The device exists; with `opens`, it can also be opened now.
+    // The device exists; with `opens`, it can also be opened now (else openFailure() says why).
     bool present(bool opens) {
+        openFailure_.clear();
         const std::string device = lookUp();
         std::error_code error;
         if (device.empty() || !std::filesystem::exists(device, error)) return false;
         if (!opens) return true;
         SerialPortTransport probe;
         const bool opened = probe.open(GetCOM(settings_));
+        if (!opened) openFailure_ = probe.failureText();
         probe.close();
         return opened;
     }
+    // The identity of the device node there now (see deviceIdentity), empty when none is.
+    std::string identity() { return deviceIdentity(lookUp()); }
+    const std::string& openFailure() const { return openFailure_; }
 
   private:
     std::string lookUp() {
@@ -63,6 +74,7 @@ class PortWatch {
     const ExchangeSettings& settings_;
     std::optional<std::filesystem::file_time_type> stamp_;
     std::string device_;
+    std::string openFailure_;
 };
 
 // Set when a record line could not be added: every port ends after its device in hand.
@@ -82,27 +94,106 @@ struct PortTally {
     QJsonArray devices;
 };
 
-// Lines that several port threads print whole, one at a time.
+// Lines that several port threads print whole, one at a time: progress on standard error,
+// each device's result line on standard output.
 class StationLog {
   public:
-    StationLog(std::FILE* err, bool quiet) : err_(err), quiet_(quiet) {}
+    StationLog(std::FILE* out, std::FILE* err, bool quiet, bool json)
+        : out_(out), err_(err), quiet_(quiet || json), json_(json) {}
     void line(const std::string& text, bool always = false) {
         if (quiet_ && !always) return;
         const std::lock_guard<std::mutex> lock(mutex_);
         std::fprintf(err_, "quorvel-flash: %s\n", text.c_str());
         std::fflush(err_);
     }
+    std::FILE* err() const { return err_; }
+    // The operator's line for one device; the JSON report carries it instead with --json.
+    void result(const std::string& text) {
+        if (json_ || out_ == nullptr) return;
+        const std::lock_guard<std::mutex> lock(mutex_);
+        std::fprintf(out_, "%s\n", text.c_str());
+        std::fflush(out_);
+    }
 
   private:
+    std::FILE* out_;
     std::FILE* err_;
     bool quiet_;
+    bool json_;
     std::mutex mutex_;
 };
+
+// The mark an operator looks for at the start of a device's result line.
+const char* resultMark(const DeviceResult& result) {
+    if (result.interrupted) return "STOPPED";
+    if (result.outcome == RewriteOutcome::Unconfirmed) return "UNCONFIRMED";
+    return result.ok ? "PASS" : "FAIL";
+}
+
+// Unit ids as a barcode scanner types them, one a line. They are read on a thread of their own,
+// so that a station waiting for the next scan still sees Ctrl-C; the state is shared with that
+// thread, which may still be blocked in its read when the station ends.
+class ScanQueue {
+  public:
+    explicit ScanQueue(std::FILE* in) : state_(std::make_shared<State>()) {
+        std::thread([state = state_, in] {
+            std::string line;
+            char chunk[256];
+            while (std::fgets(chunk, sizeof chunk, in) != nullptr) {
+                line += chunk;
+                if (line.back() != '\n') continue;
+                state->push(line);
+                line.clear();
+            }
+            state->push(line);
+            const std::lock_guard<std::mutex> lock(state->mutex);
+            state->ended = true;
+            state->changed.notify_all();
+        }).detach();
+    }
+
+    // The next unit id; false at the end of the input or when the station ends.
+    bool next(std::string& unit) {
+        std::unique_lock<std::mutex> lock(state_->mutex);
+        while (!stationEnds()) {
+            if (!state_->units.empty()) {
+                unit = state_->units.front();
+                state_->units.pop_front();
+                return true;
+            }
+            if (state_->ended) return false;
+            state_->changed.wait_for(lock, std::chrono::milliseconds(kStationPollMs));
+        }
+        return false;
+    }
+
+  private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::string> units;
+        bool ended = false;
+        // Keeps the line without its end and the blanks around it; an empty line is no scan.
+        void push(const std::string& line) {
+            const size_t first = line.find_first_not_of(" \t\r\n");
+            if (first == std::string::npos) return;
+            const size_t last = line.find_last_not_of(" \t\r\n");
+            const std::lock_guard<std::mutex> lock(mutex);
+            units.push_back(line.substr(first, last - first + 1));
+            changed.notify_all();
+        }
+    };
+    std::shared_ptr<State> state_;
+};
+
+// How long a board that did not answer the connect is left before it is tried again.
+constexpr int kRetryMs = 3000;
 
 class StationWorker final : public QThread {
   public:
     StationWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
-                  ProgressBoard& board, size_t index, StationLog& log, RecordFile* record)
+                  ProgressBoard& board, size_t index, StationLog& log, RecordFile* record,
+                  ScanQueue* scans)
         : options_(options),
           settings_(std::move(settings)),
           image_(image),
@@ -110,47 +201,131 @@ class StationWorker final : public QThread {
           index_(index),
           log_(log),
           record_(record),
-          facts_(imageFacts(options.args.at(0), image)) {
+          facts_(imageFacts(options.args.at(0), image)),
+          watch_(settings_),
+          scans_(scans),
+          unit_(options.unit) {
         tally_.port = portName(settings_);
     }
     const PortTally& tally() const { return tally_; }
 
   protected:
     void run() override {
-        while (waitUntil(true)) {
-            writeOne();
+        if (scans_ != nullptr) {
+            runScans();
+            return;
+        }
+        if (!waitForDevice()) return;
+        for (;;) {
+            const bool untouched = writeOne();
             if (tally_.interrupted || stationEnds()) return;
-            log_.line(tally_.port +
-                      ": remove the device; the next one is written once it is "
-                      "connected");
-            if (!waitUntil(false)) return;
+            // Taken after the write: what the write's own opening and closing left.
+            const std::string identity = watch_.identity();
+            if (untouched) {
+                // Nothing was erased: the board (not powered yet, not in its loader) is tried
+                // again where it is, with no need to remove it.
+                log_.line(tally_.port + ": no answer yet; trying again in " +
+                              std::to_string(kRetryMs / 1000) + " s",
+                          true);
+                if (!waitWhileSame(identity, kRetryMs)) return;
+                if (watch_.identity() == identity) continue;
+            } else {
+                log_.line(tally_.port +
+                          ": remove the device; the next one is written once it is "
+                          "connected");
+                if (!waitWhileSame(identity, -1)) return;
+            }
+            hold_.release();
+            if (!waitForDevice()) return;
         }
     }
 
   private:
-    // Polls the port until the device is there and opens (present) or is gone; false when a
-    // stop was asked for meanwhile.
-    bool waitUntil(bool present) {
-        if (present) log_.line(tally_.port + ": waiting for a device");
-        PortWatch watch(settings_);
+    // A fixture whose adapter stays: each scan names the board now on it, which is written
+    // once (tried again while it does not answer); the next scan is the next board.
+    void runScans() {
+        for (;;) {
+            log_.line(tally_.port + ": scan the next board's unit id");
+            if (!scans_->next(unit_) || !waitForDevice()) return;
+            while (writeOne()) {
+                if (stationEnds()) return;
+                log_.line(tally_.port + ": no answer yet from unit " + unit_ +
+                              "; trying again in " + std::to_string(kRetryMs / 1000) + " s",
+                          true);
+                const std::string identity = watch_.identity();
+                if (!waitWhileSame(identity, kRetryMs)) return;
+            }
+            if (tally_.interrupted || stationEnds()) return;
+        }
+    }
+
+    // Waits until a device is there, held for this station, and opens; false when a stop was
+    // asked for meanwhile. A device another writer holds, or a port that cannot be opened, is
+    // said once with its reason, then watched for a change.
+    bool waitForDevice() {
+        log_.line(tally_.port + ": waiting for a device");
+        std::string said;
+        const auto sayOnce = [&](const std::string& why) {
+            if (why.empty() || why == said) return;
+            said = why;
+            log_.line(tally_.port + ": " + why + "; waiting for a change", true);
+        };
         while (!stationEnds()) {
-            if (watch.present(present) == present) return true;
+            if (watch_.present(false)) {
+                if (!hold_.take(GetCOM(settings_))) {
+                    sayOnce(hold_.refusal());
+                } else if (watch_.present(true)) {
+                    return true;
+                } else {
+                    hold_.release();
+                    sayOnce(watch_.openFailure());
+                }
+            }
             QThread::msleep(kStationPollMs);
         }
         return false;
     }
 
-    void writeOne() {
+    // Waits while the device there is the one with `identity`, at most `ms` (-1: for as long
+    // as it stays); false when a stop was asked for meanwhile. A board replugged between two
+    // looks has another identity: it is never taken for the one written.
+    bool waitWhileSame(const std::string& identity, int ms) {
+        int waited = 0;
+        while (!stationEnds()) {
+            if (watch_.identity() != identity) return true;
+            if (ms >= 0 && waited >= ms) return true;
+            QThread::msleep(kStationPollMs);
+            waited += kStationPollMs;
+        }
+        return false;
+    }
+
+    // Writes the device there; true when it failed before anything was erased (its connect
+    // unanswered or refused): then nothing is counted or recorded, and it is tried again.
+    bool writeOne() {
         const int number = tally_.written + tally_.failed + tally_.unconfirmed + 1;
         log_.line(tally_.port + ": device " + std::to_string(number) + " on " +
                   describePort(settings_));
         // Created here, so that the serial port belongs to this thread and its event loop.
-        DeviceSession session(options_, settings_, nullptr, nullptr);
+        DeviceSession session(options_, settings_, nullptr,
+                              options_.verbose ? log_.err() : nullptr);
+        if (!options_.logFile.empty()) {
+            const std::string path = logPathForDevice(options_.logFile, tally_.port, number, unit_);
+            if (!session.openLog(path)) {
+                log_.line(tally_.port + ": warning: cannot write the transcript " + path, true);
+            }
+        }
+        session.setUnit(unit_);
         session.observe(boardObserver(board_, index_));
         session.loader().stopWhen(stopRequestedByUser);
         session.loader().abortWaitsWhen(stopUrgently);
-        const DeviceResult result =
-            finishWrite(session, runWriteSequence(session, image_), image_, facts_, record_);
+        const RewriteResult write = runWriteSequence(session, image_);
+        if (write.outcome == RewriteOutcome::ConnectionFailure && write.busy.empty() &&
+            !stationEnds() && !session.steps().empty()) {
+            log_.line(tally_.port + ": " + failureLine(session.steps().back()), true);
+            return true;
+        }
+        const DeviceResult result = finishWrite(session, write, image_, facts_, record_);
         std::string report = result.message;
         if (result.interrupted) {
             tally_.interrupted = true;
@@ -164,13 +339,16 @@ class StationWorker final : public QThread {
             ++tally_.failed;
             for (const std::string& why : result.diagnosis) report += "; " + why;
         }
+        log_.result(std::string(resultMark(result)) + "  " + tally_.port + "  unit " +
+                    (unit_.empty() ? "-" : unit_) + "  " + secondsText(result.ms / 1000) + "  " +
+                    report);
         log_.line(tally_.port + ": device " + std::to_string(number) + ": " + report + " (" +
-                      secondsText(result.ms / 1000) + ")",
-                  true);
+                  secondsText(result.ms / 1000) + ")");
         if (!result.warning.empty()) log_.line(tally_.port + ": warning: " + result.warning, true);
         for (const std::string& w : result.warnings)
             log_.line(tally_.port + ": warning: " + w, true);
-        tally_.devices.append(result.json);
+        // Kept for the JSON report only: a long-running station does not grow with its devices.
+        if (options_.json) tally_.devices.append(result.json);
         // Added before the next device can start on this port.
         if (!result.recordFailure.empty()) {
             // A device that cannot be recorded cannot be traced: no more are written.
@@ -179,6 +357,7 @@ class StationWorker final : public QThread {
                           "; the station stops after the devices in hand",
                       true);
         }
+        return false;
     }
 
     const CliOptions& options_;
@@ -190,6 +369,10 @@ class StationWorker final : public QThread {
     RecordFile* record_;
     ImageFacts facts_;
     PortTally tally_;
+    PortWatch watch_;
+    DeviceHold hold_;   // the device there, from its detection until it is removed
+    ScanQueue* scans_;  // with --scan: the unit ids to write, one board each
+    std::string unit_;  // the board's unit id, or empty
 };
 
 QJsonObject tallyJson(const PortTally& t) {
@@ -207,9 +390,12 @@ std::string unconfirmedText(int unconfirmed) {
 }  // namespace
 
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-                         const MemoryImage& image, std::FILE* err, RecordFile* record) {
+                         const MemoryImage& image, std::FILE* out, std::FILE* err,
+                         RecordFile* record, std::FILE* in) {
     recordLost.store(false);
-    StationLog log(err, options.quiet || options.json);
+    std::unique_ptr<ScanQueue> scans;
+    if (options.scan) scans = std::make_unique<ScanQueue>(in);
+    StationLog log(out, err, options.quiet, options.json);
     std::vector<std::string> names;
     for (const ExchangeSettings& s : ports) names.push_back(portName(s));
     ProgressBoard board(
@@ -221,8 +407,8 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
 
     std::vector<std::unique_ptr<StationWorker>> workers;
     for (size_t i = 0; i < ports.size(); ++i) {
-        workers.push_back(
-            std::make_unique<StationWorker>(options, ports[i], image, board, i, log, record));
+        workers.push_back(std::make_unique<StationWorker>(options, ports[i], image, board, i, log,
+                                                          record, scans.get()));
     }
     for (auto& worker : workers) worker->start();
     for (auto& worker : workers) worker->wait();

@@ -20,9 +20,12 @@ constexpr int kStationPollMs = 500;
 
 class RecordFile;
 
+// Each device's result line goes to `out`, progress to `err`. With --scan, the unit ids are
+// read from `in`, one a line, and each names the next board written on the one port.
 // Returns 0 when every device was written, 1 when one failed, 130 when a write was cut short.
 // With `record`, a line is added for every device as soon as its write ends.
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-                         const MemoryImage& image, std::FILE* err, RecordFile* record);
+                         const MemoryImage& image, std::FILE* out, std::FILE* err,
+                         RecordFile* record, std::FILE* in);
 
 }  // namespace quorvel::cli

@@ -32,6 +32,9 @@ DeviceResult finishWrite(DeviceSession& session, const RewriteResult& write,
         r.failedStatus = failed.status;
         r.diagnosis = failureReport(failed, session.settings().loader);
         r.diagnosis.push_back(report.deviceState);
+    } else if (!r.ok) {
+        // Refused before the first exchange (the device is held by another writer).
+        r.diagnosis = {report.deviceState};
     }
     r.warnings = report.warnings;
     if (!session.logFailure().empty()) r.warnings.push_back(session.logFailure());

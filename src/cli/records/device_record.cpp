@@ -25,6 +25,7 @@ std::string recordLine(const DeviceRecord& r) {
         {"tool_version", QString::fromStdString(r.toolVersion)},
         {"host", QString::fromStdString(r.host)},
         {"port", QString::fromStdString(r.port)},
+        {"unit", textOrNull(r.unit)},
         {"device", textOrNull(r.device)},
         {"usb_serial", textOrNull(r.usbSerial)},
         {"image", QString::fromStdString(r.image)},

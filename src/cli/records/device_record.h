@@ -14,6 +14,7 @@ struct DeviceRecord {
     std::string toolVersion;
     std::string host;
     std::string port;                        // as named on the command line
+    std::optional<std::string> unit;         // the board's unit id (--unit, a scan)
     std::optional<std::string> device;       // the device the port resolved to
     std::optional<std::string> usbSerial;    // the USB adapter's serial number
     std::string image;                       // the firmware file's path

@@ -75,6 +75,7 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     ReadRecord r;
     r.started = text("started");
     r.port = text("port");
+    r.unit = text("unit");
     r.image = text("image");
     r.sha256 = text("sha256");
     r.outcome = text("outcome");

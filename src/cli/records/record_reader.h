@@ -13,6 +13,7 @@ namespace quorvel::cli {
 struct ReadRecord {
     std::string started;
     std::string port;
+    std::string unit;  // the board's unit id; empty when the write named none
     std::string image;
     std::string sha256;
     std::string outcome;  // success, failure, interrupted

@@ -48,6 +48,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     r.toolVersion = kVersion;
     r.host = QSysInfo::machineHostName().toStdString();
     r.port = portName(session.settings());
+    r.unit = unlessEmpty(session.unit());
     r.device = unlessEmpty(resolvedDevice(session.settings()));
     r.usbSerial = unlessEmpty(usbSerialNumber(session.settings()));
     r.image = facts.path;
