@@ -51,7 +51,8 @@ CommandResult imageResult(const CliOptions& options, const MemoryImage& image, Q
                           std::string text) {
     CommandResult r;
     r.result = std::move(answer);
-    r.image = imageFacts(options.args[0], image);
+    // Only the JSON report shows the image's facts; its SHA-256 is not worth taking otherwise.
+    if (options.json) r.image = imageFacts(options.args[0], image);
     r.text = std::move(text);
     return r;
 }

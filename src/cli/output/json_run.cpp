@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include "block_walk.h"
 #include "command_result.h"
@@ -101,9 +102,12 @@ std::string runJson(const CommandResult& r, const std::string& command) {
 
 namespace {
 
+// The bytes are hashed only when a report asks for the facts: `dump` and the text of `info`
+// need no SHA-256, and hashing the largest image would cost more than the rest of their run.
 struct LoadedFile {
     std::string path;
-    std::string sha256;
+    std::string bytes;
+    std::optional<std::string> sha256;
     std::vector<std::string> warnings;
 };
 
@@ -116,15 +120,16 @@ LoadedFile& loadedFile() {
 
 void noteLoadedBytes(const std::string& path, std::string_view bytes,
                      std::vector<std::string> warnings) {
-    loadedFile() = {path, sha256Hex(bytes), std::move(warnings)};
+    loadedFile() = {path, std::string(bytes), std::nullopt, std::move(warnings)};
 }
 
 ImageFacts imageFacts(const std::string& path, const MemoryImage& image) {
     ImageFacts facts;
     facts.path = path;
     std::string bytes;
-    if (loadedFile().path == path) {
-        facts.sha256 = loadedFile().sha256;
+    if (LoadedFile& loaded = loadedFile(); loaded.path == path) {
+        if (!loaded.sha256) loaded.sha256 = sha256Hex(loaded.bytes);
+        facts.sha256 = *loaded.sha256;
         facts.warnings = loadedFile().warnings;
     } else if (readImageFileText(path, bytes)) {
         facts.sha256 = sha256Hex(bytes);
