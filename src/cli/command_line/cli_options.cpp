@@ -6,7 +6,7 @@
 namespace quorvel::cli {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"--port", 'p', kPort, nullptr, nullptr, "", "", ""},
     {"--loader", '\0', kLoader, nullptr, &CliOptions::loader, "1.05 1.06",
      "--loader takes 1.05 or 1.06", ""},
@@ -36,8 +36,8 @@ constexpr OptionSpec kOptions[] = {
     {"--version", 'V', 0, &CliOptions::version, nullptr, "", "", ""},
 };
 
-const OptionSpec* findShort(char name) {
-    for (const OptionSpec& o : kOptions) {
+const OptionEntry* findShort(char name) {
+    for (const OptionEntry& o : kOptions) {
         if (o.shortName != '\0' && o.shortName == name) return &o;
     }
     return nullptr;
@@ -59,29 +59,30 @@ bool isOption(const std::string& arg) {
 
 // Stores one option with its value (empty for a flag). Returns the refusal of a value the
 // option does not take, else empty.
-std::string store(CliOptions& o, const OptionSpec& spec, const std::string& value) {
-    o.given.push_back(spec.longName);
-    if (!spec.takesValue()) {
-        o.*spec.flag = true;
+std::string store(CliOptions& o, const OptionEntry& entry, const std::string& value) {
+    o.given.push_back(entry.longName);
+    if (!entry.takesValue()) {
+        o.*entry.flag = true;
         return {};
     }
-    if (!spec.values.empty() && !oneOf(value, spec.values)) return std::string(spec.valueRefusal);
-    if (spec.value == nullptr) {
+    if (!entry.values.empty() && !oneOf(value, entry.values))
+        return std::string(entry.valueRefusal);
+    if (entry.value == nullptr) {
         o.ports.push_back(value);
     } else {
-        o.*spec.value = value;
+        o.*entry.value = value;
     }
     return {};
 }
 
 }  // namespace
 
-std::span<const OptionSpec> optionSpecs() {
+std::span<const OptionEntry> optionSpecs() {
     return kOptions;
 }
 
-const OptionSpec* findOption(std::string_view longName) {
-    for (const OptionSpec& o : kOptions) {
+const OptionEntry* findOption(std::string_view longName) {
+    for (const OptionEntry& o : kOptions) {
         if (o.longName == longName) return &o;
     }
     return nullptr;
@@ -109,23 +110,23 @@ ParseResult parseCommandLine(const std::vector<std::string>& argv) {
             // --name=value: only the long forms take their value in the same argument.
             const size_t eq = arg.find('=');
             const std::string name = arg.substr(0, eq);
-            const OptionSpec* spec = findOption(name);
-            if (spec == nullptr) {
+            const OptionEntry* entry = findOption(name);
+            if (entry == nullptr) {
                 result.error = "unknown option " + name;
                 return result;
             }
-            if (!spec->takesValue() && eq != std::string::npos) {
+            if (!entry->takesValue() && eq != std::string::npos) {
                 result.error = "option " + name + " takes no value";
                 return result;
             }
-            if (spec->takesValue() && eq == std::string::npos && i + 1 >= argv.size()) {
+            if (entry->takesValue() && eq == std::string::npos && i + 1 >= argv.size()) {
                 result.error = "option " + name + " needs a value";
                 return result;
             }
-            const std::string value = !spec->takesValue()       ? std::string()
+            const std::string value = !entry->takesValue()      ? std::string()
                                       : eq != std::string::npos ? arg.substr(eq + 1)
                                                                 : argv[++i];
-            if (std::string refusal = store(o, *spec, value); !refusal.empty()) {
+            if (std::string refusal = store(o, *entry, value); !refusal.empty()) {
                 result.error = std::move(refusal);
                 return result;
             }
@@ -134,30 +135,31 @@ ParseResult parseCommandLine(const std::vector<std::string>& argv) {
         // A bundle of short options. "=" belongs to the long forms only: -p=COM2 and -y=1 are
         // refused whole rather than read as the port "=COM2" or as -y and an unknown "-=".
         for (size_t k = 1; k < arg.size(); ++k) {
-            const OptionSpec* spec = findShort(arg[k]);
+            const OptionEntry* entry = findShort(arg[k]);
             const std::string rest = arg.substr(k + 1);
-            if (arg[k] == '=' || (spec != nullptr && spec->takesValue() && rest.starts_with('='))) {
+            if (arg[k] == '=' ||
+                (entry != nullptr && entry->takesValue() && rest.starts_with('='))) {
                 result.error = "unknown option " + arg;
                 return result;
             }
             const std::string name = std::string("-") + arg[k];
-            if (spec == nullptr) {
+            if (entry == nullptr) {
                 // -x.mot is most likely a file that needs "--" before it: name it whole.
                 result.error = "unknown option " + (k == 1 ? arg : name + " in " + arg);
                 return result;
             }
-            if (spec->takesValue() && rest.empty() && i + 1 >= argv.size()) {
+            if (entry->takesValue() && rest.empty() && i + 1 >= argv.size()) {
                 result.error = "option " + name + " needs a value";
                 return result;
             }
-            const std::string value = !spec->takesValue() ? std::string()
-                                      : rest.empty()      ? argv[++i]
-                                                          : rest;
-            if (std::string refusal = store(o, *spec, value); !refusal.empty()) {
+            const std::string value = !entry->takesValue() ? std::string()
+                                      : rest.empty()       ? argv[++i]
+                                                           : rest;
+            if (std::string refusal = store(o, *entry, value); !refusal.empty()) {
                 result.error = std::move(refusal);
                 return result;
             }
-            if (spec->takesValue()) break;
+            if (entry->takesValue()) break;
         }
     }
     if (o.verbose && o.quiet) {

@@ -60,7 +60,7 @@ enum Option : unsigned {
 constexpr unsigned kReporting = kJson | kLog | kVerboseQuiet;
 
 // One option of the command line.
-struct OptionSpec {
+struct OptionEntry {
     std::string_view longName;
     char shortName;   // '\0': none
     unsigned option;  // its bit; 0 for --help and --version, which go with every command
@@ -77,8 +77,8 @@ struct OptionSpec {
 };
 
 // Every option the command line knows.
-std::span<const OptionSpec> optionSpecs();
-const OptionSpec* findOption(std::string_view longName);
+std::span<const OptionEntry> optionSpecs();
+const OptionEntry* findOption(std::string_view longName);
 
 struct ParseResult {
     std::optional<CliOptions> options;

@@ -110,11 +110,11 @@ std::string commandLineProblem(const CliOptions& options) {
     if (command == nullptr) return "unknown command '" + options.command + "'";
     // The first option, in the order given, that the command does not take.
     for (std::string_view name : options.given) {
-        const OptionSpec* spec = findOption(name);
-        if (spec == nullptr || spec->option == 0 || (command->options & spec->option) != 0) {
+        const OptionEntry* entry = findOption(name);
+        if (entry == nullptr || entry->option == 0 || (command->options & entry->option) != 0) {
             continue;
         }
-        if (!spec->refusal.empty()) return std::string(spec->refusal);
+        if (!entry->refusal.empty()) return std::string(entry->refusal);
         return options.command + " does not take " + std::string(name);
     }
     // A station writes each device as it comes; a dry run sends nothing to any.
