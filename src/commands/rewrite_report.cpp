@@ -21,7 +21,7 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
                                const std::string& again) {
     switch (result.outcome) {
         case RewriteOutcome::ConnectionFailure:
-            if (!result.busy.empty()) return result.busy + "; nothing was sent; " + again;
+            if (!result.busy.empty()) return result.busy + "; " + again;
             return "the device is untouched: nothing was sent after the connect command; " + again;
         case RewriteOutcome::DeletionFailure:
             return "the device may be partly erased" + std::string(kInFlashMode) + again;

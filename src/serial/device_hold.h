@@ -1,14 +1,15 @@
 #pragma once
-// One writer per device. A write holds its device from its first exchange to its last (a
-// station from the moment a device appears until it is removed), so that a second quorvel-flash
-// or the window, aimed at the same device under another name (a /dev/serial/by-id link, the
-// node it points to, a COM number), is refused at once instead of interleaving its frames.
+// One writer per device. Every exchange holds its device while its port is open (the serial
+// link takes the hold where it opens the port), and a sequence holds it across its exchanges
+// (a rewrite from its connect to its disconnect, a station from the moment a device appears
+// until it is removed), so that a second writer of any kind (another quorvel-flash, the
+// window, a bench step), aimed at the same device under another name (a /dev/serial/by-id
+// link, the node it points to, a COM number), is refused before it sends a byte.
 //
-// The device is named by its resolved path. Between processes the hold is an flock on a lock
-// file per device in $XDG_RUNTIME_DIR (or /tmp) that holds the writer's pid; within one process
-// the thread that holds a device may take it again (the station, then the write it runs), and
-// any other thread is refused. Windows opens a COM port for one program only: nothing more is
-// needed there.
+// The device is named by its resolved path. Between processes the hold is a DeviceLock, the
+// same for every user and login; within one process the thread that holds a device may take
+// it again (the station, then the write it runs, then each exchange), and any other thread is
+// refused.
 
 #include <string>
 
@@ -34,9 +35,10 @@ class DeviceHold {
     DeviceHold(const DeviceHold&) = delete;
     DeviceHold& operator=(const DeviceHold&) = delete;
 
-    // Holds the target's device. False when another writer has it: refusal() then says who
-    // ("busy: /dev/ttyUSB0 is being written by another quorvel-flash, pid 1234"). A target
-    // that maps to no device holds nothing and is not refused: opening it says what is wrong.
+    // Holds the target's device. False when another writer has it or the hold cannot be
+    // taken: refusal() then says who holds it or why ("busy: /dev/ttyUSB0 is being written by
+    // quorvel-writer (pid 1234, user alice); nothing was sent"). A target that maps to no
+    // serial device holds nothing and is not refused: opening it says what is wrong.
     bool take(const PortTarget& target);
     void release();
     bool held() const { return !key_.empty(); }

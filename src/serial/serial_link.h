@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "device_hold.h"
 #include "exchange_settings.h"
 #include "transport.h"
 
@@ -41,9 +42,11 @@ class SerialLink {
     bool setLineSettings(std::string_view settings);
     // Sets the settings string that the speed option selects.
     bool applySpeedOption(SpeedOption option);
-    // Closes the port if it is open, takes the port from the settings (GetCOM), opens it.
+    // Closes the port if it is open, takes the port from the settings (GetCOM), holds its
+    // device (DeviceHold) and opens it. False, with nothing sent, when another writer holds the
+    // device or the port cannot be opened: failureText() says which.
     bool openPort(const ExchangeSettings& settings);
-    // Closes the port if it is open.
+    // Closes the port if it is open and lets its device go.
     void closePort();
     bool isOpen() const;
 
@@ -87,6 +90,8 @@ class SerialLink {
     void settleLine(int64_t received, int16_t minimum);
 
     std::unique_ptr<Transport> transport_;
+    DeviceHold hold_;          // the device while the port is open
+    std::string holdRefusal_;  // why the latest open could not hold it
     std::string settings_;
     bool cancelled_ = false;
     WaitRecord lastWait_;

@@ -2,6 +2,8 @@
 // bench buttons, the port panel, file open and checksum, the exchange lock, and closing the
 // window while an exchange waits.
 
+#include <signal.h>
+
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -51,6 +53,8 @@ class WindowCommandsTest : public QObject {
     void rewriteFailures();
     void benchButtons_data();
     void benchButtons();
+    void refusedWhileAStationHolds_data();
+    void refusedWhileAStationHolds();
     void keyboardReachesOnlyTheVisibleControls_data();
     void keyboardReachesOnlyTheVisibleControls();
     void enterPressesTheFocusedButton_data();
@@ -288,6 +292,60 @@ void WindowCommandsTest::benchButtons() {
     QCOMPARE(prompt.seen[0].busyPointer, write);  // the write buttons show the hourglass
     QVERIFY(!snapshot(window).busyPointer);
     QVERIFY(window.controls().ProgressBar1->value() <= 128);
+}
+
+void WindowCommandsTest::refusedWhileAStationHolds_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("cmdMacro") << "cmdMacro"
+                              << "ERROR/Connection failure";
+    QTest::newRow("mnuWrite") << "mnuWrite"
+                              << "NG/書込失敗";
+    QTest::newRow("Command1") << "Command1"
+                              << "NG/接続に失敗しました";
+    QTest::newRow("cmbErase") << "cmbErase"
+                              << "NG/消去に失敗しました";
+    QTest::newRow("Command7") << "Command7"
+                              << "NG/消去に失敗しました";
+    QTest::newRow("cmbEnd") << "cmbEnd"
+                            << "NG/切断に失敗しました";
+}
+
+// A station in another process wrote the board and holds it until it is removed: no button
+// of the window reaches it, and each box names the station.
+void WindowCommandsTest::refusedWhileAStationHolds() {
+    QFETCH(QString, control);
+    QFETCH(QString, box);
+    Simulator sim;
+    QProcess station;
+    station.start(QUORVEL_BUILD_DIR "/bin/quorvel-flash",
+                  {"write", "--station", "--yes", "--port", sim.path(),
+                   QUORVEL_BUILD_DIR "/bin/QUORVEL_140428_01_02.mot"});
+    QDeadlineTimer deadline(30000);
+    while (countLines(sim.transcript(), "rx kind=disconnect") == 0 && !deadline.hasExpired())
+        QTest::qWait(50);
+    const int received = countLines(sim.transcript(), "rx ");
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    prompt.window = &window;
+    if (control == "mnuWrite") {
+        window.menu().mnuWrite->trigger();
+    } else if (control == "cmdMacro") {
+        window.controls().cmdMacro[0]->click();
+    } else {
+        auto* button = window.clientArea()->findChild<QPushButton*>(control);
+        QVERIFY(button);
+        button->click();
+    }
+    const qint64 pid = station.processId();
+    ::kill(pid_t(pid), SIGINT);
+    QVERIFY(station.waitForFinished(30000));
+    QCOMPARE(countLines(sim.transcript(), "rx "), received);
+    const QString last = prompt.boxes().section('|', -1);
+    QCOMPARE(last.section("\r\n", 0, 0), box);
+    const QString busy = "busy: " + sim.path() + " is being written by quorvel-flash (pid " +
+                         QString::number(pid) + ", user root); nothing was sent";
+    QVERIFY2(last.contains(busy), qPrintable(last));
 }
 
 void WindowCommandsTest::keyboardReachesOnlyTheVisibleControls_data() {

@@ -3,7 +3,11 @@
 
 #include "rewrite_sequence.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QtTest>
+#include <cstdlib>
 #include <thread>
 
 #include "command_fakes.h"
@@ -101,16 +105,16 @@ void RewriteSequenceTest::outcomes() {
 
     CommandRig rig;
     // The device held by a writer on another thread, as a station or a second window would.
-    QTemporaryDir dir;
     DeviceHold other;
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    const auto closeTerminal = qScopeGuard([&] { ::close(terminal); });
     if (held) {
-        QFile device(dir.filePath("ttyUSB0"));
-        QVERIFY(device.open(QIODevice::WriteOnly));
-        rig.panel.settings.devicePath = device.fileName().toStdString();
+        QVERIFY(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+        rig.panel.settings.devicePath = ::ptsname(terminal);
         bool taken = false;
         std::thread([&] { taken = other.take(GetCOM(rig.panel.settings)); }).join();
         QVERIFY(taken);
-        lastBox.replace("${HELD}", QFileInfo(device).canonicalFilePath());
+        lastBox.replace("${HELD}", QString::fromStdString(rig.panel.settings.devicePath));
     }
     rig.panel.progress = 77;  // left over from an earlier run
     rig.link.status = {{"connect", int16_t(connect)},

@@ -4,6 +4,7 @@
 // failure on one does not stop the other. Ctrl-C ends the station with its totals.
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -115,8 +116,7 @@ const LineCase kLineCases[] = {
          board.stop();
          QCOMPARE(board.transcript("rx kind=connect").size(), 1);
          const QByteArray err = first.readAllStandardError() + second.readAllStandardError();
-         QVERIFY2(err.count("is being written by another quorvel-flash, pid ") == 1,
-                  err.constData());
+         QVERIFY2(err.count("is being written by quorvel-flash (pid ") == 1, err.constData());
      }},
     {"one device by two names",
      [](QTemporaryDir& dir) {
@@ -138,7 +138,76 @@ const LineCase kLineCases[] = {
          QCOMPARE(write.exitCode(), 1);
          QCOMPARE(write.readAllStandardOutput(), QByteArray("Connection failure\n"));
          const QByteArray err = write.readAllStandardError();
-         QVERIFY2(err.contains("is being written by another quorvel-flash, pid " + pid + ";"),
+         QVERIFY2(err.contains("is being written by quorvel-flash (pid " + pid + ", user root);"),
+                  err.constData());
+     }},
+    {"every command while a station holds the board",
+     [](QTemporaryDir&) {
+         // Between the board's write and its removal, no single step reaches it: each is
+         // refused before its first byte and names the station.
+         SimProcess board;
+         QProcess station;
+         startStation(station, {board.slavePath()});
+         QVERIFY(eventually([&] { return wrote(board); }));
+         const QByteArray busy =
+             "busy: " + board.slavePath().toUtf8() + " is being written by quorvel-flash (pid " +
+             QByteArray::number(station.processId()) + ", user root); nothing was sent";
+         const QList<QStringList> commands{{"connect"},
+                                           {"erase"},
+                                           {"program", "--yes", QUORVEL_DEFAULT_IMAGE_PATH},
+                                           {"disconnect"},
+                                           {"pin", "--pin", "1", "--mode", "read"},
+                                           {"text-erase"},
+                                           {"row-write", "--yes", QUORVEL_DEFAULT_IMAGE_PATH},
+                                           {"write", "--yes", QUORVEL_DEFAULT_IMAGE_PATH}};
+         for (QStringList args : commands) {
+             QProcess step;
+             args << "--port" << board.slavePath();
+             step.start(flashToolPath(), args);
+             QVERIFY(step.waitForFinished(kWaitMs));
+             const QByteArray said = step.readAllStandardOutput() + step.readAllStandardError();
+             QVERIFY2(step.exitCode() != 0 && said.contains(busy),
+                      qPrintable(args.join(' ') + ": " + said));
+         }
+         QVERIFY(stopStation(station));
+         board.stop();
+         QCOMPARE(board.transcript("rx kind=connect").size(), 1);
+         QCOMPARE(board.transcript("rx kind=erase").size(), 1);
+         QCOMPARE(board.transcript("rx kind=disconnect").size(), 1);
+         QVERIFY(board.transcript("rx kind=pin").isEmpty() &&
+                 board.transcript("rx kind=text").isEmpty());
+     }},
+    {"a station of another user",
+     [](QTemporaryDir& dir) {
+         // The station runs as nobody (a service account), the second writer as root: the
+         // lock is shared by every user and the refusal says whose it is.
+         QDir(dir.path()).mkdir("shared");
+         const QString shared = dir.filePath("shared");
+         const QString tool = shared + "/quorvel-flash";
+         const QString image = shared + "/fw.mot";
+         QVERIFY(QFile::copy(flashToolPath(), tool) &&
+                 QFile::copy(QUORVEL_DEFAULT_IMAGE_PATH, image));
+         for (const QString& path : {dir.path(), shared, image})
+             QVERIFY(QFile::setPermissions(
+                 path, QFile::permissions(path) | QFile::ReadOther | QFile::ExeOther));
+         SimProcess board;
+         QCOMPARE(::chown(board.slave().c_str(), 65534, 65534), 0);
+         QProcess station;
+         station.start("setpriv",
+                       {"--reuid", "65534", "--regid", "65534", "--clear-groups", tool, "write",
+                        "--station", "--yes", "--port", board.slavePath(), image});
+         QVERIFY(eventually([&] { return wrote(board); }));
+         QProcess write;
+         write.start(flashToolPath(),
+                     {"write", "--yes", "--port", board.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+         QVERIFY(write.waitForFinished(kWaitMs));
+         const QByteArray pid = QByteArray::number(station.processId());
+         QVERIFY(stopStation(station));
+         board.stop();
+         QCOMPARE(board.transcript("rx kind=connect").size(), 1);
+         const QByteArray err = write.readAllStandardError();
+         QVERIFY2(err.contains("is being written by quorvel-flash (pid " + pid +
+                               ", user nobody); nothing was sent"),
                   err.constData());
      }},
     {"unusable ports",

@@ -1,26 +1,42 @@
-// Holding a device against a second writer within one process: by its resolved path (a link
-// and its target are one device), the holding thread may take it again, any other is refused;
-// the node's identity changes when the node is replaced.
+// Holding a device against a second writer: within one process by its resolved path (a link
+// and its target are one device; the holding thread may take it again, any other is refused),
+// between processes and users by a lock file in the shared lock folder that nobody can turn
+// against the writer; the node's identity changes when the node is replaced.
 
 #include "device_hold.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QtTest>
 #include <thread>
 
+#include "device_lock.h"
+#include "pty_pair.h"
+
 using namespace quorvel;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+const QString kNobody = "65534";
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+}  // namespace
 
 class DeviceHoldTest : public QObject {
     Q_OBJECT
 
   private slots:
     void initTestCase() {
-        QVERIFY(runtime_.isValid() && folder_.isValid());
-        qputenv("XDG_RUNTIME_DIR", runtime_.path().toUtf8());
-        for (const char* name : {"ttyUSB0", "ttyUSB1"}) {
-            QFile node(folder_.filePath(name));
-            QVERIFY(node.open(QIODevice::WriteOnly));
-        }
-        QVERIFY(QFile::link(folder_.filePath("ttyUSB0"), folder_.filePath("by-id")));
+        QVERIFY(folder_.isValid() && devices_[0].ok() && devices_[1].ok());
+        QVERIFY(QFile::link(device(0), folder_.filePath("by-id")));
+        QFile node(folder_.filePath("ttyUSB0"));
+        QVERIFY(node.open(QIODevice::WriteOnly));
     }
 
     void secondWriter_data() {
@@ -28,14 +44,11 @@ class DeviceHoldTest : public QObject {
         QTest::addColumn<QString>("second");
         QTest::addColumn<bool>("otherThread");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("same name, other thread") << "ttyUSB0"
-                                                 << "ttyUSB0" << true << true;
-        QTest::newRow("link and its node") << "by-id"
-                                           << "ttyUSB0" << true << true;
-        QTest::newRow("same thread again") << "by-id"
-                                           << "ttyUSB0" << false << false;
-        QTest::newRow("another device") << "ttyUSB0"
-                                        << "ttyUSB1" << true << false;
+        const QString by = folder_.filePath("by-id");
+        QTest::newRow("same name, other thread") << device(0) << device(0) << true << true;
+        QTest::newRow("link and its node") << by << device(0) << true << true;
+        QTest::newRow("same thread again") << by << device(0) << false << false;
+        QTest::newRow("another device") << device(0) << device(1) << true << false;
     }
     void secondWriter() {
         QFETCH(QString, first);
@@ -56,44 +69,134 @@ class DeviceHoldTest : public QObject {
         QCOMPARE(taken, !refused);
         if (refused) {
             QCOMPARE(QString::fromStdString(other.refusal()),
-                     "busy: " + QFileInfo(folder_.filePath(second)).canonicalFilePath() +
-                         " is being written on another port of this run");
+                     "busy: " + second +
+                         " is being written on another port of this run; nothing was sent");
         }
-        // Released by the holder, the device is free for anyone.
+        // Released by the holder, the device is free for anyone, and no lock file is left.
         other.release();
         hold.release();
+        QVERIFY(!QFileInfo::exists(lockPath(0)));
         std::thread([&] { taken = other.take(target(second)); }).join();
         QVERIFY(taken);
         std::thread([&] { other.release(); }).join();
     }
 
+    // A port that is no serial line holds nothing and leaves no lock file.
+    void notASerialDevice() {
+        for (const QString& path : {QString("/dev/null"), folder_.filePath("ttyUSB0")}) {
+            DeviceHold hold;
+            QVERIFY(hold.take(target(path)));
+            QVERIFY(!hold.held());
+            QVERIFY(!QFileInfo::exists(QString::fromStdString(
+                deviceLockPath(QFileInfo(path).canonicalFilePath().toStdString()))));
+        }
+    }
+
+    // What another user may have put at the lock path in the shared folder: the writer is
+    // refused with the reason and the path, never fails open, and never writes through it.
+    void plantedLockPath_data() {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<QString>("refusal");  // empty: the hold is taken
+        QTest::newRow("link to a victim file") << "link"
+                                               << "is a symbolic link, which is not followed";
+        QTest::newRow("folder") << "folder"
+                                << "is not a regular file";
+        QTest::newRow("fifo") << "fifo"
+                              << "is not a regular file";
+        QTest::newRow("another user's file, 0600, not held") << "file"
+                                                             << "";
+    }
+    void plantedLockPath() {
+        QFETCH(QString, planted);
+        QFETCH(QString, refusal);
+        const QString path = lockPath(0);
+        const QString victim = folder_.filePath("victim");
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret\n") == 7);
+        file.close();
+        if (planted == "link") QVERIFY(QFile::link(victim, path));
+        if (planted == "folder") QVERIFY(QDir().mkdir(path));
+        if (planted == "fifo") QCOMPARE(::mkfifo(path.toUtf8().constData(), 0666), 0);
+        if (planted == "file") {
+            QVERIFY(QFile::copy(victim, path));
+            QCOMPARE(::chown(path.toUtf8().constData(), 65534, 65534), 0);
+            QCOMPARE(::chmod(path.toUtf8().constData(), 0600), 0);
+        }
+        const auto cleanUp = qScopeGuard([&] {
+            if (!QFile::remove(path)) QDir().rmdir(path);
+        });
+
+        DeviceHold hold;
+        QCOMPARE(hold.take(target(device(0))), refusal.isEmpty());
+        const QString said = QString::fromStdString(hold.refusal());
+        if (!refusal.isEmpty()) {
+            QVERIFY2(
+                said.startsWith("cannot hold " + device(0) + ": its lock file " + path + " ") &&
+                    said.contains(refusal) && said.endsWith("; nothing was sent"),
+                qPrintable(said));
+        }
+        hold.release();
+        // Nothing written through the path, and another user's file is left as it was.
+        QCOMPARE(contents(victim), QByteArray("secret\n"));
+        if (planted == "file") QCOMPARE(contents(path), QByteArray("secret\n"));
+    }
+
+    // Another process, of another user, holds the device: the refusal names it.
+    void heldByAnotherUser() {
+        const QString path = lockPath(0);
+        QProcess holder;
+        holder.start("setpriv", {"--reuid", kNobody, "--regid", kNobody, "--clear-groups", "flock",
+                                 "-n", path, "-c", "echo held; exec sleep 60"});
+        QVERIFY(holder.waitForReadyRead(kWaitMs));
+        const auto cleanUp = qScopeGuard([&] {
+            holder.kill();
+            holder.waitForFinished();
+            QFile::remove(path);
+        });
+        DeviceHold hold;
+        QVERIFY(!hold.take(target(folder_.filePath("by-id"))));
+        QCOMPARE(
+            QString::fromStdString(hold.refusal()),
+            QString("busy: %1 is being written by flock (pid %2, user nobody); nothing was sent")
+                .arg(device(0))
+                .arg(holder.processId()));
+    }
+
     void identityChangesWithTheNode() {
-        const std::string path = folder_.filePath("by-id").toStdString();
+        const QString node = folder_.filePath("node");
+        const QString link = folder_.filePath("node-link");
+        QFile file(node);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(QFile::link(node, link));
+        const std::string path = link.toStdString();
         const std::string before = deviceIdentity(path);
         QVERIFY(!before.empty());
         QCOMPARE(deviceIdentity(path), before);
         // The link made again for the same node: the same device, left connected.
-        QVERIFY(QFile::remove(folder_.filePath("by-id")));
+        QVERIFY(QFile::remove(link));
         QVERIFY(deviceIdentity(path).empty());
-        QVERIFY(QFile::link(folder_.filePath("ttyUSB0"), folder_.filePath("by-id")));
+        QVERIFY(QFile::link(node, link));
         QCOMPARE(deviceIdentity(path), before);
         // A new node behind it: another device, even with the old one's inode number. Its change
         // time is the kernel's coarse clock: a node made within the same tick as the one before
         // would look alike, which a board that was written in between never is.
         QTest::qSleep(20);
-        QVERIFY(QFile::remove(folder_.filePath("ttyUSB0")));
-        QFile node(folder_.filePath("ttyUSB0"));
-        QVERIFY(node.open(QIODevice::WriteOnly));
-        node.close();
+        QVERIFY(QFile::remove(node));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
         QVERIFY(deviceIdentity(path) != before);
     }
 
   private:
-    PortTarget target(const QString& name) const {
-        return PortTarget{0, folder_.filePath(name).toStdString()};
+    QString device(int i) const { return QString::fromStdString(devices_[i].path()); }
+    QString lockPath(int i) const {
+        return QString::fromStdString(deviceLockPath(devices_[i].path()));
     }
-    QTemporaryDir runtime_;
+    static PortTarget target(const QString& name) { return PortTarget{0, name.toStdString()}; }
+
     QTemporaryDir folder_;
+    PtyPair devices_[2];
 };
 
 QTEST_GUILESS_MAIN(DeviceHoldTest)

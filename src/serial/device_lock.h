@@ -1,0 +1,42 @@
+#pragma once
+// The lock between processes that makes one writer per device hold for every program and
+// every user on the machine: a window in a desktop session and a station run by systemd or
+// sudo meet on the same lock. DeviceHold uses it; the platform's own code lives in
+// device_lock_posix.cpp and device_lock_windows.cpp.
+
+#include <cstdint>
+#include <string>
+
+namespace quorvel {
+
+class DeviceLock {
+  public:
+    DeviceLock() = default;
+    ~DeviceLock() { unlock(); }
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+
+    // Locks the resolved device ("/dev/ttyUSB0", "COM3") against every other process. False
+    // when it cannot: refusal() then says why in the tool's words, naming the holder (program,
+    // pid, user) when another writer has it, or the lock file and what is wrong with it.
+    bool lock(const std::string& device);
+    void unlock();
+    bool locked() const { return handle_ != kNone; }
+    const std::string& refusal() const { return refusal_; }
+
+  private:
+    static constexpr intptr_t kNone = -1;
+    intptr_t handle_ = kNone;  // the lock file's descriptor, or the mutex's handle
+    std::string path_;         // the lock file (POSIX)
+    bool own_ = false;         // the lock file is this user's: removed on unlock
+    std::string refusal_;
+};
+
+// Whether `device` is a serial line worth a lock: a terminal device, not /dev/null or a file.
+bool isSerialDeviceNode(const std::string& device);
+
+// The lock file of a resolved device (POSIX; empty on Windows): one file per device in the
+// machine's shared lock folder.
+std::string deviceLockPath(const std::string& device);
+
+}  // namespace quorvel
