@@ -145,14 +145,17 @@ int main(int argc, char** argv) {
         SessionTiming{options->pace, options->packetBytes, options->packetGapMs});
     serve(port, session, queue, waitMask);
 
+    // The link goes before the pseudo-terminal: once closed, its number is free for the next
+    // one opened on this machine, and a link left pointing at it would present that other
+    // device at this board's place, as a by-id link never outlives its adapter.
     const std::string slave = port.slavePath();
+    if (!options->link.empty()) removePortLink(options->link, slave);
     port.close();
     int status = kExitOk;
     if (!options->dump.empty() && !writeDump(options->dump, model.flash())) {
         std::fprintf(stderr, "quorvel-loader-sim: cannot write %s\n", options->dump.c_str());
         status = kExitFailure;
     }
-    if (!options->link.empty()) removePortLink(options->link, slave);
     transcript.end(monotonicNs(), session.closeRequested() ? "close-after"
                                   : gStopSignal            ? "signal"
                                                            : "pty-error");
