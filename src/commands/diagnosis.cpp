@@ -104,8 +104,8 @@ std::vector<std::string> explainStep(const StepRecord& step) {
             "in flash mode");
     } else if (seen.foreignAnswer) {
         lines.push_back(
-            "the reply did not repeat the connect command as a loader's answer does: it may "
-            "answer a frame that an interrupted write left unfinished");
+            "the reply did not repeat the connect command, as a loader's answer does: it may be "
+            "the answer to a frame that an interrupted write left unfinished");
     } else if (seen.timedOut) {
         lines.push_back("only " + std::to_string(seen.receivedBytes) +
                         " bytes came back within 2.5 s, where " +

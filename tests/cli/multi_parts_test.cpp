@@ -170,8 +170,9 @@ INSTANTIATE_TEST_SUITE_P(
                              {1, 1, -1, true, 15, 1036, false, 11, {0xEC}, 0, false, false, true}),
                       LoaderGeneration::V106,
                       "connect failed with status 8 after its one attempt",
-                      {"the reply did not repeat the connect command as a loader's answer does: "
-                       "it may answer a frame that an interrupted write left unfinished"}},
+                      {"the reply did not repeat the connect command, as a loader's answer does: "
+                       "it may be the answer to a frame that an interrupted write left "
+                       "unfinished"}},
         DiagnosisCase{record("connect", 8, {1, 1, -1, true, 15, 0, true, -1, {}}),
                       LoaderGeneration::V106,
                       "connect failed with status 8 after its one attempt",
