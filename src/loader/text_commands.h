@@ -19,8 +19,8 @@ struct ConnectCommand {
 // "QZ~FLASH" CR LF for the 1.05 loader, "QZ~FLASHU" CR LF otherwise.
 ConnectCommand connectCommandFor(LoaderGeneration generation);
 
-// True when `reply` (not empty) can be a loader's answer to a connect word. A loader repeats
-// what it receives before its status, so its answer to either generation's word begins with
+// True when `reply` can be a loader's answer to a connect word (an empty one is none). A loader
+// repeats what it receives before its status, so its answer to either generation's word begins with
 // the stem both words share, "QZ~FLASH" (as far as the reply goes): a loader of the other
 // generation, which does not take the word, still repeats it before it answers with another
 // status byte or length. Other bytes are no loader's answer to the word: most likely the loader
