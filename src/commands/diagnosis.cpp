@@ -78,10 +78,10 @@ std::string failureLine(const StepRecord& step) {
 
 std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration loader) {
     std::vector<std::string> lines = explainStep(step);
-    // A loader of the other generation answers the connect word with a different length or
-    // status byte.
+    // A loader of the other generation repeats the connect word but answers it with a different
+    // length or status byte. Bytes that do not repeat it come from no loader of either.
     if (step.portError.empty() && step.seen.judged && step.name == "connect" &&
-        step.seen.receivedBytes > 0) {
+        step.seen.receivedBytes > 0 && !step.seen.foreignAnswer) {
         lines.push_back(loaderHint(loader));
     }
     return lines;
@@ -102,6 +102,10 @@ std::vector<std::string> explainStep(const StepRecord& step) {
         lines.push_back(
             "nothing came back within 2.5 s: check the cable, the power, and that the loader is "
             "in flash mode");
+    } else if (seen.foreignAnswer) {
+        lines.push_back(
+            "the reply did not repeat the connect command, as a loader's answer does: it may be "
+            "the answer to a frame that an interrupted write left unfinished");
     } else if (seen.timedOut) {
         lines.push_back("only " + std::to_string(seen.receivedBytes) +
                         " bytes came back within 2.5 s, where " +

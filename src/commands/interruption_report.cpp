@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "block_walk.h"
+#include "rewrite_report.h"
 
 namespace quorvel {
 namespace {
@@ -125,6 +126,8 @@ std::string interruptionReport(const std::string& command, const std::vector<Ste
             stop = programStop(last, image, write);
         } else if (last.name == "row-write") {
             stop = rowStop(last, image);
+        } else if (last.name == "connect" && last.seen.foreignAnswer && write) {
+            stop = {"during connect, which the device did not confirm", UnknownDeviceState()};
         } else {
             stop = stepStop(last.name, sent, write);
         }

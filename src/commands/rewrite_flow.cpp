@@ -109,6 +109,7 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
         return ended(RewriteOutcome::ConnectionFailure);
     }
     if (run(RewriteStep::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
+        result.connectAnswerForeign = link.lastDiagnostics().foreignAnswer;
         return failed(RewriteOutcome::ConnectionFailure);
     }
     if (hooks.connected) hooks.connected();

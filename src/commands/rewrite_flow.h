@@ -48,6 +48,9 @@ struct RewriteResult {
     int lastBlockRow = -1;     // the block position the programming walk reached last
     // Another writer held the device: nothing was sent (ConnectionFailure); says who.
     std::string busy;
+    // The connect was answered with bytes that are no loader's answer to it
+    // (ExchangeDiagnostics::foreignAnswer): an earlier write may have been cut off mid-frame.
+    bool connectAnswerForeign = false;
 };
 
 // What the caller adds around the exchanges. Every member may be left empty.

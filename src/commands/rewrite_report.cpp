@@ -17,11 +17,19 @@ std::string count(int n, const char* unit) {
 
 }  // namespace
 
+std::string UnknownDeviceState() {
+    // A loader left waiting for the rest of a frame takes the next writer's connect command for
+    // it: it may be erased and partly written, and power-cycling it is the sure way back.
+    return "the device's state is unknown: it may hold an interrupted write; power-cycle it, "
+           "then write again";
+}
+
 std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& image,
                                const std::string& again) {
     switch (result.outcome) {
         case RewriteOutcome::ConnectionFailure:
             if (!result.busy.empty()) return result.busy + "; " + again;
+            if (result.connectAnswerForeign) return UnknownDeviceState();
             return "the device is untouched: nothing was sent after the connect command; " + again;
         case RewriteOutcome::DeletionFailure:
             return "the device may be partly erased" + std::string(kInFlashMode) + again;

@@ -17,6 +17,10 @@ namespace quorvel {
 std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& image,
                                const std::string& again);
 
+// The device's state after a connect that was answered with bytes no loader sends to it: "the
+// device's state is unknown: it may hold an interrupted write; power-cycle it, then write again".
+std::string UnknownDeviceState();
+
 // The warnings of a rewrite that went through: answers that did not confirm their frames, an
 // end left unanswered. Empty otherwise.
 std::vector<std::string> RewriteWarnings(const RewriteResult& result);

@@ -54,6 +54,10 @@ struct ExchangeDiagnostics {
     // The exchange stopped on request (Loader::stopWhen) before sending its message once more:
     // `attempts` sends of it were made (0: it never went out) and `row` names it for the walks.
     bool stopped = false;
+    // Connect: bytes came back that are no loader's answer to the connect word (they do not
+    // repeat it), most likely the answer to a frame that an interrupted writer left unfinished:
+    // what the device holds is unknown.
+    bool foreignAnswer = false;
 };
 
 // A frame answer that was taken without confirming the frame. A loader confirms a frame by

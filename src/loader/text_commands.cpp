@@ -1,5 +1,8 @@
 #include "text_commands.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "range_checksum.h"
 
 namespace quorvel {
@@ -7,6 +10,13 @@ namespace quorvel {
 ConnectCommand connectCommandFor(LoaderGeneration generation) {
     if (generation == LoaderGeneration::V105) return {"QZ~FLASH\r\n", 10, 14};
     return {"QZ~FLASHU\r\n", 11, 15};
+}
+
+bool answersConnectWord(std::span<const uint8_t> reply) {
+    constexpr std::string_view kStem = "QZ~FLASH";
+    const size_t n = std::min(reply.size(), kStem.size());
+    return n > 0 &&
+           std::equal(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(n), kStem.begin());
 }
 
 std::string BuildPortCommand(const std::string& pinText, PortMode mode) {

@@ -3,6 +3,7 @@
 // reply layout each one expects.
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "exchange_settings.h"
@@ -17,6 +18,15 @@ struct ConnectCommand {
 
 // "QZ~FLASH" CR LF for the 1.05 loader, "QZ~FLASHU" CR LF otherwise.
 ConnectCommand connectCommandFor(LoaderGeneration generation);
+
+// True when `reply` can be a loader's answer to a connect word (an empty one is none). A loader
+// repeats what it receives before its status, so its answer to either generation's word begins with
+// the stem both words share, "QZ~FLASH" (as far as the reply goes): a loader of the other
+// generation, which does not take the word, still repeats it before it answers with another
+// status byte or length. Other bytes are no loader's answer to the word: most likely the loader
+// was still taking a frame that an interrupted writer cut off, and the word's bytes completed
+// it; or noise on the line.
+bool answersConnectWord(std::span<const uint8_t> reply);
 
 // "QZ~P", the pin text as typed, the mode's digit and CR.
 std::string BuildPortCommand(const std::string& pinText, PortMode mode);

@@ -31,6 +31,7 @@ int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
     const std::optional<int16_t> count = link.WaitForReply(command.minimumReply);
     d->judge(command.statusPosition, 1);
     if (!count) return errorPath();
+    d->diagnostics.foreignAnswer = !link.bytRxBuf.empty() && !answersConnectWord(link.bytRxBuf);
     int16_t status = kConnectFailure;
     if (*count >= command.minimumReply) {
         const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, command.statusPosition);

@@ -166,6 +166,14 @@ void WindowCommandsTest::rewriteFailures_data() {
            "11, where connect needs 'C'" +
                untouched
         << false << 0;
+    // Bytes no loader answers a connect with, as from a loader still taking a cut-off frame.
+    QTest::newRow("connect answered with garbage")
+        << "connect=garbage"
+        << "ERROR/Connection failure\r\nthe reply did not repeat the connect command, as a "
+           "loader's answer does: it may be the answer to a frame that an interrupted write left "
+           "unfinished\r\nthe device's state is unknown: it may hold an interrupted write; "
+           "power-cycle it, then write again"
+        << false << 0;
     QTest::newRow("connect silent")
         << "connect=silent"
         << "ERROR/Connection failure\r\nnothing came back within 2.5 s: check the cable, the "

@@ -20,6 +20,7 @@ struct Step {
     bool stopped = false;
     int attempts = 0;
     int row = -1;
+    bool foreignAnswer = false;  // connect: answered with bytes no loader sends to it
 };
 
 struct ReportCase {
@@ -48,6 +49,7 @@ TEST_P(InterruptionReport, SaysWhereAndWhatItLeaves) {
         r.seen.stopped = s.stopped;
         r.seen.attempts = s.attempts;
         r.seen.row = s.row;
+        r.seen.foreignAnswer = s.foreignAnswer;
         records.push_back(r);
     }
     EXPECT_EQ(interruptionReport(GetParam().command, records, threeRows(), GetParam().cause),
@@ -61,6 +63,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ReportCase{
             "write", {{"connect", false, true}}, "interrupted before connect: nothing was sent"},
+        // The stop came while the connect waited, and the answer was no loader's.
+        ReportCase{"write",
+                   {{"connect", false, false, 1, -1, true}},
+                   "interrupted during connect, which the device did not confirm: the device's "
+                   "state is unknown: it may hold an interrupted write; power-cycle it, then "
+                   "write again"},
         ReportCase{"write",
                    {{"connect", true}},
                    "interrupted after connect: nothing was written; the device stays in flash "

@@ -158,6 +158,21 @@ INSTANTIATE_TEST_SUITE_P(
                       {"only 13 bytes came back within 2.5 s, where 14 make a whole reply: check "
                        "the cable and the line speed",
                        "if the device has loader version 1.06 or later, try --loader 1.06"}},
+        // A loader that repeats the word but refuses it may be of the other generation.
+        DiagnosisCase{record("connect", 8, {1, 1, -1, true, 15, 15, false, 11, {'E'}}),
+                      LoaderGeneration::V106,
+                      "connect failed with status 8 after its one attempt",
+                      {"the reply came back with 'E' (0x45) at status position 11, where connect "
+                       "needs 'C'",
+                       "if the device has the older loader (version 1.05), try --loader 1.05"}},
+        // No loader of either generation answers so: no hint.
+        DiagnosisCase{record("connect", 8,
+                             {1, 1, -1, true, 15, 1036, false, 11, {0xEC}, 0, false, false, true}),
+                      LoaderGeneration::V106,
+                      "connect failed with status 8 after its one attempt",
+                      {"the reply did not repeat the connect command, as a loader's answer does: "
+                       "it may be the answer to a frame that an interrupted write left "
+                       "unfinished"}},
         DiagnosisCase{record("connect", 8, {1, 1, -1, true, 15, 0, true, -1, {}}),
                       LoaderGeneration::V106,
                       "connect failed with status 8 after its one attempt",

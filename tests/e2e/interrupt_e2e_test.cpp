@@ -160,6 +160,70 @@ class InterruptE2eTest : public QObject {
         QCOMPARE(line["outcome"].toString(), QString("interrupted"));
     }
 
+    // A writer killed mid-frame (kill -9, a crash) leaves the loader waiting for the rest of
+    // that frame. The next write's connect command completes it and is answered with the
+    // frame's echo: that write must neither call the device untouched nor blame the loader's
+    // generation, in its text, its JSON and its record line.
+    void killedMidFrame_data() {
+        QTest::addColumn<bool>("json");
+        QTest::newRow("text") << false;
+        QTest::newRow("JSON") << true;
+    }
+    void killedMidFrame() {
+        QFETCH(bool, json);
+        SimProcess sim({"--fault", "program@0x10000=cut:1025"});
+        QVERIFY(sim.started());
+        QProcess killed;
+        killed.start(flashToolPath(),
+                     {"write", "--yes", "--port", sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        // It waits 5 s for the answer to the cut frame before it sends it again.
+        QDeadlineTimer reached(60000);
+        while (sim.transcript("cut ").isEmpty() && !reached.hasExpired()) QTest::qWait(20);
+        QVERIFY(!reached.hasExpired());
+        QCOMPARE(::kill(pid_t(killed.processId()), SIGKILL), 0);
+        QVERIFY(killed.waitForFinished(kToolMs));
+
+        QTemporaryDir dir;
+        const QString record = dir.filePath("line.jsonl");
+        QStringList args{"write",
+                         "--yes",
+                         "--port",
+                         sim.slavePath(),
+                         "--record",
+                         record,
+                         QUORVEL_DEFAULT_IMAGE_PATH};
+        if (json) args.prepend("--json");
+        QProcess next;
+        next.start(flashToolPath(), args);
+        QVERIFY(next.waitForFinished(kToolMs));
+        QCOMPARE(next.exitCode(), 1);
+        sim.stop();
+        // Its connect command went to complete the frame, and was never heard as a command.
+        QCOMPARE(sim.transcript("rx kind=connect").size(), 1);
+
+        const QString state =
+            "the device's state is unknown: it may hold an interrupted write; power-cycle it, "
+            "then write again";
+        const QString out = QString::fromUtf8(next.readAllStandardOutput());
+        const QString err = QString::fromUtf8(next.readAllStandardError());
+        QVERIFY2(!(out + err).contains("--loader") && !(out + err).contains("untouched"),
+                 qPrintable(out + err));
+        if (json) {
+            const QJsonObject device =
+                QJsonDocument::fromJson(out.toUtf8()).object()["devices"].toArray()[0].toObject();
+            QCOMPARE(device["device_state"].toString(), state);
+            QCOMPARE(device["failed_step"].toString(), QString("connect"));
+        } else {
+            QCOMPARE(out, QString("Connection failure\n"));
+            QVERIFY2(err.contains("\nquorvel-flash: " + state + "\n"), qPrintable(err));
+        }
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+        QCOMPARE(line["device_state"].toString(), state);
+        QCOMPARE(line["failed_step"].toString(), QString("connect"));
+    }
+
     // A reader that goes away (quorvel-flash write ... | head -0) never ends the tool by a
     // signal: it ends its write, or stops between frames as if interrupted.
     void closedOutput_data() {

@@ -7,10 +7,21 @@ using namespace quorvel;
 
 namespace {
 
-QByteArray statusAt(int length, int position, char status) {
-    QByteArray reply(length, '-');
+const QByteArray kWord105 = "QZ~FLASH\r\n";
+const QByteArray kWord106 = "QZ~FLASHU\r\n";
+
+// A loader's answer: `echo` repeated, then `length` bytes in all with `status` at `position`.
+QByteArray statusAt(const QByteArray& echo, int length, int position, char status) {
+    QByteArray reply = (echo + QByteArray(length, '-')).left(length);
     if (position < length) reply[position] = status;
     return reply;
+}
+
+// What a loader left waiting for the last 7 bytes of a block's frame answers when the connect
+// command completes it: the frame's echo, its status and CR LF '>'.
+QByteArray frameCompletedByTheWord() {
+    QByteArray reply = QByteArray::fromHex("FFFE5047010000") + QByteArray(1018, char(0xEC));
+    return reply + kWord106.left(7) + "E\r\n>";
 }
 
 QByteArray textStatusAt(int length, int position, const QByteArray& frame) {
@@ -29,30 +40,44 @@ class TextExchangesTest : public QObject {
         QTest::addColumn<int>("generation");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("expected");
-        QTest::newRow("1.06, C") << 1 << statusAt(15, 11, 'C') << 3;
-        QTest::newRow("1.06, 0") << 1 << statusAt(15, 11, '0') << 0;
-        QTest::newRow("1.06, E") << 1 << statusAt(15, 11, 'E') << 8;
-        QTest::newRow("1.06, B") << 1 << statusAt(15, 11, 'B') << 8;
-        QTest::newRow("1.06, lower-case c") << 1 << statusAt(15, 11, 'c') << 8;
-        QTest::newRow("1.06, 14 bytes with C") << 1 << statusAt(14, 11, 'C') << 8;
-        QTest::newRow("1.06, 20 bytes with C") << 1 << statusAt(20, 11, 'C') << 3;
-        QTest::newRow("1.06, C one place early") << 1 << statusAt(15, 10, 'C') << 8;
-        QTest::newRow("1.05, C") << 0 << statusAt(14, 10, 'C') << 3;
-        QTest::newRow("1.05, E") << 0 << statusAt(14, 10, 'E') << 8;
-        QTest::newRow("1.05, 13 bytes") << 0 << statusAt(13, 10, 'C') << 8;
-        QTest::newRow("silence") << 1 << QByteArray() << 8;
+        QTest::addColumn<bool>("foreign");  // no loader's answer to the word (nor silence)
+        QTest::newRow("1.06, C") << 1 << statusAt(kWord106, 15, 11, 'C') << 3 << false;
+        QTest::newRow("1.06, 0") << 1 << statusAt(kWord106, 15, 11, '0') << 0 << false;
+        QTest::newRow("1.06, E") << 1 << statusAt(kWord106, 15, 11, 'E') << 8 << false;
+        QTest::newRow("1.06, B") << 1 << statusAt(kWord106, 15, 11, 'B') << 8 << false;
+        QTest::newRow("1.06, lower-case c") << 1 << statusAt(kWord106, 15, 11, 'c') << 8 << false;
+        QTest::newRow("1.06, 14 bytes with C")
+            << 1 << statusAt(kWord106, 14, 11, 'C') << 8 << false;
+        QTest::newRow("1.06, 20 bytes with C")
+            << 1 << statusAt(kWord106, 20, 11, 'C') << 3 << false;
+        QTest::newRow("1.06, C one place early")
+            << 1 << statusAt(kWord106, 15, 10, 'C') << 8 << false;
+        QTest::newRow("1.05, C") << 0 << statusAt(kWord105, 14, 10, 'C') << 3 << false;
+        QTest::newRow("1.05, E") << 0 << statusAt(kWord105, 14, 10, 'E') << 8 << false;
+        QTest::newRow("1.05, 13 bytes") << 0 << statusAt(kWord105, 13, 10, 'C') << 8 << false;
+        // The other generation's loader may repeat only the word it knows.
+        QTest::newRow("1.06, a 1.05 loader's E")
+            << 1 << statusAt(kWord105, 15, 10, 'E') << 8 << false;
+        QTest::newRow("silence") << 1 << QByteArray() << 8 << false;
+        QTest::newRow("1.06, a cut-off frame completed")
+            << 1 << frameCompletedByTheWord() << 8 << true;
+        // The status byte alone decides: bytes that repeat no word but hold "C" still connect.
+        QTest::newRow("1.06, noise with C")
+            << 1 << statusAt(QByteArray(15, char(0xEC)), 15, 11, 'C') << 3 << true;
     }
     void connect() {
         QFETCH(int, generation);
         QFETCH(QByteArray, reply);
         QFETCH(int, expected);
+        QFETCH(bool, foreign);
         ScriptedLoader s;
         s.transport->replies = {reply};
         ExchangeSettings settings = com1();
         settings.loader = static_cast<LoaderGeneration>(generation);
         settings.speed = SpeedOption::Bps38400;  // must not matter
         QCOMPARE(int(s.loader->LoaderConnect(settings)), expected);
-        const QByteArray command = generation == 0 ? "QZ~FLASH\r\n" : "QZ~FLASHU\r\n";
+        QCOMPARE(s.loader->lastDiagnostics().foreignAnswer, foreign);
+        const QByteArray command = generation == 0 ? kWord105 : kWord106;
         QCOMPARE(s.transport->written, QList<QByteArray>{command});
         QCOMPARE(s.transport->log, (QStringList{"settings 9600,n,8,1", "open COM1",
                                                 QString("write %1").arg(command.size()), "close"}));

@@ -38,6 +38,17 @@ bool parseAction(std::string_view action, FaultRule& rule, std::string& error) {
         rule.status = std::string(arg);
         return true;
     }
+    if (name == "cut") {
+        const std::optional<long> n = parseNumber(arg, 10);
+        if (!n || *n < 1 || *n >= long(kFrameLength)) {
+            error = "'cut' needs the number of bytes heard (1 to " +
+                    std::to_string(kFrameLength - 1) + ")";
+            return false;
+        }
+        rule.action = FaultAction::Cut;
+        rule.value = *n;
+        return true;
+    }
     if (name == "close-after" || name == "slow" || name == "late" || name == "tail") {
         const bool timed = name != "close-after";
         const long least = name == "slow" ? 1 : 0;
@@ -69,8 +80,10 @@ bool checkCombination(const FaultRule& rule, std::string& error) {
         error = pin ? "status for pin takes two characters" : "status takes one character";
     } else if (rule.action == FaultAction::Mismatch && !row) {
         error = "mismatch is only for row";
-    } else if (rule.action == FaultAction::CloseAfter && rule.count >= 0) {
-        error = "count does not go with close-after";
+    } else if ((rule.action == FaultAction::CloseAfter || rule.action == FaultAction::Cut) &&
+               rule.count >= 0) {
+        error = rule.action == FaultAction::Cut ? "count does not go with cut: it cuts one message"
+                                                : "count does not go with close-after";
     } else {
         return true;
     }

@@ -6,8 +6,8 @@
 //   KIND     connect pin erase program disconnect text row ack
 //   ADDRESS  program and row only: the block (or row) start, hex with 0x or decimal
 //   ACTION   silent | short | status:X | garbage | mismatch | close-after:N | slow:MS |
-//            late:MS | tail:MS
-//   count=N  only the first N matching messages get the fault (not with close-after)
+//            late:MS | tail:MS | cut:N
+//   count=N  only the first N matching messages get the fault (not with close-after or cut)
 
 #include <cstdint>
 #include <optional>
@@ -18,14 +18,25 @@
 
 namespace quorvel::sim {
 
-enum class FaultAction { Silent, Short, Status, Garbage, Mismatch, CloseAfter, Slow, Late, Tail };
+enum class FaultAction {
+    Silent,
+    Short,
+    Status,
+    Garbage,
+    Mismatch,
+    CloseAfter,
+    Slow,
+    Late,
+    Tail,
+    Cut
+};
 
 struct FaultRule {
     MessageKind kind = MessageKind::Connect;
     std::optional<uint32_t> address;
     FaultAction action = FaultAction::Silent;
     std::string status;  // status:X, one character (two for pin)
-    long value = 0;      // close-after:N, slow:MS, late:MS, tail:MS
+    long value = 0;      // close-after:N, slow:MS, late:MS, tail:MS, cut:N
     long count = -1;     // -1: every matching message
     std::string text;    // the rule as given, for the transcript
 };

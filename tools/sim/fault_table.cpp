@@ -27,7 +27,9 @@ FaultTable::FaultTable(std::vector<FaultRule> rules) {
 
 const FaultRule* FaultTable::take(const Message& m) {
     for (auto& e : entries_) {
-        if (e.rule.action == FaultAction::CloseAfter || !faultMatches(e.rule, m)) continue;
+        const bool ownCount =
+            e.rule.action == FaultAction::CloseAfter || e.rule.action == FaultAction::Cut;
+        if (ownCount || !faultMatches(e.rule, m)) continue;
         if (e.rule.count >= 0 && e.seen >= e.rule.count) continue;
         ++e.seen;
         return &e.rule;
@@ -39,6 +41,16 @@ const FaultRule* FaultTable::closeDue(const Message& m) {
     for (auto& e : entries_) {
         if (e.rule.action != FaultAction::CloseAfter || !faultMatches(e.rule, m)) continue;
         if (++e.seen > e.rule.value) return &e.rule;
+    }
+    return nullptr;
+}
+
+const FaultRule* FaultTable::cutDue(const Message& m) {
+    for (auto& e : entries_) {
+        if (e.rule.action != FaultAction::Cut || e.seen > 0 || !faultMatches(e.rule, m)) continue;
+        if (static_cast<size_t>(e.rule.value) >= m.bytes.size()) continue;
+        ++e.seen;
+        return &e.rule;
     }
     return nullptr;
 }
@@ -71,6 +83,7 @@ std::vector<uint8_t> applyFault(const Reply& reply, const FaultRule& rule, std::
             if (out.size() > kRowCompareAt + 2) out[kRowCompareAt + 2] ^= 0xFF;
             break;
         case FaultAction::CloseAfter:
+        case FaultAction::Cut:
         case FaultAction::Slow:
         case FaultAction::Late:
         case FaultAction::Tail:

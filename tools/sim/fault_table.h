@@ -1,7 +1,7 @@
 #pragma once
 // The faults in force and what they do to a reply. The first rule (in command-line order)
-// that matches a message and has uses left decides its fault; close-after rules are counted
-// on their own.
+// that matches a message and has uses left decides its fault; close-after and cut rules are
+// counted on their own.
 
 #include <cstdint>
 #include <random>
@@ -20,6 +20,9 @@ class FaultTable {
     const FaultRule* take(const Message& m);
     // The close-after rule whose allowance `m` exceeds; nullptr while the loader goes on.
     const FaultRule* closeDue(const Message& m);
+    // The cut rule that takes the end off `m`, used up by it: the first one that matches and
+    // leaves part of the message unheard. nullptr when the loader hears `m` whole.
+    const FaultRule* cutDue(const Message& m);
 
   private:
     struct Entry {

@@ -48,6 +48,11 @@ void Session::receive(const uint8_t* data, size_t size, int64_t nowNs) {
         Message m{scan.kind,
                   {buffer_.begin() + static_cast<std::ptrdiff_t>(at),
                    buffer_.begin() + static_cast<std::ptrdiff_t>(at + scan.length)}};
+        if (const FaultRule* cut = faults_.cutDue(m)) {
+            // What the loader heard of it begins a message that is not complete yet.
+            loseTail(at, m, *cut, nowNs);
+            continue;
+        }
         const int64_t firstByteNs = arrivalOf(consumed_ + at);
         at += scan.length;
         answer(std::move(m), firstByteNs, nowNs);
@@ -56,6 +61,21 @@ void Session::receive(const uint8_t* data, size_t size, int64_t nowNs) {
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(at));
     consumed_ += at;
     std::erase_if(reads_, [this](const Read& r) { return r.end <= consumed_; });
+}
+
+// A cut rule fired on `m`, which lies at `at` in the buffer: the loader hears only its first
+// bytes, as when the writer is killed mid-frame, and takes the bytes that come next for the rest
+// of it. The lost bytes never arrived, so the reads after them end that much earlier.
+void Session::loseTail(size_t at, const Message& m, const FaultRule& cut, int64_t nowNs) {
+    const auto heard = static_cast<size_t>(cut.value);
+    const size_t lost = m.bytes.size() - heard;
+    transcript_.cut(nowNs, m, heard, cut);
+    const auto from = buffer_.begin() + static_cast<std::ptrdiff_t>(at + heard);
+    buffer_.erase(from, from + static_cast<std::ptrdiff_t>(lost));
+    const uint64_t offset = consumed_ + at + heard;
+    for (Read& r : reads_) {
+        if (r.end > offset) r.end -= std::min<uint64_t>(lost, r.end - offset);
+    }
 }
 
 void Session::answer(Message m, int64_t firstByteNs, int64_t nowNs) {

@@ -36,6 +36,7 @@ class Session {
 
   private:
     void answer(Message m, int64_t firstByteNs, int64_t nowNs);
+    void loseTail(size_t at, const Message& m, const FaultRule& cut, int64_t nowNs);
     void flushDropped(int64_t nowNs);
     int64_t arrivalOf(uint64_t offset) const;
 

@@ -139,6 +139,9 @@ TEST(FaultRule, ReadsTheCommandLineForm) {
         {"disconnect=slow:50,count=2", true, FaultAction::Slow, 50, 2},
         {"erase=tail:100,count=1", true, FaultAction::Tail, 100, 1},
         {"program@0x4000=late:0", true, FaultAction::Late, 0, -1},
+        {"program@0x10000=cut:1025", true, FaultAction::Cut, 1025, -1},
+        {"program=cut:1032", false, FaultAction::Silent, 0, 0},
+        {"erase=cut:7,count=1", false, FaultAction::Silent, 0, 0},
         {"program=late", false, FaultAction::Silent, 0, 0},
         {"pin=status:N", false, FaultAction::Silent, 0, 0},
         {"erase=status:EE", false, FaultAction::Silent, 0, 0},
@@ -224,6 +227,10 @@ TEST(Session, FaultsChangeOnlyTheRepliesTheyAimAt) {
         {"program@0x10400=status:E", frame("PG", 0x10000), 1036, 1032, "0", true},
         {"program=slow:1", frame("PG", 0x10000), 1036, 1032, "0", true},
         {"program=tail:5", frame("PG", 0x10000), 1036, 1032, "0", true},
+        // The frame heard without its last 7 bytes takes them from the connect command that
+        // follows: the connect is answered with the frame's echo, the frame is refused.
+        {"program@0x10000=cut:1025", joined(frame("PG", 0x10000), text("QZ~FLASHU\r\n")), 1036, 0,
+         "\xFF\xFE", false},
         {"connect=status:E", text("QZ~FLASH\r\n"), 14, 10, "E", false},
         {"connect=short", text("QZ~FLASHU\r\n"), 14, 11, "", false},
         {"pin=status:NG", text("QZ~P13\r"), 14, 10, "NG", false},

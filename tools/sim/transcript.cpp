@@ -8,6 +8,8 @@
 //   tx kind=KIND len=N status=S fault=F t=T     its reply as put on the line (len=0: nothing)
 //   drop len=N hex=H t=T                         bytes that began no message, one line per run
 //   close kind=KIND rule=RULE t=T                a close-after fault fired: master closed
+//   cut kind=KIND heard=N lost=M rule=RULE t=T   a cut fault fired: the loader heard the first
+//                                                N bytes of the message and waits for the rest
 //   end reason=signal|close-after|pty-error t=T
 //
 // rx: KIND is connect, pin, erase, program, disconnect, frame (a long frame with unknown
@@ -155,6 +157,12 @@ void Transcript::dropped(int64_t nowNs, const std::vector<uint8_t>& bytes) {
 
 void Transcript::closing(int64_t nowNs, const Message& m, const FaultRule& rule) {
     line("close", nowNs, "kind=" + std::string(kindName(m.kind)) + " rule=" + rule.text);
+}
+
+void Transcript::cut(int64_t nowNs, const Message& m, size_t heard, const FaultRule& rule) {
+    line("cut", nowNs,
+         "kind=" + std::string(kindName(m.kind)) + " heard=" + std::to_string(heard) +
+             " lost=" + std::to_string(m.bytes.size() - heard) + " rule=" + rule.text);
 }
 
 void Transcript::end(int64_t nowNs, std::string_view reason) {

@@ -30,6 +30,7 @@ class Transcript {
               const std::vector<uint8_t>& bytes, const FaultRule* fault);
     void dropped(int64_t nowNs, const std::vector<uint8_t>& bytes);
     void closing(int64_t nowNs, const Message& m, const FaultRule& rule);
+    void cut(int64_t nowNs, const Message& m, size_t heard, const FaultRule& rule);
     void end(int64_t nowNs, std::string_view reason);
 
   private:
