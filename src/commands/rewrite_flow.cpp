@@ -109,6 +109,8 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
         return ended(RewriteOutcome::ConnectionFailure);
     }
     if (run(RewriteStep::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
+        result.nothingSent =
+            link.lastDiagnostics().attempts == 0 && !link.portFailureText().empty();
         return failed(RewriteOutcome::ConnectionFailure);
     }
     if (hooks.connected) hooks.connected();

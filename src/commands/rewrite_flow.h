@@ -48,6 +48,9 @@ struct RewriteResult {
     int lastBlockRow = -1;     // the block position the programming walk reached last
     // Another writer held the device: nothing was sent (ConnectionFailure); says who.
     std::string busy;
+    // The connect command never went out: the port could not be opened (no device behind
+    // it, busy, not permitted) or took nothing (ConnectionFailure).
+    bool nothingSent = false;
 };
 
 // What the caller adds around the exchanges. Every member may be left empty.

@@ -22,6 +22,7 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
     switch (result.outcome) {
         case RewriteOutcome::ConnectionFailure:
             if (!result.busy.empty()) return result.busy + "; nothing was sent; " + again;
+            if (result.nothingSent) return "the device is untouched: nothing was sent; " + again;
             return "the device is untouched: nothing was sent after the connect command; " + again;
         case RewriteOutcome::DeletionFailure:
             return "the device may be partly erased" + std::string(kInFlashMode) + again;

@@ -157,6 +157,12 @@ void WindowCommandsTest::rewriteFailures_data() {
         "\r\nthe device is untouched: nothing was sent after the connect command; press the "
         "button again";
     const QString again = "; it stays in flash mode; press the button again";
+    QTest::newRow("a port with no device")  // nothing at all goes out
+        << "no device"
+        << "ERROR/Connection failure\r\ncannot open COM1 (/dev/quorvel-no-such-device): the "
+           "device does not exist (is the adapter plugged in?)\r\nthe device is untouched: "
+           "nothing was sent; press the button again"
+        << false << 0;
     QTest::newRow("connect answered E")
         << "connect=status:E"
         << "ERROR/Connection failure\r\nthe reply came back with 'E' (0x45) at status position "
@@ -189,7 +195,9 @@ void WindowCommandsTest::rewriteFailures() {
     QFETCH(QString, box);
     QFETCH(bool, barShown);
     QFETCH(int, bar);
-    Simulator sim({"--fault", fault});
+    const bool noDevice = fault == "no device";
+    Simulator sim(noDevice ? QStringList{} : QStringList{"--fault", fault});
+    if (noDevice) qputenv("QUORVEL_COM1", "/dev/quorvel-no-such-device");
     RecordingPrompt prompt;
     frmMain window(testOptions(&prompt));
     prompt.window = &window;
