@@ -150,17 +150,16 @@ bool frmMain::exchangeRunning() const {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    switch (context_->requestClose()) {
-        case CommandContext::CloseAnswer::Now:
-            event->accept();
-            return;
-        case CommandContext::CloseAnswer::WhenIdle:
-            closeWhenIdle_ = true;
-            break;
-        case CommandContext::CloseAnswer::Stay:
-            break;
+    if (context_->requestClose([this] { closeWhenIdle(); })) {
+        event->accept();
+        return;
     }
     event->ignore();
+}
+
+void frmMain::closeWhenIdle() {
+    closeWhenIdle_ = true;
+    if (!exchangeRunning()) exchangesIdle();
 }
 
 void frmMain::exchangesIdle() {

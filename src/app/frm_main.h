@@ -48,15 +48,18 @@ class frmMain : public QMainWindow {
     bool exchangeRunning() const;
 
   protected:
-    // Closing while an exchange runs asks first. On Yes the exchange sends nothing after the
-    // message on the line, closes the port, and the window closes once the command has
-    // finished, without showing anything more; on No the write goes on.
+    // Closing while an exchange runs asks first, in a box that leaves the exchange running.
+    // On Yes the exchange sends nothing after the message on the line, closes the port, and
+    // the window closes once the command has finished, without showing anything more; on No,
+    // or when the command ends before the answer, it ends with its usual box.
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void Form_Load(const QString& programDirectory);
+    // The operator chose to close: the window closes once no command runs.
+    void closeWhenIdle();
     // The last command that held the exchange lock let go of it.
     void exchangesIdle();
     void connectHandlers();

@@ -18,6 +18,15 @@ QMessageBox::Icon iconFor(PromptIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The answer that the button clicked in `box` gives, for a box set up from `buttons`.
+PromptAnswer AnswerOf(const QMessageBox& box, PromptButtons buttons) {
+    const QAbstractButton* clicked = box.clickedButton();
+    if (buttons == PromptButtons::YesNo) {
+        return clicked == box.button(QMessageBox::Yes) ? PromptAnswer::Yes : PromptAnswer::No;
+    }
+    return clicked == box.button(QMessageBox::Ok) ? PromptAnswer::Ok : PromptAnswer::Cancel;
+}
+
 }  // namespace
 
 void ConfigureMessageBox(QMessageBox& box, const PromptBox& prompt) {
@@ -46,15 +55,41 @@ void ConfigureMessageBox(QMessageBox& box, const PromptBox& prompt) {
     box.setDefaultButton(QMessageBox::Ok);
 }
 
+MessageBoxPrompt::~MessageBoxPrompt() {
+    withdraw();
+}
+
 PromptAnswer MessageBoxPrompt::show(const PromptBox& prompt) {
     QMessageBox box(parent_);
     ConfigureMessageBox(box, prompt);
     box.exec();
-    QAbstractButton* clicked = box.clickedButton();
-    if (prompt.buttons == PromptButtons::YesNo) {
-        return clicked == box.button(QMessageBox::Yes) ? PromptAnswer::Yes : PromptAnswer::No;
-    }
-    return clicked == box.button(QMessageBox::Ok) ? PromptAnswer::Ok : PromptAnswer::Cancel;
+    return AnswerOf(box, prompt.buttons);
+}
+
+void MessageBoxPrompt::open(const PromptBox& prompt, std::function<void(PromptAnswer)> answered) {
+    withdraw();
+    auto* box = new QMessageBox(parent_);
+    ConfigureMessageBox(*box, prompt);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    const PromptButtons buttons = prompt.buttons;
+    answer_ = QObject::connect(box, &QDialog::finished, box,
+                               [this, box, buttons, answered = std::move(answered)] {
+                                   // The box deletes itself once closed.
+                                   question_ = nullptr;
+                                   answered(AnswerOf(*box, buttons));
+                               });
+    question_ = box;
+    box->open();
+}
+
+void MessageBoxPrompt::withdraw() {
+    QObject::disconnect(answer_);
+    if (!question_) return;
+    QMessageBox* box = question_;
+    question_ = nullptr;
+    box->hide();
+    box->deleteLater();
 }
 
 }  // namespace quorvel

@@ -14,8 +14,14 @@ CommandContext::CommandContext(Exchanges& exchanges, MemoryImage& image, Prompt&
     link.stopWhen([this] { return closing_; });
 }
 
+CommandContext::~CommandContext() {
+    withdrawCloseQuestion();
+}
+
 PromptAnswer CommandContext::ask(const PromptBox& box) {
     if (closing_) return PromptAnswer::Cancel;
+    withdrawCloseQuestion();
+    panel.setProgressText({});
     return prompt_.show(box);
 }
 
@@ -23,19 +29,31 @@ void CommandContext::close() {
     closing_ = true;
 }
 
-CommandContext::CloseAnswer CommandContext::requestClose() {
-    if (closing_) return running() ? CloseAnswer::WhenIdle : CloseAnswer::Now;
-    if (running()) {
-        const PromptAnswer answer =
-            prompt_.show({"Rewriting of software",
-                          "A write is in progress. Closing now leaves the device erased and "
-                          "partly written. Close anyway?",
-                          PromptButtons::YesNo, PromptIcon::Exclamation, PromptAnswer::No});
-        if (answer != PromptAnswer::Yes) return CloseAnswer::Stay;
+bool CommandContext::requestClose(std::function<void()> closeWhenIdle) {
+    if (!running()) {
+        close();
+        return true;
     }
-    close();
-    // The exchange may have ended while the question was open.
-    return running() ? CloseAnswer::WhenIdle : CloseAnswer::Now;
+    // Already stopping (the window closes once the command has ended), or already asking.
+    if (closing_ || closeQuestionOpen_) return false;
+    closeQuestionOpen_ = true;
+    prompt_.open({"Rewriting of software",
+                  "A write is in progress. Closing now leaves the device erased and partly "
+                  "written. Close anyway?",
+                  PromptButtons::YesNo, PromptIcon::Exclamation, PromptAnswer::No},
+                 [this, closeWhenIdle = std::move(closeWhenIdle)](PromptAnswer answer) {
+                     closeQuestionOpen_ = false;
+                     if (answer != PromptAnswer::Yes) return;
+                     close();
+                     closeWhenIdle();
+                 });
+    return false;
+}
+
+void CommandContext::withdrawCloseQuestion() {
+    if (!closeQuestionOpen_) return;
+    closeQuestionOpen_ = false;
+    prompt_.withdraw();
 }
 
 void CommandContext::hold() {
@@ -43,7 +61,10 @@ void CommandContext::hold() {
 }
 
 void CommandContext::release() {
-    if (--holds_ == 0) panel.setExchangeLock(false);
+    if (--holds_ != 0) return;
+    // A command that ended without a box (the port panel's) leaves no question behind.
+    withdrawCloseQuestion();
+    panel.setExchangeLock(false);
 }
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 // What every operator command works with: the exchanges, the image, the operator's prompt and
 // the window panel, plus the exchange lock and the closing state that the commands share.
 
+#include <functional>
 #include <string>
 
 #include "exchanges.h"
@@ -14,6 +15,9 @@ namespace quorvel {
 class CommandContext {
   public:
     CommandContext(Exchanges& exchanges, MemoryImage& image, Prompt& prompt, Panel& panel);
+    ~CommandContext();
+    CommandContext(const CommandContext&) = delete;
+    CommandContext& operator=(const CommandContext&) = delete;
 
     Exchanges& link;
     MemoryImage& image;
@@ -29,7 +33,10 @@ class CommandContext {
     std::string imageFileName() const;
 
     // Shows a box, unless the window is closing: then nothing is shown and the answer is
-    // Cancel, so that no box outlives the window.
+    // Cancel, so that no box outlives the window. A command shows its boxes before or after
+    // its exchanges, never during one: so an open close question goes first (no write is in
+    // progress any more), and so does the bar's text (a wait, the time left), which no longer
+    // holds once a box tells how the command ended.
     PromptAnswer ask(const PromptBox& box);
 
     // The window is going away: the running exchange sends nothing after the message on the
@@ -38,14 +45,14 @@ class CommandContext {
     void close();
     bool closing() const { return closing_; }
 
-    enum class CloseAnswer {
-        Now,       // nothing runs: the window closes
-        WhenIdle,  // the running exchange stops between messages; close once it has ended
-        Stay,      // the operator lets the write finish
-    };
-    // The operator asked to close the window. While an exchange runs, asks first (closing
-    // mid-write leaves the device erased and partly written), No being the default.
-    CloseAnswer requestClose();
+    // The operator asked to close the window. True: nothing runs, the window closes now.
+    // While an exchange runs, asks first (closing mid-write leaves the device erased and
+    // partly written), No being the default, and the exchange goes on while the question is
+    // open. Yes stops it between messages (close()) and calls `closeWhenIdle`: the window
+    // closes once the command has ended, showing nothing more. No lets the command finish
+    // with its usual box. A command that ends before the answer withdraws the question and
+    // shows its box: the window stays, and closing it then asks nothing.
+    bool requestClose(std::function<void()> closeWhenIdle);
 
     // True while a command holds the exchange lock.
     bool running() const { return holds_ > 0; }
@@ -57,9 +64,12 @@ class CommandContext {
     ExchangeSettings settings() const { return panel.exchangeSettings(); }
 
   private:
+    void withdrawCloseQuestion();
+
     Prompt& prompt_;
     int holds_ = 0;
     bool closing_ = false;
+    bool closeQuestionOpen_ = false;
 };
 
 // Holds every exchange-starting control off for its lifetime. Nests: the controls come back

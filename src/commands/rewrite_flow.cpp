@@ -110,6 +110,8 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
     }
     if (run(RewriteStep::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
         result.connectAnswerForeign = link.lastDiagnostics().foreignAnswer;
+        result.nothingSent =
+            link.lastDiagnostics().attempts == 0 && !link.portFailureText().empty();
         return failed(RewriteOutcome::ConnectionFailure);
     }
     if (hooks.connected) hooks.connected();

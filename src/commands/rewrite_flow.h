@@ -51,6 +51,9 @@ struct RewriteResult {
     // The connect was answered with bytes that are no loader's answer to it
     // (ExchangeDiagnostics::foreignAnswer): an earlier write may have been cut off mid-frame.
     bool connectAnswerForeign = false;
+    // The connect command never went out: the port could not be opened (no device behind
+    // it, busy, not permitted) or took nothing (ConnectionFailure).
+    bool nothingSent = false;
 };
 
 // What the caller adds around the exchanges. Every member may be left empty.

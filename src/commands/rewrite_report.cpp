@@ -29,6 +29,7 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
     switch (result.outcome) {
         case RewriteOutcome::ConnectionFailure:
             if (!result.busy.empty()) return result.busy + "; " + again;
+            if (result.nothingSent) return "the device is untouched: nothing was sent; " + again;
             if (result.connectAnswerForeign) return UnknownDeviceState();
             return "the device is untouched: nothing was sent after the connect command; " + again;
         case RewriteOutcome::DeletionFailure:

@@ -77,7 +77,6 @@ void RewriteSequence::runExchanges() {
         case RewriteOutcome::Success:
         case RewriteOutcome::Unconfirmed: {
             panel.setProgressValue(kProgressMaximum);
-            panel.setProgressText(ProgressText(kProgressMaximum, std::nullopt));
             // What the device's answers left in doubt follows the success text, with a
             // warning icon instead of the information icon.
             const std::vector<std::string> warnings = RewriteWarnings(result);

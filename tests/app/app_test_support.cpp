@@ -10,7 +10,8 @@ namespace quorvel::test {
 WindowSnapshot snapshot(const frmMain& window) {
     const WindowControls& c = window.controls();
     return {c.ProgressBar1->isVisibleTo(window.clientArea()), c.ProgressBar1->value(),
-            window.cursor().shape() == Qt::WaitCursor};
+            window.cursor().shape() == Qt::WaitCursor,
+            c.ProgressBar1->isTextVisible() ? c.ProgressBar1->format() : QString()};
 }
 
 WindowOptions testOptions(Prompt* prompt, FileChooser* chooser, const QString& directory) {
@@ -29,6 +30,24 @@ PromptAnswer RecordingPrompt::show(const PromptBox& box) {
     const PromptAnswer answer = answers.front();
     answers.pop_front();
     return answer;
+}
+
+void RecordingPrompt::open(const PromptBox& box, std::function<void(PromptAnswer)> answered) {
+    shown.push_back(box);
+    seen.push_back(window ? snapshot(*window) : WindowSnapshot{});
+    question = std::move(answered);
+}
+
+void RecordingPrompt::withdraw() {
+    if (!question) return;
+    question = {};
+    ++withdrawn;
+}
+
+void RecordingPrompt::answerQuestion(PromptAnswer answer) {
+    const std::function<void(PromptAnswer)> answered = std::move(question);
+    question = {};
+    if (answered) answered(answer);
 }
 
 QString RecordingPrompt::boxes() const {

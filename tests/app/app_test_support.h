@@ -19,6 +19,7 @@ struct WindowSnapshot {
     bool progressVisible = false;
     int progressValue = 0;
     bool busyPointer = false;
+    QString progressText;  // the text on the bar; empty when it shows none
 };
 
 WindowSnapshot snapshot(const frmMain& window);
@@ -31,6 +32,10 @@ WindowOptions testOptions(Prompt* prompt, FileChooser* chooser = nullptr,
 class RecordingPrompt : public Prompt {
   public:
     PromptAnswer show(const PromptBox& box) override;
+    // Records the box and keeps it open until the test answers it (answerQuestion).
+    void open(const PromptBox& box, std::function<void(PromptAnswer)> answered) override;
+    void withdraw() override;
+    void answerQuestion(PromptAnswer answer);
 
     // "title/text" of every box, joined by "|".
     QString boxes() const;
@@ -39,6 +44,8 @@ class RecordingPrompt : public Prompt {
     std::deque<PromptAnswer> answers;  // empty: OK, or Yes to a question
     std::vector<PromptBox> shown;
     std::vector<WindowSnapshot> seen;
+    std::function<void(PromptAnswer)> question;  // the open question's answer, until given
+    int withdrawn = 0;                           // questions taken away unanswered
 };
 
 class ScriptedChooser : public FileChooser {

@@ -96,6 +96,7 @@ void WindowCommandsTest::fullRewrite() {
     QCOMPARE(prompt.boxes(), kConfirm + "|Finished/Rewriting success!");
     QVERIFY(prompt.seen[1].progressVisible);
     QCOMPARE(prompt.seen[1].progressValue, 128);
+    QCOMPARE(prompt.seen[1].progressText, QString());
     QVERIFY(values.contains(120));
     QCOMPARE(*std::max_element(values.begin(), values.end()), 128);
     QVERIFY(window.controls().ProgressBar1->isHidden());
@@ -160,6 +161,12 @@ void WindowCommandsTest::rewriteFailures_data() {
         "\r\nthe device is untouched: nothing was sent after the connect command; press the "
         "button again";
     const QString again = "; it stays in flash mode; press the button again";
+    QTest::newRow("a port with no device")  // nothing at all goes out
+        << "no device"
+        << "ERROR/Connection failure\r\ncannot open COM1 (/dev/quorvel-no-such-device): the "
+           "device does not exist (is the adapter plugged in?)\r\nthe device is untouched: "
+           "nothing was sent; press the button again"
+        << false << 0;
     QTest::newRow("connect answered E")
         << "connect=status:E"
         << "ERROR/Connection failure\r\nthe reply came back with 'E' (0x45) at status position "
@@ -200,7 +207,9 @@ void WindowCommandsTest::rewriteFailures() {
     QFETCH(QString, box);
     QFETCH(bool, barShown);
     QFETCH(int, bar);
-    Simulator sim({"--fault", fault});
+    const bool noDevice = fault == "no device";
+    Simulator sim(noDevice ? QStringList{} : QStringList{"--fault", fault});
+    if (noDevice) qputenv("QUORVEL_COM1", "/dev/quorvel-no-such-device");
     RecordingPrompt prompt;
     frmMain window(testOptions(&prompt));
     prompt.window = &window;
@@ -209,6 +218,8 @@ void WindowCommandsTest::rewriteFailures() {
     QCOMPARE(prompt.shown[1].icon, PromptIcon::Exclamation);
     QCOMPARE(prompt.seen[1].progressVisible, barShown);
     if (barShown) QCOMPARE(prompt.seen[1].progressValue, bar);
+    // What the bar said of the write (the time left, a wait) is gone before the box.
+    QCOMPARE(prompt.seen[1].progressText, QString());
     QVERIFY(window.controls().ProgressBar1->isHidden());
     QVERIFY(window.controls().cmdMacro[0]->isEnabled());
     sim.stopAndDump();
@@ -564,31 +575,66 @@ void WindowCommandsTest::controlsHeldOffDuringAnExchange() {
 void WindowCommandsTest::closingMidExchange_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("control");
-    QTest::addColumn<bool>("yes");  // the answer to "Close anyway?"
+    QTest::addColumn<QString>("answer");  // to "Close anyway?": yes, no, or none at all
+    // What the bar must show while the question is open before it is answered: how many steps
+    // it goes on, and the text it ends on (empty: any).
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<QString>("barText");
     QTest::addColumn<QString>("lastReceived");
-    QTest::newRow("rewrite, silent connect") << "connect=silent"
-                                             << "cmdMacro(0)" << true << "connect";
+    QTest::newRow("rewrite, silent connect")
+        << "connect=silent"
+        << "cmdMacro(0)"
+        << "yes" << 0 << "no answer yet, listening for late bytes"
+        << "connect";
     QTest::newRow("rewrite, slow block") << "program=slow:200"
-                                         << "cmdMacro(0)" << true << "program";
+                                         << "cmdMacro(0)"
+                                         << "yes" << 1 << ""
+                                         << "program";
     QTest::newRow("GO, silent") << "pin=silent"
-                                << "Command2" << true << "pin";
+                                << "Command2"
+                                << "yes" << 0 << ""
+                                << "pin";
     QTest::newRow("rewrite, No: the write finishes") << "connect=slow:100"
-                                                     << "cmdMacro(0)" << false << "disconnect";
+                                                     << "cmdMacro(0)"
+                                                     << "no" << 2 << ""
+                                                     << "disconnect";
+    QTest::newRow("rewrite, the write ends before an answer") << "connect=slow:100"
+                                                              << "cmdMacro(0)"
+                                                              << "none" << 0 << ""
+                                                              << "disconnect";
 }
 
 void WindowCommandsTest::closingMidExchange() {
     QFETCH(QString, fault);
     QFETCH(QString, control);
-    QFETCH(bool, yes);
+    QFETCH(QString, answer);
+    QFETCH(int, steps);
+    QFETCH(QString, barText);
     QFETCH(QString, lastReceived);
+    const bool yes = answer == "yes";
     Simulator sim({"--fault", fault});
     RecordingPrompt prompt;
     const bool rewrite = control == "cmdMacro(0)";  // asks its confirmation first
-    if (rewrite) prompt.answers.push_back(PromptAnswer::Ok);
-    prompt.answers.push_back(yes ? PromptAnswer::Yes : PromptAnswer::No);
     frmMain window(testOptions(&prompt));
+    prompt.window = &window;
     window.show();
     QTimer::singleShot(300, &window, &QWidget::close);
+    // The exchange goes on while the question is open: the operator answers once the bar has
+    // moved on. A write held up by the question would never get there.
+    QProgressBar* bar = window.controls().ProgressBar1;
+    bool wentOn = false;
+    QElapsedTimer asked;
+    QTimer operatorAnswers;
+    connect(&operatorAnswers, &QTimer::timeout, [&] {
+        if (!prompt.question || answer == "none") return;
+        if (!asked.isValid()) asked.start();
+        wentOn = bar->value() >= prompt.seen.back().progressValue + steps &&
+                 (barText.isEmpty() || snapshot(window).progressText == barText);
+        if (wentOn || asked.elapsed() > 20000) {
+            prompt.answerQuestion(yes ? PromptAnswer::Yes : PromptAnswer::No);
+        }
+    });
+    operatorAnswers.start(20);
     QElapsedTimer clock;
     clock.start();
     window.clientArea()->findChild<QPushButton*>(control)->click();
@@ -596,6 +642,7 @@ void WindowCommandsTest::closingMidExchange() {
     // it nothing is sent, and the window closes once the command has returned.
     QTRY_VERIFY(!window.isVisible() || !yes);
     QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(wentOn, answer != "none");
     QCOMPARE(window.isVisible(), !yes);
     QVERIFY(!window.exchangeRunning());
     const QString question =
@@ -604,6 +651,17 @@ void WindowCommandsTest::closingMidExchange() {
     QCOMPARE(prompt.boxes(), (rewrite ? kConfirm + "|" : QString()) + question +
                                  (yes ? QString() : QString("|Finished/Rewriting success!")));
     QCOMPARE(prompt.shown[rewrite ? 1 : 0].defaultButton, PromptAnswer::No);
+    if (!yes) {
+        // The outcome's box, with the bar full and nothing left on it from the write.
+        QCOMPARE(prompt.seen.back().progressValue, 128);
+        QCOMPARE(prompt.seen.back().progressText, QString());
+        // A question the write outlived goes away; closing now asks nothing.
+        QCOMPARE(prompt.withdrawn, answer == "none" ? 1 : 0);
+        QVERIFY(!prompt.question);
+        window.close();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(prompt.shown.size(), size_t(3));
+    }
     sim.stopAndDump();
     const QStringList transcript = sim.transcript();
     QStringList received;
@@ -621,7 +679,10 @@ void WindowCommandsTest::closingQuitsTheApplication() {
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTimer::singleShot(0, window.controls().cmdMacro[0], &QPushButton::click);
-    QTimer::singleShot(300, &window, &QWidget::close);
+    QTimer::singleShot(300, [&] {
+        window.close();
+        prompt.answerQuestion(PromptAnswer::Yes);
+    });
     QTimer hang;  // a hang fails the test
     hang.setSingleShot(true);
     connect(&hang, &QTimer::timeout, [] { QApplication::exit(1); });

@@ -34,6 +34,8 @@ class WindowTest : public QObject {
     void listToolTipNamesTheDevice();
     void messageBoxes_data();
     void messageBoxes();
+    void questionLeavesTheWindowRunning_data();
+    void questionLeavesTheWindowRunning();
     void fileDialog();
 };
 
@@ -386,6 +388,45 @@ void WindowTest::messageBoxes() {
     QCOMPARE(int(message.standardButtons()), buttons);
     QCOMPARE(message.defaultButton(), message.button(QMessageBox::StandardButton(defaultButton)));
     QCOMPARE(message.escapeButton(), message.button(QMessageBox::StandardButton(escapeButton)));
+}
+
+void WindowTest::questionLeavesTheWindowRunning_data() {
+    QTest::addColumn<QString>("operatorDoes");
+    QTest::addColumn<QString>("answers");
+    QTest::newRow("Yes") << "Yes"
+                         << "yes";
+    QTest::newRow("No") << "No"
+                        << "no";
+    QTest::newRow("Escape") << "Escape"
+                            << "no";
+    QTest::newRow("withdrawn before an answer") << "nothing"
+                                                << "";
+}
+
+void WindowTest::questionLeavesTheWindowRunning() {
+    QFETCH(QString, operatorDoes);
+    QFETCH(QString, answers);
+    QWidget window;
+    window.show();
+    MessageBoxPrompt prompt(&window);
+    QString given;
+    // Returns at once, the box open over the window alone; the answer comes later.
+    prompt.open({"Rewriting of software", "Close anyway?", PromptButtons::YesNo,
+                 PromptIcon::Exclamation, PromptAnswer::No},
+                [&](PromptAnswer answer) { given += answer == PromptAnswer::Yes ? "yes" : "no"; });
+    auto* box = window.findChild<QMessageBox*>();
+    QVERIFY(box && box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::WindowModal);
+    QCOMPARE(given, QString());
+    if (operatorDoes == "Escape") {
+        QTest::keyClick(box, Qt::Key_Escape);
+    } else if (operatorDoes == "nothing") {
+        prompt.withdraw();
+    } else {
+        box->button(operatorDoes == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+    }
+    QTRY_VERIFY(!window.findChild<QMessageBox*>());
+    QCOMPARE(given, answers);
 }
 
 void WindowTest::fileDialog() {

@@ -73,6 +73,11 @@ class ScriptedPrompt : public Prompt {
   public:
     explicit ScriptedPrompt(const FakePanel& panel) : panel_(panel) {}
     PromptAnswer show(const PromptBox& box) override;
+    // Answered at once from the script: nothing runs meanwhile without an event loop.
+    void open(const PromptBox& box, std::function<void(PromptAnswer)> answered) override {
+        answered(show(box));
+    }
+    void withdraw() override {}
 
     std::deque<PromptAnswer> answers;  // empty: OK, or Yes to a question
     std::vector<ShownBox> shown;
