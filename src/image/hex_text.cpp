@@ -31,4 +31,16 @@ int readDecimalDigit(std::string_view line, size_t position) {
     return (c >= '0' && c <= '9') ? c - '0' : 0;
 }
 
+std::string hexBytes(std::span<const uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (uint8_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}
+
 }  // namespace quorvel

@@ -4,6 +4,8 @@
 // reads as 0.
 
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace quorvel {
@@ -42,5 +44,9 @@ uint32_t readHexField(std::string_view line, size_t position, size_t length);
 
 // A one-character field read as a decimal digit: its value for 0 to 9, else 0.
 int readDecimalDigit(std::string_view line, size_t position);
+
+// Bytes as upper-case hexadecimal pairs separated by blanks ("51 5A 7E"), as transcripts and
+// diagnoses show them.
+std::string hexBytes(std::span<const uint8_t> bytes);
 
 }  // namespace quorvel

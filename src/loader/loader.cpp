@@ -1,6 +1,8 @@
 #include "loader.h"
 
+#include "device_hold.h"
 #include "loader_state.h"
+#include "port_mapping.h"
 #include "serial_port_transport.h"
 
 namespace quorvel {
@@ -11,6 +13,15 @@ Loader::Loader(std::unique_ptr<Transport> transport)
     : d(std::make_unique<State>(std::move(transport))) {}
 
 Loader::~Loader() = default;
+
+std::string Loader::holdDevice(const ExchangeSettings& settings) {
+    if (!d->sequenceHold.take(GetCOM(settings))) return d->sequenceHold.refusal();
+    return {};
+}
+
+void Loader::releaseDevice() {
+    d->sequenceHold.release();
+}
 
 bool Loader::busy() const {
     return d->busy;

@@ -97,6 +97,14 @@ class Loader {
     int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                      const ProgressCallback& progress);
 
+    // Holds the device that `settings` name across several exchanges (a rewrite from its
+    // connect to its disconnect), so that no other writer takes it between two of them; each
+    // exchange holds it anyway while its port is open. Empty when held; otherwise why not,
+    // naming who holds it ("busy: ... ; nothing was sent"). releaseDevice() lets it go, and so
+    // does the Loader's end.
+    std::string holdDevice(const ExchangeSettings& settings);
+    void releaseDevice();
+
     // True while an exchange holds the link. An exchange started meanwhile (from an event
     // handled during a reply wait) is refused at once with its failure code.
     bool busy() const;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "device_hold.h"
 #include "line_records.h"
 #include "loader.h"
 #include "serial_link.h"
@@ -74,6 +75,7 @@ struct LoaderState {
     }
 
     SerialLink link;
+    DeviceHold sequenceHold;  // the device across a sequence of exchanges (Loader::holdDevice)
     std::vector<uint8_t> bytLineBuf;
     std::function<bool()> stopSource;
     AttemptCallback attemptWatcher;

@@ -6,18 +6,6 @@
 
 namespace quorvel {
 
-std::string hexBytes(std::span<const uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    for (uint8_t b : bytes) {
-        if (!text.empty()) text += ' ';
-        text += kDigits[b >> 4];
-        text += kDigits[b & 0x0F];
-    }
-    return text;
-}
-
 TraceTransport::TraceTransport(std::unique_ptr<Transport> inner, Sink sink)
     : inner_(std::move(inner)), sink_(std::move(sink)), start_(std::chrono::steady_clock::now()) {}
 

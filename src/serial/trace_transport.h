@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "hex_text.h"
 #include "transport.h"
 
 namespace quorvel {
@@ -54,8 +55,5 @@ class TraceTransport final : public Transport {
     uint64_t bytesReceived_ = 0;
     uint64_t writes_ = 0;
 };
-
-// Bytes as upper-case hexadecimal pairs separated by blanks ("51 5A 7E").
-std::string hexBytes(std::span<const uint8_t> bytes);
 
 }  // namespace quorvel

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command_context.h"
+#include "device_hold.h"
 #include "file_chooser.h"
 
 namespace quorvel::test {
@@ -116,6 +117,9 @@ class FakeExchanges : public Exchanges {
     std::vector<UnconfirmedAnswer> answersNotConfirmed() const override { return unconfirmed; }
     std::string portFailureText() const override { return portFailure; }
     ExchangeDiagnostics lastDiagnostics() const override { return diagnostics; }
+    // A real hold, so that a device another writer holds refuses the rewrite as it would.
+    std::string holdDevice(const ExchangeSettings& settings) override;
+    void releaseDevice() override { hold_.release(); }
     bool busy() const override { return inside_; }
     void stopWhen(std::function<bool()> source) override { stopSource = std::move(source); }
     void watchAttempts(AttemptCallback watcher) override { attemptWatcher = std::move(watcher); }
@@ -137,6 +141,7 @@ class FakeExchanges : public Exchanges {
     int16_t run(const std::string& name, const ExchangeSettings& settings,
                 std::string_view word = {});
     bool inside_ = false;
+    DeviceHold hold_;
 };
 
 // An image with one flagged row at 0x4000, so the rewrite has something to send.

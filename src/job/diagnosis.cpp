@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "trace_transport.h"
+#include "hex_text.h"
 
 namespace quorvel {
 namespace {

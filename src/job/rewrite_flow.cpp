@@ -2,9 +2,6 @@
 
 #include <string>
 
-#include "device_hold.h"
-#include "port_mapping.h"
-
 namespace quorvel {
 
 const char* RewriteStepName(RewriteStep step) {
@@ -103,11 +100,14 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
     };
 
     // One writer per device: a second one, whatever name it uses, is refused before it sends.
-    DeviceHold hold;
-    if (!hold.take(GetCOM(settings()))) {
-        result.busy = hold.refusal();
+    if (std::string refusal = link.holdDevice(settings()); !refusal.empty()) {
+        result.busy = std::move(refusal);
         return ended(RewriteOutcome::ConnectionFailure);
     }
+    struct Release {
+        Exchanges& link;
+        ~Release() { link.releaseDevice(); }
+    } release{link};
     if (run(RewriteStep::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
         result.connectAnswerForeign = link.lastDiagnostics().foreignAnswer;
         result.nothingSent =

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "port_mapping.h"
+
 namespace quorvel::test {
 
 void FakePanel::setProgressValue(int value) {
@@ -90,6 +92,10 @@ QString CommandRig::boxes() const {
     QStringList out;
     for (const ShownBox& s : prompt.shown) out << q(s.box.title) + "/" + q(s.box.text);
     return out.join('|');
+}
+
+std::string FakeExchanges::holdDevice(const ExchangeSettings& settings) {
+    return hold_.take(GetCOM(settings)) ? std::string() : hold_.refusal();
 }
 
 }  // namespace quorvel::test

@@ -37,6 +37,11 @@ class Exchanges {
     // What the last exchange saw of the device (Loader::lastDiagnostics).
     virtual ExchangeDiagnostics lastDiagnostics() const = 0;
 
+    // Holds the device that `settings` name across several exchanges (Loader::holdDevice):
+    // empty when held, otherwise who holds it; releaseDevice() lets it go.
+    virtual std::string holdDevice(const ExchangeSettings& settings) = 0;
+    virtual void releaseDevice() = 0;
+
     virtual bool busy() const = 0;
     // Stops the exchanges between messages once `source` says so (Loader::stopWhen): the
     // message on the line still gets its answer or its whole wait, then nothing more is sent.

@@ -73,7 +73,7 @@ struct RewriteHooks {
     std::function<bool()> stepStopped;
 };
 
-// The device is held (DeviceHold) from before the connect until after the disconnect.
+// The device is held (Exchanges::holdDevice) from before the connect until after the disconnect.
 RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks);
 
 }  // namespace quorvel

@@ -32,6 +32,8 @@ class LoaderExchanges : public Exchanges {
     }
     std::string portFailureText() const override { return loader_.portFailureText(); }
     ExchangeDiagnostics lastDiagnostics() const override { return loader_.lastDiagnostics(); }
+    std::string holdDevice(const ExchangeSettings& s) override { return loader_.holdDevice(s); }
+    void releaseDevice() override { loader_.releaseDevice(); }
     bool busy() const override { return loader_.busy(); }
     void stopWhen(std::function<bool()> source) override { loader_.stopWhen(std::move(source)); }
     void watchAttempts(AttemptCallback watcher) override {
