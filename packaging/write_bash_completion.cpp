@@ -20,7 +20,7 @@ namespace {
 // The names (short form first) of the options in `bits` and of --help; of every option when `all`.
 std::string optionWords(unsigned bits, bool all) {
     std::string words;
-    for (const OptionEntry& o : optionSpecs()) {
+    for (const OptionEntry& o : optionTable()) {
         const bool everywhere = o.option == 0;
         if (!all && !(o.option & bits) && !(everywhere && o.longName == "--help")) continue;
         if (o.shortName != '\0') words += std::string(words.empty() ? "-" : " -") + o.shortName;
@@ -40,7 +40,7 @@ std::string commandWords() {
 // bundle that ends in a short option with a value counts too (-yp COM2).
 std::string valueOptionPattern() {
     std::string pattern;
-    for (const OptionEntry& o : optionSpecs()) {
+    for (const OptionEntry& o : optionTable()) {
         if (!o.takesValue()) continue;
         if (o.shortName != '\0') {
             pattern += std::string(pattern.empty() ? "" : " | ") + "-" + o.shortName + " | -[!-]*" +
@@ -54,7 +54,7 @@ std::string valueOptionPattern() {
 // A case arm for each option that takes one of a few values.
 std::string valueChoices() {
     std::string arms;
-    for (const OptionEntry& o : optionSpecs()) {
+    for (const OptionEntry& o : optionTable()) {
         if (o.values.empty()) continue;
         arms += "        " + std::string(o.longName) + ")\n" +
                 "            COMPREPLY=($(compgen -W \"" + std::string(o.values) +
