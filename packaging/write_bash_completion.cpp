@@ -3,15 +3,11 @@
 // tool takes.
 //   write_bash_completion TEMPLATE OUTPUT
 
-#include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "cli_options.h"
 #include "command_table.h"
+#include "fill_template.h"
 
 using namespace quorvel::cli;
 
@@ -84,37 +80,13 @@ std::string commandOptions() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: write_bash_completion TEMPLATE OUTPUT\n";
-        return 64;
-    }
-    std::ifstream in(argv[1], std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
-        std::cerr << "write_bash_completion: cannot read " << argv[1] << "\n";
-        return 2;
-    }
-    std::string script = text.str();
-    const std::vector<std::pair<std::string, std::string>> words = {
-        {"@COMMANDS@", commandWords()},          {"@OPTIONS@", optionWords(0, true)},
-        {"@VALUE_CHOICES@", valueChoices()},     {"@VALUE_OPTIONS@", valueOptionPattern()},
-        {"@COMMAND_OPTIONS@", commandOptions()}, {"@FILE_COMMANDS@", fileCommands()},
-    };
-    for (const auto& [key, value] : words) {
-        const size_t at = script.find(key);
-        if (at == std::string::npos) {
-            std::cerr << "write_bash_completion: " << key << " is not in " << argv[1] << "\n";
-            return 2;
-        }
-        script.replace(at, key.size(), value);
-    }
-    std::ofstream out(argv[2], std::ios::binary);
-    out << script;
-    out.close();
-    if (!out) {
-        std::cerr << "write_bash_completion: cannot write " << argv[2] << "\n";
-        return 2;
-    }
-    return 0;
+    return fillTemplate("write_bash_completion", argc, argv,
+                        {
+                            {"@COMMANDS@", commandWords()},
+                            {"@OPTIONS@", optionWords(0, true)},
+                            {"@VALUE_CHOICES@", valueChoices()},
+                            {"@VALUE_OPTIONS@", valueOptionPattern()},
+                            {"@COMMAND_OPTIONS@", commandOptions()},
+                            {"@FILE_COMMANDS@", fileCommands()},
+                        });
 }
