@@ -3,15 +3,11 @@
 // tool takes.
 //   write_bash_completion TEMPLATE OUTPUT
 
-#include <fstream>
-#include <iostream>
-#include <sstream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "cli_options.h"
 #include "command_table.h"
+#include "fill_template.h"
 
 using namespace quorvel::cli;
 
@@ -20,7 +16,7 @@ namespace {
 // The names (short form first) of the options in `bits` and of --help; of every option when `all`.
 std::string optionWords(unsigned bits, bool all) {
     std::string words;
-    for (const OptionEntry& o : optionSpecs()) {
+    for (const OptionEntry& o : optionTable()) {
         const bool everywhere = o.option == 0;
         if (!all && !(o.option & bits) && !(everywhere && o.longName == "--help")) continue;
         if (o.shortName != '\0') words += std::string(words.empty() ? "-" : " -") + o.shortName;
@@ -40,7 +36,7 @@ std::string commandWords() {
 // bundle that ends in a short option with a value counts too (-yp COM2).
 std::string valueOptionPattern() {
     std::string pattern;
-    for (const OptionEntry& o : optionSpecs()) {
+    for (const OptionEntry& o : optionTable()) {
         if (!o.takesValue()) continue;
         if (o.shortName != '\0') {
             pattern += std::string(pattern.empty() ? "" : " | ") + "-" + o.shortName + " | -[!-]*" +
@@ -54,7 +50,7 @@ std::string valueOptionPattern() {
 // A case arm for each option that takes one of a few values.
 std::string valueChoices() {
     std::string arms;
-    for (const OptionEntry& o : optionSpecs()) {
+    for (const OptionEntry& o : optionTable()) {
         if (o.values.empty()) continue;
         arms += "        " + std::string(o.longName) + ")\n" +
                 "            COMPREPLY=($(compgen -W \"" + std::string(o.values) +
@@ -84,37 +80,13 @@ std::string commandOptions() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: write_bash_completion TEMPLATE OUTPUT\n";
-        return 64;
-    }
-    std::ifstream in(argv[1], std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
-        std::cerr << "write_bash_completion: cannot read " << argv[1] << "\n";
-        return 2;
-    }
-    std::string script = text.str();
-    const std::vector<std::pair<std::string, std::string>> words = {
-        {"@COMMANDS@", commandWords()},          {"@OPTIONS@", optionWords(0, true)},
-        {"@VALUE_CHOICES@", valueChoices()},     {"@VALUE_OPTIONS@", valueOptionPattern()},
-        {"@COMMAND_OPTIONS@", commandOptions()}, {"@FILE_COMMANDS@", fileCommands()},
-    };
-    for (const auto& [key, value] : words) {
-        const size_t at = script.find(key);
-        if (at == std::string::npos) {
-            std::cerr << "write_bash_completion: " << key << " is not in " << argv[1] << "\n";
-            return 2;
-        }
-        script.replace(at, key.size(), value);
-    }
-    std::ofstream out(argv[2], std::ios::binary);
-    out << script;
-    out.close();
-    if (!out) {
-        std::cerr << "write_bash_completion: cannot write " << argv[2] << "\n";
-        return 2;
-    }
-    return 0;
+    return fillTemplate("write_bash_completion", argc, argv,
+                        {
+                            {"@COMMANDS@", commandWords()},
+                            {"@OPTIONS@", optionWords(0, true)},
+                            {"@VALUE_CHOICES@", valueChoices()},
+                            {"@VALUE_OPTIONS@", valueOptionPattern()},
+                            {"@COMMAND_OPTIONS@", commandOptions()},
+                            {"@FILE_COMMANDS@", fileCommands()},
+                        });
 }

@@ -154,22 +154,41 @@ TEST(CommandTable, RefusesWhatTheCommandDoesNotTake) {
     }
 }
 
-// Every command quorvel-flash runs answers `help COMMAND` with its own usage line.
+// The lines that `print` writes.
+template <typename Print>
+std::vector<std::string> printedLines(Print print) {
+    std::vector<std::string> lines;
+    std::FILE* out = std::tmpfile();
+    if (out == nullptr) return lines;
+    print(out);
+    std::rewind(out);
+    char line[256] = {};
+    while (std::fgets(line, sizeof line, out) != nullptr) lines.emplace_back(line);
+    std::fclose(out);
+    return lines;
+}
+
+// Every command quorvel-flash runs answers `help COMMAND` with its own usage line, and every
+// help, the overview included, fits a terminal of 80 columns.
 TEST(CommandHelp, EveryCommandHasItsHelp) {
     for (const char* command :
          {"info", "dump", "checksum", "write", "connect", "erase", "program", "disconnect", "pin",
-          "text-erase", "text-end", "row-write", "ports", "records", "help"}) {
+          "text-erase", "text-end", "row-write", "ports", "records", "help", ""}) {
         SCOPED_TRACE(command);
-        std::FILE* out = std::tmpfile();
-        ASSERT_NE(out, nullptr);
-        EXPECT_TRUE(printCommandHelp(out, command));
-        std::rewind(out);
-        char first[128] = {};
-        ASSERT_NE(std::fgets(first, sizeof first, out), nullptr);
-        std::fclose(out);
-        const std::string usage = "usage: quorvel-flash " + std::string(command);
-        const std::string line = first;
-        EXPECT_TRUE(line == usage + "\n" || line.starts_with(usage + " ")) << line;
+        CliOptions options;
+        options.command = "help";
+        if (*command != '\0') options.args = {command};
+        int exitCode = -1;
+        const std::vector<std::string> lines =
+            printedLines([&](std::FILE* out) { exitCode = runHelp(options, out).exitCode; });
+        EXPECT_EQ(exitCode, kExitOk);
+        ASSERT_FALSE(lines.empty());
+        const std::string usage =
+            "usage: quorvel-flash " + std::string(*command ? command : "COMMAND");
+        EXPECT_TRUE(lines[0] == usage + "\n" || lines[0].starts_with(usage + " ")) << lines[0];
+        for (const std::string& line : lines) {
+            EXPECT_LE(line.size(), 81u) << line;  // 80 columns and the line end
+        }
     }
 }
 

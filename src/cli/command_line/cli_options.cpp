@@ -1,5 +1,6 @@
 #include "cli_options.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -7,33 +8,66 @@ namespace quorvel::cli {
 namespace {
 
 constexpr OptionEntry kOptions[] = {
-    {"--port", 'p', kPort, nullptr, nullptr, "", "", ""},
-    {"--loader", '\0', kLoader, nullptr, &CliOptions::loader, "1.05 1.06",
-     "--loader takes 1.05 or 1.06", ""},
-    {"--speed", '\0', kSpeed, nullptr, &CliOptions::speed, "9600 38400 4800",
-     "--speed takes 9600, 38400 or 4800", ""},
-    {"--pin", '\0', kPin, nullptr, &CliOptions::pin, "", "", ""},
-    {"--mode", '\0', kMode, nullptr, &CliOptions::mode, "low high input read",
-     "--mode takes low, high, input or read", ""},
-    {"--yes", 'y', kYes, &CliOptions::yes, nullptr, "", "", ""},
-    {"--dry-run", '\0', kDryRun, &CliOptions::dryRun, nullptr, "", "",
-     "--dry-run works only with write"},
-    {"--strict", '\0', kStrict, &CliOptions::strict, nullptr, "", "", ""},
-    {"--json", '\0', kJson, &CliOptions::json, nullptr, "", "", ""},
-    {"--log", '\0', kLog, nullptr, &CliOptions::logFile, "", "", ""},
-    {"--station", '\0', kStation, &CliOptions::station, nullptr, "", "",
-     "--station works only with write, and not with --dry-run"},
-    {"--record", '\0', kRecord, nullptr, &CliOptions::record, "", "",
-     "--record works only with write"},
-    {"--unit", '\0', kUnit, nullptr, &CliOptions::unit, "", "", "--unit works only with write"},
-    {"--scan", '\0', kScan, &CliOptions::scan, nullptr, "", "",
-     "--scan works only with write --station and one --port"},
-    {"--check", '\0', kCheck, &CliOptions::check, nullptr, "", "",
+    {"--port", 'p', kPort, nullptr, nullptr,
+     "the port (default COM1); COMn is the device that QUORVEL_COMn names, else the n-th serial "
+     "port found (USB and ACM adapters first, ttyS ports last; see ports); write takes it more "
+     "than once, one device per port",
+     "COMn|DEVICE"},
+    {"--loader", '\0', kLoader, nullptr, &CliOptions::loader,
+     "loader generation (default 1.06, \"QZ~FLASHU\")", "", "1.05 1.06"},
+    {"--speed", '\0', kSpeed, nullptr, &CliOptions::speed, "line speed option (default 9600)", "",
+     "9600 38400 4800"},
+    {"--pin", '\0', kPin, nullptr, &CliOptions::pin,
+     "the pin, at most 4 characters (default empty)", "TEXT"},
+    {"--mode", '\0', kMode, nullptr, &CliOptions::mode,
+     "drive the pin low or high, make it an input, or read it (default read)", "",
+     "low high input read"},
+    {"--yes", 'y', kYes, &CliOptions::yes, nullptr,
+     "write without asking: on a terminal the command asks for confirmation, elsewhere it needs "
+     "--yes"},
+    {"--dry-run", '\0', kDryRun, &CliOptions::dryRun, nullptr,
+     "load FILE, open and close every port, and print the blocks, the bytes each way and the time "
+     "on the line that a write would take; nothing is sent",
+     "", "", "--dry-run works only with write"},
+    {"--strict", '\0', kStrict, &CliOptions::strict, nullptr,
+     "take an erase or block answer only when it repeats the frame as sent and its answer byte is "
+     "\"0\" (without it any whole answer but \"E\" is taken, and a write whose answers did not "
+     "confirm every frame ends unconfirmed, exit code 4)"},
+    {"--json", '\0', kJson, &CliOptions::json, nullptr,
+     "print one JSON object on standard output instead of text, errors included: the outcome, "
+     "exit code, image, each port's device and steps (docs/json.md)"},
+    {"--log", '\0', kLog, nullptr, &CliOptions::logFile,
+     "write a transcript to FILE: the time of every line, each step, the bytes sent and received "
+     "and each step's status; with several ports one file per port (run.log: run-COM2.log, "
+     "run-ttyUSB0.log), with --station one per device",
+     "FILE"},
+    {"--station", '\0', kStation, &CliOptions::station, nullptr,
+     "production line: on every port wait for a device, write it, print its PASS, FAIL or "
+     "UNCONFIRMED line, wait until it is removed or replaced, and again, until Ctrl-C or SIGTERM; "
+     "then the totals (a board that did not answer its connect is tried again in place)",
+     "", "", "--station works only with write, and not with --dry-run"},
+    {"--record", '\0', kRecord, nullptr, &CliOptions::record,
+     "add one JSON line per device to FILE as its write ends: times, host, port, unit, adapter "
+     "serial, image, SHA-256, check sum, outcome, failed step, diagnosis, blocks written "
+     "(docs/record.md); earlier lines stay",
+     "FILE", "", "--record works only with write"},
+    {"--unit", '\0', kUnit, nullptr, &CliOptions::unit,
+     "name the board: its unit id goes into the result line, the JSON report and the record", "ID",
+     "", "--unit works only with write"},
+    {"--scan", '\0', kScan, &CliOptions::scan, nullptr,
+     "with --station and one --port: read one unit id per line from standard input (a barcode "
+     "scanner) and write the board on the port for each; the end of the input ends it",
+     "", "", "--scan works only with write --station and one --port"},
+    {"--check", '\0', kCheck, &CliOptions::check, nullptr,
+     "exit 1 when any device or unit recorded is not written", "", "",
      "--check works only with records"},
-    {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr, "", "", ""},
-    {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr, "", "", ""},
-    {"--help", 'h', 0, &CliOptions::help, nullptr, "", "", ""},
-    {"--version", 'V', 0, &CliOptions::version, nullptr, "", "", ""},
+    {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr,
+     "also print every transcript line (sends, waits, replies) on standard error as it happens"},
+    {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr,
+     "print only the outcome, warnings and what went wrong: no port line, no steps, no progress"},
+    {"--help", 'h', 0, &CliOptions::help, nullptr,
+     "show the overview, or after a command that command's help"},
+    {"--version", 'V', 0, &CliOptions::version, nullptr, "show the version"},
 };
 
 const OptionEntry* findShort(char name) {
@@ -41,16 +75,6 @@ const OptionEntry* findShort(char name) {
         if (o.shortName != '\0' && o.shortName == name) return &o;
     }
     return nullptr;
-}
-
-bool oneOf(std::string_view value, std::string_view allowed) {
-    while (!allowed.empty()) {
-        const size_t blank = allowed.find(' ');
-        if (value == allowed.substr(0, blank)) return true;
-        if (blank == std::string_view::npos) break;
-        allowed.remove_prefix(blank + 1);
-    }
-    return false;
 }
 
 bool isOption(const std::string& arg) {
@@ -65,8 +89,9 @@ std::string store(CliOptions& o, const OptionEntry& entry, const std::string& va
         o.*entry.flag = true;
         return {};
     }
-    if (!entry.values.empty() && !oneOf(value, entry.values))
-        return std::string(entry.valueRefusal);
+    if (!entry.values.empty() && !listed(value, entry.values)) {
+        return std::string(entry.longName) + " takes " + spoken(entry.values, "or");
+    }
     if (entry.value == nullptr) {
         o.ports.push_back(value);
     } else {
@@ -77,8 +102,38 @@ std::string store(CliOptions& o, const OptionEntry& entry, const std::string& va
 
 }  // namespace
 
-std::span<const OptionEntry> optionSpecs() {
+std::string OptionEntry::argumentName() const {
+    if (values.empty()) return std::string(argument);
+    std::string name(values);
+    std::replace(name.begin(), name.end(), ' ', '|');
+    return name;
+}
+
+std::span<const OptionEntry> optionTable() {
     return kOptions;
+}
+
+bool listed(std::string_view word, std::string_view words) {
+    while (!words.empty()) {
+        const size_t blank = words.find(' ');
+        if (word == words.substr(0, blank)) return true;
+        if (blank == std::string_view::npos) break;
+        words.remove_prefix(blank + 1);
+    }
+    return false;
+}
+
+std::string spoken(std::string_view words, std::string_view last) {
+    std::string text;
+    auto blanksLeft = std::ranges::count(words, ' ');
+    for (const char c : words) {
+        if (c != ' ') {
+            text += c;
+        } else {
+            text += --blanksLeft == 0 ? " " + std::string(last) + " " : std::string(", ");
+        }
+    }
+    return text;
 }
 
 const OptionEntry* findOption(std::string_view longName) {

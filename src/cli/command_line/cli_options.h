@@ -59,7 +59,7 @@ enum Option : unsigned {
 // Every device exchange can be reported as JSON, logged, and told more or less.
 constexpr unsigned kReporting = kJson | kLog | kVerboseQuiet;
 
-// One option of the command line.
+// One option of the command line, with its help.
 struct OptionEntry {
     std::string_view longName;
     char shortName;   // '\0': none
@@ -68,16 +68,19 @@ struct OptionEntry {
     // collects every value it is given.
     bool CliOptions::*flag;
     std::string CliOptions::*value;
-    std::string_view values;        // the values it takes, blank-separated; empty: any
-    std::string_view valueRefusal;  // the message for any other value
+    std::string_view help;           // what it does: a phrase, lower case and without a full stop
+    std::string_view argument = {};  // the value as the help names it when any value goes
+    std::string_view values = {};    // the values it takes, blank-separated; empty: any
     // The message for a command that does not take it; empty: "COMMAND does not take --NAME".
-    std::string_view refusal;
+    std::string_view refusal = {};
 
     bool takesValue() const { return flag == nullptr; }
+    // The value as the help shows it: "FILE", "1.05|1.06"; empty for a flag.
+    std::string argumentName() const;
 };
 
 // Every option the command line knows.
-std::span<const OptionEntry> optionSpecs();
+std::span<const OptionEntry> optionTable();
 const OptionEntry* findOption(std::string_view longName);
 
 struct ParseResult {
@@ -92,5 +95,10 @@ struct ParseResult {
 // is positional, even one that begins with "-". Which options and how many arguments a command
 // takes is checked afterwards, against the command table.
 ParseResult parseCommandLine(const std::vector<std::string>& argv);
+
+// Whether `word` is one of the blank-separated `words`.
+bool listed(std::string_view word, std::string_view words);
+// The blank-separated `words` as said in a sentence: "a", "a or b", "a, b or c" (`last` = "or").
+std::string spoken(std::string_view words, std::string_view last);
 
 }  // namespace quorvel::cli

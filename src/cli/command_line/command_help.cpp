@@ -1,92 +1,127 @@
 #include "command_help.h"
 
-#include <string>
+#include <algorithm>
+#include <cctype>
 
 #include "command_table.h"
-#include "usage.h"
 
 namespace quorvel::cli {
 namespace {
 
-struct OptionText {
-    Option option;
-    std::string_view text;
-};
+constexpr size_t kWidth = 80;       // the terminal's columns the help is laid out for
+constexpr size_t kTextColumn = 28;  // where the text of a command or option begins
+constexpr size_t kCodeColumn = 7;   // where the meaning of an exit code begins
 
-constexpr OptionText kOptionTexts[] = {
-    {kPort,
-     "  -p, --port COMn|DEVICE    the port (default COM1); COMn is the device that\n"
-     "                            QUORVEL_COMn names, else the n-th serial port found\n"},
-    {kLoader, "  --loader 1.05|1.06        loader generation (default 1.06, \"QZ~FLASHU\")\n"},
-    {kSpeed, "  --speed 9600|38400|4800   line speed option (default 9600)\n"},
-    {kPin, "  --pin TEXT                the pin, at most 4 characters (default empty)\n"},
-    {kMode,
-     "  --mode low|high|input|read\n"
-     "                            drive the pin low or high, make it an input, or read\n"
-     "                            it (default read)\n"},
-    {kStrict,
-     "  --strict                  take an erase or block answer only when it repeats the\n"
-     "                            frame as sent and its answer byte is \"0\"\n"},
-    {kYes, "  -y, --yes                 do not ask for confirmation\n"},
-    {kDryRun,
-     "  --dry-run                 load FILE, open and close the port, and print what\n"
-     "                            would be sent; nothing is sent\n"},
-    {kJson,
-     "  --json                    print one JSON object on standard output instead of text\n"
-     "                            (docs/json.md)\n"},
-    {kLog, "  --log FILE                write a transcript of the exchanges to FILE\n"},
-    {kStation,
-     "  --station                 production line: on every port, wait for a device,\n"
-     "                            write it, print its PASS/FAIL line, wait until it is\n"
-     "                            removed, and again, until Ctrl-C; then the totals\n"},
-    {kRecord,
-     "  --record FILE             add one JSON line per device to FILE: times, host, port,\n"
-     "                            adapter serial, image, SHA-256, check sum, outcome,\n"
-     "                            failed step, diagnosis, blocks written (docs/record.md)\n"},
-    {kUnit,
-     "  --unit ID                 name the board: its unit id goes into the result line,\n"
-     "                            the JSON report and the record\n"},
-    {kScan,
-     "  --scan                    with --station and one --port: read one unit id per\n"
-     "                            line from standard input (a barcode scanner), write the\n"
-     "                            board on the port for each; end of input ends it\n"},
-    {kCheck,
-     "  --check                   exit 1 when any device or unit recorded is not written\n"},
-    {kVerboseQuiet,
-     "  -v, --verbose             also print every transcript line (sends, waits,\n"
-     "                            replies) on standard error as it happens\n"
-     "  -q, --quiet               print only the outcome, warnings and what went wrong\n"},
-};
+// `text` filled into lines of at most kWidth columns that begin at `column`; the first line's
+// start is already written.
+std::string filled(std::string_view text, size_t column) {
+    std::string lines;
+    size_t width = column;  // of the line so far
+    for (size_t at = 0; at < text.size();) {
+        const std::string_view word = text.substr(at, text.find(' ', at) - at);
+        at += word.size() + 1;
+        if (width > column) {
+            const bool full = width + 1 + word.size() > kWidth;
+            lines += full ? "\n" + std::string(column, ' ') : " ";
+            width = full ? column : width + 1;
+        }
+        lines += word;
+        width += word.size();
+    }
+    return lines + "\n";
+}
+
+// "  TERM      text...": the text at `column`, or under the term when the term reaches it.
+std::string entry(const std::string& term, std::string_view text, size_t column) {
+    const std::string head = "  " + term;
+    const size_t gap = head.size() < column ? column - head.size() : 0;
+    return head + (gap > 0 ? "" : "\n") + std::string(gap > 0 ? gap : column, ' ') +
+           filled(text, column);
+}
+
+std::string optionEntry(const OptionEntry& o, std::string_view text) {
+    std::string term = o.shortName != '\0' ? std::string("-") + o.shortName + ", " : "";
+    term += std::string(o.longName) + (o.takesValue() ? " " + o.argumentName() : "");
+    return entry(term, text, kTextColumn);
+}
+
+// The exit codes of `command`, or all of them.
+std::string exitCodes(const Command* command) {
+    std::string text = "\nExit codes:\n";
+    for (const ExitCodeEntry& e : kExitCodes) {
+        if (!command || command->mayEndWith(e.code)) {
+            text += entry(std::to_string(e.code), e.meaning, kCodeColumn);
+        }
+    }
+    return text;
+}
+
+std::string overview() {
+    std::string text = std::string(kUsageLine) + "\n\n";
+    text += filled(
+        "Reads Quorvel firmware images (Motorola S-record, or Intel HEX when the file name ends in "
+        ".hex) the way Quorvel Software Writer does, and writes them to the device over a serial "
+        "port. Device commands name the port they use and the device behind it, then print each "
+        "step and the progress on standard error and the outcome on standard output; when a step "
+        "fails, they say what they saw.",
+        0);
+    text += "\nCommands:\n";
+    for (const Command& c : commandTable()) {
+        const std::string arguments = c.arguments.empty() ? "" : " " + std::string(c.arguments);
+        text += entry(std::string(c.name) + arguments, c.summary, kTextColumn);
+    }
+    text += "\n" + filled(
+                       "Options (an option's value may also follow \"=\", as in --port=COM2; "
+                       "\"--\" ends the options, so that a FILE may begin with \"-\"; short "
+                       "options may be bundled, as in -qy or -yp COM2; each command takes only "
+                       "the options its help lists):",
+                       0);
+    for (const OptionEntry& o : optionTable()) text += optionEntry(o, optionHelp(o));
+    return text + exitCodes(nullptr);
+}
+
+std::string commandHelp(const Command& c) {
+    std::string text = "usage: quorvel-flash " + std::string(c.name);
+    if (c.options != 0) text += " [OPTIONS]";
+    if (!c.arguments.empty()) text += " " + std::string(c.arguments);
+    const std::string details = c.details.empty() ? "" : " " + std::string(c.details);
+    text += "\n\n" + filled(sentence(c.summary) + details, 0);
+    if (c.options != 0) text += "\nOptions:\n";
+    for (const OptionEntry& o : optionTable()) {
+        if (c.options & o.option) text += optionEntry(o, o.help);
+    }
+    return text + exitCodes(&c) + "\nExample:\n  " + std::string(c.example) + "\n";
+}
 
 }  // namespace
 
-bool printCommandHelp(std::FILE* out, std::string_view command) {
-    const Command* help = findCommand(command);
-    if (help == nullptr) return false;
-    std::string text = "usage: quorvel-flash " + std::string(help->name);
-    if (help->options != 0) text += " [OPTIONS]";
-    if (!help->arguments.empty()) text += " " + std::string(help->arguments);
-    text += "\n\n" + std::string(help->about);
-    if (help->options != 0) {
-        text += "\nOptions:\n";
-        for (const OptionText& o : kOptionTexts) {
-            if (help->options & o.option) text += o.text;
-        }
+std::string sentence(std::string_view phrase) {
+    std::string text(phrase);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text + ".";
+}
+
+std::string optionHelp(const OptionEntry& option) {
+    std::string takers;
+    for (const Command& c : commandTable()) {
+        if (c.options & option.option) takers += (takers.empty() ? "" : " ") + std::string(c.name);
     }
-    text += "\nExample:\n  " + std::string(help->example) + "\n";
-    std::fputs(text.c_str(), out);
-    return true;
+    // Each command's help lists its own options; in the overview and the man page, an option
+    // that only one to three commands take says which.
+    if (takers.empty() || std::ranges::count(takers, ' ') > 2) return std::string(option.help);
+    return std::string(option.help) + "; for " + spoken(takers, "and");
 }
 
 CommandResult runHelp(const CliOptions& options, std::FILE* out) {
-    const bool helpCommand = options.command == "help";
-    const std::string topic =
-        helpCommand ? (options.args.empty() ? "" : options.args[0]) : options.command;
-    if (topic.empty()) {
-        printHelp(out);
-        return {};
+    const std::string topic = options.command != "help" ? options.command
+                              : options.args.empty()    ? ""
+                                                        : options.args[0];
+    const Command* command = findCommand(topic);
+    if (!topic.empty() && command == nullptr) {
+        return usageProblem("unknown command '" + topic + "'");
     }
-    if (!printCommandHelp(out, topic)) return usageProblem("unknown command '" + topic + "'");
+    std::fputs((command ? commandHelp(*command) : overview()).c_str(), out);
     return {};
 }
 

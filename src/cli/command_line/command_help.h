@@ -1,19 +1,22 @@
 #pragma once
-// The help of each command of quorvel-flash (`quorvel-flash help COMMAND`, `COMMAND --help`).
+// The help of quorvel-flash: the overview (--help) and each command's help (`help COMMAND`,
+// `COMMAND --help`), rendered from the command, option and exit-code tables.
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "cli_options.h"
 
 namespace quorvel::cli {
 
-// Prints the help of `command` (its usage line, what it does, its options and an example);
-// false, printing nothing, when there is no such command.
-bool printCommandHelp(std::FILE* out, std::string_view command);
+// "show the version" as a sentence: "Show the version."
+std::string sentence(std::string_view phrase);
+// What an option does and, when only a few commands take it, which ("...; for pin").
+std::string optionHelp(const OptionEntry& option);
 
-// --help and the help command: prints the overview, or one command's help, on `out`; an
-// unknown command is a usage error.
+// --help and the help command: prints the overview, or one command's usage line, what it does,
+// its options, exit codes and an example, on `out`; an unknown command is a usage error.
 CommandResult runHelp(const CliOptions& options, std::FILE* out);
 
 }  // namespace quorvel::cli

@@ -3,79 +3,78 @@
 namespace quorvel::cli {
 namespace {
 
+// The exit codes of a command on a file alone, and of one step on a device (2: its transcript).
+constexpr std::string_view kFileExits = "0 2 64";
+constexpr std::string_view kStepExits = "0 1 2 64 130";
+
 constexpr Command kCommands[] = {
-    {"info", "FILE", 1, 1, kJson, false,
-     "Loads FILE (Motorola S-record, or Intel HEX when the name ends in hex) and shows\n"
-     "the address ranges that hold data, the number of 1 KiB blocks a write sends and\n"
-     "the check sum of C000 to FFFF. Warns about data at E000 to FFFF, which the\n"
-     "loader never takes.\n",
+    {"info", "FILE", 1, 1, kJson, false, kFileExits,
+     "load FILE and show the address ranges that hold data, the number of 1 KiB blocks a write "
+     "sends and the check sum of C000 to FFFF",
+     "FILE is read as Intel HEX when its name ends in hex, else as Motorola S-record. Data at "
+     "E000 to FFFF, which the loader never takes, is warned about.",
      "quorvel-flash info QUORVEL_140428_01_02.mot"},
-    {"dump", "FILE", 1, 1, 0, false,
-     "Writes the 131072 image bytes of FILE (0x4000 to 0x23FFF, FF where the file\n"
-     "holds nothing) to standard output, which must not be a terminal.\n",
+    {"dump", "FILE", 1, 1, 0, false, kFileExits,
+     "write the 131072 image bytes of FILE (0x4000 to 0x23FFF, FF where the file holds nothing) "
+     "to standard output",
+     "Standard output must not be a terminal.",
      "quorvel-flash dump QUORVEL_140428_01_02.mot > image.bin"},
-    {"checksum", "FILE [START STOP]", 1, 3, kJson, false,
-     "Prints the sum of FILE's image bytes from START to STOP in hexadecimal, as the\n"
-     "CHECK SUM box shows it. START and STOP are hexadecimal addresses, with or\n"
-     "without 0x (default C000 FFFF); the range must lie within 4000 to 23FFF and\n"
-     "STOP must not be below START.\n",
+    {"checksum", "FILE [START STOP]", 1, 3, kJson, false, kFileExits,
+     "print the sum of FILE's image bytes from START to STOP in hexadecimal, as the CHECK SUM box "
+     "shows it",
+     "START and STOP are hexadecimal addresses, with or without 0x (default C000 FFFF); the range "
+     "must lie within 4000 to 23FFF and STOP must not be below START.",
      "quorvel-flash checksum QUORVEL_140428_01_02.mot 0x4000 0xBFFF"},
-    {"records", "FILE...", 1, kAnyCount, kJson | kCheck, false,
-     "Sums up the record files that write --record keeps, several stations' at once:\n"
-     "how many devices succeeded, failed or were interrupted, per image (its path and\n"
-     "the start of its SHA-256) and per port, then each device not written with its\n"
-     "time, port, unit, failed step and what that step saw. A unit that failed and was\n"
-     "written later counts as written. Lines that are not records are counted and\n"
-     "named. With --check the exit code is 1 when any device or unit is not written.\n",
+    {"records", "FILE...", 1, kAnyCount, kJson | kCheck, false, "0 1 2 64",
+     "sum up the record files of write --record, several stations' at once: the devices per "
+     "outcome, image and port, and the ones not written",
+     "Each device not written is listed with its time, port, unit, failed step and what that "
+     "step saw; a unit that failed and was written later counts as written, units never written "
+     "are listed. Lines that are not records are counted and named.",
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write", "FILE", 1, 1,
      kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan,
-     true,
-     "The whole rewrite: connect, erase, program FILE's 1 KiB blocks, disconnect. It\n"
-     "asks for confirmation on a terminal and needs --yes elsewhere. With several\n"
-     "--port options every device is rewritten at once, one progress line each, then\n"
-     "a table of the outcomes; the exit code is 0 only when every device succeeded.\n",
-     "quorvel-flash write --port COM1 --yes --record line3.jsonl QUORVEL_140428_01_02.mot"},
-    {"connect", "", 0, 0, kPort | kLoader | kReporting, true,
-     "Puts the device's loader into flash mode (success: status 3).\n",
+     true, "0 1 2 3 4 5 64 130",
+     "the whole rewrite of the device with FILE: connect, erase, program, disconnect",
+     "With several --port options every device is rewritten at once, one progress line each, "
+     "then a table of the outcomes; the exit code is 0 only when every device succeeded.",
+     "quorvel-flash write -p COM1 -y --record line3.jsonl QUORVEL_140428_01_02.mot"},
+    {"connect", "", 0, 0, kPort | kLoader | kReporting, true, kStepExits,
+     "put the device's loader into flash mode (success: status 3)", "",
      "quorvel-flash connect --port /dev/ttyUSB0 --loader 1.05"},
-    {"erase", "", 0, 0, kPort | kStrict | kReporting, true,
-     "Erases the flash through the loader (success: status 4); connect first.\n",
-     "quorvel-flash erase --port COM2"},
-    {"program", "FILE", 1, 1, kPort | kStrict | kYes | kReporting, true,
-     "Writes FILE's 1 KiB blocks that hold data to the flash (success: status 0);\n"
-     "connect and erase first. It asks for confirmation on a terminal and needs --yes\n"
-     "elsewhere.\n",
+    {"erase", "", 0, 0, kPort | kStrict | kReporting, true, kStepExits,
+     "erase the flash (success: status 4)", "Connect first.", "quorvel-flash erase --port COM2"},
+    {"program", "FILE", 1, 1, kPort | kStrict | kYes | kReporting, true, "0 1 2 3 64 130",
+     "write FILE's 1 KiB blocks that hold data to the flash (success: status 0)",
+     "Connect and erase first.",
      "quorvel-flash program --port COM1 --log session.txt QUORVEL_140428_01_02.mot"},
-    {"disconnect", "", 0, 0, kPort | kReporting, true, "Leaves the loader (success: status 0).\n",
-     "quorvel-flash disconnect --port COM1"},
-    {"pin", "", 0, 0, kPort | kPin | kMode | kSpeed | kReporting, true,
-     "Drives or reads one pin of the device's port and prints the answer: OK, NG,\n"
-     "output low, output high, input low or input high, and ??? for any other answer.\n"
-     "NG and ??? end with exit code 1.\n",
+    {"disconnect", "", 0, 0, kPort | kReporting, true, kStepExits,
+     "leave the loader (success: status 0)", "", "quorvel-flash disconnect --port COM1"},
+    {"pin", "", 0, 0, kPort | kPin | kMode | kSpeed | kReporting, true, kStepExits,
+     "drive or read one pin of the device's port and print the answer",
+     "The answer is OK, NG, output low, output high, input low or input high, and ??? for any "
+     "other; NG and ??? end with exit code 1.",
      "quorvel-flash pin --port COM1 --pin 3 --mode high"},
-    {"text-erase", "", 0, 0, kPort | kReporting, true,
-     "Sends the short ERASE line command, which clears the flash (success: status 0).\n",
+    {"text-erase", "", 0, 0, kPort | kReporting, true, kStepExits,
+     "send the short ERASE line command, which clears the flash (success: status 0)", "",
      "quorvel-flash text-erase --port COM1"},
-    {"text-end", "", 0, 0, kPort | kReporting, true,
-     "Sends the short END line command (success: status 0).\n",
+    {"text-end", "", 0, 0, kPort | kReporting, true, kStepExits,
+     "send the short END line command (success: status 0)", "",
      "quorvel-flash text-end --port COM1"},
-    {"row-write", "FILE", 1, 1, kPort | kSpeed | kYes | kReporting, true,
-     "Writes FILE row by row, 16 bytes at a time, through the line commands (success:\n"
-     "status 0). A row record carries addresses up to FFFF only. It asks for\n"
-     "confirmation on a terminal and needs --yes elsewhere.\n",
+    {"row-write", "FILE", 1, 1, kPort | kSpeed | kYes | kReporting, true, "0 1 2 3 64 130",
+     "write FILE row by row, 16 bytes at a time, through the line commands (success: status 0)",
+     "A row record carries addresses up to FFFF only.",
      "quorvel-flash row-write --port COM1 --speed 38400 QUORVEL_140428_01_02.mot"},
     // Lists the serial ports; it needs the serial-port library, so it runs with the device
     // commands.
-    {"ports", "", 0, 0, kJson, true,
-     "Lists the serial ports with the COM number each maps to, their location,\n"
-     "description, manufacturer, USB ids and serial number, and the QUORVEL_COMn\n"
-     "overrides in effect.\n",
-     "quorvel-flash ports"},
-    {"help", "[COMMAND]", 0, 1, 0, false,
-     "Shows the overview of all commands, or the help of COMMAND (the same as\n"
-     "quorvel-flash COMMAND --help).\n",
-     "quorvel-flash help write"},
+    {"ports", "", 0, 0, kJson, true, "0 64",
+     "list the serial ports with the COM number each maps to, their location, description, "
+     "manufacturer, USB ids and serial number, and the QUORVEL_COMn overrides in effect",
+     "", "quorvel-flash ports"},
+    {"help", "[COMMAND]", 0, 1, 0, false, "0 64",
+     "show the overview of all commands, or the usage, options, exit codes and an example of "
+     "COMMAND",
+     "quorvel-flash COMMAND --help does the same.", "quorvel-flash help write"},
 };
 
 // "info takes one FILE", "connect takes no FILE", "checksum takes FILE [START STOP]".

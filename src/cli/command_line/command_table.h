@@ -1,7 +1,7 @@
 #pragma once
 // Every command of quorvel-flash in one table: its arguments, the options it takes, whether it
 // uses the serial ports, and its help. The command line is checked against it before any
-// command runs; `help COMMAND` and the bash completion's word lists come from it too.
+// command runs; the help, the man page and the bash completion come from it too.
 
 #include <span>
 #include <string>
@@ -22,10 +22,13 @@ struct Command {
     size_t mostArgs;
     unsigned options;          // Option bits; --help and --version go with every command
     bool device;               // talks to a device on a serial port (ports: lists the serial ports)
-    std::string_view about;    // what it does, one or more whole lines
+    std::string_view exits;    // the exit codes it can end with, blank-separated
+    std::string_view summary;  // what it does, a phrase: its line in the overview
+    std::string_view details;  // whole sentences that its help adds to the summary; may be empty
     std::string_view example;  // one command line
 
     bool takesFile() const { return arguments.starts_with("FILE"); }
+    bool mayEndWith(int exitCode) const { return listed(std::to_string(exitCode), exits); }
 };
 
 std::span<const Command> commandTable();

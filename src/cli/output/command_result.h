@@ -8,21 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "exit_codes.h"
 #include "json_run.h"
 
 namespace quorvel::cli {
-
-// Exit codes of the tool.
-enum ExitCode : int {
-    kExitOk = 0,
-    kExitDeviceFailure = 1,
-    kExitFileError = 2,
-    kExitCancelled = 3,    // the confirmation was not given: nothing was sent
-    kExitUnconfirmed = 4,  // written, but the device's answers did not confirm every frame
-    kExitRecordLost = 5,   // written, but its line could not be added to the record file
-    kExitUsage = 64,
-    kExitInterrupted = 130,  // stopped between messages by Ctrl-C, SIGTERM or a closed output
-};
 
 struct CommandResult {
     std::string outcome = "success";  // success, failure, error, cancelled, interrupted
