@@ -3,6 +3,7 @@
 #include <string>
 
 #include "command_table.h"
+#include "text_out.h"
 #include "usage.h"
 
 namespace quorvel::cli {
@@ -74,7 +75,7 @@ bool printCommandHelp(std::FILE* out, std::string_view command) {
         }
     }
     text += "\nExample:\n  " + std::string(help->example) + "\n";
-    std::fputs(text.c_str(), out);
+    writeText(out, text);
     return true;
 }
 

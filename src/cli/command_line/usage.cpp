@@ -1,13 +1,14 @@
 #include "usage.h"
 
 #include "command_result.h"
+#include "text_out.h"
 
 namespace quorvel::cli {
 
 void printHelp(std::FILE* out) {
-    std::fprintf(
+    writeLine(out, kUsageLine);
+    writeText(
         out,
-        "%s\n"
         "\n"
         "Reads Quorvel firmware images (Motorola S-record, or Intel HEX when the file\n"
         "name ends in .hex) the way Quorvel Software Writer does, and writes them to the\n"
@@ -108,8 +109,7 @@ void printHelp(std::FILE* out) {
         "nothing was sent, 64 usage error, 130 interrupted by Ctrl-C or SIGTERM or a\n"
         "closed output: the tool stops after the message on the line is answered, sends\n"
         "nothing more and says what state that leaves the device in (a second Ctrl-C\n"
-        "ends it at once).\n",
-        kUsageLine);
+        "ends it at once).\n");
 }
 
 }  // namespace quorvel::cli

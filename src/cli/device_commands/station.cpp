@@ -27,6 +27,7 @@
 #include "serial_port_transport.h"
 #include "session_record.h"
 #include "stop_signals.h"
+#include "text_out.h"
 #include "write_result.h"
 #include "write_sequence.h"
 
@@ -103,16 +104,14 @@ class StationLog {
     void line(const std::string& text, bool always = false) {
         if (quiet_ && !always) return;
         const std::lock_guard<std::mutex> lock(mutex_);
-        std::fprintf(err_, "quorvel-flash: %s\n", text.c_str());
-        std::fflush(err_);
+        writeLine(err_, "quorvel-flash: " + text);
     }
     std::FILE* err() const { return err_; }
     // The operator's line for one device; the JSON report carries it instead with --json.
     void result(const std::string& text) {
         if (json_ || out_ == nullptr) return;
         const std::lock_guard<std::mutex> lock(mutex_);
-        std::fprintf(out_, "%s\n", text.c_str());
-        std::fflush(out_);
+        writeLine(out_, text);
     }
 
   private:
@@ -439,13 +438,13 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     r.result = totals;
     r.image = imageFacts(options.args.at(0), image);
     if (record != nullptr) markRecordLost(r, record->failure());
-    r.text = "Station: " + std::to_string(all.written) + " devices written, " +
-             std::to_string(all.failed) + " failed" + unconfirmedText(all.unconfirmed) + "\n";
+    r.text.push_back("Station: " + std::to_string(all.written) + " devices written, " +
+                     std::to_string(all.failed) + " failed" + unconfirmedText(all.unconfirmed));
     for (auto& worker : workers) {
         const PortTally& t = worker->tally();
-        r.text += "  " + t.port + ": " + std::to_string(t.written) + " written, " +
-                  std::to_string(t.failed) + " failed" + unconfirmedText(t.unconfirmed) +
-                  (t.interrupted ? ", the last one interrupted" : "") + "\n";
+        r.text.push_back("  " + t.port + ": " + std::to_string(t.written) + " written, " +
+                         std::to_string(t.failed) + " failed" + unconfirmedText(t.unconfirmed) +
+                         (t.interrupted ? ", the last one interrupted" : ""));
     }
     return r;
 }
