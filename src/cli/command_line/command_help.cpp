@@ -45,12 +45,14 @@ constexpr OptionText kOptionTexts[] = {
      "                            adapter serial, image, SHA-256, check sum, outcome,\n"
      "                            failed step, diagnosis, blocks written (docs/record.md)\n"},
     {kUnit,
-     "  --unit ID                 name the board: its unit id goes into the result line,\n"
-     "                            the JSON report and the record\n"},
+     "  --unit ID                 name the board (at most 64 printable characters): its\n"
+     "                            unit id goes into the result line, the JSON report and\n"
+     "                            the record\n"},
     {kScan,
      "  --scan                    with --station and one --port: read one unit id per\n"
      "                            line from standard input (a barcode scanner), write the\n"
-     "                            board on the port for each; end of input ends it\n"},
+     "                            board on the port for each (a line that is no unit id\n"
+     "                            is refused and writes nothing); end of input ends it\n"},
     {kCheck,
      "  --check                   exit 1 when any device or unit recorded is not written\n"},
     {kVerboseQuiet,
