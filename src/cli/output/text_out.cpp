@@ -95,28 +95,31 @@ std::string shownText(std::string_view text) {
 }
 
 void writeShown(std::FILE* stream, std::string_view text) {
-    const std::string shown = shownText(text);
-    std::fwrite(shown.data(), 1, shown.size(), stream);
-    std::fflush(stream);
+    writeControl(stream, shownText(text));
 }
 
 void writeLine(std::FILE* stream, std::string_view line) {
-    const std::string shown = shownText(line) + "\n";
-    std::fwrite(shown.data(), 1, shown.size(), stream);
-    std::fflush(stream);
+    writeControl(stream, shownText(line) + "\n");
 }
 
+// Several lines go out in one write, as the block they are: a reader that stops at the line it
+// wanted (grep -q, head -1) leaves no later write to fail, and no other thread's line comes
+// between them.
 void writeLines(std::FILE* stream, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) writeLine(stream, line);
+    std::string block;
+    for (const std::string& line : lines) block += shownText(line) + "\n";
+    writeControl(stream, block);
 }
 
 void writeText(std::FILE* stream, std::string_view text) {
+    std::vector<std::string> lines;
     while (!text.empty()) {
         const size_t end = text.find('\n');
-        writeLine(stream, text.substr(0, end));
+        lines.emplace_back(text.substr(0, end));
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
+    writeLines(stream, lines);
 }
 
 void writeControl(std::FILE* stream, std::string_view control) {
