@@ -3,6 +3,7 @@
 #include <string>
 
 #include "command_table.h"
+#include "text_out.h"
 #include "usage.h"
 
 namespace quorvel::cli {
@@ -44,12 +45,14 @@ constexpr OptionText kOptionTexts[] = {
      "                            adapter serial, image, SHA-256, check sum, outcome,\n"
      "                            failed step, diagnosis, blocks written (docs/record.md)\n"},
     {kUnit,
-     "  --unit ID                 name the board: its unit id goes into the result line,\n"
-     "                            the JSON report and the record\n"},
+     "  --unit ID                 name the board (at most 64 printable characters): its\n"
+     "                            unit id goes into the result line, the JSON report and\n"
+     "                            the record\n"},
     {kScan,
      "  --scan                    with --station and one --port: read one unit id per\n"
      "                            line from standard input (a barcode scanner), write the\n"
-     "                            board on the port for each; end of input ends it\n"},
+     "                            board on the port for each (a line that is no unit id\n"
+     "                            is refused and writes nothing); end of input ends it\n"},
     {kCheck,
      "  --check                   exit 1 when any device or unit recorded is not written\n"},
     {kVerboseQuiet,
@@ -74,7 +77,7 @@ bool printCommandHelp(std::FILE* out, std::string_view command) {
         }
     }
     text += "\nExample:\n  " + std::string(help->example) + "\n";
-    std::fputs(text.c_str(), out);
+    writeText(out, text);
     return true;
 }
 

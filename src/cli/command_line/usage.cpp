@@ -1,13 +1,16 @@
 #include "usage.h"
 
+#include <string>
+
 #include "command_result.h"
+#include "text_out.h"
 
 namespace quorvel::cli {
 
 void printHelp(std::FILE* out) {
-    std::fprintf(
-        out,
-        "%s\n"
+    std::string text = kUsageLine;
+    text +=
+        "\n"
         "\n"
         "Reads Quorvel firmware images (Motorola S-record, or Intel HEX when the file\n"
         "name ends in .hex) the way Quorvel Software Writer does, and writes them to the\n"
@@ -108,8 +111,8 @@ void printHelp(std::FILE* out) {
         "nothing was sent, 64 usage error, 130 interrupted by Ctrl-C or SIGTERM or a\n"
         "closed output: the tool stops after the message on the line is answered, sends\n"
         "nothing more and says what state that leaves the device in (a second Ctrl-C\n"
-        "ends it at once).\n",
-        kUsageLine);
+        "ends it at once).\n";
+    writeText(out, text);
 }
 
 }  // namespace quorvel::cli
