@@ -19,6 +19,8 @@ using namespace quorvel::cli;
 
 namespace {
 
+constexpr size_t kOutputBuffer = 64 * 1024;
+
 CommandResult runCommand(const CliOptions& options) {
     if (options.command == "info") return runInfo(options, stderr);
     if (options.command == "dump") return runDump(options, stdout);
@@ -35,8 +37,10 @@ CommandResult runCommand(const CliOptions& options) {
 int main(int argc, char** argv) {
     openClosedStandardStreams();
     startRunClock();
-    // Each result line reaches a pipe as soon as it is written, not when the run ends.
-    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    // Each writer flushes what it wrote, so each result line reaches a pipe as soon as it is
+    // written, not when the run ends; buffered whole, a block of lines goes out in one write, and
+    // a reader that stops at the line it wanted (grep -q) leaves no later line to fail on.
+    std::setvbuf(stdout, nullptr, _IOFBF, kOutputBuffer);
     CliOptions options;
     OutputForm form = OutputForm::Text;
     std::optional<CommandResult> result =

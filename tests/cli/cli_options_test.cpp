@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "command_help.h"
 #include "command_table.h"
+#include "run_start.h"
 
 using namespace quorvel::cli;
 
@@ -42,6 +44,15 @@ std::string describe(const CliOptions& o) {
     }
     return text;
 }
+
+std::string repeated(const std::string& text, size_t times) {
+    std::string all;
+    for (size_t i = 0; i < times; ++i) all += text;
+    return all;
+}
+
+constexpr const char* kUnitNotPrintable =
+    "--unit must be printable: no control or format characters (such as a line end or an escape)";
 
 struct ParseCase {
     std::vector<std::string> args;  // after the program name
@@ -138,6 +149,23 @@ TEST(CommandTable, RefusesWhatTheCommandDoesNotTake) {
         {{"write", "--station", "--scan", "-p1", "-p2", "f"},
          "--scan works only with write --station and one --port"},
         {{"write", "--station", "--scan", "-p1", "f"}, ""},
+        // A unit id is at most 64 printable characters of any script.
+        {{"write", "--unit", repeated("日", 64), "f"}, ""},
+        {{"write", "--unit", "e\xcc\x81 \xe2\x9c\x93 Ü-1", "f"}, ""},  // a combining mark, a symbol
+        {{"write", "--unit", repeated("U", 65), "f"}, "--unit takes at most 64 characters"},
+        {{"write", "--unit", "U-7\nPASS  COM9", "f"}, kUnitNotPrintable},
+        {{"write", "--unit", "U-7\x1b[2J", "f"}, kUnitNotPrintable},
+        {{"write", "--unit",
+          "U-7\xc2\x9b"
+          "2J",
+          "f"},
+         kUnitNotPrintable},  // the C1 escape
+        {{"write", "--unit",
+          "U-\xe2\x80\xae"
+          "7",
+          "f"},
+         kUnitNotPrintable},  // right-to-left
+        {{"write", "--unit", "U-7\xff", "f"}, "--unit must be UTF-8 text"},
         {{"checksum", "f", "4000"}, "checksum takes FILE [START STOP]"},
         {{"connect", "f"}, "connect takes no FILE"},
         {{"help", "write", "info"}, "help takes one COMMAND"},
@@ -151,6 +179,13 @@ TEST(CommandTable, RefusesWhatTheCommandDoesNotTake) {
         const ParseResult parsed = parseCommandLine(argv);
         ASSERT_TRUE(parsed.options) << parsed.error;
         EXPECT_EQ(commandLineProblem(*parsed.options), c.expected);
+        if (c.expected.empty()) continue;
+        // Refused before anything runs, as a usage error.
+        CliOptions options;
+        OutputForm form = OutputForm::Text;
+        const std::optional<CommandResult> refused = startRun(argv, options, form);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->exitCode, kExitUsage);
     }
 }
 

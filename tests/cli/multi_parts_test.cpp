@@ -71,11 +71,12 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
         device("/dev/ttyUSB1", RewriteOutcome::DeletionFailure, "erase", 1, 7540.0),
         device("COM3", RewriteOutcome::Unconfirmed, "", 0, 48000.0)};
     EXPECT_EQ(summaryTable(results),
-              "PORT          OUTCOME                           FAILED STEP         TIME\n"
-              "COM1          Rewriting success!                -                 48.6 s\n"
-              "/dev/ttyUSB1  Deletion failure                  erase (status 1)   7.5 s\n"
-              "COM3          Rewriting success! (unconfirmed)  -                 48.0 s\n"
-              "1 of 3 devices rewritten\n");
+              (std::vector<std::string>{
+                  "PORT          OUTCOME                           FAILED STEP         TIME",
+                  "COM1          Rewriting success!                -                 48.6 s",
+                  "/dev/ttyUSB1  Deletion failure                  erase (status 1)   7.5 s",
+                  "COM3          Rewriting success! (unconfirmed)  -                 48.0 s",
+                  "1 of 3 devices rewritten"}));
 }
 
 TEST(ProgressBoard, LinesFollowTheDevices) {

@@ -1,8 +1,11 @@
 // Texts of the command line that scripts and technicians read: the SHA-256 that names a
-// firmware file in the JSON report, and the plain reasons a file could not be loaded.
+// firmware file in the JSON report, the plain reasons a file could not be loaded, and outside
+// text as the terminal shows it.
 
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,6 +13,7 @@
 #include "json_run.h"
 #include "load_failure_text.h"
 #include "sha256.h"
+#include "text_out.h"
 
 namespace quorvel::cli {
 namespace {
@@ -99,6 +103,34 @@ TEST(LoadFailureLines, NameTheFileAndTheReason) {
             EXPECT_NE(lines[1].find("srec_cat " + c.path + " -intel -o firmware.mot -motorola"),
                       std::string::npos);
         }
+    }
+}
+
+// Outside text on the terminal: nothing in it acts on the terminal or ends its line, it reads as
+// what it is, and a JSON report shown so stays the same JSON.
+TEST(ShownText, ControlCharactersEscaped) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"COM1  /dev/serial/by-id/usb-FTDI_A10K3Q7Z-if00",
+         "COM1  /dev/serial/by-id/usb-FTDI_A10K3Q7Z-if00"},
+        {"C:\\Quorvel\\fw.mot", "C:\\Quorvel\\fw.mot"},
+        {"Ü-日本 e\xcc\x81 \xe2\x9c\x93 \xf0\x9f\x98\x80",
+         "Ü-日本 e\xcc\x81 \xe2\x9c\x93 \xf0\x9f\x98\x80"},
+        {"U-7\nPASS  COM9\r\t", "U-7\\nPASS  COM9\\r\\t"},
+        {std::string("\x1b[2J\x00\x07\x7f", 7), "\\x1b[2J\\x00\\x07\\u007f"},
+        // Not UTF-8: a stray byte, an overlong form, a surrogate, a sequence cut short.
+        {"\xff \xc0\x80 \xed\xa0\x80 \xe6\x97", "\\xff \\xc0\\x80 \\xed\\xa0\\x80 \\xe6\\x97"},
+        // The C1 escape, a right-to-left override, a line separator, a tag beyond U+FFFF.
+        {"\xc2\x9b"
+         "2J \xe2\x80\xae \xe2\x80\xa8 \xf3\xa0\x80\x81",
+         "\\u009b2J \\u202e \\u2028 \\udb40\\udc01"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(shownText(text), shown);
+        EXPECT_EQ(shownText(shown), shown);
+        const QJsonDocument json(QJsonObject{{"port", QString::fromStdString(text)}});
+        const std::string compact = json.toJson(QJsonDocument::Compact).toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(shownText(compact))), json)
+            << shownText(compact);
     }
 }
 

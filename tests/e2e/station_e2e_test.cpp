@@ -268,6 +268,37 @@ const LineCase kLineCases[] = {
          }
          QCOMPARE(units, (QStringList{"U-1", "U-2"}));
      }},
+    {"outside text",
+     [](QTemporaryDir& dir) {
+         // The port's name shows its control characters escaped, in its result line too; scans
+         // that are no unit id (an escape sequence, a 10 MB line) are refused and write nothing.
+         const QString fixture = dir.filePath("fixture\x1b[2J\nPASS");
+         SimProcess board({"--link", fixture});
+         QProcess station;
+         const QString record = dir.filePath("line.jsonl");
+         startStation(station, {fixture}, {"--scan", "--record", record});
+         station.write("U-\x1b[2J\n" + QByteArray(10 << 20, 'A') + "\nU-1\n");
+         station.closeWriteChannel();
+         QVERIFY(station.waitForFinished(kWaitMs));
+         board.stop();
+         QCOMPARE(board.transcript("rx kind=connect").size(), 1);
+         QCOMPARE(station.exitCode(), 0);
+         const QByteArray port = dir.path().toUtf8() + "/fixture\\x1b[2J\\nPASS";
+         const QByteArray out = station.readAllStandardOutput();
+         QVERIFY2(out.startsWith("PASS  " + port + "  unit U-1  ") && out.count('\n') == 3 &&
+                      !out.contains('\x1b'),
+                  out.constData());
+         const QByteArray err = station.readAllStandardError();
+         QVERIFY2(err.contains(port + ": scan U-\\x1b[2J refused: a unit id must be printable") &&
+                      err.contains(port + ": scan refused: the line is longer than a unit id") &&
+                      !err.contains('\x1b') && err.size() < 100000,
+                  err.left(2000).constData());
+         QFile lines(record);
+         QVERIFY(lines.open(QIODevice::ReadOnly));
+         const QByteArray written = lines.readAll();
+         QCOMPARE(written.count('\n'), 1);
+         QCOMPARE(QJsonDocument::fromJson(written)["unit"].toString(), QString("U-1"));
+     }},
     {"unit reconciliation",
      [](QTemporaryDir& dir) {
          // A unit that failed on one station and was written on another counts as written.

@@ -52,11 +52,13 @@ constexpr OptionEntry kOptions[] = {
      "(docs/record.md); earlier lines stay",
      "FILE", "", "--record works only with write"},
     {"--unit", '\0', kUnit, nullptr, &CliOptions::unit,
-     "name the board: its unit id goes into the result line, the JSON report and the record", "ID",
-     "", "--unit works only with write"},
+     "name the board (at most 64 printable characters): its unit id goes into the result line, "
+     "the JSON report and the record",
+     "ID", "", "--unit works only with write"},
     {"--scan", '\0', kScan, &CliOptions::scan, nullptr,
      "with --station and one --port: read one unit id per line from standard input (a barcode "
-     "scanner) and write the board on the port for each; the end of the input ends it",
+     "scanner) and write the board on the port for each (a line that is no unit id is refused "
+     "and writes nothing); the end of the input ends it",
      "", "", "--scan works only with write --station and one --port"},
     {"--check", '\0', kCheck, &CliOptions::check, nullptr,
      "exit 1 when any device or unit recorded is not written", "", "",

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "command_table.h"
+#include "text_out.h"
 
 namespace quorvel::cli {
 namespace {
@@ -121,7 +122,7 @@ CommandResult runHelp(const CliOptions& options, std::FILE* out) {
     if (!topic.empty() && command == nullptr) {
         return usageProblem("unknown command '" + topic + "'");
     }
-    std::fputs((command ? commandHelp(*command) : overview()).c_str(), out);
+    writeText(out, command ? commandHelp(*command) : overview());
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "command_table.h"
 
+#include "unit_id.h"
+
 namespace quorvel::cli {
 namespace {
 
@@ -121,6 +123,9 @@ std::string commandLineProblem(const CliOptions& options) {
     // A scan names the board on one fixed port; each scan gives its own unit id.
     if (options.scan && (!options.station || options.ports.size() != 1 || !options.unit.empty())) {
         return std::string(findOption("--scan")->refusal);
+    }
+    if (const std::string problem = unitIdProblem(options.unit); !problem.empty()) {
+        return "--unit " + problem;
     }
     // The part in brackets comes whole or not at all: checksum takes FILE or FILE START STOP.
     const bool counted = command->mostArgs == kAnyCount

@@ -37,7 +37,7 @@ std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliO
     if (options.help || options.command == "help") return runHelp(options, stdout);
     if (options.version) {
         CommandResult r;
-        r.text = std::string("quorvel-flash ") + kVersion + "\n";
+        r.text = {std::string("quorvel-flash ") + kVersion};
         return r;
     }
     return std::nullopt;

@@ -12,6 +12,7 @@
 #include "record_file.h"
 #include "serial_port_transport.h"
 #include "terminal.h"
+#include "text_out.h"
 #include "time_text.h"
 #include "trace_transport.h"
 
@@ -163,8 +164,7 @@ void DeviceSession::logLine(std::string_view line) {
                                       ? std::string(line.substr(0, bytesAt + 2 + kShownHex)) + "..."
                                       : std::string(line);
         const std::string port = observer_.stepDone ? portName(settings_) + ": " : "";
-        std::fprintf(err_, "quorvel-flash: %s%s\n", port.c_str(), shown.c_str());
-        std::fflush(err_);
+        writeLine(err_, "quorvel-flash: " + port + shown);
     }
     if (log_ == nullptr) return;
     std::fwrite(line.data(), 1, line.size(), log_);
@@ -178,8 +178,7 @@ void DeviceSession::logLine(std::string_view line) {
 
 void DeviceSession::announcePort() {
     if (options_.json || options_.quiet || err_ == nullptr) return;
-    std::fprintf(err_, "quorvel-flash: port %s\n", describePort(settings_).c_str());
-    std::fflush(err_);
+    writeLine(err_, "quorvel-flash: port " + describePort(settings_));
 }
 
 double DeviceSession::elapsedMs() const {
@@ -215,8 +214,7 @@ int16_t DeviceSession::step(const std::string& name, const std::function<bool(in
     if (observer_.stepDone) {
         observer_.stepDone(record);
     } else if (!options_.json && !options_.quiet) {
-        std::fprintf(err_, "%s: status %d\n", name.c_str(), status);
-        std::fflush(err_);
+        writeLine(err_, name + ": status " + std::to_string(status));
     }
     return status;
 }
@@ -297,9 +295,9 @@ CommandResult DeviceSession::finish(bool ok, const std::string& message,
             r.note("  and " + std::to_string(listed - kListedAnswers) + " more");
         }
     }
-    if (!result.empty()) r.text += result + "\n";
+    if (!result.empty()) r.text.push_back(result);
     // The outcome is the result, success or not; what a failed step saw goes with the errors.
-    if (!message.empty()) r.text += message + "\n";
+    if (!message.empty()) r.text.push_back(message);
     if (!ok && !options_.json) {
         // Named at the start too; a failure names it again, right beside what went wrong.
         r.note("port " + describePort(settings_));

@@ -11,6 +11,7 @@
 #include "serial_link.h"
 #include "serial_port_transport.h"
 #include "text_commands.h"
+#include "text_out.h"
 #include "write_consent.h"
 
 namespace quorvel::cli {
@@ -58,7 +59,7 @@ std::vector<std::string> blockRanges(const MemoryImage& image) {
 bool portOpens(const ExchangeSettings& settings, std::FILE* err) {
     SerialPortTransport port;
     if (!port.open(GetCOM(settings))) {
-        std::fprintf(err, "quorvel-flash: %s\n", port.failureText().c_str());
+        writeLine(err, "quorvel-flash: " + port.failureText());
         return false;
     }
     port.close();
@@ -93,11 +94,11 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     bool portsOpen = true;
     for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
 
-    std::string text = "Dry run: nothing is sent.\n";
+    std::vector<std::string> text{"Dry run: nothing is sent."};
     std::vector<std::string> facts = RewriteFactLines(options.args.at(0), image, WriteWalk::Blocks);
     facts.pop_back();  // the blocks are in the plan below
-    for (const std::string& line : facts) text += line + "\n";
-    for (const ExchangeSettings& s : devices) text += "Port: " + describePort(s) + "\n";
+    for (std::string& line : facts) text.push_back(std::move(line));
+    for (const ExchangeSettings& s : devices) text.push_back("Port: " + describePort(s));
     const std::vector<WireStep> plan = planWrite(image, devices.front().loader);
     int64_t bytesOut = 0;
     int64_t bytesBack = 0;
@@ -108,17 +109,16 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
                            : step.name == "program" ? "block"
                                                     : "frame";
         std::snprintf(line, sizeof line,
-                      "%-11s %d %s%s, %lld bytes out, %lld back at %d bit/s: %.2f s\n",
+                      "%-11s %d %s%s, %lld bytes out, %lld back at %d bit/s: %.2f s",
                       (step.name + ":").c_str(), step.messages, unit, step.messages == 1 ? "" : "s",
                       static_cast<long long>(step.bytesOut), static_cast<long long>(step.bytesBack),
                       step.baudRate, step.seconds);
-        text += line;
+        text.emplace_back(line);
         if (step.name == "program") {
             const std::vector<std::string> ranges = blockRanges(image);
             for (size_t i = 0; i < ranges.size(); ++i) {
-                const bool last = i + 1 == ranges.size();
-                const char* after = last ? "\n" : (i + 1) % kRangesPerLine == 0 ? ",\n" : ",";
-                text += (i % kRangesPerLine == 0 ? "            " : " ") + ranges[i] + after;
+                if (i % kRangesPerLine == 0) text.emplace_back("           ");
+                text.back() += " " + ranges[i] + (i + 1 == ranges.size() ? "" : ",");
             }
         }
         bytesOut += step.bytesOut;
@@ -131,7 +131,7 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     }
     std::snprintf(line, sizeof line, "In all: %lld bytes out, %lld back, %.2f s on the line",
                   static_cast<long long>(bytesOut), static_cast<long long>(bytesBack), seconds);
-    text += line + each + "\n";
+    text.push_back(line + each);
 
     CommandResult r;
     r.outcome = portsOpen ? "success" : "failure";

@@ -15,6 +15,7 @@
 #include "progress_display.h"
 #include "summary_table.h"
 #include "terminal.h"
+#include "text_out.h"
 #include "write_result.h"
 
 namespace quorvel::cli {
@@ -58,9 +59,8 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     }
     if (mode != ProgressBoard::Mode::Silent) {
         for (const ExchangeSettings& s : devices) {
-            std::fprintf(err, "quorvel-flash: port %s\n", describePort(s).c_str());
+            writeLine(err, "quorvel-flash: port " + describePort(s));
         }
-        std::fflush(err);
     }
     ProgressBoard board(err, mode, ports);
 

@@ -28,16 +28,16 @@ std::string comList(const std::vector<int>& numbers) {
     return text;
 }
 
-// printf into the text.
+// printf into a line of the text.
 template <typename... Args>
-void add(std::string& text, const char* format, Args... args) {
+void add(std::vector<std::string>& text, const char* format, Args... args) {
     char line[512];
     std::snprintf(line, sizeof line, format, args...);
-    text += line;
+    text.emplace_back(line);
 }
 
-void printDetail(std::string& out, const char* label, const QString& value) {
-    if (!value.isEmpty()) add(out, "      %-16s%s\n", label, value.toUtf8().constData());
+void printDetail(std::vector<std::string>& out, const char* label, const QString& value) {
+    if (!value.isEmpty()) add(out, "      %-16s%s", label, value.toUtf8().constData());
 }
 
 // The COM numbers that reach each device, by device path.
@@ -93,13 +93,13 @@ CommandResult runPorts() {
     const std::map<std::string, std::vector<int>> numbers = numbersByDevice(ports);
     CommandResult r;
     r.result = portsJson(ports, numbers);
-    std::string& out = r.text;
+    std::vector<std::string>& out = r.text;
 
     std::vector<std::string> ordered;
     for (const QSerialPortInfo& info : ports) ordered.push_back(info.portName().toStdString());
     ordered = orderPortNames(ordered);
 
-    if (ports.isEmpty()) out += "No serial ports found.\n";
+    if (ports.isEmpty()) out.emplace_back("No serial ports found.");
     for (const std::string& name : ordered) {
         for (const QSerialPortInfo& info : ports) {
             if (info.portName().toStdString() != name) continue;
@@ -112,12 +112,12 @@ CommandResult runPorts() {
             }
             if (reached.empty()) {
                 add(out,
-                    "--    %s  (no COM number: its override names another device; use --port %s)\n",
+                    "--    %s  (no COM number: its override names another device; use --port %s)",
                     location.c_str(), location.c_str());
             } else {
                 // A port that is its own COM number (Windows) is named once.
                 const std::string com = comList(reached);
-                add(out, "%-4s%s%s%s\n", com.c_str(), com == location ? "" : "  ",
+                add(out, "%-4s%s%s%s", com.c_str(), com == location ? "" : "  ",
                     com == location ? "" : location.c_str(),
                     reached.front() > kWindowComNumbers ? "  (beyond the window's COM1 to COM16)"
                                                         : "");
@@ -137,7 +137,7 @@ CommandResult runPorts() {
     }
 
 #ifndef _WIN32
-    std::string overrides;
+    std::vector<std::string> overrides;
     for (int n = 1; n <= kHighestComNumber; ++n) {
         const std::string variable = "QUORVEL_COM" + std::to_string(n);
         const char* value = std::getenv(variable.c_str());
@@ -146,11 +146,12 @@ CommandResult runPorts() {
         for (const QSerialPortInfo& info : ports) {
             listed = listed || info.systemLocation().toStdString() == value;
         }
-        overrides += "  COM" + std::to_string(n) + " = " + value + "  (" + variable +
-                     (listed ? "" : "; not among the ports listed") + ")\n";
+        overrides.push_back("  COM" + std::to_string(n) + " = " + value + "  (" + variable +
+                            (listed ? "" : "; not among the ports listed") + ")");
     }
-    out += overrides.empty() ? "No QUORVEL_COM<n> overrides are set.\n"
-                             : "Overrides in effect:\n" + overrides;
+    out.emplace_back(overrides.empty() ? "No QUORVEL_COM<n> overrides are set."
+                                       : "Overrides in effect:");
+    out.insert(out.end(), overrides.begin(), overrides.end());
 #endif
     return r;
 }

@@ -27,6 +27,8 @@
 #include "serial_port_transport.h"
 #include "session_record.h"
 #include "stop_signals.h"
+#include "text_out.h"
+#include "unit_id.h"
 #include "write_result.h"
 #include "write_sequence.h"
 
@@ -103,16 +105,14 @@ class StationLog {
     void line(const std::string& text, bool always = false) {
         if (quiet_ && !always) return;
         const std::lock_guard<std::mutex> lock(mutex_);
-        std::fprintf(err_, "quorvel-flash: %s\n", text.c_str());
-        std::fflush(err_);
+        writeLine(err_, "quorvel-flash: " + text);
     }
     std::FILE* err() const { return err_; }
     // The operator's line for one device; the JSON report carries it instead with --json.
     void result(const std::string& text) {
         if (json_ || out_ == nullptr) return;
         const std::lock_guard<std::mutex> lock(mutex_);
-        std::fprintf(out_, "%s\n", text.c_str());
-        std::fflush(out_);
+        writeLine(out_, text);
     }
 
   private:
@@ -130,6 +130,17 @@ const char* resultMark(const DeviceResult& result) {
     return result.ok ? "PASS" : "FAIL";
 }
 
+// One line of the scanner's input: the unit id it holds, blanks around it dropped, or a line
+// longer than any unit id, which is refused without being kept.
+struct Scan {
+    std::string unit;
+    bool tooLong = false;
+};
+
+// A line up to this long is kept whole: a unit id of 64 characters of up to 4 bytes, with
+// blanks around it. Of a longer line nothing is kept; it is read to its end and refused.
+constexpr size_t kLongestScan = kLongestUnitId * 4 + 64;
+
 // Unit ids as a barcode scanner types them, one a line. They are read on a thread of their own,
 // so that a station waiting for the next scan still sees Ctrl-C; the state is shared with that
 // thread, which may still be blocked in its read when the station ends.
@@ -137,28 +148,30 @@ class ScanQueue {
   public:
     explicit ScanQueue(std::FILE* in) : state_(std::make_shared<State>()) {
         std::thread([state = state_, in] {
-            std::string line;
-            char chunk[256];
-            while (std::fgets(chunk, sizeof chunk, in) != nullptr) {
-                line += chunk;
-                if (line.back() != '\n') continue;
-                state->push(line);
-                line.clear();
+            Scan scan;
+            for (int c = std::getc(in);; c = std::getc(in)) {
+                if (c == EOF || c == '\n') {
+                    state->push(std::move(scan));
+                    if (c == EOF) break;
+                    scan = {};
+                } else if (!scan.tooLong) {
+                    scan.unit += static_cast<char>(c);
+                    if (scan.unit.size() > kLongestScan) scan = {{}, true};
+                }
             }
-            state->push(line);
             const std::lock_guard<std::mutex> lock(state->mutex);
             state->ended = true;
             state->changed.notify_all();
         }).detach();
     }
 
-    // The next unit id; false at the end of the input or when the station ends.
-    bool next(std::string& unit) {
+    // The next scan; false at the end of the input or when the station ends.
+    bool next(Scan& scan) {
         std::unique_lock<std::mutex> lock(state_->mutex);
         while (!stationEnds()) {
-            if (!state_->units.empty()) {
-                unit = state_->units.front();
-                state_->units.pop_front();
+            if (!state_->scans.empty()) {
+                scan = std::move(state_->scans.front());
+                state_->scans.pop_front();
                 return true;
             }
             if (state_->ended) return false;
@@ -171,20 +184,34 @@ class ScanQueue {
     struct State {
         std::mutex mutex;
         std::condition_variable changed;
-        std::deque<std::string> units;
+        std::deque<Scan> scans;
         bool ended = false;
-        // Keeps the line without its end and the blanks around it; an empty line is no scan.
-        void push(const std::string& line) {
-            const size_t first = line.find_first_not_of(" \t\r\n");
-            if (first == std::string::npos) return;
-            const size_t last = line.find_last_not_of(" \t\r\n");
+        // Keeps the line without the blanks around it. An empty line is no scan; a line too
+        // long to be a unit id is kept as one to refuse.
+        void push(Scan scan) {
+            const size_t first = scan.unit.find_first_not_of(" \t\r");
+            if (first == std::string::npos && !scan.tooLong) return;
+            if (first != std::string::npos) {
+                const size_t last = scan.unit.find_last_not_of(" \t\r");
+                scan.unit = scan.unit.substr(first, last - first + 1);
+            }
             const std::lock_guard<std::mutex> lock(mutex);
-            units.push_back(line.substr(first, last - first + 1));
+            scans.push_back(std::move(scan));
             changed.notify_all();
         }
     };
     std::shared_ptr<State> state_;
 };
+
+// Why a scan cannot name the board it is meant for, or empty when it can.
+std::string scanProblem(const Scan& scan) {
+    if (scan.tooLong) {
+        return "scan refused: the line is longer than a unit id can be (at most " +
+               std::to_string(kLongestUnitId) + " characters)";
+    }
+    const std::string problem = unitIdProblem(scan.unit);
+    return problem.empty() ? problem : "scan " + scan.unit + " refused: a unit id " + problem;
+}
 
 // How long a board that did not answer the connect is left before it is tried again.
 constexpr int kRetryMs = 3000;
@@ -246,7 +273,14 @@ class StationWorker final : public QThread {
     void runScans() {
         for (;;) {
             log_.line(tally_.port + ": scan the next board's unit id");
-            if (!scans_->next(unit_) || !waitForDevice()) return;
+            Scan scan;
+            if (!scans_->next(scan)) return;
+            if (const std::string problem = scanProblem(scan); !problem.empty()) {
+                log_.line(tally_.port + ": " + problem + "; nothing written, scan again", true);
+                continue;
+            }
+            unit_ = std::move(scan.unit);
+            if (!waitForDevice()) return;
             while (writeOne()) {
                 if (stationEnds()) return;
                 log_.line(tally_.port + ": no answer yet from unit " + unit_ +
@@ -439,13 +473,13 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     r.result = totals;
     r.image = imageFacts(options.args.at(0), image);
     if (record != nullptr) markRecordLost(r, record->failure());
-    r.text = "Station: " + std::to_string(all.written) + " devices written, " +
-             std::to_string(all.failed) + " failed" + unconfirmedText(all.unconfirmed) + "\n";
+    r.text.push_back("Station: " + std::to_string(all.written) + " devices written, " +
+                     std::to_string(all.failed) + " failed" + unconfirmedText(all.unconfirmed));
     for (auto& worker : workers) {
         const PortTally& t = worker->tally();
-        r.text += "  " + t.port + ": " + std::to_string(t.written) + " written, " +
-                  std::to_string(t.failed) + " failed" + unconfirmedText(t.unconfirmed) +
-                  (t.interrupted ? ", the last one interrupted" : "") + "\n";
+        r.text.push_back("  " + t.port + ": " + std::to_string(t.written) + " written, " +
+                         std::to_string(t.failed) + " failed" + unconfirmedText(t.unconfirmed) +
+                         (t.interrupted ? ", the last one interrupted" : ""));
     }
     return r;
 }

@@ -18,7 +18,7 @@ std::string seconds(double ms) {
 
 }  // namespace
 
-std::string summaryTable(const std::vector<DeviceResult>& results) {
+std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) {
     std::vector<Row> rows{Row{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
     size_t rewritten = 0;
     for (const DeviceResult& r : results) {
@@ -34,7 +34,7 @@ std::string summaryTable(const std::vector<DeviceResult>& results) {
     for (const Row& row : rows) {
         for (size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], row[c].size());
     }
-    std::string table;
+    std::vector<std::string> table;
     for (const Row& row : rows) {
         std::string line;
         for (size_t c = 0; c < kColumns; ++c) {
@@ -48,10 +48,11 @@ std::string summaryTable(const std::vector<DeviceResult>& results) {
             }
             line += cell;
         }
-        table += line + "\n";
+        table.push_back(std::move(line));
     }
-    return table + std::to_string(rewritten) + " of " + std::to_string(results.size()) +
-           " devices rewritten\n";
+    table.push_back(std::to_string(rewritten) + " of " + std::to_string(results.size()) +
+                    " devices rewritten");
+    return table;
 }
 
 }  // namespace quorvel::cli

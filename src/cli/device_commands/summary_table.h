@@ -9,6 +9,6 @@
 
 namespace quorvel::cli {
 
-std::string summaryTable(const std::vector<DeviceResult>& results);
+std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results);
 
 }  // namespace quorvel::cli

@@ -8,6 +8,7 @@
 #include "port_mapping.h"
 #include "rewrite_confirmation.h"
 #include "terminal.h"
+#include "text_out.h"
 
 namespace quorvel::cli {
 namespace {
@@ -36,24 +37,24 @@ std::optional<CommandResult> obtainConsent(const CliOptions& options, const Memo
     if (!isTerminal(in)) return usageProblem("pass --yes to write without a confirmation");
     // The question goes where the progress goes: standard output carries only results. The
     // warning as the window shows it, asked once however many devices are written.
-    std::string question = std::string(kRewriteConfirmTitle) + "\n";
-    for (const char* line : kRewriteConfirmLines) question += std::string(line) + "\n";
+    std::vector<std::string> question{kRewriteConfirmTitle};
+    for (const char* line : kRewriteConfirmLines) question.emplace_back(line);
     const WriteWalk walk = options.command == "row-write" ? WriteWalk::Rows : WriteWalk::Blocks;
-    for (const std::string& line : RewriteFactLines(options.args.at(0), image, walk)) {
-        question += line + "\n";
+    for (std::string& line : RewriteFactLines(options.args.at(0), image, walk)) {
+        question.push_back(std::move(line));
     }
     // Asked again here, next to the blocks it counts: a file cut short still loads, and its
     // check sum may well be the whole file's.
-    for (const std::string& warning : loadWarnings) question += "Warning: " + warning + "\n";
+    for (const std::string& warning : loadWarnings) question.push_back("Warning: " + warning);
     if (devices.size() > 1) {
         std::string ports;
         for (const ExchangeSettings& s : devices)
             ports += (ports.empty() ? "" : ", ") + portName(s);
-        question += std::to_string(devices.size()) + " devices at once: " + ports + "\n";
+        question.push_back(std::to_string(devices.size()) + " devices at once: " + ports);
     }
-    for (const ExchangeSettings& s : devices) question += "Port: " + describePort(s) + "\n";
-    std::fprintf(err, "%sType OK (or y) to begin, anything else cancels: ", question.c_str());
-    std::fflush(err);
+    for (const ExchangeSettings& s : devices) question.push_back("Port: " + describePort(s));
+    writeLines(err, question);
+    writeShown(err, "Type OK (or y) to begin, anything else cancels: ");
     if (agreed(in)) return std::nullopt;
     CommandResult r;
     r.outcome = "cancelled";

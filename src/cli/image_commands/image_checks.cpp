@@ -1,21 +1,20 @@
 #include "image_checks.h"
 
 #include "block_walk.h"
+#include "text_out.h"
 
 namespace quorvel::cli {
 
 void warnAboutLoad(const LoadResult& loaded, std::FILE* err) {
     for (const std::string& warning : loaded.warnings) {
-        std::fprintf(err, "quorvel-flash: warning: %s\n", warning.c_str());
+        writeLine(err, "quorvel-flash: warning: " + warning);
     }
 }
 
 void warnAboutGapData(const std::string& path, const MemoryImage& image, std::FILE* err) {
     if (!gapHoldsData(image)) return;
-    std::fprintf(err,
-                 "quorvel-flash: warning: %s holds data at 0xE000–0xFFFF, which is never "
-                 "written to the device\n",
-                 path.c_str());
+    writeLine(err, "quorvel-flash: warning: " + path +
+                       " holds data at 0xE000–0xFFFF, which is never written to the device");
 }
 
 }  // namespace quorvel::cli

@@ -48,7 +48,7 @@ std::vector<Range> loadedRanges(const MemoryImage& image) {
 
 // A successful image command's result.
 CommandResult imageResult(const CliOptions& options, const MemoryImage& image, QJsonValue answer,
-                          std::string text) {
+                          std::vector<std::string> text) {
     CommandResult r;
     r.result = std::move(answer);
     // Only the JSON report shows the image's facts; its SHA-256 is not worth taking otherwise.
@@ -83,17 +83,17 @@ CommandResult runInfo(const CliOptions& options, std::FILE* err) {
     for (const Range& r : ranges) flaggedRows += static_cast<int>((r.last - r.first + 1) / 16);
     const ChecksumResult sum = RangeChecksum(image, "C000", "FFFF");
     QJsonArray list;
-    std::string text = "File: " + options.args[0] + "\nLoaded rows:\n";
+    std::vector<std::string> text{"File: " + options.args[0], "Loaded rows:"};
     for (const Range& r : ranges) {
         list.append(QJsonObject{{"first", jsonText("0x" + hexAddress(r.first))},
                                 {"last", jsonText("0x" + hexAddress(r.last))}});
-        text += "  " + hexAddress(r.first) + "-" + hexAddress(r.last) + "\n";
+        text.push_back("  " + hexAddress(r.first) + "-" + hexAddress(r.last));
     }
-    if (flaggedRows == 0) text += "  (none)\n";
-    text += "Rows with data: " + std::to_string(flaggedRows) + "\n";
-    text += "Blocks to send: " + std::to_string(countBlocksToSend(image)) + " of " +
-            std::to_string(kBlockPositions) + "\n";
-    text += "Check sum C000-FFFF: " + sum.text + "\n";
+    if (flaggedRows == 0) text.push_back("  (none)");
+    text.push_back("Rows with data: " + std::to_string(flaggedRows));
+    text.push_back("Blocks to send: " + std::to_string(countBlocksToSend(image)) + " of " +
+                   std::to_string(kBlockPositions));
+    text.push_back("Check sum C000-FFFF: " + sum.text);
     return imageResult(options, image,
                        QJsonObject{{"ranges", list},
                                    {"rows", flaggedRows},
@@ -105,9 +105,9 @@ CommandResult runInfo(const CliOptions& options, std::FILE* err) {
 CommandResult runDump(const CliOptions& options, std::FILE* out) {
     if (isTerminal(out)) {
         CommandResult r = usageProblem("");
-        r.notes =
+        r.notes = {
             "quorvel-flash: refusing to write binary data to a terminal; redirect the output to a "
-            "file\n";
+            "file"};
         return r;
     }
     MemoryImage image;
@@ -134,7 +134,7 @@ CommandResult runChecksum(const CliOptions& options) {
     if (auto failed = loadFromArgs(options, image)) return *failed;
     const ChecksumResult sum = RangeChecksum(image, start, stop);
     if (!sum.ok) return usageProblem(sum.error);
-    return imageResult(options, image, jsonText(sum.text), sum.text + "\n");
+    return imageResult(options, image, jsonText(sum.text), {sum.text});
 }
 
 }  // namespace quorvel::cli

@@ -8,7 +8,7 @@ namespace quorvel::cli {
 CommandResult loadProblem(const std::string& path, const LoadResult& result) {
     const std::vector<std::string> lines = loadFailureLines(path, result);
     CommandResult r = fileProblem(lines.front());
-    r.notes = result.message() + "\n";
+    r.notes = {result.message()};
     for (const std::string& line : lines) r.note(line);
     return r;
 }

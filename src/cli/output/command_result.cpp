@@ -1,21 +1,21 @@
 #include "command_result.h"
 
+#include "text_out.h"
+
 namespace quorvel::cli {
 
 void CommandResult::note(const std::string& line) {
-    notes += "quorvel-flash: " + line + "\n";
+    notes.push_back("quorvel-flash: " + line);
 }
 
 int render(const CommandResult& result, OutputForm form, const std::string& command, std::FILE* out,
            std::FILE* err) {
-    std::fputs(result.notes.c_str(), err);
-    std::fflush(err);
+    writeLines(err, result.notes);
     if (form == OutputForm::Json) {
-        std::fprintf(out, "%s\n", runJson(result, command).c_str());
+        writeLine(out, runJson(result, command));
     } else {
-        std::fputs(result.text.c_str(), out);
+        writeLines(out, result.text);
     }
-    std::fflush(out);
     return result.exitCode;
 }
 
@@ -25,7 +25,8 @@ CommandResult usageProblem(const std::string& problem) {
     r.exitCode = kExitUsage;
     r.error = problem;
     r.note(problem);
-    r.notes += std::string(kUsageLine) + "\n(quorvel-flash --help lists the commands)\n";
+    r.notes.push_back(kUsageLine);
+    r.notes.push_back("(quorvel-flash --help lists the commands)");
     return r;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "exit_codes.h"
 #include "json_run.h"
@@ -22,8 +23,10 @@ struct CommandResult {
     QJsonValue result;                       // the command's answer; null when it has none
     std::optional<ImageFacts> image;
     QJsonArray devices;  // one object per port
-    std::string text;    // what the text form prints on standard output
-    std::string notes;   // what goes to standard error in either form: warnings, what went wrong
+    // What the text form prints on standard output, a line each.
+    std::vector<std::string> text;
+    // What goes to standard error in either form, a line each: warnings, what went wrong.
+    std::vector<std::string> notes;
 
     // Adds "quorvel-flash: LINE" to the notes.
     void note(const std::string& line);

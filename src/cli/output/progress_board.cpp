@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text_out.h"
+
 namespace quorvel::cli {
 namespace {
 
@@ -25,8 +27,7 @@ ProgressBoard::ProgressBoard(std::FILE* out, Mode mode, std::vector<std::string>
 }
 
 void ProgressBoard::printLocked(const Device& d, const std::string& text) {
-    std::fprintf(out_, "%s: %s\n", d.port.c_str(), text.c_str());
-    std::fflush(out_);
+    writeLine(out_, d.port + ": " + text);
 }
 
 void ProgressBoard::stepStarted(size_t device, const std::string& step) {
@@ -93,9 +94,9 @@ void ProgressBoard::redraw() {
     std::string block;
     // Back to the first line of the block drawn before, then every line anew.
     if (drawn_) block += "\x1b[" + std::to_string(devices_.size()) + "A";
-    for (const Device& d : devices_) block += "\r\x1b[2K" + lineLocked(d) + "\n";
-    std::fwrite(block.data(), 1, block.size(), out_);
-    std::fflush(out_);
+    for (const Device& d : devices_) block += "\r\x1b[2K" + shownText(lineLocked(d)) + "\n";
+    // One write, so that the block is drawn whole.
+    writeControl(out_, block);
     drawn_ = true;
     dirty_ = false;
 }

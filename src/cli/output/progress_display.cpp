@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include "text_out.h"
+
 namespace quorvel::cli {
 
 namespace {
 constexpr int kBarWidth = 30;
-}
+constexpr size_t kStatusWidth = 60;
+}  // namespace
 
 std::string secondsText(double seconds) {
     char text[32];
@@ -52,8 +55,7 @@ void ProgressDisplay::advance(uint32_t address) {
             return;
         case Mode::Lines:
             if ((done_ - 1) % lineEvery_ == 0 || done_ == total_) {
-                std::fprintf(out_, "%s: %s\n", label_.c_str(), status(address).c_str());
-                std::fflush(out_);
+                writeLine(out_, label_ + ": " + status(address));
             }
             return;
         case Mode::Bar:
@@ -62,16 +64,17 @@ void ProgressDisplay::advance(uint32_t address) {
     // The bar never runs past its end, however many units are reported.
     const int filled = std::min(done_, total_) * kBarWidth / total_;
     // Padded, so that a shorter line covers a longer one drawn before it.
-    std::fprintf(out_, "\r%s [%s%s] %-60s", label_.c_str(), std::string(filled, '#').c_str(),
-                 std::string(kBarWidth - filled, '.').c_str(), status(address).c_str());
-    std::fflush(out_);
+    std::string text = status(address);
+    text.resize(std::max(text.size(), kStatusWidth), ' ');
+    writeControl(out_, "\r");
+    writeShown(out_, label_ + " [" + std::string(filled, '#') +
+                         std::string(kBarWidth - filled, '.') + "] " + text);
     drawn_ = true;
 }
 
 void ProgressDisplay::finish() {
     if (drawn_) {
-        std::fprintf(out_, "\n");
-        std::fflush(out_);
+        writeControl(out_, "\n");
     }
     drawn_ = false;
 }

@@ -107,13 +107,14 @@ void summarize(std::istream& in, const std::string& path, Summary& s) {
     }
 }
 
-// Rows of cells as text columns: the first left-aligned, the counts right-aligned.
-std::string table(const std::vector<std::vector<std::string>>& rows, size_t textColumns) {
+// Rows of cells as text lines: the first columns left-aligned, the counts right-aligned.
+std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows,
+                               size_t textColumns) {
     std::vector<size_t> width(rows.front().size(), 0);
     for (const auto& row : rows) {
         for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
     }
-    std::string text;
+    std::vector<std::string> lines;
     for (const auto& row : rows) {
         std::string line = "  ";
         for (size_t c = 0; c < row.size(); ++c) {
@@ -122,9 +123,9 @@ std::string table(const std::vector<std::vector<std::string>>& rows, size_t text
             if (c + 1 < row.size()) line += "  ";
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
-        text += line + "\n";
+        lines.push_back(std::move(line));
     }
-    return text;
+    return lines;
 }
 
 std::vector<std::string> counts(const Tally& t) {
@@ -143,18 +144,21 @@ std::string attemptLine(const ReadRecord& r) {
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
-std::string summaryText(const std::vector<std::string>& paths, const Summary& s) {
-    std::string text =
-        paths.size() == 1 ? "Record file: " + paths.front() + "\n" : "Record files:\n";
+std::vector<std::string> summaryText(const std::vector<std::string>& paths, const Summary& s) {
+    std::vector<std::string> text;
+    const auto add = [&text](std::vector<std::string> lines) {
+        for (std::string& line : lines) text.push_back(std::move(line));
+    };
+    text.push_back(paths.size() == 1 ? "Record file: " + paths.front() : "Record files:");
     if (paths.size() > 1) {
-        for (const std::string& path : paths) text += "  " + path + "\n";
+        for (const std::string& path : paths) text.push_back("  " + path);
     }
-    text +=
+    text.push_back(
         "Devices: " + std::to_string(s.all.devices()) + " (" + std::to_string(s.all.success) +
         " success, " + std::to_string(s.all.failure) + " failure, " +
         std::to_string(s.all.interrupted) + " interrupted" +
         (s.all.unconfirmed > 0 ? ", " + std::to_string(s.all.unconfirmed) + " unconfirmed" : "") +
-        ")\n";
+        ")");
     if (s.all.devices() > 0) {
         std::vector<std::vector<std::string>> images{
             {"IMAGE", "SHA-256", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
@@ -163,7 +167,8 @@ std::string summaryText(const std::vector<std::string>& paths, const Summary& s)
             for (std::string& c : counts(t)) row.push_back(std::move(c));
             images.push_back(std::move(row));
         }
-        text += "\nBy image:\n" + table(images, 2);
+        add({"", "By image:"});
+        add(table(images, 2));
         std::vector<std::vector<std::string>> ports{
             {"PORT", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
         for (const Tally& t : s.ports) {
@@ -171,27 +176,28 @@ std::string summaryText(const std::vector<std::string>& paths, const Summary& s)
             for (std::string& c : counts(t)) row.push_back(std::move(c));
             ports.push_back(std::move(row));
         }
-        text += "\nBy port:\n" + table(ports, 1);
+        add({"", "By port:"});
+        add(table(ports, 1));
     }
     if (!s.units.empty()) {
         const int written = s.unitsWritten();
-        text += "\nUnits: " + std::to_string(s.units.size()) + " (" + std::to_string(written) +
-                " written, " + std::to_string(static_cast<int>(s.units.size()) - written) +
-                " not written)\n";
+        add({"", "Units: " + std::to_string(s.units.size()) + " (" + std::to_string(written) +
+                     " written, " + std::to_string(static_cast<int>(s.units.size()) - written) +
+                     " not written)"});
     }
     if (const std::vector<ReadRecord> notWritten = s.stillNotWritten(); !notWritten.empty()) {
-        text += "\nNot written:\n";
+        add({"", "Not written:"});
         for (const ReadRecord& r : notWritten) {
-            text += "  " + attemptLine(r) + "\n";
-            for (const std::string& why : r.diagnosis) text += "      " + why + "\n";
+            text.push_back("  " + attemptLine(r));
+            for (const std::string& why : r.diagnosis) text.push_back("      " + why);
         }
     }
     if (!s.unreadLines.empty()) {
-        text += "\nNot read: " + std::to_string(s.unreadLines.size()) + " line" +
-                (s.unreadLines.size() == 1 ? "" : "s") + "\n";
+        add({"", "Not read: " + std::to_string(s.unreadLines.size()) + " line" +
+                     (s.unreadLines.size() == 1 ? "" : "s")});
         for (const auto& [path, n] : s.unreadLines) {
-            text += "  " + (paths.size() > 1 ? path + " " : std::string()) + "line " +
-                    std::to_string(n) + ": not a record\n";
+            text.push_back("  " + (paths.size() > 1 ? path + " " : std::string()) + "line " +
+                           std::to_string(n) + ": not a record");
         }
     }
     return text;

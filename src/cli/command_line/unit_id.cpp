@@ -1,0 +1,44 @@
+#include "unit_id.h"
+
+#include <QChar>
+#include <QList>
+#include <QString>
+#include <QUtf8StringView>
+#include <algorithm>
+
+namespace quorvel::cli {
+namespace {
+
+bool printable(char32_t c) {
+    switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Other_PrivateUse:
+        case QChar::Other_NotAssigned:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return false;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+std::string unitIdProblem(std::string_view id) {
+    // Any character takes at most 4 bytes: a longer id is too long whatever it holds.
+    const std::string tooLong = "takes at most " + std::to_string(kLongestUnitId) + " characters";
+    if (id.size() > kLongestUnitId * 4) return tooLong;
+    if (!QUtf8StringView(id).isValidUtf8()) return "must be UTF-8 text";
+    const QList<uint> characters = QString::fromUtf8(id.data(), qsizetype(id.size())).toUcs4();
+    if (!std::all_of(characters.begin(), characters.end(),
+                     [](uint c) { return printable(char32_t(c)); })) {
+        return "must be printable: no control or format characters (such as a line end or an "
+               "escape)";
+    }
+    if (size_t(characters.size()) > kLongestUnitId) return tooLong;
+    return {};
+}
+
+}  // namespace quorvel::cli

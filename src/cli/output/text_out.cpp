@@ -1,0 +1,130 @@
+#include "text_out.h"
+
+#include <QChar>
+#include <QString>
+#include <QUtf8StringView>
+#include <algorithm>
+#include <bit>
+
+namespace quorvel::cli {
+namespace {
+
+bool plainAscii(unsigned char byte) {
+    return byte >= 0x20 && byte < 0x7F;
+}
+
+// Characters that change what the terminal does or how the line reads instead of showing.
+bool hidden(char32_t c) {
+    switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void appendHex(std::string& out, const char* form, unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, form, value);
+    out += text;
+}
+
+void appendAscii(std::string& out, unsigned char byte) {
+    switch (byte) {
+        case '\n':
+            out += "\\n";
+            return;
+        case '\r':
+            out += "\\r";
+            return;
+        case '\t':
+            out += "\\t";
+            return;
+        case 0x7F:
+            out += "\\u007f";
+            return;
+        default:
+            if (plainAscii(byte)) {
+                out += static_cast<char>(byte);
+            } else {
+                appendHex(out, "\\x%02x", byte);
+            }
+    }
+}
+
+}  // namespace
+
+std::string shownText(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return plainAscii(static_cast<unsigned char>(c)); })) {
+        return std::string(text);
+    }
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            appendAscii(out, byte);
+            ++i;
+            continue;
+        }
+        // A lead byte tells the length of its sequence; Qt judges the whole sequence (no
+        // overlong forms, no surrogates, nothing beyond U+10FFFF).
+        const auto length = static_cast<size_t>(std::countl_one(byte));
+        const std::string_view sequence = text.substr(i, length);
+        if (length < 2 || length > 4 || sequence.size() < length ||
+            !QUtf8StringView(sequence).isValidUtf8()) {
+            appendHex(out, "\\x%02x", byte);
+            ++i;
+            continue;
+        }
+        const QString decoded = QString::fromUtf8(sequence.data(), qsizetype(length));
+        const char32_t c = decoded.size() == 2 ? QChar::surrogateToUcs4(decoded[0], decoded[1])
+                                               : char32_t(decoded[0].unicode());
+        if (!hidden(c)) {
+            out += sequence;
+        } else {
+            for (const QChar unit : decoded) appendHex(out, "\\u%04x", unit.unicode());
+        }
+        i += length;
+    }
+    return out;
+}
+
+void writeShown(std::FILE* stream, std::string_view text) {
+    writeControl(stream, shownText(text));
+}
+
+void writeLine(std::FILE* stream, std::string_view line) {
+    writeControl(stream, shownText(line) + "\n");
+}
+
+// Several lines go out in one write, as the block they are: a reader that stops at the line it
+// wanted (grep -q, head -1) leaves no later write to fail, and no other thread's line comes
+// between them.
+void writeLines(std::FILE* stream, const std::vector<std::string>& lines) {
+    std::string block;
+    for (const std::string& line : lines) block += shownText(line) + "\n";
+    writeControl(stream, block);
+}
+
+void writeText(std::FILE* stream, std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    writeLines(stream, lines);
+}
+
+void writeControl(std::FILE* stream, std::string_view control) {
+    std::fwrite(control.data(), 1, control.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace quorvel::cli
