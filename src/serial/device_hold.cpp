@@ -57,15 +57,18 @@ bool DeviceHold::take(const PortTarget& target) {
     // Nothing to hold for a port that maps to no device or is no serial line (a file, a folder,
     // /dev/null): opening it says what is wrong, and no lock file is made for it.
     if (device.empty() || !isSerialDeviceNode(device)) return true;
+    // The node, not only its path: a node replugged or a pseudo-terminal number reused is
+    // another device, whoever still holds the one before.
+    const std::string key = device + "@" + deviceNodeKey(device);
     const std::lock_guard<std::mutex> lock(heldMutex);
-    if (auto it = heldDevices.find(device); it != heldDevices.end()) {
+    if (auto it = heldDevices.find(key); it != heldDevices.end()) {
         if (it->second.owner != std::this_thread::get_id()) {
             refusal_ = "busy: " + device +
                        " is being written on another port of this run; nothing was sent";
             return false;
         }
         ++it->second.count;
-        key_ = device;
+        key_ = key;
         return true;
     }
     auto deviceLock = std::make_unique<DeviceLock>();
@@ -73,8 +76,8 @@ bool DeviceHold::take(const PortTarget& target) {
         refusal_ = deviceLock->refusal();
         return false;
     }
-    heldDevices[device] = Held{std::move(deviceLock), std::this_thread::get_id(), 1};
-    key_ = device;
+    heldDevices[key] = Held{std::move(deviceLock), std::this_thread::get_id(), 1};
+    key_ = key;
     return true;
 }
 

@@ -45,7 +45,7 @@ class DeviceHold {
     const std::string& refusal() const { return refusal_; }
 
   private:
-    std::string key_;  // the resolved device while held
+    std::string key_;  // the resolved device and its node (deviceNodeKey) while held
     std::string refusal_;
 };
 

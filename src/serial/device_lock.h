@@ -35,7 +35,14 @@ class DeviceLock {
 // Whether `device` is a serial line worth a lock: a terminal device, not /dev/null or a file.
 bool isSerialDeviceNode(const std::string& device);
 
-// The lock file of a resolved device (POSIX; empty on Windows): one file per device in the
+// What tells the device node now at `device` from one made there before or after it, for the
+// hold: the device number and inode (a USB adapter plugged again gets a new inode), and for a
+// pseudo-terminal, whose number the next one opened takes over at once, its change time too.
+// ("188-0-1234"; empty on Windows and when no node is there.) A writer that still holds a node
+// that went away does not hold the next device at that path.
+std::string deviceNodeKey(const std::string& device);
+
+// The lock file of a resolved device (POSIX; empty on Windows): one file per device node in the
 // machine's shared lock folder.
 std::string deviceLockPath(const std::string& device);
 

@@ -123,12 +123,26 @@ bool isSerialDeviceNode(const std::string& device) {
     return subsystem.filename() == "tty";
 }
 
+std::string deviceNodeKey(const std::string& device) {
+    struct stat node {};
+    if (::stat(device.c_str(), &node) != 0) return {};
+    std::string key = std::to_string(::major(node.st_rdev)) + "-" +
+                      std::to_string(::minor(node.st_rdev)) + "-" + std::to_string(node.st_ino);
+    // Not for a USB adapter's node: udev sets its permissions just after it appears, which
+    // moves its change time while a first writer may already hold it.
+    if (::major(node.st_rdev) >= 136 && ::major(node.st_rdev) <= 143) {
+        key +=
+            "-" + std::to_string(node.st_ctim.tv_sec) + "." + std::to_string(node.st_ctim.tv_nsec);
+    }
+    return key;
+}
+
 std::string deviceLockPath(const std::string& device) {
     std::string name = device;
     for (char& c : name) {
         if (c == '/') c = '_';
     }
-    return lockFolder() + "/quorvel-flash" + name + ".lock";
+    return lockFolder() + "/quorvel-flash" + name + "." + deviceNodeKey(device) + ".lock";
 }
 
 bool DeviceLock::lock(const std::string& device) {

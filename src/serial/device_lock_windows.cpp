@@ -23,6 +23,10 @@ bool isSerialDeviceNode(const std::string& device) {
     return !device.empty();
 }
 
+std::string deviceNodeKey(const std::string&) {
+    return {};
+}
+
 std::string deviceLockPath(const std::string&) {
     return {};
 }

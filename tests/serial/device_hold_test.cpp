@@ -81,6 +81,22 @@ class DeviceHoldTest : public QObject {
         std::thread([&] { other.release(); }).join();
     }
 
+    // A holder that has not seen its device go does not hold the next one at that path: a
+    // pseudo-terminal's number is taken over at once by the next one opened (here, the node's
+    // change time moved, as a new node's does).
+    void nodeMadeAgainIsAnotherDevice() {
+        DeviceHold hold;
+        QVERIFY(hold.take(target(device(0))));
+        QVERIFY(::chmod(devices_[0].path().c_str(), 0660) == 0);
+        bool taken = false;
+        DeviceHold other;
+        std::thread([&] {
+            taken = other.take(target(device(0)));
+            other.release();
+        }).join();
+        QVERIFY2(taken, other.refusal().c_str());
+    }
+
     // A port that is no serial line holds nothing and leaves no lock file.
     void notASerialDevice() {
         for (const QString& path : {QString("/dev/null"), folder_.filePath("ttyUSB0")}) {
