@@ -68,8 +68,10 @@ std::string summarize(std::FILE* file, const std::string& path, size_t index,
             case RecordLines::Next::End:
                 return {};
             case RecordLines::Next::ReadError:
-                return "cannot read " + fileName(path) + " after line " +
-                       std::to_string(lines.number()) + ": " + std::strerror(lines.error());
+                return "cannot read " + fileName(path) +
+                       (lines.number() > 0 ? " after line " + std::to_string(lines.number())
+                                           : std::string()) +
+                       ": " + std::strerror(lines.error());
             case RecordLines::Next::TooLong:
                 summary.addUnread({index, lines.number(), true});
                 break;
