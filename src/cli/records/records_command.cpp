@@ -247,25 +247,22 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
 
 CommandResult runRecords(const CliOptions& options) {
     const std::vector<std::string>& paths = options.args;
-    // Every file is looked at before any is read: a wrong name ends the command at once.
+    // Every file is looked at and opened before any is read: a wrong name, or a file that may
+    // not be read, ends the command at once.
+    std::vector<std::unique_ptr<std::FILE, FileCloser>> files;
     for (const std::string& path : paths) {
         if (const std::string problem = notARecordFile(path); !problem.empty()) {
             return fileProblem(problem);
+        }
+        files.emplace_back(path == kStandardInput ? nullptr : std::fopen(path.c_str(), "rb"));
+        if (path != kStandardInput && !files.back()) {
+            return fileProblem("cannot read the record file " + path + ": " + std::strerror(errno));
         }
     }
     RecordsSummary summary;
     std::vector<std::string> readErrors;
     for (size_t i = 0; i < paths.size(); ++i) {
-        std::unique_ptr<std::FILE, FileCloser> opened;
-        std::FILE* file = stdin;
-        if (paths[i] != kStandardInput) {
-            opened.reset(std::fopen(paths[i].c_str(), "rb"));
-            if (!opened) {
-                return fileProblem("cannot read the record file " + paths[i] + ": " +
-                                   std::strerror(errno));
-            }
-            file = opened.get();
-        }
+        std::FILE* file = files[i] ? files[i].get() : stdin;
         if (std::string error = summarize(file, paths[i], i, summary); !error.empty()) {
             readErrors.push_back(std::move(error));
         }
