@@ -1,5 +1,6 @@
 // The record file of write --record without a device: a line and its reading back, the lines
-// that are not records, the blocks a device accepted, and whole lines from several threads.
+// that are not records, lines of any length, the blocks a device accepted, and whole lines from
+// several threads.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 
 #include "device_record.h"
 #include "record_file.h"
+#include "record_lines.h"
 #include "record_reader.h"
 #include "session_record.h"
 
@@ -123,6 +126,47 @@ TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
         "{\"port\":\"a\xFF\"" + rest,
     };
     for (const std::string& line : notRecords) EXPECT_FALSE(readRecordLine(line)) << line;
+}
+
+// Lines as the file has them, numbered from 1, none kept longer than a record can be.
+TEST(RecordLines, NumberedAndBounded) {
+    using Next = RecordLines::Next;
+    const std::string longest(kLongestRecordLine, 'y');
+    const std::string tooLong(kLongestRecordLine + 1, 'x');
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::pair<Next, std::string>> expected;  // up to the end
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", {}},
+        {"CR LF, a last line without end",
+         "a\r\n\nc",
+         {{Next::Line, "a"}, {Next::Line, ""}, {Next::Line, "c"}}},
+        {"as long as a record may be", longest + "\n", {{Next::Line, longest}}},
+        {"a longer line between two",
+         "a\n" + tooLong + "\nb\n",
+         {{Next::Line, "a"}, {Next::TooLong, ""}, {Next::Line, "b"}}},
+        {"a longer line at the end, without end",
+         "a\n" + tooLong + "x",
+         {{Next::Line, "a"}, {Next::TooLong, ""}}},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.text;
+        std::FILE* file = fmemopen(text.data(), text.size(), "rb");
+        ASSERT_NE(file, nullptr) << c.name;
+        RecordLines lines(file);
+        std::string line;
+        for (size_t i = 0; i < c.expected.size(); ++i) {
+            EXPECT_EQ(lines.next(line), c.expected[i].first) << c.name << ", line " << i + 1;
+            if (c.expected[i].first == Next::Line) {
+                EXPECT_EQ(line, c.expected[i].second) << c.name;
+            }
+            EXPECT_EQ(lines.number(), static_cast<long long>(i + 1)) << c.name;
+        }
+        EXPECT_EQ(lines.next(line), Next::End) << c.name;
+        std::fclose(file);
+    }
 }
 
 TEST(BlocksAccepted, CountsTheBlocksBeforeTheOneAWalkEndedOn) {

@@ -1,6 +1,7 @@
 // quorvel-flash --json against its documented contract: every command's real output, on
 // success and on each kind of failure, is one JSON object that the schema in docs/json.md
-// accepts, and its exit_code and outcome agree with the process.
+// accepts, and its exit_code and outcome agree with the process; the lines of a record file keep
+// the schema in docs/record.md, and each document's examples keep its schema.
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,15 +14,25 @@
 
 namespace {
 
-// The first ```json block of docs/json.md.
-QJsonObject documentedSchema() {
-    QFile file(QStringLiteral(QUORVEL_SOURCE_DIR "/docs/json.md"));
+// The ```json blocks of a document in docs/, in their order: the first is the schema, the
+// others are examples that must keep it.
+QStringList jsonBlocks(const QString& document) {
+    QFile file(QStringLiteral(QUORVEL_SOURCE_DIR "/docs/") + document);
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QString text = QString::fromUtf8(file.readAll());
-    const qsizetype from = text.indexOf("```json\n");
-    const qsizetype to = text.indexOf("\n```", from + 8);
-    if (from < 0 || to < 0) return {};
-    return QJsonDocument::fromJson(text.mid(from + 8, to - from - 8).toUtf8()).object();
+    QStringList blocks;
+    for (qsizetype from = text.indexOf("```json\n"); from >= 0;
+         from = text.indexOf("```json\n", from + 1)) {
+        const qsizetype to = text.indexOf("\n```", from + 8);
+        if (to < 0) break;
+        blocks << text.mid(from + 8, to - from - 8);
+    }
+    return blocks;
+}
+
+QJsonObject documentedSchema(const QString& document) {
+    const QStringList blocks = jsonBlocks(document);
+    return blocks.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(blocks[0].toUtf8()).object();
 }
 
 bool hasType(const QJsonValue& v, const QString& type) {
@@ -95,8 +106,30 @@ class JsonContractTest : public QObject {
 
   private slots:
     void initTestCase() {
-        schema_ = documentedSchema();
+        schema_ = documentedSchema("json.md");
         QVERIFY2(!schema_.isEmpty(), "docs/json.md holds no readable schema");
+        recordSchema_ = documentedSchema("record.md");
+        QVERIFY2(!recordSchema_.isEmpty(), "docs/record.md holds no readable schema");
+    }
+
+    // What the documents show is what the schemas allow.
+    void documentedExamplesKeepTheirSchema_data() {
+        QTest::addColumn<QString>("document");
+        QTest::newRow("json.md") << "json.md";
+        QTest::newRow("record.md") << "record.md";
+    }
+    void documentedExamplesKeepTheirSchema() {
+        QFETCH(QString, document);
+        const QStringList blocks = jsonBlocks(document);
+        QVERIFY2(blocks.size() >= 2, "a schema and at least one example");
+        const QJsonObject schema = QJsonDocument::fromJson(blocks[0].toUtf8()).object();
+        for (qsizetype i = 1; i < blocks.size(); ++i) {
+            QJsonParseError error;
+            const QJsonDocument example = QJsonDocument::fromJson(blocks[i].toUtf8(), &error);
+            QVERIFY2(example.isObject(), qPrintable(error.errorString() + ": " + blocks[i]));
+            const QString why = violation(example.object(), schema, schema, "$");
+            QVERIFY2(why.isEmpty(), qPrintable(why + "\n" + blocks[i]));
+        }
     }
 
     void everyCommandKeepsTheContract_data() {
@@ -127,10 +160,12 @@ class JsonContractTest : public QObject {
         row("unknown option") << QStringList{"info", "--frobnicate"} << QStringList{} << 64
                               << QString("error");
         row("ports") << QStringList{"ports"} << QStringList{} << 0 << QString("success");
-        row("write") << QStringList{"write", file, "--yes"} + port << healthy << 0
-                     << QString("success");
+        // ${RECORD}: a record file, whose lines must keep the schema in docs/record.md.
+        const QStringList record = {"--record", "${RECORD}"};
+        row("write") << QStringList{"write", file, "--yes", "--unit", "A1"} + port + record
+                     << healthy << 0 << QString("success");
         row("write, block refused")
-            << QStringList{"write", file, "--yes"} + port
+            << QStringList{"write", file, "--yes"} + port + record
             << QStringList{"--fault", "program@0x4000=status:E"} << 1 << QString("failure");
         row("write, missing port")
             << QStringList{"write", file, "--yes", "--port", "/dev/ttyQUORVELNONE"} << healthy << 1
@@ -172,6 +207,10 @@ class JsonContractTest : public QObject {
             args.replaceInStrings("${SLAVE}", device->slavePath());
         }
         args.replaceInStrings("${DATA}", QStringLiteral(QUORVEL_TEST_DATA_DIR));
+        QTemporaryDir dir;
+        const QString recordPath = dir.filePath("line.jsonl");
+        const bool recorded = args.contains("${RECORD}");
+        args.replaceInStrings("${RECORD}", recordPath);
         QProcess tool;
         tool.start(flashToolPath(), args << "--json");
         tool.closeWriteChannel();
@@ -189,6 +228,15 @@ class JsonContractTest : public QObject {
         QCOMPARE(doc["exit_code"].toInt(), code);
         QCOMPARE(doc["outcome"].toString(), outcome);
         QCOMPARE(doc["error"].isNull(), outcome != "error");
+        if (recorded) {
+            QFile lines(recordPath);
+            QVERIFY(lines.open(QIODevice::ReadOnly));
+            const QByteArray line = lines.readAll();
+            QCOMPARE(line.count('\n'), 1);
+            const QString lineWhy = violation(QJsonDocument::fromJson(line).object(), recordSchema_,
+                                              recordSchema_, "$");
+            QVERIFY2(lineWhy.isEmpty(), qPrintable(lineWhy + "\n" + line));
+        }
         // A single step's verdict is the device's outcome (a write reports success whatever
         // its disconnect says).
         for (const QJsonValue& device : doc["devices"].toArray()) {
@@ -200,6 +248,7 @@ class JsonContractTest : public QObject {
 
   private:
     QJsonObject schema_;
+    QJsonObject recordSchema_;
 };
 
 QTEST_GUILESS_MAIN(JsonContractTest)

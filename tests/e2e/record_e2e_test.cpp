@@ -1,5 +1,6 @@
 // quorvel-flash write --record against simulated loaders: one line per device with every field,
-// added after the lines already there; and four devices at once adding four whole lines.
+// added after the lines already there; and four devices at once adding four whole lines. Then
+// quorvel-flash records on what is not a regular file.
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -207,6 +208,41 @@ class RecordE2eTest : public QObject {
             QCOMPARE(lines.size(), 3);  // the torn line ended, the new one whole after it
             QCOMPARE(parsed(lines[2])["outcome"].toString(), QString("success"));
         }
+    }
+
+    // records reads regular files and standard input ("-"), nothing that could hang it.
+    void recordsReadsFilesAndStandardInput_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("said");  // on standard error
+        QTest::newRow("a pipe") << "fifo" << 2 << "is a pipe, not a record file";
+        QTest::newRow("standard input") << "stdin" << 0 << "";
+        QTest::newRow("standard input, a folder") << "folder" << 2 << "cannot read standard input";
+    }
+    void recordsReadsFilesAndStandardInput() {
+        QFETCH(QString, kind);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("line.jsonl");
+        QProcess tool;
+        if (kind == "fifo") {
+            // No writer ever opens it: opening it to read would wait for ever.
+            QCOMPARE(::mkfifo(qPrintable(path), 0644), 0);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(R"({"host":"h","port":"COM1","image":"a","sha256":"b","outcome":"success"})"
+                       "\n");
+            file.close();
+            tool.setStandardInputFile(kind == "stdin" ? path : dir.path());
+        }
+        tool.start(flashToolPath(), {"records", "--check", "--json", kind == "fifo" ? path : "-"});
+        QVERIFY(tool.waitForFinished(kToolMs));
+        QCOMPARE(tool.exitCode(), code);
+        QVERIFY2(QString::fromUtf8(tool.readAllStandardError()).contains(said), qPrintable(said));
+        const QJsonObject report = parsed(QString::fromUtf8(tool.readAllStandardOutput()));
+        QCOMPARE(report["result"]["devices"].toInt(), kind == "stdin" ? 1 : 0);
     }
 
     void fourPortsAtOnce() {

@@ -61,8 +61,9 @@ constexpr OptionEntry kOptions[] = {
      "and writes nothing); the end of the input ends it",
      "", "", "--scan works only with write --station and one --port"},
     {"--check", '\0', kCheck, &CliOptions::check, nullptr,
-     "exit 1 when any device or unit recorded is not written", "", "",
-     "--check works only with records"},
+     "exit 2 when any line could not be read, else 1 when any device or unit recorded is not "
+     "written",
+     "", "", "--check works only with records"},
     {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr,
      "also print every transcript line (sends, waits, replies) on standard error as it happens"},
     {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr,

@@ -32,7 +32,8 @@ constexpr Command kCommands[] = {
      "outcome, image and port, and the ones not written",
      "Each device not written is listed with its time, port, unit, failed step and what that "
      "step saw; a unit that failed and was written later counts as written, units never written "
-     "are listed. Lines that are not records are counted and named.",
+     "are listed. Lines that are not records are counted and named. FILE is a record file, or - "
+     "for standard input.",
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write", "FILE", 1, 1,
      kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan,

@@ -74,6 +74,7 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     }
     ReadRecord r;
     r.started = text("started");
+    r.host = text("host");
     r.port = text("port");
     r.unit = text("unit");
     r.image = text("image");

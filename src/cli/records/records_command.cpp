@@ -4,110 +4,96 @@
 #include <QJsonObject>
 #include <QString>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "json_run.h"
+#include "record_lines.h"
 #include "record_reader.h"
+#include "records_summary.h"
 
 namespace quorvel::cli {
 namespace {
 
 constexpr size_t kShownHashDigits = 12;
+constexpr const char* kStandardInput = "-";
 
-struct Tally {
-    std::string name;    // the port, or the image's path
-    std::string sha256;  // images only
-    int success = 0;
-    int failure = 0;
-    int interrupted = 0;
-    int unconfirmed = 0;  // written, but the device's answers did not confirm it
-
-    int devices() const { return success + failure + interrupted + unconfirmed; }
-    void add(const std::string& outcome) {
-        if (outcome == "success") ++success;
-        if (outcome == "failure") ++failure;
-        if (outcome == "interrupted") ++interrupted;
-        if (outcome == "unconfirmed") ++unconfirmed;
-    }
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// A board named by its unit id, across every attempt at it in every file read: written once
-// any attempt succeeded, whatever failed before or after.
-struct Unit {
-    std::string unit;
-    bool written = false;
-    ReadRecord last;  // its latest attempt that did not succeed
-};
-
-struct Summary {
-    Tally all;
-    std::vector<Unit> units;    // in the order they first appear
-    std::vector<Tally> images;  // in the order they first appear
-    std::vector<Tally> ports;
-    std::vector<ReadRecord> notWritten;
-    std::vector<std::pair<std::string, int>> unreadLines;  // the file and the line's number
-
-    // Devices not written, without the attempts at a unit that was written after all.
-    std::vector<ReadRecord> stillNotWritten() const {
-        std::vector<ReadRecord> list;
-        for (const ReadRecord& r : notWritten) {
-            const auto unit = std::find_if(units.begin(), units.end(),
-                                           [&](const Unit& u) { return u.unit == r.unit; });
-            if (r.unit.empty() || unit == units.end() || !unit->written) list.push_back(r);
-        }
-        return list;
-    }
-    int unitsWritten() const {
-        return static_cast<int>(
-            std::count_if(units.begin(), units.end(), [](const Unit& u) { return u.written; }));
-    }
-};
-
-Tally& entry(std::vector<Tally>& list, const std::string& name, const std::string& sha256) {
-    for (Tally& t : list) {
-        if (t.name == name && t.sha256 == sha256) return t;
-    }
-    list.push_back(Tally{name, sha256});
-    return list.back();
+// How the summary and its errors name a file.
+std::string fileName(const std::string& path) {
+    return path == kStandardInput ? "standard input" : path;
 }
 
-void addUnit(std::vector<Unit>& units, const ReadRecord& record) {
-    if (record.unit.empty()) return;
-    auto unit = std::find_if(units.begin(), units.end(),
-                             [&](const Unit& u) { return u.unit == record.unit; });
-    if (unit == units.end()) {
-        units.push_back(Unit{record.unit, false, {}});
-        unit = units.end() - 1;
-    }
-    if (record.outcome == "success") {
-        unit->written = true;
-    } else {
-        unit->last = record;
+// Why `path` is no record file to read, looked at before it is opened: opening a pipe would
+// wait for a writer that may never come, and a device such as /dev/zero never ends. Empty for
+// a regular file, and for standard input ("-"), which a pipe feeds.
+std::string notARecordFile(const std::string& path) {
+    if (path == kStandardInput) return {};
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    switch (status.type()) {
+        case fs::file_type::regular:
+            return {};
+        case fs::file_type::not_found:
+            return "no record file " + path;
+        case fs::file_type::directory:
+            return path + " is a folder, not a record file";
+        case fs::file_type::fifo:
+            return path + " is a pipe, not a record file (- reads standard input)";
+        case fs::file_type::character:
+        case fs::file_type::block:
+            return path + " is a device, not a record file";
+        default:
+            if (error) return "cannot read the record file " + path + ": " + error.message();
+            return path + " is not a regular file, not a record file";
     }
 }
 
-void summarize(std::istream& in, const std::string& path, Summary& s) {
+// Adds the records of `file`, the `index`th read, to the summary. Empty, or why the file could
+// not be read to its end.
+std::string summarize(std::FILE* file, const std::string& path, size_t index,
+                      RecordsSummary& summary) {
+    RecordLines lines(file);
     std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        const std::optional<ReadRecord> record = readRecordLine(line);
-        if (!record) {
-            s.unreadLines.emplace_back(path, number);
-            continue;
+    for (;;) {
+        switch (lines.next(line)) {
+            case RecordLines::Next::End:
+                return {};
+            case RecordLines::Next::ReadError:
+                return "cannot read " + fileName(path) +
+                       (lines.number() > 0 ? " after line " + std::to_string(lines.number())
+                                           : std::string()) +
+                       ": " + std::strerror(lines.error());
+            case RecordLines::Next::TooLong:
+                summary.addUnread({index, lines.number(), true});
+                break;
+            case RecordLines::Next::Line:
+                if (line.find_first_not_of(" \t") == std::string::npos) break;
+                if (std::optional<ReadRecord> record = readRecordLine(line)) {
+                    summary.add(std::move(*record));
+                } else {
+                    summary.addUnread({index, lines.number(), false});
+                }
+                break;
         }
-        s.all.add(record->outcome);
-        entry(s.images, record->image, record->sha256).add(record->outcome);
-        entry(s.ports, record->port, "").add(record->outcome);
-        if (record->outcome != "success") s.notWritten.push_back(*record);
-        addUnit(s.units, *record);
     }
 }
 
-// Rows of cells as text lines: the first columns left-aligned, the counts right-aligned.
+// "line 7: not a record", with the file's name before it when `named`.
+std::string unreadText(const std::vector<std::string>& paths, const UnreadLine& u, bool named) {
+    return (named ? fileName(paths[u.file]) + " " : std::string()) + "line " +
+           std::to_string(u.line) + (u.tooLong ? ": longer than any record" : ": not a record");
+}
+
+// Rows of cells as text lines: the first `textColumns` left-aligned, the counts right-aligned.
 std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows,
                                size_t textColumns) {
     std::vector<size_t> width(rows.front().size(), 0);
@@ -128,76 +114,75 @@ std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows
     return lines;
 }
 
-std::vector<std::string> counts(const Tally& t) {
-    return {std::to_string(t.devices()), std::to_string(t.success), std::to_string(t.failure),
-            std::to_string(t.interrupted)};
+// The row's cells: its names, then its counts.
+std::vector<std::string> cells(std::vector<std::string> names, const Tally& t) {
+    for (const int n : {t.devices(), t.success, t.failure, t.interrupted, t.unconfirmed}) {
+        names.push_back(std::to_string(n));
+    }
+    return names;
 }
 
-std::string shortHash(const std::string& sha256) {
-    return sha256.empty() ? "-" : sha256.substr(0, kShownHashDigits);
+std::string orDash(const std::string& text) {
+    return text.empty() ? "-" : text;
 }
 
-// "started  port  outcome at step", with the unit when it has one.
+// "started  host  port  outcome at step", with the unit when it has one.
 std::string attemptLine(const ReadRecord& r) {
-    return (r.started.empty() ? "-" : r.started) + "  " + r.port +
+    return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
            (r.unit.empty() ? "" : "  unit " + r.unit) + "  " + r.outcome +
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
-std::vector<std::string> summaryText(const std::vector<std::string>& paths, const Summary& s) {
+std::vector<std::string> summaryText(const std::vector<std::string>& paths, const RecordsSummary& s,
+                                     const std::vector<ReadRecord>& notWritten) {
     std::vector<std::string> text;
     const auto add = [&text](std::vector<std::string> lines) {
         for (std::string& line : lines) text.push_back(std::move(line));
     };
-    text.push_back(paths.size() == 1 ? "Record file: " + paths.front() : "Record files:");
+    text.push_back(paths.size() == 1 ? "Record file: " + fileName(paths.front()) : "Record files:");
     if (paths.size() > 1) {
-        for (const std::string& path : paths) text.push_back("  " + path);
+        for (const std::string& path : paths) text.push_back("  " + fileName(path));
     }
+    const Tally& all = s.all();
     text.push_back(
-        "Devices: " + std::to_string(s.all.devices()) + " (" + std::to_string(s.all.success) +
-        " success, " + std::to_string(s.all.failure) + " failure, " +
-        std::to_string(s.all.interrupted) + " interrupted" +
-        (s.all.unconfirmed > 0 ? ", " + std::to_string(s.all.unconfirmed) + " unconfirmed" : "") +
-        ")");
-    if (s.all.devices() > 0) {
-        std::vector<std::vector<std::string>> images{
-            {"IMAGE", "SHA-256", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
-        for (const Tally& t : s.images) {
-            std::vector<std::string> row{t.name, shortHash(t.sha256)};
-            for (std::string& c : counts(t)) row.push_back(std::move(c));
-            images.push_back(std::move(row));
+        "Devices: " + std::to_string(all.devices()) + " (" + std::to_string(all.success) +
+        " success, " + std::to_string(all.failure) + " failure, " +
+        std::to_string(all.interrupted) + " interrupted" +
+        (all.unconfirmed > 0 ? ", " + std::to_string(all.unconfirmed) + " unconfirmed" : "") + ")");
+    if (all.devices() > 0) {
+        const std::vector<std::string> counts{"DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED",
+                                              "UNCONFIRMED"};
+        std::vector<std::vector<std::string>> images{{"IMAGE", "SHA-256"}};
+        images.front().insert(images.front().end(), counts.begin(), counts.end());
+        for (const Tally& t : s.images()) {
+            const std::string hash = t.detail.empty() ? "-" : t.detail.substr(0, kShownHashDigits);
+            images.push_back(cells({t.name, hash}, t));
         }
         add({"", "By image:"});
         add(table(images, 2));
-        std::vector<std::vector<std::string>> ports{
-            {"PORT", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
-        for (const Tally& t : s.ports) {
-            std::vector<std::string> row{t.name};
-            for (std::string& c : counts(t)) row.push_back(std::move(c));
-            ports.push_back(std::move(row));
-        }
+        std::vector<std::vector<std::string>> ports{{"HOST", "PORT"}};
+        ports.front().insert(ports.front().end(), counts.begin(), counts.end());
+        for (const Tally& t : s.ports()) ports.push_back(cells({orDash(t.detail), t.name}, t));
         add({"", "By port:"});
-        add(table(ports, 1));
+        add(table(ports, 2));
     }
-    if (!s.units.empty()) {
-        const int written = s.unitsWritten();
-        add({"", "Units: " + std::to_string(s.units.size()) + " (" + std::to_string(written) +
-                     " written, " + std::to_string(static_cast<int>(s.units.size()) - written) +
+    if (s.units() > 0) {
+        add({"", "Units: " + std::to_string(s.units()) + " (" + std::to_string(s.unitsWritten()) +
+                     " written, " + std::to_string(s.units() - s.unitsWritten()) +
                      " not written)"});
     }
-    if (const std::vector<ReadRecord> notWritten = s.stillNotWritten(); !notWritten.empty()) {
+    if (!notWritten.empty()) {
         add({"", "Not written:"});
         for (const ReadRecord& r : notWritten) {
             text.push_back("  " + attemptLine(r));
             for (const std::string& why : r.diagnosis) text.push_back("      " + why);
         }
     }
-    if (!s.unreadLines.empty()) {
-        add({"", "Not read: " + std::to_string(s.unreadLines.size()) + " line" +
-                     (s.unreadLines.size() == 1 ? "" : "s")});
-        for (const auto& [path, n] : s.unreadLines) {
-            text.push_back("  " + (paths.size() > 1 ? path + " " : std::string()) + "line " +
-                           std::to_string(n) + ": not a record");
+    if (!s.unread().empty()) {
+        add({"", "Not read: " + std::to_string(s.unread().size()) + " line" +
+                     (s.unread().size() == 1 ? "" : "s")});
+        for (const UnreadLine& u : s.unread()) {
+            text.push_back("  " + unreadText(paths, u, paths.size() > 1));
         }
     }
     return text;
@@ -217,43 +202,49 @@ QString qText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QJsonObject summaryJson(const Summary& s) {
+QJsonValue qTextOrNull(const std::string& text) {
+    return text.empty() ? QJsonValue() : QJsonValue(qText(text));
+}
+
+QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSummary& s,
+                        const std::vector<ReadRecord>& notWritten) {
     QJsonArray images;
-    for (const Tally& t : s.images) {
-        images.append(withCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.sha256)}}));
+    for (const Tally& t : s.images()) {
+        images.append(withCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}}));
     }
     QJsonArray ports;
-    for (const Tally& t : s.ports) ports.append(withCounts(t, {{"port", qText(t.name)}}));
-    QJsonArray notWritten;
-    for (const ReadRecord& r : s.stillNotWritten()) {
+    for (const Tally& t : s.ports()) {
+        ports.append(withCounts(t, {{"port", qText(t.name)}, {"host", qTextOrNull(t.detail)}}));
+    }
+    QJsonArray attempts;
+    for (const ReadRecord& r : notWritten) {
         QJsonArray diagnosis;
         for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
-        notWritten.append(QJsonObject{
+        attempts.append(QJsonObject{
             {"started", qText(r.started)},
+            {"host", qTextOrNull(r.host)},
             {"port", qText(r.port)},
-            {"unit", r.unit.empty() ? QJsonValue() : QJsonValue(qText(r.unit))},
+            {"unit", qTextOrNull(r.unit)},
             {"outcome", qText(r.outcome)},
-            {"failed_step", r.failedStep.empty() ? QJsonValue() : QJsonValue(qText(r.failedStep))},
+            {"failed_step", qTextOrNull(r.failedStep)},
             {"diagnosis", diagnosis},
         });
     }
     QJsonArray unread;
     QJsonArray unreadWhere;
-    for (const auto& [path, n] : s.unreadLines) {
-        unread.append(n);
-        unreadWhere.append(QJsonObject{{"file", qText(path)}, {"line", n}});
+    for (const UnreadLine& u : s.unread()) {
+        unread.append(u.line);
+        unreadWhere.append(QJsonObject{{"file", qText(paths[u.file])}, {"line", u.line}});
     }
     QJsonArray unitsNotWritten;
-    for (const Unit& u : s.units) {
-        if (!u.written) unitsNotWritten.append(qText(u.unit));
-    }
-    QJsonObject summary = withCounts(s.all);
+    for (const std::string& unit : s.unitsNotWritten()) unitsNotWritten.append(qText(unit));
+    QJsonObject summary = withCounts(s.all());
     summary["images"] = images;
     summary["ports"] = ports;
-    summary["not_written"] = notWritten;
+    summary["not_written"] = attempts;
     summary["lines_not_read"] = unread;
     summary["lines_not_read_in"] = unreadWhere;
-    summary["units"] = static_cast<int>(s.units.size());
+    summary["units"] = s.units();
     summary["units_written"] = s.unitsWritten();
     summary["units_not_written"] = unitsNotWritten;
     return summary;
@@ -262,32 +253,60 @@ QJsonObject summaryJson(const Summary& s) {
 }  // namespace
 
 CommandResult runRecords(const CliOptions& options) {
-    Summary summary;
-    for (const std::string& path : options.args) {
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) return fileProblem("no record file " + path);
-        if (std::filesystem::is_directory(path, ec)) {
-            return fileProblem(path + " is a folder, not a record file");
+    const std::vector<std::string>& paths = options.args;
+    // Every file is looked at and opened before any is read: a wrong name, or a file that may
+    // not be read, ends the command at once.
+    std::vector<std::unique_ptr<std::FILE, FileCloser>> files;
+    for (const std::string& path : paths) {
+        if (const std::string problem = notARecordFile(path); !problem.empty()) {
+            return fileProblem(problem);
         }
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return fileProblem("cannot read the record file " + path);
-        summarize(in, path, summary);
+        files.emplace_back(path == kStandardInput ? nullptr : std::fopen(path.c_str(), "rb"));
+        if (path != kStandardInput && !files.back()) {
+            return fileProblem("cannot read the record file " + path + ": " + std::strerror(errno));
+        }
     }
+    RecordsSummary summary;
+    std::vector<std::string> readErrors;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        std::FILE* file = files[i] ? files[i].get() : stdin;
+        if (std::string error = summarize(file, paths[i], i, summary); !error.empty()) {
+            readErrors.push_back(std::move(error));
+        }
+    }
+    const std::vector<ReadRecord> notWritten = summary.notWritten();
     CommandResult r;
-    r.message = std::to_string(summary.all.devices()) + " devices recorded";
-    r.result = summaryJson(summary);
-    r.text = summaryText(options.args, summary);
-    // For the supervisor's script: every device and every unit recorded was written.
-    const std::vector<ReadRecord> devices = summary.stillNotWritten();
+    r.message = std::to_string(summary.all().devices()) + " devices recorded";
+    r.result = summaryJson(paths, summary, notWritten);
+    r.text = summaryText(paths, summary, notWritten);
+    const auto fail = [&r](int code, const std::string& outcome, const std::string& why) {
+        r.note(why);
+        if (r.exitCode != kExitOk) return;
+        r.exitCode = code;
+        r.outcome = outcome;
+        if (code == kExitFileError) r.error = why;
+    };
+    // What was read is summed up all the same; the summary says which lines it could not take.
+    for (const std::string& error : readErrors) fail(kExitFileError, "error", error);
+    if (!options.check) return r;
+    // For the supervisor's script: every line was read, and every device and unit recorded
+    // was written.
+    if (const std::vector<UnreadLine>& unread = summary.unread(); !unread.empty()) {
+        const size_t more = unread.size() - 1;
+        fail(kExitFileError, "error",
+             "check: " + unreadText(paths, unread.front(), true) +
+                 (more > 0 ? " (and " + std::to_string(more) + " more line" +
+                                 (more == 1 ? "" : "s") + " not read)"
+                           : ""));
+    }
     const auto devicesNotWritten = std::count_if(
-        devices.begin(), devices.end(), [](const ReadRecord& d) { return d.unit.empty(); });
-    const auto unitsNotWritten = static_cast<long>(summary.units.size()) - summary.unitsWritten();
-    if (options.check && devicesNotWritten + unitsNotWritten > 0) {
-        r.exitCode = kExitDeviceFailure;
-        r.outcome = "failure";
-        r.note("check: not every device is written: " + std::to_string(unitsNotWritten) + " unit" +
-               (unitsNotWritten == 1 ? "" : "s") + " and " + std::to_string(devicesNotWritten) +
-               " device" + (devicesNotWritten == 1 ? "" : "s") + " without a unit");
+        notWritten.begin(), notWritten.end(), [](const ReadRecord& d) { return d.unit.empty(); });
+    const long long unitsNotWritten = summary.units() - summary.unitsWritten();
+    if (devicesNotWritten + unitsNotWritten > 0) {
+        fail(kExitDeviceFailure, "failure",
+             "check: not every device is written: " + std::to_string(unitsNotWritten) + " unit" +
+                 (unitsNotWritten == 1 ? "" : "s") + " and " + std::to_string(devicesNotWritten) +
+                 " device" + (devicesNotWritten == 1 ? "" : "s") + " without a unit");
     }
     return r;
 }

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Time and memory of `quorvel-flash records` on record files of many lines, each line a distinct
+# unit (bench/records/make_records.sh): the text summary, --json and --check each read the whole
+# file. Goal: 100000 lines in under 2 s, and memory that grows with the units, not the file.
+# Usage: bench/records/records_time.sh BUILD_DIR [LINES...]   (default: 10000 50000 100000)
+set -euo pipefail
+build=${1:?usage: records_time.sh BUILD_DIR [LINES...]}
+shift
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(10000 50000 100000)
+here=$(dirname "$0")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+tool=$build/bin/quorvel-flash
+
+# Wall time of one run in milliseconds; the exit code of --check (1: units not written) is no
+# failure here.
+run_ms() {
+    local start end
+    start=$(date +%s%N)
+    "$@" > /dev/null 2>&1 || [ $? -eq 1 ]
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000))
+}
+# The largest resident memory of one run in kB, where GNU time is installed.
+peak_kb() {
+    if [ -x /usr/bin/time ]; then
+        /usr/bin/time -f %M "$@" 2>&1 > /dev/null | tail -1
+    else
+        echo "?"
+    fi
+}
+
+for lines in "${sizes[@]}"; do
+    "$here/make_records.sh" "$lines" > "$work/records.jsonl"
+    "$tool" records "$work/records.jsonl" > /dev/null  # warm the caches
+    text=$(run_ms "$tool" records "$work/records.jsonl")
+    json=$(run_ms "$tool" records --json "$work/records.jsonl")
+    check=$(run_ms "$tool" records --check "$work/records.jsonl")
+    memory=$(peak_kb "$tool" records "$work/records.jsonl")
+    printf "%7d lines (%3d MB): text %5d ms, --json %5d ms, --check %5d ms; peak memory %s kB\n" \
+        "$lines" $(($(wc -c < "$work/records.jsonl") >> 20)) "$text" "$json" "$check" "$memory"
+done
+echo "goal: 100000 lines in under 2000 ms"

@@ -1,0 +1,67 @@
+#include "records_summary.h"
+
+#include <algorithm>
+
+namespace quorvel::cli {
+
+void Tally::add(const std::string& outcome) {
+    if (outcome == "success") ++success;
+    if (outcome == "failure") ++failure;
+    if (outcome == "interrupted") ++interrupted;
+    if (outcome == "unconfirmed") ++unconfirmed;
+}
+
+Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
+    const auto [at, added] = index.try_emplace({name, detail}, rows.size());
+    if (added) rows.push_back(Tally{name, detail});
+    return rows[at->second];
+}
+
+void RecordsSummary::add(ReadRecord record) {
+    const long long order = read_++;
+    all_.add(record.outcome);
+    images_.row(record.image, record.sha256).add(record.outcome);
+    ports_.row(record.port, record.host).add(record.outcome);
+    const bool written = record.outcome == "success";
+    if (record.unit.empty()) {
+        if (!written) withoutUnit_.push_back({order, std::move(record)});
+        return;
+    }
+    Unit& unit = units_.try_emplace(record.unit, Unit{order, false, {}}).first->second;
+    if (unit.written) return;
+    if (written) {
+        unit.written = true;
+        ++unitsWritten_;
+        std::vector<Attempt>().swap(unit.attempts);
+    } else {
+        unit.attempts.push_back({order, std::move(record)});
+    }
+}
+
+std::vector<ReadRecord> RecordsSummary::notWritten() const {
+    std::vector<const Attempt*> attempts;
+    for (const Attempt& a : withoutUnit_) attempts.push_back(&a);
+    for (const auto& [id, unit] : units_) {
+        for (const Attempt& a : unit.attempts) attempts.push_back(&a);
+    }
+    std::sort(attempts.begin(), attempts.end(),
+              [](const Attempt* a, const Attempt* b) { return a->order < b->order; });
+    std::vector<ReadRecord> list;
+    list.reserve(attempts.size());
+    for (const Attempt* a : attempts) list.push_back(a->record);
+    return list;
+}
+
+std::vector<std::string> RecordsSummary::unitsNotWritten() const {
+    std::vector<std::pair<long long, const std::string*>> ids;
+    for (const auto& [id, unit] : units_) {
+        if (!unit.written) ids.emplace_back(unit.firstSeen, &id);
+    }
+    std::sort(ids.begin(), ids.end());
+    std::vector<std::string> list;
+    list.reserve(ids.size());
+    for (const auto& [order, id] : ids) list.push_back(*id);
+    return list;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,83 @@
+#pragma once
+// What the records command sums up from record lines, in one pass over any number of files:
+// the devices per outcome, per image and per station's port, and the units reconciled across
+// every file. Its memory grows with the images, ports and units seen and with the attempts not
+// written (which the summary lists), not with the lines read.
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "record_reader.h"
+
+namespace quorvel::cli {
+
+struct Tally {
+    std::string name;    // the port, or the image's path
+    std::string detail;  // the port's host, or the image's SHA-256
+    int success = 0;
+    int failure = 0;
+    int interrupted = 0;
+    int unconfirmed = 0;  // written, but the device's answers did not confirm it
+
+    int devices() const { return success + failure + interrupted + unconfirmed; }
+    void add(const std::string& outcome);
+};
+
+// A line that is not a record: where, and why.
+struct UnreadLine {
+    size_t file;  // the index of its file among those read
+    long long line;
+    bool tooLong;  // longer than any record, rather than not one
+};
+
+class RecordsSummary {
+  public:
+    // Each record in the order read, file after file.
+    void add(ReadRecord record);
+    void addUnread(UnreadLine line) { unread_.push_back(line); }
+
+    const Tally& all() const { return all_; }
+    const std::vector<Tally>& images() const { return images_.rows; }  // as first seen
+    const std::vector<Tally>& ports() const { return ports_.rows; }    // per host and port
+    const std::vector<UnreadLine>& unread() const { return unread_; }
+
+    // The attempts not written, in the order read, without those at a unit written after all
+    // (on any station, before or after).
+    std::vector<ReadRecord> notWritten() const;
+    // The ids of the units never written, in the order first seen.
+    std::vector<std::string> unitsNotWritten() const;
+    long long units() const { return static_cast<long long>(units_.size()); }
+    long long unitsWritten() const { return unitsWritten_; }
+
+  private:
+    struct Attempt {
+        long long order;
+        ReadRecord record;
+    };
+    // A board named by its unit id: written once any attempt at it succeeded.
+    struct Unit {
+        long long firstSeen;
+        bool written = false;
+        std::vector<Attempt> attempts;  // those not written, while the unit is not
+    };
+    // Rows in the order first seen, found by their name and detail.
+    struct Rows {
+        std::vector<Tally> rows;
+        std::map<std::pair<std::string, std::string>, size_t> index;
+        Tally& row(const std::string& name, const std::string& detail);
+    };
+
+    long long read_ = 0;
+    Tally all_;
+    Rows images_;
+    Rows ports_;
+    std::unordered_map<std::string, Unit> units_;
+    long long unitsWritten_ = 0;
+    std::vector<Attempt> withoutUnit_;  // the attempts not written at devices without a unit
+    std::vector<UnreadLine> unread_;
+};
+
+}  // namespace quorvel::cli
