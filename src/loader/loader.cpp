@@ -1,8 +1,6 @@
 #include "loader.h"
 
-#include "device_hold.h"
 #include "loader_state.h"
-#include "port_mapping.h"
 #include "serial_port_transport.h"
 
 namespace quorvel {
@@ -15,12 +13,11 @@ Loader::Loader(std::unique_ptr<Transport> transport)
 Loader::~Loader() = default;
 
 std::string Loader::holdDevice(const ExchangeSettings& settings) {
-    if (!d->sequenceHold.take(GetCOM(settings))) return d->sequenceHold.refusal();
-    return {};
+    return d->link.holdDevice(settings);
 }
 
 void Loader::releaseDevice() {
-    d->sequenceHold.release();
+    d->link.releaseDevice();
 }
 
 bool Loader::busy() const {

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "device_hold.h"
 #include "line_records.h"
 #include "loader.h"
 #include "serial_link.h"
@@ -75,7 +74,6 @@ struct LoaderState {
     }
 
     SerialLink link;
-    DeviceHold sequenceHold;  // the device across a sequence of exchanges (Loader::holdDevice)
     std::vector<uint8_t> bytLineBuf;
     std::function<bool()> stopSource;
     AttemptCallback attemptWatcher;

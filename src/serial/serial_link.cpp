@@ -31,22 +31,20 @@ bool SerialLink::applySpeedOption(SpeedOption option) {
 }
 
 bool SerialLink::openPort(const ExchangeSettings& settings) {
-    closePort();
-    holdRefusal_.clear();
-    const PortTarget target = GetCOM(settings);
-    // One writer per device, on every exchange: nothing goes to a device another writer holds.
-    if (!hold_.take(target)) {
-        holdRefusal_ = hold_.refusal();
-        return false;
-    }
-    if (transport_->open(target)) return true;
-    hold_.release();
-    return false;
+    if (transport_->isOpen()) transport_->close();
+    return transport_->open(GetCOM(settings));
 }
 
 void SerialLink::closePort() {
     if (transport_->isOpen()) transport_->close();
-    hold_.release();
+}
+
+std::string SerialLink::holdDevice(const ExchangeSettings& settings) {
+    return transport_->holdDevice(GetCOM(settings));
+}
+
+void SerialLink::releaseDevice() {
+    transport_->releaseDevice();
 }
 
 bool SerialLink::isOpen() const {
@@ -123,7 +121,6 @@ void SerialLink::clearCancel() {
 
 std::string SerialLink::failureText() const {
     if (cancelled_) return "cancelled";
-    if (!holdRefusal_.empty()) return holdRefusal_;
     return transport_->failureText();
 }
 

@@ -16,7 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "device_hold.h"
 #include "exchange_settings.h"
 #include "transport.h"
 
@@ -42,12 +41,16 @@ class SerialLink {
     bool setLineSettings(std::string_view settings);
     // Sets the settings string that the speed option selects.
     bool applySpeedOption(SpeedOption option);
-    // Closes the port if it is open, takes the port from the settings (GetCOM), holds its
-    // device (DeviceHold) and opens it. False, with nothing sent, when another writer holds the
-    // device or the port cannot be opened: failureText() says which.
+    // Closes the port if it is open, takes the port from the settings (GetCOM), opens it. False,
+    // with nothing sent, when another writer holds the device or the port cannot be opened:
+    // failureText() says which.
     bool openPort(const ExchangeSettings& settings);
-    // Closes the port if it is open and lets its device go.
+    // Closes the port if it is open.
     void closePort();
+    // Holds the settings' device across several exchanges (Transport::holdDevice): empty when
+    // held, otherwise who holds it.
+    std::string holdDevice(const ExchangeSettings& settings);
+    void releaseDevice();
     bool isOpen() const;
 
     // Writes the text in one write, one byte per character. Like every send, it first throws
@@ -90,8 +93,6 @@ class SerialLink {
     void settleLine(int64_t received, int16_t minimum);
 
     std::unique_ptr<Transport> transport_;
-    DeviceHold hold_;          // the device while the port is open
-    std::string holdRefusal_;  // why the latest open could not hold it
     std::string settings_;
     bool cancelled_ = false;
     WaitRecord lastWait_;

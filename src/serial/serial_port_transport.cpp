@@ -53,9 +53,15 @@ bool SerialPortTransport::open(const PortTarget& target) {
     const std::string comName = targetName(target);
     name_ =
         !target.devicePath.empty() || *device == comName ? *device : comName + " (" + *device + ")";
+    // One writer per device, on every exchange: nothing goes to a device another writer holds.
+    if (!openHold_.take(target)) {
+        failure_ = openHold_.refusal();
+        return false;
+    }
     port_->setPortName(QString::fromStdString(*device));
     applySettings();
     if (!port_->open(QIODevice::ReadWrite)) {
+        openHold_.release();
         failure_ =
             describeOpenFailure(port_->error(), name_, *device, port_->errorString().toStdString());
         port_->clearError();
@@ -64,6 +70,7 @@ bool SerialPortTransport::open(const PortTarget& target) {
     if (!applySettings()) {
         failure_ = "cannot set the line settings of " + name_;
         port_->close();
+        openHold_.release();
         return false;
     }
     // A reply counts from the moment the port was opened: whatever the line delivered while
@@ -75,6 +82,11 @@ bool SerialPortTransport::open(const PortTarget& target) {
 void SerialPortTransport::close() {
     if (port_->isOpen()) port_->close();
     port_->clearError();
+    openHold_.release();
+}
+
+std::string SerialPortTransport::holdDevice(const PortTarget& target) {
+    return sequenceHold_.take(target) ? std::string() : sequenceHold_.refusal();
 }
 
 bool SerialPortTransport::isOpen() const {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "device_hold.h"
 #include "transport.h"
 
 class QEventLoop;
@@ -30,12 +31,16 @@ class SerialPortTransport final : public Transport {
     void abortWaitsWhen(std::function<bool()> source) override { abortSource_ = std::move(source); }
     void abortWait() override;
     std::string failureText() const override;
+    std::string holdDevice(const PortTarget& target) override;
+    void releaseDevice() override { sequenceHold_.release(); }
 
   private:
     bool applySettings();
     void noteFailure(QSerialPort::SerialPortError error);
 
     std::unique_ptr<QSerialPort> port_;
+    DeviceHold openHold_;      // the device while the port is open
+    DeviceHold sequenceHold_;  // the device across exchanges (holdDevice)
     LineSettings settings_;
     std::string name_;  // "COM3 (/dev/ttyUSB0)" for messages
     std::string failure_;

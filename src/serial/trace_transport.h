@@ -35,6 +35,8 @@ class TraceTransport final : public Transport {
     void abortWaitsWhen(std::function<bool()> source) override {
         inner_->abortWaitsWhen(std::move(source));
     }
+    std::string holdDevice(const PortTarget& target) override { return inner_->holdDevice(target); }
+    void releaseDevice() override { inner_->releaseDevice(); }
     std::string failureText() const override;
 
     // Adds a line of the caller's own (which step runs, its status), time-stamped like the

@@ -24,7 +24,9 @@ class Transport {
   public:
     virtual ~Transport() = default;
 
-    // Opens the target; false when it cannot be opened (failureText() then says why).
+    // Opens the target; false when it cannot be opened (failureText() then says why). A real
+    // port holds its device (DeviceHold) while it is open: a device another writer holds is
+    // refused before anything is sent.
     virtual bool open(const PortTarget& target) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -47,6 +49,14 @@ class Transport {
     // Asked every few milliseconds while a wait runs: true ends the wait at once, as
     // abortWait() does. For a stop that cannot wait for the device's answer.
     virtual void abortWaitsWhen(std::function<bool()> source) { (void)source; }
+    // Holds the target's device across several opens and closes (a rewrite from its connect to
+    // its disconnect), so that no other writer takes it between two exchanges. Empty when held
+    // (or when there is no device to hold: a scripted peer); otherwise who holds it.
+    virtual std::string holdDevice(const PortTarget& target) {
+        (void)target;
+        return {};
+    }
+    virtual void releaseDevice() {}
     // Why the last open or transfer failed, in the tool's words; empty when nothing failed.
     virtual std::string failureText() const = 0;
 };

@@ -20,13 +20,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "image_loader.h"
-#include "serial_port_transport.h"
 #include "sim_process.h"
 
 namespace {
@@ -134,8 +134,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
     }
-    quorvel::SerialPortTransport holder;
-    if (golden.holdPort && !holder.open({1, sim.slave()})) {
+    // Another program (a terminal, say) has the port open: a plain QSerialPort, not one of ours.
+    QSerialPort holder(sim.slavePath());
+    if (golden.holdPort && !holder.open(QIODevice::ReadWrite)) {
         std::fprintf(stderr, "could not hold the port\n");
         return 1;
     }
