@@ -94,9 +94,9 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
         for (const UnconfirmedAnswer& a : link.answersNotConfirmed())
             result.unconfirmed.push_back(a);
     };
-    const ProgressCallback progress = [&](const std::string& position, bool step) {
-        if (step) result.lastBlockRow = static_cast<int>(std::stoul(position, nullptr, 16));
-        if (hooks.progress) hooks.progress(position, step);
+    const ProgressCallback progress = [&](int row, bool blockStep) {
+        if (blockStep) result.lastBlockRow = row;
+        if (hooks.progress) hooks.progress(row, blockStep);
     };
 
     // One writer per device: a second one, whatever name it uses, is refused before it sends.

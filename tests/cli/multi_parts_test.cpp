@@ -83,9 +83,9 @@ TEST(ProgressBoard, LinesFollowTheDevices) {
                         {"COM1", "/dev/serial/by-id/usb-FTDI_FT232R-if00"});
     EXPECT_EQ(board.line(0), "COM1                      [....................]   0%  waiting");
     board.stepStarted(0, "program");
-    board.progress(0, 60, 120, "01000");
+    board.progress(0, 60, 120, 0x23C00);
     EXPECT_EQ(board.line(0),
-              "COM1                      [##########..........]  50%  program 01000");
+              "COM1                      [##########..........]  50%  program 0x023C00");
     board.finished(1, false, "Connection failure");
     // Long names keep their end, so that the lines stay short.
     EXPECT_EQ(board.line(1),
@@ -114,13 +114,13 @@ TEST(ProgressBoard, PlainLinesAtEveryTenthOfTheWalk) {
     ASSERT_NE(out, nullptr);
     ProgressBoard board(out, ProgressBoard::Mode::Lines, {"COM3"});
     board.stepStarted(0, "program");
-    for (int done = 1; done <= 120; ++done) board.progress(0, done, 120, std::to_string(done));
+    for (int done = 1; done <= 120; ++done) board.progress(0, done, 120, done * 0x400);
     const std::string text = contents(out);
-    EXPECT_EQ(text.substr(0, 40), "COM3: program 1 0%\nCOM3: program 12 10%\n");
+    EXPECT_EQ(text.substr(0, 53), "COM3: program 0x000400 0%\nCOM3: program 0x003000 10%\n");
     size_t lines = 0;
     for (char c : text) lines += c == '\n';
     EXPECT_EQ(lines, 11u);  // the first position, then 10% to 100%
-    EXPECT_NE(text.find("COM3: program 120 100%\n"), std::string::npos);
+    EXPECT_NE(text.find("COM3: program 0x01E000 100%\n"), std::string::npos);
     std::fclose(out);
 }
 

@@ -103,7 +103,7 @@ DeviceSession::Observer boardObserver(ProgressBoard& board, size_t index) {
     return DeviceSession::Observer{
         [&board, index](const std::string& step) { board.stepStarted(index, step); },
         [&board, index](const StepRecord& step) { board.stepDone(index, step); },
-        [&board, index](int done, int total, const std::string& address) {
+        [&board, index](int done, int total, uint32_t address) {
             board.progress(index, done, total, address);
         }};
 }

@@ -13,23 +13,15 @@ namespace {
 
 constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in line mode
 
-// The row a walk's position text stands for ("0400": row 0x400).
-int rowOf(const std::string& position) {
-    return static_cast<int>(std::stoul(position, nullptr, 16));
-}
-
-}  // namespace
-
-namespace {
-
 // The programming exchange as a recorded step, its progress shown from `progressOf`.
 int16_t programStep(DeviceSession& session, const MemoryImage& image,
                     const std::function<int16_t(const ProgressCallback&)>& exchange) {
     ProgressDisplay bar = session.progress("program", "block", countBlocksToSend(image), 1);
     // The walk passes every block position; only those with data are sent.
-    const ProgressCallback onProgress = [&](const std::string& position, bool step) {
-        const int row = rowOf(position);
-        if (step && blockHasData(image, row)) bar.advance(static_cast<uint32_t>(row) * kRowBytes);
+    const ProgressCallback onProgress = [&](int row, bool blockStep) {
+        if (blockStep && blockHasData(image, row)) {
+            bar.advance(static_cast<uint32_t>(row) * kRowBytes);
+        }
     };
     return session.step("program", kProgramDone, [&] {
         const int16_t s = exchange(onProgress);
@@ -50,8 +42,7 @@ int16_t runRowWriteStep(DeviceSession& session, const MemoryImage& image) {
     int rows = 0;
     for (int row = kFirstRow; row <= kLastRow; ++row) rows += image.rowFlagged(row) ? 1 : 0;
     ProgressDisplay bar = session.progress("row-write", "row", rows, kRowsPerLine);
-    const ProgressCallback onProgress = [&](const std::string& position, bool) {
-        const int row = rowOf(position);
+    const ProgressCallback onProgress = [&](int row, bool) {
         if (image.rowFlagged(row)) bar.advance(static_cast<uint32_t>(row) * kRowBytes);
     };
     return session.step("row-write", kProgramDone, [&] {
@@ -67,8 +58,8 @@ RewriteResult runWriteSequence(DeviceSession& session, const MemoryImage& image)
     const ProgressCallback* blockProgress = nullptr;
     RewriteHooks hooks;
     hooks.settings = [&session] { return session.settings(); };
-    hooks.progress = [&blockProgress](const std::string& position, bool step) {
-        if (blockProgress != nullptr) (*blockProgress)(position, step);
+    hooks.progress = [&blockProgress](int row, bool blockStep) {
+        if (blockProgress != nullptr) (*blockProgress)(row, blockStep);
     };
     hooks.step = [&](RewriteStep step, const std::function<int16_t()>& exchange) -> int16_t {
         if (step != RewriteStep::Program) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "diagnosis.h"
+
 namespace quorvel::cli {
 namespace {
 
@@ -44,7 +46,7 @@ void ProgressBoard::stepDone(size_t device, const StepRecord& step) {
     if (mode_ == Mode::Lines) printLocked(d, step.name + ": status " + std::to_string(step.status));
 }
 
-void ProgressBoard::progress(size_t device, int done, int total, const std::string& address) {
+void ProgressBoard::progress(size_t device, int done, int total, uint32_t address) {
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = devices_.at(device);
     const int percent = std::clamp(done * 100 / std::max(total, 1), 0, 100);
@@ -53,7 +55,7 @@ void ProgressBoard::progress(size_t device, int done, int total, const std::stri
     d.percent = percent;
     dirty_ = true;
     if (mode_ == Mode::Lines && (newTenth || done == 1)) {
-        printLocked(d, d.step + " " + address + " " + std::to_string(percent) + "%");
+        printLocked(d, d.step + " " + byteAddress(address) + " " + std::to_string(percent) + "%");
     }
 }
 
@@ -83,7 +85,7 @@ std::string ProgressBoard::lineLocked(const Device& d) const {
     if (d.done) return text + d.outcome;
     if (d.step.empty()) return text + "waiting";
     text += d.step;
-    if (d.step == "program" && !d.address.empty()) text += " " + d.address;
+    if (d.step == "program" && d.address) text += " " + byteAddress(*d.address);
     return text;
 }
 
