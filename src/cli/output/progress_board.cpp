@@ -31,7 +31,7 @@ void ProgressBoard::printLocked(const Device& d, const std::string& text) {
     std::fflush(out_);
 }
 
-void ProgressBoard::stepStarted(size_t device, const std::string& step) {
+void ProgressBoard::stepStarted(size_t device, Step step) {
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = devices_.at(device);
     d.step = step;
@@ -41,9 +41,12 @@ void ProgressBoard::stepStarted(size_t device, const std::string& step) {
 void ProgressBoard::stepDone(size_t device, const StepRecord& step) {
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = devices_.at(device);
-    if (step.name == "disconnect") d.percent = 100;
+    if (step.step == Step::Disconnect) d.percent = 100;
     dirty_ = true;
-    if (mode_ == Mode::Lines) printLocked(d, step.name + ": status " + std::to_string(step.status));
+    if (mode_ == Mode::Lines) {
+        printLocked(d,
+                    std::string(StepName(step.step)) + ": status " + std::to_string(step.status));
+    }
 }
 
 void ProgressBoard::progress(size_t device, int done, int total, uint32_t address) {
@@ -55,7 +58,8 @@ void ProgressBoard::progress(size_t device, int done, int total, uint32_t addres
     d.percent = percent;
     dirty_ = true;
     if (mode_ == Mode::Lines && (newTenth || done == 1)) {
-        printLocked(d, d.step + " " + byteAddress(address) + " " + std::to_string(percent) + "%");
+        const std::string step = d.step ? StepName(*d.step) : "";
+        printLocked(d, step + " " + byteAddress(address) + " " + std::to_string(percent) + "%");
     }
 }
 
@@ -83,9 +87,9 @@ std::string ProgressBoard::lineLocked(const Device& d) const {
     std::string text = port + "  [" + std::string(filled, '#') +
                        std::string(kBarWidth - filled, '.') + "] " + percent + "  ";
     if (d.done) return text + d.outcome;
-    if (d.step.empty()) return text + "waiting";
-    text += d.step;
-    if (d.step == "program" && d.address) text += " " + byteAddress(*d.address);
+    if (!d.step) return text + "waiting";
+    text += StepName(*d.step);
+    if (*d.step == Step::Program && d.address) text += " " + byteAddress(*d.address);
     return text;
 }
 

@@ -23,7 +23,7 @@ class ProgressBoard {
 
     ProgressBoard(std::FILE* out, Mode mode, std::vector<std::string> ports);
 
-    void stepStarted(size_t device, const std::string& step);
+    void stepStarted(size_t device, Step step);
     void stepDone(size_t device, const StepRecord& step);
     // `done` of `total` blocks on their way; `address` is the byte address of the last.
     void progress(size_t device, int done, int total, uint32_t address);
@@ -39,7 +39,7 @@ class ProgressBoard {
   private:
     struct Device {
         std::string port;
-        std::string step;                 // the step running, empty before the first
+        std::optional<Step> step;         // the step running, none before the first
         std::optional<uint32_t> address;  // the byte address of the last block on its way
         int percent = 0;
         bool done = false;
