@@ -45,7 +45,8 @@ ProgressCallback WriteProgressOnPanel(Panel& panel, const MemoryImage& image) {
         if (!blockStep) return;
         const TimeLeft::Clock::time_point now = TimeLeft::Clock::now();
         if (!clock->timeLeft) clock->timeLeft.emplace(clock->total, now);
-        if (clock->previousRow >= 0 && blockHasData(image, clock->previousRow)) {
+        const int previous = clock->previousRow;
+        if (previous >= kFirstRow && previous <= kLastBlockRow && blockHasData(image, previous)) {
             ++clock->answered;
         }
         clock->previousRow = row;
