@@ -80,9 +80,9 @@ int16_t runExchange(Loader& loader, Exchange exchange, const Run& run, const Mem
     const ExchangeSettings& settings = run.settings;
     ProgressCallback walk;
     if (progress) {
-        walk = [progress](const std::string&, bool step) {
+        walk = [progress](int, bool blockStep) {
             ++progress->calls;
-            if (step) ++progress->steps;
+            if (blockStep) ++progress->steps;
         };
     }
     switch (exchange) {

@@ -18,8 +18,8 @@ std::string hexAddress(int row) {
 
 // What the step's status byte must be for success.
 std::string expectedStatus(const StepRecord& step) {
-    if (step.name == "connect") return "'C'";
-    if ((step.name == "erase" || step.name == "program") && !step.strict) {
+    if (step.step == Step::Connect) return "'C'";
+    if ((step.step == Step::Erase || step.step == Step::Program) && !step.strict) {
         return "any byte but 'E'";
     }
     return "'0'";
@@ -39,7 +39,8 @@ std::string echoWarning(const std::vector<StepRecord>& steps) {
     for (const StepRecord& step : steps) {
         for (int row : step.notEchoed) {
             frames += frames.empty() ? "" : ", ";
-            frames += row >= 0 ? "block " + hexAddress(row) : "the " + step.name + " frame";
+            frames += row >= 0 ? "block " + hexAddress(row)
+                               : "the " + std::string(StepName(step.step)) + " frame";
         }
     }
     if (frames.empty()) return {};
@@ -65,10 +66,11 @@ std::string byteText(uint8_t byte) {
 }
 
 std::string failureLine(const StepRecord& step) {
-    std::string line = step.name + " failed with status " + std::to_string(step.status);
+    std::string line =
+        std::string(StepName(step.step)) + " failed with status " + std::to_string(step.status);
     const ExchangeDiagnostics& seen = step.seen;
     if (seen.row >= 0) {
-        line += (step.name == "program" ? " at block " : " at row ") + hexAddress(seen.row);
+        line += (step.step == Step::Program ? " at block " : " at row ") + hexAddress(seen.row);
     }
     if (seen.attempts == 0) return line;
     if (seen.attemptLimit == 1) return line + " after its one attempt";
@@ -80,7 +82,7 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
     std::vector<std::string> lines = explainStep(step);
     // A loader of the other generation repeats the connect word but answers it with a different
     // length or status byte. Bytes that do not repeat it come from no loader of either.
-    if (step.portError.empty() && step.seen.judged && step.name == "connect" &&
+    if (step.portError.empty() && step.seen.judged && step.step == Step::Connect &&
         step.seen.receivedBytes > 0 && !step.seen.foreignAnswer) {
         lines.push_back(loaderHint(loader));
     }
@@ -91,7 +93,7 @@ std::vector<std::string> explainStep(const StepRecord& step) {
     const ExchangeDiagnostics& seen = step.seen;
     if (!step.portError.empty()) return {step.portError};
     if (!seen.judged) {
-        if (step.name == "row-write" && seen.row >= kFirstUnaddressableRow) {
+        if (step.step == Step::RowWrite && seen.row >= kFirstUnaddressableRow) {
             return {"the image holds data at " + hexAddress(seen.row) +
                     ", beyond 0xFFFF, the last address a row record can carry"};
         }
@@ -116,8 +118,8 @@ std::vector<std::string> explainStep(const StepRecord& step) {
         if (!(step.strict && seen.echoDiffers && seen.statusBytes[0] == '0'))
             lines.push_back("the reply came back with " + byteText(seen.statusBytes[0]) +
                             " at status position " + std::to_string(seen.statusPosition) +
-                            ", where " + step.name + " needs " + expectedStatus(step));
-    } else if (step.name == "pin" && step.status == kPinRefused) {
+                            ", where " + StepName(step.step) + " needs " + expectedStatus(step));
+    } else if (step.step == Step::Pin && step.status == kPinRefused) {
         lines.push_back("the device answered NG: it did not take the pin or the operation");
     } else if (seen.statusBytes.size() == kTextStatusLength) {
         lines.push_back("the reply held " + hexBytes(seen.statusBytes) + " at positions " +

@@ -67,30 +67,39 @@ Stop rowStop(const StepRecord& step, const MemoryImage& image) {
             done == 0 && !sent ? "nothing was written" : "the device is partly written"};
 }
 
-std::string stepName(const std::string& step) {
-    if (step == "connect") return step;
-    if (step == "pin") return "the pin command";
-    if (step == "text-erase") return "the ERASE line";
-    if (step == "text-end") return "the END line";
-    return "the " + step;
+// The step as a sentence names it: "connect", "the erase", "the ERASE line".
+std::string stepInWords(Step step) {
+    switch (step) {
+        case Step::Connect:
+            return StepName(step);
+        case Step::Pin:
+            return "the pin command";
+        case Step::TextErase:
+            return "the ERASE line";
+        case Step::TextEnd:
+            return "the END line";
+        default:
+            break;
+    }
+    return std::string("the ") + StepName(step);
 }
 
 // A step that stopped before its message went out again (`sent`: it went out at least once).
-Stop stepStop(const std::string& step, bool sent, bool write) {
-    const std::string name = stepName(step);
+Stop stepStop(Step step, bool sent, bool write) {
+    const std::string name = stepInWords(step);
     if (!sent) {
-        if (step == "erase" && write) return {"before the erase", kNothingWritten};
-        if (step == "disconnect" && write) {
+        if (step == Step::Erase && write) return {"before the erase", kNothingWritten};
+        if (step == Step::Disconnect && write) {
             return {"before the disconnect", kWrittenInFlashMode};
         }
         return {"before " + name, "nothing was sent"};
     }
     const std::string where = "during " + name + kNotConfirmed;
-    if (step == "erase") {
+    if (step == Step::Erase) {
         return {where,
                 std::string("the device may be partly erased") + (write ? kStaysInFlashMode : "")};
     }
-    if (step == "disconnect") {
+    if (step == Step::Disconnect) {
         return {where, std::string(write ? "every block is written; " : "") +
                            "the device may still be in flash mode; run disconnect to leave it"};
     }
@@ -98,11 +107,11 @@ Stop stepStop(const std::string& step, bool sent, bool write) {
 }
 
 // write: the step succeeded and the stop came before the next one.
-Stop betweenSteps(const std::string& step) {
-    if (step == "connect") {
+Stop betweenSteps(Step step) {
+    if (step == Step::Connect) {
         return {"after connect", kNothingWritten};
     }
-    if (step == "erase") {
+    if (step == Step::Erase) {
         return {"after the erase",
                 std::string("the device is erased and nothing is written yet") + kStaysInFlashMode};
     }
@@ -121,15 +130,15 @@ std::string interruptionReport(const std::string& command, const std::vector<Ste
         // A step that went through, then the stop; otherwise the step itself was cut short:
         // before a send, or (a second signal) while it waited for the answer.
         if (!last.seen.stopped && last.accepted) {
-            stop = betweenSteps(last.name);
-        } else if (last.name == "program") {
+            stop = betweenSteps(last.step);
+        } else if (last.step == Step::Program) {
             stop = programStop(last, image, write);
-        } else if (last.name == "row-write") {
+        } else if (last.step == Step::RowWrite) {
             stop = rowStop(last, image);
-        } else if (last.name == "connect" && last.seen.foreignAnswer && write) {
+        } else if (last.step == Step::Connect && last.seen.foreignAnswer && write) {
             stop = {"during connect, which the device did not confirm", UnknownDeviceState()};
         } else {
-            stop = stepStop(last.name, sent, write);
+            stop = stepStop(last.step, sent, write);
         }
     }
     const std::string verb = cause == StopCause::OutputFailed

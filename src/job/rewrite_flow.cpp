@@ -4,32 +4,18 @@
 
 namespace quorvel {
 
-const char* RewriteStepName(RewriteStep step) {
+int16_t RewriteStepAccepts(Step step) {
     switch (step) {
-        case RewriteStep::Connect:
-            return "connect";
-        case RewriteStep::Erase:
-            return "erase";
-        case RewriteStep::Program:
-            return "program";
-        case RewriteStep::Disconnect:
-            break;
-    }
-    return "disconnect";
-}
-
-int16_t RewriteStepAccepts(RewriteStep step) {
-    switch (step) {
-        case RewriteStep::Connect:
+        case Step::Connect:
             return kConnected;
-        case RewriteStep::Erase:
+        case Step::Erase:
             return kEraseAccepted;
-        case RewriteStep::Program:
-            return kProgramDone;
-        case RewriteStep::Disconnect:
+        case Step::Disconnect:
+            return kDisconnected;
+        default:
             break;
     }
-    return kDisconnected;
+    return kProgramDone;
 }
 
 const char* RewriteMessage(RewriteOutcome outcome) {
@@ -78,7 +64,7 @@ int RewriteExitCode(RewriteOutcome outcome) {
 RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks) {
     RewriteResult result;
     const auto settings = [&] { return hooks.settings ? hooks.settings() : ExchangeSettings{}; };
-    const auto run = [&](RewriteStep step, const std::function<int16_t()>& exchange) {
+    const auto run = [&](Step step, const std::function<int16_t()>& exchange) {
         return hooks.step ? hooks.step(step, exchange) : exchange();
     };
     const auto stopRequested = [&] { return hooks.stopRequested && hooks.stopRequested(); };
@@ -94,9 +80,9 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
         for (const UnconfirmedAnswer& a : link.answersNotConfirmed())
             result.unconfirmed.push_back(a);
     };
-    const ProgressCallback progress = [&](const std::string& position, bool step) {
-        if (step) result.lastBlockRow = static_cast<int>(std::stoul(position, nullptr, 16));
-        if (hooks.progress) hooks.progress(position, step);
+    const ProgressCallback progress = [&](int row, bool blockStep) {
+        if (blockStep) result.lastBlockRow = row;
+        if (hooks.progress) hooks.progress(row, blockStep);
     };
 
     // One writer per device: a second one, whatever name it uses, is refused before it sends.
@@ -108,7 +94,7 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
         Exchanges& link;
         ~Release() { link.releaseDevice(); }
     } release{link};
-    if (run(RewriteStep::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
+    if (run(Step::Connect, [&] { return link.LoaderConnect(settings()); }) != kConnected) {
         result.connectAnswerForeign = link.lastDiagnostics().foreignAnswer;
         result.nothingSent =
             link.lastDiagnostics().attempts == 0 && !link.portFailureText().empty();
@@ -117,21 +103,21 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
     if (hooks.connected) hooks.connected();
     if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
-    const int16_t erased = run(RewriteStep::Erase, [&] { return link.FlashErase(settings()); });
+    const int16_t erased = run(Step::Erase, [&] { return link.FlashErase(settings()); });
     noteUnconfirmed();
     if (erased != kEraseAccepted) return failed(RewriteOutcome::DeletionFailure);
     if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
     const int16_t programmed =
-        run(RewriteStep::Program, [&] { return link.FlashProgram(settings(), image, progress); });
+        run(Step::Program, [&] { return link.FlashProgram(settings(), image, progress); });
     noteUnconfirmed();
     if (programmed != kProgramDone) return failed(RewriteOutcome::WritingFailure);
     if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
     // Whatever the disconnect says, the rewrite is done, unless it was stopped before its
     // answer came; an end left unanswered is said beside the outcome.
-    result.endAnswered = run(RewriteStep::Disconnect,
-                             [&] { return link.LoaderDisconnect(settings()); }) == kDisconnected;
+    result.endAnswered =
+        run(Step::Disconnect, [&] { return link.LoaderDisconnect(settings()); }) == kDisconnected;
     return failed(result.unconfirmed.empty() ? RewriteOutcome::Success
                                              : RewriteOutcome::Unconfirmed);
 }

@@ -10,15 +10,13 @@
 
 #include "exchanges.h"
 #include "memory_image.h"
+#include "step.h"
 
 namespace quorvel {
 
-enum class RewriteStep { Connect, Erase, Program, Disconnect };
-
-// "connect", "erase", "program", "disconnect": the step's name in reports and transcripts.
-const char* RewriteStepName(RewriteStep step);
-// The status with which the step lets the rewrite go on (the disconnect's is only recorded).
-int16_t RewriteStepAccepts(RewriteStep step);
+// The status with which a step of the rewrite (connect, erase, program, disconnect) lets it go
+// on (the disconnect's is only recorded).
+int16_t RewriteStepAccepts(Step step);
 
 // Unconfirmed: every step went through, but some erase or block answers did not confirm their
 // frame (see UnconfirmedAnswer): never reported as plain success.
@@ -62,7 +60,7 @@ struct RewriteHooks {
     std::function<ExchangeSettings()> settings;
     // Runs one step's exchange and returns its status: the place to time, record and report
     // it. Empty: the exchange just runs.
-    std::function<int16_t(RewriteStep step, const std::function<int16_t()>& exchange)> step;
+    std::function<int16_t(Step step, const std::function<int16_t()>& exchange)> step;
     // Called once the loader is connected, before the erase (the window shows its bar).
     std::function<void()> connected;
     // The walk's progress while the blocks go out.

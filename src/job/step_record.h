@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "loader.h"
+#include "step.h"
 
 namespace quorvel {
 
 struct StepRecord {
-    std::string name;  // "connect", "erase", "program", ...
+    Step step = Step::Connect;
     int16_t status = 0;
     bool accepted = false;
     double ms = 0;

@@ -10,7 +10,6 @@
 #include "loader_state.h"
 #include "long_frames.h"
 #include "reply_classifiers.h"
-#include "text_commands.h"
 
 namespace quorvel {
 namespace {
@@ -97,7 +96,7 @@ int16_t Loader::FlashProgram(const ExchangeSettings& settings, const MemoryImage
     if (!link.openPort(settings)) return kFrameFailure;
 
     for (const int start : programBlockStarts()) {
-        if (progress) progress(PositionText(start), true);
+        if (progress) progress(start, true);
         if (!blockHasData(image, start)) continue;
         int failed = 0;
         for (;;) {

@@ -9,7 +9,6 @@
 #include "loader.h"
 #include "loader_state.h"
 #include "reply_classifiers.h"
-#include "text_commands.h"
 
 namespace quorvel {
 namespace {
@@ -80,7 +79,7 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
 
     const line::Buffer lineBuf = d->lineBuffer();
     for (int row = kFirstRow; row <= kLastRow; ++row) {
-        if (progress) progress(PositionText(row), false);
+        if (progress) progress(row, false);
         if (!image.rowFlagged(row)) continue;
         bool written = false;
         for (int attempt = 0; attempt < kRowAttempts && !written; ++attempt) {

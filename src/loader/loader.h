@@ -21,9 +21,10 @@ namespace quorvel {
 
 class Transport;  // the serial port behind a small interface (serial/transport.h)
 
-// Progress of the block and row walks: `address` is the text for the address box ("0400",
-// "01000"), `step` is true when the walk passed a block position (one progress-bar step).
-using ProgressCallback = std::function<void(const std::string& address, bool step)>;
+// Progress of the block and row walks, called as the walk reaches each position: `row` is the
+// block's first row (the programming walk, `blockStep` true: one progress-bar step per block
+// position, sent or skipped) or the row (the row walk, `blockStep` false, every row visited).
+using ProgressCallback = std::function<void(int row, bool blockStep)>;
 
 // Failure codes of the exchanges' error paths.
 constexpr int16_t kConnectFailure = 8;  // LoaderConnect, PortCommand

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "range_checksum.h"
-
 namespace quorvel {
 
 ConnectCommand connectCommandFor(LoaderGeneration generation) {
@@ -41,10 +39,6 @@ std::string portResultText(int16_t status) {
         default:
             return "???";
     }
-}
-
-std::string PositionText(int row) {
-    return "0" + toUpperHex(static_cast<uint32_t>(row));
 }
 
 }  // namespace quorvel

@@ -38,7 +38,4 @@ constexpr int16_t kPortStatusPosition = 8;  // fixed, whatever the pin text's le
 // "L入力", "H入力", or "???" for anything else.
 std::string portResultText(int16_t status);
 
-// The text shown for a block or row position: "0" and the row in upper-case hex ("0400").
-std::string PositionText(int row);
-
 }  // namespace quorvel

@@ -4,14 +4,13 @@
 
 namespace quorvel {
 
-std::vector<std::string> FailureCause(const Exchanges& link, const std::string& stepName,
-                                      int16_t status) {
-    StepRecord step;
-    step.name = stepName;
-    step.status = status;
-    step.portError = link.portFailureText();
-    step.seen = link.lastDiagnostics();
-    return explainStep(step);
+std::vector<std::string> FailureCause(const Exchanges& link, Step step, int16_t status) {
+    StepRecord record;
+    record.step = step;
+    record.status = status;
+    record.portError = link.portFailureText();
+    record.seen = link.lastDiagnostics();
+    return explainStep(record);
 }
 
 }  // namespace quorvel

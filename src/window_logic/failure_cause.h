@@ -7,13 +7,12 @@
 #include <vector>
 
 #include "exchanges.h"
+#include "step.h"
 
 namespace quorvel {
 
-// `stepName` names the exchange as the diagnosis does ("connect", "erase", "program",
-// "disconnect", "text", "row-write", "pin"); `status` is what it returned. Read right after
-// the exchange, before another one runs. Empty when nothing more can be said.
-std::vector<std::string> FailureCause(const Exchanges& link, const std::string& stepName,
-                                      int16_t status);
+// `step` is the exchange that ran, `status` what it returned. Read right after the exchange,
+// before another one runs. Empty when nothing more can be said.
+std::vector<std::string> FailureCause(const Exchanges& link, Step step, int16_t status);
 
 }  // namespace quorvel

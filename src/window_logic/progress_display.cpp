@@ -5,26 +5,32 @@
 #include <memory>
 
 #include "block_walk.h"
+#include "range_checksum.h"
+#include "time_left.h"
 
 namespace quorvel {
 
 namespace {
 
-// How far the write has gone: the block positions passed and the blocks with data among them.
+// How far the write has gone: the estimate, from the first block position on, and the
+// position passed before the current one, whose block (when it holds data) is answered by now.
 struct WriteClock {
-    std::vector<int> starts = programBlockStarts();
-    size_t passed = 0;
-    int sent = 0;  // blocks with data before the current position: their frames are answered
     int total = 0;
-    std::chrono::steady_clock::time_point begun;
+    std::optional<TimeLeft> timeLeft;
+    int previousRow = -1;
+    int answered = 0;
 };
 
 }  // namespace
 
+std::string PositionText(int row) {
+    return "0" + toUpperHex(static_cast<uint32_t>(row));
+}
+
 ProgressCallback ProgressOnPanel(Panel& panel) {
-    return [&panel](const std::string& address, bool step) {
-        panel.setText1(address);
-        if (step) {
+    return [&panel](int row, bool blockStep) {
+        panel.setText1(PositionText(row));
+        if (blockStep) {
             panel.setProgressValue(std::clamp(panel.progressValue() + 1, 0, kProgressMaximum));
         }
     };
@@ -34,22 +40,19 @@ ProgressCallback WriteProgressOnPanel(Panel& panel, const MemoryImage& image) {
     auto clock = std::make_shared<WriteClock>();
     clock->total = countBlocksToSend(image);
     const ProgressCallback onPanel = ProgressOnPanel(panel);
-    return [&panel, &image, clock, onPanel](const std::string& address, bool step) {
-        onPanel(address, step);
-        if (!step) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (clock->passed == 0) clock->begun = now;
-        // The block at the position before this one has had its answer by now.
-        if (clock->passed > 0 && clock->passed <= clock->starts.size() &&
-            blockHasData(image, clock->starts[clock->passed - 1])) {
-            ++clock->sent;
+    return [&panel, &image, clock, onPanel](int row, bool blockStep) {
+        onPanel(row, blockStep);
+        if (!blockStep) return;
+        const TimeLeft::Clock::time_point now = TimeLeft::Clock::now();
+        if (!clock->timeLeft) clock->timeLeft.emplace(clock->total, now);
+        const int previous = clock->previousRow;
+        if (previous >= kFirstRow && previous <= kLastBlockRow && blockHasData(image, previous)) {
+            ++clock->answered;
         }
-        ++clock->passed;
+        clock->previousRow = row;
         std::optional<std::chrono::seconds> left;
-        if (clock->sent > 0) {
-            const auto spent = now - clock->begun;
-            left = std::chrono::duration_cast<std::chrono::seconds>(spent / clock->sent *
-                                                                    (clock->total - clock->sent));
+        if (const auto estimate = clock->timeLeft->left(clock->answered, now)) {
+            left = std::chrono::duration_cast<std::chrono::seconds>(*estimate);
         }
         panel.setProgressText(ProgressText(panel.progressValue(), left));
     };

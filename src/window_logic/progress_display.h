@@ -14,6 +14,10 @@
 
 namespace quorvel {
 
+// The address box's text for a block or row: "0" and the row in upper-case hex, without
+// leading zeros ("0400" for row 0x400, "01000" for row 0x1000).
+std::string PositionText(int row);
+
 ProgressCallback ProgressOnPanel(Panel& panel);
 
 // The same, with the bar's text: "37%, 0:21 left" while the blocks of `image` go out, the

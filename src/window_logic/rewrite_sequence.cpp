@@ -61,10 +61,10 @@ void RewriteSequence::runExchanges() {
     hooks.stepStopped = hooks.stopRequested;
     // The cause of a failed step, read before another exchange runs.
     std::vector<std::string> cause;
-    hooks.step = [&](RewriteStep step, const std::function<int16_t()>& exchange) {
+    hooks.step = [&](Step step, const std::function<int16_t()>& exchange) {
         const int16_t status = exchange();
-        if (status != RewriteStepAccepts(step) && step != RewriteStep::Disconnect) {
-            cause = FailureCause(context_.link, RewriteStepName(step), status);
+        if (status != RewriteStepAccepts(step) && step != Step::Disconnect) {
+            cause = FailureCause(context_.link, step, status);
         }
         return status;
     };

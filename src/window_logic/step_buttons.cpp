@@ -6,30 +6,6 @@
 
 namespace quorvel {
 
-namespace {
-
-// The exchange's name as the diagnosis of a failure knows it.
-const char* stepName(StepExchange exchange) {
-    switch (exchange) {
-        case StepExchange::Connect:
-            return "connect";
-        case StepExchange::Erase:
-            return "erase";
-        case StepExchange::Program:
-            return "program";
-        case StepExchange::Disconnect:
-            return "disconnect";
-        case StepExchange::TextErase:
-        case StepExchange::TextEnd:
-            return "text";
-        case StepExchange::RowWrite:
-            break;
-    }
-    return "row-write";
-}
-
-}  // namespace
-
 void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
     Panel& panel = context_.panel;
     if (entry.kind == StepKind::Disabling) {
@@ -70,16 +46,17 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
 }
 
 bool StepButtons::imageReady(const StepEntry& entry) {
-    switch (entry.exchange) {
-        case StepExchange::Program:
+    switch (entry.step) {
+        case Step::Program:
             return ImageReadyToWrite(context_, WriteWalk::Blocks);
-        case StepExchange::RowWrite:
+        case Step::RowWrite:
             return ImageReadyToWrite(context_, WriteWalk::Rows);
-        case StepExchange::Connect:
-        case StepExchange::Erase:
-        case StepExchange::Disconnect:
-        case StepExchange::TextErase:
-        case StepExchange::TextEnd:
+        case Step::Connect:
+        case Step::Erase:
+        case Step::Disconnect:
+        case Step::TextErase:
+        case Step::TextEnd:
+        case Step::Pin:
             break;  // these steps send no image
     }
     return true;
@@ -88,32 +65,34 @@ bool StepButtons::imageReady(const StepEntry& entry) {
 std::vector<std::string> StepButtons::cause(const StepEntry& entry, int16_t status) {
     // Command4 takes the loader's '0' as its success; the 'C' that the other connect buttons
     // take is, for it, the wrong answer.
-    if (entry.exchange == StepExchange::Connect && status == kConnected) {
+    if (entry.step == Step::Connect && status == kConnected) {
         return {"the loader answered 'C' (connected), where this button takes only '0'"};
     }
-    return FailureCause(context_.link, stepName(entry.exchange), status);
+    return FailureCause(context_.link, entry.step, status);
 }
 
 int16_t StepButtons::runExchange(const StepEntry& entry) {
     Exchanges& link = context_.link;
     const ExchangeSettings settings = context_.settings();
-    switch (entry.exchange) {
-        case StepExchange::Connect:
+    switch (entry.step) {
+        case Step::Connect:
             return link.LoaderConnect(settings);
-        case StepExchange::Erase:
+        case Step::Erase:
             return link.FlashErase(settings);
-        case StepExchange::Program:
+        case Step::Program:
             // The bar stays hidden here; starting from 0 keeps a second write inside its range.
             context_.panel.setProgressValue(0);
             return link.FlashProgram(settings, context_.image,
                                      WriteProgressOnPanel(context_.panel, context_.image));
-        case StepExchange::Disconnect:
+        case Step::Disconnect:
             return link.LoaderDisconnect(settings);
-        case StepExchange::TextErase:
+        case Step::Pin:
+            return link.PortCommand(settings);
+        case Step::TextErase:
             return link.TextCommand(settings, "ERASE");
-        case StepExchange::TextEnd:
+        case Step::TextEnd:
             return link.TextCommand(settings, "END");
-        case StepExchange::RowWrite:
+        case Step::RowWrite:
             return link.RowWrite(settings, context_.image, ProgressOnPanel(context_.panel));
     }
     return kFrameFailure;

@@ -18,7 +18,7 @@ constexpr const char* kEndOk = "切断しました";
 constexpr const char* kEndNg = "切断に失敗しました";
 
 using enum StepKind;
-using enum StepExchange;
+using enum Step;
 
 // In the order of StepButton.
 constexpr std::array<StepEntry, kStepButtonCount> kSteps{{

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "control_id.h"
+#include "step.h"
 
 namespace quorvel {
 
@@ -24,13 +25,12 @@ enum class StepButton {
 };
 constexpr int kStepButtonCount = 12;
 
-enum class StepExchange { Connect, Erase, Program, Disconnect, TextErase, TextEnd, RowWrite };
 enum class StepKind { Disabling, Hourglass };
 
 struct StepEntry {
     ControlId control;
     StepKind kind;
-    StepExchange exchange;
+    Step step;                // the exchange it runs
     int16_t success;          // the one status that counts as success
     const char* successText;  // box titled "OK", no icon
     const char* failureText;  // box titled "NG", exclamation icon

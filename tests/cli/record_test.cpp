@@ -176,13 +176,13 @@ TEST(BlocksAccepted, CountsTheBlocksBeforeTheOneAWalkEndedOn) {
     for (int row : {1024, 2048, 4096}) image.flagRow(row);
     const auto program = [](bool accepted, int row) {
         StepRecord s;
-        s.name = "program";
+        s.step = Step::Program;
         s.accepted = accepted;
         s.seen.row = row;
         return s;
     };
     StepRecord erase;
-    erase.name = "erase";
+    erase.step = Step::Erase;
     erase.accepted = true;
     EXPECT_EQ(blocksAccepted({erase}, image), 0);
     EXPECT_EQ(blocksAccepted({erase, program(true, 4096)}, image), 3);

@@ -206,7 +206,7 @@ class ExchangesE2eTest : public QObject {
         QElapsedTimer clock;
         clock.start();
         const int16_t status = live.loader->FlashProgram(
-            live.settings, image, [&](const std::string&, bool step) { steps += step ? 1 : 0; });
+            live.settings, image, [&](int, bool blockStep) { steps += blockStep ? 1 : 0; });
         QCOMPARE(int(status), expected);
         verifySilentAttempts(clock.elapsed(), silent);
         QVERIFY(portIsFree(device));

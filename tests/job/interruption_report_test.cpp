@@ -12,10 +12,10 @@ using namespace quorvel;
 
 namespace {
 
-// A step as the session records it: its name, whether it succeeded, and, when it stopped on
+// A step as the session records it: which it was, whether it succeeded, and, when it stopped on
 // request, how often its message went out and which block or row it was.
-struct Step {
-    std::string name;
+struct Ran {
+    Step step;
     bool accepted = false;
     bool stopped = false;
     int attempts = 0;
@@ -25,7 +25,7 @@ struct Step {
 
 struct ReportCase {
     std::string command;
-    std::vector<Step> steps;
+    std::vector<Ran> steps;
     std::string expected;
     StopCause cause = StopCause::Signal;
 };
@@ -42,9 +42,9 @@ class InterruptionReport : public testing::TestWithParam<ReportCase> {};
 
 TEST_P(InterruptionReport, SaysWhereAndWhatItLeaves) {
     std::vector<StepRecord> records;
-    for (const Step& s : GetParam().steps) {
+    for (const Ran& s : GetParam().steps) {
         StepRecord r;
-        r.name = s.name;
+        r.step = s.step;
         r.accepted = s.accepted;
         r.seen.stopped = s.stopped;
         r.seen.attempts = s.attempts;
@@ -56,69 +56,76 @@ TEST_P(InterruptionReport, SaysWhereAndWhatItLeaves) {
               GetParam().expected);
 }
 
-const std::vector<Step> kErased{{"connect", true}, {"erase", true}};
+const std::vector<Ran> kErased{{Step::Connect, true}, {Step::Erase, true}};
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, InterruptionReport,
     testing::Values(
-        ReportCase{
-            "write", {{"connect", false, true}}, "interrupted before connect: nothing was sent"},
+        ReportCase{"write",
+                   {{Step::Connect, false, true}},
+                   "interrupted before connect: nothing was sent"},
         // The stop came while the connect waited, and the answer was no loader's.
         ReportCase{"write",
-                   {{"connect", false, false, 1, -1, true}},
+                   {{Step::Connect, false, false, 1, -1, true}},
                    "interrupted during connect, which the device did not confirm: the device's "
                    "state is unknown: it may hold an interrupted write; power-cycle it, then "
                    "write again"},
         ReportCase{"write",
-                   {{"connect", true}},
+                   {{Step::Connect, true}},
                    "interrupted after connect: nothing was written; the device stays in flash "
                    "mode; run write again"},
         ReportCase{"write",
-                   {{"connect", true}, {"erase", false, true, 1}},
+                   {{Step::Connect, true}, {Step::Erase, false, true, 1}},
                    "interrupted during the erase, which the device did not confirm: the device "
                    "may be partly erased; it stays in flash mode; run write again"},
         ReportCase{"write", kErased,
                    "interrupted after the erase: the device is erased and nothing is written "
                    "yet; it stays in flash mode; run write again"},
-        ReportCase{"write",
-                   {{"connect", true}, {"erase", true}, {"program", false, true, 0, 1024}},
-                   "interrupted before block 0x004000, with 0 of 2 blocks written: the device is "
-                   "erased and nothing is written yet; it stays in flash mode; run write again"},
-        ReportCase{"write",
-                   {{"connect", true}, {"erase", true}, {"program", false, true, 0, 4096}},
-                   "interrupted before block 0x010000, with 1 of 2 blocks written: the device is "
-                   "erased and partly written; it stays in flash mode; run write again"},
-        ReportCase{"write",
-                   {{"connect", true}, {"erase", true}, {"program", false, true, 1, 4096}},
-                   "interrupted at block 0x010000, which the device did not confirm, with 1 of 2 "
-                   "blocks written: the device is erased and partly written; it stays in flash "
-                   "mode; run write again"},
-        ReportCase{"write",
-                   {{"connect", true}, {"erase", true}, {"program", true}},
-                   "interrupted after programming: every block is written, but the device stays "
-                   "in flash mode; run disconnect to leave it"},
         ReportCase{
             "write",
-            {{"connect", true}, {"erase", true}, {"program", true}, {"disconnect", false, true, 2}},
-            "interrupted during the disconnect, which the device did not confirm: every "
-            "block is written; the device may still be in flash mode; run disconnect to "
-            "leave it"},
+            {{Step::Connect, true}, {Step::Erase, true}, {Step::Program, false, true, 0, 1024}},
+            "interrupted before block 0x004000, with 0 of 2 blocks written: the device is "
+            "erased and nothing is written yet; it stays in flash mode; run write again"},
+        ReportCase{
+            "write",
+            {{Step::Connect, true}, {Step::Erase, true}, {Step::Program, false, true, 0, 4096}},
+            "interrupted before block 0x010000, with 1 of 2 blocks written: the device is "
+            "erased and partly written; it stays in flash mode; run write again"},
+        ReportCase{
+            "write",
+            {{Step::Connect, true}, {Step::Erase, true}, {Step::Program, false, true, 1, 4096}},
+            "interrupted at block 0x010000, which the device did not confirm, with 1 of 2 "
+            "blocks written: the device is erased and partly written; it stays in flash "
+            "mode; run write again"},
+        ReportCase{"write",
+                   {{Step::Connect, true}, {Step::Erase, true}, {Step::Program, true}},
+                   "interrupted after programming: every block is written, but the device stays "
+                   "in flash mode; run disconnect to leave it"},
+        ReportCase{"write",
+                   {{Step::Connect, true},
+                    {Step::Erase, true},
+                    {Step::Program, true},
+                    {Step::Disconnect, false, true, 2}},
+                   "interrupted during the disconnect, which the device did not confirm: every "
+                   "block is written; the device may still be in flash mode; run disconnect to "
+                   "leave it"},
         ReportCase{"program",
-                   {{"program", false, true, 0, 1024}},
+                   {{Step::Program, false, true, 0, 1024}},
                    "interrupted before block 0x004000, with 0 of 2 blocks written: nothing was "
                    "written"},
         ReportCase{"row-write",
-                   {{"row-write", false, true, 0, 1025}},
+                   {{Step::RowWrite, false, true, 0, 1025}},
                    "interrupted before row 0x004010, with 1 of 3 rows written: the device is "
                    "partly written"},
         ReportCase{"text-end",
-                   {{"text-end", false, true, 1}},
+                   {{Step::TextEnd, false, true, 1}},
                    "interrupted during the END line, which the device did not confirm: the "
                    "device may or may not have carried it out"},
-        ReportCase{
-            "erase", {{"erase", false, true, 0}}, "interrupted before the erase: nothing was sent"},
+        ReportCase{"erase",
+                   {{Step::Erase, false, true, 0}},
+                   "interrupted before the erase: nothing was sent"},
         ReportCase{"write",
-                   {{"connect", false, true}},
+                   {{Step::Connect, false, true}},
                    "stopped (the output could not be written) before connect: nothing was sent",
                    StopCause::OutputFailed}));
 

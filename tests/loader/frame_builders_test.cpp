@@ -210,10 +210,7 @@ class FrameBuildersTest : public QObject {
         QCOMPARE(v106.minimumReply, int16_t(15));
     }
 
-    void positionAndResultTexts() {
-        QCOMPARE(PositionText(1024), std::string("0400"));
-        QCOMPARE(PositionText(4096), std::string("01000"));
-        QCOMPARE(PositionText(9215), std::string("023FF"));
+    void portResultTexts() {
         const std::vector<std::pair<int16_t, std::string>> results = {
             {0, "OK"},     {1, "NG"},  {9, "L出力"}, {10, "H出力"}, {11, "L入力"},
             {12, "H入力"}, {8, "???"}, {2, "???"},   {-1, "???"}};

@@ -98,30 +98,30 @@ class FrameExchangesTest : public QObject {
         QTest::addColumn<int>("expected");
         QTest::addColumn<QList<int>>("sentBlocks");  // start row of every frame sent
         QTest::addColumn<int>("steps");
-        QTest::addColumn<QString>("lastText");
+        QTest::addColumn<int>("lastRow");              // the position reached last
         QTest::addColumn<QStringList>("lateReplies");  // "row attempt/limit" of each
         const QByteArray ok = frameAnswer('0');
         QTest::newRow("cleared image") << QList<int>{} << QList<QByteArray>{} << 0 << QList<int>{}
-                                       << 120 << "023C0" << QStringList{};
+                                       << 120 << 9152 << QStringList{};
         QTest::newRow("single row") << QList<int>{2050} << QList<QByteArray>{ok} << 0
-                                    << QList<int>{2048} << 120 << "023C0" << QStringList{};
+                                    << QList<int>{2048} << 120 << 9152 << QStringList{};
         QTest::newRow("gap only") << QList<int>{3584, 3700, 4095} << QList<QByteArray>{} << 0
-                                  << QList<int>{} << 120 << "023C0" << QStringList{};
+                                  << QList<int>{} << 120 << 9152 << QStringList{};
         QTest::newRow("first and last blocks")
             << QList<int>{1024, 9215} << QList<QByteArray>{ok, frameAnswer('B')} << 0
-            << QList<int>{1024, 9152} << 120 << "023C0" << QStringList{};
+            << QList<int>{1024, 9152} << 120 << 9152 << QStringList{};
         QTest::newRow("E then 0, walk goes on")
             << QList<int>{1024, 4096} << QList<QByteArray>{frameAnswer('E'), ok, ok} << 0
-            << QList<int>{1024, 1024, 4096} << 120 << "023C0" << QStringList{};
+            << QList<int>{1024, 1024, 4096} << 120 << 9152 << QStringList{};
         QTest::newRow("E twice stops the walk")
             << QList<int>{1100, 4100} << QList<QByteArray>{frameAnswer('E'), frameAnswer('E')} << 1
-            << QList<int>{1088, 1088} << 2 << "0440" << QStringList{};
+            << QList<int>{1088, 1088} << 2 << 1088 << QStringList{};
         QTest::newRow("1035 bytes twice stops the walk")
             << QList<int>{1024} << QList<QByteArray>{kShort, kShort} << 1 << QList<int>{1024, 1024}
-            << 1 << "0400" << QStringList{"1024 1/2", "1024 2/2"};
+            << 1 << 1024 << QStringList{"1024 1/2", "1024 2/2"};
         QTest::newRow("retries are per block")
             << QList<int>{1024, 1088} << QList<QByteArray>{kSilence, ok, kSilence, ok} << 0
-            << QList<int>{1024, 1024, 1088, 1088} << 120 << "023C0"
+            << QList<int>{1024, 1024, 1088, 1088} << 120 << 9152
             << QStringList{"1024 1/2", "1088 1/2"};
     }
     void program() {
@@ -130,7 +130,7 @@ class FrameExchangesTest : public QObject {
         QFETCH(int, expected);
         QFETCH(QList<int>, sentBlocks);
         QFETCH(int, steps);
-        QFETCH(QString, lastText);
+        QFETCH(int, lastRow);
         QFETCH(QStringList, lateReplies);
         ScriptedLoader s;
         s.transport->replies = replies;
@@ -139,19 +139,18 @@ class FrameExchangesTest : public QObject {
             late << QString("%1 %2/%3").arg(n.row).arg(n.attempt).arg(n.attemptLimit);
         });
         const MemoryImage image = imageWithRows(rows);
-        QStringList texts;
+        QList<int> positions;
         int stepCount = 0;
-        const int16_t status =
-            s.loader->FlashProgram(com1(), image, [&](const std::string& text, bool step) {
-                texts << QString::fromStdString(text);
-                stepCount += step ? 1 : 0;
-            });
+        const int16_t status = s.loader->FlashProgram(com1(), image, [&](int row, bool blockStep) {
+            positions << row;
+            stepCount += blockStep ? 1 : 0;
+        });
         QCOMPARE(int(status), expected);
         QCOMPARE(stepCount, steps);
-        QCOMPARE(texts.size(), steps);
-        QCOMPARE(texts.last(), lastText);
-        QCOMPARE(texts.first(), QString("0400"));
-        QVERIFY(!texts.contains("0E00") && !texts.contains("0FC0"));  // the gap
+        QCOMPARE(positions.size(), steps);
+        QCOMPARE(positions.last(), lastRow);
+        QCOMPARE(positions.first(), 1024);
+        QVERIFY(!positions.contains(3584) && !positions.contains(4032));  // the gap
         QCOMPARE(late, lateReplies);
         QCOMPARE(s.transport->written.size(), sentBlocks.size());
         for (int i = 0; i < sentBlocks.size(); ++i) {
@@ -166,15 +165,13 @@ class FrameExchangesTest : public QObject {
 
     void programVisitsEveryPositionInOrder() {
         ScriptedLoader s;
-        QStringList texts;
-        s.loader->FlashProgram(com1(), imageWithRows({}), [&](const std::string& t, bool) {
-            texts << QString::fromStdString(t);
-        });
-        QStringList expected;
-        for (int row : programBlockStarts()) expected << QString("0%1").arg(row, 0, 16).toUpper();
-        QCOMPARE(texts, expected);
-        QCOMPARE(texts.at(39), QString("0DC0"));
-        QCOMPARE(texts.at(40), QString("01000"));
+        QList<int> positions;
+        s.loader->FlashProgram(com1(), imageWithRows({}), [&](int row, bool) { positions << row; });
+        QList<int> expected;
+        for (int row : programBlockStarts()) expected << row;
+        QCOMPARE(positions, expected);
+        QCOMPARE(positions.at(39), 0xDC0);
+        QCOMPARE(positions.at(40), 0x1000);
     }
 };
 

@@ -64,13 +64,13 @@ int16_t FakeExchanges::TextCommand(const ExchangeSettings& settings, std::string
 
 int16_t FakeExchanges::FlashProgram(const ExchangeSettings& settings, const MemoryImage&,
                                     const ProgressCallback& progress) {
-    for (int i = 0; i < programSteps; ++i) progress("0" + std::to_string(1024 + 64 * i), true);
+    for (int i = 0; i < programSteps; ++i) progress(1024 + 64 * i, true);
     return run("program", settings);
 }
 
 int16_t FakeExchanges::RowWrite(const ExchangeSettings& settings, const MemoryImage&,
                                 const ProgressCallback& progress) {
-    progress("0400", false);
+    progress(1024, false);
     return run("row", settings);
 }
 

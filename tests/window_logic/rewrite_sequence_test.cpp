@@ -239,7 +239,7 @@ void RewriteSequenceTest::secondRunStartsTheBarAtZero() {
     };
     rewrite.cmdMacro_Click(0);
     QCOMPARE(atProgram, 120);
-    QCOMPARE(rig.panel.text1, std::string("0" + std::to_string(1024 + 64 * 119)));
+    QCOMPARE(rig.panel.text1, std::string("021C0"));  // the fake's last position, 1024 + 64 * 119
     QVERIFY(!rig.panel.progressOutOfRange);
 }
 
@@ -275,7 +275,7 @@ void RewriteSequenceTest::closingMidExchangeEndsQuietly() {
 }
 
 void RewriteSequenceTest::barTexts_data() {
-    QTest::addColumn<int>("kind");  // 0: progress, 1: an attempt without its answer
+    QTest::addColumn<int>("kind");  // 0: progress, 1: an attempt without its answer, 2: Text1
     QTest::addColumn<int>("a");     // bar value, or the attempt
     QTest::addColumn<int>("b");     // seconds left (-1: no estimate yet), or the attempt limit
     QTest::addColumn<int>("row");
@@ -288,6 +288,10 @@ void RewriteSequenceTest::barTexts_data() {
         << 1 << 2 << 2 << 0x1000 << "block 0x10000: no answer, listening for late bytes";
     QTest::newRow("silent connect")
         << 1 << 1 << 1 << -1 << "no answer yet, listening for late bytes";
+    QTest::newRow("box, first block") << 2 << 0 << 0 << 1024 << "0400";
+    QTest::newRow("box, first block past the gap") << 2 << 0 << 0 << 4096 << "01000";
+    QTest::newRow("box, last block") << 2 << 0 << 0 << 9152 << "023C0";
+    QTest::newRow("box, last row") << 2 << 0 << 0 << 9215 << "023FF";
 }
 
 void RewriteSequenceTest::barTexts() {
@@ -299,8 +303,10 @@ void RewriteSequenceTest::barTexts() {
     if (kind == 0) {
         const auto left = b < 0 ? std::nullopt : std::optional(std::chrono::seconds(b));
         QCOMPARE(q(ProgressText(a, left)), text);
-    } else {
+    } else if (kind == 1) {
         QCOMPARE(q(AttemptText({a, b, row})), text);
+    } else {
+        QCOMPARE(q(PositionText(row)), text);
     }
 }
 

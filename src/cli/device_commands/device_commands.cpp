@@ -47,26 +47,27 @@ CommandResult runSingle(DeviceSession& session, const std::string& command,
     int16_t status = 0;
     bool ok = false;
     if (command == "connect") {
-        ok = session.step(command, kConnected, [&] { return loader.LoaderConnect(s); }) ==
+        ok = session.step(Step::Connect, kConnected, [&] { return loader.LoaderConnect(s); }) ==
              kConnected;
     } else if (command == "erase") {
-        ok = session.step(command, kEraseAccepted, [&] { return loader.FlashErase(s); }) ==
+        ok = session.step(Step::Erase, kEraseAccepted, [&] { return loader.FlashErase(s); }) ==
              kEraseAccepted;
     } else if (command == "program") {
         ok = runProgramStep(session, image) == kProgramDone;
     } else if (command == "disconnect") {
-        ok = session.step(command, kDisconnected, [&] { return loader.LoaderDisconnect(s); }) ==
-             kDisconnected;
+        ok = session.step(Step::Disconnect, kDisconnected,
+                          [&] { return loader.LoaderDisconnect(s); }) == kDisconnected;
     } else if (command == "text-erase" || command == "text-end") {
-        const std::string_view word = command == "text-erase" ? "ERASE" : "END";
-        ok = session.step(command, kProgramDone, [&] { return loader.TextCommand(s, word); }) ==
-             kProgramDone;
+        const bool erase = command == "text-erase";
+        const std::string_view word = erase ? "ERASE" : "END";
+        ok = session.step(erase ? Step::TextErase : Step::TextEnd, kProgramDone,
+                          [&] { return loader.TextCommand(s, word); }) == kProgramDone;
     } else if (command == "row-write") {
         ok = runRowWriteStep(session, image) == kProgramDone;
     } else if (command == "pin") {
         // Every state the pin can report is a good answer; NG and the unknown are not.
         const auto good = [](int16_t st) { return pinAnswer(st).good; };
-        status = session.step(command, good, [&] { return loader.PortCommand(s); });
+        status = session.step(Step::Pin, good, [&] { return loader.PortCommand(s); });
         const PinAnswer answer = pinAnswer(status);
         noteInterruption(session, command, false, image);
         return session.finish(answer.good, "", std::string(answer.text));

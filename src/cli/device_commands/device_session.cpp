@@ -27,8 +27,8 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 // The closing line of a step in the transcript: its status and what it saw.
 std::string transcriptResult(const StepRecord& step) {
     const ExchangeDiagnostics& seen = step.seen;
-    std::string line = "step " + step.name + ": status " + std::to_string(step.status) +
-                       (step.accepted ? ", success" : ", failure");
+    std::string line = "step " + std::string(StepName(step.step)) + ": status " +
+                       std::to_string(step.status) + (step.accepted ? ", success" : ", failure");
     if (seen.attempts > 0) {
         line += ", attempt " + std::to_string(seen.attempts) + " of " +
                 std::to_string(seen.attemptLimit);
@@ -57,7 +57,7 @@ QJsonObject stepJson(const StepRecord& s) {
     QJsonArray echoes;
     for (int row : s.notEchoed) echoes.append(row < 0 ? -1 : row * 16);
     const bool read = seen.judged && seen.statusPosition >= 0;
-    return {{"step", jsonText(s.name)},
+    return {{"step", jsonText(StepName(s.step))},
             {"status", s.status},
             {"accepted", s.accepted},
             {"ms", jsonMilliseconds(s.ms)},
@@ -77,7 +77,7 @@ QJsonArray unconfirmedJson(const std::vector<StepRecord>& steps) {
     for (const StepRecord& s : steps) {
         for (const UnconfirmedAnswer& a : s.unconfirmed) {
             list.append(
-                QJsonObject{{"step", jsonText(s.name)},
+                QJsonObject{{"step", jsonText(StepName(s.step))},
                             {"address", a.row < 0 ? QJsonValue() : QJsonValue(a.row * kRowBytes)},
                             {"answer", jsonText(hexBytes(std::span<const uint8_t>(&a.answer, 1)))},
                             {"repeated", a.repeated}});
@@ -87,10 +87,10 @@ QJsonArray unconfirmedJson(const std::vector<StepRecord>& steps) {
 }
 
 // "block 0x010000 answered '1' (0x31)", "the erase frame answered ..., without repeating it".
-std::string unconfirmedLine(const std::string& step, const UnconfirmedAnswer& a) {
+std::string unconfirmedLine(Step step, const UnconfirmedAnswer& a) {
     char where[32];
     std::snprintf(where, sizeof where, "block 0x%06X", static_cast<unsigned>(a.row * kRowBytes));
-    const std::string frame = a.row >= 0 ? where : "the " + step + " frame";
+    const std::string frame = a.row >= 0 ? where : "the " + std::string(StepName(step)) + " frame";
     return frame + " answered " + byteText(a.answer) +
            (a.repeated ? "" : ", without repeating the frame");
 }
@@ -102,9 +102,9 @@ constexpr size_t kListedAnswers = 8;
 
 DeviceSession::Observer boardObserver(ProgressBoard& board, size_t index) {
     return DeviceSession::Observer{
-        [&board, index](const std::string& step) { board.stepStarted(index, step); },
+        [&board, index](Step step) { board.stepStarted(index, step); },
         [&board, index](const StepRecord& step) { board.stepDone(index, step); },
-        [&board, index](int done, int total, const std::string& address) {
+        [&board, index](int done, int total, uint32_t address) {
             board.progress(index, done, total, address);
         }};
 }
@@ -185,19 +185,19 @@ double DeviceSession::elapsedMs() const {
     return millisecondsSince(start_);
 }
 
-int16_t DeviceSession::step(const std::string& name, int16_t accepted,
-                            const std::function<int16_t()>& run) {
-    return step(
-        name, [accepted](int16_t status) { return status == accepted; }, run);
+int16_t DeviceSession::step(Step step, int16_t accepted, const std::function<int16_t()>& run) {
+    return this->step(
+        step, [accepted](int16_t status) { return status == accepted; }, run);
 }
 
-int16_t DeviceSession::step(const std::string& name, const std::function<bool(int16_t)>& accepts,
+int16_t DeviceSession::step(Step step, const std::function<bool(int16_t)>& accepts,
                             const std::function<int16_t()>& run) {
-    trace_->noteLine("step " + name);
-    if (observer_.stepStarted) observer_.stepStarted(name);
+    const char* name = StepName(step);
+    trace_->noteLine(std::string("step ") + name);
+    if (observer_.stepStarted) observer_.stepStarted(step);
     const auto begun = std::chrono::steady_clock::now();
     const int16_t status = run();
-    steps_.push_back(StepRecord{name, status, accepts(status), millisecondsSince(begun),
+    steps_.push_back(StepRecord{step, status, accepts(status), millisecondsSince(begun),
                                 loader_->portFailureText(), loader_->lastDiagnostics(),
                                 settings_.strictAnswers, loader_->answersNotEchoed(),
                                 loader_->answersNotConfirmed()});
@@ -214,13 +214,13 @@ int16_t DeviceSession::step(const std::string& name, const std::function<bool(in
     if (observer_.stepDone) {
         observer_.stepDone(record);
     } else if (!options_.json && !options_.quiet) {
-        writeLine(err_, name + ": status " + std::to_string(status));
+        writeLine(err_, std::string(name) + ": status " + std::to_string(status));
     }
     return status;
 }
 
-ProgressDisplay DeviceSession::progress(const std::string& label, const std::string& unit,
-                                        int total, int lineEvery) const {
+ProgressDisplay DeviceSession::progress(Step step, const std::string& unit, int total,
+                                        int lineEvery) const {
     if (observer_.progress) return ProgressDisplay(observer_.progress, total);
     ProgressDisplay::Mode mode = ProgressDisplay::Mode::Lines;
     if (options_.json || options_.quiet) {
@@ -228,7 +228,7 @@ ProgressDisplay DeviceSession::progress(const std::string& label, const std::str
     } else if (isTerminal(err_)) {
         mode = ProgressDisplay::Mode::Bar;
     }
-    return ProgressDisplay(err_, mode, label, unit, total, lineEvery);
+    return ProgressDisplay(err_, mode, StepName(step), unit, total, lineEvery);
 }
 
 QJsonObject DeviceSession::json(bool ok, const std::string& message) const {
@@ -251,7 +251,7 @@ QJsonObject DeviceSession::json(bool ok, const std::string& message) const {
             {"warnings", jsonTexts(write_ ? write_->warnings : std::vector<std::string>{})},
             {"unconfirmed", unconfirmedJson(steps_)},
             {"message", jsonTextOrNull(message)},
-            {"failed_step", failed != nullptr ? jsonText(failed->name) : QJsonValue()},
+            {"failed_step", failed != nullptr ? jsonText(StepName(failed->step)) : QJsonValue()},
             {"diagnosis", jsonTexts(diagnosis)},
             {"warning", jsonTextOrNull(echoWarning(steps_))},
             {"steps", steps},
@@ -288,7 +288,7 @@ CommandResult DeviceSession::finish(bool ok, const std::string& message,
         size_t listed = 0;
         for (const StepRecord& s : steps_) {
             for (const UnconfirmedAnswer& a : s.unconfirmed) {
-                if (listed++ < kListedAnswers) r.note("  " + unconfirmedLine(s.name, a));
+                if (listed++ < kListedAnswers) r.note("  " + unconfirmedLine(s.step, a));
             }
         }
         if (listed > kListedAnswers) {

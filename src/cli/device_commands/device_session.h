@@ -30,7 +30,7 @@ class DeviceSession {
   public:
     // Where a session reports instead of printing, when several devices share one display.
     struct Observer {
-        std::function<void(const std::string& step)> stepStarted;
+        std::function<void(Step step)> stepStarted;
         std::function<void(const StepRecord& step)> stepDone;
         ProgressDisplay::Report progress;
     };
@@ -60,15 +60,14 @@ class DeviceSession {
 
     // Runs one exchange and records it; prints "NAME: status N" unless the output is JSON.
     // `accepted` is the status that counts as success for this step.
-    int16_t step(const std::string& name, int16_t accepted, const std::function<int16_t()>& run);
+    int16_t step(Step step, int16_t accepted, const std::function<int16_t()>& run);
     // The same for a step that more than one status counts as success for.
-    int16_t step(const std::string& name, const std::function<bool(int16_t)>& accepts,
+    int16_t step(Step step, const std::function<bool(int16_t)>& accepts,
                  const std::function<int16_t()>& run);
 
-    // A progress display on standard error for a walk that sends `total` units ("block",
-    // "row"), printing every `lineEvery`-th one when standard error is not a terminal.
-    ProgressDisplay progress(const std::string& label, const std::string& unit, int total,
-                             int lineEvery) const;
+    // A progress display on standard error for the walk of `step` that sends `total` units
+    // ("block", "row"), printing every `lineEvery`-th one when standard error is not a terminal.
+    ProgressDisplay progress(Step step, const std::string& unit, int total, int lineEvery) const;
 
     // The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
     QJsonObject json(bool ok, const std::string& message) const;

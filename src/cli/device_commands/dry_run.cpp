@@ -19,15 +19,14 @@ namespace {
 
 constexpr size_t kRangesPerLine = 4;
 
-WireStep wireStep(std::string name, int messages, int64_t out, int64_t back,
-                  std::string_view settings) {
+WireStep wireStep(Step step, int messages, int64_t out, int64_t back, std::string_view settings) {
     const LineSettings line = parseLineSettings(settings).value_or(LineSettings{});
     // A start bit, the data bits, the parity bit if any and the stop bits.
     const int bitsPerByte = 1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBits;
     const int64_t bytes = (out + back) * messages;
-    return WireStep{std::move(name), messages,
-                    out * messages,  back * messages,
-                    line.baudRate,   static_cast<double>(bytes * bitsPerByte) / line.baudRate};
+    return WireStep{step,           messages,
+                    out * messages, back * messages,
+                    line.baudRate,  static_cast<double>(bytes * bitsPerByte) / line.baudRate};
 }
 
 // The address ranges the blocks with data cover: "0x004000-0x00DFFF", "0x010000-0x023FFF".
@@ -73,10 +72,10 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
     const auto text = static_cast<int64_t>(connect.text.size());
     const auto frame = static_cast<int64_t>(kFrameSize);
     return {
-        wireStep("connect", 1, text, connect.minimumReply, kSettings9600),
-        wireStep("erase", 1, frame, kFrameReplyLength, kSettings38400),
-        wireStep("program", countBlocksToSend(image), frame, kFrameReplyLength, kSettings38400),
-        wireStep("disconnect", 1, frame, kFrameReplyLength, kSettings38400),
+        wireStep(Step::Connect, 1, text, connect.minimumReply, kSettings9600),
+        wireStep(Step::Erase, 1, frame, kFrameReplyLength, kSettings38400),
+        wireStep(Step::Program, countBlocksToSend(image), frame, kFrameReplyLength, kSettings38400),
+        wireStep(Step::Disconnect, 1, frame, kFrameReplyLength, kSettings38400),
     };
 }
 
@@ -105,16 +104,16 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     double seconds = 0;
     char line[160];
     for (const WireStep& step : plan) {
-        const char* unit = step.name == "connect"   ? "command"
-                           : step.name == "program" ? "block"
-                                                    : "frame";
+        const char* unit = step.step == Step::Connect   ? "command"
+                           : step.step == Step::Program ? "block"
+                                                        : "frame";
         std::snprintf(line, sizeof line,
                       "%-11s %d %s%s, %lld bytes out, %lld back at %d bit/s: %.2f s",
-                      (step.name + ":").c_str(), step.messages, unit, step.messages == 1 ? "" : "s",
-                      static_cast<long long>(step.bytesOut), static_cast<long long>(step.bytesBack),
-                      step.baudRate, step.seconds);
+                      (std::string(StepName(step.step)) + ":").c_str(), step.messages, unit,
+                      step.messages == 1 ? "" : "s", static_cast<long long>(step.bytesOut),
+                      static_cast<long long>(step.bytesBack), step.baudRate, step.seconds);
         text.emplace_back(line);
-        if (step.name == "program") {
+        if (step.step == Step::Program) {
             const std::vector<std::string> ranges = blockRanges(image);
             for (size_t i = 0; i < ranges.size(); ++i) {
                 if (i % kRangesPerLine == 0) text.emplace_back("           ");

@@ -13,13 +13,14 @@
 #include "command_result.h"
 #include "exchange_settings.h"
 #include "memory_image.h"
+#include "step.h"
 
 namespace quorvel::cli {
 
 // One step of the write as it goes over the line, its replies included.
 struct WireStep {
-    std::string name;  // "connect", "erase", "program", "disconnect"
-    int messages = 0;  // the command or frames it sends, each once
+    Step step = Step::Connect;  // connect, erase, program or disconnect
+    int messages = 0;           // the command or frames it sends, each once
     int64_t bytesOut = 0;
     int64_t bytesBack = 0;  // whole replies
     int32_t baudRate = 0;

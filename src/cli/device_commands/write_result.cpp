@@ -28,7 +28,7 @@ DeviceResult finishWrite(DeviceSession& session, const RewriteResult& write,
         report.deviceState = where;
     } else if (!r.ok && !session.steps().empty()) {
         const StepRecord& failed = session.steps().back();
-        r.failedStep = failed.name;
+        r.failedStep = StepName(failed.step);
         r.failedStatus = failed.status;
         r.diagnosis = failureReport(failed, session.settings().loader);
         r.diagnosis.push_back(report.deviceState);

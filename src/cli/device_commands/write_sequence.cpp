@@ -13,25 +13,17 @@ namespace {
 
 constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in line mode
 
-// The row a walk's position text stands for ("0400": row 0x400).
-int rowOf(const std::string& position) {
-    return static_cast<int>(std::stoul(position, nullptr, 16));
-}
-
-}  // namespace
-
-namespace {
-
 // The programming exchange as a recorded step, its progress shown from `progressOf`.
 int16_t programStep(DeviceSession& session, const MemoryImage& image,
                     const std::function<int16_t(const ProgressCallback&)>& exchange) {
-    ProgressDisplay bar = session.progress("program", "block", countBlocksToSend(image), 1);
+    ProgressDisplay bar = session.progress(Step::Program, "block", countBlocksToSend(image), 1);
     // The walk passes every block position; only those with data are sent.
-    const ProgressCallback onProgress = [&](const std::string& position, bool step) {
-        const int row = rowOf(position);
-        if (step && blockHasData(image, row)) bar.advance(static_cast<uint32_t>(row) * kRowBytes);
+    const ProgressCallback onProgress = [&](int row, bool blockStep) {
+        if (blockStep && blockHasData(image, row)) {
+            bar.advance(static_cast<uint32_t>(row) * kRowBytes);
+        }
     };
-    return session.step("program", kProgramDone, [&] {
+    return session.step(Step::Program, kProgramDone, [&] {
         const int16_t s = exchange(onProgress);
         bar.finish();
         return s;
@@ -49,12 +41,11 @@ int16_t runProgramStep(DeviceSession& session, const MemoryImage& image) {
 int16_t runRowWriteStep(DeviceSession& session, const MemoryImage& image) {
     int rows = 0;
     for (int row = kFirstRow; row <= kLastRow; ++row) rows += image.rowFlagged(row) ? 1 : 0;
-    ProgressDisplay bar = session.progress("row-write", "row", rows, kRowsPerLine);
-    const ProgressCallback onProgress = [&](const std::string& position, bool) {
-        const int row = rowOf(position);
+    ProgressDisplay bar = session.progress(Step::RowWrite, "row", rows, kRowsPerLine);
+    const ProgressCallback onProgress = [&](int row, bool) {
         if (image.rowFlagged(row)) bar.advance(static_cast<uint32_t>(row) * kRowBytes);
     };
-    return session.step("row-write", kProgramDone, [&] {
+    return session.step(Step::RowWrite, kProgramDone, [&] {
         const int16_t s = session.loader().RowWrite(session.settings(), image, onProgress);
         bar.finish();
         return s;
@@ -67,12 +58,12 @@ RewriteResult runWriteSequence(DeviceSession& session, const MemoryImage& image)
     const ProgressCallback* blockProgress = nullptr;
     RewriteHooks hooks;
     hooks.settings = [&session] { return session.settings(); };
-    hooks.progress = [&blockProgress](const std::string& position, bool step) {
-        if (blockProgress != nullptr) (*blockProgress)(position, step);
+    hooks.progress = [&blockProgress](int row, bool blockStep) {
+        if (blockProgress != nullptr) (*blockProgress)(row, blockStep);
     };
-    hooks.step = [&](RewriteStep step, const std::function<int16_t()>& exchange) -> int16_t {
-        if (step != RewriteStep::Program) {
-            return session.step(RewriteStepName(step), RewriteStepAccepts(step), exchange);
+    hooks.step = [&](Step step, const std::function<int16_t()>& exchange) -> int16_t {
+        if (step != Step::Program) {
+            return session.step(step, RewriteStepAccepts(step), exchange);
         }
         return programStep(session, image, [&](const ProgressCallback& progress) {
             blockProgress = &progress;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "diagnosis.h"
 #include "text_out.h"
 
 namespace quorvel::cli {
@@ -30,7 +31,7 @@ void ProgressBoard::printLocked(const Device& d, const std::string& text) {
     writeLine(out_, d.port + ": " + text);
 }
 
-void ProgressBoard::stepStarted(size_t device, const std::string& step) {
+void ProgressBoard::stepStarted(size_t device, Step step) {
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = devices_.at(device);
     d.step = step;
@@ -40,12 +41,15 @@ void ProgressBoard::stepStarted(size_t device, const std::string& step) {
 void ProgressBoard::stepDone(size_t device, const StepRecord& step) {
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = devices_.at(device);
-    if (step.name == "disconnect") d.percent = 100;
+    if (step.step == Step::Disconnect) d.percent = 100;
     dirty_ = true;
-    if (mode_ == Mode::Lines) printLocked(d, step.name + ": status " + std::to_string(step.status));
+    if (mode_ == Mode::Lines) {
+        printLocked(d,
+                    std::string(StepName(step.step)) + ": status " + std::to_string(step.status));
+    }
 }
 
-void ProgressBoard::progress(size_t device, int done, int total, const std::string& address) {
+void ProgressBoard::progress(size_t device, int done, int total, uint32_t address) {
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = devices_.at(device);
     const int percent = std::clamp(done * 100 / std::max(total, 1), 0, 100);
@@ -54,7 +58,8 @@ void ProgressBoard::progress(size_t device, int done, int total, const std::stri
     d.percent = percent;
     dirty_ = true;
     if (mode_ == Mode::Lines && (newTenth || done == 1)) {
-        printLocked(d, d.step + " " + address + " " + std::to_string(percent) + "%");
+        const std::string step = d.step ? StepName(*d.step) : "";
+        printLocked(d, step + " " + byteAddress(address) + " " + std::to_string(percent) + "%");
     }
 }
 
@@ -82,9 +87,9 @@ std::string ProgressBoard::lineLocked(const Device& d) const {
     std::string text = port + "  [" + std::string(filled, '#') +
                        std::string(kBarWidth - filled, '.') + "] " + percent + "  ";
     if (d.done) return text + d.outcome;
-    if (d.step.empty()) return text + "waiting";
-    text += d.step;
-    if (d.step == "program" && !d.address.empty()) text += " " + d.address;
+    if (!d.step) return text + "waiting";
+    text += StepName(*d.step);
+    if (*d.step == Step::Program && d.address) text += " " + byteAddress(*d.address);
     return text;
 }
 

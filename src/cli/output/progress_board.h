@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,10 @@ class ProgressBoard {
 
     ProgressBoard(std::FILE* out, Mode mode, std::vector<std::string> ports);
 
-    void stepStarted(size_t device, const std::string& step);
+    void stepStarted(size_t device, Step step);
     void stepDone(size_t device, const StepRecord& step);
-    // `done` of `total` block positions passed; `address` is the block's address text.
-    void progress(size_t device, int done, int total, const std::string& address);
+    // `done` of `total` blocks on their way; `address` is the byte address of the last.
+    void progress(size_t device, int done, int total, uint32_t address);
     // The device's outcome: "Rewriting success!" or the failure message.
     void finished(size_t device, bool ok, const std::string& message);
 
@@ -38,8 +39,8 @@ class ProgressBoard {
   private:
     struct Device {
         std::string port;
-        std::string step;     // the step running, empty before the first
-        std::string address;  // the last block position passed
+        std::optional<Step> step;         // the step running, none before the first
+        std::optional<uint32_t> address;  // the byte address of the last block on its way
         int percent = 0;
         bool done = false;
         std::string outcome;

@@ -24,24 +24,27 @@ ProgressDisplay::ProgressDisplay(std::FILE* out, Mode mode, std::string label, s
       label_(std::move(label)),
       unit_(std::move(unit)),
       total_(std::max(total, 1)),
-      lineEvery_(std::max(lineEvery, 1)) {}
+      lineEvery_(std::max(lineEvery, 1)),
+      timeLeft_(total_) {}
 
 ProgressDisplay::ProgressDisplay(Report report, int total)
     : out_(nullptr),
       mode_(Mode::Report),
       total_(std::max(total, 1)),
       lineEvery_(1),
-      report_(std::move(report)) {}
+      report_(std::move(report)),
+      timeLeft_(total_) {}
 
-// "block 0x010400 (37/88), 17.2 s, 30.1 s left": the time left from the pace of the units
-// already through.
+// "block 0x010400 (37/88), 17.2 s, 30.1 s left": the units before the one on its way are
+// answered, and the time left is the pace of those.
 std::string ProgressDisplay::status(uint32_t address) const {
-    const double spent =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const TimeLeft::Clock::time_point now = TimeLeft::Clock::now();
     const int shown = std::min(done_, total_);
     std::string text = unit_ + " " + byteAddress(address) + " (" + std::to_string(shown) + "/" +
-                       std::to_string(total_) + "), " + secondsText(spent);
-    if (done_ > 1) text += ", " + secondsText(spent / (done_ - 1) * (total_ - done_ + 1)) + " left";
+                       std::to_string(total_) + "), " + secondsText(timeLeft_.spent(now).count());
+    if (const auto left = timeLeft_.left(done_ - 1, now)) {
+        text += ", " + secondsText(left->count()) + " left";
+    }
     return text;
 }
 
@@ -51,7 +54,7 @@ void ProgressDisplay::advance(uint32_t address) {
         case Mode::Silent:
             return;
         case Mode::Report:
-            if (report_) report_(done_, total_, byteAddress(address));
+            if (report_) report_(done_, total_, address);
             return;
         case Mode::Lines:
             if ((done_ - 1) % lineEvery_ == 0 || done_ == total_) {

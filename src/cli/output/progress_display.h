@@ -4,21 +4,21 @@
 // several devices at once. It counts what is sent (blocks or rows with data), names the one
 // on its way by its byte address, and tells the time spent and the time left.
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
 
 #include "diagnosis.h"  // byteAddress
+#include "time_left.h"
 
 namespace quorvel::cli {
 
 class ProgressDisplay {
   public:
     enum class Mode { Bar, Lines, Silent, Report };
-    // Receives every unit: how many of `total` have been started, and the unit's address text.
-    using Report = std::function<void(int done, int total, const std::string& address)>;
+    // Receives every unit: how many of `total` have been started, and the unit's byte address.
+    using Report = std::function<void(int done, int total, uint32_t address)>;
 
     // `total` units ("block", "row") make a full bar; in line mode every `lineEvery`-th unit
     // is printed, and the last one.
@@ -44,7 +44,7 @@ class ProgressDisplay {
     int done_ = 0;
     bool drawn_ = false;
     Report report_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    TimeLeft timeLeft_;
 };
 
 // Seconds with one decimal: "47.9 s".

@@ -23,7 +23,7 @@ std::optional<std::string> unlessEmpty(const std::string& text) {
 int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image) {
     int blocks = 0;
     for (const StepRecord& step : steps) {
-        if (step.name != "program") continue;
+        if (step.step != Step::Program) continue;
         if (step.accepted) {
             blocks += countBlocksToSend(image);
             continue;
@@ -58,7 +58,7 @@ DeviceRecord sessionRecord(const DeviceSession& session, bool ok, const ImageFac
     const std::vector<StepRecord>& steps = session.steps();
     const bool interrupted = !session.interruption().empty();
     r.outcome = session.outcomeName(ok);
-    if (!ok && !steps.empty()) r.failedStep = steps.back().name;
+    if (!ok && !steps.empty()) r.failedStep = StepName(steps.back().step);
     if (interrupted) {
         r.diagnosis = {session.interruption()};
     } else if (!ok && !steps.empty()) {
