@@ -25,6 +25,12 @@ int countBlocksToSend(const MemoryImage& image) {
     return count;
 }
 
+int countBlocksBefore(const MemoryImage& image, int row) {
+    int count = 0;
+    for (int start : programBlockStarts()) count += start < row && blockHasData(image, start);
+    return count;
+}
+
 bool gapHoldsData(const MemoryImage& image) {
     for (int row = kGapFirstRow; row < kGapEndRow; ++row) {
         if (image.rowFlagged(row)) return true;

@@ -9,8 +9,8 @@
 
 #include "diagnosis.h"
 #include "log_paths.h"
+#include "multi_write.h"
 #include "progress_board.h"
-#include "summary_table.h"
 
 using namespace quorvel;
 using namespace quorvel::cli;
@@ -58,24 +58,35 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
                            int16_t status, double ms) {
         DeviceResult r;
         r.port = std::move(port);
-        r.outcome = outcome;
-        r.ok = outcome == RewriteOutcome::Success || outcome == RewriteOutcome::Unconfirmed;
-        r.message = RewriteMessage(outcome);
-        r.failedStep = std::move(step);
-        r.failedStatus = status;
+        r.rewrite = outcome;
+        r.severity = Outcome(outcome).severity;
+        if (!step.empty()) {
+            r.steps.emplace_back();
+            r.steps.back().name = step;
+            r.steps.back().status = status;
+        }
         r.ms = ms;
         return r;
     };
     const std::vector<DeviceResult> results = {
         device("COM1", RewriteOutcome::Success, "", 0, 48612.0),
         device("/dev/ttyUSB1", RewriteOutcome::DeletionFailure, "erase", 1, 7540.0),
-        device("COM3", RewriteOutcome::Unconfirmed, "", 0, 48000.0)};
-    EXPECT_EQ(summaryTable(results),
-              "PORT          OUTCOME                           FAILED STEP         TIME\n"
-              "COM1          Rewriting success!                -                 48.6 s\n"
-              "/dev/ttyUSB1  Deletion failure                  erase (status 1)   7.5 s\n"
-              "COM3          Rewriting success! (unconfirmed)  -                 48.0 s\n"
-              "1 of 3 devices rewritten\n");
+        device("COM3", RewriteOutcome::Unconfirmed, "", 0, 48000.0),
+        // Refused before its connect: no step failed.
+        device("COM4", RewriteOutcome::ConnectionFailure, "", 0, 1.0)};
+    EXPECT_EQ(
+        summaryTable(results),
+        "PORT          OUTCOME                                                                  "
+        "FAILED STEP         TIME\n"
+        "COM1          Rewriting success!                                                       "
+        "-                 48.6 s\n"
+        "/dev/ttyUSB1  Deletion failure                                                         "
+        "erase (status 1)   7.5 s\n"
+        "COM3          Rewriting unconfirmed: the device's answers did not confirm every frame  "
+        "-                 48.0 s\n"
+        "COM4          Connection failure                                                       "
+        "-                  0.0 s\n"
+        "1 of 4 devices rewritten\n");
 }
 
 TEST(ProgressBoard, LinesFollowTheDevices) {

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "device_record.h"
+#include "device_report.h"
 #include "record_file.h"
 #include "record_reader.h"
-#include "session_record.h"
 
 using namespace quorvel;
 using namespace quorvel::cli;

@@ -17,21 +17,12 @@ namespace {
 
 constexpr size_t kShownHashDigits = 12;
 
+using S = OutcomeSeverity;
+
 struct Tally {
     std::string name;    // the port, or the image's path
     std::string sha256;  // images only
-    int success = 0;
-    int failure = 0;
-    int interrupted = 0;
-    int unconfirmed = 0;  // written, but the device's answers did not confirm it
-
-    int devices() const { return success + failure + interrupted + unconfirmed; }
-    void add(const std::string& outcome) {
-        if (outcome == "success") ++success;
-        if (outcome == "failure") ++failure;
-        if (outcome == "interrupted") ++interrupted;
-        if (outcome == "unconfirmed") ++unconfirmed;
-    }
+    OutcomeCounts devices;
 };
 
 // A board named by its unit id, across every attempt at it in every file read: written once
@@ -70,7 +61,7 @@ Tally& entry(std::vector<Tally>& list, const std::string& name, const std::strin
     for (Tally& t : list) {
         if (t.name == name && t.sha256 == sha256) return t;
     }
-    list.push_back(Tally{name, sha256});
+    list.push_back(Tally{name, sha256, {}});
     return list.back();
 }
 
@@ -82,7 +73,7 @@ void addUnit(std::vector<Unit>& units, const ReadRecord& record) {
         units.push_back(Unit{record.unit, false, {}});
         unit = units.end() - 1;
     }
-    if (record.outcome == "success") {
+    if (record.severity == S::Success) {
         unit->written = true;
     } else {
         unit->last = record;
@@ -99,10 +90,10 @@ void summarize(std::istream& in, const std::string& path, Summary& s) {
             s.unreadLines.emplace_back(path, number);
             continue;
         }
-        s.all.add(record->outcome);
-        entry(s.images, record->image, record->sha256).add(record->outcome);
-        entry(s.ports, record->port, "").add(record->outcome);
-        if (record->outcome != "success") s.notWritten.push_back(*record);
+        s.all.devices.add(record->severity);
+        entry(s.images, record->image, record->sha256).devices.add(record->severity);
+        entry(s.ports, record->port, "").devices.add(record->severity);
+        if (record->severity != S::Success) s.notWritten.push_back(*record);
         addUnit(s.units, *record);
     }
 }
@@ -128,8 +119,8 @@ std::string table(const std::vector<std::vector<std::string>>& rows, size_t text
 }
 
 std::vector<std::string> counts(const Tally& t) {
-    return {std::to_string(t.devices()), std::to_string(t.success), std::to_string(t.failure),
-            std::to_string(t.interrupted)};
+    return {std::to_string(t.devices.total()), std::to_string(t.devices[S::Success]),
+            std::to_string(t.devices[S::Failure]), std::to_string(t.devices[S::Interrupted])};
 }
 
 std::string shortHash(const std::string& sha256) {
@@ -149,13 +140,14 @@ std::string summaryText(const std::vector<std::string>& paths, const Summary& s)
     if (paths.size() > 1) {
         for (const std::string& path : paths) text += "  " + path + "\n";
     }
-    text +=
-        "Devices: " + std::to_string(s.all.devices()) + " (" + std::to_string(s.all.success) +
-        " success, " + std::to_string(s.all.failure) + " failure, " +
-        std::to_string(s.all.interrupted) + " interrupted" +
-        (s.all.unconfirmed > 0 ? ", " + std::to_string(s.all.unconfirmed) + " unconfirmed" : "") +
-        ")\n";
-    if (s.all.devices() > 0) {
+    const OutcomeCounts& all = s.all.devices;
+    text += "Devices: " + std::to_string(all.total()) + " (" + std::to_string(all[S::Success]) +
+            " success, " + std::to_string(all[S::Failure]) + " failure, " +
+            std::to_string(all[S::Interrupted]) + " interrupted" +
+            (all[S::Unconfirmed] > 0 ? ", " + std::to_string(all[S::Unconfirmed]) + " unconfirmed"
+                                     : "") +
+            ")\n";
+    if (all.total() > 0) {
         std::vector<std::vector<std::string>> images{
             {"IMAGE", "SHA-256", "DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED"}};
         for (const Tally& t : s.images) {
@@ -199,11 +191,10 @@ std::string summaryText(const std::vector<std::string>& paths, const Summary& s)
 
 // `object` with the tally's counts added.
 QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
-    object["devices"] = t.devices();
-    object["success"] = t.success;
-    object["failure"] = t.failure;
-    object["interrupted"] = t.interrupted;
-    object["unconfirmed"] = t.unconfirmed;
+    object["devices"] = t.devices.total();
+    for (size_t severity = 0; severity < kSeverities; ++severity) {
+        object[Outcome(static_cast<S>(severity)).name] = t.devices.count[severity];
+    }
     return object;
 }
 
@@ -268,7 +259,7 @@ CommandResult runRecords(const CliOptions& options) {
         summarize(in, path, summary);
     }
     CommandResult r;
-    r.message = std::to_string(summary.all.devices()) + " devices recorded";
+    r.message = std::to_string(summary.all.devices.total()) + " devices recorded";
     r.result = summaryJson(summary);
     r.text = summaryText(options.args, summary);
     // For the supervisor's script: every device and every unit recorded was written.

@@ -1,0 +1,225 @@
+#include "device_run.h"
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+#include "block_walk.h"
+#include "device_options.h"
+#include "diagnosis.h"
+#include "interruption_report.h"
+#include "loader.h"
+#include "loader_exchanges.h"
+#include "pin_answer.h"
+#include "progress_board.h"
+#include "rewrite_flow.h"
+#include "rewrite_report.h"
+#include "serial_port_transport.h"
+#include "stop_signals.h"
+#include "terminal.h"
+#include "trace_transport.h"
+
+namespace quorvel::cli {
+namespace {
+
+constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in line mode
+
+// The closing line of a step in the transcript: its status and what it saw.
+std::string transcriptResult(const StepRecord& step) {
+    const ExchangeDiagnostics& seen = step.seen;
+    std::string line = "step " + step.name + ": status " + std::to_string(step.status) +
+                       (step.accepted ? ", success" : ", failure");
+    if (seen.attempts > 0) {
+        line += ", attempt " + std::to_string(seen.attempts) + " of " +
+                std::to_string(seen.attemptLimit);
+    }
+    if (seen.judged) {
+        line += ", last reply " + std::to_string(seen.receivedBytes) + " bytes (" +
+                std::to_string(seen.expectedBytes) + " make a whole one)";
+        if (seen.timedOut) line += ", deadline passed";
+        if (seen.lateBytes > 0) line += ", " + std::to_string(seen.lateBytes) + " late bytes";
+        if (seen.echoDiffers) line += ", the frame was not repeated";
+        if (seen.statusPosition >= 0) {
+            line +=
+                ", at " + std::to_string(seen.statusPosition) + ": " + hexBytes(seen.statusBytes);
+        }
+    }
+    if (seen.stopped) line += ", stopped on request before sending more";
+    return line;
+}
+
+// What the run shows of its steps: their lines in the transcript, then on the display; and
+// the progress of the program and row-write walks, counting what they send.
+class RunWatch {
+  public:
+    RunWatch(const DeviceRun& run, TraceTransport& trace) : run_(run), trace_(trace) {}
+
+    StepWatch steps() {
+        return {[this](const std::string& step) { started(step); },
+                [this](const StepRecord& step) { done(step); }};
+    }
+    ProgressCallback progress() {
+        return [this](const std::string& position, bool step) { advance(position, step); };
+    }
+
+  private:
+    void started(const std::string& step) {
+        trace_.noteLine("step " + step);
+        if (step == "program" || step == "row-write") walk_.emplace(walkDisplay(step));
+        rows_ = step == "row-write";
+        if (run_.display.stepStarted) run_.display.stepStarted(step);
+    }
+
+    // A position the walk passed ("0400": row 0x400); the block walk passes every block
+    // position, but only those with data are sent.
+    void advance(const std::string& position, bool step) {
+        const int row = static_cast<int>(std::stoul(position, nullptr, 16));
+        const bool sent =
+            rows_ ? run_.image.rowFlagged(row) : step && blockHasData(run_.image, row);
+        if (walk_ && sent) walk_->advance(static_cast<uint32_t>(row) * kRowBytes);
+    }
+
+    void done(const StepRecord& step) {
+        if (walk_) walk_->finish();
+        walk_.reset();
+        trace_.noteLine(transcriptResult(step));
+        if (const std::string warning = echoWarning({step}); !warning.empty()) {
+            trace_.noteLine("  " + warning);
+        }
+        if (!step.accepted) {
+            for (const std::string& why : explainFailure(step, run_.settings.loader)) {
+                trace_.noteLine("  " + why);
+            }
+        }
+        if (run_.display.stepDone) {
+            run_.display.stepDone(step);
+        } else if (!run_.options.json && !run_.options.quiet) {
+            std::fprintf(run_.err, "%s: status %d\n", step.name.c_str(), step.status);
+            std::fflush(run_.err);
+        }
+    }
+
+    ProgressDisplay walkDisplay(const std::string& step) const {
+        int total = countBlocksToSend(run_.image);
+        if (step == "row-write") {
+            total = 0;
+            for (int row = kFirstRow; row <= kLastRow; ++row) total += run_.image.rowFlagged(row);
+        }
+        if (run_.display.progress) return ProgressDisplay(run_.display.progress, total);
+        ProgressDisplay::Mode mode = ProgressDisplay::Mode::Lines;
+        if (run_.options.json || run_.options.quiet) {
+            mode = ProgressDisplay::Mode::Silent;
+        } else if (isTerminal(run_.err)) {
+            mode = ProgressDisplay::Mode::Bar;
+        }
+        return step == "row-write"
+                   ? ProgressDisplay(run_.err, mode, step, "row", total, kRowsPerLine)
+                   : ProgressDisplay(run_.err, mode, step, "block", total, 1);
+    }
+
+    const DeviceRun& run_;
+    TraceTransport& trace_;
+    std::optional<ProgressDisplay> walk_;
+    bool rows_ = false;
+};
+
+// The one exchange of a step command, as a recorded step.
+StepRecord runStepCommand(const DeviceRun& run, Exchanges& link, RunWatch& watch) {
+    const std::string& command = run.options.command;
+    const ExchangeSettings& s = run.settings;
+    const ProgressCallback progress = watch.progress();
+    std::function<int16_t()> exchange = [&] { return link.LoaderConnect(s); };
+    int16_t success = kConnected;
+    if (command == "erase") {
+        exchange = [&] { return link.FlashErase(s); };
+        success = kEraseAccepted;
+    } else if (command == "program") {
+        exchange = [&] { return link.FlashProgram(s, run.image, progress); };
+        success = kProgramDone;
+    } else if (command == "disconnect") {
+        exchange = [&] { return link.LoaderDisconnect(s); };
+        success = kDisconnected;
+    } else if (command == "text-erase" || command == "text-end") {
+        const std::string_view word = command == "text-erase" ? "ERASE" : "END";
+        exchange = [&link, &s, word] { return link.TextCommand(s, word); };
+        success = kProgramDone;
+    } else if (command == "row-write") {
+        exchange = [&] { return link.RowWrite(s, run.image, progress); };
+        success = kProgramDone;
+    } else if (command == "pin") {
+        exchange = [&] { return link.PortCommand(s); };
+    }
+    // Every state the pin can report is a good answer; NG and the unknown are not.
+    const auto accepts = [&](int16_t status) {
+        return command == "pin" ? pinAnswer(status).good : status == success;
+    };
+    return RunStep(link, command, accepts, exchange, s.strictAnswers, watch.steps());
+}
+
+}  // namespace
+
+RunDisplay boardDisplay(ProgressBoard& board, size_t index) {
+    return {[&board, index](const std::string& step) { board.stepStarted(index, step); },
+            [&board, index](const StepRecord& step) { board.stepDone(index, step); },
+            [&board, index](int done, int total, const std::string& address) {
+                board.progress(index, done, total, address);
+            }};
+}
+
+DeviceResult runDevice(const DeviceRun& run) {
+    const auto start = std::chrono::steady_clock::now();
+    DeviceResult r;
+    r.command = run.options.command;
+    r.settings = run.settings;
+    r.port = portName(run.settings);
+    r.unit = run.unit;
+
+    auto transport = std::make_unique<TraceTransport>(
+        std::make_unique<SerialPortTransport>(),
+        [&transcript = run.transcript](std::string_view line) { transcript.line(line); });
+    TraceTransport& trace = *transport;
+    Loader loader(std::move(transport));
+    // Every device's loader asks the same process-wide stop request before each send.
+    loader.stopWhen(stopRequestedByUser);
+    loader.abortWaitsWhen(stopUrgently);
+    LoaderExchanges link(loader);
+    RunWatch watch(run, trace);
+
+    if (r.command == "write") {
+        RewriteHooks hooks;
+        hooks.settings = [&run] { return run.settings; };
+        hooks.watch = watch.steps();
+        hooks.progress = watch.progress();
+        hooks.stopRequested = [&loader] { return loader.stopRequested(); };
+        hooks.stepStopped = stopUrgently;
+        RewriteResult write = RunRewrite(link, run.image, hooks);
+        r.rewrite = write.outcome;
+        r.severity = Outcome(write.outcome).severity;
+        r.deviceState = RewriteDeviceState(write, run.image, "run write again");
+        r.warnings = RewriteWarnings(write);
+        r.unconfirmed = std::move(write.unconfirmed);
+        r.steps = std::move(write.steps);
+        if (r.severity == OutcomeSeverity::Interrupted) {
+            r.interruption = interruptionReport("write", r.steps, run.image, stopCause());
+            r.deviceState = r.interruption;
+        }
+    } else {
+        r.steps.push_back(runStepCommand(run, link, watch));
+        const StepRecord& step = r.steps.back();
+        if (r.command == "pin") r.answer = pinAnswer(step.status).text;
+        if (stopUrgently() || step.seen.stopped) {
+            r.interruption = interruptionReport(r.command, r.steps, run.image, stopCause());
+        }
+        r.severity = step.accepted            ? OutcomeSeverity::Success
+                     : r.interruption.empty() ? OutcomeSeverity::Failure
+                                              : OutcomeSeverity::Interrupted;
+    }
+    r.transcriptFailure = run.transcript.failure();
+    r.bytesSent = trace.bytesSent();
+    r.bytesReceived = trace.bytesReceived();
+    r.ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return r;
+}
+
+}  // namespace quorvel::cli
