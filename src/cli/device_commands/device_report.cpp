@@ -11,6 +11,7 @@
 #include "progress_display.h"
 #include "quorvel_version.h"
 #include "time_text.h"
+#include "write_consent.h"
 
 namespace quorvel::cli {
 namespace {
@@ -189,9 +190,7 @@ CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& opti
         r.note("port " + describePort(result.settings));
         for (const std::string& line : whatWentWrong(result)) r.note(line);
     }
-    const bool writes = options.command == "write" || options.command == "program" ||
-                        options.command == "row-write";
-    if (writes && !options.quiet && !options.json) {
+    if (writesFlash(options.command) && !options.quiet && !options.json) {
         r.note(options.command + " took " + secondsText(result.ms / 1000));
     }
     return r;

@@ -65,8 +65,8 @@ class RunWatch {
   private:
     void started(const std::string& step) {
         trace_.noteLine("step " + step);
-        if (step == "program" || step == "row-write") walk_.emplace(walkDisplay(step));
         rows_ = step == "row-write";
+        if (rows_ || step == "program") walk_.emplace(walkDisplay(step));
         if (run_.display.stepStarted) run_.display.stepStarted(step);
     }
 
@@ -100,21 +100,15 @@ class RunWatch {
     }
 
     ProgressDisplay walkDisplay(const std::string& step) const {
-        int total = countBlocksToSend(run_.image);
-        if (step == "row-write") {
-            total = 0;
-            for (int row = kFirstRow; row <= kLastRow; ++row) total += run_.image.rowFlagged(row);
-        }
+        const bool rows = step == "row-write";
+        const int total = rows ? countRowsToSend(run_.image) : countBlocksToSend(run_.image);
         if (run_.display.progress) return ProgressDisplay(run_.display.progress, total);
-        ProgressDisplay::Mode mode = ProgressDisplay::Mode::Lines;
-        if (run_.options.json || run_.options.quiet) {
-            mode = ProgressDisplay::Mode::Silent;
-        } else if (isTerminal(run_.err)) {
-            mode = ProgressDisplay::Mode::Bar;
-        }
-        return step == "row-write"
-                   ? ProgressDisplay(run_.err, mode, step, "row", total, kRowsPerLine)
-                   : ProgressDisplay(run_.err, mode, step, "block", total, 1);
+        using Mode = ProgressDisplay::Mode;
+        const Mode mode = run_.options.json || run_.options.quiet ? Mode::Silent
+                          : isTerminal(run_.err)                  ? Mode::Bar
+                                                                  : Mode::Lines;
+        return ProgressDisplay(run_.err, mode, step, rows ? "row" : "block", total,
+                               rows ? kRowsPerLine : 1);
     }
 
     const DeviceRun& run_;

@@ -268,8 +268,7 @@ CommandResult runRecords(const CliOptions& options) {
         devices.begin(), devices.end(), [](const ReadRecord& d) { return d.unit.empty(); });
     const auto unitsNotWritten = static_cast<long>(summary.units.size()) - summary.unitsWritten();
     if (options.check && devicesNotWritten + unitsNotWritten > 0) {
-        r.exitCode = kExitDeviceFailure;
-        r.outcome = "failure";
+        r.endAs(S::Failure);
         r.note("check: not every device is written: " + std::to_string(unitsNotWritten) + " unit" +
                (unitsNotWritten == 1 ? "" : "s") + " and " + std::to_string(devicesNotWritten) +
                " device" + (devicesNotWritten == 1 ? "" : "s") + " without a unit");

@@ -4,7 +4,6 @@
 // and how long that takes on the line, worked out from the loader's own frame sizes and line
 // settings. Nothing is sent.
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,19 +14,6 @@
 #include "memory_image.h"
 
 namespace quorvel::cli {
-
-// One step of the write as it goes over the line, its replies included.
-struct WireStep {
-    std::string name;  // "connect", "erase", "program", "disconnect"
-    int messages = 0;  // the command or frames it sends, each once
-    int64_t bytesOut = 0;
-    int64_t bytesBack = 0;  // whole replies
-    int32_t baudRate = 0;
-    double seconds = 0;  // the bytes both ways at that speed
-};
-
-// The steps of a write of `image` in which every message is answered at the first attempt.
-std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader);
 
 // The plan as the result; each port that cannot be opened is named on `err`. Needs a
 // QCoreApplication. Exit code 0, or 1 when a port cannot be opened.

@@ -18,6 +18,16 @@ namespace {
 
 constexpr size_t kRangesPerLine = 4;
 
+// One step of the write as it goes over the line, its replies included.
+struct WireStep {
+    std::string name;  // "connect", "erase", "program", "disconnect"
+    int messages = 0;  // the command or frames it sends, each once
+    int64_t bytesOut = 0;
+    int64_t bytesBack = 0;  // whole replies
+    int32_t baudRate = 0;
+    double seconds = 0;  // the bytes both ways at that speed
+};
+
 WireStep wireStep(std::string name, int messages, int64_t out, int64_t back,
                   std::string_view settings) {
     const LineSettings line = parseLineSettings(settings).value_or(LineSettings{});
@@ -65,8 +75,7 @@ bool portOpens(const ExchangeSettings& settings, std::FILE* err) {
     return true;
 }
 
-}  // namespace
-
+// The steps of a write of `image` in which every message is answered at the first attempt.
 std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader) {
     const ConnectCommand connect = connectCommandFor(loader);
     const auto text = static_cast<int64_t>(connect.text.size());
@@ -78,8 +87,6 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
         wireStep("disconnect", 1, frame, kFrameReplyLength, kSettings38400),
     };
 }
-
-namespace {
 
 // Seconds to a hundredth, as the text says them.
 double roundedSeconds(double seconds) {
@@ -134,8 +141,7 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     text += line + each + "\n";
 
     CommandResult r;
-    r.outcome = portsOpen ? "success" : "failure";
-    r.exitCode = portsOpen ? kExitOk : kExitDeviceFailure;
+    r.endAs(portsOpen ? OutcomeSeverity::Success : OutcomeSeverity::Failure);
     r.message = "Dry run: nothing is sent.";
     r.result = QJsonObject{{"blocks", countBlocksToSend(image)},
                            {"bytes_out", static_cast<qint64>(bytesOut)},
