@@ -89,6 +89,32 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
         "1 of 4 devices rewritten\n");
 }
 
+// Several devices end as their worst one: a stop outweighs a failure, which outweighs an
+// unconfirmed write; the exit code follows.
+TEST(SummaryTable, SeveralDevicesEndAsTheWorst) {
+    using S = OutcomeSeverity;
+    struct Case {
+        std::vector<S> devices;
+        const char* outcome;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {{}, "success", 0},
+        {{S::Success, S::Success}, "success", 0},
+        {{S::Unconfirmed, S::Success}, "unconfirmed", 4},
+        {{S::Success, S::Failure, S::Unconfirmed}, "failure", 1},
+        {{S::Interrupted, S::Failure, S::Unconfirmed}, "interrupted", 130},
+    };
+    for (const Case& c : cases) {
+        OutcomeCounts counts;
+        for (S device : c.devices) counts.add(device);
+        CommandResult r;
+        r.endAs(counts.worst());
+        EXPECT_EQ(r.outcome, c.outcome) << c.devices.size() << " devices";
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.outcome;
+    }
+}
+
 TEST(ProgressBoard, LinesFollowTheDevices) {
     ProgressBoard board(nullptr, ProgressBoard::Mode::Silent,
                         {"COM1", "/dev/serial/by-id/usb-FTDI_FT232R-if00"});

@@ -14,7 +14,6 @@
 namespace quorvel::cli {
 
 struct DeviceResult {
-    std::string command;  // "write", "connect", "pin"...
     ExchangeSettings settings;
     std::string port;  // as named on the command line ("COM2", "/dev/ttyUSB1")
     std::string unit;  // the board's unit id (--unit, a station's scan), or empty

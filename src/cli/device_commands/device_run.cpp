@@ -162,8 +162,8 @@ RunDisplay boardDisplay(ProgressBoard& board, size_t index) {
 
 DeviceResult runDevice(const DeviceRun& run) {
     const auto start = std::chrono::steady_clock::now();
+    const std::string& command = run.options.command;
     DeviceResult r;
-    r.command = run.options.command;
     r.settings = run.settings;
     r.port = portName(run.settings);
     r.unit = run.unit;
@@ -179,7 +179,7 @@ DeviceResult runDevice(const DeviceRun& run) {
     LoaderExchanges link(loader);
     RunWatch watch(run, trace);
 
-    if (r.command == "write") {
+    if (command == "write") {
         RewriteHooks hooks;
         hooks.settings = [&run] { return run.settings; };
         hooks.watch = watch.steps();
@@ -194,15 +194,15 @@ DeviceResult runDevice(const DeviceRun& run) {
         r.unconfirmed = std::move(write.unconfirmed);
         r.steps = std::move(write.steps);
         if (r.severity == OutcomeSeverity::Interrupted) {
-            r.interruption = interruptionReport("write", r.steps, run.image, stopCause());
+            r.interruption = interruptionReport(command, r.steps, run.image, stopCause());
             r.deviceState = r.interruption;
         }
     } else {
         r.steps.push_back(runStepCommand(run, link, watch));
         const StepRecord& step = r.steps.back();
-        if (r.command == "pin") r.answer = pinAnswer(step.status).text;
+        if (command == "pin") r.answer = pinAnswer(step.status).text;
         if (stopUrgently() || step.seen.stopped) {
-            r.interruption = interruptionReport(r.command, r.steps, run.image, stopCause());
+            r.interruption = interruptionReport(command, r.steps, run.image, stopCause());
         }
         r.severity = step.accepted            ? OutcomeSeverity::Success
                      : r.interruption.empty() ? OutcomeSeverity::Failure
