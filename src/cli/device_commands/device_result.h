@@ -35,6 +35,7 @@ struct DeviceResult {
 
     // The device took what was sent (for write: success or unconfirmed).
     bool ok() const { return severity <= OutcomeSeverity::Unconfirmed; }
+    // The outcome's row; a step command, which is no rewrite, has only its name and severity.
     const OutcomeFacts& outcome() const { return rewrite ? Outcome(*rewrite) : Outcome(severity); }
     // The step the run ended on when it failed or was stopped; null otherwise.
     const StepRecord* failedStep() const { return ok() || steps.empty() ? nullptr : &steps.back(); }
