@@ -34,8 +34,8 @@ struct DeviceRun {
     ExchangeSettings settings;
     const MemoryImage& image;  // what write, program and row-write send
     Transcript& transcript;
-    std::string unit;
-    RunDisplay display;
+    std::string unit;    // the board's unit id, or empty
+    RunDisplay display;  // empty: the steps and the progress go to `err`
     std::FILE* err = nullptr;
 };
 
