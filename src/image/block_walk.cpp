@@ -25,6 +25,18 @@ int countBlocksToSend(const MemoryImage& image) {
     return count;
 }
 
+int countRowsToSend(const MemoryImage& image) {
+    int count = 0;
+    for (int row = kFirstRow; row <= kLastRow; ++row) count += image.rowFlagged(row);
+    return count;
+}
+
+int countBlocksBefore(const MemoryImage& image, int row) {
+    int count = 0;
+    for (int start : programBlockStarts()) count += start < row && blockHasData(image, start);
+    return count;
+}
+
 bool gapHoldsData(const MemoryImage& image) {
     for (int row = kGapFirstRow; row < kGapEndRow; ++row) {
         if (image.rowFlagged(row)) return true;

@@ -23,6 +23,11 @@ bool blockHasData(const MemoryImage& image, int startRow);
 
 // How many blocks the programming step will send for this image.
 int countBlocksToSend(const MemoryImage& image);
+// How many rows the row write sends for this image: every flagged one.
+int countRowsToSend(const MemoryImage& image);
+// How many blocks the programming step sends before the block that starts at `row`: the walk
+// goes in ascending order, so a walk that ended on that block had the device take these.
+int countBlocksBefore(const MemoryImage& image, int row);
 
 // True when a row of 0xE000 to 0xFFFF holds data: the file asks for bytes there that no
 // programming step will ever send.

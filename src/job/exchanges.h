@@ -31,6 +31,9 @@ class Exchanges {
     // The erase, block and end answers of the last exchange that were taken without confirming
     // their frame (Loader::answersNotConfirmed()).
     virtual std::vector<UnconfirmedAnswer> answersNotConfirmed() const { return {}; }
+    // The frames of the last exchange whose answer did not repeat them
+    // (Loader::answersNotEchoed()).
+    virtual std::vector<int> answersNotEchoed() const { return {}; }
     // Why the port could not be opened or failed during the last exchange; empty when it was
     // fine (Loader::portFailureText).
     virtual std::string portFailureText() const = 0;

@@ -36,10 +36,7 @@ struct Stop {
 
 Stop programStop(const StepRecord& step, const MemoryImage& image, bool write) {
     const int row = step.seen.row;
-    int done = 0;
-    for (const int start : programBlockStarts()) {
-        if (start < row && blockHasData(image, start)) ++done;
-    }
+    const int done = countBlocksBefore(image, row);
     const bool sent = step.seen.attempts > 0;
     const bool nothing = done == 0 && !sent;
     Stop stop{walkPosition("block", row, sent, done, countBlocksToSend(image)), {}};

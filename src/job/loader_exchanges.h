@@ -30,6 +30,7 @@ class LoaderExchanges : public Exchanges {
     std::vector<UnconfirmedAnswer> answersNotConfirmed() const override {
         return loader_.answersNotConfirmed();
     }
+    std::vector<int> answersNotEchoed() const override { return loader_.answersNotEchoed(); }
     std::string portFailureText() const override { return loader_.portFailureText(); }
     ExchangeDiagnostics lastDiagnostics() const override { return loader_.lastDiagnostics(); }
     std::string holdDevice(const ExchangeSettings& s) override { return loader_.holdDevice(s); }

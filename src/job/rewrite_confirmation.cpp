@@ -9,9 +9,7 @@ std::vector<std::string> RewriteFactLines(const std::string& file, const MemoryI
     std::vector<std::string> lines{
         "File: " + file, "CHECK SUM C000-FFFF: " + RangeChecksum(image, "C000", "FFFF").text};
     if (walk == WriteWalk::Rows) {
-        int rows = 0;
-        for (int row = kFirstRow; row <= kLastRow; ++row) rows += image.rowFlagged(row) ? 1 : 0;
-        lines.push_back("Rows to send: " + std::to_string(rows));
+        lines.push_back("Rows to send: " + std::to_string(countRowsToSend(image)));
     } else {
         lines.push_back("Blocks to send: " + std::to_string(countBlocksToSend(image)) + " of " +
                         std::to_string(kBlockPositions));

@@ -1,7 +1,7 @@
 #pragma once
 // The rewrite of one device, as the window's big button and quorvel-flash write both run it:
-// connect, erase, program, disconnect, each later step only after the one before succeeded,
-// and the outcome with the words the operator reads, its name in reports and its exit code.
+// connect, erase, program, disconnect, each later step only after the one before succeeded.
+// How it ended is one row of the outcome table (rewrite_outcome.h).
 
 #include <cstdint>
 #include <functional>
@@ -10,7 +10,8 @@
 
 #include "exchanges.h"
 #include "memory_image.h"
-#include "step.h"
+#include "rewrite_outcome.h"
+#include "step_record.h"
 
 namespace quorvel {
 
@@ -18,28 +19,11 @@ namespace quorvel {
 // on (the disconnect's is only recorded).
 int16_t RewriteStepAccepts(Step step);
 
-// Unconfirmed: every step went through, but some erase or block answers did not confirm their
-// frame (see UnconfirmedAnswer): never reported as plain success.
-enum class RewriteOutcome {
-    Success,
-    Unconfirmed,
-    ConnectionFailure,
-    DeletionFailure,
-    WritingFailure,
-    Stopped
-};
-
-// "Rewriting success!" (also for Unconfirmed, with its warning beside it), "Connection
-// failure", "Deletion failure", "Writing failure", or "Interrupted" for a stop on request.
-const char* RewriteMessage(RewriteOutcome outcome);
-// "success", "unconfirmed", "failure" or "interrupted", as reports and record files name it.
-const char* RewriteOutcomeName(RewriteOutcome outcome);
-// The command line's exit code: 0 success, 4 unconfirmed, 1 failure, 130 stopped on request.
-int RewriteExitCode(RewriteOutcome outcome);
-
 // How a rewrite ended and what the device's answers said on the way.
 struct RewriteResult {
     RewriteOutcome outcome = RewriteOutcome::ConnectionFailure;
+    // The steps that ran, in order; the last one failed when the rewrite failed.
+    std::vector<StepRecord> steps;
     // Erase and block answers that were taken without confirming their frame, in order.
     std::vector<UnconfirmedAnswer> unconfirmed;
     bool endAnswered = false;  // the disconnect got a whole answer
@@ -58,16 +42,16 @@ struct RewriteResult {
 struct RewriteHooks {
     // The settings for the next exchange (the window reads its controls afresh each time).
     std::function<ExchangeSettings()> settings;
-    // Runs one step's exchange and returns its status: the place to time, record and report
-    // it. Empty: the exchange just runs.
-    std::function<int16_t(Step step, const std::function<int16_t()>& exchange)> step;
+    // Each step as it starts and once it has ended.
+    StepWatch watch;
     // Called once the loader is connected, before the erase (the window shows its bar).
     std::function<void()> connected;
     // The walk's progress while the blocks go out.
     ProgressCallback progress;
     // A stop was asked for (Ctrl-C, the window closing): nothing more is sent.
     std::function<bool()> stopRequested;
-    // The step that just ended was cut short by that stop rather than failing on its own.
+    // The step that just ended was cut short by that stop rather than failing on its own (a
+    // step that stopped before sending more says so itself).
     std::function<bool()> stepStopped;
 };
 

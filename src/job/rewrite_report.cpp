@@ -7,10 +7,6 @@ namespace {
 
 constexpr const char* kInFlashMode = "; it stays in flash mode; ";
 
-bool wentThrough(RewriteOutcome outcome) {
-    return outcome == RewriteOutcome::Success || outcome == RewriteOutcome::Unconfirmed;
-}
-
 std::string count(int n, const char* unit) {
     return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
 }
@@ -26,33 +22,30 @@ std::string UnknownDeviceState() {
 
 std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& image,
                                const std::string& again) {
-    switch (result.outcome) {
-        case RewriteOutcome::ConnectionFailure:
-            if (!result.busy.empty()) return result.busy + "; " + again;
-            if (result.nothingSent) return "the device is untouched: nothing was sent; " + again;
-            if (result.connectAnswerForeign) return UnknownDeviceState();
-            return "the device is untouched: nothing was sent after the connect command; " + again;
-        case RewriteOutcome::DeletionFailure:
-            return "the device may be partly erased" + std::string(kInFlashMode) + again;
-        case RewriteOutcome::WritingFailure: {
-            // The walk sends the blocks in ascending order and ends on the one not accepted.
-            int written = 0;
-            for (const int start : programBlockStarts()) {
-                if (start < result.lastBlockRow && blockHasData(image, start)) ++written;
-            }
-            return "the device is erased, with " + std::to_string(written) + " of " +
-                   std::to_string(countBlocksToSend(image)) + " blocks written" + kInFlashMode +
-                   again;
+    const OutcomeFacts& outcome = Outcome(result.outcome);
+    if (outcome.severity == OutcomeSeverity::Interrupted) return {};
+    if (outcome.failedStep) {
+        switch (*outcome.failedStep) {
+            case Step::Connect:
+                if (!result.busy.empty()) return result.busy + "; " + again;
+                if (result.nothingSent)
+                    return "the device is untouched: nothing was sent; " + again;
+                if (result.connectAnswerForeign) return UnknownDeviceState();
+                return "the device is untouched: nothing was sent after the connect command; " +
+                       again;
+            case Step::Erase:
+                return "the device may be partly erased" + std::string(kInFlashMode) + again;
+            default:  // the program walk (a rewrite fails at no other step)
+                return "the device is erased, with " +
+                       std::to_string(countBlocksBefore(image, result.lastBlockRow)) + " of " +
+                       std::to_string(countBlocksToSend(image)) + " blocks written" + kInFlashMode +
+                       again;
         }
-        case RewriteOutcome::Stopped:
-            return {};
-        default:
-            break;
     }
     if (!result.endAnswered) {
         return "every block is written, but the device may still be in flash mode: power-cycle it";
     }
-    if (result.outcome == RewriteOutcome::Unconfirmed) {
+    if (outcome.severity == OutcomeSeverity::Unconfirmed) {
         return "every block was sent, but the firmware may not be stored; " + again;
     }
     return "the device is written and has left flash mode";
@@ -60,7 +53,7 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
 
 std::vector<std::string> RewriteWarnings(const RewriteResult& result) {
     std::vector<std::string> warnings;
-    if (!wentThrough(result.outcome)) return warnings;
+    if (!Outcome(result.outcome).wentThrough()) return warnings;
     if (!result.unconfirmed.empty()) {
         int blocks = 0;
         bool erase = false;

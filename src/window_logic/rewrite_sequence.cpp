@@ -1,6 +1,6 @@
 #include "rewrite_sequence.h"
 
-#include "failure_cause.h"
+#include "diagnosis.h"
 #include "progress_display.h"
 #include "rewrite_flow.h"
 #include "rewrite_report.h"
@@ -59,36 +59,25 @@ void RewriteSequence::runExchanges() {
     context_.link.watchAttempts(AttemptsOnPanel(panel));
     hooks.stopRequested = [this] { return context_.closing(); };
     hooks.stepStopped = hooks.stopRequested;
-    // The cause of a failed step, read before another exchange runs.
-    std::vector<std::string> cause;
-    hooks.step = [&](Step step, const std::function<int16_t()>& exchange) {
-        const int16_t status = exchange();
-        if (status != RewriteStepAccepts(step) && step != Step::Disconnect) {
-            cause = FailureCause(context_.link, step, status);
-        }
-        return status;
-    };
     const RewriteResult result = RunRewrite(context_.link, context_.image, hooks);
-    const RewriteOutcome outcome = result.outcome;
+    const OutcomeFacts& outcome = Outcome(result.outcome);
     context_.link.watchAttempts({});
-    switch (outcome) {
-        case RewriteOutcome::Stopped:
-            return;  // the window is closing: no box
-        case RewriteOutcome::Success:
-        case RewriteOutcome::Unconfirmed: {
-            panel.setProgressValue(kProgressMaximum);
-            // What the device's answers left in doubt follows the success text, with a
-            // warning icon instead of the information icon.
-            const std::vector<std::string> warnings = RewriteWarnings(result);
-            context_.ask({"Finished", BoxText(RewriteMessage(outcome), warnings), PromptButtons::Ok,
-                          warnings.empty() ? PromptIcon::Information : PromptIcon::Exclamation,
-                          PromptAnswer::Ok});
-            return;
-        }
-        default:
-            cause.push_back(RewriteDeviceState(result, context_.image, "press the button again"));
-            fail(RewriteMessage(outcome), cause);
+    if (outcome.severity == OutcomeSeverity::Interrupted) return;  // the window is closing: no box
+    if (outcome.wentThrough()) {
+        panel.setProgressValue(kProgressMaximum);
+        // What the device's answers left in doubt follows the success text, with a warning
+        // icon instead of the information icon.
+        const std::vector<std::string> warnings = RewriteWarnings(result);
+        context_.ask({"Finished", BoxText(outcome.windowText, warnings), PromptButtons::Ok,
+                      warnings.empty() ? PromptIcon::Information : PromptIcon::Exclamation,
+                      PromptAnswer::Ok});
+        return;
     }
+    // The failed step's cause (none when another writer held the device and nothing ran).
+    std::vector<std::string> cause;
+    if (!result.steps.empty()) cause = explainStep(result.steps.back());
+    cause.push_back(RewriteDeviceState(result, context_.image, "press the button again"));
+    fail(outcome.windowText, cause);
 }
 
 void RewriteSequence::fail(const std::string& text, const std::vector<std::string>& lines) {

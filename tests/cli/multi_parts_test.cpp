@@ -3,14 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "diagnosis.h"
 #include "log_paths.h"
+#include "multi_write.h"
 #include "progress_board.h"
-#include "summary_table.h"
 
 using namespace quorvel;
 using namespace quorvel::cli;
@@ -54,29 +56,66 @@ std::string contents(std::FILE* file) {
 }
 
 TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
-    const auto device = [](std::string port, RewriteOutcome outcome, std::string step,
+    const auto device = [](std::string port, RewriteOutcome outcome, std::optional<Step> step,
                            int16_t status, double ms) {
         DeviceResult r;
         r.port = std::move(port);
-        r.outcome = outcome;
-        r.ok = outcome == RewriteOutcome::Success || outcome == RewriteOutcome::Unconfirmed;
-        r.message = RewriteMessage(outcome);
-        r.failedStep = std::move(step);
-        r.failedStatus = status;
+        r.rewrite = outcome;
+        r.severity = Outcome(outcome).severity;
+        if (step) {
+            r.steps.emplace_back();
+            r.steps.back().step = *step;
+            r.steps.back().status = status;
+        }
         r.ms = ms;
         return r;
     };
     const std::vector<DeviceResult> results = {
-        device("COM1", RewriteOutcome::Success, "", 0, 48612.0),
-        device("/dev/ttyUSB1", RewriteOutcome::DeletionFailure, "erase", 1, 7540.0),
-        device("COM3", RewriteOutcome::Unconfirmed, "", 0, 48000.0)};
-    EXPECT_EQ(summaryTable(results),
-              (std::vector<std::string>{
-                  "PORT          OUTCOME                           FAILED STEP         TIME",
-                  "COM1          Rewriting success!                -                 48.6 s",
-                  "/dev/ttyUSB1  Deletion failure                  erase (status 1)   7.5 s",
-                  "COM3          Rewriting success! (unconfirmed)  -                 48.0 s",
-                  "1 of 3 devices rewritten"}));
+        device("COM1", RewriteOutcome::Success, {}, 0, 48612.0),
+        device("/dev/ttyUSB1", RewriteOutcome::DeletionFailure, Step::Erase, 1, 7540.0),
+        device("COM3", RewriteOutcome::Unconfirmed, {}, 0, 48000.0),
+        // Refused before its connect: no step failed.
+        device("COM4", RewriteOutcome::ConnectionFailure, {}, 0, 1.0)};
+    EXPECT_EQ(
+        summaryTable(results),
+        (std::vector<std::string>{
+            "PORT          OUTCOME                                                                  "
+            "FAILED STEP         TIME",
+            "COM1          Rewriting success!                                                       "
+            "-                 48.6 s",
+            "/dev/ttyUSB1  Deletion failure                                                         "
+            "erase (status 1)   7.5 s",
+            "COM3          Rewriting unconfirmed: the device's answers did not confirm every frame  "
+            "-                 48.0 s",
+            "COM4          Connection failure                                                       "
+            "-                  0.0 s",
+            "1 of 4 devices rewritten"}));
+}
+
+// Several devices end as their worst one: a stop outweighs a failure, which outweighs an
+// unconfirmed write; the exit code follows.
+TEST(SummaryTable, SeveralDevicesEndAsTheWorst) {
+    using S = OutcomeSeverity;
+    struct Case {
+        std::vector<S> devices;
+        const char* outcome;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {{}, "success", 0},
+        {{S::Success, S::Success}, "success", 0},
+        {{S::Unconfirmed, S::Success}, "unconfirmed", 4},
+        {{S::Success, S::Failure, S::Unconfirmed}, "failure", 1},
+        {{S::Interrupted, S::Failure, S::Unconfirmed}, "interrupted", 130},
+    };
+    for (const Case& c : cases) {
+        OutcomeCounts counts;
+        for (S device : c.devices) counts.add(device);
+        CommandResult r;
+        r.endAs(counts.worst());
+        EXPECT_EQ(r.outcome, c.outcome) << c.devices.size() << " devices";
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.outcome;
+    }
 }
 
 TEST(ProgressBoard, LinesFollowTheDevices) {

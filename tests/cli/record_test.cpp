@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "device_record.h"
+#include "device_report.h"
 #include "record_file.h"
 #include "record_lines.h"
 #include "record_reader.h"
-#include "session_record.h"
 
 using namespace quorvel;
 using namespace quorvel::cli;

@@ -1,53 +1,84 @@
 #include "multi_write.h"
 
 #include <QDeadlineTimer>
+#include <QThread>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <memory>
-#include <optional>
 
 #include "device_options.h"
-#include "device_worker.h"
+#include "device_report.h"
+#include "device_run.h"
 #include "json_run.h"
 #include "log_paths.h"
 #include "port_description.h"
 #include "progress_board.h"
 #include "progress_display.h"
-#include "summary_table.h"
 #include "terminal.h"
 #include "text_out.h"
-#include "write_result.h"
 
 namespace quorvel::cli {
 namespace {
 
 constexpr int kRedrawMs = 100;
 
-// Creates (empties) every transcript file before anything is sent, so that a file that cannot
-// be written stops the run while no device has been touched.
-std::optional<CommandResult> prepareLogs(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths) {
-        if (const std::string problem = regularFileProblem(path); !problem.empty()) {
-            return fileProblem("cannot write the transcript " + problem);
-        }
-        std::FILE* file = std::fopen(path.c_str(), "w");
-        if (file == nullptr) return fileProblem("cannot write the transcript " + path);
-        std::fclose(file);
-    }
-    return std::nullopt;
+// "3 of 4 devices rewritten": unconfirmed ones are not.
+std::string rewrittenCount(const std::vector<DeviceResult>& results) {
+    const auto rewritten = std::count_if(results.begin(), results.end(), [](const DeviceResult& r) {
+        return r.severity == OutcomeSeverity::Success;
+    });
+    return std::to_string(rewritten) + " of " + std::to_string(results.size()) +
+           " devices rewritten";
 }
 
 }  // namespace
+
+std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) {
+    constexpr size_t kColumns = 4;
+    using Row = std::array<std::string, kColumns>;
+    std::vector<Row> rows{Row{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
+    for (const DeviceResult& r : results) {
+        const StepRecord* failed = r.interruption.empty() ? r.failedStep() : nullptr;
+        const std::string step = failed ? std::string(StepName(failed->step)) + " (status " +
+                                              std::to_string(failed->status) + ")"
+                                        : "-";
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f s", r.ms / 1000);
+        rows.push_back(Row{r.port, r.outcome().headline, step, seconds});
+    }
+    std::array<size_t, kColumns> width{};
+    for (const Row& row : rows) {
+        for (size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], row[c].size());
+    }
+    std::vector<std::string> table;
+    for (const Row& row : rows) {
+        std::string line;
+        for (size_t c = 0; c + 1 < kColumns; ++c) {
+            line += row[c] + std::string(width[c] - row[c].size() + 2, ' ');
+        }
+        // The time column is aligned to the right, the others to the left.
+        table.push_back(line + std::string(width.back() - row.back().size(), ' ') + row.back());
+    }
+    table.push_back(rewrittenCount(results));
+    return table;
+}
 
 CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
                             const MemoryImage& image, std::FILE* err, RecordFile* record) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
     for (const ExchangeSettings& s : devices) ports.push_back(portName(s));
+    // Every transcript is started before anything is sent, so that a file that cannot be
+    // written stops the run while no device has been touched.
+    std::vector<std::unique_ptr<Transcript>> transcripts;
     std::vector<std::string> logPaths(devices.size());
-    if (!options.logFile.empty()) {
-        logPaths = logPathsForPorts(options.logFile, ports);
-        if (std::optional<CommandResult> failed = prepareLogs(logPaths)) return *failed;
+    if (!options.logFile.empty()) logPaths = logPathsForPorts(options.logFile, ports);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        transcripts.push_back(std::make_unique<Transcript>(nullptr, ""));
+        const std::string problem =
+            transcripts.back()->open(logPaths[i], options.command, ports[i]);
+        if (!problem.empty()) return fileProblem(problem);
     }
 
     // Progress goes to standard error; the table of outcomes is the result.
@@ -65,63 +96,44 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     ProgressBoard board(err, mode, ports);
 
     const ImageFacts facts = imageFacts(options.args[0], image);
-    std::vector<std::unique_ptr<DeviceWorker>> workers;
+    std::vector<DeviceResult> results(devices.size());
+    std::vector<std::unique_ptr<QThread>> threads;
     for (size_t i = 0; i < devices.size(); ++i) {
-        workers.push_back(std::make_unique<DeviceWorker>(options, devices[i], image, facts,
-                                                         logPaths[i], board, i));
-        if (record != nullptr) workers.back()->recordTo(*record);
+        // Each device on a thread of its own, whose event loop its reply waits run.
+        threads.emplace_back(QThread::create([&, i] {
+            results[i] = runDevice({options, devices[i], image, *transcripts[i], options.unit,
+                                    boardDisplay(board, i)});
+            keepRecord(results[i], record, facts, image);
+            board.finished(i, results[i].ok(), results[i].outcome().headline);
+        }));
+        threads.back()->start();
     }
-    for (auto& worker : workers) worker->start();
     // Redraw the progress block until every device is done; wake early when one finishes.
-    for (;;) {
-        board.redraw();
-        DeviceWorker* running = nullptr;
-        for (auto& worker : workers) {
-            if (!worker->isFinished()) {
-                running = worker.get();
-                break;
-            }
-        }
-        if (running == nullptr) break;
-        running->wait(QDeadlineTimer(kRedrawMs));
+    for (auto& thread : threads) {
+        do {
+            board.redraw();
+        } while (!thread->wait(QDeadlineTimer(kRedrawMs)));
     }
     board.redraw();
 
-    // The run ends as its worst device: an interruption stops every device and outweighs a
-    // failure, which outweighs answers that did not confirm their frames.
-    const auto severity = [](RewriteOutcome o) {
-        return o == RewriteOutcome::Stopped       ? RewriteOutcome::Stopped
-               : o == RewriteOutcome::Unconfirmed ? RewriteOutcome::Unconfirmed
-               : o == RewriteOutcome::Success     ? RewriteOutcome::Success
-                                                  : RewriteOutcome::WritingFailure;
-    };
-    RewriteOutcome worst = RewriteOutcome::Success;
     CommandResult r;
-    size_t rewritten = 0;
-    std::vector<DeviceResult> results;
-    for (auto& worker : workers) {
-        worker->wait();
-        const DeviceResult& result = worker->result();
-        results.push_back(result);
-        r.devices.append(result.json);
-        if (result.outcome == RewriteOutcome::Success) ++rewritten;
-        worst = std::max(worst, severity(result.outcome));
+    OutcomeCounts counts;
+    for (const DeviceResult& d : results) {
+        r.devices.append(deviceJson(d));
+        counts.add(d.severity);
     }
-    r.exitCode = RewriteExitCode(worst);
-    r.outcome = RewriteOutcomeName(worst);
-    r.message =
-        std::to_string(rewritten) + " of " + std::to_string(results.size()) + " devices rewritten";
+    r.endAs(counts.worst());
+    r.message = rewrittenCount(results);
     r.image = facts;
     r.text = summaryTable(results);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     for (const DeviceResult& d : results) {
         if (options.json) continue;
-        for (const std::string& line : d.diagnosis) r.note(d.port + ": " + line);
+        for (const std::string& line : whatWentWrong(d)) r.note(d.port + ": " + line);
     }
     for (const DeviceResult& d : results) {
-        if (!d.warning.empty()) r.note(d.port + ": warning: " + d.warning);
-        for (const std::string& w : d.warnings) r.note(d.port + ": warning: " + w);
+        for (const std::string& w : warningsOf(d)) r.note(d.port + ": warning: " + w);
     }
     if (record != nullptr) markRecordLost(r, record->failure());
     if (!options.json && !options.quiet) r.note("write took " + secondsText(ms / 1000));

@@ -14,9 +14,9 @@
 
 #include "device_hold.h"
 #include "device_options.h"
-#include "device_session.h"
+#include "device_report.h"
+#include "device_run.h"
 #include "diagnosis.h"
-#include "interruption_report.h"
 #include "json_run.h"
 #include "log_paths.h"
 #include "port_description.h"
@@ -25,12 +25,9 @@
 #include "progress_display.h"
 #include "record_file.h"
 #include "serial_port_transport.h"
-#include "session_record.h"
 #include "stop_signals.h"
 #include "text_out.h"
 #include "unit_id.h"
-#include "write_result.h"
-#include "write_sequence.h"
 
 namespace quorvel::cli {
 
@@ -89,11 +86,8 @@ bool stationEnds() {
 // What one port's station saw, and its devices' JSON objects.
 struct PortTally {
     std::string port;
-    int written = 0;
-    int failed = 0;
-    int unconfirmed = 0;  // written, but the answers did not confirm every frame
-    bool interrupted = false;
-    QJsonArray devices;
+    OutcomeCounts devices;  // the last one interrupted, if any was
+    QJsonArray json;
 };
 
 // Lines that several port threads print whole, one at a time: progress on standard error,
@@ -122,13 +116,6 @@ class StationLog {
     bool json_;
     std::mutex mutex_;
 };
-
-// The mark an operator looks for at the start of a device's result line.
-const char* resultMark(const DeviceResult& result) {
-    if (result.interrupted) return "STOPPED";
-    if (result.outcome == RewriteOutcome::Unconfirmed) return "UNCONFIRMED";
-    return result.ok ? "PASS" : "FAIL";
-}
 
 // One line of the scanner's input: the unit id it holds, blanks around it dropped, or a line
 // longer than any unit id, which is refused without being kept.
@@ -245,7 +232,7 @@ class StationWorker final : public QThread {
         if (!waitForDevice()) return;
         for (;;) {
             const bool untouched = writeOne();
-            if (tally_.interrupted || stationEnds()) return;
+            if (interrupted() || stationEnds()) return;
             // Taken after the write: what the write's own opening and closing left.
             const std::string identity = watch_.identity();
             if (untouched) {
@@ -289,7 +276,7 @@ class StationWorker final : public QThread {
                 const std::string identity = watch_.identity();
                 if (!waitWhileSame(identity, kRetryMs)) return;
             }
-            if (tally_.interrupted || stationEnds()) return;
+            if (interrupted() || stationEnds()) return;
         }
     }
 
@@ -334,60 +321,48 @@ class StationWorker final : public QThread {
         return false;
     }
 
+    bool interrupted() const { return tally_.devices[OutcomeSeverity::Interrupted] > 0; }
+
     // Writes the device there; true when it failed before anything was erased (its connect
     // unanswered or refused): then nothing is counted or recorded, and it is tried again.
     bool writeOne() {
-        const int number = tally_.written + tally_.failed + tally_.unconfirmed + 1;
-        log_.line(tally_.port + ": device " + std::to_string(number) + " on " +
-                  describePort(settings_));
-        // Created here, so that the serial port belongs to this thread and its event loop.
-        DeviceSession session(options_, settings_, nullptr,
-                              options_.verbose ? log_.err() : nullptr);
+        const std::string& port = tally_.port;
+        const int number = tally_.devices.total() + 1;
+        log_.line(port + ": device " + std::to_string(number) + " on " + describePort(settings_));
+        Transcript transcript(options_.verbose ? log_.err() : nullptr, port);
         if (!options_.logFile.empty()) {
-            const std::string path = logPathForDevice(options_.logFile, tally_.port, number, unit_);
-            if (!session.openLog(path)) {
-                log_.line(tally_.port + ": warning: cannot write the transcript " + path, true);
-            }
+            const std::string problem = transcript.open(
+                logPathForDevice(options_.logFile, port, number, unit_), options_.command, port);
+            if (!problem.empty()) log_.line(port + ": warning: " + problem, true);
         }
-        session.setUnit(unit_);
-        session.observe(boardObserver(board_, index_));
-        session.loader().stopWhen(stopRequestedByUser);
-        session.loader().abortWaitsWhen(stopUrgently);
-        const RewriteResult write = runWriteSequence(session, image_);
-        if (write.outcome == RewriteOutcome::ConnectionFailure && write.busy.empty() &&
-            !stationEnds() && !session.steps().empty()) {
-            log_.line(tally_.port + ": " + failureLine(session.steps().back()), true);
+        DeviceResult result = runDevice(
+            {options_, settings_, image_, transcript, unit_, boardDisplay(board_, index_)});
+        if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
+            !stationEnds()) {
+            log_.line(port + ": " + failureLine(result.steps.back()), true);
             return true;
         }
-        const DeviceResult result = finishWrite(session, write, image_, facts_, record_);
-        std::string report = result.message;
-        if (result.interrupted) {
-            tally_.interrupted = true;
-            report = result.diagnosis.front();
-        } else if (result.outcome == RewriteOutcome::Unconfirmed) {
-            ++tally_.unconfirmed;
-            report += " (unconfirmed)";
-        } else if (result.ok) {
-            ++tally_.written;
-        } else {
-            ++tally_.failed;
-            for (const std::string& why : result.diagnosis) report += "; " + why;
-        }
-        log_.result(std::string(resultMark(result)) + "  " + tally_.port + "  unit " +
-                    (unit_.empty() ? "-" : unit_) + "  " + secondsText(result.ms / 1000) + "  " +
-                    report);
-        log_.line(tally_.port + ": device " + std::to_string(number) + ": " + report + " (" +
-                  secondsText(result.ms / 1000) + ")");
-        if (!result.warning.empty()) log_.line(tally_.port + ": warning: " + result.warning, true);
-        for (const std::string& w : result.warnings)
-            log_.line(tally_.port + ": warning: " + w, true);
-        // Kept for the JSON report only: a long-running station does not grow with its devices.
-        if (options_.json) tally_.devices.append(result.json);
         // Added before the next device can start on this port.
+        keepRecord(result, record_, facts_, image_);
+        tally_.devices.add(result.severity);
+        std::string report = result.outcome().headline;
+        if (!result.interruption.empty()) {
+            report = result.interruption;
+        } else {
+            for (const std::string& why : whatWentWrong(result)) report += "; " + why;
+        }
+        const std::string seconds = secondsText(result.ms / 1000);
+        log_.result(std::string(result.outcome().mark) + "  " + port + "  unit " +
+                    (unit_.empty() ? "-" : unit_) + "  " + seconds + "  " + report);
+        log_.line(port + ": device " + std::to_string(number) + ": " + report + " (" + seconds +
+                  ")");
+        for (const std::string& w : warningsOf(result)) log_.line(port + ": warning: " + w, true);
+        // Kept for the JSON report only: a long-running station does not grow with its devices.
+        if (options_.json) tally_.json.append(deviceJson(result));
         if (!result.recordFailure.empty()) {
             // A device that cannot be recorded cannot be traced: no more are written.
             recordLost.store(true);
-            log_.line(tally_.port + ": error: " + result.recordFailure +
+            log_.line(port + ": error: " + result.recordFailure +
                           "; the station stops after the devices in hand",
                       true);
         }
@@ -409,16 +384,19 @@ class StationWorker final : public QThread {
     std::string unit_;  // the board's unit id, or empty
 };
 
-QJsonObject tallyJson(const PortTally& t) {
-    return {{"written", t.written},
-            {"failed", t.failed},
-            {"unconfirmed", t.unconfirmed},
-            {"interrupted", t.interrupted}};
+QJsonObject tallyJson(const OutcomeCounts& t) {
+    return {{"written", t[OutcomeSeverity::Success]},
+            {"failed", t[OutcomeSeverity::Failure]},
+            {"unconfirmed", t[OutcomeSeverity::Unconfirmed]},
+            {"interrupted", t[OutcomeSeverity::Interrupted] > 0}};
 }
 
-// ", 2 unconfirmed" when there are any.
-std::string unconfirmedText(int unconfirmed) {
-    return unconfirmed > 0 ? ", " + std::to_string(unconfirmed) + " unconfirmed" : "";
+// "3 written, 1 failed", with ", 2 unconfirmed" when there are any.
+std::string tallyText(const OutcomeCounts& t, const char* written) {
+    const int unconfirmed = t[OutcomeSeverity::Unconfirmed];
+    return std::to_string(t[OutcomeSeverity::Success]) + written + ", " +
+           std::to_string(t[OutcomeSeverity::Failure]) + " failed" +
+           (unconfirmed > 0 ? ", " + std::to_string(unconfirmed) + " unconfirmed" : "");
 }
 
 }  // namespace
@@ -447,40 +425,30 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     for (auto& worker : workers) worker->start();
     for (auto& worker : workers) worker->wait();
 
-    PortTally all;
+    OutcomeCounts all;
     QJsonArray perPort;
     CommandResult r;
+    std::vector<std::string> lines;
     for (auto& worker : workers) {
         const PortTally& t = worker->tally();
-        all.written += t.written;
-        all.failed += t.failed;
-        all.unconfirmed += t.unconfirmed;
-        all.interrupted = all.interrupted || t.interrupted;
-        QJsonObject port = tallyJson(t);
+        for (size_t s = 0; s < kSeverities; ++s) all.count[s] += t.devices.count[s];
+        QJsonObject port = tallyJson(t.devices);
         port["port"] = jsonPath(t.port);
         perPort.append(port);
-        for (const QJsonValue& device : t.devices) r.devices.append(device);
+        for (const QJsonValue& device : t.json) r.devices.append(device);
+        lines.push_back("  " + t.port + ": " + tallyText(t.devices, " written") +
+                        (t.devices[OutcomeSeverity::Interrupted] > 0 ? ", the last one interrupted"
+                                                                     : ""));
     }
-    const RewriteOutcome worst = all.interrupted       ? RewriteOutcome::Stopped
-                                 : all.failed > 0      ? RewriteOutcome::WritingFailure
-                                 : all.unconfirmed > 0 ? RewriteOutcome::Unconfirmed
-                                                       : RewriteOutcome::Success;
-    r.exitCode = RewriteExitCode(worst);
-    r.outcome = RewriteOutcomeName(worst);
+    r.endAs(all.worst());
     QJsonObject totals = tallyJson(all);
     totals.remove("interrupted");
     totals["ports"] = perPort;
     r.result = totals;
     r.image = imageFacts(options.args.at(0), image);
     if (record != nullptr) markRecordLost(r, record->failure());
-    r.text.push_back("Station: " + std::to_string(all.written) + " devices written, " +
-                     std::to_string(all.failed) + " failed" + unconfirmedText(all.unconfirmed));
-    for (auto& worker : workers) {
-        const PortTally& t = worker->tally();
-        r.text.push_back("  " + t.port + ": " + std::to_string(t.written) + " written, " +
-                         std::to_string(t.failed) + " failed" + unconfirmedText(t.unconfirmed) +
-                         (t.interrupted ? ", the last one interrupted" : ""));
-    }
+    r.text.push_back("Station: " + tallyText(all, " devices written"));
+    r.text.insert(r.text.end(), lines.begin(), lines.end());
     return r;
 }
 

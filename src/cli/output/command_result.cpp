@@ -8,6 +8,15 @@ void CommandResult::note(const std::string& line) {
     notes.push_back("quorvel-flash: " + line);
 }
 
+void CommandResult::endAs(OutcomeSeverity severity) {
+    // Each severity's exit code, in their order: 0 success, 4 unconfirmed, 1 failure, 130
+    // interrupted. The window has no exit codes: they are the command line's alone.
+    constexpr ExitCode kSeverityExitCodes[kSeverities] = {kExitOk, kExitUnconfirmed,
+                                                          kExitDeviceFailure, kExitInterrupted};
+    outcome = Outcome(severity).name;
+    exitCode = kSeverityExitCodes[static_cast<size_t>(severity)];
+}
+
 int render(const CommandResult& result, OutputForm form, const std::string& command, std::FILE* out,
            std::FILE* err) {
     writeLines(err, result.notes);

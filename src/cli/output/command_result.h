@@ -11,6 +11,7 @@
 
 #include "exit_codes.h"
 #include "json_run.h"
+#include "rewrite_outcome.h"
 
 namespace quorvel::cli {
 
@@ -30,6 +31,8 @@ struct CommandResult {
 
     // Adds "quorvel-flash: LINE" to the notes.
     void note(const std::string& line);
+    // Ends as a device run of that severity ends: with its name and its exit code.
+    void endAs(OutcomeSeverity severity);
 };
 
 enum class OutputForm { Text, Json };

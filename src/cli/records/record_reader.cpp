@@ -81,10 +81,9 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     r.sha256 = text("sha256");
     r.outcome = text("outcome");
     r.failedStep = text("failed_step");
-    if (r.outcome != "success" && r.outcome != "failure" && r.outcome != "interrupted" &&
-        r.outcome != "unconfirmed") {
-        return std::nullopt;
-    }
+    const OutcomeFacts* outcome = OutcomeNamed(r.outcome);
+    if (outcome == nullptr) return std::nullopt;
+    r.severity = outcome->severity;
     const QJsonValue diagnosis = (*object)["diagnosis"];
     if (!diagnosis.isUndefined() && !diagnosis.isNull()) {
         if (!diagnosis.isArray()) return std::nullopt;

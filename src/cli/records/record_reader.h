@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "rewrite_outcome.h"
+
 namespace quorvel::cli {
 
 // The parts of a record that the records command sums up.
@@ -18,13 +20,14 @@ struct ReadRecord {
     std::string image;
     std::string sha256;
     std::string outcome;  // success, unconfirmed, failure, interrupted
+    OutcomeSeverity severity = OutcomeSeverity::Success;  // the outcome's
     std::string failedStep;
     std::vector<std::string> diagnosis;
 };
 
 // The record on `line`; empty when the line is not one JSON object with a string port, image
-// and sha256 and an outcome of success, unconfirmed, failure or interrupted, or its diagnosis, when
-// given, is not a list of strings.
+// and sha256 and an outcome a write ends with (rewrite_outcome.h), or its diagnosis, when given,
+// is not a list of strings.
 std::optional<ReadRecord> readRecordLine(std::string_view line);
 
 }  // namespace quorvel::cli

@@ -67,6 +67,7 @@ bool portOpens(const ExchangeSettings& settings, std::FILE* err) {
 
 }  // namespace
 
+// The steps of a write of `image` in which every message is answered at the first attempt.
 std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader) {
     const ConnectCommand connect = connectCommandFor(loader);
     const auto text = static_cast<int64_t>(connect.text.size());
@@ -79,14 +80,11 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
     };
 }
 
-namespace {
-
 // Seconds to a hundredth, as the text says them.
 double roundedSeconds(double seconds) {
     return std::round(seconds * 100) / 100;
 }
 
-}  // namespace
 
 CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
                         const MemoryImage& image, std::FILE* err) {
@@ -133,8 +131,7 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     text.push_back(line + each);
 
     CommandResult r;
-    r.outcome = portsOpen ? "success" : "failure";
-    r.exitCode = portsOpen ? kExitOk : kExitDeviceFailure;
+    r.endAs(portsOpen ? OutcomeSeverity::Success : OutcomeSeverity::Failure);
     r.message = "Dry run: nothing is sent.";
     r.result = QJsonObject{{"blocks", countBlocksToSend(image)},
                            {"bytes_out", static_cast<qint64>(bytesOut)},

@@ -4,7 +4,6 @@
 // and how long that takes on the line, worked out from the loader's own frame sizes and line
 // settings. Nothing is sent.
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -1,0 +1,209 @@
+#include "device_report.h"
+
+#include <QSysInfo>
+#include <chrono>
+#include <cstdio>
+
+#include "block_walk.h"
+#include "diagnosis.h"
+#include "hex_text.h"
+#include "port_description.h"
+#include "progress_display.h"
+#include "quorvel_version.h"
+#include "time_text.h"
+#include "write_consent.h"
+
+namespace quorvel::cli {
+namespace {
+
+// At most this many unconfirmed answers are listed one by one in the text output.
+constexpr size_t kListedAnswers = 8;
+
+// Which step failed with its status and attempts, then what it saw.
+std::vector<std::string> failureReport(const StepRecord& step, LoaderGeneration loader) {
+    std::vector<std::string> lines{failureLine(step)};
+    for (std::string& line : explainFailure(step, loader)) lines.push_back(std::move(line));
+    return lines;
+}
+
+// What went wrong, for the JSON report and the record: where the run was stopped, or what the
+// failed step saw (the device's state has its own key there).
+std::vector<std::string> diagnosisOf(const DeviceResult& r) {
+    if (!r.interruption.empty()) return {r.interruption};
+    if (const StepRecord* failed = r.failedStep()) return failureReport(*failed, r.settings.loader);
+    return {};
+}
+
+// Every key always, null where the step judged no reply.
+QJsonObject stepJson(const StepRecord& s) {
+    const ExchangeDiagnostics& seen = s.seen;
+    const auto number = [](bool known, int64_t value) {
+        return known ? QJsonValue(static_cast<qint64>(value)) : QJsonValue();
+    };
+    QJsonArray echoes;
+    for (int row : s.notEchoed) echoes.append(row < 0 ? -1 : row * 16);
+    const bool read = seen.judged && seen.statusPosition >= 0;
+    return {{"step", jsonText(StepName(s.step))},
+            {"status", s.status},
+            {"accepted", s.accepted},
+            {"ms", jsonMilliseconds(s.ms)},
+            {"attempts", seen.attempts},
+            {"reply_bytes", number(seen.judged, seen.receivedBytes)},
+            {"timed_out", seen.judged ? QJsonValue(seen.timedOut) : QJsonValue()},
+            {"late_bytes", number(seen.judged && seen.timedOut, seen.lateBytes)},
+            {"status_position", number(read, seen.statusPosition)},
+            {"status_bytes", read ? jsonText(hexBytes(seen.statusBytes)) : QJsonValue()},
+            {"answers_not_echoed", echoes},
+            {"port_error", jsonTextOrNull(s.portError)}};
+}
+
+// The answers that were taken without confirming their frames, with the step and what they said.
+QJsonArray unconfirmedJson(const std::vector<StepRecord>& steps) {
+    QJsonArray list;
+    for (const StepRecord& s : steps) {
+        for (const UnconfirmedAnswer& a : s.unconfirmed) {
+            list.append(
+                QJsonObject{{"step", jsonText(StepName(s.step))},
+                            {"address", a.row < 0 ? QJsonValue() : QJsonValue(a.row * kRowBytes)},
+                            {"answer", jsonText(hexBytes(std::span<const uint8_t>(&a.answer, 1)))},
+                            {"repeated", a.repeated}});
+        }
+    }
+    return list;
+}
+
+// "block 0x010000 answered '1' (0x31)", "the erase frame answered ..., without repeating it".
+std::string unconfirmedLine(const std::string& step, const UnconfirmedAnswer& a) {
+    const std::string frame =
+        a.row >= 0 ? "block " + byteAddress(a.row * kRowBytes) : "the " + step + " frame";
+    return frame + " answered " + byteText(a.answer) +
+           (a.repeated ? "" : ", without repeating the frame");
+}
+
+std::optional<std::string> unlessEmpty(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> whatWentWrong(const DeviceResult& r) {
+    if (r.ok()) return {};
+    std::vector<std::string> lines = diagnosisOf(r);
+    if (r.interruption.empty() && !r.deviceState.empty()) lines.push_back(r.deviceState);
+    return lines;
+}
+
+std::vector<std::string> warningsOf(const DeviceResult& r) {
+    std::vector<std::string> warnings;
+    if (std::string echo = echoWarning(r.steps); !echo.empty()) warnings.push_back(std::move(echo));
+    if (!r.transcriptFailure.empty()) warnings.push_back(r.transcriptFailure);
+    warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
+    return warnings;
+}
+
+QJsonObject deviceJson(const DeviceResult& r) {
+    const StepRecord* failed = r.failedStep();
+    QJsonArray steps;
+    for (const StepRecord& s : r.steps) steps.append(stepJson(s));
+    const std::string device = resolvedDevice(r.settings);
+    return {{"port", jsonPath(r.port)},
+            {"unit", jsonTextOrNull(r.unit)},
+            {"device", device.empty() ? QJsonValue() : jsonPath(device)},
+            {"outcome", jsonText(r.outcome().name)},
+            {"device_state", r.rewrite ? jsonTextOrNull(r.deviceState) : QJsonValue()},
+            {"warnings", jsonTexts(r.warnings)},
+            {"unconfirmed", unconfirmedJson(r.steps)},
+            {"message", r.rewrite ? jsonText(r.outcome().windowText) : QJsonValue()},
+            {"failed_step", failed != nullptr ? jsonText(StepName(failed->step)) : QJsonValue()},
+            {"diagnosis", jsonTexts(diagnosisOf(r))},
+            {"warning", jsonTextOrNull(echoWarning(r.steps))},
+            {"steps", steps},
+            {"bytes_sent", static_cast<qint64>(r.bytesSent)},
+            {"bytes_received", static_cast<qint64>(r.bytesReceived)},
+            {"total_ms", jsonMilliseconds(r.ms)}};
+}
+
+int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image) {
+    int blocks = 0;
+    for (const StepRecord& step : steps) {
+        if (step.step != Step::Program) continue;
+        blocks +=
+            step.accepted ? countBlocksToSend(image) : countBlocksBefore(image, step.seen.row);
+    }
+    return blocks;
+}
+
+void keepRecord(DeviceResult& r, RecordFile* file, const ImageFacts& facts,
+                const MemoryImage& image) {
+    if (file == nullptr) return;
+    const auto ended = std::chrono::system_clock::now();
+    const auto started = ended - std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                     std::chrono::duration<double, std::milli>(r.ms));
+    DeviceRecord line;
+    line.started = utcText(started);
+    line.ended = utcText(ended);
+    line.toolVersion = kVersion;
+    line.host = QSysInfo::machineHostName().toStdString();
+    line.port = r.port;
+    line.unit = unlessEmpty(r.unit);
+    line.device = unlessEmpty(resolvedDevice(r.settings));
+    line.usbSerial = unlessEmpty(usbSerialNumber(r.settings));
+    line.image = facts.path;
+    line.sha256 = facts.sha256;
+    line.checksum = facts.checksum;
+    line.warnings = facts.warnings;
+    line.warnings.insert(line.warnings.end(), r.warnings.begin(), r.warnings.end());
+    line.outcome = r.outcome().name;
+    if (const StepRecord* failed = r.failedStep()) line.failedStep = StepName(failed->step);
+    line.diagnosis = diagnosisOf(r);
+    line.blocksWritten = blocksAccepted(r.steps, image);
+    for (const UnconfirmedAnswer& a : r.unconfirmed) line.blocksUnconfirmed += a.row >= 0;
+    line.deviceState = unlessEmpty(r.deviceState);
+    line.seconds = r.ms / 1000;
+    if (!file->append(line)) r.recordFailure = file->failure();
+}
+
+CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& options,
+                              const std::optional<ImageFacts>& image) {
+    CommandResult r;
+    r.endAs(result.severity);
+    if (result.rewrite) r.message = result.outcome().windowText;
+    if (!result.answer.empty()) r.result = jsonText(result.answer);
+    r.image = image;
+    r.devices = {deviceJson(result)};
+    for (const std::string& warning : warningsOf(result)) r.note("warning: " + warning);
+    size_t listed = 0;
+    for (const StepRecord& s : result.steps) {
+        for (const UnconfirmedAnswer& a : s.unconfirmed) {
+            if (result.rewrite && listed++ < kListedAnswers)
+                r.note("  " + unconfirmedLine(StepName(s.step), a));
+        }
+    }
+    if (listed > kListedAnswers)
+        r.note("  and " + std::to_string(listed - kListedAnswers) + " more");
+    // The outcome is the result, success or not; what went wrong goes with the errors.
+    if (!result.answer.empty()) r.text.push_back(result.answer);
+    if (result.rewrite) r.text.emplace_back(result.outcome().headline);
+    if (!result.ok() && !options.json) {
+        // Named at the start too; a failure names it again, right beside what went wrong.
+        r.note("port " + describePort(result.settings));
+        for (const std::string& line : whatWentWrong(result)) r.note(line);
+    }
+    if (writesFlash(options.command) && !options.quiet && !options.json) {
+        r.note(options.command + " took " + secondsText(result.ms / 1000));
+    }
+    return r;
+}
+
+void markRecordLost(CommandResult& result, const std::string& failure) {
+    if (failure.empty()) return;
+    result.recordError = failure;
+    result.note("error: " + failure + "; this write is not recorded");
+    if (result.exitCode == kExitOk || result.exitCode == kExitUnconfirmed) {
+        result.outcome = "record_lost";
+        result.exitCode = kExitRecordLost;
+    }
+}
+
+}  // namespace quorvel::cli

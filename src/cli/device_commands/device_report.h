@@ -1,0 +1,49 @@
+#pragma once
+// The reports of a device's run, all made from its DeviceResult: what went wrong and the
+// warnings in words, the device's JSON object, its line in the record file, and the result of
+// a command run on one port.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "command_result.h"
+#include "device_result.h"
+#include "json_run.h"
+#include "memory_image.h"
+#include "record_file.h"
+
+namespace quorvel::cli {
+
+// What went wrong, for the operator: where the run was stopped, or the failed step with its
+// status and attempts and what it saw (diagnosis.h), then what that leaves on the device.
+// Empty when the device took what was sent.
+std::vector<std::string> whatWentWrong(const DeviceResult& result);
+
+// The warnings beside the outcome: answers that did not repeat their frames, a transcript that
+// could not be written, answers that did not confirm their frames, an end left unanswered.
+std::vector<std::string> warningsOf(const DeviceResult& result);
+
+// The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
+QJsonObject deviceJson(const DeviceResult& result);
+
+// Adds the device's line to `file` (none: nothing to do), for a write of `image` read from the
+// file `facts` describe; a line that could not be added is kept in result.recordFailure.
+void keepRecord(DeviceResult& result, RecordFile* file, const ImageFacts& facts,
+                const MemoryImage& image);
+
+// The 1 KiB blocks the device accepted in the program steps: every block with data when a
+// step succeeded, else those before the block it ended on.
+int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image);
+
+// The result of a command run on one port: the outcome (the command line's headline of a
+// write, the pin's answer) on standard output, warnings and what went wrong on standard error.
+CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& options,
+                              const std::optional<ImageFacts>& image);
+
+// A record line that could not be added: said as an error, carried in the JSON report, and
+// the outcome of a write that went through (exit code 5): a device nobody can trace.
+void markRecordLost(CommandResult& result, const std::string& failure);
+
+}  // namespace quorvel::cli
