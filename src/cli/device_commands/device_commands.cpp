@@ -20,6 +20,7 @@
 #include "record_file.h"
 #include "station.h"
 #include "stop_signals.h"
+#include "text_out.h"
 #include "write_consent.h"
 
 namespace quorvel::cli {
@@ -84,8 +85,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     problem = transcript.open(options.logFile, options.command, portName(device));
     if (!problem.empty()) return fileProblem(problem);
     if (!options.json && !options.quiet) {
-        std::fprintf(err, "quorvel-flash: port %s\n", describePort(device).c_str());
-        std::fflush(err);
+        writeLine(err, "quorvel-flash: port " + describePort(device));
     }
     DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
     std::optional<ImageFacts> facts;
