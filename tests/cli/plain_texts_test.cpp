@@ -1,5 +1,5 @@
 // Texts of the command line that scripts and technicians read: the SHA-256 that names a
-// firmware file in the JSON report, and the plain reasons a file could not be loaded.
+// firmware file in the JSON report.
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "image_loader.h"
 #include "json_run.h"
-#include "load_failure_text.h"
 #include "sha256.h"
 
 namespace quorvel::cli {
@@ -43,63 +43,6 @@ TEST(ImageFacts, HashOfTheBytesLoadedNotOfTheFileLater) {
     noteLoadedBytes(path, bytes);
     write("changed");
     EXPECT_EQ(imageFacts(path, image).sha256, sha256Hex("S9030000FC\r\n"));
-}
-
-LoadResult rejected(int16_t code, int32_t line) {
-    LoadResult r;
-    r.kind = LoadResult::Kind::LineRejected;
-    r.code = code;
-    r.line = line;
-    return r;
-}
-
-LoadResult unreadable(FileReadFailure why, int32_t line = 0) {
-    LoadResult r;
-    r.kind = LoadResult::Kind::FileError;
-    r.readFailure = why;
-    r.line = line;
-    return r;
-}
-
-TEST(LoadFailureLines, NameTheFileAndTheReason) {
-    struct Case {
-        std::string path;
-        LoadResult result;
-        std::string first;
-        size_t lines;
-    };
-    const std::vector<Case> cases = {
-        {"fw.mot", unreadable(FileReadFailure::Missing), "cannot read fw.mot: no such file", 1},
-        {"fw", unreadable(FileReadFailure::Directory), "cannot read fw: is a directory", 1},
-        {"/dev/zero", unreadable(FileReadFailure::NotRegular),
-         "cannot read /dev/zero: not a regular file (a FIFO or a device)", 1},
-        {"big.mot", unreadable(FileReadFailure::TooLarge),
-         "cannot read big.mot: larger than 64 MiB, far more than any firmware file", 1},
-        {"fw.mot", unreadable(FileReadFailure::None, 7),
-         "fw.mot line 7: the record holds data outside 0x4000-0x23FFF, the image the device "
-         "takes",
-         1},
-        {"fw.mot", rejected(8, 3), "fw.mot line 3: checksum does not match (code 8)", 1},
-        {"fw.mot", rejected(9, 2),
-         "fw.mot line 2: the line is empty or does not start with 'S' (code 9)", 1},
-        {"fw.hex", rejected(8, 3), "fw.hex line 3: checksum does not match (code 8)", 1},
-        // Extended addresses and long records: the tool says what it reads and how to convert.
-        {"fw.HEX", rejected(10, 1),
-         "fw.HEX line 1: the record type is not 00, 01, 02 or 03 (or a type 02 record sets a "
-         "segment) (code 10)",
-         2},
-        {"fw.hex", rejected(2, 4),
-         "fw.hex line 4: the record holds more than 16 data bytes (code 2)", 2},
-    };
-    for (const Case& c : cases) {
-        const std::vector<std::string> lines = loadFailureLines(c.path, c.result);
-        ASSERT_EQ(lines.size(), c.lines) << c.first;
-        EXPECT_EQ(lines.front(), c.first);
-        if (c.lines == 2) {
-            EXPECT_NE(lines[1].find("srec_cat " + c.path + " -intel -o firmware.mot -motorola"),
-                      std::string::npos);
-        }
-    }
 }
 
 }  // namespace
