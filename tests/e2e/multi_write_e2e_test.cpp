@@ -277,7 +277,11 @@ class MultiWriteE2eTest : public QObject {
         tool.setStandardErrorFile(output.slave());   // the progress block
         tool.start(flashToolPath(),
                    QStringList{"write", "--yes", QUORVEL_DEFAULT_IMAGE_PATH} + fleet.portArgs());
-        while (!tool.waitForFinished(20)) output.drain();
+        QVERIFY(tool.waitForStarted());
+        // Read as it comes, so that the tool never waits on a full terminal.
+        const QDeadlineTimer deadline(kToolMs);
+        while (!tool.waitForFinished(20) && !deadline.hasExpired()) output.drain();
+        QCOMPARE(tool.state(), QProcess::NotRunning);
         fleet.stop();
         QCOMPARE(tool.exitCode(), 0);
         const QByteArray shown = output.drain();
@@ -286,8 +290,10 @@ class MultiWriteE2eTest : public QObject {
         // The last drawing of the block shows every device done, before the table.
         const QByteArray last = shown.mid(shown.lastIndexOf(up));
         for (const auto& sim : fleet.sims) {
-            QVERIFY(last.contains(sim->slavePath().toUtf8() + "  [####################] 100%  "
-                                                              "Rewriting success!"));
+            // Names are padded to the longest one: /dev/pts/9 stands beside /dev/pts/10.
+            const QRegularExpression done(QRegularExpression::escape(sim->slavePath()) +
+                                          " {2,}\\[#{20}\\] 100%  Rewriting success!");
+            QVERIFY2(QString::fromUtf8(last).contains(done), last.constData());
         }
         QVERIFY(last.contains("4 of 4 devices rewritten"));
     }
