@@ -3,6 +3,7 @@
 // and is removed; a device left connected is written once; two ports run side by side and a
 // failure on one does not stop the other. Ctrl-C ends the station with its totals.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -112,6 +113,23 @@ class OpenCount {
     int opens_ = 0;
 };
 
+// Keeps a board's pseudo-terminal number taken after the board is stopped, until the station
+// let it go: a slave end left open keeps the number from the next simulator that any test
+// starts, which the station, until it saw its board go, would refuse as a device it holds.
+class HeldNumber {
+  public:
+    explicit HeldNumber(const SimProcess& board)
+        : fd_(::open(board.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~HeldNumber() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    HeldNumber(const HeldNumber&) = delete;
+    HeldNumber& operator=(const HeldNumber&) = delete;
+
+  private:
+    int fd_;
+};
+
 bool wrote(const SimProcess& sim) {
     return !sim.transcript("rx kind=disconnect").isEmpty();
 }
@@ -122,9 +140,8 @@ struct LineCase {
     std::function<void(QTemporaryDir& dir)> run;
 };
 
-// Boards swapped one after another, each as soon as the station is done with the one before:
-// each is written once, in turn. A swap faster than a look (the new board often gets the old
-// one's pseudo-terminal) is a new device all the same.
+// Boards swapped one after another, each as soon as the station is done with the one before
+// and faster than it looks at its port: each is written once, in turn.
 constexpr int kSwappedBoards = 5;
 
 const LineCase kLineCases[] = {
@@ -137,19 +154,19 @@ const LineCase kLineCases[] = {
          for (int n = 1;; ++n) {
              QVERIFY(station.said("PASS  " + fixture + "  ", n));
              QVERIFY(station.said(fixture + ": remove the device", n));
-             if (n == kSwappedBoards) break;
+             const HeldNumber held(*boards.back());
              QElapsedTimer swap;
              swap.start();
-             const QString old = boards.back()->slavePath();
              boards.back()->stop();
-             boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
-             qInfo("board %d replaced board %d in %lld ms%s", n + 1, n, swap.elapsed(),
-                   boards.back()->slavePath() == old ? ", on the same pseudo-terminal" : "");
+             if (n < kSwappedBoards) {
+                 boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
+                 qInfo("board %d replaced board %d in %lld ms", n + 1, n, swap.elapsed());
+             }
+             // The station's next word on the port comes once the board is removed: the last
+             // one, left in place until now, was not written again.
+             QVERIFY(station.said(fixture + ": waiting for a device", n + 1));
+             if (n == kSwappedBoards) break;
          }
-         // The last board, left in place, is not written again: the station's next word on
-         // the port comes once it is removed.
-         boards.back()->stop();
-         QVERIFY(station.said(fixture + ": waiting for a device", kSwappedBoards + 1));
          QVERIFY(station.stop());
          QCOMPARE(station.out.count("PASS  " + fixture.toUtf8() + "  "), kSwappedBoards);
          QVERIFY2(
@@ -169,12 +186,13 @@ const LineCase kLineCases[] = {
          // One writes the board and keeps it until it is removed; the other is refused it.
          const QByteArray done = (fixture + ": remove the device").toUtf8();
          const QByteArray refused = "is being written by quorvel-flash (pid ";
-         QVERIFY(eventually([&] {
+         const bool settled = eventually([&] {
              first.read();
              second.read();
              return (first.err + second.err).count(done) == 1 &&
                     (first.err + second.err).count(refused) == 1;
-         }));
+         });
+         QVERIFY2(settled, (first.err + second.err).constData());
          QVERIFY(first.stop() && second.stop());
          board.stop();
          QCOMPARE(board.transcript("rx kind=connect").size(), 1);
@@ -424,10 +442,13 @@ class StationE2eTest : public QObject {
         // The first device is removed and, once the station saw it go, another is connected at
         // the same place. Left connected until then, it was written once; the second device
         // stays connected all the while.
-        device->stop();
+        {
+            const HeldNumber held(*device);
+            device->stop();
+            QVERIFY(station.said(first + ": waiting for a device", 2));
+        }
         QCOMPARE(device->transcript("rx kind=connect").size(), 1);
         QCOMPARE(device->flash(), defaultImageBytes());
-        QVERIFY(station.said(first + ": waiting for a device", 2));
         device = std::make_unique<SimProcess>(QStringList{"--link", first});
         QVERIFY(device->started());
         QVERIFY(station.said(first + ": remove the device", 2));
