@@ -22,6 +22,7 @@ class WindowTest : public QObject {
   private slots:
     void layout_data();
     void layout();
+    void benchPanelLiesBeyondTheClientArea();
     void initialState();
     void menus_data();
     void menus();
@@ -39,92 +40,89 @@ class WindowTest : public QObject {
     void fileDialog();
 };
 
+// What the end user sees: the write button, the bar the rewrite shows, and the COM list with
+// its label. Each lies wholly inside the client area, clear of the others; only the button and
+// the list take the keyboard.
 void WindowTest::layout_data() {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twips");  // left, top, width, height
     QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("hidden");
-    struct Row {
-        const char* name;
-        int l, t, w, h;
-        const char* caption;
-        bool hidden;
-    };
-    const Row rows[] = {
-        {"cmdMacro(0)", 360, 480, 3255, 975, "Write Ver.01.02", false},
-        {"ProgressBar1", 360, 1680, 3255, 255, "", true},
-        {"Label1", 3960, 900, 975, 255, "COM Port", false},
-        {"cmbCOM", 4920, 840, 975, 300, "", false},
-        {"Frame3", 6720, 480, 2895, 975, "The original version", true},
-        {"optVersion(0)", 240, 240, 2415, 255, "Previous version 1.05\r\n", false},
-        {"optVersion(1)", 240, 600, 2415, 255, "Version 1.06 or later\r\n", false},
-        {"Frame1", 10440, 3360, 1455, 1335, "通信速度", false},
-        {"optBPS(2)", 360, 240, 855, 255, "4800", false},
-        {"optBPS(0)", 360, 600, 855, 255, "9600", true},
-        {"optBPS(1)", 360, 960, 855, 255, "38400", true},
-        {"Frame2", 6360, 10320, 2535, 1335, "ポートの制御", true},
-        {"port(0)", 240, 240, 855, 255, "L出力", false},
-        {"port(1)", 240, 480, 855, 255, "H出力", false},
-        {"port(2)", 240, 720, 855, 255, "入力", false},
-        {"port(3)", 240, 960, 855, 255, "読む", false},
-        {"txtPinNumber", 1200, 240, 1095, 375, "", false},
-        {"Command2", 1200, 720, 1095, 495, "GO", false},
-        {"Command1", 3720, 3480, 975, 375, "接続", false},
-        {"cmbErase", 3720, 3960, 975, 375, "消去", false},
-        {"cmbWrite", 3720, 4440, 975, 375, "書き込み", false},
-        {"cmbEnd", 3720, 4920, 975, 375, "切断", false},
-        {"cmdMacro(2)", 3720, 6480, 615, 615, "マ", true},
-        {"Command11", 3720, 7320, 615, 375, "接続", true},
-        {"Command8", 3720, 7680, 615, 375, "消去", true},
-        {"Command9", 3720, 8040, 615, 375, "書込", true},
-        {"Command10", 3720, 8400, 615, 375, "切断", true},
-        {"cmdTavik", 3600, 9000, 1335, 735, "Tavik", true},
-        {"Command4", 3600, 9720, 975, 375, "接続", true},
-        {"Command7", 3600, 10080, 975, 375, "消去", true},
-        {"Command6", 3600, 10440, 975, 375, "書き込み", true},
-        {"Command5", 3600, 10800, 975, 375, "切断", true},
-        {"cmdMacro(1)", 11400, 9720, 615, 1455, "マ", true},
-        {"cmdCheckSum", 6360, 3480, 1215, 495, "CHECK SUM", false},
-        {"txtCsStt", 7680, 3480, 1215, 495, "C000", false},
-        {"txtCsStp", 9000, 3480, 1215, 495, "FFFF", false},
-        {"Text2", 7560, 4080, 2775, 270, "Text2", true},
-        {"Label4", 6360, 5040, 735, 255, "アドレス", false},
-        {"Text1", 7080, 4920, 735, 270, "", false},
-        {"txtCFG0", 10800, 5400, 1095, 495, "Text3", true},
-        {"txtCFG1", 10800, 6000, 1095, 495, "Text3", true},
-        {"txtMemory", 4440, 5520, 6975, 5175, "", false},
-    };
-    for (const Row& r : rows) {
-        QTest::newRow(r.name) << QString(r.name) << QRect(r.l, r.t, r.w, r.h)
-                              << QString::fromUtf8(r.caption) << r.hidden;
-    }
+    QTest::addColumn<bool>("shownAtStart");
+    QTest::addColumn<bool>("takesFocus");
+    QTest::newRow("write button") << "cmdMacro(0)"
+                                  << "Write Ver.01.02" << true << true;
+    QTest::newRow("progress bar") << "ProgressBar1" << QString() << false << false;
+    QTest::newRow("COM list label") << "Label1"
+                                    << "COM Port" << true << false;
+    QTest::newRow("COM list") << "cmbCOM" << QString() << true << true;
 }
 
 static QString captionOf(QWidget* w) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
-    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     return {};
 }
 
+// Where `w` lies on the client area, whatever frame holds it.
+static QRect placeOf(QWidget* w, QWidget* client) {
+    return {w->mapTo(client, QPoint(0, 0)), w->size()};
+}
+
+static const QStringList kEndUserControls = {"cmdMacro(0)", "ProgressBar1", "Label1", "cmbCOM"};
+
 void WindowTest::layout() {
     QFETCH(QString, name);
-    QFETCH(QRect, twips);
     QFETCH(QString, caption);
-    QFETCH(bool, hidden);
+    QFETCH(bool, shownAtStart);
+    QFETCH(bool, takesFocus);
     RecordingPrompt prompt;
     frmMain window(testOptions(&prompt));
-    QWidget* w = window.clientArea()->findChild<QWidget*>(name);
+    QWidget* client = window.clientArea();
+    QWidget* w = client->findChild<QWidget*>(name);
     QVERIFY(w);
-    const qreal dpi = window.clientArea()->logicalDpiX();
-    QCOMPARE(w->geometry(), twipsRect(twips.x(), twips.y(), twips.width(), twips.height(), dpi));
     QCOMPARE(captionOf(w), caption);
-    QCOMPARE(w->isHidden(), hidden);
-    // Only the end user's button and list take the keyboard, hidden controls included, and no
-    // control answers an Alt shortcut.
-    QCOMPARE(w->focusPolicy() != Qt::NoFocus, name == "cmdMacro(0)" || name == "cmbCOM");
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) QVERIFY(button->shortcut().isEmpty());
+    QCOMPARE(w->isHidden(), !shownAtStart);
+    const QRect place = placeOf(w, client);
+    QVERIFY2(client->rect().contains(place), qPrintable(name));
+    QCOMPARE(w->focusPolicy() != Qt::NoFocus, takesFocus);
+    for (const QString& other : kEndUserControls) {
+        if (other == name) continue;
+        const QRect otherPlace = placeOf(client->findChild<QWidget*>(other), client);
+        if (name == "Label1" && other == "cmbCOM") {
+            // The label's box reaches 15 twips into the list's by design; its text stands
+            // clear of the list, on its left, at its height.
+            auto* label = qobject_cast<QLabel*>(w);
+            QVERIFY(place.left() + label->fontMetrics().horizontalAdvance(label->text()) <
+                    otherPlace.left());
+            QVERIFY(otherPlace.top() <= place.center().y() &&
+                    place.center().y() <= otherPlace.bottom());
+        } else if (name != "cmbCOM" || other != "Label1") {
+            QVERIFY2(!place.intersects(otherPlace), qPrintable(name + " over " + other));
+        }
+    }
+}
+
+// Everything else is the bench panel: beyond the right or bottom edge of the client area, out
+// of the keyboard's reach, and no control anywhere answers an Alt shortcut.
+void WindowTest::benchPanelLiesBeyondTheClientArea() {
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    QWidget* client = window.clientArea();
+    QStringList bench;
+    for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (kEndUserControls.contains(w->objectName())) continue;
+        bench << w->objectName();
+        QVERIFY2(!client->rect().intersects(placeOf(w, client)), qPrintable(w->objectName()));
+        QVERIFY2(w->focusPolicy() == Qt::NoFocus, qPrintable(w->objectName()));
+        for (QWidget* inner : w->findChildren<QWidget*>()) {
+            QVERIFY2(inner->focusPolicy() == Qt::NoFocus, qPrintable(inner->objectName()));
+        }
+    }
+    for (const char* name : {"Command1", "cmbWrite", "Frame1", "Frame2", "Frame3", "cmdCheckSum"}) {
+        QVERIFY2(bench.contains(name), name);
+    }
+    for (auto* button : client->findChildren<QAbstractButton*>()) {
+        QVERIFY2(button->shortcut().isEmpty(), qPrintable(button->objectName()));
+    }
 }
 
 void WindowTest::initialState() {

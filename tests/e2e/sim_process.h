@@ -42,3 +42,7 @@ class SimProcess {
 // The path of the simulator and of the command-line tool, set by the build.
 QString simulatorPath();
 QString flashToolPath();
+
+// The CHECK SUM of C000-FFFF of the default image (QUORVEL_DEFAULT_IMAGE_PATH), added up from
+// its S-records apart from the tool, with the bytes no record fills counted as 0xFF.
+inline constexpr char kDefaultImageChecksum[] = "30CBA8";

@@ -3,7 +3,9 @@
 // and is removed; a device left connected is written once; two ports run side by side and a
 // failure on one does not stop the other. Ctrl-C ends the station with its totals.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
@@ -54,6 +56,80 @@ bool stopStation(QProcess& station) {
     return station.waitForFinished(kWaitMs) && station.exitStatus() == QProcess::NormalExit;
 }
 
+// A station whose output is gathered as it comes, so that a test can wait for what it says:
+// a port's "waiting for a device" once it watches it, a device's result line on standard
+// output, "remove the device" once the station is done with the one there.
+struct Station {
+    explicit Station(const QStringList& ports, const QStringList& extra = {}) {
+        startStation(process, ports, extra);
+    }
+    void read() {
+        out += process.readAllStandardOutput();
+        err += process.readAllStandardError();
+    }
+    // Waits until the station has said `line` (on either stream) `times` times.
+    bool said(const QString& line, int times = 1) {
+        return eventually([&] {
+            read();
+            return out.count(line.toUtf8()) + err.count(line.toUtf8()) >= times;
+        });
+    }
+    bool stop() {
+        const bool stopped = stopStation(process);
+        read();
+        return stopped;
+    }
+    QProcess process;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Counts how often a file is opened: a station opens what stands at its port at every look.
+class OpenCount {
+  public:
+    explicit OpenCount(const QString& path) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        if (fd_ >= 0) ::inotify_add_watch(fd_, QFile::encodeName(path).constData(), IN_OPEN);
+    }
+    ~OpenCount() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OpenCount(const OpenCount&) = delete;
+    OpenCount& operator=(const OpenCount&) = delete;
+    int operator()() {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n = 0;
+        while (fd_ >= 0 && (n = ::read(fd_, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                opens_ += (event->mask & IN_OPEN) ? 1 : 0;
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        return opens_;
+    }
+
+  private:
+    int fd_;
+    int opens_ = 0;
+};
+
+// Keeps a board's pseudo-terminal number taken after the board is stopped, until the station
+// let it go: a slave end left open keeps the number from the next simulator that any test
+// starts, which the station, until it saw its board go, would refuse as a device it holds.
+class HeldNumber {
+  public:
+    explicit HeldNumber(const SimProcess& board)
+        : fd_(::open(board.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~HeldNumber() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    HeldNumber(const HeldNumber&) = delete;
+    HeldNumber& operator=(const HeldNumber&) = delete;
+
+  private:
+    int fd_;
+};
+
 bool wrote(const SimProcess& sim) {
     return !sim.transcript("rx kind=disconnect").isEmpty();
 }
@@ -64,59 +140,64 @@ struct LineCase {
     std::function<void(QTemporaryDir& dir)> run;
 };
 
-// Boards swapped faster than a station looks at its port are each written once.
+// Boards swapped one after another, each as soon as the station is done with the one before
+// and faster than it looks at its port: each is written once, in turn.
 constexpr int kSwappedBoards = 5;
-constexpr int kSwapGapMs = 300;
 
 const LineCase kLineCases[] = {
     {"fast swap",
      [](QTemporaryDir& dir) {
          const QString fixture = dir.filePath("fixture");
-         QProcess station;
-         startStation(station, {fixture});
+         Station station({fixture});
          std::vector<std::unique_ptr<SimProcess>> boards;
          boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
-         for (int n = 1; n < kSwappedBoards; ++n) {
-             QVERIFY(eventually([&] { return wrote(*boards.back()); }));
+         for (int n = 1;; ++n) {
+             QVERIFY(station.said("PASS  " + fixture + "  ", n));
+             QVERIFY(station.said(fixture + ": remove the device", n));
+             const HeldNumber held(*boards.back());
              QElapsedTimer swap;
              swap.start();
              boards.back()->stop();
-             boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
-             QVERIFY2(swap.elapsed() < kSwapGapMs, qPrintable(QString::number(swap.elapsed())));
-             qInfo("board %d replaced board %d within %lld ms", n + 1, n, swap.elapsed());
+             if (n < kSwappedBoards) {
+                 boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
+                 qInfo("board %d replaced board %d in %lld ms", n + 1, n, swap.elapsed());
+             }
+             // The station's next word on the port comes once the board is removed: the last
+             // one, left in place until now, was not written again.
+             QVERIFY(station.said(fixture + ": waiting for a device", n + 1));
+             if (n == kSwappedBoards) break;
          }
-         QVERIFY(eventually([&] { return wrote(*boards.back()); }));
-         QTest::qWait(1500);  // long enough for a second write, were there one
-         QVERIFY(stopStation(station));
-         int written = 0;
+         QVERIFY(station.stop());
+         QCOMPARE(station.out.count("PASS  " + fixture.toUtf8() + "  "), kSwappedBoards);
+         QVERIFY2(
+             !station.err.contains(": device " + QByteArray::number(kSwappedBoards + 1) + " on "),
+             station.err.constData());
          for (auto& board : boards) {
-             board->stop();
              QCOMPARE(board->transcript("rx kind=connect").size(), 1);
-             written += board->flash() == defaultImageBytes() ? 1 : 0;
+             QCOMPARE(board->flash(), defaultImageBytes());
          }
-         qInfo("%d of %d boards written", written, kSwappedBoards);
-         QCOMPARE(written, kSwappedBoards);
-         int passed = 0;
-         for (const QByteArray& line : station.readAllStandardOutput().split('\n')) {
-             passed += line.startsWith("PASS  " + fixture.toUtf8() + "  ") ? 1 : 0;
-         }
-         QCOMPARE(passed, kSwappedBoards);
      }},
     {"two stations on one fixture",
      [](QTemporaryDir& dir) {
          const QString fixture = dir.filePath("fixture");
          SimProcess board({"--link", fixture});
-         QProcess first;
-         QProcess second;
-         startStation(first, {fixture});
-         startStation(second, {fixture});
-         QVERIFY(eventually([&] { return wrote(board); }));
-         QTest::qWait(1500);
-         QVERIFY(stopStation(first) && stopStation(second));
+         Station first({fixture});
+         Station second({fixture});
+         // One writes the board and keeps it until it is removed; the other is refused it.
+         const QByteArray done = (fixture + ": remove the device").toUtf8();
+         const QByteArray refused = "is being written by quorvel-flash (pid ";
+         const bool settled = eventually([&] {
+             first.read();
+             second.read();
+             return (first.err + second.err).count(done) == 1 &&
+                    (first.err + second.err).count(refused) == 1;
+         });
+         QVERIFY2(settled, (first.err + second.err).constData());
+         QVERIFY(first.stop() && second.stop());
          board.stop();
          QCOMPARE(board.transcript("rx kind=connect").size(), 1);
-         const QByteArray err = first.readAllStandardError() + second.readAllStandardError();
-         QVERIFY2(err.count("is being written by quorvel-flash (pid ") == 1, err.constData());
+         const QByteArray err = first.err + second.err;
+         QVERIFY2(err.count(refused) == 1 && err.count(done) == 1, err.constData());
      }},
     {"one device by two names",
      [](QTemporaryDir& dir) {
@@ -214,11 +295,14 @@ const LineCase kLineCases[] = {
      [](QTemporaryDir& dir) {
          QFile file(dir.filePath("not-a-port"));
          QVERIFY(file.open(QIODevice::WriteOnly));
-         QProcess station;
-         startStation(station, {file.fileName(), dir.path()});
-         QTest::qWait(2000);  // four looks at each port
-         QVERIFY(stopStation(station));
-         const QByteArray err = station.readAllStandardError();
+         file.close();
+         OpenCount opens(file.fileName());
+         Station station({file.fileName(), dir.path()});
+         // Each reason is said once, however often the station looks: four looks at the
+         // file, and as many at the folder, which is looked at in the same rhythm.
+         QVERIFY(eventually([&] { return opens() >= 4; }));
+         QVERIFY(station.stop());
+         const QByteArray err = station.err;
          QVERIFY2(err.count("is a regular file") == 1 && err.count("is a folder") == 1 &&
                       err.count("; waiting for a change") == 2,
                   err.constData());
@@ -371,50 +455,50 @@ class StationE2eTest : public QObject {
         QTemporaryDir dir;
         const QString first = dir.filePath("fixture1");
         const QString second = dir.filePath("fixture2");
-        QProcess station;
         const QString record = dir.filePath("line.jsonl");
-        station.start(flashToolPath(), {"write", "--station", "--yes", "--record", record, "--port",
-                                        first, "--port", second, QUORVEL_DEFAULT_IMAGE_PATH});
-        QVERIFY(station.waitForStarted());
-        QTest::qWait(700);  // both ports wait with no device
+        Station station({first, second}, {"--record", record});
+        // Both ports are watched before a device is there.
+        QVERIFY(station.said(first + ": waiting for a device"));
+        QVERIFY(station.said(second + ": waiting for a device"));
 
         auto device = std::make_unique<SimProcess>(QStringList{"--link", first});
         SimProcess refusing({"--link", second, "--fault", "program=status:E"});
         QVERIFY(device->started() && refusing.started());
-        QVERIFY(eventually([&] { return wrote(*device); }));
-        QVERIFY(eventually([&] { return refusing.transcript("rx kind=program").size() == 2; }));
-        // Left connected, neither device is written again.
-        QTest::qWait(1500);
-        QCOMPARE(device->transcript("rx kind=connect").size(), 1);
-        QCOMPARE(refusing.transcript("rx kind=connect").size(), 1);
+        // The station is done with each once it asks for its removal: one written, the other
+        // refused its blocks twice.
+        QVERIFY(station.said(first + ": remove the device"));
+        QVERIFY(station.said(second + ": remove the device"));
+        QCOMPARE(refusing.transcript("rx kind=program").size(), 2);
 
         // The first device is removed and, once the station saw it go, another is connected at
-        // the same place.
-        device->stop();
+        // the same place. Left connected until then, it was written once; the second device
+        // stays connected all the while.
+        {
+            const HeldNumber held(*device);
+            device->stop();
+            QVERIFY(station.said(first + ": waiting for a device", 2));
+        }
+        QCOMPARE(device->transcript("rx kind=connect").size(), 1);
         QCOMPARE(device->flash(), defaultImageBytes());
-        QByteArray err;
-        const QByteArray waiting = (first + ": waiting for a device").toUtf8();
-        QVERIFY(eventually([&] {
-            err += station.readAllStandardError();
-            return err.count(waiting) == 2;
-        }));
         device = std::make_unique<SimProcess>(QStringList{"--link", first});
         QVERIFY(device->started());
-        QVERIFY(eventually([&] { return wrote(*device); }));
+        QVERIFY(station.said(first + ": remove the device", 2));
 
-        QCOMPARE(::kill(pid_t(station.processId()), SIGINT), 0);
-        QVERIFY(station.waitForFinished(kWaitMs));
+        QVERIFY(station.stop());
         device->stop();
         QCOMPARE(device->flash(), defaultImageBytes());
-        QCOMPARE(station.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(station.exitCode(), 1);  // one device failed
-        const QString totals = QString::fromUtf8(station.readAllStandardOutput());
+        // The refusing device, connected while the first port saw a device go and another
+        // written, was tried once.
+        refusing.stop();
+        QCOMPARE(refusing.transcript("rx kind=connect").size(), 1);
+        QCOMPARE(station.process.exitCode(), 1);  // one device failed
+        const QString totals = QString::fromUtf8(station.out);
         QVERIFY2(totals.contains("Station: 2 devices written, 1 failed\n") &&
                      totals.contains(first + ": 2 written, 0 failed\n") &&
                      totals.contains(second + ": 0 written, 1 failed\n"),
                  qPrintable(totals));
-        err += station.readAllStandardError();
-        QVERIFY2(err.contains((second + ": device 1: Writing failure").toUtf8()), err.constData());
+        QVERIFY2(station.err.contains((second + ": device 1: Writing failure").toUtf8()),
+                 station.err.constData());
 
         // One record line per device, in the order the writes ended.
         QFile file(record);
