@@ -91,9 +91,9 @@ void recordFollowsItsPath(QTemporaryDir& dir, bool moved) {
     if (moved) QCOMPARE(recordedUnits(rotated), QStringList{"U-1"});
 }
 
-// A station whose standard output cannot be written (a reader gone, a full device) stops after
-// the device in hand, says why on standard error and does not end as a clean run.
-void stationWithFailedOutput(QTemporaryDir& dir, bool readerGone) {
+// A station whose standard output or error cannot be written (a reader gone, a full device)
+// stops after the device in hand, says why on the other stream and does not end as a clean run.
+void stationWithFailedOutput(QTemporaryDir& dir, int stream, bool readerGone) {
     const QString fixture = dir.filePath("fixture");
     SimProcess board({"--link", fixture});
     int ends[2] = {-1, -1};
@@ -102,13 +102,8 @@ void stationWithFailedOutput(QTemporaryDir& dir, bool readerGone) {
         ::close(ends[0]);
     }
     QProcess station;
-    station.setChildProcessModifier([ends, readerGone] {
-        if (readerGone) {
-            ::dup2(ends[1], STDOUT_FILENO);
-        } else {
-            const int full = ::open("/dev/full", O_WRONLY);
-            ::dup2(full, STDOUT_FILENO);
-        }
+    station.setChildProcessModifier([ends, stream, readerGone] {
+        ::dup2(readerGone ? ends[1] : ::open("/dev/full", O_WRONLY), stream);
     });
     startStation(station, {fixture}, {"--scan"});
     if (readerGone) ::close(ends[1]);
@@ -118,11 +113,16 @@ void stationWithFailedOutput(QTemporaryDir& dir, bool readerGone) {
     board.stop();
     QCOMPARE(station.exitStatus(), QProcess::NormalExit);
     QCOMPARE(station.exitCode(), 130);
-    QCOMPARE(board.transcript("rx kind=connect").size(), 1);
-    const QByteArray err = station.readAllStandardError();
-    QVERIFY2(err.contains("quorvel-flash: station: stopped after the devices in hand: standard "
-                          "output could not be written"),
-             err.constData());
+    const bool outFailed = stream == STDOUT_FILENO;
+    // Standard output fails at the first device's result line, standard error at the first
+    // progress line, before any device.
+    QCOMPARE(board.transcript("rx kind=connect").size(), outFailed ? 1 : 0);
+    const QByteArray said =
+        outFailed ? station.readAllStandardError() : station.readAllStandardOutput();
+    const QByteArray reason = "quorvel-flash: station: stopped after the devices in hand: " +
+                              QByteArray(outFailed ? "standard output" : "standard error") +
+                              " could not be written";
+    QVERIFY2(said.contains(reason), said.constData());
 }
 
 // What a station saw in one production-line situation; `run` drives it and checks it.
@@ -398,8 +398,11 @@ const LineCase kLineCases[] = {
     {"record file deleted between two devices",
      [](QTemporaryDir& dir) { recordFollowsItsPath(dir, false); }},
     {"standard output's reader gone",
-     [](QTemporaryDir& dir) { stationWithFailedOutput(dir, true); }},
-    {"standard output full", [](QTemporaryDir& dir) { stationWithFailedOutput(dir, false); }},
+     [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDOUT_FILENO, true); }},
+    {"standard output full",
+     [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDOUT_FILENO, false); }},
+    {"standard error full",
+     [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDERR_FILENO, false); }},
     {"transcripts in station mode",
      [](QTemporaryDir& dir) {
          const QString fixture = dir.filePath("fixture");

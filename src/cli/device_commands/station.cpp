@@ -453,8 +453,12 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
         // The operator can no longer see what is written: the station stopped after the devices
         // in hand, and says so with an exit code that a script cannot take for a clean end.
         r.endAs(OutcomeSeverity::Interrupted);
-        r.note("station: stopped after the devices in hand: " + failedOutputs(out, err) +
-               " could not be written");
+        const std::string reason =
+            "station: stopped after the devices in hand: " + failedOutputs(out, err) +
+            " could not be written";
+        r.note(reason);
+        // Also where it can still be read.
+        if (std::ferror(err) != 0) r.text.push_back("quorvel-flash: " + reason);
     }
     QJsonObject totals = tallyJson(all);
     totals.remove("interrupted");
