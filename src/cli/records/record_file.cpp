@@ -48,12 +48,12 @@ std::string appendLine(std::intptr_t& file, const std::string&, const std::strin
 void closeFile(std::intptr_t file) {
     CloseHandle(handleOf(file));
 }
-std::string openProblem() {
+std::string openProblem(const std::string&) {
     return std::strerror(errno);
 }
 #else
-// Whether every user may add names to the folder that holds `path` (/tmp): there
-// another user could put a link where the record is opened, or made again after a deletion.
+// Whether every user may add names to the folder that holds `path` (/tmp): there another user
+// could put a link where the record is opened, or made again after a deletion.
 bool inSharedFolder(const std::string& path) {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty()) folder = ".";
@@ -78,8 +78,10 @@ std::intptr_t openForAppend(const std::string& path) {
 }
 
 // Why openForAppend() failed, in words.
-std::string openProblem() {
-    if (errno == ELOOP) return "a link in a folder every user can write to is not followed";
+std::string openProblem(const std::string& path) {
+    if (errno == ELOOP && inSharedFolder(path)) {
+        return "a link in a folder every user can write to is not followed";
+    }
     return std::strerror(errno);
 }
 
@@ -100,10 +102,10 @@ bool writeAll(int fd, const char* data, size_t size) {
 // Whether `fd` is the file that `path` names now: not moved away (log rotation), deleted or
 // replaced since it was opened.
 bool namesOpenFile(int fd, const std::string& path) {
-    struct stat open {};
+    struct stat held {};
     struct stat named {};
-    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::stat(path.c_str(), &named) == 0 &&
-           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+    return ::fstat(fd, &held) == 0 && held.st_nlink > 0 && ::stat(path.c_str(), &named) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
 }
 
 // Locks the file that `path` names now and leaves `fd` on it, held: the open one while the
@@ -120,7 +122,7 @@ std::string holdNamedFile(int& fd, const std::string& path) {
             return problem;
         }
         const std::intptr_t reopened = openForAppend(path);
-        if (reopened < 0) return path + " could not be opened again: " + openProblem();
+        if (reopened < 0) return path + " could not be opened again: " + openProblem(path);
         ::close(fd);
         fd = static_cast<int>(reopened);
     }
@@ -183,7 +185,7 @@ bool RecordFile::open(const std::string& path) {
         return false;
     }
     file_ = openForAppend(path);
-    if (file_ == kNoFile) failure_ = openProblem();
+    if (file_ == kNoFile) failure_ = openProblem(path);
     return file_ != kNoFile;
 }
 
