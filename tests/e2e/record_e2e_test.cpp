@@ -151,9 +151,11 @@ class RecordE2eTest : public QObject {
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("sent");
         QTest::newRow("the disk fills up") << "limit" << 5 << true;
+        QTest::newRow("a file-size limit (ulimit -f)") << "ulimit" << 5 << true;
         QTest::newRow("a torn line before") << "torn" << 0 << true;
         QTest::newRow("a pipe") << "fifo" << 2 << false;
         QTest::newRow("a link to /dev/full") << "full" << 2 << false;
+        QTest::newRow("a link in a folder others write to") << "shared link" << 2 << false;
     }
     void lostRecords() {
         QFETCH(QString, kind);
@@ -170,17 +172,26 @@ class RecordE2eTest : public QObject {
             QCOMPARE(::mkfifo(qPrintable(path), 0644), 0);
         } else if (kind == "full") {
             QVERIFY(QFile::link("/dev/full", path));
+        } else if (kind == "shared link") {
+            // Another user's link to a file of the operator's, where the record is to be made.
+            QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
+            QFile target(dir.filePath("mine"));
+            QVERIFY(target.open(QIODevice::WriteOnly));
+            QVERIFY(QFile::link(target.fileName(), path));
         } else {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(earlier);
         }
         QProcess tool;
-        if (kind == "limit") {
-            // Files of this process may grow by a few bytes only: the line is cut short.
+        const bool limited = kind == "limit" || kind == "ulimit";
+        if (limited) {
+            // Files of this process may grow by a few bytes only: the line is cut short. With
+            // "ulimit", SIGXFSZ is left as a shell leaves it, which would end the tool.
             const rlim_t size = rlim_t(earlier.size()) + 64;
-            tool.setChildProcessModifier([size] {
-                ::signal(SIGXFSZ, SIG_IGN);
+            const bool ignored = kind == "limit";
+            tool.setChildProcessModifier([size, ignored] {
+                ::signal(SIGXFSZ, ignored ? SIG_IGN : SIG_DFL);
                 const rlimit limit{size, size};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             });
@@ -189,14 +200,19 @@ class RecordE2eTest : public QObject {
                                      sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
         QVERIFY(tool.waitForFinished(kToolMs));
         sim.stop();
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tool.exitCode(), code);
         QCOMPARE(sim.transcript("rx").isEmpty(), !sent);
         const QJsonObject report = parsed(QString::fromUtf8(tool.readAllStandardOutput()));
         QCOMPARE(report["exit_code"].toInt(), code);
-        if (kind == "fifo" || kind == "full") return;
+        if (kind == "shared link") {
+            QCOMPARE(QFileInfo(dir.filePath("mine")).size(), 0);
+            QVERIFY(report["error"].toString().contains("is not followed"));
+        }
+        if (kind == "fifo" || kind == "full" || kind == "shared link") return;
         const QStringList lines = fileLines(path);
         QCOMPARE(lines.first(), QString::fromLatin1(first));
-        if (kind == "limit") {
+        if (limited) {
             QCOMPARE(report["outcome"].toString(), QString("record_lost"));
             QVERIFY(report["record_error"].toString().contains("line.jsonl"));
             QCOMPARE(lines.size(), 1);  // cut back to its last whole line

@@ -134,6 +134,72 @@ bool wrote(const SimProcess& sim) {
     return !sim.transcript("rx kind=disconnect").isEmpty();
 }
 
+// The units of a record file's lines, in their order.
+QStringList recordedUnits(const QString& path) {
+    QFile file(path);
+    QStringList units;
+    if (!file.open(QIODevice::ReadOnly)) return units;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty()) units << QJsonDocument::fromJson(line)["unit"].toString();
+    }
+    return units;
+}
+
+// Two boards scanned one after the other; between them the record file is moved away (as log
+// rotation does) or deleted: the second line goes to a new file at the record's path.
+void recordFollowsItsPath(QTemporaryDir& dir, bool moved) {
+    const QString fixture = dir.filePath("fixture");
+    SimProcess board({"--link", fixture});
+    QProcess station;
+    const QString record = dir.filePath("line.jsonl");
+    const QString rotated = dir.filePath("line.jsonl.1");
+    startStation(station, {fixture}, {"--scan", "--record", record});
+    station.write("U-1\n");
+    QVERIFY(eventually([&] { return recordedUnits(record).size() == 1; }));
+    QVERIFY(moved ? QFile::rename(record, rotated) : QFile::remove(record));
+    station.write("U-2\n");
+    station.closeWriteChannel();
+    QVERIFY(station.waitForFinished(kWaitMs));
+    board.stop();
+    QCOMPARE(station.exitCode(), 0);
+    QCOMPARE(recordedUnits(record), QStringList{"U-2"});
+    if (moved) QCOMPARE(recordedUnits(rotated), QStringList{"U-1"});
+}
+
+// A station whose standard output or error cannot be written (a reader gone, a full device)
+// stops after the device in hand, says why on the other stream and does not end as a clean run.
+void stationWithFailedOutput(QTemporaryDir& dir, int stream, bool readerGone) {
+    const QString fixture = dir.filePath("fixture");
+    SimProcess board({"--link", fixture});
+    int ends[2] = {-1, -1};
+    if (readerGone) {
+        QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+        ::close(ends[0]);
+    }
+    QProcess station;
+    station.setChildProcessModifier([ends, stream, readerGone] {
+        ::dup2(readerGone ? ends[1] : ::open("/dev/full", O_WRONLY), stream);
+    });
+    startStation(station, {fixture}, {"--scan"});
+    if (readerGone) ::close(ends[1]);
+    station.write("U-1\nU-2\nU-3\n");
+    station.closeWriteChannel();
+    QVERIFY(station.waitForFinished(kWaitMs));
+    board.stop();
+    QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(station.exitCode(), 130);
+    const bool outFailed = stream == STDOUT_FILENO;
+    // Standard output fails at the first device's result line, standard error at the first
+    // progress line, before any device.
+    QCOMPARE(board.transcript("rx kind=connect").size(), outFailed ? 1 : 0);
+    const QByteArray said =
+        outFailed ? station.readAllStandardError() : station.readAllStandardOutput();
+    const QByteArray reason = "quorvel-flash: station: stopped after the devices in hand: " +
+                              QByteArray(outFailed ? "standard output" : "standard error") +
+                              " could not be written";
+    QVERIFY2(said.contains(reason), said.constData());
+}
+
 // What a station saw in one production-line situation; `run` drives it and checks it.
 struct LineCase {
     const char* name;
@@ -410,6 +476,16 @@ const LineCase kLineCases[] = {
          QCOMPARE(check({records[0]}), QString("1 1 (0 written, 1 not written)"));
          QCOMPARE(check({records[0], records[1]}), QString("0 1 (1 written, 0 not written)"));
      }},
+    {"record file moved away between two devices",
+     [](QTemporaryDir& dir) { recordFollowsItsPath(dir, true); }},
+    {"record file deleted between two devices",
+     [](QTemporaryDir& dir) { recordFollowsItsPath(dir, false); }},
+    {"standard output's reader gone",
+     [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDOUT_FILENO, true); }},
+    {"standard output full",
+     [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDOUT_FILENO, false); }},
+    {"standard error full",
+     [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDERR_FILENO, false); }},
     {"transcripts in station mode",
      [](QTemporaryDir& dir) {
          const QString fixture = dir.filePath("fixture");

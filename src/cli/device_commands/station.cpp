@@ -399,6 +399,14 @@ std::string tallyText(const OutcomeCounts& t, const char* written) {
            (unconfirmed > 0 ? ", " + std::to_string(unconfirmed) + " unconfirmed" : "");
 }
 
+// "standard output", "standard error" or both: the streams whose writes failed.
+std::string failedOutputs(std::FILE* out, std::FILE* err) {
+    const bool outFailed = out != nullptr && std::ferror(out) != 0;
+    const bool errFailed = std::ferror(err) != 0;
+    if (outFailed && errFailed) return "standard output and standard error";
+    return errFailed ? "standard error" : "standard output";
+}
+
 }  // namespace
 
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
@@ -436,11 +444,22 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
         port["port"] = jsonPath(t.port);
         perPort.append(port);
         for (const QJsonValue& device : t.json) r.devices.append(device);
-        lines.push_back("  " + t.port + ": " + tallyText(t.devices, " written") +
-                        (t.devices[OutcomeSeverity::Interrupted] > 0 ? ", the last one interrupted"
-                                                                     : ""));
+        lines.push_back(
+            "  " + t.port + ": " + tallyText(t.devices, " written") +
+            (t.devices[OutcomeSeverity::Interrupted] > 0 ? ", the last one interrupted" : ""));
     }
     r.endAs(all.worst());
+    if (stopCause() == StopCause::OutputFailed) {
+        // The operator can no longer see what is written: the station stopped after the devices
+        // in hand, and says so with an exit code that a script cannot take for a clean end.
+        r.endAs(OutcomeSeverity::Interrupted);
+        const std::string reason =
+            "station: stopped after the devices in hand: " + failedOutputs(out, err) +
+            " could not be written";
+        r.note(reason);
+        // Also where it can still be read.
+        if (std::ferror(err) != 0) r.text.push_back("quorvel-flash: " + reason);
+    }
     QJsonObject totals = tallyJson(all);
     totals.remove("interrupted");
     totals["ports"] = perPort;

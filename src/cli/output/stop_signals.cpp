@@ -104,6 +104,9 @@ void watchStopSignals() {
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, nullptr);
+    // A file-size limit (ulimit -f) would end the tool in the middle of a record line or a
+    // transcript; ignored, the write fails with EFBIG, the line is cut back and the run says so.
+    sigaction(SIGXFSZ, &ignore, nullptr);
 #endif
 }
 

@@ -5,7 +5,8 @@
 // asks stopRequestedByUser() before every send), a second one stops waiting for that message's
 // answer (the device's state is still said and recorded), and a third ends the tool at once.
 // SIGPIPE is ignored: a reader that went away (quorvel-flash write ... | head -1) shows as a
-// failed write to standard output or error, which stops the exchanges the same way.
+// failed write to standard output or error, which stops the exchanges the same way. SIGXFSZ is
+// ignored too: a file grown past the size limit (ulimit -f) fails its write instead.
 // On Windows the console's control events take the place of the signals: Ctrl-C and Ctrl-Break
 // act as SIGINT, and closing the console window, logging off or shutting down as SIGTERM (the
 // system waits a few seconds for the tool to stop, report and record before it ends it).
@@ -16,8 +17,8 @@ namespace quorvel::cli {
 
 using quorvel::StopCause;
 
-// Installs the handlers of SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE (on Windows, the
-// console control handler). Call once, after the confirmation and before the first exchange.
+// Installs the handlers of SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE and SIGXFSZ (on Windows,
+// the console control handler). Call once, after the confirmation and before the first exchange.
 void watchStopSignals();
 
 // Why the exchanges should stop, if they should: a signal came, or standard output or error

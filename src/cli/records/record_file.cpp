@@ -32,8 +32,10 @@ std::intptr_t openForAppend(const std::string& path) {
 HANDLE handleOf(std::intptr_t file) {
     return reinterpret_cast<HANDLE>(file);
 }
-// Adds `line` in one append; empty, or why it could not be added.
-std::string appendLine(std::intptr_t file, const std::string& line) {
+// Adds `line` in one append; empty, or why it could not be added. The file is opened without
+// FILE_SHARE_DELETE, so that it cannot be moved away or deleted while the tool holds it: the
+// path names the open file for as long as the run lasts.
+std::string appendLine(std::intptr_t& file, const std::string&, const std::string& line) {
     DWORD written = 0;
     if (line.size() > MAXDWORD ||
         WriteFile(handleOf(file), line.data(), static_cast<DWORD>(line.size()), &written,
@@ -46,10 +48,25 @@ std::string appendLine(std::intptr_t file, const std::string& line) {
 void closeFile(std::intptr_t file) {
     CloseHandle(handleOf(file));
 }
+std::string openProblem(const std::string&) {
+    return std::strerror(errno);
+}
 #else
+// Whether every user may add names to the folder that holds `path` (/tmp): there another user
+// could put a link where the record is opened, or made again after a deletion.
+bool inSharedFolder(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IWOTH) != 0;
+}
+
 std::intptr_t openForAppend(const std::string& path) {
     // Not blocking: a FIFO put in the file's place after the check must not hang the tool.
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    // No link is followed in a folder every user can write to.
+    const int noLink = inSharedFolder(path) ? O_NOFOLLOW : 0;
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | noLink, 0644);
     if (fd < 0) return fd;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -58,6 +75,14 @@ std::intptr_t openForAppend(const std::string& path) {
         return -1;
     }
     return fd;
+}
+
+// Why openForAppend() failed, in words.
+std::string openProblem(const std::string& path) {
+    if (errno == ELOOP && inSharedFolder(path)) {
+        return "a link in a folder every user can write to is not followed";
+    }
+    return std::strerror(errno);
 }
 
 bool writeAll(int fd, const char* data, size_t size) {
@@ -74,14 +99,45 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+// Whether `fd` is the file that `path` names now: not moved away (log rotation), deleted or
+// replaced since it was opened.
+bool namesOpenFile(int fd, const std::string& path) {
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(fd, &held) == 0 && held.st_nlink > 0 && ::stat(path.c_str(), &named) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
+// Locks the file that `path` names now and leaves `fd` on it, held: the open one while the
+// path still names it, else the file at the path, opened (and made, when it was deleted) as
+// the first one was. A line never goes to a file that was moved away or no longer has a name.
+// Empty, or why no file could be held.
+std::string holdNamedFile(int& fd, const std::string& path) {
+    // Another program may move the file between the look and the lock; a few rounds settle it.
+    for (int round = 0; round < 8; ++round) {
+        if (::flock(fd, LOCK_EX) != 0) return std::strerror(errno);
+        if (namesOpenFile(fd, path)) return {};
+        ::flock(fd, LOCK_UN);
+        if (const std::string problem = regularFileProblem(path); !problem.empty()) {
+            return problem;
+        }
+        const std::intptr_t reopened = openForAppend(path);
+        if (reopened < 0) return path + " could not be opened again: " + openProblem(path);
+        ::close(fd);
+        fd = static_cast<int>(reopened);
+    }
+    return path + " keeps being replaced";
+}
+
 // Adds `line` whole or not at all, held against the other programs that add to the file: a
 // line that went out short is cut off again, and a line torn earlier (a crash, a full disk
-// in another program) is ended first, so that no line ever starts after a torn one. Empty, or
-// why the line could not be added.
-std::string appendLine(std::intptr_t file, const std::string& line) {
-    const int fd = static_cast<int>(file);
-    if (::flock(fd, LOCK_EX) != 0) return std::strerror(errno);
-    std::string error;
+// in another program) is ended first, so that no line ever starts after a torn one. The line
+// goes to the file the path names at this moment. Empty, or why the line could not be added.
+std::string appendLine(std::intptr_t& file, const std::string& path, const std::string& line) {
+    int fd = static_cast<int>(file);
+    std::string error = holdNamedFile(fd, path);
+    file = fd;
+    if (!error.empty()) return error;
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         error = std::strerror(errno);
@@ -90,6 +146,7 @@ std::string appendLine(std::intptr_t file, const std::string& line) {
         char last = '\n';
         if (begin > 0 && ::pread(fd, &last, 1, begin - 1) != 1) last = '\n';
         const std::string text = (last == '\n' ? "" : "\n") + line;
+        // A file-size limit (ulimit -f) fails the write with EFBIG, SIGXFSZ being ignored.
         if (!writeAll(fd, text.data(), text.size()) || ::fsync(fd) != 0) {
             error = std::strerror(errno);
             // Back to where the line began: the file keeps whole lines only.
@@ -128,14 +185,15 @@ bool RecordFile::open(const std::string& path) {
         return false;
     }
     file_ = openForAppend(path);
-    if (file_ == kNoFile) failure_ = std::strerror(errno);
+    if (file_ == kNoFile) failure_ = openProblem(path);
     return file_ != kNoFile;
 }
 
 bool RecordFile::append(const DeviceRecord& record) {
     const std::string line = recordLine(record) + "\n";
     const std::lock_guard<std::mutex> lock(mutex_);
-    const std::string error = file_ != kNoFile ? appendLine(file_, line) : "the file is not open";
+    const std::string error =
+        file_ != kNoFile ? appendLine(file_, path_, line) : "the file is not open";
     if (!error.empty() && failure_.empty()) {
         failure_ = "could not add the record of " + record.port + " to " + path_ + ": " + error;
     }
