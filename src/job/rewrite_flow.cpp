@@ -24,8 +24,8 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
     // Runs the step and keeps its record; true when its status lets the rewrite go on.
     const auto run = [&](Step step, const std::function<int16_t()>& exchange) {
         const auto accepts = [step](int16_t status) { return status == RewriteStepAccepts(step); };
-        result.steps.push_back(RunStep(link, step, accepts, exchange,
-                                       settings().strictAnswers, hooks.watch));
+        result.steps.push_back(
+            RunStep(link, step, accepts, exchange, settings().strictAnswers, hooks.watch));
         return result.steps.back().accepted;
     };
     const auto stopRequested = [&] { return hooks.stopRequested && hooks.stopRequested(); };
@@ -79,8 +79,7 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
 
     // Whatever the disconnect says, the rewrite is done, unless it was stopped before its
     // answer came; an end left unanswered is said beside the outcome.
-    result.endAnswered =
-        run(Step::Disconnect, [&] { return link.LoaderDisconnect(settings()); });
+    result.endAnswered = run(Step::Disconnect, [&] { return link.LoaderDisconnect(settings()); });
     return failed(result.unconfirmed.empty() ? RewriteOutcome::Success
                                              : RewriteOutcome::Unconfirmed);
 }

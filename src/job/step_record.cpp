@@ -4,8 +4,7 @@
 
 namespace quorvel {
 
-StepRecord RunStep(Exchanges& link, Step step,
-                   const std::function<bool(int16_t)>& accepts,
+StepRecord RunStep(Exchanges& link, Step step, const std::function<bool(int16_t)>& accepts,
                    const std::function<int16_t()>& exchange, bool strict, const StepWatch& watch) {
     if (watch.started) watch.started(step);
     const auto begun = std::chrono::steady_clock::now();

@@ -33,8 +33,7 @@ struct StepWatch {
 
 // Runs `exchange` on `link` as `step` and returns its record, read from the link before
 // anything else runs; `accepts` says which statuses count as success.
-StepRecord RunStep(Exchanges& link, Step step,
-                   const std::function<bool(int16_t)>& accepts,
+StepRecord RunStep(Exchanges& link, Step step, const std::function<bool(int16_t)>& accepts,
                    const std::function<int16_t()>& exchange, bool strict, const StepWatch& watch);
 
 }  // namespace quorvel

@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,20 +74,23 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
         device("COM3", RewriteOutcome::Unconfirmed, {}, 0, 48000.0),
         // Refused before its connect: no step failed.
         device("COM4", RewriteOutcome::ConnectionFailure, {}, 0, 1.0)};
-    EXPECT_EQ(
-        summaryTable(results),
-        (std::vector<std::string>{
-            "PORT          OUTCOME                                                                  "
-            "FAILED STEP         TIME",
-            "COM1          Rewriting success!                                                       "
-            "-                 48.6 s",
-            "/dev/ttyUSB1  Deletion failure                                                         "
-            "erase (status 1)   7.5 s",
-            "COM3          Rewriting unconfirmed: the device's answers did not confirm every frame  "
-            "-                 48.0 s",
-            "COM4          Connection failure                                                       "
-            "-                  0.0 s",
-            "1 of 4 devices rewritten"}));
+    EXPECT_EQ(summaryTable(results),
+              (std::vector<std::string>{"PORT          OUTCOME                                     "
+                                        "                             "
+                                        "FAILED STEP         TIME",
+                                        "COM1          Rewriting success!                          "
+                                        "                             "
+                                        "-                 48.6 s",
+                                        "/dev/ttyUSB1  Deletion failure                            "
+                                        "                             "
+                                        "erase (status 1)   7.5 s",
+                                        "COM3          Rewriting unconfirmed: the device's answers "
+                                        "did not confirm every frame  "
+                                        "-                 48.0 s",
+                                        "COM4          Connection failure                          "
+                                        "                             "
+                                        "-                  0.0 s",
+                                        "1 of 4 devices rewritten"}));
 }
 
 // Several devices end as their worst one: a stop outweighs a failure, which outweighs an

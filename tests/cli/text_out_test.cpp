@@ -2,6 +2,8 @@
 // characters that reorder or break a line shown escaped, everything else as it is, and JSON
 // still JSON after it.
 
+#include "text_out.h"
+
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
@@ -9,8 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "text_out.h"
 
 namespace quorvel::cli {
 namespace {

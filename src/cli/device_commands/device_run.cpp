@@ -28,8 +28,8 @@ constexpr int kRowsPerLine = 64;  // the row walk prints one line per 1 KiB in l
 // The closing line of a step in the transcript: its status and what it saw.
 std::string transcriptResult(const StepRecord& step) {
     const ExchangeDiagnostics& seen = step.seen;
-    std::string line = "step " + std::string(StepName(step.step)) + ": status " + std::to_string(step.status) +
-                       (step.accepted ? ", success" : ", failure");
+    std::string line = "step " + std::string(StepName(step.step)) + ": status " +
+                       std::to_string(step.status) + (step.accepted ? ", success" : ", failure");
     if (seen.attempts > 0) {
         line += ", attempt " + std::to_string(seen.attempts) + " of " +
                 std::to_string(seen.attemptLimit);
@@ -94,8 +94,8 @@ class RunWatch {
         if (run_.display.stepDone) {
             run_.display.stepDone(step);
         } else if (!run_.options.json && !run_.options.quiet) {
-            writeLine(run_.err, std::string(StepName(step.step)) + ": status " +
-                                    std::to_string(step.status));
+            writeLine(run_.err,
+                      std::string(StepName(step.step)) + ": status " + std::to_string(step.status));
         }
     }
 

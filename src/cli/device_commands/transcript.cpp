@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "record_file.h"
-#include "time_text.h"
 #include "text_out.h"
+#include "time_text.h"
 
 namespace quorvel::cli {
 

@@ -85,7 +85,6 @@ double roundedSeconds(double seconds) {
     return std::round(seconds * 100) / 100;
 }
 
-
 CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
                         const MemoryImage& image, std::FILE* err) {
     bool portsOpen = true;
