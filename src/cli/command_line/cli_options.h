@@ -34,6 +34,11 @@ struct CliOptions {
     bool help = false;                    // --help / -h
     bool version = false;                 // --version / -V
     std::vector<std::string_view> given;  // the long name of each option given, in order
+
+    // Whether the steps, the progress and a failure's diagnosis go to standard error as they
+    // happen. Only --quiet stops them: with --json standard output keeps the object alone, and
+    // a job that watches a long write still sees it alive on standard error.
+    bool showsProgress() const { return !quiet; }
 };
 
 // The options, as bits: the command table names with them the options each command takes.

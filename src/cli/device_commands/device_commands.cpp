@@ -84,7 +84,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     Transcript transcript(options.verbose ? err : nullptr, "");
     problem = transcript.open(options.logFile, options.command, portName(device));
     if (!problem.empty()) return fileProblem(problem);
-    if (!options.json && !options.quiet) {
+    if (options.showsProgress()) {
         writeLine(err, "quorvel-flash: port " + describePort(device));
     }
     DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});

@@ -185,12 +185,12 @@ CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& opti
     // The outcome is the result, success or not; what went wrong goes with the errors.
     if (!result.answer.empty()) r.text.push_back(result.answer);
     if (result.rewrite) r.text.emplace_back(result.outcome().headline);
-    if (!result.ok() && !options.json) {
+    if (!result.ok()) {
         // Named at the start too; a failure names it again, right beside what went wrong.
         r.note("port " + describePort(result.settings));
         for (const std::string& line : whatWentWrong(result)) r.note(line);
     }
-    if (writesFlash(options.command) && !options.quiet && !options.json) {
+    if (writesFlash(options.command) && options.showsProgress()) {
         r.note(options.command + " took " + secondsText(result.ms / 1000));
     }
     return r;

@@ -93,7 +93,7 @@ class RunWatch {
         }
         if (run_.display.stepDone) {
             run_.display.stepDone(step);
-        } else if (!run_.options.json && !run_.options.quiet) {
+        } else if (run_.options.showsProgress()) {
             writeLine(run_.err,
                       std::string(StepName(step.step)) + ": status " + std::to_string(step.status));
         }
@@ -104,9 +104,9 @@ class RunWatch {
         const int total = rows ? countRowsToSend(run_.image) : countBlocksToSend(run_.image);
         if (run_.display.progress) return ProgressDisplay(run_.display.progress, total);
         using Mode = ProgressDisplay::Mode;
-        const Mode mode = run_.options.json || run_.options.quiet ? Mode::Silent
-                          : isTerminal(run_.err)                  ? Mode::Bar
-                                                                  : Mode::Lines;
+        const Mode mode = !run_.options.showsProgress() ? Mode::Silent
+                          : isTerminal(run_.err)        ? Mode::Bar
+                                                        : Mode::Lines;
         return ProgressDisplay(run_.err, mode, StepName(step), rows ? "row" : "block", total,
                                rows ? kRowsPerLine : 1);
     }

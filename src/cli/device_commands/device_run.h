@@ -17,8 +17,7 @@
 namespace quorvel::cli {
 
 // Where a run shows its steps and its walk's progress as they happen. Left empty, they go to
-// the run's error stream ("erase: status 4", a bar or progress lines) unless the output is
-// JSON or quiet.
+// the run's error stream ("erase: status 4", a bar or progress lines) unless it is quiet.
 struct RunDisplay {
     std::function<void(Step step)> stepStarted;
     std::function<void(const StepRecord& step)> stepDone;

@@ -83,7 +83,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
 
     // Progress goes to standard error; the table of outcomes is the result.
     ProgressBoard::Mode mode = ProgressBoard::Mode::Lines;
-    if (options.json || options.quiet) {
+    if (!options.showsProgress()) {
         mode = ProgressBoard::Mode::Silent;
     } else if (enableCursorMovement(err)) {
         mode = ProgressBoard::Mode::Terminal;
@@ -129,14 +129,13 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     for (const DeviceResult& d : results) {
-        if (options.json) continue;
         for (const std::string& line : whatWentWrong(d)) r.note(d.port + ": " + line);
     }
     for (const DeviceResult& d : results) {
         for (const std::string& w : warningsOf(d)) r.note(d.port + ": warning: " + w);
     }
     if (record != nullptr) markRecordLost(r, record->failure());
-    if (!options.json && !options.quiet) r.note("write took " + secondsText(ms / 1000));
+    if (options.showsProgress()) r.note("write took " + secondsText(ms / 1000));
     return r;
 }
 

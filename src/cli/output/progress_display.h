@@ -1,6 +1,6 @@
 #pragma once
 // Progress of a block or row walk on the command line: a bar on a terminal, plain lines
-// otherwise, nothing at all for JSON or quiet output, or handed on to a caller that shows
+// otherwise, nothing at all with --quiet, or handed on to a caller that shows
 // several devices at once. It counts what is sent (blocks or rows with data), names the one
 // on its way by its byte address, and tells the time spent and the time left.
 
