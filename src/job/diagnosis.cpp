@@ -16,13 +16,51 @@ std::string hexAddress(int row) {
     return byteAddress(static_cast<uint32_t>(row) * 16);
 }
 
-// What the step's status byte must be for success.
-std::string expectedStatus(const StepRecord& step) {
-    if (step.step == Step::Connect) return "'C'";
-    if ((step.step == Step::Erase || step.step == Step::Program) && !step.strict) {
-        return "any byte but 'E'";
+// ", 3 tries" when the message went out more than once.
+std::string triesText(const ExchangeDiagnostics& seen) {
+    return seen.attempts > 1 ? ", " + std::to_string(seen.attempts) + " tries" : "";
+}
+
+// A received byte as the operator reads it: "'E'", or "byte 0x0D" when it is not printable.
+std::string answerText(uint8_t byte) {
+    if (byte >= 0x21 && byte <= 0x7E) return "'" + std::string(1, static_cast<char>(byte)) + "'";
+    const uint8_t bytes[] = {byte};
+    return "byte 0x" + hexBytes(bytes);
+}
+
+// What the device did when its status byte was not the one the step takes, and what it
+// answered: "the device refused block 0x012000 (it answered 'E')".
+std::string refusalText(const StepRecord& step, uint8_t byte) {
+    std::string what;
+    switch (step.step) {
+        case Step::Connect:
+            what = "the device did not enter flash mode";
+            break;
+        case Step::Erase:
+            what = "the device refused the erase";
+            break;
+        case Step::Program:
+            what = step.seen.row >= 0 ? "the device refused block " + hexAddress(step.seen.row)
+                                      : "the device refused the block";
+            break;
+        case Step::Disconnect:
+            what = "the device refused to leave flash mode";
+            break;
+        default:
+            what = "the device refused the " + std::string(StepName(step.step)) + " command";
+            break;
     }
-    return "'0'";
+    std::string answer = "it answered " + answerText(byte);
+    // Without --strict, erase and program take any answer but "E"; with it, only "0".
+    const bool strictFrame =
+        step.strict &&
+        (step.step == Step::Erase || step.step == Step::Program || step.step == Step::Disconnect);
+    if (step.step == Step::Connect) {
+        answer += " where a loader answers 'C'";
+    } else if (strictFrame && byte != 'E') {
+        answer += " where --strict takes only '0'";
+    }
+    return what + " (" + answer + ")";
 }
 
 std::string loaderHint(LoaderGeneration loader) {
@@ -66,8 +104,7 @@ std::string byteText(uint8_t byte) {
 }
 
 std::string failureLine(const StepRecord& step) {
-    std::string line =
-        std::string(StepName(step.step)) + " failed with status " + std::to_string(step.status);
+    std::string line = std::string(StepName(step.step)) + " failed";
     const ExchangeDiagnostics& seen = step.seen;
     if (seen.row >= 0) {
         line += (step.step == Step::Program ? " at block " : " at row ") + hexAddress(seen.row);
@@ -101,45 +138,38 @@ std::vector<std::string> explainStep(const StepRecord& step) {
     }
     std::vector<std::string> lines;
     if (seen.timedOut && seen.receivedBytes == 0) {
-        lines.push_back(
-            "nothing came back within 2.5 s: check the cable, the power, and that the loader is "
-            "in flash mode");
+        lines.push_back("no answer within 2.5 s" + triesText(seen) +
+                        ": check the cable, the power, and that the loader is in flash mode");
     } else if (seen.foreignAnswer) {
         lines.push_back(
-            "the reply did not repeat the connect command, as a loader's answer does: it may be "
-            "the answer to a frame that an interrupted write left unfinished");
+            "the device's answer did not repeat the connect command, as a loader's answer does: "
+            "it may be the answer to a frame that an interrupted write left unfinished");
     } else if (seen.timedOut) {
-        lines.push_back("only " + std::to_string(seen.receivedBytes) +
-                        " bytes came back within 2.5 s, where " +
-                        std::to_string(seen.expectedBytes) +
-                        " make a whole reply: check the cable and the line speed");
+        lines.push_back("only part of an answer came back within 2.5 s" + triesText(seen) +
+                        ": check the cable and the line speed");
     } else if (seen.statusBytes.size() == 1) {
         // Strictly, a "0" that followed something other than the frame is no answer either.
         if (!(step.strict && seen.echoDiffers && seen.statusBytes[0] == '0'))
-            lines.push_back("the reply came back with " + byteText(seen.statusBytes[0]) +
-                            " at status position " + std::to_string(seen.statusPosition) +
-                            ", where " + StepName(step.step) + " needs " + expectedStatus(step));
+            lines.push_back(refusalText(step, seen.statusBytes[0]));
     } else if (step.step == Step::Pin && step.status == kPinRefused) {
         lines.push_back("the device answered NG: it did not take the pin or the operation");
     } else if (seen.statusBytes.size() == kTextStatusLength) {
-        lines.push_back("the reply held " + hexBytes(seen.statusBytes) + " at positions " +
-                        std::to_string(seen.statusPosition) + " to " +
-                        std::to_string(seen.statusPosition + 5) +
-                        ", where CR LF, a status (OK, NG, 00 to 03) and CR LF belong");
+        lines.push_back(
+            "the device's answer was not one it gives (OK, NG, or a pin state 00 to 03): check "
+            "the cable and the line speed");
     } else if (seen.statusBytes.size() == kRowEchoLength) {
-        lines.push_back("the reply did not repeat the row record; from position " +
-                        std::to_string(seen.statusPosition) +
-                        " it held: " + hexBytes(seen.statusBytes));
+        lines.push_back("the device did not repeat row " + hexAddress(seen.row) +
+                        " as it was sent: check the cable and the line speed");
     }
     if (seen.echoDiffers && step.strict) {
         lines.push_back(
-            "the reply did not begin with the frame that was sent, which --strict "
+            "the device's answer did not begin with the frame that was sent, which --strict "
             "requires");
     }
     if (seen.lateBytes > 0) {
-        lines.push_back("a further " + std::to_string(seen.lateBytes) +
-                        " bytes came after the deadline and were thrown away: the device or the "
-                        "adapter answers too late");
+        lines.push_back(
+            "part of the device's answer came after 2.5 s and was thrown away: the device or the "
+            "adapter answers too late");
     }
     return lines;
 }

@@ -81,8 +81,8 @@ std::string AttemptText(const AttemptNote& note) {
         std::snprintf(block, sizeof block, "block 0x%04X: no answer", unsigned(note.row) * 16);
         what = block;
     }
-    return what +
-           (note.attempt < note.attemptLimit ? ", trying again" : ", listening for late bytes");
+    return what + (note.attempt < note.attemptLimit ? ", trying again"
+                                                    : ", waiting for the device's answer");
 }
 
 }  // namespace quorvel

@@ -32,7 +32,8 @@ AttemptCallback AttemptsOnPanel(Panel& panel);
 std::string ProgressText(int barValue, std::optional<std::chrono::seconds> left);
 
 // "block 0x4C00: no answer, trying again" when the message goes out again, "...: no answer,
-// listening for late bytes" on its last attempt; "no answer yet, ..." for a command.
+// waiting for the device's answer" on its last attempt (late bytes may still come); "no answer
+// yet, ..." for a command.
 std::string AttemptText(const AttemptNote& note);
 
 }  // namespace quorvel

@@ -169,35 +169,34 @@ void WindowCommandsTest::rewriteFailures_data() {
         << false << 0;
     QTest::newRow("connect answered E")
         << "connect=status:E"
-        << "ERROR/Connection failure\r\nthe reply came back with 'E' (0x45) at status position "
-           "11, where connect needs 'C'" +
+        << "ERROR/Connection failure\r\nthe device did not enter flash mode (it answered 'E' "
+           "where a loader answers 'C')" +
                untouched
         << false << 0;
     // Bytes no loader answers a connect with, as from a loader still taking a cut-off frame.
     QTest::newRow("connect answered with garbage")
         << "connect=garbage"
-        << "ERROR/Connection failure\r\nthe reply did not repeat the connect command, as a "
-           "loader's answer does: it may be the answer to a frame that an interrupted write left "
-           "unfinished\r\nthe device's state is unknown: it may hold an interrupted write; "
+        << "ERROR/Connection failure\r\nthe device's answer did not repeat the connect command, "
+           "as a loader's answer does: it may be the answer to a frame that an interrupted write "
+           "left unfinished\r\nthe device's state is unknown: it may hold an interrupted write; "
            "power-cycle it, then write again"
         << false << 0;
     QTest::newRow("connect silent")
         << "connect=silent"
-        << "ERROR/Connection failure\r\nnothing came back within 2.5 s: check the cable, the "
-           "power, and that the loader is in flash mode" +
+        << "ERROR/Connection failure\r\nno answer within 2.5 s: check the cable, the power, "
+           "and that the loader is in flash mode" +
                untouched
         << true << 0;  // the bar comes up to say so
     QTest::newRow("erase refused")
         << "erase=status:E"
-        << "ERROR/Deletion failure\r\nthe reply came back with 'E' (0x45) at status position "
-           "1032, where erase needs any byte but 'E'\r\nthe device may be partly erased" +
+        << "ERROR/Deletion failure\r\nthe device refused the erase (it answered 'E')\r\nthe "
+           "device may be partly erased" +
                again
         << true << 0;
     QTest::newRow("block refused")
         << "program@0x10000=status:E"
-        << "ERROR/Writing failure\r\nthe reply came back with 'E' (0x45) at status position "
-           "1032, where program needs any byte but 'E'\r\nthe device is erased, with 30 of 88 "
-           "blocks written" +
+        << "ERROR/Writing failure\r\nthe device refused block 0x010000 (it answered 'E')\r\nthe "
+           "device is erased, with 30 of 88 blocks written" +
                again
         << true << 41;  // 40 positions below the gap, then 0x10000
 }
@@ -584,7 +583,7 @@ void WindowCommandsTest::closingMidExchange_data() {
     QTest::newRow("rewrite, silent connect")
         << "connect=silent"
         << "cmdMacro(0)"
-        << "yes" << 0 << "no answer yet, listening for late bytes"
+        << "yes" << 0 << "no answer yet, waiting for the device's answer"
         << "connect";
     QTest::newRow("rewrite, slow block") << "program=slow:200"
                                          << "cmdMacro(0)"

@@ -96,7 +96,7 @@ class InterruptE2eTest : public QObject {
         QByteArray early;
         const auto arrived = [&] {
             early += tool.readAllStandardError();
-            return early.contains("connect: status 3\n") && early.contains("0x004000");
+            return early.contains("connect: in flash mode\n") && early.contains("0x004000");
         };
         while (!arrived() && !through.hasExpired()) QTest::qWait(20);
         QVERIFY2(arrived(), early.constData());

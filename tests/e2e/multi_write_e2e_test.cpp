@@ -113,11 +113,11 @@ class MultiWriteE2eTest : public QObject {
         QTest::newRow("erase unanswered") << "erase=silent"
                                           << "Deletion failure"
                                           << "erase (status 1)"
-                                          << "nothing came back within 2.5 s";
+                                          << "no answer within 2.5 s";
         QTest::newRow("block refused") << "program@0x10000=status:E"
                                        << "Writing failure"
                                        << "program (status 1)"
-                                       << "with 'E' (0x45)";
+                                       << "(it answered 'E')";
         QTest::newRow("no connect") << "connect=status:E"
                                     << "Connection failure"
                                     << "connect (status 8)"

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "step_words.h"
+
 using namespace quorvel;
 
 namespace {
@@ -45,68 +47,93 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         DiagnosisCase{record("connect", 8, {}, "cannot open COM3: the port is busy"),
                       LoaderGeneration::V106,
-                      "connect failed with status 8",
+                      "connect failed",
                       {"cannot open COM3: the port is busy"}},
-        DiagnosisCase{record("connect", 8, {1, 1, -1, true, 14, 13, true, -1, {}}),
-                      LoaderGeneration::V105,
-                      "connect failed with status 8 after its one attempt",
-                      {"only 13 bytes came back within 2.5 s, where 14 make a whole reply: check "
-                       "the cable and the line speed",
-                       "if the device has loader version 1.06 or later, try --loader 1.06"}},
+        DiagnosisCase{
+            record("connect", 8, {1, 1, -1, true, 14, 13, true, -1, {}}),
+            LoaderGeneration::V105,
+            "connect failed after its one attempt",
+            {"only part of an answer came back within 2.5 s: check the cable and the line "
+             "speed",
+             "if the device has loader version 1.06 or later, try --loader 1.06"}},
         // A loader that repeats the word but refuses it may be of the other generation.
-        DiagnosisCase{record("connect", 8, {1, 1, -1, true, 15, 15, false, 11, {'E'}}),
-                      LoaderGeneration::V106,
-                      "connect failed with status 8 after its one attempt",
-                      {"the reply came back with 'E' (0x45) at status position 11, where connect "
-                       "needs 'C'",
-                       "if the device has the older loader (version 1.05), try --loader 1.05"}},
+        DiagnosisCase{
+            record("connect", 8, {1, 1, -1, true, 15, 15, false, 11, {'E'}}),
+            LoaderGeneration::V106,
+            "connect failed after its one attempt",
+            {"the device did not enter flash mode (it answered 'E' where a loader answers "
+             "'C')",
+             "if the device has the older loader (version 1.05), try --loader 1.05"}},
         // No loader of either generation answers so: no hint.
         DiagnosisCase{record("connect", 8,
                              {1, 1, -1, true, 15, 1036, false, 11, {0xEC}, 0, false, false, true}),
                       LoaderGeneration::V106,
-                      "connect failed with status 8 after its one attempt",
-                      {"the reply did not repeat the connect command, as a loader's answer does: "
-                       "it may be the answer to a frame that an interrupted write left "
-                       "unfinished"}},
+                      "connect failed after its one attempt",
+                      {"the device's answer did not repeat the connect command, as a loader's "
+                       "answer does: it may be the answer to a frame that an interrupted write "
+                       "left unfinished"}},
         DiagnosisCase{record("connect", 8, {1, 1, -1, true, 15, 0, true, -1, {}}),
                       LoaderGeneration::V106,
-                      "connect failed with status 8 after its one attempt",
-                      {"nothing came back within 2.5 s: check the cable, the power, and that the "
-                       "loader is in flash mode"}},
+                      "connect failed after its one attempt",
+                      {"no answer within 2.5 s: check the cable, the power, and that the loader is "
+                       "in flash mode"}},
         DiagnosisCase{record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {0x0D}}),
                       LoaderGeneration::V106,
-                      "erase failed with status 1 after 3 of 3 attempts",
-                      {"the reply came back with 0x0D at status position 1032, where erase needs "
-                       "any byte but 'E'"}},
+                      "erase failed after 3 of 3 attempts",
+                      {"the device refused the erase (it answered byte 0x0D)"}},
         DiagnosisCase{record("row-write", -1, {0, 10, 4096, false, 0, 0, false, -1, {}}),
                       LoaderGeneration::V106,
-                      "row-write failed with status -1 at row 0x010000",
+                      "row-write failed at row 0x010000",
                       {"the image holds data at 0x010000, beyond 0xFFFF, the last address a row "
                        "record can carry"}},
         DiagnosisCase{record("program", 1, {2, 2, 9152, true, 1036, 1036, false, 1032, {'E'}}),
                       LoaderGeneration::V106,
-                      "program failed with status 1 at block 0x023C00 after 2 of 2 attempts",
-                      {"the reply came back with 'E' (0x45) at status position 1032, where "
-                       "program needs any byte but 'E'"}},
+                      "program failed at block 0x023C00 after 2 of 2 attempts",
+                      {"the device refused block 0x023C00 (it answered 'E')"}},
         DiagnosisCase{record("program", 1, {2, 2, 1024, true, 1036, 518, true, -1, {}, 518}),
                       LoaderGeneration::V106,
-                      "program failed with status 1 at block 0x004000 after 2 of 2 attempts",
-                      {"only 518 bytes came back within 2.5 s, where 1036 make a whole reply: "
-                       "check the cable and the line speed",
-                       "a further 518 bytes came after the deadline and were thrown away: the "
+                      "program failed at block 0x004000 after 2 of 2 attempts",
+                      {"only part of an answer came back within 2.5 s, 2 tries: check the cable "
+                       "and the line speed",
+                       "part of the device's answer came after 2.5 s and was thrown away: the "
                        "device or the adapter answers too late"}},
         DiagnosisCase{
             record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {'0'}, 0, true}, {}, true),
             LoaderGeneration::V106,
-            "erase failed with status 1 after 3 of 3 attempts",
-            {"the reply did not begin with the frame that was sent, which --strict "
-             "requires"}},
+            "erase failed after 3 of 3 attempts",
+            {"the device's answer did not begin with the frame that was sent, which "
+             "--strict requires"}},
         DiagnosisCase{record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {'B'}, 0, false},
                              {}, true),
                       LoaderGeneration::V106,
-                      "erase failed with status 1 after 3 of 3 attempts",
-                      {"the reply came back with 'B' (0x42) at status position 1032, where erase "
-                       "needs '0'"}}));
+                      "erase failed after 3 of 3 attempts",
+                      {"the device refused the erase (it answered 'B' where --strict takes only "
+                       "'0')"}}));
+
+// The step lines' words: what the device did, never a bare status number.
+TEST(StepEndWords, SayWhatTheDeviceDid) {
+    StepRecord connected = record("connect", 3, {1, 1, -1, true, 15, 15, false, 11, {'C'}});
+    connected.accepted = true;
+    StepRecord pin = record("pin", 10, {1, 1, -1, true, 14, 14, false, 8, {}});
+    StepRecord unconfirmed = record("program", 0, {});
+    unconfirmed.accepted = true;
+    unconfirmed.unconfirmed = {{1024, false, 0x8A}, {2048, true, 'B'}};
+    StepRecord stopped = record("program", 1, {});
+    stopped.seen.stopped = true;
+    const std::pair<StepRecord, std::string> rows[] = {
+        {connected, "in flash mode"},
+        {pin, "output high"},
+        {unconfirmed, "answered, 2 blocks not confirmed"},
+        {record("pin", 8, {1, 1, -1, true, 14, 14, false, 8, {' ', '}', 0xE4, 'S', 0x83, 0xE9}}),
+         "answer not understood"},
+        {record("pin", 8, {1, 1, -1, true, 14, 0, true, -1, {}}), "no answer"},
+        {record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {'E'}}), "refused"},
+        {record("program", 1, {2, 2, 1024, true, 1036, 518, true, -1, {}}), "answer cut short"},
+        {record("connect", 8, {}, "cannot open COM3"), "the port could not be used"},
+        {stopped, "stopped"},
+    };
+    for (const auto& [step, words] : rows) EXPECT_EQ(StepEndWords(step), words) << words;
+}
 
 TEST(EchoWarning, NamesEveryFrameWhoseAnswerDidNotRepeatIt) {
     std::vector<StepRecord> steps = {record("erase", 4, {}), record("program", 0, {}),

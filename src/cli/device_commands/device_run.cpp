@@ -15,6 +15,7 @@
 #include "rewrite_flow.h"
 #include "rewrite_report.h"
 #include "serial_port_transport.h"
+#include "step_words.h"
 #include "stop_signals.h"
 #include "terminal.h"
 #include "text_out.h"
@@ -94,8 +95,7 @@ class RunWatch {
         if (run_.display.stepDone) {
             run_.display.stepDone(step);
         } else if (run_.options.showsProgress()) {
-            writeLine(run_.err,
-                      std::string(StepName(step.step)) + ": status " + std::to_string(step.status));
+            writeLine(run_.err, std::string(StepName(step.step)) + ": " + StepEndWords(step));
         }
     }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "diagnosis.h"
+#include "step_words.h"
 #include "text_out.h"
 
 namespace quorvel::cli {
@@ -44,8 +45,7 @@ void ProgressBoard::stepDone(size_t device, const StepRecord& step) {
     if (step.step == Step::Disconnect) d.percent = 100;
     dirty_ = true;
     if (mode_ == Mode::Lines) {
-        printLocked(d,
-                    std::string(StepName(step.step)) + ": status " + std::to_string(step.status));
+        printLocked(d, std::string(StepName(step.step)) + ": " + StepEndWords(step));
     }
 }
 

@@ -1,6 +1,6 @@
 #include "pin_answer.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 namespace {
 
 struct NamedAnswer {
@@ -23,4 +23,4 @@ PinAnswer pinAnswer(int16_t status) {
     return {"???", false};
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

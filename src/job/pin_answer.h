@@ -1,10 +1,10 @@
 #pragma once
-// The pin command's answer as the command line prints it.
+// The pin command's answer as the tools print it.
 
 #include <cstdint>
 #include <string_view>
 
-namespace quorvel::cli {
+namespace quorvel {
 
 struct PinAnswer {
     std::string_view text;  // "OK", "NG", "output low" ... "input high", or "???"
@@ -14,4 +14,4 @@ struct PinAnswer {
 // The answer for the status of the port command.
 PinAnswer pinAnswer(int16_t status);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

@@ -1,0 +1,61 @@
+#include "step_words.h"
+
+#include <string_view>
+
+#include "pin_answer.h"
+
+namespace quorvel {
+namespace {
+
+// What each step's device did when it took the command.
+const char* acceptedWords(Step step) {
+    switch (step) {
+        case Step::Connect:
+            return "in flash mode";
+        case Step::Pin:
+            return "answered";
+        case Step::Erase:
+            return "accepted";
+        case Step::Program:
+        case Step::RowWrite:
+            return "written";
+        case Step::Disconnect:
+            return "left flash mode";
+        case Step::TextErase:
+            return "erased";
+        case Step::TextEnd:
+            return "ended";
+    }
+    return "done";
+}
+
+}  // namespace
+
+std::string StepEndWords(const StepRecord& step) {
+    const ExchangeDiagnostics& seen = step.seen;
+    // The pin's answer is its state, good or not ("NG", "???" when it could not be read).
+    const std::string_view pin = pinAnswer(step.status).text;
+    if (step.step == Step::Pin && step.portError.empty() && seen.judged && !seen.timedOut &&
+        pin != "???") {
+        return std::string(pin);
+    }
+    // Taken, but the device's answers did not confirm every frame: the write goes on, and is
+    // not called written.
+    if (step.accepted && !step.unconfirmed.empty()) {
+        int blocks = 0;
+        for (const UnconfirmedAnswer& a : step.unconfirmed) blocks += a.row >= 0;
+        if (blocks == 0) return "answered, not confirmed";
+        return "answered, " + std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") +
+               " not confirmed";
+    }
+    if (step.accepted) return acceptedWords(step.step);
+    if (!step.portError.empty()) return "the port could not be used";
+    if (seen.stopped) return "stopped";
+    if (!seen.judged) return "not sent";
+    if (seen.timedOut) return seen.receivedBytes == 0 ? "no answer" : "answer cut short";
+    if (seen.foreignAnswer) return "not a loader's answer";
+    if (seen.statusBytes.size() > 1) return "answer not understood";
+    return "refused";
+}
+
+}  // namespace quorvel
