@@ -40,6 +40,10 @@ class Exchanges {
     // What the last exchange saw of the device (Loader::lastDiagnostics).
     virtual ExchangeDiagnostics lastDiagnostics() const = 0;
 
+    // The port as a technician checks it ("COM1 = /dev/ttyUSB0, FT232R USB UART, serial A1"),
+    // and whether a device stands behind it now (port_description.h).
+    virtual std::string portDescription(const ExchangeSettings& settings) const = 0;
+    virtual bool hasDevice(const ExchangeSettings& settings) const = 0;
     // Holds the device that `settings` name across several exchanges (Loader::holdDevice):
     // empty when held, otherwise who holds it; releaseDevice() lets it go.
     virtual std::string holdDevice(const ExchangeSettings& settings) = 0;

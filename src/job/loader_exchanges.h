@@ -3,6 +3,7 @@
 
 #include "exchanges.h"
 #include "loader.h"
+#include "port_description.h"
 
 namespace quorvel {
 
@@ -33,6 +34,10 @@ class LoaderExchanges : public Exchanges {
     std::vector<int> answersNotEchoed() const override { return loader_.answersNotEchoed(); }
     std::string portFailureText() const override { return loader_.portFailureText(); }
     ExchangeDiagnostics lastDiagnostics() const override { return loader_.lastDiagnostics(); }
+    std::string portDescription(const ExchangeSettings& s) const override {
+        return describePort(s);
+    }
+    bool hasDevice(const ExchangeSettings& s) const override { return deviceIsThere(s); }
     std::string holdDevice(const ExchangeSettings& s) override { return loader_.holdDevice(s); }
     void releaseDevice() override { loader_.releaseDevice(); }
     bool busy() const override { return loader_.busy(); }

@@ -1,13 +1,12 @@
 #include "rewrite_confirmation.h"
 
-#include "range_checksum.h"
+#include "image_identity.h"
 
 namespace quorvel {
 
 std::vector<std::string> RewriteFactLines(const std::string& file, const MemoryImage& image,
-                                          WriteWalk walk) {
-    std::vector<std::string> lines{
-        "File: " + file, "CHECK SUM C000-FFFF: " + RangeChecksum(image, "C000", "FFFF").text};
+                                          WriteWalk walk, const std::string& sha256) {
+    std::vector<std::string> lines{"File: " + file, CheckSumLine(image, sha256)};
     if (walk == WriteWalk::Rows) {
         lines.push_back("Rows to send: " + std::to_string(countRowsToSend(image)));
     } else {

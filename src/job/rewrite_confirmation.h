@@ -1,7 +1,7 @@
 #pragma once
 // The question asked before the flash is written, the same in the window and on the command
-// line: the warning, then what goes where (the file, its CHECK SUM of C000 to FFFF, how many
-// blocks or rows go out).
+// line: the warning, then what goes where (the file, its CHECK SUM of C000 to FFFF and its
+// identity, how many blocks or rows go out).
 
 #include <string>
 #include <vector>
@@ -16,9 +16,9 @@ inline constexpr const char* kRewriteConfirmTitle = "Rewriting of software";
 inline constexpr const char* kRewriteConfirmLines[] = {
     "Please never turn off power while rewriting.", "Click the OK button to begin rewriting."};
 
-// "File: fw.mot", "CHECK SUM C000-FFFF: 3FC000", "Blocks to send: 88 of 120" (or "Rows to
-// send: N" for the row walk).
+// "File: fw.mot", "CHECK SUM C000-FFFF: 3FC000  SHA-256 5f1c0a9d7e3b", "Blocks to send: 88 of
+// 120" (or "Rows to send: N" for the row walk). `sha256` is the file's (image_identity.h).
 std::vector<std::string> RewriteFactLines(const std::string& file, const MemoryImage& image,
-                                          WriteWalk walk);
+                                          WriteWalk walk, const std::string& sha256);
 
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #include "port_description.h"
 
+#include <filesystem>
 #include <optional>
 
 #include "port_mapping.h"
@@ -28,6 +29,15 @@ std::string deviceWithAdapter(const std::string& device, const QList<QSerialPort
 
 std::string resolvedDevice(const ExchangeSettings& settings) {
     return deviceForTarget(GetCOM(settings)).value_or("");
+}
+
+bool deviceIsThere(const ExchangeSettings& settings) {
+    const std::string device = resolvedDevice(settings);
+    if (device.empty()) return false;
+    // A Windows port is found in the system's list (COM3), which names only ports that exist.
+    if (device.front() != '/') return true;
+    std::error_code error;
+    return std::filesystem::exists(device, error);
 }
 
 std::string usbSerialNumber(const ExchangeSettings& settings) {

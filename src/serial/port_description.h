@@ -25,6 +25,10 @@ std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& port
 // The device the port maps to ("/dev/ttyUSB0"), empty when it maps to none.
 std::string resolvedDevice(const ExchangeSettings& settings);
 
+// Whether a device stands behind the port now: it maps to one, and on a system of device
+// files that file exists (an adapter pulled out leaves its mapping behind).
+bool deviceIsThere(const ExchangeSettings& settings);
+
 // The serial number of the USB adapter behind the port, empty when the system knows none.
 std::string usbSerialNumber(const ExchangeSettings& settings);
 

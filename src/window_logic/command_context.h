@@ -27,6 +27,8 @@ class CommandContext {
     // loaded (the start-up load failed and nothing was opened since). A failed load leaves
     // both as they were, as it leaves the image.
     std::string imageFile;
+    // The SHA-256 of the file's bytes as they were loaded (image_identity.h).
+    std::string imageSha256;
     // The image is the default file that start-up loaded.
     bool defaultImage = false;
     // The file's name without its directory ("fw.mot"), as the operator's texts name it.

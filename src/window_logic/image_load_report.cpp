@@ -1,5 +1,6 @@
 #include "image_load_report.h"
 
+#include "image_identity.h"
 #include "image_loader.h"
 #include "load_failure_lines.h"
 
@@ -8,9 +9,11 @@ namespace quorvel {
 bool LoadImageWithReport(CommandContext& context, const std::string& path,
                          std::vector<std::string>* warnings) {
     context.panel.setBusyPointer(true);
-    LoadResult result = LoadImageFile(path, context.image);
+    std::string bytes;
+    LoadResult result = LoadImageFile(path, context.image, &bytes);
     if (result.ok()) {
         context.imageFile = path;
+        context.imageSha256 = sha256Hex(bytes);
         if (warnings != nullptr) *warnings = std::move(result.warnings);
         return true;
     }

@@ -33,11 +33,21 @@ void WarnNothingToWrite(CommandContext& context) {
 }
 
 bool WriteConfirmed(CommandContext& context) {
+    const ExchangeSettings settings = context.settings();
+    // Nothing goes to a port with nothing behind it: said now, not after the connect's wait.
+    if (!context.link.hasDevice(settings)) {
+        context.ask({"ERROR",
+                     context.link.portDescription(settings) +
+                         ": no device is found behind this port; nothing was sent.\r\nPlug the "
+                         "adapter in, or pick the port it is on, then press the button again",
+                     PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+        return false;
+    }
     std::string text = std::string(kRewriteConfirmLines[0]) + "\r\n" + kRewriteConfirmLines[1];
-    if (!context.defaultImage && !context.imageFile.empty()) {
-        text += "\r\n";
-        for (const std::string& line :
-             RewriteFactLines(context.imageFileName(), context.image, WriteWalk::Blocks)) {
+    text += "\r\n\r\nPort: " + context.link.portDescription(settings);
+    if (!context.imageFile.empty()) {
+        for (const std::string& line : RewriteFactLines(context.imageFileName(), context.image,
+                                                        WriteWalk::Blocks, context.imageSha256)) {
             text += "\r\n" + line;
         }
     }

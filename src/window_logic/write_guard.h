@@ -23,9 +23,11 @@ std::string NothingToWriteText(const CommandContext& context, WriteWalk walk);
 // Tells the operator, right after a file loaded, that its image holds nothing the write sends.
 void WarnNothingToWrite(CommandContext& context);
 
-// The confirmation before the flash is written: the warning, and, when the image is not the
-// default one, the facts of the file (name, CHECK SUM C000-FFFF, blocks to send) so that the
-// technician sees which firmware goes in. True when the operator answered OK.
+// The confirmation before the flash is written: the warning, then the port with the device
+// behind it and the facts of the file (name, CHECK SUM C000-FFFF with the file's SHA-256,
+// blocks to send), so that the technician sees which firmware goes where. A port with no device
+// behind it is refused at once with a box, before anything is sent. True when the operator
+// answered OK.
 bool WriteConfirmed(CommandContext& context);
 
 }  // namespace quorvel

@@ -53,7 +53,8 @@ void RecordingPrompt::answerQuestion(PromptAnswer answer) {
 QString RecordingPrompt::boxes() const {
     QStringList out;
     for (const PromptBox& b : shown) {
-        out << QString::fromStdString(b.title) + "/" + QString::fromStdString(b.text);
+        const QString text = QString::fromStdString(b.text);
+        out << QString::fromStdString(b.title) + "/" + text.section("\r\n\r\n", 0, 0);
     }
     return out.join('|');
 }

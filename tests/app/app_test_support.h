@@ -38,6 +38,8 @@ class RecordingPrompt : public Prompt {
     void answerQuestion(PromptAnswer answer);
 
     // "title/text" of every box, joined by "|".
+    // "Title/text|Title/text" of the boxes shown, each text up to the facts a blank line sets
+    // off under it (the port, the file), which tests read from `shown`.
     QString boxes() const;
 
     frmMain* window = nullptr;         // snapshots are taken from it when set

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,6 +20,13 @@ namespace {
 const QString kConfirm =
     "Rewriting of software/Please never turn off power while rewriting.\r\n"
     "Click the OK button to begin rewriting.";
+
+// The first 12 digits of the SHA-256 of the file at `path`, as the confirmation shows them.
+QString sha256Prefix(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex().left(12);
+}
 
 // What the device's flash holds after a rewrite of `image`.
 QByteArray expectedFlash(const MemoryImage& image) {
@@ -94,6 +102,9 @@ void WindowCommandsTest::fullRewrite() {
     window.controls().cmdMacro[0]->click();
 
     QCOMPARE(prompt.boxes(), kConfirm + "|Finished/Rewriting success!");
+    // The default image's facts too: the file, its CHECK SUM and identity, the blocks.
+    QVERIFY(QString::fromStdString(prompt.shown[0].text)
+                .contains("\r\nFile: QUORVEL_140428_01_02.mot\r\nCHECK SUM C000-FFFF: "));
     QVERIFY(prompt.seen[1].progressVisible);
     QCOMPARE(prompt.seen[1].progressValue, 128);
     QCOMPARE(prompt.seen[1].progressText, QString());
@@ -161,11 +172,11 @@ void WindowCommandsTest::rewriteFailures_data() {
         "\r\nthe device is untouched: nothing was sent after the connect command; press the "
         "button again";
     const QString again = "; it stays in flash mode; press the button again";
-    QTest::newRow("a port with no device")  // nothing at all goes out
+    QTest::newRow("a port with no device")  // refused before the confirmation: nothing goes out
         << "no device"
-        << "ERROR/Connection failure\r\ncannot open COM1 (/dev/quorvel-no-such-device): the "
-           "device does not exist (is the adapter plugged in?)\r\nthe device is untouched: "
-           "nothing was sent; press the button again"
+        << "ERROR/COM1 = /dev/quorvel-no-such-device: no device is found behind this port; "
+           "nothing was sent.\r\nPlug the adapter in, or pick the port it is on, then press the "
+           "button again"
         << false << 0;
     QTest::newRow("connect answered E")
         << "connect=status:E"
@@ -213,12 +224,12 @@ void WindowCommandsTest::rewriteFailures() {
     frmMain window(testOptions(&prompt));
     prompt.window = &window;
     window.controls().cmdMacro[0]->click();
-    QCOMPARE(prompt.boxes(), kConfirm + "|" + box);
-    QCOMPARE(prompt.shown[1].icon, PromptIcon::Exclamation);
-    QCOMPARE(prompt.seen[1].progressVisible, barShown);
-    if (barShown) QCOMPARE(prompt.seen[1].progressValue, bar);
+    QCOMPARE(prompt.boxes(), noDevice ? box : kConfirm + "|" + box);
+    QCOMPARE(prompt.shown.back().icon, PromptIcon::Exclamation);
+    QCOMPARE(prompt.seen.back().progressVisible, barShown);
+    if (barShown) QCOMPARE(prompt.seen.back().progressValue, bar);
     // What the bar said of the write (the time left, a wait) is gone before the box.
-    QCOMPARE(prompt.seen[1].progressText, QString());
+    QCOMPARE(prompt.seen.back().progressText, QString());
     QVERIFY(window.controls().ProgressBar1->isHidden());
     QVERIFY(window.controls().cmdMacro[0]->isEnabled());
     sim.stopAndDump();
@@ -408,7 +419,8 @@ void WindowCommandsTest::keyboardReachesOnlyTheVisibleControls() {
     QCOMPARE(reached.size(), 2);
     QVERIFY(!prompt.shown.empty());
     for (const PromptBox& box : prompt.shown) {
-        QCOMPARE(QString::fromStdString(box.title + "/" + box.text), kConfirm);
+        QCOMPARE(QString::fromStdString(box.title + "/" + box.text).section("\r\n\r\n", 0, 0),
+                 kConfirm);
     }
 }
 
@@ -498,9 +510,11 @@ void WindowCommandsTest::fileOpenAndTavik() {
     window.controls().cmdTavik->click();
     // The caption and the confirmation name the file that goes in.
     QCOMPARE(window.windowTitle(), QString("Quorvel Software Writer (Version 01.02) - small.HEX"));
-    QCOMPARE(prompt.boxes(), kConfirm +
-                                 "\r\n\r\nFile: small.HEX\r\nCHECK SUM C000-FFFF: 3FC000\r\n"
-                                 "Blocks to send: 1 of 120|Finished/Rewriting success!");
+    QCOMPARE(prompt.boxes(), kConfirm + "|Finished/Rewriting success!");
+    QCOMPARE(QString::fromStdString(prompt.shown[0].text),
+             kConfirm.section('/', 1) + "\r\n\r\nPort: COM1 = " + sim.path() +
+                 "\r\nFile: small.HEX\r\nCHECK SUM C000-FFFF: 3FC000  SHA-256 " +
+                 sha256Prefix(chooser.path) + "\r\nBlocks to send: 1 of 120");
     QCOMPARE(int(window.image().value(1024, 3)), 4);
     QVERIFY(window.controls().cmdTavik->isEnabled());
     QCOMPARE(sim.stopAndDump(), expectedFlash(window.image()));

@@ -260,10 +260,11 @@ class MultiWriteE2eTest : public QObject {
             QVERIFY(out.contains("2 devices at once: " + fleet.sims[0]->slavePath() + ", " +
                                  fleet.sims[1]->slavePath()));
         }
-        // What is about to be written where: the file's check sum, how much goes out, and
-        // every port.
-        QVERIFY2(out.contains("CHECK SUM C000-FFFF: " + QString(kDefaultImageChecksum) + "\n" +
-                              amount + "\n"),
+        // What is about to be written where: the file's check sum and identity, how much goes
+        // out, and every port.
+        QVERIFY2(out.contains(QRegularExpression(
+                     "CHECK SUM C000-FFFF: " + QString(kDefaultImageChecksum) +
+                     "  SHA-256 [0-9a-f]{12}\n" + QRegularExpression::escape(amount) + "\n")),
                  qPrintable(out));
         for (const auto& sim : fleet.sims) {
             QVERIFY(out.contains("Port: " + sim->slavePath() + "\n"));

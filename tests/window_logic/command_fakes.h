@@ -117,6 +117,10 @@ class FakeExchanges : public Exchanges {
     std::vector<UnconfirmedAnswer> answersNotConfirmed() const override { return unconfirmed; }
     std::string portFailureText() const override { return portFailure; }
     ExchangeDiagnostics lastDiagnostics() const override { return diagnostics; }
+    std::string portDescription(const ExchangeSettings&) const override {
+        return "scripted device";
+    }
+    bool hasDevice(const ExchangeSettings&) const override { return deviceThere; }
     // A real hold, so that a device another writer holds refuses the rewrite as it would.
     std::string holdDevice(const ExchangeSettings& settings) override;
     void releaseDevice() override { hold_.release(); }
@@ -128,6 +132,7 @@ class FakeExchanges : public Exchanges {
     QString callNames() const;
 
     std::map<std::string, int16_t> status;       // by call name; missing: 0
+    bool deviceThere = true;                     // whether a device stands behind the port
     int programSteps = 120;                      // block positions the program walk reports
     std::vector<UnconfirmedAnswer> unconfirmed;  // what every exchange took unconfirmed
     std::function<void(const std::string& name)> during;  // runs inside every exchange

@@ -23,7 +23,7 @@ Q_DECLARE_METATYPE(quorvel::PromptAnswer)
 namespace {
 const QString kConfirm =
     "Rewriting of software/Please never turn off power while rewriting.\r\n"
-    "Click the OK button to begin rewriting.";
+    "Click the OK button to begin rewriting.\r\n\r\nPort: scripted device";
 }
 
 class RewriteSequenceTest : public QObject {

@@ -7,6 +7,7 @@
 #include "block_walk.h"
 #include "hex_text.h"
 #include "image_checks.h"
+#include "image_identity.h"
 #include "image_loader.h"
 #include "json_run.h"
 #include "load_failure_text.h"
@@ -93,7 +94,7 @@ CommandResult runInfo(const CliOptions& options, std::FILE* err) {
     text.push_back("Rows with data: " + std::to_string(flaggedRows));
     text.push_back("Blocks to send: " + std::to_string(countBlocksToSend(image)) + " of " +
                    std::to_string(kBlockPositions));
-    text.push_back("Check sum C000-FFFF: " + sum.text);
+    text.push_back(CheckSumLine(image, imageFacts(options.args[0], image).sha256));
     return imageResult(options, image,
                        QJsonObject{{"ranges", list},
                                    {"rows", flaggedRows},

@@ -9,9 +9,9 @@
 #include "block_walk.h"
 #include "command_result.h"
 #include "image_file_read.h"
+#include "image_identity.h"
 #include "quorvel_version.h"
 #include "range_checksum.h"
-#include "sha256.h"
 #include "time_text.h"
 
 namespace quorvel::cli {
@@ -102,8 +102,8 @@ std::string runJson(const CommandResult& r, const std::string& command) {
 
 namespace {
 
-// The bytes are hashed only when a report asks for the facts: `dump` and the text of `info`
-// need no SHA-256, and hashing the largest image would cost more than the rest of their run.
+// The bytes are hashed only when a report asks for the facts: `dump` needs no SHA-256, and
+// hashing the largest image would cost more than the rest of its run.
 struct LoadedFile {
     std::string path;
     std::string bytes;

@@ -91,7 +91,8 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
 
     std::vector<std::string> text{"Dry run: nothing is sent."};
-    std::vector<std::string> facts = RewriteFactLines(options.args.at(0), image, WriteWalk::Blocks);
+    std::vector<std::string> facts = RewriteFactLines(options.args.at(0), image, WriteWalk::Blocks,
+                                                      imageFacts(options.args.at(0), image).sha256);
     facts.pop_back();  // the blocks are in the plan below
     for (std::string& line : facts) text.push_back(std::move(line));
     for (const ExchangeSettings& s : devices) text.push_back("Port: " + describePort(s));

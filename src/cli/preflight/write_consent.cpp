@@ -40,7 +40,8 @@ std::optional<CommandResult> obtainConsent(const CliOptions& options, const Memo
     std::vector<std::string> question{kRewriteConfirmTitle};
     for (const char* line : kRewriteConfirmLines) question.emplace_back(line);
     const WriteWalk walk = options.command == "row-write" ? WriteWalk::Rows : WriteWalk::Blocks;
-    for (std::string& line : RewriteFactLines(options.args.at(0), image, walk)) {
+    const std::string sha256 = imageFacts(options.args.at(0), image).sha256;
+    for (std::string& line : RewriteFactLines(options.args.at(0), image, walk, sha256)) {
         question.push_back(std::move(line));
     }
     // Asked again here, next to the blocks it counts: a file cut short still loads, and its
