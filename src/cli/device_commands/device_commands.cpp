@@ -87,10 +87,16 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (!options.json && !options.quiet) {
         writeLine(err, "quorvel-flash: port " + describePort(device));
     }
-    DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
     std::optional<ImageFacts> facts;
     if (info->takesFile()) facts = imageFacts(options.args[0], image);
-    if (options.command == "write") keepRecord(result, kept, *facts, image);
+    const bool write = options.command == "write";
+    DeviceRecord attempt;
+    if (write && !startRecord(attempt, kept, device, options.unit, *facts)) {
+        return fileProblem("cannot write the record file " + options.record + ": " +
+                           record.failure() + "; nothing was sent");
+    }
+    DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
+    if (write) keepRecord(result, kept, attempt, image);
     CommandResult r = oneDeviceResult(result, options, facts);
     markRecordLost(r, result.recordFailure);
     return r;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "block_walk.h"
+#include "device_options.h"
 #include "diagnosis.h"
 #include "hex_text.h"
 #include "port_description.h"
@@ -134,25 +135,27 @@ int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& imag
     return blocks;
 }
 
-void keepRecord(DeviceResult& r, RecordFile* file, const ImageFacts& facts,
-                const MemoryImage& image) {
-    if (file == nullptr) return;
-    const auto ended = std::chrono::system_clock::now();
-    const auto started = ended - std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                                     std::chrono::duration<double, std::milli>(r.ms));
-    DeviceRecord line;
-    line.started = utcText(started);
-    line.ended = utcText(ended);
+bool startRecord(DeviceRecord& line, RecordFile* file, const ExchangeSettings& settings,
+                 const std::string& unit, const ImageFacts& facts) {
+    line = {};
+    line.attempt = newAttemptId();
+    line.started = utcText(std::chrono::system_clock::now());
     line.toolVersion = kVersion;
     line.host = QSysInfo::machineHostName().toStdString();
-    line.port = r.port;
-    line.unit = unlessEmpty(r.unit);
-    line.device = unlessEmpty(resolvedDevice(r.settings));
-    line.usbSerial = unlessEmpty(usbSerialNumber(r.settings));
+    line.port = portName(settings);
+    line.unit = unlessEmpty(unit);
+    line.device = unlessEmpty(resolvedDevice(settings));
+    line.usbSerial = unlessEmpty(usbSerialNumber(settings));
     line.image = facts.path;
     line.sha256 = facts.sha256;
     line.checksum = facts.checksum;
     line.warnings = facts.warnings;
+    return file == nullptr || file->appendStarted(line);
+}
+
+void keepRecord(DeviceResult& r, RecordFile* file, DeviceRecord line, const MemoryImage& image) {
+    if (file == nullptr) return;
+    line.ended = utcText(std::chrono::system_clock::now());
     line.warnings.insert(line.warnings.end(), r.warnings.begin(), r.warnings.end());
     line.outcome = r.outcome().name;
     if (const StepRecord* failed = r.failedStep()) line.failedStep = StepName(failed->step);

@@ -227,8 +227,15 @@ class StationWorker final : public QThread {
     void run() override {
         if (scans_ != nullptr) {
             runScans();
-            return;
+        } else {
+            runDevices();
         }
+        closeUnanswered();
+    }
+
+  private:
+    // Every device that appears on the port, each written once.
+    void runDevices() {
         if (!waitForDevice()) return;
         for (;;) {
             const bool untouched = writeOne();
@@ -243,6 +250,7 @@ class StationWorker final : public QThread {
                           true);
                 if (!waitWhileSame(identity, kRetryMs)) return;
                 if (watch_.identity() == identity) continue;
+                closeUnanswered();  // removed without ever answering
             } else {
                 log_.line(tally_.port +
                           ": remove the device; the next one is written once it is "
@@ -254,7 +262,6 @@ class StationWorker final : public QThread {
         }
     }
 
-  private:
     // A fixture whose adapter stays: each scan names the board now on it, which is written
     // once (tried again while it does not answer); the next scan is the next board.
     void runScans() {
@@ -335,15 +342,28 @@ class StationWorker final : public QThread {
                 logPathForDevice(options_.logFile, port, number, unit_), options_.command, port);
             if (!problem.empty()) log_.line(port + ": warning: " + problem, true);
         }
+        // One attempt per board: the tries of a board that does not answer yet go on under
+        // the started line of the first.
+        if (!attempt_ && !startRecord(attempt_.emplace(), record_, settings_, unit_, facts_)) {
+            attempt_.reset();
+            recordLost.store(true);
+            log_.line(port + ": error: " + record_->failure() +
+                          "; nothing was sent; the station stops after the devices in hand",
+                      true);
+            return false;
+        }
         DeviceResult result = runDevice(
             {options_, settings_, image_, transcript, unit_, boardDisplay(board_, index_)});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
             log_.line(port + ": " + failureLine(result.steps.back()), true);
+            unanswered_ = std::move(result);
             return true;
         }
         // Added before the next device can start on this port.
-        keepRecord(result, record_, facts_, image_);
+        keepRecord(result, record_, *attempt_, image_);
+        attempt_.reset();
+        unanswered_.reset();
         tally_.devices.add(result.severity);
         std::string report = result.outcome().headline;
         if (!result.interruption.empty()) {
@@ -369,6 +389,14 @@ class StationWorker final : public QThread {
         return false;
     }
 
+    // Ends the attempt at a board that never answered its connect and is given up (removed,
+    // or the station ends) with the last try's line: it was not written.
+    void closeUnanswered() {
+        if (attempt_ && unanswered_) keepRecord(*unanswered_, record_, *attempt_, image_);
+        attempt_.reset();
+        unanswered_.reset();
+    }
+
     const CliOptions& options_;
     ExchangeSettings settings_;
     const MemoryImage& image_;
@@ -382,6 +410,8 @@ class StationWorker final : public QThread {
     DeviceHold hold_;   // the device there, from its detection until it is removed
     ScanQueue* scans_;  // with --scan: the unit ids to write, one board each
     std::string unit_;  // the board's unit id, or empty
+    std::optional<DeviceRecord> attempt_;      // the board's attempt, started and not yet ended
+    std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
 };
 
 QJsonObject tallyJson(const OutcomeCounts& t) {

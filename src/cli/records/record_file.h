@@ -30,16 +30,20 @@ class RecordFile {
     bool isOpen() const { return file_ != kNoFile; }
     const std::string& path() const { return path_; }
 
-    // Adds the record's line and flushes it to the disk. Safe from several threads and
+    // Adds the record's final line and flushes it to the disk. Safe from several threads and
     // programs. False when the line could not be written (the file is cut back to its last
     // whole line); failure() then says so.
     bool append(const DeviceRecord& record);
+    // The same for the attempt's started line.
+    bool appendStarted(const DeviceRecord& record);
 
     // Why the file could not be opened, or the first line that could not be written, as a
     // message; empty while every one was.
     std::string failure() const;
 
   private:
+    bool add(const std::string& line, const std::string& port);
+
     // The open file: a descriptor on POSIX, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE) when
     // none is open.
     static constexpr std::intptr_t kNoFile = -1;
