@@ -36,7 +36,8 @@ constexpr Command kCommands[] = {
      "for standard input.",
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write", "FILE", 1, 1,
-     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan,
+     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan |
+         kRewrite,
      true, "0 1 2 3 4 5 64 130",
      "the whole rewrite of the device with FILE: connect, erase, program, disconnect",
      "With several --port options every device is rewritten at once, one progress line each, "

@@ -28,6 +28,7 @@
 #include "stop_signals.h"
 #include "text_out.h"
 #include "unit_id.h"
+#include "unit_written.h"
 
 namespace quorvel::cli {
 
@@ -138,7 +139,10 @@ class ScanQueue {
             Scan scan;
             for (int c = std::getc(in);; c = std::getc(in)) {
                 if (c == EOF || c == '\n') {
-                    state->push(std::move(scan));
+                    // The input's end after its last line is no scan.
+                    if (c == '\n' || !scan.unit.empty() || scan.tooLong) {
+                        state->push(std::move(scan));
+                    }
                     if (c == EOF) break;
                     scan = {};
                 } else if (!scan.tooLong) {
@@ -173,12 +177,13 @@ class ScanQueue {
         std::condition_variable changed;
         std::deque<Scan> scans;
         bool ended = false;
-        // Keeps the line without the blanks around it. An empty line is no scan; a line too
-        // long to be a unit id is kept as one to refuse.
+        // Keeps the line without the blanks around it (a line of blanks only is an empty
+        // scan); a line too long to be a unit id is kept as one to refuse.
         void push(Scan scan) {
             const size_t first = scan.unit.find_first_not_of(" \t\r");
-            if (first == std::string::npos && !scan.tooLong) return;
-            if (first != std::string::npos) {
+            if (first == std::string::npos) {
+                scan.unit.clear();
+            } else {
                 const size_t last = scan.unit.find_last_not_of(" \t\r");
                 scan.unit = scan.unit.substr(first, last - first + 1);
             }
@@ -269,9 +274,25 @@ class StationWorker final : public QThread {
             log_.line(tally_.port + ": scan the next board's unit id");
             Scan scan;
             if (!scans_->next(scan)) return;
+            if (scan.unit.empty() && !scan.tooLong) {
+                log_.line(tally_.port + ": empty scan: nothing written; scan again", true);
+                continue;
+            }
             if (const std::string problem = scanProblem(scan); !problem.empty()) {
                 log_.line(tally_.port + ": " + problem + "; nothing written, scan again", true);
                 continue;
+            }
+            // A label read twice, or a board put back: the record says it is written.
+            if (record_ != nullptr && !options_.rewrite) {
+                if (const std::optional<UnitWritten> written =
+                        findUnitWritten(record_->path(), scan.unit)) {
+                    log_.line(tally_.port + ": scan " + scan.unit + " refused: " +
+                                  unitWrittenText(scan.unit, *written, record_->path()) +
+                                  "; nothing written, scan the next board (--rewrite writes "
+                                  "it again)",
+                              true);
+                    continue;
+                }
             }
             unit_ = std::move(scan.unit);
             if (!waitForDevice()) return;
@@ -410,7 +431,7 @@ class StationWorker final : public QThread {
     DeviceHold hold_;   // the device there, from its detection until it is removed
     ScanQueue* scans_;  // with --scan: the unit ids to write, one board each
     std::string unit_;  // the board's unit id, or empty
-    std::optional<DeviceRecord> attempt_;      // the board's attempt, started and not yet ended
+    std::optional<DeviceRecord> attempt_;     // the board's attempt, started and not yet ended
     std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
 };
 
