@@ -2,15 +2,18 @@
 
 #include "image_loader.h"
 #include "load_failure_lines.h"
+#include "sha256.h"
 
 namespace quorvel {
 
 bool LoadImageWithReport(CommandContext& context, const std::string& path,
                          std::vector<std::string>* warnings) {
     context.panel.setBusyPointer(true);
-    LoadResult result = LoadImageFile(path, context.image);
+    std::string bytes;
+    LoadResult result = LoadImageFile(path, context.image, &bytes);
     if (result.ok()) {
         context.imageFile = path;
+        context.imageSha256 = sha256Hex(bytes);
         if (warnings != nullptr) *warnings = std::move(result.warnings);
         return true;
     }

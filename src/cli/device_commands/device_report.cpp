@@ -1,6 +1,5 @@
 #include "device_report.h"
 
-#include <QSysInfo>
 #include <chrono>
 #include <cstdio>
 
@@ -10,8 +9,6 @@
 #include "hex_text.h"
 #include "port_description.h"
 #include "progress_display.h"
-#include "quorvel_version.h"
-#include "time_text.h"
 #include "write_consent.h"
 
 namespace quorvel::cli {
@@ -81,11 +78,6 @@ std::string unconfirmedLine(const std::string& step, const UnconfirmedAnswer& a)
            (a.repeated ? "" : ", without repeating the frame");
 }
 
-std::optional<std::string> unlessEmpty(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    return text;
-}
-
 }  // namespace
 
 std::vector<std::string> whatWentWrong(const DeviceResult& r) {
@@ -125,45 +117,17 @@ QJsonObject deviceJson(const DeviceResult& r) {
             {"total_ms", jsonMilliseconds(r.ms)}};
 }
 
-int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image) {
-    int blocks = 0;
-    for (const StepRecord& step : steps) {
-        if (step.step != Step::Program) continue;
-        blocks +=
-            step.accepted ? countBlocksToSend(image) : countBlocksBefore(image, step.seen.row);
-    }
-    return blocks;
-}
-
 bool startRecord(DeviceRecord& line, RecordFile* file, const ExchangeSettings& settings,
                  const std::string& unit, const ImageFacts& facts) {
-    line = {};
-    line.attempt = newAttemptId();
-    line.started = utcText(std::chrono::system_clock::now());
-    line.toolVersion = kVersion;
-    line.host = QSysInfo::machineHostName().toStdString();
-    line.port = portName(settings);
-    line.unit = unlessEmpty(unit);
-    line.device = unlessEmpty(resolvedDevice(settings));
-    line.usbSerial = unlessEmpty(usbSerialNumber(settings));
-    line.image = facts.path;
-    line.sha256 = facts.sha256;
-    line.checksum = facts.checksum;
-    line.warnings = facts.warnings;
+    line = BeginRecord(settings, portName(settings), unit,
+                       {facts.path, facts.sha256, facts.checksum, facts.warnings});
     return file == nullptr || file->appendStarted(line);
 }
 
 void keepRecord(DeviceResult& r, RecordFile* file, DeviceRecord line, const MemoryImage& image) {
     if (file == nullptr) return;
-    line.ended = utcText(std::chrono::system_clock::now());
-    line.warnings.insert(line.warnings.end(), r.warnings.begin(), r.warnings.end());
-    line.outcome = r.outcome().name;
-    if (const StepRecord* failed = r.failedStep()) line.failedStep = StepName(failed->step);
-    line.diagnosis = diagnosisOf(r);
-    line.blocksWritten = blocksAccepted(r.steps, image);
-    for (const UnconfirmedAnswer& a : r.unconfirmed) line.blocksUnconfirmed += a.row >= 0;
-    line.deviceState = unlessEmpty(r.deviceState);
-    line.seconds = r.ms / 1000;
+    EndRecord(line, r.outcome(), r.steps, image, diagnosisOf(r), r.deviceState, r.warnings,
+              r.ms / 1000);
     if (!file->append(line)) r.recordFailure = file->failure();
 }
 

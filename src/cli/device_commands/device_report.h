@@ -13,6 +13,7 @@
 #include "json_run.h"
 #include "memory_image.h"
 #include "record_file.h"
+#include "rewrite_record.h"
 
 namespace quorvel::cli {
 
@@ -41,10 +42,6 @@ bool startRecord(DeviceRecord& record, RecordFile* file, const ExchangeSettings&
 // kept in result.recordFailure.
 void keepRecord(DeviceResult& result, RecordFile* file, DeviceRecord record,
                 const MemoryImage& image);
-
-// The 1 KiB blocks the device accepted in the program steps: every block with data when a
-// step succeeded, else those before the block it ended on.
-int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image);
 
 // The result of a command run on one port: the outcome (the command line's headline of a
 // write, the pin's answer) on standard output, warnings and what went wrong on standard error.

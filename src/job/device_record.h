@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel {
 
 struct DeviceRecord {
     std::string attempt;  // the attempt's id, on its started and its final line
@@ -47,4 +47,4 @@ std::string recordLine(const DeviceRecord& record);
 // the device and its adapter, and the image, as one line of JSON without the line end.
 std::string startedLine(const DeviceRecord& record);
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

@@ -1,6 +1,7 @@
 #pragma once
-// The record file of a write (--record FILE): one line per device and attempt, added at the
-// end and on disk before the next device starts; lines already there are never touched. The
+// The record file of a write (--record FILE, the window's service history): the started and
+// final line of each attempt at a device, added at the end and on disk before the device's
+// first byte and before the next device starts; lines already there are never touched. The
 // devices of a write to several ports add their lines from their own threads, and several
 // stations may share the file: each line goes out whole or not at all, never mixed with another.
 
@@ -10,7 +11,7 @@
 
 #include "device_record.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 
 // Why `path` cannot take a record or a transcript: it exists and is not a regular file (a
 // folder, a device such as /dev/full, a pipe that would hang the tool). Empty when it is a
@@ -53,4 +54,4 @@ class RecordFile {
     std::string failure_;
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

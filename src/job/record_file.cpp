@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-namespace quorvel::cli {
+namespace quorvel {
 namespace {
 
 #ifdef _WIN32
@@ -212,4 +212,4 @@ std::string RecordFile::failure() const {
     return failure_;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

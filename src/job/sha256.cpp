@@ -3,11 +3,11 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 
-namespace quorvel::cli {
+namespace quorvel {
 
 std::string sha256Hex(std::string_view bytes) {
     const QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex().toStdString();
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QUuid>
 
-namespace quorvel::cli {
+namespace quorvel {
 namespace {
 
 QJsonValue textOrNull(const std::optional<std::string>& text) {
@@ -68,4 +68,4 @@ std::string recordLine(const DeviceRecord& r) {
     return QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString();
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel
