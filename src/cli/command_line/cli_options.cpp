@@ -66,8 +66,8 @@ constexpr OptionEntry kOptions[] = {
      "sent to it)",
      "", "", "--rewrite works only with write"},
     {"--check", '\0', kCheck, &CliOptions::check, nullptr,
-     "exit 2 when any line could not be read, else 1 when any device or unit recorded is not "
-     "written",
+     "exit 2 when any line could not be read or an attempt has no final line, else 1 when any "
+     "device or unit recorded is not written",
      "", "", "--check works only with records"},
     {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr,
      "also print every transcript line (sends, waits, replies) on standard error as it happens"},
