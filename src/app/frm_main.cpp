@@ -13,6 +13,7 @@
 #include "loader.h"
 #include "loader_exchanges.h"
 #include "message_box_prompt.h"
+#include "service_history.h"
 #include "start_up.h"
 #include "twips.h"
 #include "window_commands.h"
@@ -67,6 +68,7 @@ frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(pa
         this, c_, menu_, [this](int index) { mnuCom_Click(int16_t(index)); },
         [this] { exchangesIdle(); });
     context_ = std::make_unique<CommandContext>(*exchanges, image_, *prompt, *panel_);
+    context_->historyPath = DefaultHistoryPath();
     commands_ = std::make_unique<WindowCommands>(*context_, *chooser);
     connectHandlers();
 

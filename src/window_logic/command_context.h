@@ -27,10 +27,14 @@ class CommandContext {
     // loaded (the start-up load failed and nothing was opened since). A failed load leaves
     // both as they were, as it leaves the image.
     std::string imageFile;
-    // The SHA-256 of the file's bytes as they were loaded (image_identity.h).
+    // The SHA-256 of that file's bytes as they were loaded (image_identity.h): what the
+    // confirmation shows and the service history names.
     std::string imageSha256;
     // The image is the default file that start-up loaded.
     bool defaultImage = false;
+    // The service history every write from the window adds its lines to (service_history.h);
+    // empty: none is kept.
+    std::string historyPath;
     // The file's name without its directory ("fw.mot"), as the operator's texts name it.
     std::string imageFileName() const;
 

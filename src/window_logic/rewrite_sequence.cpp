@@ -1,9 +1,11 @@
 #include "rewrite_sequence.h"
 
 #include "diagnosis.h"
+#include "interruption_report.h"
 #include "progress_display.h"
 #include "rewrite_flow.h"
 #include "rewrite_report.h"
+#include "service_history.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -59,24 +61,34 @@ void RewriteSequence::runExchanges() {
     context_.link.watchAttempts(AttemptsOnPanel(panel));
     hooks.stopRequested = [this] { return context_.closing(); };
     hooks.stepStopped = hooks.stopRequested;
+    HistoryEntry history(context_);
     const RewriteResult result = RunRewrite(context_.link, context_.image, hooks);
     const OutcomeFacts& outcome = Outcome(result.outcome);
     context_.link.watchAttempts({});
+    const std::vector<std::string> warnings = RewriteWarnings(result);
+    // The failed step's cause (none when another writer held the device and nothing ran).
+    std::vector<std::string> cause;
+    if (!outcome.wentThrough() && !result.steps.empty()) cause = explainStep(result.steps.back());
+    const std::string state =
+        outcome.severity == OutcomeSeverity::Interrupted
+            ? interruptionReport("write", result.steps, context_.image, StopCause::Signal)
+            : RewriteDeviceState(result, context_.image, "press the button again");
+    history.end(outcome, result.steps, HistoryDiagnosis(outcome, result.steps, cause, state), state,
+                warnings);
     if (outcome.severity == OutcomeSeverity::Interrupted) return;  // the window is closing: no box
     if (outcome.wentThrough()) {
         panel.setProgressValue(kProgressMaximum);
         // What the device's answers left in doubt follows the success text, with a warning
         // icon instead of the information icon.
-        const std::vector<std::string> warnings = RewriteWarnings(result);
-        context_.ask({"Finished", BoxText(outcome.windowText, warnings), PromptButtons::Ok,
-                      warnings.empty() ? PromptIcon::Information : PromptIcon::Exclamation,
+        std::vector<std::string> lines = warnings;
+        if (std::string w = history.warning(); !w.empty()) lines.push_back(std::move(w));
+        context_.ask({"Finished", BoxText(outcome.windowText, lines), PromptButtons::Ok,
+                      lines.empty() ? PromptIcon::Information : PromptIcon::Exclamation,
                       PromptAnswer::Ok});
         return;
     }
-    // The failed step's cause (none when another writer held the device and nothing ran).
-    std::vector<std::string> cause;
-    if (!result.steps.empty()) cause = explainStep(result.steps.back());
-    cause.push_back(RewriteDeviceState(result, context_.image, "press the button again"));
+    cause.push_back(state);
+    if (std::string w = history.warning(); !w.empty()) cause.push_back(std::move(w));
     fail(outcome.windowText, cause);
 }
 

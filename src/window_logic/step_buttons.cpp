@@ -1,7 +1,11 @@
 #include "step_buttons.h"
 
+#include <optional>
+
 #include "failure_cause.h"
+#include "interruption_report.h"
 #include "progress_display.h"
+#include "service_history.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -23,14 +27,27 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
                 panel.setProgressVisible(true);
                 context_.link.watchAttempts(AttemptsOnPanel(panel));
             }
-            const int16_t status = runExchange(entry);
+            // The Edit menu's write is the end user's write, and goes into the service history.
+            std::optional<HistoryEntry> history;
+            if (confirmAndShowBar) history.emplace(context_);
+            const StepRecord step = RunStep(
+                context_.link, entry.step, [&](int16_t status) { return status == entry.success; },
+                [&] { return runExchange(entry); }, context_.settings().strictAnswers, {});
+            const int16_t status = step.status;
             context_.link.watchAttempts({});
+            std::vector<std::string> why;
+            if (status != entry.success) why = cause(entry, status);
+            if (history) {
+                endHistory(*history, step, why);
+                if (std::string w = history->warning(); !w.empty()) why.push_back(std::move(w));
+            }
             if (status == entry.success) {
-                context_.ask({"OK", entry.successText, PromptButtons::Ok, PromptIcon::None,
+                context_.ask({"OK", BoxText(entry.successText, why), PromptButtons::Ok,
+                              why.empty() ? PromptIcon::None : PromptIcon::Exclamation,
                               PromptAnswer::Ok});
             } else {
-                context_.ask({"NG", BoxText(entry.failureText, cause(entry, status)),
-                              PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+                context_.ask({"NG", BoxText(entry.failureText, why), PromptButtons::Ok,
+                              PromptIcon::Exclamation, PromptAnswer::Ok});
             }
         }
         if (entry.kind == StepKind::Disabling) {
@@ -43,6 +60,18 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
             panel.setProgressText({});
         }
     }
+}
+
+void StepButtons::endHistory(HistoryEntry& history, const StepRecord& step,
+                             const std::vector<std::string>& why) {
+    const bool stopped = context_.closing() || step.seen.stopped;
+    const OutcomeFacts& outcome = stopped          ? Outcome(RewriteOutcome::Stopped)
+                                  : !step.accepted ? Outcome(RewriteOutcome::WritingFailure)
+                                  : step.unconfirmed.empty() ? Outcome(RewriteOutcome::Success)
+                                                             : Outcome(RewriteOutcome::Unconfirmed);
+    const std::string state =
+        stopped ? interruptionReport("program", {step}, context_.image, StopCause::Signal) : "";
+    history.end(outcome, {step}, HistoryDiagnosis(outcome, {step}, why, state), state, {});
 }
 
 bool StepButtons::imageReady(const StepEntry& entry) {

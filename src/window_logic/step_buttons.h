@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_context.h"
+#include "service_history.h"
 #include "step_table.h"
 
 namespace quorvel {
@@ -28,6 +29,10 @@ class StepButtons {
     int16_t runExchange(const StepEntry& entry);
     // The failure box's lines under its first: why the step failed.
     std::vector<std::string> cause(const StepEntry& entry, int16_t status);
+
+    // Adds the final line of the Edit menu's write to the service history.
+    void endHistory(HistoryEntry& history, const StepRecord& step,
+                    const std::vector<std::string>& why);
 
     CommandContext& context_;
 };

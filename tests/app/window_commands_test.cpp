@@ -11,6 +11,7 @@
 
 #include "app_test_support.h"
 #include "block_walk.h"
+#include "service_history.h"
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -90,6 +91,13 @@ QString WindowCommandsTest::writeFile(const QString& name, const QByteArray& tex
 }
 
 void WindowCommandsTest::fullRewrite() {
+    // The service history goes to the user's data folder, here a fresh one.
+    QTemporaryDir dataHome;
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", oldDataHome); });
+    const QString history = QString::fromStdString(DefaultHistoryPath());
+    QVERIFY2(history.startsWith(dataHome.path() + "/"), qPrintable(history));
     Simulator sim;
     QVERIFY(sim.started());
     RecordingPrompt prompt;
@@ -115,6 +123,16 @@ void WindowCommandsTest::fullRewrite() {
     QVERIFY(window.controls().Frame3->isEnabled());
     QCOMPARE(window.controls().Text1->text(), QString("023C0"));  // the last block position
     QCOMPARE(sim.stopAndDump(), expectedFlash(window.image()));
+
+    // Its started and final lines are in the history, which quorvel-flash records reads.
+    QProcess records;
+    records.start(QUORVEL_BUILD_DIR "/bin/quorvel-flash", {"records", "--check", history});
+    QVERIFY(records.waitForFinished(30000));
+    const QByteArray summary = records.readAllStandardOutput();
+    QCOMPARE(records.exitCode(), 0);
+    QVERIFY2(summary.contains("Devices: 1 (1 success, 0 failure, 0 interrupted)") &&
+                 summary.contains("  COM1  "),
+             summary.constData());
 }
 
 void WindowCommandsTest::cancelSendsNothing() {

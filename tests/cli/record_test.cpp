@@ -19,6 +19,7 @@
 #include "record_file.h"
 #include "record_lines.h"
 #include "record_reader.h"
+#include "records_summary.h"
 
 using namespace quorvel;
 using namespace quorvel::cli;
@@ -27,6 +28,7 @@ namespace {
 
 DeviceRecord failedRecord() {
     DeviceRecord r;
+    r.attempt = "a-1";
     r.started = "2026-03-02T08:00:01.120Z";
     r.ended = "2026-03-02T08:00:09.420Z";
     r.toolVersion = "1.2.0";
@@ -73,11 +75,17 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
         const QJsonObject r =
             QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << c.name << ": " << line;
-        EXPECT_EQ(r.keys(),
-                  QStringList({"blocks_unconfirmed", "blocks_written", "checksum", "device",
-                               "device_state", "diagnosis", "ended", "failed_step", "host", "image",
-                               "outcome", "port", "seconds", "sha256", "started", "tool_version",
-                               "unit", "usb_serial", "warnings"}))
+        EXPECT_EQ(r.keys(), QStringList({"attempt",        "blocks_unconfirmed",
+                                         "blocks_written", "checksum",
+                                         "device",         "device_state",
+                                         "diagnosis",      "ended",
+                                         "event",          "failed_step",
+                                         "host",           "image",
+                                         "outcome",        "port",
+                                         "seconds",        "sha256",
+                                         "started",        "tool_version",
+                                         "unit",           "usb_serial",
+                                         "warnings"}))
             << c.name;
         std::vector<std::string> warnings;
         for (const QJsonValue& w : r["warnings"].toArray())
@@ -94,6 +102,54 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
         EXPECT_EQ(back->diagnosis, failedRecord().diagnosis) << c.name;
         EXPECT_EQ(back->failedStep, "erase") << c.name;
         EXPECT_EQ(back->started, "2026-03-02T08:00:01.120Z") << c.name;
+        EXPECT_EQ(back->attempt, "a-1") << c.name;
+        EXPECT_FALSE(back->opening) << c.name;
+
+        // The started line names the same attempt, and reads back as its opening.
+        const std::optional<ReadRecord> opening = readRecordLine(startedLine(record));
+        ASSERT_TRUE(opening.has_value()) << c.name;
+        EXPECT_TRUE(opening->opening) << c.name;
+        EXPECT_EQ(opening->attempt, "a-1") << c.name;
+        EXPECT_EQ(opening->image, c.imageRead.toStdString()) << c.name;
+        EXPECT_EQ(opening->outcome, "") << c.name;
+    }
+}
+
+// Attempts are closed by their final line's id, in whichever order their files are read; one
+// left open counts as interrupted. A line of the tool before attempt ids is read as it was.
+TEST(RecordsSummary, StartedAttemptsClosedByTheirFinalLine) {
+    const auto line = [](std::string_view text) { return *readRecordLine(text); };
+    const std::string rest = R"("port":"COM1","image":"a","sha256":"b")";
+    const ReadRecord started1 =
+        line(R"({"event":"started","attempt":"1","unit":"U1",)" + rest + "}");
+    const ReadRecord ended1 =
+        line(R"({"attempt":"1","outcome":"success","unit":"U1",)" + rest + "}");
+    const ReadRecord started2 =
+        line(R"({"event":"started","attempt":"2","unit":"U2",)" + rest + "}");
+    const ReadRecord old = line(R"({"outcome":"failure","unit":"U3",)" + rest + "}");
+    for (const bool newestFirst : {false, true}) {
+        RecordsSummary s;
+        if (newestFirst) {
+            s.add(ended1);
+            s.addStarted(started2, 0, 2);
+            s.addStarted(started1, 1, 1);
+        } else {
+            s.addStarted(started1, 0, 1);
+            s.add(ended1);
+            s.addStarted(started2, 0, 3);
+        }
+        s.add(old);
+        s.finish();
+        EXPECT_EQ(s.all().success, 1) << newestFirst;
+        EXPECT_EQ(s.all().interrupted, 1) << newestFirst;
+        EXPECT_EQ(s.all().failure, 1) << newestFirst;
+        ASSERT_EQ(s.unfinished().size(), 1u) << newestFirst;
+        EXPECT_EQ(s.unfinished()[0].line, newestFirst ? 2 : 3);
+        const std::vector<ReadRecord> notWritten = s.notWritten();
+        ASSERT_EQ(notWritten.size(), 2u);
+        EXPECT_EQ(notWritten[0].unit + notWritten[1].unit, "U2U3");
+        EXPECT_TRUE(notWritten[0].unfinished);
+        EXPECT_EQ(s.unitsNotWritten(), (std::vector<std::string>{"U2", "U3"}));
     }
 }
 

@@ -167,7 +167,10 @@ class InterruptE2eTest : public QObject {
                  qPrintable(err));
         QFile file(record);
         QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject started = QJsonDocument::fromJson(file.readLine()).object();
         const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+        QCOMPARE(started["event"].toString(), QString("started"));
+        QCOMPARE(line["attempt"], started["attempt"]);
         QCOMPARE(line["outcome"].toString(), QString("interrupted"));
         // Its wait at the silent block was cut short: waited out, one attempt alone takes 5 s
         // (2.5 s for the answer, then 2.5 s listening for late bytes).

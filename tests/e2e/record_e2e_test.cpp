@@ -113,12 +113,19 @@ class RecordE2eTest : public QObject {
         sim.stop();
         QCOMPARE(tool.exitCode(), outcome == "success" ? 0 : 1);
 
+        // The attempt's started line, then its final line.
         const QStringList lines = fileLines(path);
-        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], QString("{\"earlier\":true}"));
-        const QJsonObject r = parsed(lines[1]);
-        QVERIFY2(!r.isEmpty(), qPrintable(lines[1]));
-        QCOMPARE(r.keys().size(), 19);
+        const QJsonObject begun = parsed(lines[1]);
+        const QJsonObject r = parsed(lines[2]);
+        QVERIFY2(!r.isEmpty(), qPrintable(lines[2]));
+        QCOMPARE(r.keys().size(), 21);
+        QCOMPARE(begun["event"].toString(), QString("started"));
+        QCOMPARE(r["event"].toString(), QString("ended"));
+        QVERIFY(!r["attempt"].toString().isEmpty());
+        for (const char* key : {"attempt", "started", "port", "unit", "device", "image", "sha256"})
+            QCOMPARE(begun[key], r[key]);
         QCOMPARE(r["unit"].toString(), QString("A1"));
         QCOMPARE(r["outcome"].toString(), outcome);
         QCOMPARE(r["port"].toString(), sim.slavePath());
@@ -150,8 +157,9 @@ class RecordE2eTest : public QObject {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("sent");
-        QTest::newRow("the disk fills up") << "limit" << 5 << true;
-        QTest::newRow("a file-size limit (ulimit -f)") << "ulimit" << 5 << true;
+        QTest::newRow("the disk is full") << "limit" << 2 << false;
+        QTest::newRow("a file-size limit (ulimit -f)") << "ulimit" << 2 << false;
+        QTest::newRow("the disk fills up during the write") << "fills" << 5 << true;
         QTest::newRow("a torn line before") << "torn" << 0 << true;
         QTest::newRow("a pipe") << "fifo" << 2 << false;
         QTest::newRow("a link to /dev/full") << "full" << 2 << false;
@@ -161,7 +169,10 @@ class RecordE2eTest : public QObject {
         QFETCH(QString, kind);
         QFETCH(int, code);
         QFETCH(bool, sent);
-        SimProcess sim;
+        // The end of the write, unanswered, takes seconds: time for the disk to fill up after
+        // the started line went in.
+        SimProcess sim(kind == "fills" ? QStringList{"--fault", "disconnect=silent"}
+                                       : QStringList{});
         QVERIFY(sim.started());
         QTemporaryDir dir;
         const QString path = dir.filePath("line.jsonl");
@@ -198,6 +209,12 @@ class RecordE2eTest : public QObject {
         }
         tool.start(flashToolPath(), {"--json", "write", "--yes", "--record", path, "--port",
                                      sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        if (kind == "fills") {
+            QTRY_COMPARE_WITH_TIMEOUT(fileLines(path).size(), 2, kToolMs);
+            const rlim_t size = rlim_t(QFileInfo(path).size()) + 64;
+            const rlimit limit{size, size};
+            QCOMPARE(::prlimit(pid_t(tool.processId()), RLIMIT_FSIZE, &limit, nullptr), 0);
+        }
         QVERIFY(tool.waitForFinished(kToolMs));
         sim.stop();
         QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
@@ -213,13 +230,18 @@ class RecordE2eTest : public QObject {
         const QStringList lines = fileLines(path);
         QCOMPARE(lines.first(), QString::fromLatin1(first));
         if (limited) {
+            // Nothing sent to a device that could not be recorded; the file cut back.
+            QCOMPARE(report["outcome"].toString(), QString("error"));
+            QVERIFY(report["error"].toString().contains("line.jsonl"));
+            QCOMPARE(lines.size(), 1);
+        } else if (kind == "fills") {
             QCOMPARE(report["outcome"].toString(), QString("record_lost"));
             QVERIFY(report["record_error"].toString().contains("line.jsonl"));
-            QCOMPARE(lines.size(), 1);  // cut back to its last whole line
+            QCOMPARE(lines.size(), 2);  // the started line, the final one cut back
         } else {
             QVERIFY(report["record_error"].isNull());
-            QCOMPARE(lines.size(), 3);  // the torn line ended, the new one whole after it
-            QCOMPARE(parsed(lines[2])["outcome"].toString(), QString("success"));
+            QCOMPARE(lines.size(), 4);  // the torn line ended, the new ones whole after it
+            QCOMPARE(parsed(lines[3])["outcome"].toString(), QString("success"));
         }
     }
 
@@ -276,10 +298,11 @@ class RecordE2eTest : public QObject {
         for (auto& sim : sims) sim->stop();
         QCOMPARE(tool.exitCode(), 1);
 
+        // Four started lines before any device was touched, then four final lines.
         const QStringList lines = fileLines(path);
-        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.size(), 8);
         QStringList ports;
-        for (const QString& line : lines) {
+        for (const QString& line : lines.mid(4)) {
             const QJsonObject r = parsed(line);
             QVERIFY2(!r.isEmpty(), qPrintable(line));
             ports << r["port"].toString();

@@ -134,15 +134,37 @@ bool wrote(const SimProcess& sim) {
     return !sim.transcript("rx kind=disconnect").isEmpty();
 }
 
-// The units of a record file's lines, in their order.
-QStringList recordedUnits(const QString& path) {
+// The record file's lines as objects, with their started lines or without.
+QList<QJsonObject> recordLines(const QString& path, bool withStarted = false) {
     QFile file(path);
-    QStringList units;
-    if (!file.open(QIODevice::ReadOnly)) return units;
+    QList<QJsonObject> lines;
+    if (!file.open(QIODevice::ReadOnly)) return lines;
     for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty()) units << QJsonDocument::fromJson(line)["unit"].toString();
+        const QJsonObject r = QJsonDocument::fromJson(line).object();
+        if (!line.isEmpty() && (withStarted || r["event"] != QJsonValue("started"))) lines << r;
     }
+    return lines;
+}
+
+// The units of a record file's final lines, in their order.
+QStringList recordedUnits(const QString& path) {
+    QStringList units;
+    for (const QJsonObject& r : recordLines(path)) units << r["unit"].toString();
     return units;
+}
+
+// `quorvel-flash records ARGS`: its exit code, standard output and error.
+struct Records {
+    int code;
+    QString out;
+    QString err;
+};
+Records summarize(const QStringList& args) {
+    QProcess summary;
+    summary.start(flashToolPath(), QStringList{"records"} + args);
+    summary.waitForFinished(kWaitMs);
+    return {summary.exitCode(), QString::fromUtf8(summary.readAllStandardOutput()),
+            QString::fromUtf8(summary.readAllStandardError())};
 }
 
 // Two boards scanned one after the other; between them the record file is moved away (as log
@@ -388,9 +410,11 @@ const LineCase kLineCases[] = {
          QVERIFY(station.readAllStandardError().contains(": no answer yet; trying again in 3 s"));
          const QByteArray out = station.readAllStandardOutput();
          QVERIFY2(out.startsWith("PASS  " + fixture.toUtf8() + "  unit -  "), out.constData());
-         QFile lines(record);
-         QVERIFY(lines.open(QIODevice::ReadOnly));
-         QCOMPARE(lines.readAll().count('\n'), 1);  // the unanswered try is not a device
+         // The unanswered try is not a device: one attempt, started once, ended once.
+         const QList<QJsonObject> lines = recordLines(record, true);
+         QCOMPARE(lines.size(), 2);
+         QCOMPARE(lines[1]["outcome"].toString(), QString("success"));
+         QCOMPARE(lines[0]["attempt"], lines[1]["attempt"]);
      }},
     {"scan from a pipe",
      [](QTemporaryDir& dir) {
@@ -405,18 +429,14 @@ const LineCase kLineCases[] = {
          board.stop();
          QCOMPARE(board.transcript("rx kind=connect").size(), 2);
          QCOMPARE(station.exitCode(), 1);
+         const QByteArray err = station.readAllStandardError();
+         QVERIFY2(err.count(": empty scan: nothing written; scan again") == 1, err.constData());
          const QString out = QString::fromUtf8(station.readAllStandardOutput());
          QVERIFY2(out.startsWith("FAIL  " + fixture + "  unit U-1  ") &&
                       out.contains("\nPASS  " + fixture + "  unit U-2  ") &&
                       out.contains("Station: 1 devices written, 1 failed\n"),
                   qPrintable(out));
-         QFile lines(record);
-         QVERIFY(lines.open(QIODevice::ReadOnly));
-         QStringList units;
-         for (const QByteArray& line : lines.readAll().split('\n')) {
-             if (!line.isEmpty()) units << QJsonDocument::fromJson(line)["unit"].toString();
-         }
-         QCOMPARE(units, (QStringList{"U-1", "U-2"}));
+         QCOMPARE(recordedUnits(record), (QStringList{"U-1", "U-2"}));
      }},
     {"outside text",
      [](QTemporaryDir& dir) {
@@ -443,11 +463,71 @@ const LineCase kLineCases[] = {
                       err.contains(port + ": scan refused: the line is longer than a unit id") &&
                       !err.contains('\x1b') && err.size() < 100000,
                   err.left(2000).constData());
-         QFile lines(record);
-         QVERIFY(lines.open(QIODevice::ReadOnly));
-         const QByteArray written = lines.readAll();
-         QCOMPARE(written.count('\n'), 1);
-         QCOMPARE(QJsonDocument::fromJson(written)["unit"].toString(), QString("U-1"));
+         QCOMPARE(recordLines(record, true).size(), 2);
+         QCOMPARE(recordedUnits(record), QStringList{"U-1"});
+     }},
+    {"killed mid-write",
+     [](QTemporaryDir& dir) {
+         // A station killed outright (kill -9, a crash) leaves its attempt's started line
+         // without a final line: records shows it interrupted with the state unknown, and
+         // --check fails on it, naming its line.
+         const QString fixture = dir.filePath("fixture");
+         SimProcess board({"--link", fixture, "--pace"});
+         QProcess station;
+         const QString record = dir.filePath("line.jsonl");
+         startStation(station, {fixture}, {"--scan", "--record", record});
+         station.write("U-9\n");
+         QVERIFY(eventually([&] { return board.transcript("rx kind=program").size() >= 2; }));
+         QCOMPARE(::kill(pid_t(station.processId()), SIGKILL), 0);
+         QVERIFY(station.waitForFinished(kWaitMs));
+         board.stop();
+         QCOMPARE(recordLines(record, true).size(), 1);
+         const Records shown = summarize({record});
+         QCOMPARE(shown.code, 0);
+         QVERIFY2(shown.out.contains("Devices: 1 (0 success, 0 failure, 1 interrupted)") &&
+                      shown.out.contains("unit U-9  interrupted, state unknown"),
+                  qPrintable(shown.out));
+         const Records checked = summarize({"--check", record});
+         QCOMPARE(checked.code, 2);
+         QVERIFY2(checked.err.contains("check: " + record +
+                                       " line 1: started, with no final line: interrupted, "
+                                       "state unknown"),
+                  qPrintable(checked.err));
+     }},
+    {"a unit scanned twice",
+     [](QTemporaryDir& dir) {
+         // A unit the record shows written is refused, by a scan and by a one-off write,
+         // before anything is sent; --rewrite writes it again.
+         const QString fixture = dir.filePath("fixture");
+         SimProcess board({"--link", fixture});
+         const QString record = dir.filePath("line.jsonl");
+         QProcess station;
+         startStation(station, {fixture}, {"--scan", "--record", record});
+         station.write("U-1\nU-1\n");
+         station.closeWriteChannel();
+         QVERIFY(station.waitForFinished(kWaitMs));
+         QCOMPARE(station.exitCode(), 0);
+         const QByteArray err = station.readAllStandardError();
+         QVERIFY2(err.contains(": scan U-1 refused: unit U-1 was written at ") &&
+                      err.contains("(" + record.toUtf8() +
+                                   " line 2); nothing written, scan the "
+                                   "next board"),
+                  err.constData());
+         QProcess once;
+         once.start(flashToolPath(), {"write", "--yes", "--unit", "U-1", "--record", record,
+                                      "--port", fixture, QUORVEL_DEFAULT_IMAGE_PATH});
+         QVERIFY(once.waitForFinished(kWaitMs));
+         QCOMPARE(once.exitCode(), 3);
+         QVERIFY(once.readAllStandardError().contains("nothing was sent (--rewrite writes it"));
+         QProcess again;
+         startStation(again, {fixture}, {"--scan", "--rewrite", "--record", record});
+         again.write("U-1\n");
+         again.closeWriteChannel();
+         QVERIFY(again.waitForFinished(kWaitMs));
+         board.stop();
+         QCOMPARE(again.exitCode(), 0);
+         QCOMPARE(board.transcript("rx kind=connect").size(), 2);
+         QCOMPARE(recordedUnits(record), (QStringList{"U-1", "U-1"}));
      }},
     {"unit reconciliation",
      [](QTemporaryDir& dir) {
@@ -465,13 +545,9 @@ const LineCase kLineCases[] = {
              QCOMPARE(station.exitCode(), n == 0 ? 1 : 0);
          }
          const auto check = [](const QStringList& files) {
-             QProcess summary;
-             summary.start(flashToolPath(), QStringList{"records", "--check"} + files);
-             summary.waitForFinished(kWaitMs);
-             return QString::number(summary.exitCode()) + " " +
-                    QString::fromUtf8(summary.readAllStandardOutput())
-                        .section("Units: ", 1, 1)
-                        .section('\n', 0, 0);
+             const Records summary = summarize(QStringList{"--check"} + files);
+             return QString::number(summary.code) + " " +
+                    summary.out.section("Units: ", 1, 1).section('\n', 0, 0);
          };
          QCOMPARE(check({records[0]}), QString("1 1 (0 written, 1 not written)"));
          QCOMPARE(check({records[0], records[1]}), QString("0 1 (1 written, 0 not written)"));
@@ -577,12 +653,8 @@ class StationE2eTest : public QObject {
                  station.err.constData());
 
         // One record line per device, in the order the writes ended.
-        QFile file(record);
-        QVERIFY(file.open(QIODevice::ReadOnly));
         QStringList outcomes;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (line.isEmpty()) continue;
-            const QJsonObject o = QJsonDocument::fromJson(line).object();
+        for (const QJsonObject& o : recordLines(record)) {
             outcomes << o["port"].toString().section('/', -1) + " " + o["outcome"].toString();
         }
         outcomes.sort();

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 #include <cstdlib>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "device_hold.h"
 #include "port_mapping.h"
 #include "progress_display.h"
+#include "step_buttons.h"
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -41,6 +44,8 @@ class RewriteSequenceTest : public QObject {
     void barTexts();
     void closingMidExchangeEndsQuietly_data();
     void closingMidExchangeEndsQuietly();
+    void serviceHistory_data();
+    void serviceHistory();
 };
 
 void RewriteSequenceTest::outcomes_data() {
@@ -308,6 +313,72 @@ void RewriteSequenceTest::barTexts() {
     } else {
         QCOMPARE(q(PositionText(row)), text);
     }
+}
+
+void RewriteSequenceTest::serviceHistory_data() {
+    QTest::addColumn<bool>("editMenu");  // the Edit menu's write, else the big button
+    QTest::addColumn<int>("status");     // of the connect (big button) or the program walk
+    QTest::addColumn<bool>("writable");  // the history's path names a folder when not
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("box");
+    const QString lost =
+        "\r\nwarning: the service history could not be written, so this write "
+        "is not in it: ";
+    QTest::newRow("big button") << false << 3 << true << "success"
+                                << "Finished/Rewriting success!";
+    QTest::newRow("big button, connect fails")
+        << false << 8 << true << "failure"
+        << "ERROR/Connection failure\r\nthe device is untouched: nothing was sent after the "
+           "connect command; press the button again";
+    QTest::newRow("big button, history not writable") << false << 3 << false << ""
+                                                      << "Finished/Rewriting success!" + lost;
+    QTest::newRow("Edit menu") << true << 0 << true << "success"
+                               << "OK/書込成功";
+    QTest::newRow("Edit menu, history not writable") << true << 0 << false << ""
+                                                     << "OK/書込成功" + lost;
+}
+
+void RewriteSequenceTest::serviceHistory() {
+    QFETCH(bool, editMenu);
+    QFETCH(int, status);
+    QFETCH(bool, writable);
+    QFETCH(QString, outcome);
+    QFETCH(QString, box);
+    QTemporaryDir dir;
+    CommandRig rig;
+    rig.context.historyPath =
+        (writable ? dir.filePath("data/history.jsonl") : dir.path()).toStdString();
+    rig.context.imageFile = "/fw/a.mot";
+    rig.context.imageSha256 = "ab12";
+    rig.link.status = {{editMenu ? "program" : "connect", int16_t(status)}, {"erase", int16_t(4)}};
+    if (editMenu) {
+        StepButtons(rig.context).mnuWrite_Click();
+    } else {
+        RewriteSequence(rig.context).cmdMacro_Click(0);
+    }
+    // The outcome stands, whatever became of the history.
+    QVERIFY2(rig.boxes().section('|', -1).startsWith(box), qPrintable(rig.boxes()));
+    QCOMPARE(rig.link.callNames(), editMenu      ? QString("program")
+                                   : status == 3 ? QString("connect,erase,program,disconnect")
+                                                 : QString("connect"));
+    if (!writable) {
+        QCOMPARE(rig.prompt.shown.back().box.icon, PromptIcon::Exclamation);
+        return;
+    }
+    QFile file(dir.filePath("data/history.jsonl"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);  // the started line, the final line, the end
+    const QJsonObject started = QJsonDocument::fromJson(lines[0]).object();
+    const QJsonObject ended = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(started["event"].toString(), QString("started"));
+    QCOMPARE(ended["event"].toString(), QString("ended"));
+    QCOMPARE(ended["attempt"], started["attempt"]);
+    QCOMPARE(ended["outcome"].toString(), outcome);
+    QCOMPARE(ended["port"].toString(), QString("COM1"));
+    QCOMPARE(ended["image"].toString(), QString("/fw/a.mot"));
+    QCOMPARE(ended["sha256"].toString(), QString("ab12"));
+    QCOMPARE(ended["blocks_written"].toInt(), outcome == "success" ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(RewriteSequenceTest)

@@ -47,9 +47,9 @@ constexpr OptionEntry kOptions[] = {
      "then the totals (a board that did not answer its connect is tried again in place)",
      "", "", "--station works only with write, and not with --dry-run"},
     {"--record", '\0', kRecord, nullptr, &CliOptions::record,
-     "add one JSON line per device to FILE as its write ends: times, host, port, unit, adapter "
-     "serial, image, SHA-256, check sum, outcome, failed step, diagnosis, blocks written "
-     "(docs/record.md); earlier lines stay",
+     "add a JSON line per device to FILE before its first byte (the attempt started) and "
+     "another as its write ends: times, host, port, unit, adapter serial, image, SHA-256, check "
+     "sum, outcome, failed step, diagnosis, blocks written (docs/record.md); earlier lines stay",
      "FILE", "", "--record works only with write"},
     {"--unit", '\0', kUnit, nullptr, &CliOptions::unit,
      "name the board (at most 64 printable characters): its unit id goes into the result line, "
@@ -60,9 +60,14 @@ constexpr OptionEntry kOptions[] = {
      "scanner) and write the board on the port for each (a line that is no unit id is refused "
      "and writes nothing); the end of the input ends it",
      "", "", "--scan works only with write --station and one --port"},
+    {"--rewrite", '\0', kRewrite, &CliOptions::rewrite, nullptr,
+     "write a unit again that the --record file shows written (without it such a unit is "
+     "refused, with exit code 3, or in scan mode passed over until the next scan; nothing is "
+     "sent to it)",
+     "", "", "--rewrite works only with write"},
     {"--check", '\0', kCheck, &CliOptions::check, nullptr,
-     "exit 2 when any line could not be read, else 1 when any device or unit recorded is not "
-     "written",
+     "exit 2 when any line could not be read or an attempt has no final line, else 1 when any "
+     "device or unit recorded is not written",
      "", "", "--check works only with records"},
     {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr,
      "also print every transcript line (sends, waits, replies) on standard error as it happens"},

@@ -29,6 +29,7 @@ struct CliOptions {
     bool station = false;                 // --station (write)
     bool check = false;                   // --check (records)
     bool scan = false;                    // --scan (write --station, one port)
+    bool rewrite = false;                 // --rewrite (write): a unit the record shows written
     bool verbose = false;                 // --verbose / -v
     bool quiet = false;                   // --quiet / -q (never together with verbose)
     bool help = false;                    // --help / -h
@@ -59,6 +60,7 @@ enum Option : unsigned {
     kUnit = 1u << 13,
     kScan = 1u << 14,
     kCheck = 1u << 15,
+    kRewrite = 1u << 16,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

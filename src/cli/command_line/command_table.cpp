@@ -32,11 +32,13 @@ constexpr Command kCommands[] = {
      "outcome, image and port, and the ones not written",
      "Each device not written is listed with its time, port, unit, failed step and what that "
      "step saw; a unit that failed and was written later counts as written, units never written "
-     "are listed. Lines that are not records are counted and named. FILE is a record file, or - "
-     "for standard input.",
+     "are listed. An attempt whose started line has no final line (a write cut off by kill -9, "
+     "a crash or a power cut) counts as interrupted, its state unknown. Lines that are not "
+     "records are counted and named. FILE is a record file, or - for standard input.",
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write", "FILE", 1, 1,
-     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan,
+     kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan |
+         kRewrite,
      true, "0 1 2 3 4 5 64 130",
      "the whole rewrite of the device with FILE: connect, erase, program, disconnect",
      "With several --port options every device is rewritten at once, one progress line each, "

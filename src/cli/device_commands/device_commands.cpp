@@ -21,6 +21,7 @@
 #include "station.h"
 #include "stop_signals.h"
 #include "text_out.h"
+#include "unit_written.h"
 #include "write_consent.h"
 
 namespace quorvel::cli {
@@ -63,6 +64,21 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         return fileProblem("cannot write the record file " + options.record + ": " +
                            record.failure());
     }
+    // A board the record shows written is not written again by mistake (a label read twice):
+    // refused before the confirmation, with nothing sent. A scan is looked up as it comes.
+    if (record.isOpen() && !options.unit.empty() && !options.scan && !options.rewrite) {
+        if (const std::optional<UnitWritten> written =
+                findUnitWritten(options.record, options.unit)) {
+            CommandResult r;
+            r.outcome = "cancelled";
+            r.exitCode = kExitCancelled;
+            r.message = unitWrittenText(options.unit, *written, options.record) +
+                        "; nothing was sent (--rewrite writes it again)";
+            r.note(*r.message);
+            r.image = imageFacts(options.args.at(0), image);
+            return r;
+        }
+    }
     if (std::optional<CommandResult> refused =
             obtainConsent(options, image, loadWarnings, devices, in, err)) {
         return *refused;
@@ -87,10 +103,16 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (options.showsProgress()) {
         writeLine(err, "quorvel-flash: port " + describePort(device));
     }
-    DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
     std::optional<ImageFacts> facts;
     if (info->takesFile()) facts = imageFacts(options.args[0], image);
-    if (options.command == "write") keepRecord(result, kept, *facts, image);
+    const bool write = options.command == "write";
+    DeviceRecord attempt;
+    if (write && !startRecord(attempt, kept, device, options.unit, *facts)) {
+        return fileProblem("cannot write the record file " + options.record + ": " +
+                           record.failure() + "; nothing was sent");
+    }
+    DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
+    if (write) keepRecord(result, kept, attempt, image);
     CommandResult r = oneDeviceResult(result, options, facts);
     markRecordLost(r, result.recordFailure);
     return r;

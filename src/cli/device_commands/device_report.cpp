@@ -1,16 +1,14 @@
 #include "device_report.h"
 
-#include <QSysInfo>
 #include <chrono>
 #include <cstdio>
 
 #include "block_walk.h"
+#include "device_options.h"
 #include "diagnosis.h"
 #include "hex_text.h"
 #include "port_description.h"
 #include "progress_display.h"
-#include "quorvel_version.h"
-#include "time_text.h"
 #include "write_consent.h"
 
 namespace quorvel::cli {
@@ -80,11 +78,6 @@ std::string unconfirmedLine(const std::string& step, const UnconfirmedAnswer& a)
            (a.repeated ? "" : ", without repeating the frame");
 }
 
-std::optional<std::string> unlessEmpty(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    return text;
-}
-
 }  // namespace
 
 std::vector<std::string> whatWentWrong(const DeviceResult& r) {
@@ -124,43 +117,17 @@ QJsonObject deviceJson(const DeviceResult& r) {
             {"total_ms", jsonMilliseconds(r.ms)}};
 }
 
-int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image) {
-    int blocks = 0;
-    for (const StepRecord& step : steps) {
-        if (step.step != Step::Program) continue;
-        blocks +=
-            step.accepted ? countBlocksToSend(image) : countBlocksBefore(image, step.seen.row);
-    }
-    return blocks;
+bool startRecord(DeviceRecord& line, RecordFile* file, const ExchangeSettings& settings,
+                 const std::string& unit, const ImageFacts& facts) {
+    line = BeginRecord(settings, portName(settings), unit,
+                       {facts.path, facts.sha256, facts.checksum, facts.warnings});
+    return file == nullptr || file->appendStarted(line);
 }
 
-void keepRecord(DeviceResult& r, RecordFile* file, const ImageFacts& facts,
-                const MemoryImage& image) {
+void keepRecord(DeviceResult& r, RecordFile* file, DeviceRecord line, const MemoryImage& image) {
     if (file == nullptr) return;
-    const auto ended = std::chrono::system_clock::now();
-    const auto started = ended - std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                                     std::chrono::duration<double, std::milli>(r.ms));
-    DeviceRecord line;
-    line.started = utcText(started);
-    line.ended = utcText(ended);
-    line.toolVersion = kVersion;
-    line.host = QSysInfo::machineHostName().toStdString();
-    line.port = r.port;
-    line.unit = unlessEmpty(r.unit);
-    line.device = unlessEmpty(resolvedDevice(r.settings));
-    line.usbSerial = unlessEmpty(usbSerialNumber(r.settings));
-    line.image = facts.path;
-    line.sha256 = facts.sha256;
-    line.checksum = facts.checksum;
-    line.warnings = facts.warnings;
-    line.warnings.insert(line.warnings.end(), r.warnings.begin(), r.warnings.end());
-    line.outcome = r.outcome().name;
-    if (const StepRecord* failed = r.failedStep()) line.failedStep = StepName(failed->step);
-    line.diagnosis = diagnosisOf(r);
-    line.blocksWritten = blocksAccepted(r.steps, image);
-    for (const UnconfirmedAnswer& a : r.unconfirmed) line.blocksUnconfirmed += a.row >= 0;
-    line.deviceState = unlessEmpty(r.deviceState);
-    line.seconds = r.ms / 1000;
+    EndRecord(line, r.outcome(), r.steps, image, diagnosisOf(r), r.deviceState, r.warnings,
+              r.ms / 1000);
     if (!file->append(line)) r.recordFailure = file->failure();
 }
 

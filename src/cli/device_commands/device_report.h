@@ -13,6 +13,7 @@
 #include "json_run.h"
 #include "memory_image.h"
 #include "record_file.h"
+#include "rewrite_record.h"
 
 namespace quorvel::cli {
 
@@ -28,14 +29,19 @@ std::vector<std::string> warningsOf(const DeviceResult& result);
 // The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
 QJsonObject deviceJson(const DeviceResult& result);
 
-// Adds the device's line to `file` (none: nothing to do), for a write of `image` read from the
-// file `facts` describe; a line that could not be added is kept in result.recordFailure.
-void keepRecord(DeviceResult& result, RecordFile* file, const ImageFacts& facts,
-                const MemoryImage& image);
+// Begins the record of a write of the file `facts` describe to the port of `settings`, for
+// the board `unit` (empty: none): a new attempt, its identity and its start time, with its
+// started line added to `file` (none: only the record is made). Called by every write right
+// before its first byte. False when the line could not be added: the write must then send
+// nothing, and file->failure() says why.
+bool startRecord(DeviceRecord& record, RecordFile* file, const ExchangeSettings& settings,
+                 const std::string& unit, const ImageFacts& facts);
 
-// The 1 KiB blocks the device accepted in the program steps: every block with data when a
-// step succeeded, else those before the block it ended on.
-int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image);
+// Adds the final line of the attempt that `record` began (startRecord) to `file` (none: nothing
+// to do), for a write of `image` that ended as `result`; a line that could not be added is
+// kept in result.recordFailure.
+void keepRecord(DeviceResult& result, RecordFile* file, DeviceRecord record,
+                const MemoryImage& image);
 
 // The result of a command run on one port: the outcome (the command line's headline of a
 // write, the pin's answer) on standard output, warnings and what went wrong on standard error.

@@ -95,7 +95,16 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     }
     ProgressBoard board(err, mode, ports);
 
+    // Every started line is added before any device is touched: a record that cannot be kept
+    // stops the run while nothing has been sent.
     const ImageFacts facts = imageFacts(options.args[0], image);
+    std::vector<DeviceRecord> attempts(devices.size());
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (!startRecord(attempts[i], record, devices[i], options.unit, facts)) {
+            return fileProblem("cannot write the record file " + options.record + ": " +
+                               record->failure() + "; nothing was sent");
+        }
+    }
     std::vector<DeviceResult> results(devices.size());
     std::vector<std::unique_ptr<QThread>> threads;
     for (size_t i = 0; i < devices.size(); ++i) {
@@ -103,7 +112,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
         threads.emplace_back(QThread::create([&, i] {
             results[i] = runDevice({options, devices[i], image, *transcripts[i], options.unit,
                                     boardDisplay(board, i)});
-            keepRecord(results[i], record, facts, image);
+            keepRecord(results[i], record, attempts[i], image);
             board.finished(i, results[i].ok(), results[i].outcome().headline);
         }));
         threads.back()->start();

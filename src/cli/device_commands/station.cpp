@@ -28,6 +28,7 @@
 #include "stop_signals.h"
 #include "text_out.h"
 #include "unit_id.h"
+#include "unit_written.h"
 
 namespace quorvel::cli {
 
@@ -138,7 +139,10 @@ class ScanQueue {
             Scan scan;
             for (int c = std::getc(in);; c = std::getc(in)) {
                 if (c == EOF || c == '\n') {
-                    state->push(std::move(scan));
+                    // The input's end after its last line is no scan.
+                    if (c == '\n' || !scan.unit.empty() || scan.tooLong) {
+                        state->push(std::move(scan));
+                    }
                     if (c == EOF) break;
                     scan = {};
                 } else if (!scan.tooLong) {
@@ -173,12 +177,13 @@ class ScanQueue {
         std::condition_variable changed;
         std::deque<Scan> scans;
         bool ended = false;
-        // Keeps the line without the blanks around it. An empty line is no scan; a line too
-        // long to be a unit id is kept as one to refuse.
+        // Keeps the line without the blanks around it (a line of blanks only is an empty
+        // scan); a line too long to be a unit id is kept as one to refuse.
         void push(Scan scan) {
             const size_t first = scan.unit.find_first_not_of(" \t\r");
-            if (first == std::string::npos && !scan.tooLong) return;
-            if (first != std::string::npos) {
+            if (first == std::string::npos) {
+                scan.unit.clear();
+            } else {
                 const size_t last = scan.unit.find_last_not_of(" \t\r");
                 scan.unit = scan.unit.substr(first, last - first + 1);
             }
@@ -227,8 +232,15 @@ class StationWorker final : public QThread {
     void run() override {
         if (scans_ != nullptr) {
             runScans();
-            return;
+        } else {
+            runDevices();
         }
+        closeUnanswered();
+    }
+
+  private:
+    // Every device that appears on the port, each written once.
+    void runDevices() {
         if (!waitForDevice()) return;
         for (;;) {
             const bool untouched = writeOne();
@@ -243,6 +255,7 @@ class StationWorker final : public QThread {
                           true);
                 if (!waitWhileSame(identity, kRetryMs)) return;
                 if (watch_.identity() == identity) continue;
+                closeUnanswered();  // removed without ever answering
             } else {
                 log_.line(tally_.port +
                           ": remove the device; the next one is written once it is "
@@ -254,7 +267,6 @@ class StationWorker final : public QThread {
         }
     }
 
-  private:
     // A fixture whose adapter stays: each scan names the board now on it, which is written
     // once (tried again while it does not answer); the next scan is the next board.
     void runScans() {
@@ -262,9 +274,25 @@ class StationWorker final : public QThread {
             log_.line(tally_.port + ": scan the next board's unit id");
             Scan scan;
             if (!scans_->next(scan)) return;
+            if (scan.unit.empty() && !scan.tooLong) {
+                log_.line(tally_.port + ": empty scan: nothing written; scan again", true);
+                continue;
+            }
             if (const std::string problem = scanProblem(scan); !problem.empty()) {
                 log_.line(tally_.port + ": " + problem + "; nothing written, scan again", true);
                 continue;
+            }
+            // A label read twice, or a board put back: the record says it is written.
+            if (record_ != nullptr && !options_.rewrite) {
+                if (const std::optional<UnitWritten> written =
+                        findUnitWritten(record_->path(), scan.unit)) {
+                    log_.line(tally_.port + ": scan " + scan.unit + " refused: " +
+                                  unitWrittenText(scan.unit, *written, record_->path()) +
+                                  "; nothing written, scan the next board (--rewrite writes "
+                                  "it again)",
+                              true);
+                    continue;
+                }
             }
             unit_ = std::move(scan.unit);
             if (!waitForDevice()) return;
@@ -335,15 +363,28 @@ class StationWorker final : public QThread {
                 logPathForDevice(options_.logFile, port, number, unit_), options_.command, port);
             if (!problem.empty()) log_.line(port + ": warning: " + problem, true);
         }
+        // One attempt per board: the tries of a board that does not answer yet go on under
+        // the started line of the first.
+        if (!attempt_ && !startRecord(attempt_.emplace(), record_, settings_, unit_, facts_)) {
+            attempt_.reset();
+            recordLost.store(true);
+            log_.line(port + ": error: " + record_->failure() +
+                          "; nothing was sent; the station stops after the devices in hand",
+                      true);
+            return false;
+        }
         DeviceResult result = runDevice(
             {options_, settings_, image_, transcript, unit_, boardDisplay(board_, index_)});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
             log_.line(port + ": " + failureLine(result.steps.back()), true);
+            unanswered_ = std::move(result);
             return true;
         }
         // Added before the next device can start on this port.
-        keepRecord(result, record_, facts_, image_);
+        keepRecord(result, record_, *attempt_, image_);
+        attempt_.reset();
+        unanswered_.reset();
         tally_.devices.add(result.severity);
         std::string report = result.outcome().headline;
         if (!result.interruption.empty()) {
@@ -369,6 +410,14 @@ class StationWorker final : public QThread {
         return false;
     }
 
+    // Ends the attempt at a board that never answered its connect and is given up (removed,
+    // or the station ends) with the last try's line: it was not written.
+    void closeUnanswered() {
+        if (attempt_ && unanswered_) keepRecord(*unanswered_, record_, *attempt_, image_);
+        attempt_.reset();
+        unanswered_.reset();
+    }
+
     const CliOptions& options_;
     ExchangeSettings settings_;
     const MemoryImage& image_;
@@ -382,6 +431,8 @@ class StationWorker final : public QThread {
     DeviceHold hold_;   // the device there, from its detection until it is removed
     ScanQueue* scans_;  // with --scan: the unit ids to write, one board each
     std::string unit_;  // the board's unit id, or empty
+    std::optional<DeviceRecord> attempt_;     // the board's attempt, started and not yet ended
+    std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
 };
 
 QJsonObject tallyJson(const OutcomeCounts& t) {

@@ -12,13 +12,12 @@
 #include "command_result.h"
 #include "exchange_settings.h"
 #include "memory_image.h"
+#include "record_file.h"
 
 namespace quorvel::cli {
 
 // How often a waiting station looks at its port.
 constexpr int kStationPollMs = 500;
-
-class RecordFile;
 
 // Each device's result line goes to `out`, progress to `err`. With --scan, the unit ids are
 // read from `in`, one a line, and each names the next board written on the one port.

@@ -28,7 +28,9 @@ inline constexpr ExitCodeEntry kExitCodes[] = {
      "device or exchange failure (pin: NG or ???; records --check: a device or unit not written)"},
     {kExitFileError,
      "file error: an image, record file or transcript could not be read or written"},
-    {kExitCancelled, "cancelled at the confirmation: nothing was sent"},
+    {kExitCancelled,
+     "cancelled at the confirmation, or a unit the --record file shows written refused (see "
+     "--rewrite): nothing was sent"},
     {kExitUnconfirmed,
      "unconfirmed: written, but the device's answers did not confirm every frame"},
     {kExitRecordLost, "record lost: written, but its --record line could not be added"},

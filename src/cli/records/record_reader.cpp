@@ -69,11 +69,14 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     const std::optional<QJsonObject> object = lineObject(line);
     if (!object) return std::nullopt;
     const auto text = [&](const char* key) { return (*object)[key].toString().toStdString(); };
-    for (const char* key : {"port", "image", "sha256", "outcome"}) {
+    ReadRecord r;
+    r.opening = (*object)["event"] == QJsonValue("started");
+    for (const char* key : {"port", "image", "sha256", r.opening ? "attempt" : "outcome"}) {
         if (!(*object)[key].isString()) return std::nullopt;
     }
-    ReadRecord r;
+    r.attempt = text("attempt");
     r.started = text("started");
+    r.ended = text("ended");
     r.host = text("host");
     r.port = text("port");
     r.unit = text("unit");
@@ -81,6 +84,7 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     r.sha256 = text("sha256");
     r.outcome = text("outcome");
     r.failedStep = text("failed_step");
+    if (r.opening) return r.attempt.empty() ? std::nullopt : std::optional<ReadRecord>(r);
     const OutcomeFacts* outcome = OutcomeNamed(r.outcome);
     if (outcome == nullptr) return std::nullopt;
     r.severity = outcome->severity;

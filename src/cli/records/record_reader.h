@@ -13,7 +13,15 @@ namespace quorvel::cli {
 
 // The parts of a record that the records command sums up.
 struct ReadRecord {
+    // A started line: an attempt begun, whose final line (with the same attempt id) says how it
+    // ended. It has no outcome.
+    bool opening = false;
+    // An attempt whose started line has no final line: the write was cut off, and what it left
+    // on the device is unknown. Counted as interrupted.
+    bool unfinished = false;
+    std::string attempt;  // the attempt id; empty on lines of tools that wrote none
     std::string started;
+    std::string ended;
     std::string host;  // the station's computer; empty when the line names none
     std::string port;
     std::string unit;  // the board's unit id; empty when the write named none
@@ -27,7 +35,8 @@ struct ReadRecord {
 
 // The record on `line`; empty when the line is not one JSON object with a string port, image
 // and sha256 and an outcome a write ends with (rewrite_outcome.h), or its diagnosis, when given,
-// is not a list of strings.
+// is not a list of strings. A started line ("event": "started") has a string attempt id
+// instead of the outcome.
 std::optional<ReadRecord> readRecordLine(std::string_view line);
 
 }  // namespace quorvel::cli

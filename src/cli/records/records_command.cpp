@@ -77,10 +77,12 @@ std::string summarize(std::FILE* file, const std::string& path, size_t index,
                 break;
             case RecordLines::Next::Line:
                 if (line.find_first_not_of(" \t") == std::string::npos) break;
-                if (std::optional<ReadRecord> record = readRecordLine(line)) {
-                    summary.add(std::move(*record));
-                } else {
+                if (std::optional<ReadRecord> record = readRecordLine(line); !record) {
                     summary.addUnread({index, lines.number(), false});
+                } else if (record->opening) {
+                    summary.addStarted(std::move(*record), index, lines.number());
+                } else {
+                    summary.add(std::move(*record));
                 }
                 break;
         }
@@ -129,7 +131,8 @@ std::string orDash(const std::string& text) {
 // "started  host  port  outcome at step", with the unit when it has one.
 std::string attemptLine(const ReadRecord& r) {
     return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
-           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " + r.outcome +
+           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " +
+           (r.unfinished ? "interrupted, state unknown" : r.outcome) +
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
@@ -274,6 +277,7 @@ CommandResult runRecords(const CliOptions& options) {
             readErrors.push_back(std::move(error));
         }
     }
+    summary.finish();
     const std::vector<ReadRecord> notWritten = summary.notWritten();
     CommandResult r;
     r.message = std::to_string(summary.all().devices()) + " devices recorded";
@@ -297,6 +301,17 @@ CommandResult runRecords(const CliOptions& options) {
              "check: " + unreadText(paths, unread.front(), true) +
                  (more > 0 ? " (and " + std::to_string(more) + " more line" +
                                  (more == 1 ? "" : "s") + " not read)"
+                           : ""));
+    }
+    // An attempt cut off mid-write: nobody knows what the device holds.
+    if (const std::vector<UnreadLine>& open = summary.unfinished(); !open.empty()) {
+        const size_t more = open.size() - 1;
+        fail(kExitFileError, "error",
+             "check: " + fileName(paths[open.front().file]) + " line " +
+                 std::to_string(open.front().line) +
+                 ": started, with no final line: interrupted, state unknown" +
+                 (more > 0 ? " (and " + std::to_string(more) + " more attempt" +
+                                 (more == 1 ? "" : "s") + " like it)"
                            : ""));
     }
     const auto devicesNotWritten = std::count_if(

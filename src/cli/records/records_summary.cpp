@@ -17,8 +17,44 @@ Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& det
     return rows[at->second];
 }
 
+void RecordsSummary::addStarted(ReadRecord record, size_t file, long long line) {
+    const long long order = read_++;
+    if (endedFirst_.erase(record.attempt) > 0) return;
+    std::string id = record.attempt;
+    open_.insert_or_assign(std::move(id),
+                           OpenAttempt{order, {file, line, false}, std::move(record)});
+}
+
 void RecordsSummary::add(ReadRecord record) {
     const long long order = read_++;
+    if (!record.attempt.empty() && open_.erase(record.attempt) == 0) {
+        endedFirst_.insert(record.attempt);
+    }
+    count(std::move(record), order);
+}
+
+void RecordsSummary::finish() {
+    std::vector<OpenAttempt*> left;
+    for (auto& [id, attempt] : open_) left.push_back(&attempt);
+    std::sort(left.begin(), left.end(),
+              [](const OpenAttempt* a, const OpenAttempt* b) { return a->order < b->order; });
+    for (OpenAttempt* a : left) {
+        unfinished_.push_back(a->where);
+        ReadRecord& r = a->record;
+        r.unfinished = true;
+        r.opening = false;
+        r.outcome = "interrupted";
+        r.severity = OutcomeSeverity::Interrupted;
+        r.diagnosis = {
+            "started, with no final line: the writer was killed, crashed or lost power, or is "
+            "still writing; what the device holds is unknown"};
+        count(std::move(r), a->order);
+    }
+    open_.clear();
+    endedFirst_.clear();
+}
+
+void RecordsSummary::count(ReadRecord record, long long order) {
     all_.add(record.outcome);
     images_.row(record.image, record.sha256).add(record.outcome);
     ports_.row(record.port, record.host).add(record.outcome);

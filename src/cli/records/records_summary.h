@@ -2,11 +2,13 @@
 // What the records command sums up from record lines, in one pass over any number of files:
 // the devices per outcome, per image and per station's port, and the units reconciled across
 // every file. Its memory grows with the images, ports and units seen and with the attempts not
-// written (which the summary lists), not with the lines read.
+// written (which the summary lists), not with the lines read: of the started lines, only the
+// attempts still open are kept.
 
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -35,14 +37,21 @@ struct UnreadLine {
 
 class RecordsSummary {
   public:
-    // Each record in the order read, file after file.
+    // Each record in the order read, file after file: a final line, or a started line (read
+    // at `file` and `line`), which its final line closes.
     void add(ReadRecord record);
+    void addStarted(ReadRecord record, size_t file, long long line);
     void addUnread(UnreadLine line) { unread_.push_back(line); }
+    // After the last line: every attempt still open (a started line without its final line)
+    // counts as interrupted, its device's state unknown.
+    void finish();
 
     const Tally& all() const { return all_; }
     const std::vector<Tally>& images() const { return images_.rows; }  // as first seen
     const std::vector<Tally>& ports() const { return ports_.rows; }    // per host and port
     const std::vector<UnreadLine>& unread() const { return unread_; }
+    // Where the started lines of the attempts left open are, in the order read (after finish()).
+    const std::vector<UnreadLine>& unfinished() const { return unfinished_; }
 
     // The attempts not written, in the order read, without those at a unit written after all
     // (on any station, before or after).
@@ -70,7 +79,20 @@ class RecordsSummary {
         Tally& row(const std::string& name, const std::string& detail);
     };
 
+    // A started line waiting for its final line.
+    struct OpenAttempt {
+        long long order;
+        UnreadLine where;
+        ReadRecord record;
+    };
+    void count(ReadRecord record, long long order);
+
     long long read_ = 0;
+    std::unordered_map<std::string, OpenAttempt> open_;  // by attempt id
+    // Final lines read before their started line (a rotated file named after the newer one):
+    // the started line, when it comes, is already closed.
+    std::unordered_set<std::string> endedFirst_;
+    std::vector<UnreadLine> unfinished_;
     Tally all_;
     Rows images_;
     Rows ports_;

@@ -1,6 +1,7 @@
 #pragma once
-// The record file of a write (--record FILE): one line per device and attempt, added at the
-// end and on disk before the next device starts; lines already there are never touched. The
+// The record file of a write (--record FILE, the window's service history): the started and
+// final line of each attempt at a device, added at the end and on disk before the device's
+// first byte and before the next device starts; lines already there are never touched. The
 // devices of a write to several ports add their lines from their own threads, and several
 // stations may share the file: each line goes out whole or not at all, never mixed with another.
 
@@ -10,7 +11,7 @@
 
 #include "device_record.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 
 // Why `path` cannot take a record or a transcript: it exists and is not a regular file (a
 // folder, a device such as /dev/full, a pipe that would hang the tool). Empty when it is a
@@ -30,16 +31,20 @@ class RecordFile {
     bool isOpen() const { return file_ != kNoFile; }
     const std::string& path() const { return path_; }
 
-    // Adds the record's line and flushes it to the disk. Safe from several threads and
+    // Adds the record's final line and flushes it to the disk. Safe from several threads and
     // programs. False when the line could not be written (the file is cut back to its last
     // whole line); failure() then says so.
     bool append(const DeviceRecord& record);
+    // The same for the attempt's started line.
+    bool appendStarted(const DeviceRecord& record);
 
     // Why the file could not be opened, or the first line that could not be written, as a
     // message; empty while every one was.
     std::string failure() const;
 
   private:
+    bool add(const std::string& line, const std::string& port);
+
     // The open file: a descriptor on POSIX, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE) when
     // none is open.
     static constexpr std::intptr_t kNoFile = -1;
@@ -49,4 +54,4 @@ class RecordFile {
     std::string failure_;
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

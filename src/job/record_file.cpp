@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-namespace quorvel::cli {
+namespace quorvel {
 namespace {
 
 #ifdef _WIN32
@@ -190,12 +190,19 @@ bool RecordFile::open(const std::string& path) {
 }
 
 bool RecordFile::append(const DeviceRecord& record) {
-    const std::string line = recordLine(record) + "\n";
+    return add(recordLine(record) + "\n", record.port);
+}
+
+bool RecordFile::appendStarted(const DeviceRecord& record) {
+    return add(startedLine(record) + "\n", record.port);
+}
+
+bool RecordFile::add(const std::string& line, const std::string& port) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const std::string error =
         file_ != kNoFile ? appendLine(file_, path_, line) : "the file is not open";
     if (!error.empty() && failure_.empty()) {
-        failure_ = "could not add the record of " + record.port + " to " + path_ + ": " + error;
+        failure_ = "could not add the record of " + port + " to " + path_ + ": " + error;
     }
     return error.empty();
 }
@@ -205,4 +212,4 @@ std::string RecordFile::failure() const {
     return failure_;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QTimeZone>
 
-namespace quorvel::cli {
+namespace quorvel {
 
 std::string utcText(std::chrono::system_clock::time_point at) {
     const auto ms = std::chrono::floor<std::chrono::milliseconds>(at.time_since_epoch()).count();
@@ -19,4 +19,4 @@ std::string localTimeNow() {
         .toStdString();
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

@@ -1,11 +1,11 @@
 #pragma once
-// Times as quorvel-flash writes them: in UTC for reports and records, which machines compare, and
+// Times as the tools write them: in UTC for reports and records, which machines compare, and
 // in the computer's own time for the transcript a technician reads.
 
 #include <chrono>
 #include <string>
 
-namespace quorvel::cli {
+namespace quorvel {
 
 // A time as the report gives it, in UTC: "2026-12-07T10:00:00.123Z".
 std::string utcText(std::chrono::system_clock::time_point at);
@@ -13,4 +13,4 @@ std::string utcText(std::chrono::system_clock::time_point at);
 // This moment in the computer's local time: "2026-12-07 10:00:00".
 std::string localTimeNow();
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

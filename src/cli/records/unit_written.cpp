@@ -1,0 +1,42 @@
+#include "unit_written.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "record_lines.h"
+#include "record_reader.h"
+
+namespace quorvel::cli {
+
+std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::string& unit) {
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    const std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+    if (!file || unit.empty()) return std::nullopt;
+    std::optional<UnitWritten> found;
+    RecordLines lines(file.get());
+    std::string line;
+    for (RecordLines::Next next; (next = lines.next(line)) != RecordLines::Next::End &&
+                                 next != RecordLines::Next::ReadError;) {
+        // Only a line that holds the id as it is, or escaped, can name the unit: the others
+        // are passed over without being read as JSON, so that years of records take little.
+        if (next != RecordLines::Next::Line ||
+            (line.find(unit) == std::string::npos && line.find('\\') == std::string::npos)) {
+            continue;
+        }
+        const std::optional<ReadRecord> r = readRecordLine(line);
+        if (!r || r->opening || r->unit != unit || r->outcome != "success") continue;
+        found = UnitWritten{r->ended, r->host, r->port, lines.number()};
+    }
+    return found;
+}
+
+std::string unitWrittenText(const std::string& unit, const UnitWritten& w,
+                            const std::string& path) {
+    return "unit " + unit + " was written" + (w.ended.empty() ? "" : " at " + w.ended) +
+           (w.host.empty() ? "" : " on " + w.host) + ", port " + w.port + " (" + path + " line " +
+           std::to_string(w.line) + ")";
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,67 @@
+#include "rewrite_record.h"
+
+#include <QSysInfo>
+#include <chrono>
+
+#include "block_walk.h"
+#include "port_description.h"
+#include "quorvel_version.h"
+#include "time_text.h"
+
+namespace quorvel {
+namespace {
+
+std::optional<std::string> unlessEmpty(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+DeviceRecord BeginRecord(const ExchangeSettings& settings, const std::string& port,
+                         const std::string& unit, const RecordedImage& image) {
+    DeviceRecord line;
+    line.attempt = newAttemptId();
+    line.started = utcText(std::chrono::system_clock::now());
+    line.toolVersion = kVersion;
+    line.host = QSysInfo::machineHostName().toStdString();
+    line.port = port;
+    line.unit = unlessEmpty(unit);
+    line.device = unlessEmpty(resolvedDevice(settings));
+    line.usbSerial = unlessEmpty(usbSerialNumber(settings));
+    line.image = image.path;
+    line.sha256 = image.sha256;
+    line.checksum = image.checksum;
+    line.warnings = image.warnings;
+    return line;
+}
+
+void EndRecord(DeviceRecord& line, const OutcomeFacts& outcome,
+               const std::vector<StepRecord>& steps, const MemoryImage& image,
+               std::vector<std::string> diagnosis, const std::string& deviceState,
+               const std::vector<std::string>& warnings, double seconds) {
+    line.ended = utcText(std::chrono::system_clock::now());
+    line.warnings.insert(line.warnings.end(), warnings.begin(), warnings.end());
+    line.outcome = outcome.name;
+    if (!outcome.wentThrough() && !steps.empty()) line.failedStep = StepName(steps.back().step);
+    line.diagnosis = std::move(diagnosis);
+    line.blocksWritten = blocksAccepted(steps, image);
+    line.blocksUnconfirmed = 0;
+    for (const StepRecord& step : steps) {
+        for (const UnconfirmedAnswer& a : step.unconfirmed) line.blocksUnconfirmed += a.row >= 0;
+    }
+    line.deviceState = unlessEmpty(deviceState);
+    line.seconds = seconds;
+}
+
+int blocksAccepted(const std::vector<StepRecord>& steps, const MemoryImage& image) {
+    int blocks = 0;
+    for (const StepRecord& step : steps) {
+        if (step.step != Step::Program) continue;
+        blocks +=
+            step.accepted ? countBlocksToSend(image) : countBlocksBefore(image, step.seen.row);
+    }
+    return blocks;
+}
+
+}  // namespace quorvel
