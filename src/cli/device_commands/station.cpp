@@ -385,11 +385,14 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
             std::make_unique<StationWorker>(options, ports[i], image, i, log, record, scans.get()));
     }
     for (auto& worker : workers) worker->start();
-    // The board is drawn here, on the one thread that owns the terminal, while the ports run.
+    // The board is drawn here, on the one thread that owns the terminal, while the ports run;
+    // without one, this thread sleeps until they end.
+    const bool board = log.drawsBoard();
     for (auto& worker : workers) {
         do {
             log.redraw(stationEnds());
-        } while (!worker->wait(QDeadlineTimer(kRedrawMs)));
+        } while (!worker->wait(board ? QDeadlineTimer(kRedrawMs)
+                                     : QDeadlineTimer(QDeadlineTimer::Forever)));
     }
     log.leave();
 

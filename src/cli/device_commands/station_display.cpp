@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "block_walk.h"
 #include "diagnosis.h"
 #include "progress_display.h"
 #include "terminal.h"
@@ -17,7 +18,7 @@ std::string shortCause(const StepRecord& step) {
     const std::string name = StepName(step.step);
     const ExchangeDiagnostics& seen = step.seen;
     const std::string at = seen.row >= 0 && step.step == Step::Program
-                               ? " at block " + byteAddress(seen.row * 16)
+                               ? " at block " + byteAddress(seen.row * kRowBytes)
                                : "";
     if (!step.portError.empty()) return name + ": " + step.portError;
     if (!seen.judged) return failureLine(step);
@@ -171,7 +172,7 @@ void StationLog::removeBoard(size_t port) {
 
 void StationLog::warning(size_t port, const std::string& text) {
     line(port, "warning: " + text, true);
-    if (board_) board_->reason(port, "warning: " + text);
+    if (board_) board_->reason(port, "warning: " + text, true);
 }
 
 void StationLog::error(size_t port, const std::string& text) {

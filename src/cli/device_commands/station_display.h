@@ -53,6 +53,7 @@ class StationLog {
     // Where -v shows the exchanges.
     std::FILE* err() const { return err_; }
 
+    bool drawsBoard() const { return board_ != nullptr; }
     // Board: redraws it when something changed (call often, from one thread), and leaves it
     // drawn at the end with the cursor under it.
     void redraw(bool stopping);

@@ -109,9 +109,11 @@ void StationBoard::finished(size_t port, const char* mark, OutcomeSeverity sever
     changed_ = true;
 }
 
-void StationBoard::reason(size_t port, std::string text) {
+void StationBoard::reason(size_t port, std::string text, bool unlessSet) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    rows_.at(port).reason = std::move(text);
+    std::string& shown = rows_.at(port).reason;
+    if (unlessSet && !shown.empty()) return;
+    shown = std::move(text);
     changed_ = true;
 }
 

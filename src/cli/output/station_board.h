@@ -35,8 +35,9 @@ class StationBoard {
     void progress(size_t port, int done, int total);
     // The board's result: its mark ("PASS", "FAIL"), how bad it is and the short reason.
     void finished(size_t port, const char* mark, OutcomeSeverity severity, std::string reason);
-    // Something the operator should read on the port's row: why it waits, a warning.
-    void reason(size_t port, std::string text);
+    // Something the operator should read on the port's row: why it waits, a warning. With
+    // `unlessSet`, a reason already there (a result's) stays.
+    void reason(size_t port, std::string text, bool unlessSet = false);
     // The station ends after the boards in hand.
     void stopping();
 
