@@ -171,6 +171,7 @@ void TerminalScreen::leave() {
     std::string out;
     put(out, terminal_->plain);
     put(out, terminal_->at(static_cast<int>(drawnRows_), 0));
+    put(out, terminal_->clearEos.empty() ? terminal_->clearEol : terminal_->clearEos);
     writeControl(stream_, out);
 }
 #else
