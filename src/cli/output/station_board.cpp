@@ -191,16 +191,21 @@ std::vector<ScreenRow> StationBoard::rowsLocked() const {
 }
 
 void StationBoard::redraw() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const std::string clock = clockTimeNow();
-    if (!changed_ && clock == drawnClock_) return;
-    drawnClock_ = clock;
-    screen_->draw(rowsLocked());
-    changed_ = false;
+    std::vector<ScreenRow> rows;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::string clock = clockTimeNow();
+        if (!changed_ && clock == drawnClock_) return;
+        drawnClock_ = clock;
+        rows = rowsLocked();
+        changed_ = false;
+    }
+    // Drawn without the lock: a terminal that holds its output (Ctrl-S) never holds up a
+    // port's exchange, which reports its progress here.
+    screen_->draw(rows);
 }
 
 void StationBoard::leave() {
-    const std::lock_guard<std::mutex> lock(mutex_);
     screen_->leave();
 }
 

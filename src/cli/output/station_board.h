@@ -5,8 +5,8 @@
 // the last result with its time of day, and a short reason. Above the rows, the running
 // totals: written, failed, the yield and the boards per hour.
 //
-// The port threads report through the event functions, from any thread; the thread that owns
-// the terminal calls redraw().
+// The port threads report through the event functions, from any thread; only the thread that
+// owns the terminal calls redraw() and leave().
 
 #include <chrono>
 #include <memory>
