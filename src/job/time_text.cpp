@@ -19,4 +19,8 @@ std::string localTimeNow() {
         .toStdString();
 }
 
+std::string clockTimeNow() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
+}
+
 }  // namespace quorvel

@@ -13,4 +13,7 @@ std::string utcText(std::chrono::system_clock::time_point at);
 // This moment in the computer's local time: "2026-12-07 10:00:00".
 std::string localTimeNow();
 
+// The time of day in the computer's local time: "10:00:00".
+std::string clockTimeNow();
+
 }  // namespace quorvel

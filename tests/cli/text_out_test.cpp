@@ -41,5 +41,30 @@ TEST(ShownText, ControlCharactersEscaped) {
     }
 }
 
+// A text cut to fit a column: counted in characters as shown, never inside a UTF-8 sequence,
+// the cut marked at the end or, for a path, at the front.
+TEST(ShownText, FittedToAColumn) {
+    struct Case {
+        std::string text;
+        size_t most;
+        bool keepEnd;
+        std::string fitted;
+    };
+    const std::vector<Case> cases = {
+        {"erase answered 'E' (0x45)", 25, false, "erase answered 'E' (0x45)"},
+        {"erase answered 'E' (0x45)", 12, false, "erase ans..."},
+        {"日本語のユニット", 6, false, "日本語..."},
+        {"/dev/serial/by-id/usb-FTDI_A10K3Q7Z-if00-port0", 16, true, "...7Z-if00-port0"},
+        {"/dev/ü日本", 6, true, "...ü日本"},
+        {"U-\\x1b[2J", 9, false, "U-\\x1b[2J"},
+        {"U-\\x1b[2J", 5, false, "U-..."},
+        {"U-\x1b[2J", 8, false, "U-\\x1..."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shownFitted(c.text, c.most, c.keepEnd), c.fitted) << c.text;
+        EXPECT_LE(characterCount(shownFitted(c.text, c.most, c.keepEnd)), c.most) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace quorvel::cli

@@ -4,6 +4,7 @@
 // failure on one does not stop the other. Ctrl-C ends the station with its totals.
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -58,7 +59,7 @@ bool stopStation(QProcess& station) {
 
 // A station whose output is gathered as it comes, so that a test can wait for what it says:
 // a port's "waiting for a device" once it watches it, a device's result line on standard
-// output, "remove the device" once the station is done with the one there.
+// output, "remove the board" once the station is done with the one there.
 struct Station {
     explicit Station(const QStringList& ports, const QStringList& extra = {}) {
         startStation(process, ports, extra);
@@ -222,6 +223,71 @@ void stationWithFailedOutput(QTemporaryDir& dir, int stream, bool readerGone) {
     QVERIFY2(said.contains(reason), said.constData());
 }
 
+// Three fixtures, one of whose boards refuses its blocks, run by a station on a terminal (a
+// pseudo-terminal the test reads): the operator board, one row per fixture redrawn in place,
+// the totals above them, colours unless NO_COLOR is set, and the totals at the end.
+void boardOnTerminal(QTemporaryDir& dir, bool noColour) {
+    int master = -1;
+    int slave = -1;
+    winsize size{30, 160, 0, 0};
+    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    QStringList ports;
+    std::vector<std::unique_ptr<SimProcess>> boards;
+    for (const char* name : {"a", "b", "c"}) {
+        ports << dir.filePath(name);
+        QStringList args{"--link", ports.back()};
+        if (ports.size() == 2)
+            args << "--fault"
+                 << "program=status:E";
+        boards.push_back(std::make_unique<SimProcess>(args));
+    }
+    QProcess station;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TERM", "xterm");
+    env.insert("NO_COLOR", noColour ? "1" : "");
+    station.setProcessEnvironment(env);
+    station.setChildProcessModifier([slave] {
+        ::dup2(slave, STDOUT_FILENO);
+        ::dup2(slave, STDERR_FILENO);
+    });
+    startStation(station, ports);
+    ::close(slave);
+    QByteArray screen;
+    const auto read = [&] {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, n);
+    };
+    const bool settled = eventually([&] {
+        read();
+        return screen.contains("written 2") && screen.contains("failed 1");
+    });
+    ::kill(pid_t(station.processId()), SIGINT);
+    // Read while it ends, so that its drawing never waits on a full terminal.
+    const bool ended = eventually([&] {
+        read();
+        return station.state() == QProcess::NotRunning;
+    });
+    read();
+    ::close(master);
+    QVERIFY2(settled && ended, screen.right(2000).constData());
+    QCOMPARE(station.exitCode(), 1);
+    // The rows stay where they are: each fixture's row is drawn again at the same place
+    // (row 6 of the screen: two lines of header, a gap and the titles before it), and only the
+    // totals at the end start lines of their own.
+    QVERIFY2(screen.count("\x1b[6;1H") >= 3 && screen.count('\n') < 10, screen.constData());
+    QVERIFY(screen.contains("yield 66.7%") && screen.contains("boards/h"));
+    QVERIFY(screen.contains("the device refused block 0x004000 (it answered 'E')"));
+    QVERIFY(!screen.contains("PASS  " + ports.front().toUtf8()));  // no plain result lines
+    QVERIFY2(screen.contains("Station: 2 devices written, 1 failed"),
+             screen.right(500).constData());
+    // The basic palette's foreground colours: green for PASS, red for FAIL.
+    const QRegularExpression colour("\x1b\\[(\\d+;)*3[0-7]m");
+    QCOMPARE(colour.match(QString::fromUtf8(screen)).hasMatch(), !noColour);
+    if (!noColour) QVERIFY(screen.contains("\x1b[32m") && screen.contains("\x1b[31m"));
+    for (auto& board : boards) board->stop();
+}
+
 // What a station saw in one production-line situation; `run` drives it and checks it.
 struct LineCase {
     const char* name;
@@ -241,7 +307,7 @@ const LineCase kLineCases[] = {
          boards.push_back(std::make_unique<SimProcess>(QStringList{"--link", fixture}));
          for (int n = 1;; ++n) {
              QVERIFY(station.said("PASS  " + fixture + "  ", n));
-             QVERIFY(station.said(fixture + ": remove the device", n));
+             QVERIFY(station.said(fixture + ": remove the board", n));
              const HeldNumber held(*boards.back());
              QElapsedTimer swap;
              swap.start();
@@ -272,7 +338,7 @@ const LineCase kLineCases[] = {
          Station first({fixture});
          Station second({fixture});
          // One writes the board and keeps it until it is removed; the other is refused it.
-         const QByteArray done = (fixture + ": remove the device").toUtf8();
+         const QByteArray done = (fixture + ": remove the board").toUtf8();
          const QByteArray refused = "is being written by quorvel-flash (pid ";
          const bool settled = eventually([&] {
              first.read();
@@ -394,6 +460,10 @@ const LineCase kLineCases[] = {
          QVERIFY2(err.count("is a regular file") == 1 && err.count("is a folder") == 1 &&
                       err.count("; waiting for a change") == 2,
                   err.constData());
+         // Stopped while nothing is on the line: the notice does not say it waits for it.
+         QVERIFY2(err.contains("stopping; no device is being written") &&
+                      !err.contains("message on the line"),
+                  err.constData());
      }},
     {"late-powered board",
      [](QTemporaryDir& dir) {
@@ -430,11 +500,11 @@ const LineCase kLineCases[] = {
          QCOMPARE(board.transcript("rx kind=connect").size(), 2);
          QCOMPARE(station.exitCode(), 1);
          const QByteArray err = station.readAllStandardError();
-         QVERIFY2(err.count(": empty scan: nothing written; scan again") == 1, err.constData());
+         QVERIFY2(err.count(": empty scan; nothing written, scan again") == 1, err.constData());
          const QString out = QString::fromUtf8(station.readAllStandardOutput());
          QVERIFY2(out.startsWith("FAIL  " + fixture + "  unit U-1  ") &&
                       out.contains("\nPASS  " + fixture + "  unit U-2  ") &&
-                      out.contains("Station: 1 devices written, 1 failed\n"),
+                      out.contains("Station: 1 device written, 1 failed\n"),
                   qPrintable(out));
          QCOMPARE(recordedUnits(record), (QStringList{"U-1", "U-2"}));
      }},
@@ -510,8 +580,8 @@ const LineCase kLineCases[] = {
          const QByteArray err = station.readAllStandardError();
          QVERIFY2(err.contains(": scan U-1 refused: unit U-1 was written at ") &&
                       err.contains("(" + record.toUtf8() +
-                                   " line 2); nothing written, scan the "
-                                   "next board"),
+                                   " line 2) (--rewrite writes it again); nothing written, scan "
+                                   "again"),
                   err.constData());
          QProcess once;
          once.start(flashToolPath(), {"write", "--yes", "--unit", "U-1", "--record", record,
@@ -552,6 +622,8 @@ const LineCase kLineCases[] = {
          QCOMPARE(check({records[0]}), QString("1 1 (0 written, 1 not written)"));
          QCOMPARE(check({records[0], records[1]}), QString("0 1 (1 written, 0 not written)"));
      }},
+    {"operator board on a terminal", [](QTemporaryDir& dir) { boardOnTerminal(dir, false); }},
+    {"operator board with NO_COLOR", [](QTemporaryDir& dir) { boardOnTerminal(dir, true); }},
     {"record file moved away between two devices",
      [](QTemporaryDir& dir) { recordFollowsItsPath(dir, true); }},
     {"record file deleted between two devices",
@@ -618,8 +690,8 @@ class StationE2eTest : public QObject {
         QVERIFY(device->started() && refusing.started());
         // The station is done with each once it asks for its removal: one written, the other
         // refused its blocks twice.
-        QVERIFY(station.said(first + ": remove the device"));
-        QVERIFY(station.said(second + ": remove the device"));
+        QVERIFY(station.said(first + ": remove the board"));
+        QVERIFY(station.said(second + ": remove the board"));
         QCOMPARE(refusing.transcript("rx kind=program").size(), 2);
 
         // The first device is removed and, once the station saw it go, another is connected at
@@ -634,7 +706,7 @@ class StationE2eTest : public QObject {
         QCOMPARE(device->flash(), defaultImageBytes());
         device = std::make_unique<SimProcess>(QStringList{"--link", first});
         QVERIFY(device->started());
-        QVERIFY(station.said(first + ": remove the device", 2));
+        QVERIFY(station.said(first + ": remove the board", 2));
 
         QVERIFY(station.stop());
         device->stop();
@@ -649,7 +721,15 @@ class StationE2eTest : public QObject {
                      totals.contains(first + ": 2 written, 0 failed\n") &&
                      totals.contains(second + ": 0 written, 1 failed\n"),
                  qPrintable(totals));
-        QVERIFY2(station.err.contains((second + ": device 1: Writing failure").toUtf8()),
+        // One line per device, with a short reason that does not contradict "remove the
+        // board"; no progress between the lines, and no second copy of them on standard error.
+        QVERIFY2(totals.contains("FAIL  " + second + "  unit -  ") &&
+                     totals.contains(" s  Writing failure; the device refused block 0x004000 (it "
+                                     "answered 'E'); remove the board\n") &&
+                     !totals.contains("write again"),
+                 qPrintable(totals));
+        QVERIFY2(!station.err.contains("%") && !station.err.contains(": status ") &&
+                     !station.err.contains("failure"),
                  station.err.constData());
 
         // One record line per device, in the order the writes ended.

@@ -42,9 +42,10 @@ constexpr OptionEntry kOptions[] = {
      "run-ttyUSB0.log), with --station one per device",
      "FILE"},
     {"--station", '\0', kStation, &CliOptions::station, nullptr,
-     "production line: on every port wait for a device, write it, print its PASS, FAIL or "
-     "UNCONFIRMED line, wait until it is removed or replaced, and again, until Ctrl-C or SIGTERM; "
-     "then the totals (a board that did not answer its connect is tried again in place)",
+     "production line: on every port wait for a device, write it, show its result (on a "
+     "terminal, a board with a row per port under the running totals; otherwise its PASS, FAIL "
+     "or UNCONFIRMED line), wait until it is removed or replaced, and again, until Ctrl-C or "
+     "SIGTERM; then the totals (a board that did not answer its connect is tried again in place)",
      "", "", "--station works only with write, and not with --dry-run"},
     {"--record", '\0', kRecord, nullptr, &CliOptions::record,
      "add a JSON line per device to FILE before its first byte (the attempt started) and "

@@ -168,6 +168,7 @@ RunDisplay boardDisplay(ProgressBoard& board, size_t index) {
 }
 
 DeviceResult runDevice(const DeviceRun& run) {
+    const OnTheLine talking;
     const auto start = std::chrono::steady_clock::now();
     const std::string& command = run.options.command;
     DeviceResult r;
@@ -196,7 +197,7 @@ DeviceResult runDevice(const DeviceRun& run) {
         RewriteResult write = RunRewrite(link, run.image, hooks);
         r.rewrite = write.outcome;
         r.severity = Outcome(write.outcome).severity;
-        r.deviceState = RewriteDeviceState(write, run.image, "run write again");
+        r.deviceState = RewriteDeviceState(write, run.image, run.again);
         r.warnings = RewriteWarnings(write);
         r.unconfirmed = std::move(write.unconfirmed);
         r.steps = std::move(write.steps);

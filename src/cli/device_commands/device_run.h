@@ -36,6 +36,8 @@ struct DeviceRun {
     std::string unit;    // the board's unit id, or empty
     RunDisplay display;  // empty: the steps and the progress go to `err`
     std::FILE* err = nullptr;
+    // write: what to do after a failure, at the end of the device's state.
+    std::string again = "run write again";
 };
 
 // Runs the command on the run's port and returns how it ended. The loader and its serial port

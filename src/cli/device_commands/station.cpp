@@ -1,5 +1,6 @@
 #include "station.h"
 
+#include <QDeadlineTimer>
 #include <QThread>
 #include <atomic>
 #include <chrono>
@@ -21,10 +22,10 @@
 #include "log_paths.h"
 #include "port_description.h"
 #include "port_mapping.h"
-#include "progress_board.h"
 #include "progress_display.h"
 #include "record_file.h"
 #include "serial_port_transport.h"
+#include "station_display.h"
 #include "stop_signals.h"
 #include "text_out.h"
 #include "unit_id.h"
@@ -89,33 +90,6 @@ struct PortTally {
     std::string port;
     OutcomeCounts devices;  // the last one interrupted, if any was
     QJsonArray json;
-};
-
-// Lines that several port threads print whole, one at a time: progress on standard error,
-// each device's result line on standard output.
-class StationLog {
-  public:
-    StationLog(std::FILE* out, std::FILE* err, bool quiet, bool json)
-        : out_(out), err_(err), quiet_(quiet || json), json_(json) {}
-    void line(const std::string& text, bool always = false) {
-        if (quiet_ && !always) return;
-        const std::lock_guard<std::mutex> lock(mutex_);
-        writeLine(err_, "quorvel-flash: " + text);
-    }
-    std::FILE* err() const { return err_; }
-    // The operator's line for one device; the JSON report carries it instead with --json.
-    void result(const std::string& text) {
-        if (json_ || out_ == nullptr) return;
-        const std::lock_guard<std::mutex> lock(mutex_);
-        writeLine(out_, text);
-    }
-
-  private:
-    std::FILE* out_;
-    std::FILE* err_;
-    bool quiet_;
-    bool json_;
-    std::mutex mutex_;
 };
 
 // One line of the scanner's input: the unit id it holds, blanks around it dropped, or a line
@@ -205,18 +179,19 @@ std::string scanProblem(const Scan& scan) {
     return problem.empty() ? problem : "scan " + scan.unit + " refused: a unit id " + problem;
 }
 
+// How often the board is looked at for a change to draw.
+constexpr int kRedrawMs = 200;
+
 // How long a board that did not answer the connect is left before it is tried again.
 constexpr int kRetryMs = 3000;
 
 class StationWorker final : public QThread {
   public:
     StationWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
-                  ProgressBoard& board, size_t index, StationLog& log, RecordFile* record,
-                  ScanQueue* scans)
+                  size_t index, StationLog& log, RecordFile* record, ScanQueue* scans)
         : options_(options),
           settings_(std::move(settings)),
           image_(image),
-          board_(board),
           index_(index),
           log_(log),
           record_(record),
@@ -250,16 +225,11 @@ class StationWorker final : public QThread {
             if (untouched) {
                 // Nothing was erased: the board (not powered yet, not in its loader) is tried
                 // again where it is, with no need to remove it.
-                log_.line(tally_.port + ": no answer yet; trying again in " +
-                              std::to_string(kRetryMs / 1000) + " s",
-                          true);
                 if (!waitWhileSame(identity, kRetryMs)) return;
                 if (watch_.identity() == identity) continue;
                 closeUnanswered();  // removed without ever answering
             } else {
-                log_.line(tally_.port +
-                          ": remove the device; the next one is written once it is "
-                          "connected");
+                log_.removeBoard(index_);
                 if (!waitWhileSame(identity, -1)) return;
             }
             hold_.release();
@@ -271,26 +241,25 @@ class StationWorker final : public QThread {
     // once (tried again while it does not answer); the next scan is the next board.
     void runScans() {
         for (;;) {
-            log_.line(tally_.port + ": scan the next board's unit id");
+            log_.scanWanted(index_);
             Scan scan;
             if (!scans_->next(scan)) return;
             if (scan.unit.empty() && !scan.tooLong) {
-                log_.line(tally_.port + ": empty scan: nothing written; scan again", true);
+                log_.scanRefused(index_, "empty scan");
                 continue;
             }
             if (const std::string problem = scanProblem(scan); !problem.empty()) {
-                log_.line(tally_.port + ": " + problem + "; nothing written, scan again", true);
+                log_.scanRefused(index_, problem);
                 continue;
             }
             // A label read twice, or a board put back: the record says it is written.
             if (record_ != nullptr && !options_.rewrite) {
                 if (const std::optional<UnitWritten> written =
                         findUnitWritten(record_->path(), scan.unit)) {
-                    log_.line(tally_.port + ": scan " + scan.unit + " refused: " +
-                                  unitWrittenText(scan.unit, *written, record_->path()) +
-                                  "; nothing written, scan the next board (--rewrite writes "
-                                  "it again)",
-                              true);
+                    log_.scanRefused(index_,
+                                     "scan " + scan.unit + " refused: " +
+                                         unitWrittenText(scan.unit, *written, record_->path()) +
+                                         " (--rewrite writes it again)");
                     continue;
                 }
             }
@@ -298,9 +267,6 @@ class StationWorker final : public QThread {
             if (!waitForDevice()) return;
             while (writeOne()) {
                 if (stationEnds()) return;
-                log_.line(tally_.port + ": no answer yet from unit " + unit_ +
-                              "; trying again in " + std::to_string(kRetryMs / 1000) + " s",
-                          true);
                 const std::string identity = watch_.identity();
                 if (!waitWhileSame(identity, kRetryMs)) return;
             }
@@ -312,12 +278,12 @@ class StationWorker final : public QThread {
     // asked for meanwhile. A device another writer holds, or a port that cannot be opened, is
     // said once with its reason, then watched for a change.
     bool waitForDevice() {
-        log_.line(tally_.port + ": waiting for a device");
+        log_.waiting(index_);
         std::string said;
         const auto sayOnce = [&](const std::string& why) {
             if (why.empty() || why == said) return;
             said = why;
-            log_.line(tally_.port + ": " + why + "; waiting for a change", true);
+            log_.unusable(index_, why);
         };
         while (!stationEnds()) {
             if (watch_.present(false)) {
@@ -356,28 +322,28 @@ class StationWorker final : public QThread {
     bool writeOne() {
         const std::string& port = tally_.port;
         const int number = tally_.devices.total() + 1;
-        log_.line(port + ": device " + std::to_string(number) + " on " + describePort(settings_));
+        log_.started(index_, number, unit_, describePort(settings_));
         Transcript transcript(options_.verbose ? log_.err() : nullptr, port);
         if (!options_.logFile.empty()) {
             const std::string problem = transcript.open(
                 logPathForDevice(options_.logFile, port, number, unit_), options_.command, port);
-            if (!problem.empty()) log_.line(port + ": warning: " + problem, true);
+            if (!problem.empty()) log_.warning(index_, problem);
         }
         // One attempt per board: the tries of a board that does not answer yet go on under
         // the started line of the first.
         if (!attempt_ && !startRecord(attempt_.emplace(), record_, settings_, unit_, facts_)) {
             attempt_.reset();
             recordLost.store(true);
-            log_.line(port + ": error: " + record_->failure() +
-                          "; nothing was sent; the station stops after the devices in hand",
-                      true);
+            log_.error(index_,
+                       record_->failure() +
+                           "; nothing was sent; the station stops after the devices in hand");
             return false;
         }
-        DeviceResult result = runDevice(
-            {options_, settings_, image_, transcript, unit_, boardDisplay(board_, index_)});
+        DeviceResult result = runDevice({options_, settings_, image_, transcript, unit_,
+                                         log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
-            log_.line(port + ": " + failureLine(result.steps.back()), true);
+            log_.retrying(index_, unit_, result, kRetryMs / 1000);
             unanswered_ = std::move(result);
             return true;
         }
@@ -386,26 +352,19 @@ class StationWorker final : public QThread {
         attempt_.reset();
         unanswered_.reset();
         tally_.devices.add(result.severity);
-        std::string report = result.outcome().headline;
-        if (!result.interruption.empty()) {
-            report = result.interruption;
-        } else {
-            for (const std::string& why : whatWentWrong(result)) report += "; " + why;
-        }
-        const std::string seconds = secondsText(result.ms / 1000);
-        log_.result(std::string(result.outcome().mark) + "  " + port + "  unit " +
-                    (unit_.empty() ? "-" : unit_) + "  " + seconds + "  " + report);
-        log_.line(port + ": device " + std::to_string(number) + ": " + report + " (" + seconds +
-                  ")");
-        for (const std::string& w : warningsOf(result)) log_.line(port + ": warning: " + w, true);
+        // The whole story in the transcript; the operator reads the short one.
+        transcript.line(std::string("result: ") + result.outcome().mark + " " +
+                        result.outcome().headline);
+        for (const std::string& why : whatWentWrong(result)) transcript.line("  " + why);
+        log_.finished(index_, result, unit_);
+        for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
         if (options_.json) tally_.json.append(deviceJson(result));
         if (!result.recordFailure.empty()) {
             // A device that cannot be recorded cannot be traced: no more are written.
             recordLost.store(true);
-            log_.line(port + ": error: " + result.recordFailure +
-                          "; the station stops after the devices in hand",
-                      true);
+            log_.error(index_,
+                       result.recordFailure + "; the station stops after the devices in hand");
         }
         return false;
     }
@@ -421,7 +380,6 @@ class StationWorker final : public QThread {
     const CliOptions& options_;
     ExchangeSettings settings_;
     const MemoryImage& image_;
-    ProgressBoard& board_;
     size_t index_;
     StationLog& log_;
     RecordFile* record_;
@@ -466,23 +424,27 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     recordLost.store(false);
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
-    StationLog log(out, err, options.quiet, options.json);
     std::vector<std::string> names;
     for (const ExchangeSettings& s : ports) names.push_back(portName(s));
-    ProgressBoard board(
-        err,
-        options.json || options.quiet ? ProgressBoard::Mode::Silent : ProgressBoard::Mode::Lines,
-        names);
-    log.line("station: writing every device connected to " + std::to_string(ports.size()) +
-             (ports.size() == 1 ? " port" : " ports") + "; Ctrl-C ends it");
+    StationLog log(options, names, out, err);
+    log.starting();
 
     std::vector<std::unique_ptr<StationWorker>> workers;
     for (size_t i = 0; i < ports.size(); ++i) {
-        workers.push_back(std::make_unique<StationWorker>(options, ports[i], image, board, i, log,
-                                                          record, scans.get()));
+        workers.push_back(
+            std::make_unique<StationWorker>(options, ports[i], image, i, log, record, scans.get()));
     }
     for (auto& worker : workers) worker->start();
-    for (auto& worker : workers) worker->wait();
+    // The board is drawn here, on the one thread that owns the terminal, while the ports run;
+    // without one, this thread sleeps until they end.
+    const bool board = log.drawsBoard();
+    for (auto& worker : workers) {
+        do {
+            log.redraw(stationEnds());
+        } while (!worker->wait(board ? QDeadlineTimer(kRedrawMs)
+                                     : QDeadlineTimer(QDeadlineTimer::Forever)));
+    }
+    log.leave();
 
     OutcomeCounts all;
     QJsonArray perPort;
@@ -517,7 +479,9 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     r.result = totals;
     r.image = imageFacts(options.args.at(0), image);
     if (record != nullptr) markRecordLost(r, record->failure());
-    r.text.push_back("Station: " + tallyText(all, " devices written"));
+    r.text.push_back("Station: " + tallyText(all, all[OutcomeSeverity::Success] == 1
+                                                      ? " device written"
+                                                      : " devices written"));
     r.text.insert(r.text.end(), lines.begin(), lines.end());
     return r;
 }

@@ -17,7 +17,11 @@ namespace {
 // Set by the signal handler: only lock-free atomics may be touched there.
 std::atomic<bool> signalled{false};
 std::atomic<bool> urgent{false};  // a second signal: stop waiting for the device
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<int> onTheLine{0};    // devices being talked to
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+// The first stop's notice when no device is being talked to: nothing to wait for.
+constexpr char kIdleNotice[] = "\nquorvel-flash: stopping; no device is being written\n";
 
 #ifdef _WIN32
 constexpr char kNotice[] =
@@ -40,9 +44,11 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
             // goes to the default handler, which ends the tool at once.
             const bool second = signalled.exchange(true);
             if (second && urgent.exchange(true)) return FALSE;
-            const char* notice = second ? kUrgentNotice : kNotice;
-            const DWORD length =
-                static_cast<DWORD>(second ? sizeof kUrgentNotice - 1 : sizeof kNotice - 1);
+            const bool idle = onTheLine.load() == 0;
+            const char* notice = second ? kUrgentNotice : idle ? kIdleNotice : kNotice;
+            const DWORD length = static_cast<DWORD>(second ? sizeof kUrgentNotice - 1
+                                                    : idle ? sizeof kIdleNotice - 1
+                                                           : sizeof kNotice - 1);
             DWORD written = 0;
             WriteFile(GetStdHandle(STD_ERROR_HANDLE), notice, length, &written, nullptr);
             return TRUE;
@@ -80,8 +86,11 @@ void onStopSignal(int) {
         sigemptyset(&dfl.sa_mask);
         for (int sig : kStopSignals) sigaction(sig, &dfl, nullptr);
     }
-    const char* notice = second ? kUrgentNotice : kNotice;
-    const size_t length = second ? sizeof kUrgentNotice - 1 : sizeof kNotice - 1;
+    const bool idle = onTheLine.load() == 0;
+    const char* notice = second ? kUrgentNotice : idle ? kIdleNotice : kNotice;
+    const size_t length = second ? sizeof kUrgentNotice - 1
+                          : idle ? sizeof kIdleNotice - 1
+                                 : sizeof kNotice - 1;
     [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, notice, length);
 }
 #endif
@@ -108,6 +117,14 @@ void watchStopSignals() {
     // transcript; ignored, the write fails with EFBIG, the line is cut back and the run says so.
     sigaction(SIGXFSZ, &ignore, nullptr);
 #endif
+}
+
+OnTheLine::OnTheLine() {
+    onTheLine.fetch_add(1);
+}
+
+OnTheLine::~OnTheLine() {
+    onTheLine.fetch_sub(1);
 }
 
 bool stopUrgently() {

@@ -25,6 +25,16 @@ void watchStopSignals();
 // could not be written. Any thread may ask.
 StopCause stopCause();
 
+// Marks a device being talked to for as long as it lives, so that a stop's notice says what
+// it waits for: the message on the line, or nothing (a station waiting for its next device).
+class OnTheLine {
+  public:
+    OnTheLine();
+    ~OnTheLine();
+    OnTheLine(const OnTheLine&) = delete;
+    OnTheLine& operator=(const OnTheLine&) = delete;
+};
+
 // The stop source for Loader::stopWhen().
 inline bool stopRequestedByUser() {
     return stopCause() != StopCause::None;

@@ -94,6 +94,35 @@ std::string shownText(std::string_view text) {
     return out;
 }
 
+namespace {
+
+bool startsCharacter(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
+
+}  // namespace
+
+size_t characterCount(std::string_view text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), startsCharacter));
+}
+
+std::string shownFitted(std::string_view text, size_t most, bool keepEnd) {
+    std::string shown = shownText(text);
+    constexpr size_t kMark = 3;
+    if (characterCount(shown) <= most || most <= kMark) return shown;
+    const size_t keep = most - kMark;
+    if (keepEnd) {
+        size_t at = shown.size();
+        for (size_t kept = 0; at > 0 && kept < keep;) kept += startsCharacter(shown[--at]);
+        return "..." + shown.substr(at);
+    }
+    size_t at = 0;
+    for (size_t kept = 0; at < shown.size(); ++at) {
+        if (startsCharacter(shown[at]) && kept++ == keep) break;
+    }
+    return shown.substr(0, at) + "...";
+}
+
 void writeShown(std::FILE* stream, std::string_view text) {
     writeControl(stream, shownText(text));
 }

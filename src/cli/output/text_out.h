@@ -23,6 +23,12 @@ namespace quorvel::cli {
 // text stays JSON with the same values.
 std::string shownText(std::string_view text);
 
+// `text` shown, and cut to at most `most` characters (of UTF-8, never inside one), the cut marked
+// with "...": at the end, or with `keepEnd` at the front (a long path keeps its last part).
+std::string shownFitted(std::string_view text, size_t most, bool keepEnd = false);
+// How many characters UTF-8 `text` holds.
+size_t characterCount(std::string_view text);
+
 // One line, shown, then its line end: a line end within `line` is shown as \n.
 void writeLine(std::FILE* stream, std::string_view line);
 void writeLines(std::FILE* stream, const std::vector<std::string>& lines);
