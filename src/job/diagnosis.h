@@ -26,6 +26,12 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
 // the port's trouble, the silence, the short reply or the status byte that was there.
 std::vector<std::string> explainStep(const StepRecord& step);
 
+// What kind of answer a failed step got, read back from its diagnosis (the lines above, as a
+// record file keeps them): "no answer", "short reply", "status byte 'E' (0x45)", "port could
+// not be opened", "status 8" when nothing more was said, "not said" when nothing was. Few and
+// short, so that failures can be counted by them.
+std::string answerKind(const std::vector<std::string>& diagnosis);
+
 // The warning for answers that were taken although they did not repeat the frame sent, naming
 // the frames ("block 0x10000", "the erase frame"); empty when every answer repeated its frame.
 std::string echoWarning(const std::vector<StepRecord>& steps);

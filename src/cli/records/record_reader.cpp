@@ -92,6 +92,24 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
             r.diagnosis.push_back(why.toString().toStdString());
         }
     }
+    r.ended = text("ended");
+    r.toolVersion = text("tool_version");
+    r.device = text("device");
+    r.usbSerial = text("usb_serial");
+    r.checksum = text("checksum");
+    r.deviceState = text("device_state");
+    // Warnings only inform: a line whose warnings are not texts is still the record of a write.
+    for (const QJsonValue& warning : (*object)["warnings"].toArray()) {
+        if (warning.isString()) r.warnings.push_back(warning.toString().toStdString());
+    }
+    const auto number = [&](const char* key) -> std::optional<double> {
+        const QJsonValue value = (*object)[key];
+        if (!value.isDouble()) return std::nullopt;
+        return value.toDouble();
+    };
+    r.blocksWritten = number("blocks_written");
+    r.blocksUnconfirmed = number("blocks_unconfirmed");
+    r.seconds = number("seconds");
     return r;
 }
 
