@@ -61,10 +61,12 @@ std::string notARecordFile(const std::string& path) {
     }
 }
 
-// Adds the records of `file`, the `index`th read, to the summary, after handing each to `each`
-// (which returns false to stop reading). Empty, or why the file could not be read to its end.
+// Hands each record of `file`, the `index`th read, to `each` (which returns false to stop
+// reading), then adds it to the summary when `summing`; the lines that are no records are
+// added in any case. Empty, or why the file could not be read to its end.
 std::string summarize(std::FILE* file, const std::string& path, size_t index,
-                      RecordsSummary& summary, const std::function<bool(const ReadRecord&)>& each) {
+                      RecordsSummary& summary, bool summing,
+                      const std::function<bool(const ReadRecord&)>& each) {
     RecordLines lines(file);
     std::string line;
     for (;;) {
@@ -83,7 +85,7 @@ std::string summarize(std::FILE* file, const std::string& path, size_t index,
                 if (line.find_first_not_of(" \t") == std::string::npos) break;
                 if (std::optional<ReadRecord> record = readRecordLine(line)) {
                     if (!each(*record)) return {};
-                    summary.add(std::move(*record));
+                    if (summing) summary.add(std::move(*record));
                 } else {
                     summary.addUnread({index, lines.number(), false});
                 }
@@ -331,11 +333,15 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
     const auto each = [&](const ReadRecord& record) {
         return !options.csv || put(csvRow(record, csvForTerminal));
     };
+    // The rows alone need no summary: without --check, --csv keeps nothing of the records, so
+    // that its memory stays the same however many units they name.
+    const bool summing = !options.csv || options.check;
     RecordsSummary summary;
     std::vector<std::string> readErrors;
     for (size_t i = 0; i < paths.size() && !csvCut; ++i) {
         std::FILE* file = files[i] ? files[i].get() : stdin;
-        if (std::string error = summarize(file, paths[i], i, summary, each); !error.empty()) {
+        if (std::string error = summarize(file, paths[i], i, summary, summing, each);
+            !error.empty()) {
             readErrors.push_back(std::move(error));
         }
     }
