@@ -365,9 +365,11 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
     for (const std::string& error : readErrors) fail(kExitFileError, "error", error);
     if (options.csv && !summary.unread().empty()) {
         const size_t count = summary.unread().size();
-        r.note(std::to_string(count) + (count == 1 ? " line is" : " lines are") +
-               " not in the CSV, the first: " +
-               unreadText(paths, summary.unread().front(), paths.size() > 1));
+        const std::string first = unreadText(paths, summary.unread().front(), paths.size() > 1);
+        r.note("left out of the CSV: " +
+               (count == 1 ? "1 line that could not be read (" + first + ")"
+                           : std::to_string(count) +
+                                 " lines that could not be read (the first: " + first + ")"));
     }
     if (report.isOpen()) {
         const std::vector<std::string> names(paths.begin(), paths.end());
