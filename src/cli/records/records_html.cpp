@@ -301,10 +301,6 @@ QString files(const std::vector<std::string>& names, const QJsonObject& s) {
     return html + "</p>";
 }
 
-std::string textOf(const std::filesystem::path& path) {
-    return path.string();
-}
-
 }  // namespace
 
 QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& names) {
@@ -326,28 +322,27 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
 
 bool HtmlReportFile::open(const std::string& path) {
     path_ = path;
-    failure_ = regularFileProblem(path);
     namespace fs = std::filesystem;
     std::error_code error;
-    // As with the record file: a link that another user could have put in /tmp is not followed.
     const fs::path where(path);
     const fs::path folder = where.has_parent_path() ? where.parent_path() : fs::path(".");
-    if (failure_.empty() && fs::is_symlink(fs::symlink_status(where, error)) &&
+    std::string problem = regularFileProblem(path);
+    // As with the record file: a link that another user could have put in /tmp is not followed.
+    if (problem.empty() && fs::is_symlink(fs::symlink_status(where, error)) &&
         (fs::status(folder, error).permissions() & fs::perms::others_write) != fs::perms::none) {
-        failure_ = path + " is a link in a folder every user can write to, which is not followed";
+        problem = path + " is a link in a folder every user can write to, which is not followed";
     }
-    if (failure_.empty()) {
-        file_ = std::make_unique<QSaveFile>(QString::fromStdString(path));
-        if (!file_->open(QIODevice::WriteOnly)) {
-            failure_ = "cannot write the report " + textOf(where) + ": " +
-                       file_->errorString().toStdString();
-            file_.reset();
-        }
+    if (!problem.empty()) {
+        failure_ = "cannot write the report: " + problem;
+        return false;
     }
-    if (!failure_.empty() && !failure_.starts_with("cannot write")) {
-        failure_ = "cannot write the report: " + failure_;
+    file_ = std::make_unique<QSaveFile>(QString::fromStdString(path));
+    if (!file_->open(QIODevice::WriteOnly)) {
+        failure_ = "cannot write the report " + path + ": " + file_->errorString().toStdString();
+        file_.reset();
+        return false;
     }
-    return failure_.empty();
+    return true;
 }
 
 std::string HtmlReportFile::save(const QByteArray& page) {
