@@ -31,5 +31,4 @@ expect "--speed --strict --station --scan" --s
 expect "high" --mode h
 expect "1.05 1.06" connect --loader = ""
 expect "records row-write" help r
-expect "/etc/hostname" records --html /etc/hostnam
 exit $failed
