@@ -25,7 +25,7 @@ CommandResult runCommand(const CliOptions& options) {
     if (options.command == "info") return runInfo(options, stderr);
     if (options.command == "dump") return runDump(options, stdout);
     if (options.command == "checksum") return runChecksum(options);
-    if (options.command == "records") return runRecords(options);
+    if (options.command == "records") return runRecords(options, stdout);
     if (const Command* command = findCommand(options.command); command && command->device) {
         return runDeviceCommand(options, stdin, stdout, stderr);
     }

@@ -55,6 +55,7 @@ std::string recordLine(const DeviceRecord& r) {
         {"ended", text(r.ended)},
         {"outcome", text(r.outcome)},
         {"failed_step", textOrNull(r.failedStep)},
+        {"cause", textOrNull(r.cause)},
         {"diagnosis", diagnosis},
         {"warnings", warnings},
         {"blocks_written", r.blocksWritten},

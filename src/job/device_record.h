@@ -27,6 +27,7 @@ struct DeviceRecord {
     std::string checksum;                    // CHECK SUM of C000 to FFFF
     std::string outcome;                     // success, failure, interrupted
     std::optional<std::string> failedStep;   // none on success
+    std::optional<std::string> cause;        // the failed step's kind of answer (AnswerKind)
     std::vector<std::string> diagnosis;      // what the failed step saw, or where it stopped
     std::vector<std::string> warnings;       // the image's load warnings, then the write's
     int blocksWritten = 0;                   // 1 KiB blocks the device accepted

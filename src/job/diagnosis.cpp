@@ -12,6 +12,29 @@ constexpr size_t kTextStatusLength = 6;
 constexpr size_t kRowEchoLength = 20;
 constexpr int16_t kPinRefused = 1;  // the pin command's answer "NG"
 
+// How the diagnoses of record lines without a "cause" (written before it was recorded) began:
+// answerKind() reads their kind back from these.
+namespace legacy {
+constexpr std::string_view kNoAnswer = "nothing came back within 2.5 s";
+constexpr std::string_view kForeignAnswer = "the reply did not repeat the connect command";
+constexpr std::string_view kShortReply = " bytes came back within 2.5 s, where ";
+constexpr std::string_view kStatusByte = "the reply came back with ";
+constexpr std::string_view kStatusPosition = " at status position ";
+constexpr std::string_view kRefusedNg = "the device answered NG";
+constexpr std::string_view kLineReply = "the reply held ";
+constexpr std::string_view kRowNotRepeated = "the reply did not repeat the row record";
+constexpr std::string_view kFrameNotRepeated =
+    "the reply did not begin with the frame that was sent";
+constexpr std::string_view kBeyondRows = "the image holds data at ";
+constexpr std::string_view kFailedWithStatus = " failed with status ";
+// The port's trouble, as the serial link and the device hold word it.
+constexpr std::string_view kPortNotOpened[] = {"cannot open ", "not a serial device",
+                                               "the port could not be opened"};
+constexpr std::string_view kHeld = "busy: ";
+// Longer than any byte as byteText() shows it: "'E' (0x45)".
+constexpr size_t kLongestByteText = 10;
+}  // namespace legacy
+
 std::string hexAddress(int row) {
     return byteAddress(static_cast<uint32_t>(row) * 16);
 }
@@ -172,6 +195,81 @@ std::vector<std::string> explainStep(const StepRecord& step) {
             "adapter answers too late");
     }
     return lines;
+}
+
+std::string AnswerKind(const StepRecord& step) {
+    const ExchangeDiagnostics& seen = step.seen;
+    if (!step.portError.empty()) {
+        return step.portError.starts_with(legacy::kHeld) ? "device held by another writer"
+                                                         : "port could not be opened";
+    }
+    if (!seen.judged) {
+        if (step.step == Step::RowWrite && seen.row >= kFirstUnaddressableRow) {
+            return "data beyond 0xFFFF";
+        }
+        return "not said";
+    }
+    if (seen.timedOut && seen.receivedBytes == 0) return "no answer";
+    if (seen.foreignAnswer) return "answer to an unfinished frame";
+    if (seen.timedOut) return "short reply";
+    if (seen.statusBytes.size() == 1) {
+        if (step.strict && seen.echoDiffers && seen.statusBytes[0] == '0') {
+            return "frame not repeated (--strict)";
+        }
+        return "status byte " + byteText(seen.statusBytes[0]);
+    }
+    if (step.step == Step::Pin && step.status == kPinRefused) return "answered NG";
+    if (seen.statusBytes.size() == kTextStatusLength) return "malformed line reply";
+    if (seen.statusBytes.size() == kRowEchoLength) return "row record not repeated";
+    return "status " + std::to_string(step.status);
+}
+
+std::string answerKind(const std::vector<std::string>& diagnosis) {
+    using namespace legacy;
+    const auto said = [&diagnosis](auto&& test) {
+        return std::any_of(diagnosis.begin(), diagnosis.end(), test);
+    };
+    const auto begins = [&said](std::string_view start) {
+        return said([start](const std::string& line) { return line.starts_with(start); });
+    };
+    if (said([](const std::string& line) {
+            return std::any_of(std::begin(kPortNotOpened), std::end(kPortNotOpened),
+                               [&line](std::string_view start) { return line.starts_with(start); });
+        })) {
+        return "port could not be opened";
+    }
+    if (begins(kHeld)) return "device held by another writer";
+    if (begins(kNoAnswer)) return "no answer";
+    if (begins(kForeignAnswer)) return "answer to an unfinished frame";
+    if (said([](const std::string& line) {
+            return line.starts_with("only ") && line.find(kShortReply) != std::string::npos;
+        })) {
+        return "short reply";
+    }
+    for (const std::string& line : diagnosis) {
+        if (!line.starts_with(kStatusByte)) continue;
+        const size_t end = line.find(kStatusPosition);
+        const size_t length = end == std::string::npos ? 0 : end - kStatusByte.size();
+        if (length == 0 || length > kLongestByteText) return "status byte";
+        return "status byte " + line.substr(kStatusByte.size(), length);
+    }
+    if (begins(kRefusedNg)) return "answered NG";
+    if (begins(kLineReply)) return "malformed line reply";
+    if (begins(kRowNotRepeated)) return "row record not repeated";
+    if (begins(kFrameNotRepeated)) return "frame not repeated (--strict)";
+    if (begins(kBeyondRows)) return "data beyond 0xFFFF";
+    // Nothing more was said than the status the step returned ("connect failed with status 8").
+    if (!diagnosis.empty()) {
+        const std::string& first = diagnosis.front();
+        const size_t at = first.find(kFailedWithStatus);
+        if (at != std::string::npos) {
+            const size_t from = at + kFailedWithStatus.size();
+            const size_t end = first.find_first_not_of("-0123456789", from);
+            const std::string status = first.substr(from, end - from);
+            if (!status.empty() && status.size() <= 6) return "status " + status;
+        }
+    }
+    return "not said";
 }
 
 }  // namespace quorvel

@@ -26,6 +26,15 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
 // the port's trouble, the silence, the short reply or the status byte that was there.
 std::vector<std::string> explainStep(const StepRecord& step);
 
+// What kind of answer a failed step got: "no answer", "short reply", "status byte 'E' (0x45)",
+// "port could not be opened", "status 8" when nothing more can be said. Few and short, so that
+// failures can be counted by them; the record keeps it as the failure's "cause".
+std::string AnswerKind(const StepRecord& step);
+
+// The same read back from a diagnosis as record lines without a "cause" keep it (the lines of
+// the tool before that key, worded as it worded them); "not said" when it says nothing.
+std::string answerKind(const std::vector<std::string>& diagnosis);
+
 // The warning for answers that were taken although they did not repeat the frame sent, naming
 // the frames ("block 0x10000", "the erase frame"); empty when every answer repeated its frame.
 std::string echoWarning(const std::vector<StepRecord>& steps);

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "block_walk.h"
+#include "diagnosis.h"
 #include "port_description.h"
 #include "quorvel_version.h"
 #include "time_text.h"
@@ -43,7 +44,10 @@ void EndRecord(DeviceRecord& line, const OutcomeFacts& outcome,
     line.ended = utcText(std::chrono::system_clock::now());
     line.warnings.insert(line.warnings.end(), warnings.begin(), warnings.end());
     line.outcome = outcome.name;
-    if (!outcome.wentThrough() && !steps.empty()) line.failedStep = StepName(steps.back().step);
+    if (!outcome.wentThrough() && !steps.empty()) {
+        line.failedStep = StepName(steps.back().step);
+        line.cause = AnswerKind(steps.back());
+    }
     line.diagnosis = std::move(diagnosis);
     line.blocksWritten = blocksAccepted(steps, image);
     line.blocksUnconfirmed = 0;

@@ -102,6 +102,11 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
         EXPECT_EQ(back->diagnosis, failedRecord().diagnosis) << c.name;
         EXPECT_EQ(back->failedStep, "erase") << c.name;
         EXPECT_EQ(back->started, "2026-03-02T08:00:01.120Z") << c.name;
+        // The rest, for the spreadsheet rows.
+        EXPECT_EQ(back->seconds, c.seconds) << c.name;
+        EXPECT_EQ(back->blocksWritten, 7) << c.name;
+        EXPECT_EQ(back->warnings, c.warnings) << c.name;
+        EXPECT_TRUE(back->device.empty() && back->usbSerial.empty()) << c.name;
         EXPECT_EQ(back->attempt, "a-1") << c.name;
         EXPECT_FALSE(back->opening) << c.name;
 
@@ -151,6 +156,35 @@ TEST(RecordsSummary, StartedAttemptsClosedByTheirFinalLine) {
         EXPECT_TRUE(notWritten[0].unfinished);
         EXPECT_EQ(s.unitsNotWritten(), (std::vector<std::string>{"U2", "U3"}));
     }
+}
+
+// Failures counted by step and answer, each naming its first units once, however many come.
+TEST(RecordsSummary, CausesNameTheirFirstUnitsOnce) {
+    RecordsSummary summary;
+    const auto attempt = [&summary](const std::string& unit, const std::string& step,
+                                    const std::string& outcome) {
+        ReadRecord r;
+        r.port = "COM1";
+        r.unit = unit;
+        r.outcome = outcome;
+        r.failedStep = step;
+        r.diagnosis = {step + " failed with status 1 after 3 of 3 attempts",
+                       "nothing came back within 2.5 s: check the cable"};
+        summary.add(r);
+    };
+    attempt("U-0", "erase", "failure");
+    for (int i = 0; i < 12; ++i) attempt("U-" + std::to_string(i), "erase", "failure");
+    attempt("", "erase", "failure");
+    attempt("U-0", "program", "interrupted");
+    attempt("U-0", "", "success");
+    ASSERT_EQ(summary.causes().size(), 2u);
+    const Cause& erase = summary.causes()[0];
+    EXPECT_EQ(erase.answer, "no answer");
+    EXPECT_EQ(erase.devices, 14);
+    EXPECT_EQ(erase.units.size(), Cause::kListedUnits);
+    EXPECT_EQ(erase.units.front(), "U-0");
+    EXPECT_EQ(erase.more, 3);  // U-10, U-11 and the one without a unit; U-0 again is listed
+    EXPECT_EQ(summary.causes()[1].answer, "interrupted");
 }
 
 TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {

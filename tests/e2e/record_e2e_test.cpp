@@ -253,6 +253,8 @@ class RecordE2eTest : public QObject {
         QTest::newRow("a pipe") << "fifo" << 2 << "is a pipe, not a record file";
         QTest::newRow("standard input") << "stdin" << 0 << "";
         QTest::newRow("standard input, a folder") << "folder" << 2 << "cannot read standard input";
+        // The report's path is looked at before any record is read.
+        QTest::newRow("report to a pipe") << "report" << 2 << "cannot write the report: ";
     }
     void recordsReadsFilesAndStandardInput() {
         QFETCH(QString, kind);
@@ -261,9 +263,15 @@ class RecordE2eTest : public QObject {
         QTemporaryDir dir;
         const QString path = dir.filePath("line.jsonl");
         QProcess tool;
+        const QString page = dir.filePath("report.html");
         if (kind == "fifo") {
             // No writer ever opens it: opening it to read would wait for ever.
             QCOMPARE(::mkfifo(qPrintable(path), 0644), 0);
+        } else if (kind == "report") {
+            // No reader ever opens it: opening it to write would wait for ever.
+            QCOMPARE(::mkfifo(qPrintable(page), 0644), 0);
+            said += page + " is not a regular file";
+            tool.setStandardInputFile(QProcess::nullDevice());
         } else {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -272,7 +280,9 @@ class RecordE2eTest : public QObject {
             file.close();
             tool.setStandardInputFile(kind == "stdin" ? path : dir.path());
         }
-        tool.start(flashToolPath(), {"records", "--check", "--json", kind == "fifo" ? path : "-"});
+        QStringList args{"records", "--check", "--json", kind == "fifo" ? path : "-"};
+        if (kind == "report") args << "--html" << page;
+        tool.start(flashToolPath(), args);
         QVERIFY(tool.waitForFinished(kToolMs));
         QCOMPARE(tool.exitCode(), code);
         QVERIFY2(QString::fromUtf8(tool.readAllStandardError()).contains(said), qPrintable(said));

@@ -20,6 +20,7 @@ struct DiagnosisCase {
     LoaderGeneration loader;
     std::string failure;
     std::vector<std::string> explanation;
+    std::string answer;  // the kind of answer, as the record keeps it
 };
 
 class Diagnosis : public testing::TestWithParam<DiagnosisCase> {};
@@ -28,6 +29,7 @@ TEST_P(Diagnosis, SaysWhatTheStepSaw) {
     const DiagnosisCase& c = GetParam();
     EXPECT_EQ(failureLine(c.step), c.failure);
     EXPECT_EQ(explainFailure(c.step, c.loader), c.explanation);
+    EXPECT_EQ(AnswerKind(c.step), c.answer);
 }
 
 // The record of the step that the tool's reports call `name`.
@@ -48,14 +50,16 @@ INSTANTIATE_TEST_SUITE_P(
         DiagnosisCase{record("connect", 8, {}, "cannot open COM3: the port is busy"),
                       LoaderGeneration::V106,
                       "connect failed",
-                      {"cannot open COM3: the port is busy"}},
+                      {"cannot open COM3: the port is busy"},
+                      "port could not be opened"},
         DiagnosisCase{
             record("connect", 8, {1, 1, -1, true, 14, 13, true, -1, {}}),
             LoaderGeneration::V105,
             "connect failed after its one attempt",
             {"only part of an answer came back within 2.5 s: check the cable and the line "
              "speed",
-             "if the device has loader version 1.06 or later, try --loader 1.06"}},
+             "if the device has loader version 1.06 or later, try --loader 1.06"},
+            "short reply"},
         // A loader that repeats the word but refuses it may be of the other generation.
         DiagnosisCase{
             record("connect", 8, {1, 1, -1, true, 15, 15, false, 11, {'E'}}),
@@ -63,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
             "connect failed after its one attempt",
             {"the device did not enter flash mode (it answered 'E' where a loader answers "
              "'C')",
-             "if the device has the older loader (version 1.05), try --loader 1.05"}},
+             "if the device has the older loader (version 1.05), try --loader 1.05"},
+            "status byte 'E' (0x45)"},
         // No loader of either generation answers so: no hint.
         DiagnosisCase{record("connect", 8,
                              {1, 1, -1, true, 15, 1036, false, 11, {0xEC}, 0, false, false, true}),
@@ -71,44 +76,52 @@ INSTANTIATE_TEST_SUITE_P(
                       "connect failed after its one attempt",
                       {"the device's answer did not repeat the connect command, as a loader's "
                        "answer does: it may be the answer to a frame that an interrupted write "
-                       "left unfinished"}},
+                       "left unfinished"},
+                      "answer to an unfinished frame"},
         DiagnosisCase{record("connect", 8, {1, 1, -1, true, 15, 0, true, -1, {}}),
                       LoaderGeneration::V106,
                       "connect failed after its one attempt",
                       {"no answer within 2.5 s: check the cable, the power, and that the loader is "
-                       "in flash mode"}},
+                       "in flash mode"},
+                      "no answer"},
         DiagnosisCase{record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {0x0D}}),
                       LoaderGeneration::V106,
                       "erase failed after 3 of 3 attempts",
-                      {"the device refused the erase (it answered byte 0x0D)"}},
+                      {"the device refused the erase (it answered byte 0x0D)"},
+                      "status byte 0x0D"},
         DiagnosisCase{record("row-write", -1, {0, 10, 4096, false, 0, 0, false, -1, {}}),
                       LoaderGeneration::V106,
                       "row-write failed at row 0x010000",
                       {"the image holds data at 0x010000, beyond 0xFFFF, the last address a row "
-                       "record can carry"}},
+                       "record can carry"},
+                      "data beyond 0xFFFF"},
         DiagnosisCase{record("program", 1, {2, 2, 9152, true, 1036, 1036, false, 1032, {'E'}}),
                       LoaderGeneration::V106,
                       "program failed at block 0x023C00 after 2 of 2 attempts",
-                      {"the device refused block 0x023C00 (it answered 'E')"}},
+                      {"the device refused block 0x023C00 (it answered 'E')"},
+                      "status byte 'E' (0x45)"},
         DiagnosisCase{record("program", 1, {2, 2, 1024, true, 1036, 518, true, -1, {}, 518}),
                       LoaderGeneration::V106,
                       "program failed at block 0x004000 after 2 of 2 attempts",
                       {"only part of an answer came back within 2.5 s, 2 tries: check the cable "
                        "and the line speed",
                        "part of the device's answer came after 2.5 s and was thrown away: the "
-                       "device or the adapter answers too late"}},
+                       "device or the adapter answers too late"},
+                      "short reply"},
         DiagnosisCase{
             record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {'0'}, 0, true}, {}, true),
             LoaderGeneration::V106,
             "erase failed after 3 of 3 attempts",
             {"the device's answer did not begin with the frame that was sent, which "
-             "--strict requires"}},
+             "--strict requires"},
+            "frame not repeated (--strict)"},
         DiagnosisCase{record("erase", 1, {3, 3, -1, true, 1036, 1036, false, 1032, {'B'}, 0, false},
                              {}, true),
                       LoaderGeneration::V106,
                       "erase failed after 3 of 3 attempts",
                       {"the device refused the erase (it answered 'B' where --strict takes only "
-                       "'0')"}}));
+                       "'0')"},
+                      "status byte 'B' (0x42)"}));
 
 // The step lines' words: what the device did, never a bare status number.
 TEST(StepEndWords, SayWhatTheDeviceDid) {
@@ -133,6 +146,26 @@ TEST(StepEndWords, SayWhatTheDeviceDid) {
         {stopped, "stopped"},
     };
     for (const auto& [step, words] : rows) EXPECT_EQ(StepEndWords(step), words) << words;
+}
+
+// Record lines of tools before the "cause" key keep only the diagnosis, in that tool's words.
+TEST(AnswerKind, ReadBackFromTheDiagnosisOfEarlierLines) {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"connect failed with status 8", "cannot open COM3: the port is busy"},
+         "port could not be opened"},
+        {{"erase failed with status 1 after 3 of 3 attempts",
+          "nothing came back within 2.5 s: check the cable"},
+         "no answer"},
+        {{"program failed with status 1 at block 0x023C00 after 2 of 2 attempts",
+          "the reply came back with 'E' (0x45) at status position 1032, where program needs any "
+          "byte but 'E'"},
+         "status byte 'E' (0x45)"},
+        {{"connect failed with status 8 after its one attempt",
+          "only 13 bytes came back within 2.5 s, where 14 make a whole reply"},
+         "short reply"},
+        {{"disconnect failed with status 1"}, "status 1"},
+    };
+    for (const auto& [lines, kind] : rows) EXPECT_EQ(answerKind(lines), kind) << kind;
 }
 
 TEST(EchoWarning, NamesEveryFrameWhoseAnswerDidNotRepeatIt) {

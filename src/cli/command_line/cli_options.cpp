@@ -70,6 +70,14 @@ constexpr OptionEntry kOptions[] = {
      "exit 2 when any line could not be read or an attempt has no final line, else 1 when any "
      "device or unit recorded is not written",
      "", "", "--check works only with records"},
+    {"--html", '\0', kHtml, nullptr, &CliOptions::html,
+     "also write the report to FILE, one web page that needs nothing else: yield per fixture, "
+     "image and hour, failures by cause, write times, the units not written",
+     "FILE", "", "--html works only with records"},
+    {"--csv", '\0', kCsv, &CliOptions::csv, nullptr,
+     "print every attempt as a row of comma-separated values (a header row first) instead of "
+     "the summary, for a spreadsheet",
+     "", "", "--csv works only with records"},
     {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr,
      "also print every transcript line (sends, waits, replies) on standard error as it happens"},
     {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr,

@@ -22,12 +22,14 @@ struct CliOptions {
     std::string logFile;                  // --log FILE
     std::string record;                   // --record FILE (write)
     std::string unit;                     // --unit ID (write): names the board
+    std::string html;                     // --html FILE (records): the report page
     bool yes = false;                     // --yes
     bool json = false;                    // --json
     bool strict = false;                  // --strict
     bool dryRun = false;                  // --dry-run
     bool station = false;                 // --station (write)
     bool check = false;                   // --check (records)
+    bool csv = false;                     // --csv (records)
     bool scan = false;                    // --scan (write --station, one port)
     bool rewrite = false;                 // --rewrite (write): a unit the record shows written
     bool verbose = false;                 // --verbose / -v
@@ -61,6 +63,8 @@ enum Option : unsigned {
     kScan = 1u << 14,
     kCheck = 1u << 15,
     kRewrite = 1u << 16,
+    kHtml = 1u << 17,
+    kCsv = 1u << 18,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

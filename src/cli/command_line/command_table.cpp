@@ -27,7 +27,7 @@ constexpr Command kCommands[] = {
      "START and STOP are hexadecimal addresses, with or without 0x (default C000 FFFF); the range "
      "must lie within 4000 to 23FFF and STOP must not be below START.",
      "quorvel-flash checksum QUORVEL_140428_01_02.mot 0x4000 0xBFFF"},
-    {"records", "FILE...", 1, kAnyCount, kJson | kCheck, false, "0 1 2 64",
+    {"records", "FILE...", 1, kAnyCount, kJson | kCheck | kHtml | kCsv, false, "0 1 2 64",
      "sum up the record files of write --record, several stations' at once: the devices per "
      "outcome, image and port, and the ones not written",
      "Each device not written is listed with its time, port, unit, failed step and what that "
@@ -127,6 +127,8 @@ std::string commandLineProblem(const CliOptions& options) {
     if (options.scan && (!options.station || options.ports.size() != 1 || !options.unit.empty())) {
         return std::string(findOption("--scan")->refusal);
     }
+    // Both would go to standard output.
+    if (options.csv && options.json) return "--csv and --json cannot be used together";
     if (const std::string problem = unitIdProblem(options.unit); !problem.empty()) {
         return "--unit " + problem;
     }

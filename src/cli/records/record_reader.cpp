@@ -84,6 +84,7 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     r.sha256 = text("sha256");
     r.outcome = text("outcome");
     r.failedStep = text("failed_step");
+    r.cause = text("cause");
     if (r.opening) return r.attempt.empty() ? std::nullopt : std::optional<ReadRecord>(r);
     const OutcomeFacts* outcome = OutcomeNamed(r.outcome);
     if (outcome == nullptr) return std::nullopt;
@@ -96,6 +97,23 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
             r.diagnosis.push_back(why.toString().toStdString());
         }
     }
+    r.toolVersion = text("tool_version");
+    r.device = text("device");
+    r.usbSerial = text("usb_serial");
+    r.checksum = text("checksum");
+    r.deviceState = text("device_state");
+    // Warnings only inform: a line whose warnings are not texts is still the record of a write.
+    for (const QJsonValue& warning : (*object)["warnings"].toArray()) {
+        if (warning.isString()) r.warnings.push_back(warning.toString().toStdString());
+    }
+    const auto number = [&](const char* key) -> std::optional<double> {
+        const QJsonValue value = (*object)[key];
+        if (!value.isDouble()) return std::nullopt;
+        return value.toDouble();
+    };
+    r.blocksWritten = number("blocks_written");
+    r.blocksUnconfirmed = number("blocks_unconfirmed");
+    r.seconds = number("seconds");
     return r;
 }
 

@@ -30,7 +30,19 @@ struct ReadRecord {
     std::string outcome;  // success, unconfirmed, failure, interrupted
     OutcomeSeverity severity = OutcomeSeverity::Success;  // the outcome's
     std::string failedStep;
+    std::string cause;  // the failed step's kind of answer; empty in lines without it
     std::vector<std::string> diagnosis;
+    // The rest of the line, for the spreadsheet export: a text empty and a number absent when
+    // the line gives none (or null).
+    std::string toolVersion;
+    std::string device;
+    std::string usbSerial;
+    std::string checksum;
+    std::vector<std::string> warnings;
+    std::optional<double> blocksWritten;
+    std::optional<double> blocksUnconfirmed;
+    std::string deviceState;
+    std::optional<double> seconds;
 };
 
 // The record on `line`; empty when the line is not one JSON object with a string port, image

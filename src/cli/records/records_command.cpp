@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,7 +15,10 @@
 #include "json_run.h"
 #include "record_lines.h"
 #include "record_reader.h"
+#include "records_csv.h"
+#include "records_html.h"
 #include "records_summary.h"
+#include "terminal.h"
 
 namespace quorvel::cli {
 namespace {
@@ -57,10 +61,12 @@ std::string notARecordFile(const std::string& path) {
     }
 }
 
-// Adds the records of `file`, the `index`th read, to the summary. Empty, or why the file could
-// not be read to its end.
+// Hands each record of `file`, the `index`th read, to `each` (which returns false to stop
+// reading), then adds it to the summary when `summing`; the lines that are no records are
+// added in any case. Empty, or why the file could not be read to its end.
 std::string summarize(std::FILE* file, const std::string& path, size_t index,
-                      RecordsSummary& summary) {
+                      RecordsSummary& summary, bool summing,
+                      const std::function<bool(const ReadRecord&)>& each) {
     RecordLines lines(file);
     std::string line;
     for (;;) {
@@ -80,9 +86,12 @@ std::string summarize(std::FILE* file, const std::string& path, size_t index,
                 if (std::optional<ReadRecord> record = readRecordLine(line); !record) {
                     summary.addUnread({index, lines.number(), false});
                 } else if (record->opening) {
-                    summary.addStarted(std::move(*record), index, lines.number());
+                    // A started line: no row of its own; its attempt counts as interrupted
+                    // until its final line is read.
+                    if (summing) summary.addStarted(std::move(*record), index, lines.number());
                 } else {
-                    summary.add(std::move(*record));
+                    if (!each(*record)) return {};
+                    if (summing) summary.add(std::move(*record));
                 }
                 break;
         }
@@ -198,6 +207,8 @@ QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
     object["failure"] = t.failure;
     object["interrupted"] = t.interrupted;
     object["unconfirmed"] = t.unconfirmed;
+    const std::optional<double> yield = t.yield();
+    object["yield"] = yield ? QJsonValue(*yield) : QJsonValue();
     return object;
 }
 
@@ -207,6 +218,40 @@ QString qText(const std::string& text) {
 
 QJsonValue qTextOrNull(const std::string& text) {
     return text.empty() ? QJsonValue() : QJsonValue(qText(text));
+}
+
+// The causes, the most frequent first (as first seen among equals).
+QJsonArray causesJson(const std::vector<Cause>& causes) {
+    std::vector<const Cause*> sorted;
+    for (const Cause& c : causes) sorted.push_back(&c);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Cause* a, const Cause* b) { return a->devices > b->devices; });
+    QJsonArray list;
+    for (const Cause* c : sorted) {
+        QJsonArray units;
+        for (const std::string& unit : c->units) units.append(qText(unit));
+        list.append(QJsonObject{{"failed_step", qTextOrNull(c->step)},
+                                {"answer", qText(c->answer)},
+                                {"devices", c->devices},
+                                {"units", units},
+                                {"more", c->more}});
+    }
+    return list;
+}
+
+QJsonObject cycleTimeJson(const CycleTimes& times) {
+    const bool any = times.devices() > 0;
+    const auto seconds = [any](double value) { return any ? QJsonValue(value) : QJsonValue(); };
+    QJsonArray bins;
+    for (const CycleTimes::Bin& bin : times.bins()) {
+        bins.append(QJsonObject{{"from", bin.from}, {"to", bin.to}, {"devices", bin.devices}});
+    }
+    return {{"devices", times.devices()},
+            {"min", seconds(times.min())},
+            {"median", seconds(times.quantile(0.5))},
+            {"p90", seconds(times.quantile(0.9))},
+            {"max", seconds(times.max())},
+            {"bins", bins}};
 }
 
 QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSummary& s,
@@ -250,12 +295,18 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     summary["units"] = s.units();
     summary["units_written"] = s.unitsWritten();
     summary["units_not_written"] = unitsNotWritten;
+    QJsonArray hours;
+    for (const auto& [hour, t] : s.hours())
+        hours.append(withCounts(t, {{"hour", qTextOrNull(hour)}}));
+    summary["hours"] = hours;
+    summary["causes"] = causesJson(s.causes());
+    summary["cycle_time"] = cycleTimeJson(s.cycleTimes());
     return summary;
 }
 
 }  // namespace
 
-CommandResult runRecords(const CliOptions& options) {
+CommandResult runRecords(const CliOptions& options, std::FILE* out) {
     const std::vector<std::string>& paths = options.args;
     // Every file is looked at and opened before any is read: a wrong name, or a file that may
     // not be read, ends the command at once.
@@ -269,20 +320,44 @@ CommandResult runRecords(const CliOptions& options) {
             return fileProblem("cannot read the record file " + path + ": " + std::strerror(errno));
         }
     }
+    // So is the report's file: a whole day of records is not read for a page that cannot be
+    // written.
+    HtmlReportFile report;
+    if (!options.html.empty() && !report.open(options.html)) return fileProblem(report.failure());
+    // The rows go out as they are read, the summary (for --check) is kept as without --csv.
+    bool csvCut = false;
+    const bool csvForTerminal = options.csv && isTerminal(out);
+    const auto put = [&csvCut, out](const std::string& row) {
+        csvCut = csvCut || std::fwrite(row.data(), 1, row.size(), out) != row.size();
+        return !csvCut;
+    };
+    if (options.csv) {
+        setBinaryMode(out);  // the rows end in CR LF as they are, on Windows too
+        put(csvHeader());
+    }
+    const auto each = [&](const ReadRecord& record) {
+        return !options.csv || put(csvRow(record, csvForTerminal));
+    };
+    // The rows alone need no summary: without --check, --csv keeps nothing of the records, so
+    // that its memory stays the same however many units they name.
+    const bool summing = !options.csv || options.check;
     RecordsSummary summary;
     std::vector<std::string> readErrors;
-    for (size_t i = 0; i < paths.size(); ++i) {
+    for (size_t i = 0; i < paths.size() && !csvCut; ++i) {
         std::FILE* file = files[i] ? files[i].get() : stdin;
-        if (std::string error = summarize(file, paths[i], i, summary); !error.empty()) {
+        if (std::string error = summarize(file, paths[i], i, summary, summing, each);
+            !error.empty()) {
             readErrors.push_back(std::move(error));
         }
     }
     summary.finish();
+    if (options.csv && std::fflush(out) != 0) csvCut = true;
     const std::vector<ReadRecord> notWritten = summary.notWritten();
     CommandResult r;
     r.message = std::to_string(summary.all().devices()) + " devices recorded";
-    r.result = summaryJson(paths, summary, notWritten);
-    r.text = summaryText(paths, summary, notWritten);
+    const QJsonObject result = summaryJson(paths, summary, notWritten);
+    r.result = result;
+    if (!options.csv) r.text = summaryText(paths, summary, notWritten);
     const auto fail = [&r](int code, const std::string& outcome, const std::string& why) {
         r.note(why);
         if (r.exitCode != kExitOk) return;
@@ -290,8 +365,27 @@ CommandResult runRecords(const CliOptions& options) {
         r.outcome = outcome;
         if (code == kExitFileError) r.error = why;
     };
+    if (csvCut)
+        fail(kExitFileError, "error", "standard output could not be written: the CSV is cut short");
     // What was read is summed up all the same; the summary says which lines it could not take.
     for (const std::string& error : readErrors) fail(kExitFileError, "error", error);
+    if (options.csv && !summary.unread().empty()) {
+        const size_t count = summary.unread().size();
+        const std::string first = unreadText(paths, summary.unread().front(), paths.size() > 1);
+        r.note("left out of the CSV: " +
+               (count == 1 ? "1 line that could not be read (" + first + ")"
+                           : std::to_string(count) +
+                                 " lines that could not be read (the first: " + first + ")"));
+    }
+    if (report.isOpen()) {
+        const std::vector<std::string> names(paths.begin(), paths.end());
+        if (std::string problem = report.save(htmlReport(result, names)); !problem.empty()) {
+            fail(kExitFileError, "error", problem);
+        } else if (!options.csv) {
+            r.text.push_back("");
+            r.text.push_back("Report: " + options.html);
+        }
+    }
     if (!options.check) return r;
     // For the supervisor's script: every line was read, and every device and unit recorded
     // was written.

@@ -9,6 +9,7 @@
 
 namespace quorvel::cli {
 
-CommandResult runRecords(const CliOptions& options);
+// The summary goes into the result; --csv writes its rows to `out` as they are read.
+CommandResult runRecords(const CliOptions& options, std::FILE* out);
 
 }  // namespace quorvel::cli

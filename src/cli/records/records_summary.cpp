@@ -1,6 +1,7 @@
 #include "records_summary.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quorvel::cli {
 
@@ -9,6 +10,11 @@ void Tally::add(const std::string& outcome) {
     if (outcome == "failure") ++failure;
     if (outcome == "interrupted") ++interrupted;
     if (outcome == "unconfirmed") ++unconfirmed;
+}
+
+std::optional<double> Tally::yield() const {
+    if (devices() == 0) return std::nullopt;
+    return std::round(success * 1000.0 / devices()) / 10;
 }
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
@@ -58,6 +64,16 @@ void RecordsSummary::count(ReadRecord record, long long order) {
     all_.add(record.outcome);
     images_.row(record.image, record.sha256).add(record.outcome);
     ports_.row(record.port, record.host).add(record.outcome);
+    const std::string hour = hourOf(record.started);
+    hours_.try_emplace(hour, Tally{hour, {}}).first->second.add(record.outcome);
+    if (record.outcome == "success" && record.seconds) cycleTimes_.add(*record.seconds);
+    if (record.outcome != "success") {
+        const std::pair<std::string, std::string> key{
+            record.failedStep, answerOf(record.outcome, record.cause, record.diagnosis)};
+        const auto [at, added] = causeIndex_.try_emplace(key, causes_.size());
+        if (added) causes_.push_back(Cause{key.first, key.second, 0, {}, 0});
+        causes_[at->second].add(record.unit);
+    }
     const bool written = record.outcome == "success";
     if (record.unit.empty()) {
         if (!written) withoutUnit_.push_back({order, std::move(record)});

@@ -6,6 +6,7 @@
 // attempts still open are kept.
 
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "record_reader.h"
+#include "records_tallies.h"
 
 namespace quorvel::cli {
 
@@ -26,6 +28,8 @@ struct Tally {
 
     int devices() const { return success + failure + interrupted + unconfirmed; }
     void add(const std::string& outcome);
+    // The share of successes in percent, to a tenth; empty without devices.
+    std::optional<double> yield() const;
 };
 
 // A line that is not a record: where, and why.
@@ -60,6 +64,14 @@ class RecordsSummary {
     std::vector<std::string> unitsNotWritten() const;
     long long units() const { return static_cast<long long>(units_.size()); }
     long long unitsWritten() const { return unitsWritten_; }
+
+    // The devices per hour of their start (UTC, "2026-03-02T08"; "" when the record's time is
+    // none), in time order.
+    const std::map<std::string, Tally>& hours() const { return hours_; }
+    // Every attempt that was not a success (written later or not), by its step and answer, as
+    // first seen.
+    const std::vector<Cause>& causes() const { return causes_; }
+    const CycleTimes& cycleTimes() const { return cycleTimes_; }
 
   private:
     struct Attempt {
@@ -100,6 +112,10 @@ class RecordsSummary {
     long long unitsWritten_ = 0;
     std::vector<Attempt> withoutUnit_;  // the attempts not written at devices without a unit
     std::vector<UnreadLine> unread_;
+    std::map<std::string, Tally> hours_;
+    std::vector<Cause> causes_;
+    std::map<std::pair<std::string, std::string>, size_t> causeIndex_;
+    CycleTimes cycleTimes_;
 };
 
 }  // namespace quorvel::cli

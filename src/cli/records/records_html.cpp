@@ -1,0 +1,355 @@
+#include "records_html.h"
+
+#include <QJsonArray>
+#include <QLocale>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+
+#include "quorvel_version.h"
+#include "record_file.h"
+#include "records_charts.h"
+
+namespace quorvel::cli {
+namespace {
+
+// Lists of units and devices stop after this many, with "and N more".
+constexpr qsizetype kListed = 100;
+// A day of hours or fewer is drawn per hour; a longer span per day.
+constexpr size_t kMostHourColumns = 48;
+constexpr qsizetype kShownHashDigits = 12;
+
+constexpr const char* kCounts[] = {"devices", "success", "failure", "interrupted", "unconfirmed"};
+
+const char* kStyle = R"(
+body { font: 14px/1.4 sans-serif; margin: 2em; color: #222; max-width: 1100px; }
+h1 { font-size: 1.6em; margin-bottom: 0.2em; } h2 { font-size: 1.2em; margin-top: 1.8em; }
+table { border-collapse: collapse; margin: 0.5em 0; }
+th, td { padding: 3px 10px; border-bottom: 1px solid #ddd; text-align: left; vertical-align: top; }
+td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
+.cards { display: flex; flex-wrap: wrap; gap: 12px; }
+.card { border: 1px solid #ccc; border-radius: 6px; padding: 8px 14px; min-width: 110px; }
+.card .v { font-size: 1.6em; font-weight: bold; } .card .k { color: #555; }
+svg.chart { width: 100%; height: auto; max-width: 900px; }
+svg.bar { width: 120px; height: 10px; }
+.track { fill: #eee; } .fill { fill: #2e7d32; }
+.ok { fill: #2e7d32; background: #2e7d32; } .bad { fill: #c62828; background: #c62828; }
+.cut { fill: #757575; background: #757575; } .doubt { fill: #f9a825; background: #f9a825; }
+.axis, .grid { stroke: #999; stroke-width: 1; } .grid { stroke-dasharray: 3 3; stroke: #ccc; }
+.scale { font-size: 11px; text-anchor: end; fill: #555; }
+.label { font-size: 10px; text-anchor: middle; fill: #555; }
+.hover { fill: transparent; } .hover:hover { fill: rgba(0, 0, 0, 0.06); }
+.key { display: inline-block; width: 10px; height: 10px; margin: 0 4px 0 10px; }
+.muted { color: #666; } .units { max-width: 520px; }
+)";
+
+QString esc(const QString& text) {
+    return text.toHtmlEscaped();
+}
+
+QString esc(const std::string& text) {
+    return QString::fromStdString(text).toHtmlEscaped();
+}
+
+// A value as the page shows it: counts as whole numbers, others as the shortest decimal.
+QString valueText(const QJsonValue& value) {
+    if (value.isString()) return esc(value.toString());
+    if (!value.isDouble()) return QStringLiteral("–");
+    const double number = value.toDouble();
+    if (std::trunc(number) == number && std::fabs(number) < 1e15) {
+        return QString::number(static_cast<qint64>(number));
+    }
+    return QString::number(number, 'g', QLocale::FloatingPointShortest);
+}
+
+// The value at `path` ("ports.0.yield") in the summary.
+QJsonValue at(const QJsonObject& summary, const QString& path) {
+    QJsonValue value = summary;
+    for (const QString& step : path.split('.')) {
+        bool index = false;
+        const int n = step.toInt(&index);
+        value = index ? value.toArray().at(n) : value.toObject().value(step);
+    }
+    return value;
+}
+
+// An element showing the figure at `path`, marked with it; a figure that is null shows as a
+// dash, unmarked.
+QString figure(const QJsonObject& summary, const QString& path, const QString& tag = "td",
+               const QString& cssClass = "n") {
+    const QJsonValue value = at(summary, path);
+    const QString open = "<" + tag + (cssClass.isEmpty() ? "" : " class=\"" + cssClass + "\"");
+    if (value.isNull() || value.isUndefined()) return open + ">–</" + tag + ">";
+    return open + " data-figure=\"" + path + "\">" + valueText(value) + "</" + tag + ">";
+}
+
+// The counts and the yield of the tally at `path`, as cells, and its yield as a bar.
+QString countCells(const QJsonObject& summary, const QString& path) {
+    QString cells;
+    for (const char* key : kCounts) cells += figure(summary, path + "." + key);
+    cells += figure(summary, path + ".yield");
+    cells += "<td>" + shareBar(at(summary, path + ".yield").toDouble() / 100) + "</td>";
+    return cells;
+}
+
+QString countHeads() {
+    return "<th class=\"n\">Devices</th><th class=\"n\">Success</th><th class=\"n\">Failure</th>"
+           "<th class=\"n\">Interrupted</th><th class=\"n\">Unconfirmed</th>"
+           "<th class=\"n\">Yield %</th><th></th>";
+}
+
+QString moreText(qsizetype more, const QString& what) {
+    return more > 0
+               ? " <span class=\"muted\">and " + QString::number(more) + " more" + what + "</span>"
+               : QString();
+}
+
+QString totals(const QJsonObject& s) {
+    const auto card = [&s](const QString& path, const QString& name) {
+        return "<div class=\"card\">" + figure(s, path, "div", "v") + "<div class=\"k\">" + name +
+               "</div></div>";
+    };
+    QString html = "<h2 id=\"totals\">Totals</h2><div class=\"cards\">";
+    html += card("devices", "devices") + card("success", "success") + card("failure", "failure") +
+            card("interrupted", "interrupted") + card("unconfirmed", "unconfirmed") +
+            card("yield", "yield % (success of all devices)") + card("units", "units") +
+            card("units_written", "units written");
+    html += "<div class=\"card\"><div class=\"v\">" +
+            QString::number(s["units_not_written"].toArray().size()) +
+            "</div><div class=\"k\">units not written</div></div>";
+    html += "<div class=\"card\"><div class=\"v\">" +
+            QString::number(s["lines_not_read"].toArray().size()) +
+            "</div><div class=\"k\">lines not read</div></div></div>";
+    return html;
+}
+
+QString fixtures(const QJsonObject& s) {
+    QString html =
+        "<h2 id=\"fixtures\">Yield per fixture</h2><table><tr><th>Host</th>"
+        "<th>Port</th>" +
+        countHeads() + "</tr>";
+    const QJsonArray ports = s["ports"].toArray();
+    for (qsizetype i = 0; i < ports.size(); ++i) {
+        const QString path = "ports." + QString::number(i);
+        html += "<tr>" + figure(s, path + ".host", "td", "") + figure(s, path + ".port", "td", "") +
+                countCells(s, path) + "</tr>";
+    }
+    return html + "</table>";
+}
+
+QString images(const QJsonObject& s) {
+    QString html =
+        "<h2 id=\"images\">Yield per image</h2><table><tr><th>Image</th>"
+        "<th>SHA-256</th>" +
+        countHeads() + "</tr>";
+    const QJsonArray list = s["images"].toArray();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString path = "images." + QString::number(i);
+        const QString hash = list[i]["sha256"].toString();
+        html += "<tr>" + figure(s, path + ".image", "td", "") + "<td title=\"" + esc(hash) + "\">" +
+                esc(hash.left(kShownHashDigits)) + "</td>" + countCells(s, path) + "</tr>";
+    }
+    return html + "</table>";
+}
+
+// "2026-03-02T08" as "2026-03-02 08:00".
+QString hourLabel(const QJsonValue& hour) {
+    if (!hour.isString()) return QStringLiteral("no time");
+    return hour.toString().replace('T', ' ') + ":00";
+}
+
+const std::vector<ChartSeries>& outcomeSeries() {
+    static const std::vector<ChartSeries> series{
+        {"ok", "success"}, {"doubt", "unconfirmed"}, {"bad", "failure"}, {"cut", "interrupted"}};
+    return series;
+}
+
+QString hours(const QJsonObject& s) {
+    const QJsonArray list = s["hours"].toArray();
+    // Per hour for a day or two; per day beyond, summed up from the hours.
+    const bool perDay = static_cast<size_t>(list.size()) > kMostHourColumns;
+    std::map<QString, std::vector<long long>> days;
+    std::vector<ChartColumn> columns;
+    QString lastDay;
+    for (const QJsonValue& hour : list) {
+        std::vector<long long> parts;
+        for (const char* key : {"success", "unconfirmed", "failure", "interrupted"}) {
+            parts.push_back(hour[key].toInteger());
+        }
+        if (!perDay) {
+            // The hour, with its date where a day begins.
+            const QString label = hourLabel(hour["hour"]);
+            const bool newDay = label.left(10) != lastDay;
+            lastDay = label.left(10);
+            columns.push_back({newDay ? label.mid(5) : label.right(5), parts});
+            continue;
+        }
+        std::vector<long long>& day =
+            days.try_emplace(hour["hour"].toString().left(10), parts.size(), 0).first->second;
+        for (size_t p = 0; p < parts.size(); ++p) day[p] += parts[p];
+    }
+    for (const auto& [day, parts] : days)
+        columns.push_back({day.isEmpty() ? "no time" : day, parts});
+    QString html =
+        "<h2 id=\"hours\">Devices per " + QString(perDay ? "day" : "hour") + " (UTC)</h2>";
+    if (list.isEmpty()) return html + "<p>No devices.</p>";
+    html += columnChart(columns, outcomeSeries(),
+                        perDay ? "Devices per day by outcome" : "Devices per hour by outcome");
+    html += "<details><summary>Every hour</summary><table><tr><th>Hour (UTC)</th>" + countHeads() +
+            "</tr>";
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString path = "hours." + QString::number(i);
+        html +=
+            "<tr><td>" + esc(hourLabel(list[i]["hour"])) + "</td>" + countCells(s, path) + "</tr>";
+    }
+    return html + "</table></details>";
+}
+
+QString causes(const QJsonObject& s) {
+    const QJsonArray list = s["causes"].toArray();
+    QString html = "<h2 id=\"causes\">Devices not written, by cause</h2>";
+    if (list.isEmpty()) return html + "<p>Every device was written.</p>";
+    html +=
+        "<p class=\"muted\">Every attempt that did not end in success, also at units written "
+        "later, by the step it ended in and what the device answered.</p>"
+        "<table><tr><th>Step</th><th>Answer</th><th class=\"n\">Devices</th><th></th>"
+        "<th>Units</th></tr>";
+    const double most = std::max(1.0, list.first()["devices"].toDouble());
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString path = "causes." + QString::number(i);
+        QStringList units;
+        for (const QJsonValue& unit : list[i]["units"].toArray()) units << esc(unit.toString());
+        html += "<tr>" + figure(s, path + ".failed_step", "td", "") +
+                figure(s, path + ".answer", "td", "") + figure(s, path + ".devices") + "<td>" +
+                shareBar(list[i]["devices"].toDouble() / most) + "</td><td class=\"units\">" +
+                (units.isEmpty() ? "<span class=\"muted\">no unit id recorded</span>"
+                                 : units.join(", ") + moreText(list[i]["more"].toInteger(), "")) +
+                "</td></tr>";
+    }
+    return html + "</table>";
+}
+
+QString cycleTime(const QJsonObject& s) {
+    const QJsonObject times = s["cycle_time"].toObject();
+    QString html = "<h2 id=\"cycle\">Write time of the successful writes</h2>";
+    if (times["devices"].toInteger() == 0) return html + "<p>No successful write.</p>";
+    html +=
+        "<table><tr><th class=\"n\">Devices</th><th class=\"n\">Shortest s</th>"
+        "<th class=\"n\">Median s</th><th class=\"n\">90% within s</th>"
+        "<th class=\"n\">Longest s</th></tr><tr>";
+    for (const char* key : {"devices", "min", "median", "p90", "max"}) {
+        html += figure(s, QString("cycle_time.") + key);
+    }
+    html += "</tr></table>";
+    std::vector<ChartColumn> columns;
+    for (const QJsonValue& bin : times["bins"].toArray()) {
+        columns.push_back({valueText(bin["from"]), {bin["devices"].toInteger()}});
+    }
+    html += columnChart(columns, {{"ok", "successful writes, by seconds taken"}},
+                        "Successful writes by the seconds they took");
+    return html;
+}
+
+QString notWritten(const QJsonObject& s) {
+    const QJsonArray units = s["units_not_written"].toArray();
+    QString html = "<h2 id=\"units\">Units not written</h2>";
+    if (units.isEmpty()) {
+        html += "<p>None.</p>";
+    } else {
+        QStringList shown;
+        for (qsizetype i = 0; i < std::min(units.size(), kListed); ++i) {
+            shown << esc(units[i].toString());
+        }
+        html += "<p class=\"units\">" + shown.join(", ") +
+                moreText(units.size() - std::min(units.size(), kListed), "") + "</p>";
+    }
+    html += "<h2 id=\"interrupted\">Devices interrupted and not written since</h2>";
+    QString rows;
+    qsizetype count = 0;
+    for (const QJsonValue& attempt : s["not_written"].toArray()) {
+        if (attempt["outcome"].toString() != "interrupted") continue;
+        if (++count > kListed) continue;
+        QStringList why;
+        for (const QJsonValue& line : attempt["diagnosis"].toArray()) why << esc(line.toString());
+        const auto cell = [&attempt](const char* key) {
+            const QJsonValue value = attempt[key];
+            return "<td>" + (value.isString() ? esc(value.toString()) : QString("–")) + "</td>";
+        };
+        rows += "<tr>" + cell("started") + cell("host") + cell("port") + cell("unit") +
+                cell("failed_step") + "<td>" + why.join("<br>") + "</td></tr>";
+    }
+    if (count == 0) return html + "<p>None.</p>";
+    return html +
+           "<table><tr><th>Started (UTC)</th><th>Host</th><th>Port</th><th>Unit</th>"
+           "<th>Step</th><th>Where it stopped</th></tr>" +
+           rows + "</table>" + moreText(count - std::min(count, kListed), " devices");
+}
+
+QString files(const std::vector<std::string>& names, const QJsonObject& s) {
+    QStringList shown;
+    for (const std::string& name : names) shown << esc(name == "-" ? "standard input" : name);
+    QString html = "<p class=\"muted\">Record files: " + shown.join(", ") +
+                   ". Made by quorvel-flash " + esc(std::string(kVersion)) + ".";
+    const QJsonArray unread = s["lines_not_read"].toArray();
+    if (!unread.isEmpty()) {
+        html += " " + QString::number(unread.size()) +
+                (unread.size() == 1 ? " line was" : " lines were") +
+                " not records and are not counted (records --check names them).";
+    }
+    return html + "</p>";
+}
+
+}  // namespace
+
+QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& names) {
+    QString html =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        // Nothing may be loaded nor run: the page is all there is.
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+        "style-src 'unsafe-inline'; img-src data:\">"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+        "<title>Quorvel production records</title><style>";
+    html += kStyle;
+    html += "</style></head><body><h1>Quorvel production records</h1>";
+    html += files(names, summary);
+    html += totals(summary) + fixtures(summary) + images(summary) + hours(summary) +
+            causes(summary) + cycleTime(summary) + notWritten(summary);
+    html += "</body></html>\n";
+    return html.toUtf8();
+}
+
+bool HtmlReportFile::open(const std::string& path) {
+    path_ = path;
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path where(path);
+    const fs::path folder = where.has_parent_path() ? where.parent_path() : fs::path(".");
+    std::string problem = regularFileProblem(path);
+    // As with the record file: a link that another user could have put in /tmp is not followed.
+    if (problem.empty() && fs::is_symlink(fs::symlink_status(where, error)) &&
+        (fs::status(folder, error).permissions() & fs::perms::others_write) != fs::perms::none) {
+        problem = path + " is a link in a folder every user can write to, which is not followed";
+    }
+    if (!problem.empty()) {
+        failure_ = "cannot write the report: " + problem;
+        return false;
+    }
+    file_ = std::make_unique<QSaveFile>(QString::fromStdString(path));
+    if (!file_->open(QIODevice::WriteOnly)) {
+        failure_ = "cannot write the report " + path + ": " + file_->errorString().toStdString();
+        file_.reset();
+        return false;
+    }
+    return true;
+}
+
+std::string HtmlReportFile::save(const QByteArray& page) {
+    if (file_->write(page) != page.size() || !file_->commit()) {
+        return "cannot write the report " + path_ + ": " + file_->errorString().toStdString();
+    }
+    return {};
+}
+
+}  // namespace quorvel::cli

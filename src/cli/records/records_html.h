@@ -1,0 +1,41 @@
+#pragma once
+// records --html FILE: the summary as one web page for the production supervisor, to open in
+// any browser on a PC without a network: totals and yield, yield per fixture (host and port),
+// image and hour, the attempts not written grouped by cause, the write times, the units not
+// written and the devices interrupted. The page loads nothing (its policy forbids it) and runs
+// no script; every text from the records is escaped. Each figure shown carries the place of its
+// value in the records --json summary (data-figure="ports.0.yield"), so that the page can be
+// checked against it.
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quorvel::cli {
+
+// The page for `summary` (the result of records --json) read from `files`.
+QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& files);
+
+// The report's file, written whole or not at all: the page goes to a new file beside it, which
+// replaces it only once complete.
+class HtmlReportFile {
+  public:
+    // Looks at `path` and starts the new file; false, with failure() saying why, when the path
+    // is not a regular file (a folder, a device, a pipe), is a link in a folder every user can
+    // write to, or cannot be written.
+    bool open(const std::string& path);
+    bool isOpen() const { return file_ != nullptr; }
+    // Writes `page` and puts it in place; empty, or why not.
+    std::string save(const QByteArray& page);
+    const std::string& failure() const { return failure_; }
+
+  private:
+    std::string path_;
+    std::unique_ptr<QSaveFile> file_;
+    std::string failure_;
+};
+
+}  // namespace quorvel::cli

@@ -1,0 +1,81 @@
+#include "records_tallies.h"
+
+#include <QDateTime>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+
+#include "diagnosis.h"
+
+namespace quorvel::cli {
+
+void Cause::add(const std::string& unit) {
+    ++devices;
+    if (!unit.empty() && std::find(units.begin(), units.end(), unit) != units.end()) return;
+    if (!unit.empty() && units.size() < kListedUnits) {
+        units.push_back(unit);
+    } else {
+        ++more;
+    }
+}
+
+void CycleTimes::add(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0) return;
+    min_ = devices_ == 0 ? seconds : std::min(min_, seconds);
+    max_ = devices_ == 0 ? seconds : std::max(max_, seconds);
+    ++devices_;
+    ++tenths_[static_cast<size_t>(std::min(seconds * 10, static_cast<double>(kTenths - 1)))];
+}
+
+double CycleTimes::quantile(double share) const {
+    if (devices_ == 0) return 0;
+    const auto wanted = static_cast<long long>(std::ceil(share * static_cast<double>(devices_)));
+    long long counted = 0;
+    for (size_t t = 0; t < kTenths; ++t) {
+        counted += tenths_[t];
+        if (counted >= std::max(wanted, 1LL)) {
+            // The bin's upper edge, within the times seen.
+            return t + 1 == kTenths ? max_
+                                    : std::clamp(static_cast<double>(t + 1) / 10, min_, max_);
+        }
+    }
+    return max_;
+}
+
+std::vector<CycleTimes::Bin> CycleTimes::bins() const {
+    if (devices_ == 0) return {};
+    // The smallest round width, in tenths, that spans the times in at most kMostBins bins.
+    const auto first = static_cast<long long>(std::min(min_ * 10, double(kTenths - 1)));
+    const auto last = static_cast<long long>(std::min(max_ * 10, double(kTenths - 1)));
+    long long width = 1;
+    for (const long long step : {5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000}) {
+        width = step;
+        if ((last / step - first / step + 1) <= static_cast<long long>(kMostBins)) break;
+    }
+    std::vector<Bin> bins;
+    for (long long from = first / width * width; from <= last; from += width) {
+        long long devices = 0;
+        for (long long t = from; t < std::min(from + width, static_cast<long long>(kTenths)); ++t) {
+            devices += tenths_[static_cast<size_t>(t)];
+        }
+        bins.push_back(
+            {static_cast<double>(from) / 10, static_cast<double>(from + width) / 10, devices});
+    }
+    return bins;
+}
+
+std::string hourOf(const std::string& started) {
+    const QDateTime time =
+        QDateTime::fromString(QString::fromStdString(started), Qt::ISODateWithMs);
+    if (!time.isValid()) return {};
+    return time.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH")).toStdString();
+}
+
+std::string answerOf(const std::string& outcome, const std::string& cause,
+                     const std::vector<std::string>& diagnosis) {
+    if (outcome == "interrupted") return "interrupted";
+    if (outcome == "unconfirmed") return "unconfirmed answers";
+    return cause.empty() ? answerKind(diagnosis) : cause;
+}
+
+}  // namespace quorvel::cli
