@@ -6,6 +6,7 @@
 #include "rewrite_flow.h"
 #include "rewrite_report.h"
 #include "service_history.h"
+#include "write_facts.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -62,6 +63,7 @@ void RewriteSequence::runExchanges() {
     hooks.stopRequested = [this] { return context_.closing(); };
     hooks.stepStopped = hooks.stopRequested;
     HistoryEntry history(context_);
+    const WriteFacts facts(context_);
     const RewriteResult result = RunRewrite(context_.link, context_.image, hooks);
     const OutcomeFacts& outcome = Outcome(result.outcome);
     context_.link.watchAttempts({});
@@ -82,19 +84,15 @@ void RewriteSequence::runExchanges() {
         // icon instead of the information icon.
         std::vector<std::string> lines = warnings;
         if (std::string w = history.warning(); !w.empty()) lines.push_back(std::move(w));
-        context_.ask({"Finished", BoxText(outcome.windowText, lines), PromptButtons::Ok,
-                      lines.empty() ? PromptIcon::Information : PromptIcon::Exclamation,
-                      PromptAnswer::Ok});
+        context_.ask(
+            {"Finished", facts.under(BoxText(outcome.windowText, lines)), PromptButtons::Ok,
+             lines.empty() ? PromptIcon::Information : PromptIcon::Exclamation, PromptAnswer::Ok});
         return;
     }
     cause.push_back(state);
     if (std::string w = history.warning(); !w.empty()) cause.push_back(std::move(w));
-    fail(outcome.windowText, cause);
-}
-
-void RewriteSequence::fail(const std::string& text, const std::vector<std::string>& lines) {
-    context_.ask({"ERROR", BoxText(text, lines), PromptButtons::Ok, PromptIcon::Exclamation,
-                  PromptAnswer::Ok});
+    context_.ask({"ERROR", facts.under(BoxText(outcome.windowText, cause)), PromptButtons::Ok,
+                  PromptIcon::Exclamation, PromptAnswer::Ok});
 }
 
 }  // namespace quorvel

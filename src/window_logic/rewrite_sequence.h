@@ -19,9 +19,6 @@ class RewriteSequence {
   private:
     // Runs the exchanges after the confirmation; shows the outcome box.
     void runExchanges();
-    // The failure box: the outcome's text, then `lines` (the cause, then the device's state
-    // after the failure).
-    void fail(const std::string& text, const std::vector<std::string>& lines);
 
     CommandContext& context_;
 };

@@ -6,6 +6,7 @@
 #include "interruption_report.h"
 #include "progress_display.h"
 #include "service_history.h"
+#include "write_facts.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -29,7 +30,11 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
             }
             // The Edit menu's write is the end user's write, and goes into the service history.
             std::optional<HistoryEntry> history;
-            if (confirmAndShowBar) history.emplace(context_);
+            std::optional<WriteFacts> facts;
+            if (confirmAndShowBar) {
+                history.emplace(context_);
+                facts.emplace(context_);
+            }
             const StepRecord step = RunStep(
                 context_.link, entry.step, [&](int16_t status) { return status == entry.success; },
                 [&] { return runExchange(entry); }, context_.settings().strictAnswers, {});
@@ -41,12 +46,17 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
                 endHistory(*history, step, why);
                 if (std::string w = history->warning(); !w.empty()) why.push_back(std::move(w));
             }
+            // A write's box ends with what went where, in how long.
+            const auto boxText = [&facts](const std::string& first,
+                                          const std::vector<std::string>& lines) {
+                return facts ? facts->under(BoxText(first, lines)) : BoxText(first, lines);
+            };
             if (status == entry.success) {
-                context_.ask({"OK", BoxText(entry.successText, why), PromptButtons::Ok,
+                context_.ask({"OK", boxText(entry.successText, why), PromptButtons::Ok,
                               why.empty() ? PromptIcon::None : PromptIcon::Exclamation,
                               PromptAnswer::Ok});
             } else {
-                context_.ask({"NG", BoxText(entry.failureText, why), PromptButtons::Ok,
+                context_.ask({"NG", boxText(entry.failureText, why), PromptButtons::Ok,
                               PromptIcon::Exclamation, PromptAnswer::Ok});
             }
         }

@@ -113,6 +113,12 @@ void WindowCommandsTest::fullRewrite() {
     // The default image's facts too: the file, its CHECK SUM and identity, the blocks.
     QVERIFY(QString::fromStdString(prompt.shown[0].text)
                 .contains("\r\nFile: QUORVEL_140428_01_02.mot\r\nCHECK SUM C000-FFFF: "));
+    // The outcome says what went where, in how long.
+    QVERIFY(QString::fromStdString(prompt.shown[1].text)
+                .contains(QRegularExpression("^Rewriting success!\r\n\r\nFile: "
+                                             "QUORVEL_140428_01_02.mot\r\nPort: COM1 = " +
+                                             QRegularExpression::escape(sim.path()) +
+                                             "\r\nTime taken: \\d+\\.\\d s$")));
     QVERIFY(prompt.seen[1].progressVisible);
     QCOMPARE(prompt.seen[1].progressValue, 128);
     QCOMPARE(prompt.seen[1].progressText, QString());

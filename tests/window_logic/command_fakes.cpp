@@ -90,7 +90,10 @@ MemoryImage imageWithData() {
 
 QString CommandRig::boxes() const {
     QStringList out;
-    for (const ShownBox& s : prompt.shown) out << q(s.box.title) + "/" + q(s.box.text);
+    // Each text up to the facts a blank line sets off under it (the port, the file, the time).
+    for (const ShownBox& s : prompt.shown) {
+        out << q(s.box.title) + "/" + q(s.box.text).section("\r\n\r\n", 0, 0);
+    }
     return out.join('|');
 }
 

@@ -26,7 +26,7 @@ Q_DECLARE_METATYPE(quorvel::PromptAnswer)
 namespace {
 const QString kConfirm =
     "Rewriting of software/Please never turn off power while rewriting.\r\n"
-    "Click the OK button to begin rewriting.\r\n\r\nPort: scripted device";
+    "Click the OK button to begin rewriting.";
 }
 
 class RewriteSequenceTest : public QObject {
@@ -135,7 +135,15 @@ void RewriteSequenceTest::outcomes() {
     QCOMPARE(rig.boxes().section('|', 0, 0), kConfirm);
     QCOMPARE(rig.boxes().section('|', -1), lastBox);
     QCOMPARE(rig.prompt.shown.size(), size_t(answer == PromptAnswer::Cancel ? 1 : 2));
+    // Under the confirmation, the port; under every outcome, where it went and how long it took.
+    QVERIFY(rig.prompt.shown.front().box.text.ends_with("\r\n\r\nPort: scripted device"));
     const ShownBox& last = rig.prompt.shown.back();
+    if (answer != PromptAnswer::Cancel) {
+        QVERIFY2(QString::fromStdString(last.box.text)
+                     .contains(QRegularExpression("\r\n\r\nPort: scripted device\r\n"
+                                                  "Time taken: \\d+\\.\\d s$")),
+                 last.box.text.c_str());
+    }
     QCOMPARE(last.progressVisible, barShownAtBox);
     if (barShownAtBox) QCOMPARE(last.progressValue, barAtBox);
     QVERIFY(rig.panel.restored());
@@ -160,9 +168,10 @@ void RewriteSequenceTest::boxStyles() {
     doubtful.link.unconfirmed = {{-1, false, '0'}};  // an erase answer that did not repeat it
     RewriteSequence(doubtful.context).cmdMacro_Click(0);
     QCOMPARE(doubtful.prompt.shown.back().box.icon, PromptIcon::Exclamation);
-    QCOMPARE(QString::fromStdString(doubtful.prompt.shown.back().box.text),
-             "Rewriting success!\r\nthe device's answers did not confirm the erase: the firmware "
-             "may not be stored");
+    QCOMPARE(
+        QString::fromStdString(doubtful.prompt.shown.back().box.text).section("\r\n\r\n", 0, 0),
+        "Rewriting success!\r\nthe device's answers did not confirm the erase: the firmware "
+        "may not be stored");
 
     CommandRig failing;
     failing.link.status = {{"connect", int16_t(8)}};

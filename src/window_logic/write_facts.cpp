@@ -1,0 +1,21 @@
+#include "write_facts.h"
+
+#include <cstdio>
+
+namespace quorvel {
+
+WriteFacts::WriteFacts(const CommandContext& context)
+    : file_(context.imageFile.empty() ? std::string() : context.imageFileName()),
+      port_(context.link.portDescription(context.settings())) {}
+
+std::string WriteFacts::under(const std::string& boxText) const {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    char taken[32];
+    std::snprintf(taken, sizeof taken, "Time taken: %.1f s", seconds);
+    std::string text = boxText + "\r\n";
+    if (!file_.empty()) text += "\r\nFile: " + file_;
+    return text + "\r\nPort: " + port_ + "\r\n" + taken;
+}
+
+}  // namespace quorvel
