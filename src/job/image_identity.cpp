@@ -6,12 +6,6 @@
 #include "range_checksum.h"
 
 namespace quorvel {
-namespace {
-
-constexpr size_t kShownDigits = 12;  // 48 bits: two images of a line never share them by chance
-
-}  // namespace
-
 std::string sha256Hex(std::string_view bytes) {
     const QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex().toStdString();

@@ -12,6 +12,10 @@ namespace quorvel {
 
 std::string sha256Hex(std::string_view bytes);
 
+// How many of its digits the operator's texts show: 48 bits, which two images of a line never
+// share by chance.
+inline constexpr size_t kShownDigits = 12;
+
 // "CHECK SUM C000-FFFF: 3FC000  SHA-256 5f1c0a9d7e3b", without the hash's part when none is
 // known (the file could not be read again).
 std::string CheckSumLine(const MemoryImage& image, const std::string& sha256);

@@ -58,7 +58,9 @@ std::string describePort(const ExchangeSettings& settings) {
     if (device.empty()) return text + "no device";
     // A port that is its own COM number (Windows) is named once: "COM3, USB Serial Port".
     if (device == targetName(GetCOM(settings))) text.clear();
-    return text + deviceWithAdapter(device, QSerialPortInfo::availablePorts());
+    text += deviceWithAdapter(device, QSerialPortInfo::availablePorts());
+    // A mapping outlives the adapter it was made for.
+    return deviceIsThere(settings) ? text : text + " (no device there)";
 }
 
 std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& ports) {

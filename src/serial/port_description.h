@@ -14,7 +14,8 @@
 namespace quorvel {
 
 // "COM1 = /dev/ttyUSB0, FT232R USB UART, serial A12345"; "/dev/ttyUSB0, FT232R USB UART" for
-// a device path; "COM7 = no device" for a number that maps to none. Description and serial
+// a device path; "COM7 = no device" for a number that maps to none, "... (no device there)"
+// for a device path that does not exist. Description and serial
 // number appear where the system reports them.
 std::string describePort(const ExchangeSettings& settings);
 

@@ -1,7 +1,7 @@
 // Renders the window as the end user sees it into <build>/window.png and checks that the
 // client area has the designed size: 6240 x 2130 twips, 416 x 142 pixels at 96 dpi. Then, into
 // <build>/window-writing.png, the window mid-way through writing a file it opened, with its
-// caption.
+// caption; and the boxes of that write, its confirmation and its outcome with their facts.
 
 #include <QPainter>
 #include <QStyleOptionTitleBar>
@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "app_test_support.h"
+#include "message_box_prompt.h"
 #include "twips.h"
 
 using namespace quorvel;
@@ -19,6 +20,7 @@ class ScreenshotTest : public QObject {
   private slots:
     void windowImage();
     void writingImage();
+    void boxImages();
 };
 
 namespace {
@@ -108,6 +110,34 @@ void ScreenshotTest::writingImage() {
     QVERIFY(!shot.isNull());
     QVERIFY2(text.contains('%') && text.contains("left"), qPrintable(text));
     QVERIFY(shot.save(QStringLiteral(QUORVEL_BUILD_DIR "/window-writing.png")));
+}
+
+// The confirmation and the outcome of a write of fw.mot, as their boxes show them, into
+// <build>/window-confirm.png and <build>/window-outcome.png.
+void ScreenshotTest::boxImages() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("fw.mot");
+    QVERIFY(
+        QFile::copy(QCoreApplication::applicationDirPath() + "/QUORVEL_140428_01_02.mot", file));
+    Simulator sim;
+    QVERIFY(sim.started());
+    RecordingPrompt prompt;
+    ScriptedChooser chooser;
+    chooser.path = file;
+    frmMain window(testOptions(&prompt, &chooser));
+    window.menu().mnuOpen->trigger();
+    window.controls().cmdMacro[0]->click();
+    QCOMPARE(prompt.boxes(), "Rewriting of software/Please never turn off power while rewriting.\r\n"
+                             "Click the OK button to begin rewriting.|Finished/Rewriting success!");
+    for (const auto& [index, name] : {std::pair{0, "confirm"}, std::pair{1, "outcome"}}) {
+        QMessageBox box(&window);
+        ConfigureMessageBox(box, prompt.shown[size_t(index)]);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QString path = QStringLiteral(QUORVEL_BUILD_DIR "/window-%1.png").arg(name);
+        QVERIFY(box.grab().save(path));
+        QVERIFY(QFileInfo(path).size() > 0);
+    }
 }
 
 QTEST_MAIN(ScreenshotTest)

@@ -76,16 +76,16 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
             QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
         ASSERT_EQ(error.error, QJsonParseError::NoError) << c.name << ": " << line;
         EXPECT_EQ(r.keys(), QStringList({"attempt",        "blocks_unconfirmed",
-                                         "blocks_written", "checksum",
-                                         "device",         "device_state",
-                                         "diagnosis",      "ended",
-                                         "event",          "failed_step",
-                                         "host",           "image",
-                                         "outcome",        "port",
-                                         "seconds",        "sha256",
-                                         "started",        "tool_version",
-                                         "unit",           "usb_serial",
-                                         "warnings"}))
+                                         "blocks_written", "cause",
+                                         "checksum",       "device",
+                                         "device_state",   "diagnosis",
+                                         "ended",          "event",
+                                         "failed_step",    "host",
+                                         "image",          "outcome",
+                                         "port",           "seconds",
+                                         "sha256",         "started",
+                                         "tool_version",   "unit",
+                                         "usb_serial",     "warnings"}))
             << c.name;
         std::vector<std::string> warnings;
         for (const QJsonValue& w : r["warnings"].toArray())

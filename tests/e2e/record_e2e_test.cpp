@@ -120,7 +120,7 @@ class RecordE2eTest : public QObject {
         const QJsonObject begun = parsed(lines[1]);
         const QJsonObject r = parsed(lines[2]);
         QVERIFY2(!r.isEmpty(), qPrintable(lines[2]));
-        QCOMPARE(r.keys().size(), 21);
+        QCOMPARE(r.keys().size(), 22);
         QCOMPARE(begun["event"].toString(), QString("started"));
         QCOMPARE(r["event"].toString(), QString("ended"));
         QVERIFY(!r["attempt"].toString().isEmpty());
@@ -143,11 +143,12 @@ class RecordE2eTest : public QObject {
         QVERIFY(r["seconds"].toDouble() > 0);
         QCOMPARE(r["blocks_written"].toInt(-1), blocks);
         if (step.isEmpty()) {
-            QVERIFY(r["failed_step"].isNull());
+            QVERIFY(r["failed_step"].isNull() && r["cause"].isNull());
             QCOMPARE(r["diagnosis"].toArray().size(), 0);
         } else {
             QCOMPARE(r["failed_step"].toString(), step);
             QVERIFY(r["diagnosis"].toArray().first().toString().startsWith(step + " failed"));
+            QVERIFY(!r["cause"].toString().isEmpty());
         }
     }
 

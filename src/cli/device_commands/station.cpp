@@ -426,7 +426,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;
     for (const ExchangeSettings& s : ports) names.push_back(portName(s));
-    StationLog log(options, names, out, err);
+    StationLog log(options, names, imageFacts(options.args.at(0), image).sha256, out, err);
     log.starting();
 
     std::vector<std::unique_ptr<StationWorker>> workers;

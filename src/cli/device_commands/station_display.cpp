@@ -4,6 +4,7 @@
 
 #include "block_walk.h"
 #include "diagnosis.h"
+#include "image_identity.h"
 #include "progress_display.h"
 #include "terminal.h"
 #include "text_out.h"
@@ -58,18 +59,24 @@ std::string stationReason(const DeviceResult& r) {
 }
 
 StationLog::StationLog(const CliOptions& options, const std::vector<std::string>& ports,
-                       std::FILE* out, std::FILE* err)
+                       const std::string& sha256, std::FILE* out, std::FILE* err)
     : ports_(ports),
       out_(out),
       err_(err),
       quiet_(options.quiet),
       json_(options.json),
       lines_(true) {
+    // The image as the operator checks it: its file's name and identity.
+    const std::string file =
+        QFileInfo(QString::fromStdString(options.args.at(0))).fileName().toStdString();
+    const std::string identity = "SHA-256 " + sha256.substr(0, kShownDigits);
+    image_ = file + " (" + identity + ")";
     if (out == nullptr || options.json || options.quiet || options.verbose) return;
     std::unique_ptr<TerminalScreen> screen = TerminalScreen::open(out);
     if (!screen) return;
+    // The identity stays whole however long the name.
     const std::string title =
-        QFileInfo(QString::fromStdString(options.args.at(0))).fileName().toStdString();
+        shownFitted(file, kLongestReason - identity.size() - 2) + "  " + identity;
     board_ = std::make_unique<StationBoard>(std::move(screen), title, ports);
     // On the terminal the board is drawn on, lines would tear it: the board says it all.
     lines_ = !isTerminal(err);
@@ -85,7 +92,7 @@ void StationLog::starting() {
     if (!lines_ || quiet_) return;
     writeLine(err_, "quorvel-flash: station: writing every device connected to " +
                         std::to_string(ports_.size()) + (ports_.size() == 1 ? " port" : " ports") +
-                        "; Ctrl-C ends it");
+                        " with " + image_ + "; Ctrl-C ends it");
 }
 
 void StationLog::waiting(size_t port) {

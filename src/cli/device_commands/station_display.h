@@ -29,10 +29,12 @@ class StationLog {
   public:
     // The board is shown when standard output is a terminal that can show it and neither JSON,
     // quiet nor verbose output was asked for.
-    StationLog(const CliOptions& options, const std::vector<std::string>& ports, std::FILE* out,
-               std::FILE* err);
+    // `sha256` is the image file's, which the board's header and the first line show.
+    StationLog(const CliOptions& options, const std::vector<std::string>& ports,
+               const std::string& sha256, std::FILE* out, std::FILE* err);
 
-    // The station's start: "station: writing every device connected to 2 ports; Ctrl-C ends it".
+    // The station's start: "station: writing every device connected to 2 ports with fw.mot
+    // (SHA-256 5f1c0a9d7e3b); Ctrl-C ends it".
     void starting();
     void waiting(size_t port);
     void scanWanted(size_t port);
@@ -63,6 +65,7 @@ class StationLog {
     void line(size_t port, const std::string& text, bool always);
 
     std::vector<std::string> ports_;
+    std::string image_;  // "fw.mot (SHA-256 5f1c0a9d7e3b)"
     std::FILE* out_;
     std::FILE* err_;
     bool quiet_;
