@@ -127,8 +127,9 @@ void ScreenshotTest::boxImages() {
     frmMain window(testOptions(&prompt, &chooser));
     window.menu().mnuOpen->trigger();
     window.controls().cmdMacro[0]->click();
-    QCOMPARE(prompt.boxes(), "Rewriting of software/Please never turn off power while rewriting.\r\n"
-                             "Click the OK button to begin rewriting.|Finished/Rewriting success!");
+    QCOMPARE(prompt.boxes(),
+             "Rewriting of software/Please never turn off power while rewriting.\r\n"
+             "Click the OK button to begin rewriting.|Finished/Rewriting success!");
     for (const auto& [index, name] : {std::pair{0, "confirm"}, std::pair{1, "outcome"}}) {
         QMessageBox box(&window);
         ConfigureMessageBox(box, prompt.shown[size_t(index)]);
