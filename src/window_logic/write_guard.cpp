@@ -38,8 +38,8 @@ bool WriteConfirmed(CommandContext& context) {
     if (!context.link.hasDevice(settings)) {
         context.ask({"ERROR",
                      context.link.portDescription(settings) +
-                         ": no device is found behind this port; nothing was sent.\r\nPlug the "
-                         "adapter in, or pick the port it is on, then press the button again",
+                         ": nothing was sent.\r\nPlug the adapter in, or pick the port it is on, "
+                         "then press the button again",
                      PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
         return false;
     }

@@ -198,9 +198,8 @@ void WindowCommandsTest::rewriteFailures_data() {
     const QString again = "; it stays in flash mode; press the button again";
     QTest::newRow("a port with no device")  // refused before the confirmation: nothing goes out
         << "no device"
-        << "ERROR/COM1 = /dev/quorvel-no-such-device: no device is found behind this port; "
-           "nothing was sent.\r\nPlug the adapter in, or pick the port it is on, then press the "
-           "button again"
+        << "ERROR/COM1 = /dev/quorvel-no-such-device (no device there): nothing was sent.\r\n"
+           "Plug the adapter in, or pick the port it is on, then press the button again"
         << false << 0;
     QTest::newRow("connect answered E")
         << "connect=status:E"
