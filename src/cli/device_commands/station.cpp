@@ -188,7 +188,7 @@ constexpr int kRetryMs = 3000;
 class StationWorker final : public QThread {
   public:
     StationWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
-                  size_t index, StationLog& log, RecordFile* record, ScanQueue* scans)
+                  size_t index, StationLog& log, RecordSink* record, ScanQueue* scans)
         : options_(options),
           settings_(std::move(settings)),
           image_(image),
@@ -382,7 +382,7 @@ class StationWorker final : public QThread {
     const MemoryImage& image_;
     size_t index_;
     StationLog& log_;
-    RecordFile* record_;
+    RecordSink* record_;
     ImageFacts facts_;
     PortTally tally_;
     PortWatch watch_;
@@ -420,7 +420,7 @@ std::string failedOutputs(std::FILE* out, std::FILE* err) {
 
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
                          const MemoryImage& image, std::FILE* out, std::FILE* err,
-                         RecordFile* record, std::FILE* in) {
+                         RecordSink* record, std::FILE* in) {
     recordLost.store(false);
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
