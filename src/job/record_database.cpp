@@ -145,6 +145,8 @@ std::string makeTable(const QSqlDatabase& db) {
     for (const char* c : kTextColumns) columns << QString(c) + " text";
     for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
     const QStringList statements{
+        // Not "already exists, skipping" on standard error at every start.
+        "SET client_min_messages TO warning",
         "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
         // A line sent twice (its answer lost as the connection broke) is kept once.
         "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
