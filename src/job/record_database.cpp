@@ -390,4 +390,20 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
     return {};
 }
 
+std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,
+                                                                 const std::string& unit) {
+    const Target target = targetOf(uri);
+    if (!target.problem.empty() || unit.empty() || !QSqlDatabase::isDriverAvailable(kDriver)) {
+        return std::nullopt;
+    }
+    const Connection connection(target);
+    if (!connection.ok()) return std::nullopt;
+    QSqlQuery query(connection.db());
+    query.prepare(QString("SELECT line, id FROM ") + kTable +
+                  " WHERE unit = ? AND outcome = 'success' ORDER BY id DESC LIMIT 1");
+    query.addBindValue(q(unit));
+    if (!query.exec() || !query.next()) return std::nullopt;
+    return std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
+}
+
 }  // namespace quorvel

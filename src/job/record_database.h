@@ -8,7 +8,9 @@
 #include <QDateTime>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "record_sink.h"
 
@@ -58,5 +60,10 @@ class RecordDatabase : public RecordSink {
 std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
                               const QDateTime& until,
                               const std::function<bool(const std::string&)>& each);
+
+// The last line stored in the database at `uri` that shows `unit` written (its outcome
+// success), with its row's id; none when no line does or the database cannot be read.
+std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,
+                                                                 const std::string& unit);
 
 }  // namespace quorvel

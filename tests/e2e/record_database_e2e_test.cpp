@@ -113,6 +113,13 @@ class RecordDatabaseE2eTest : public QObject {
         QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 4);
         QVERIFY(spooled(state_.path()).isEmpty());
 
+        // A unit the database shows written is not written again, whichever station asks.
+        const Run again = runTool(writeArgs(uri, simB, "A1"), state_.path());
+        QVERIFY2(again.code == 3, again.err.constData());
+        QVERIFY(again.err.contains("unit A1 was written"));
+        QVERIFY(!again.err.contains(PgServer::kPassword));
+        QCOMPARE(server_->lines("line2").size(), 4);
+
         QTemporaryDir dir;
         QFile file(dir.filePath("line2.jsonl"));
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -89,7 +89,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
             CommandResult r;
             r.outcome = "cancelled";
             r.exitCode = kExitCancelled;
-            r.message = unitWrittenText(options.unit, *written, options.record) +
+            r.message = unitWrittenText(options.unit, *written, kept->path()) +
                         "; nothing was sent (--rewrite writes it again)";
             r.note(*r.message);
             r.image = imageFacts(options.args.at(0), image);

@@ -255,7 +255,7 @@ class StationWorker final : public QThread {
             // A label read twice, or a board put back: the record says it is written.
             if (record_ != nullptr && !options_.rewrite) {
                 if (const std::optional<UnitWritten> written =
-                        findUnitWritten(record_->path(), scan.unit)) {
+                        findUnitWritten(options_.record, scan.unit)) {
                     log_.scanRefused(index_,
                                      "scan " + scan.unit + " refused: " +
                                          unitWrittenText(scan.unit, *written, record_->path()) +
