@@ -321,8 +321,8 @@ bool RecordDatabase::add(const std::string& line, const std::string& port) {
         problem = connection.problem();
         if (problem.empty()) {
             int sent = 0;
-            problem = lock.held() ? drainSpool(connection.db(), q(spool_), sent)
-                                  : "the spool's lock could not be taken";
+            // A spool that cannot even be locked holds nothing this user could have left.
+            if (lock.held()) problem = drainSpool(connection.db(), q(spool_), sent);
             if (problem.empty() && sent > 0 && warn_) {
                 warn_("the database answers again: " + std::to_string(sent) + " record line" +
                       (sent == 1 ? "" : "s") + " that waited in " + spool_ + " are in " + shown_ +

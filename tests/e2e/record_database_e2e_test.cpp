@@ -144,39 +144,59 @@ class RecordDatabaseE2eTest : public QObject {
 
     // The server stops while a device is written: its final line waits in the spool, the write
     // is not lost, and the next run sends it once the server is back.
+    void serverStoppedMidRun_data() {
+        QTest::addColumn<bool>("spoolWritable");
+        QTest::newRow("the spool keeps the line") << true;
+        QTest::newRow("the spool cannot be written either") << false;
+    }
     void serverStoppedMidRun() {
+        QFETCH(bool, spoolWritable);
         needServer();
-        QVERIFY(server_->createDatabase("line3"));
-        const QString uri = server_->uri("line3");
-        QTemporaryDir state;
+        const QString database = spoolWritable ? "line3" : "line4";
+        QVERIFY(server_->createDatabase(database));
+        const QString uri = server_->uri(database);
+        QTemporaryDir dir;
+        // A state folder that is a file: no spool can be made in it.
+        const QString state = spoolWritable ? dir.path() : dir.filePath("file");
+        if (!spoolWritable) {
+            QFile file(state);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
         // The unanswered end of the write takes seconds, time to stop the server.
         SimProcess slow({"--fault", "disconnect=silent"});
         QVERIFY(slow.started());
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_STATE_HOME", state.path());
+        env.insert("XDG_STATE_HOME", state);
         tool.setProcessEnvironment(env);
         tool.start(flashToolPath(), writeArgs(uri, slow, "C1"));
-        QTRY_COMPARE_WITH_TIMEOUT(server_->lines("line3").size(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(server_->lines(database).size(), 1, 20000);
         QVERIFY(server_->stop());
         QVERIFY(tool.waitForFinished(kToolMs));
         const QByteArray err = tool.readAllStandardError();
+        QVERIFY(server_->start());
+        if (!spoolWritable) {
+            // Written, and its record lost: said so, with its own outcome.
+            QVERIFY2(tool.exitCode() == 5, err.constData());
+            QVERIFY2(err.contains("nor to its spool"), err.constData());
+            QCOMPARE(server_->lines(database).size(), 1);
+            return;
+        }
         QVERIFY2(tool.exitCode() == 0, err.constData());  // written, and its record kept
         QVERIFY2(err.contains("waits in"), err.constData());
-        QCOMPARE(spooled(state.path()).size(), 1);
-        QVERIFY(server_->start());
+        QCOMPARE(spooled(state).size(), 1);
 
         SimProcess sim;
         QVERIFY(sim.started());
-        const Run next = runTool(writeArgs(uri, sim, "C2"), state.path());
+        const Run next = runTool(writeArgs(uri, sim, "C2"), state);
         QVERIFY2(next.code == 0, next.err.constData());
         QVERIFY2(next.err.contains("are in"), next.err.constData());
-        QVERIFY(spooled(state.path()).isEmpty());
-        const QStringList lines = server_->lines("line3");
+        QVERIFY(spooled(state).isEmpty());
+        const QStringList lines = server_->lines(database);
         QCOMPARE(lines.size(), 4);
         const QStringList keys = keysOf(lines);
         QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 4);
-        QCOMPARE(summaryOf(uri, state.path()).value("units_written").toInt(), 2);
+        QCOMPARE(summaryOf(uri, state).value("units_written").toInt(), 2);
     }
 
     // A database that refuses the tool stops the write before any port is opened.
