@@ -199,26 +199,36 @@ class RecordDatabaseE2eTest : public QObject {
         QCOMPARE(summaryOf(uri, state).value("units_written").toInt(), 2);
     }
 
-    // A database that refuses the tool stops the write before any port is opened.
+    // A database that refuses the tool, or a URI that names none, stops the write before any
+    // port is opened.
     void refusedBeforeAnyPort_data() {
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("more");  // added to the URI's query
         QTest::addColumn<QString>("said");
+        const QString password = PgServer::kPassword;
         QTest::newRow("a wrong password") << "line3"
                                           << "wrong"
+                                          << ""
                                           << "password authentication failed";
-        QTest::newRow("a missing database") << "nowhere" << PgServer::kPassword << "does not exist";
+        QTest::newRow("a missing database") << "nowhere" << password << ""
+                                            << "does not exist";
+        QTest::newRow("no database named") << "" << password << ""
+                                           << "names no database";
+        QTest::newRow("a setting not understood") << "line3" << password << "&options=-c%20x"
+                                                  << "options is not understood";
     }
     void refusedBeforeAnyPort() {
         QFETCH(QString, database);
         QFETCH(QString, password);
+        QFETCH(QString, more);
         QFETCH(QString, said);
         needServer();
         server_->createDatabase("line3");
         SimProcess sim;
         QVERIFY(sim.started());
         const Run run =
-            runTool(writeArgs(server_->uri(database, password), sim, "D1"), state_.path());
+            runTool(writeArgs(server_->uri(database, password) + more, sim, "D1"), state_.path());
         sim.stop();
         QCOMPARE(run.code, 2);
         QVERIFY2(run.err.contains(said.toUtf8()), run.err.constData());
