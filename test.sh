@@ -6,6 +6,8 @@
 #                             for SECONDS, starting from the seed corpus in fuzz/corpus/
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# The tests of the line's database start a PostgreSQL server of their own.
+export QUORVEL_EXTRA_PACKAGES="postgresql ${QUORVEL_EXTRA_PACKAGES:-}"
 case "${1:-}" in
     --sanitize)
         "$here/scripts/setup.sh" "$here/build-asan" -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF

@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 shift || true
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libncurses-dev libgtest-dev
+packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-psql qt6-serialport-dev libncurses-dev libgtest-dev
           libbenchmark-dev fonts-noto-cjk srecord dpkg-dev file lintian groff-base chromium
           ${QUORVEL_EXTRA_PACKAGES:-})
 missing=()

@@ -117,7 +117,7 @@ zip=${zips[0]}
 listing=$(cmake -E tar tf "$zip" 2>/dev/null)
 missing_files=()
 for f in quorvel-writer.exe quorvel-flash.exe QUORVEL_140428_01_02.mot Qt6Core.dll Qt6Gui.dll \
-         Qt6Widgets.dll Qt6SerialPort.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
+         Qt6Widgets.dll Qt6SerialPort.dll Qt6Sql.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
          imageformats/qico.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     [ -f "$deploy/$f" ] || missing_files+=("$f")
     grep -q "/$f\$" <<<"$listing" || missing_files+=("zip:$f")

@@ -197,6 +197,10 @@ bool RecordFile::appendStarted(const DeviceRecord& record) {
     return add(startedLine(record) + "\n", record.port);
 }
 
+bool RecordFile::appendText(const std::string& line, const std::string& port) {
+    return add(line + "\n", port);
+}
+
 bool RecordFile::add(const std::string& line, const std::string& port) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const std::string error =

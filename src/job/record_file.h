@@ -10,6 +10,7 @@
 #include <string>
 
 #include "device_record.h"
+#include "record_sink.h"
 
 namespace quorvel {
 
@@ -18,10 +19,10 @@ namespace quorvel {
 // regular file or does not exist yet.
 std::string regularFileProblem(const std::string& path);
 
-class RecordFile {
+class RecordFile : public RecordSink {
   public:
     RecordFile() = default;
-    ~RecordFile();
+    ~RecordFile() override;
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
@@ -29,18 +30,20 @@ class RecordFile {
     // why, when it cannot be written or is not a regular file.
     bool open(const std::string& path);
     bool isOpen() const { return file_ != kNoFile; }
-    const std::string& path() const { return path_; }
+    const std::string& path() const override { return path_; }
 
     // Adds the record's final line and flushes it to the disk. Safe from several threads and
     // programs. False when the line could not be written (the file is cut back to its last
     // whole line); failure() then says so.
-    bool append(const DeviceRecord& record);
+    bool append(const DeviceRecord& record) override;
     // The same for the attempt's started line.
-    bool appendStarted(const DeviceRecord& record);
+    bool appendStarted(const DeviceRecord& record) override;
+    // The same for a line made already (one that waited for a database), about `port`.
+    bool appendText(const std::string& line, const std::string& port);
 
     // Why the file could not be opened, or the first line that could not be written, as a
     // message; empty while every one was.
-    std::string failure() const;
+    std::string failure() const override;
 
   private:
     bool add(const std::string& line, const std::string& port);

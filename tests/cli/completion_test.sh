@@ -27,7 +27,7 @@ expect "" checksum --p
 expect "--port --pin" pin --p
 expect "--strict --station" -p COM2 write --st
 expect "--speed" -yp COM2 row-write --sp
-expect "--speed --strict --station --scan" --s
+expect "--speed --strict --station --scan --since" --s
 expect "high" --mode h
 expect "1.05 1.06" connect --loader = ""
 expect "records row-write" help r

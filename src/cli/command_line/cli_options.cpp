@@ -50,7 +50,8 @@ constexpr OptionEntry kOptions[] = {
     {"--record", '\0', kRecord, nullptr, &CliOptions::record,
      "add a JSON line per device to FILE before its first byte (the attempt started) and "
      "another as its write ends: times, host, port, unit, adapter serial, image, SHA-256, check "
-     "sum, outcome, failed step, diagnosis, blocks written (docs/record.md); earlier lines stay",
+     "sum, outcome, failed step, diagnosis, blocks written (docs/record.md); earlier lines stay. "
+     "A PostgreSQL URI (postgresql://USER@HOST/DB) keeps them in that database instead",
      "FILE", "", "--record works only with write"},
     {"--unit", '\0', kUnit, nullptr, &CliOptions::unit,
      "name the board (at most 64 printable characters): its unit id goes into the result line, "
@@ -78,6 +79,13 @@ constexpr OptionEntry kOptions[] = {
      "print every attempt as a row of comma-separated values (a header row first) instead of "
      "the summary, for a spreadsheet",
      "", "", "--csv works only with records"},
+    {"--since", '\0', kSince, nullptr, &CliOptions::since,
+     "count only the attempts that started at TIME or later (ISO 8601, such as "
+     "2026-03-02T08:00:00Z; a time without a zone is UTC)",
+     "TIME", "", "--since works only with records"},
+    {"--until", '\0', kUntil, nullptr, &CliOptions::until,
+     "count only the attempts that started before TIME (ISO 8601, as --since)", "TIME", "",
+     "--until works only with records"},
     {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr,
      "also print every transcript line (sends, waits, replies) on standard error as it happens"},
     {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr,

@@ -20,9 +20,11 @@ struct CliOptions {
     std::string pin;                      // --pin TEXT
     std::string mode = "read";            // --mode low|high|input|read
     std::string logFile;                  // --log FILE
-    std::string record;                   // --record FILE (write)
+    std::string record;                   // --record FILE|URI (write)
     std::string unit;                     // --unit ID (write): names the board
     std::string html;                     // --html FILE (records): the report page
+    std::string since;                    // --since TIME (records): from this start on
+    std::string until;                    // --until TIME (records): before this start
     bool yes = false;                     // --yes
     bool json = false;                    // --json
     bool strict = false;                  // --strict
@@ -65,6 +67,8 @@ enum Option : unsigned {
     kRewrite = 1u << 16,
     kHtml = 1u << 17,
     kCsv = 1u << 18,
+    kSince = 1u << 19,
+    kUntil = 1u << 20,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

@@ -27,14 +27,16 @@ constexpr Command kCommands[] = {
      "START and STOP are hexadecimal addresses, with or without 0x (default C000 FFFF); the range "
      "must lie within 4000 to 23FFF and STOP must not be below START.",
      "quorvel-flash checksum QUORVEL_140428_01_02.mot 0x4000 0xBFFF"},
-    {"records", "FILE...", 1, kAnyCount, kJson | kCheck | kHtml | kCsv, false, "0 1 2 64",
+    {"records", "FILE...", 1, kAnyCount, kJson | kCheck | kHtml | kCsv | kSince | kUntil, false,
+     "0 1 2 64",
      "sum up the record files of write --record, several stations' at once: the devices per "
      "outcome, image and port, and the ones not written",
      "Each device not written is listed with its time, port, unit, failed step and what that "
      "step saw; a unit that failed and was written later counts as written, units never written "
      "are listed. An attempt whose started line has no final line (a write cut off by kill -9, "
      "a crash or a power cut) counts as interrupted, its state unknown. Lines that are not "
-     "records are counted and named. FILE is a record file, or - for standard input.",
+     "records are counted and named. FILE is a record file, - for standard input, or the "
+     "PostgreSQL URI that write --record was given (postgresql://USER@HOST/DB).",
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write", "FILE", 1, 1,
      kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan |

@@ -17,6 +17,7 @@
 #include "multi_write.h"
 #include "port_description.h"
 #include "ports_command.h"
+#include "record_database.h"
 #include "record_file.h"
 #include "station.h"
 #include "stop_signals.h"
@@ -59,20 +60,36 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     }
     // Opened before the confirmation is asked: a record that cannot be kept stops the run
     // while nothing has been sent.
-    RecordFile record;
-    if (!options.record.empty() && !options.dryRun && !record.open(options.record)) {
-        return fileProblem("cannot write the record file " + options.record + ": " +
-                           record.failure());
+    // A database that cannot be reached, or refuses the user, stops it the same way.
+    RecordFile file;
+    RecordDatabase database([err](const std::string& warning) {
+        writeLine(err, "quorvel-flash: warning: " + warning);
+    });
+    RecordSink* kept = nullptr;
+    if (!options.record.empty() && !options.dryRun) {
+        if (isDatabaseUri(options.record)) {
+            if (!database.open(options.record)) {
+                return fileProblem("cannot keep the record in " + database.path() + ": " +
+                                   database.failure());
+            }
+            kept = &database;
+        } else {
+            if (!file.open(options.record)) {
+                return fileProblem("cannot write the record file " + options.record + ": " +
+                                   file.failure());
+            }
+            kept = &file;
+        }
     }
     // A board the record shows written is not written again by mistake (a label read twice):
     // refused before the confirmation, with nothing sent. A scan is looked up as it comes.
-    if (record.isOpen() && !options.unit.empty() && !options.scan && !options.rewrite) {
+    if (kept != nullptr && !options.unit.empty() && !options.scan && !options.rewrite) {
         if (const std::optional<UnitWritten> written =
                 findUnitWritten(options.record, options.unit)) {
             CommandResult r;
             r.outcome = "cancelled";
             r.exitCode = kExitCancelled;
-            r.message = unitWrittenText(options.unit, *written, options.record) +
+            r.message = unitWrittenText(options.unit, *written, kept->path()) +
                         "; nothing was sent (--rewrite writes it again)";
             r.note(*r.message);
             r.image = imageFacts(options.args.at(0), image);
@@ -91,7 +108,6 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     QCoreApplication app(argc, argv);
     if (options.dryRun) return runDryRun(options, devices, image, err);
     watchStopSignals();
-    RecordFile* kept = record.isOpen() ? &record : nullptr;
     if (options.station) return runStation(options, devices, image, out, err, kept, in);
     if (devices.size() > 1) return runMultiWrite(options, devices, image, err, kept);
 
@@ -108,8 +124,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     const bool write = options.command == "write";
     DeviceRecord attempt;
     if (write && !startRecord(attempt, kept, device, options.unit, *facts)) {
-        return fileProblem("cannot write the record file " + options.record + ": " +
-                           record.failure() + "; nothing was sent");
+        return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
+                           "; nothing was sent");
     }
     DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
     if (write) keepRecord(result, kept, attempt, image);

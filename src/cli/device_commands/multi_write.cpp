@@ -65,7 +65,7 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
 }
 
 CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const MemoryImage& image, std::FILE* err, RecordFile* record) {
+                            const MemoryImage& image, std::FILE* err, RecordSink* record) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
     for (const ExchangeSettings& s : devices) ports.push_back(portName(s));
@@ -101,7 +101,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     std::vector<DeviceRecord> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
         if (!startRecord(attempts[i], record, devices[i], options.unit, facts)) {
-            return fileProblem("cannot write the record file " + options.record + ": " +
+            return fileProblem("cannot write the record file " + record->path() + ": " +
                                record->failure() + "; nothing was sent");
         }
     }

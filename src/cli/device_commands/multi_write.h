@@ -20,7 +20,7 @@ namespace quorvel::cli {
 // rewritten), or with 2 when a transcript file cannot be written; then nothing is sent. With
 // `record`, each device adds its line to it as it ends.
 CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const MemoryImage& image, std::FILE* err, RecordFile* record = nullptr);
+                            const MemoryImage& image, std::FILE* err, RecordSink* record = nullptr);
 
 // The table that ends it: one row per port with its outcome, the step that failed and the time
 // it took, then how many devices were rewritten.

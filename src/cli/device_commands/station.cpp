@@ -188,7 +188,7 @@ constexpr int kRetryMs = 3000;
 class StationWorker final : public QThread {
   public:
     StationWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
-                  size_t index, StationLog& log, RecordFile* record, ScanQueue* scans)
+                  size_t index, StationLog& log, RecordSink* record, ScanQueue* scans)
         : options_(options),
           settings_(std::move(settings)),
           image_(image),
@@ -255,7 +255,7 @@ class StationWorker final : public QThread {
             // A label read twice, or a board put back: the record says it is written.
             if (record_ != nullptr && !options_.rewrite) {
                 if (const std::optional<UnitWritten> written =
-                        findUnitWritten(record_->path(), scan.unit)) {
+                        findUnitWritten(options_.record, scan.unit)) {
                     log_.scanRefused(index_,
                                      "scan " + scan.unit + " refused: " +
                                          unitWrittenText(scan.unit, *written, record_->path()) +
@@ -382,7 +382,7 @@ class StationWorker final : public QThread {
     const MemoryImage& image_;
     size_t index_;
     StationLog& log_;
-    RecordFile* record_;
+    RecordSink* record_;
     ImageFacts facts_;
     PortTally tally_;
     PortWatch watch_;
@@ -420,7 +420,7 @@ std::string failedOutputs(std::FILE* out, std::FILE* err) {
 
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
                          const MemoryImage& image, std::FILE* out, std::FILE* err,
-                         RecordFile* record, std::FILE* in) {
+                         RecordSink* record, std::FILE* in) {
     recordLost.store(false);
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);

@@ -25,6 +25,6 @@ constexpr int kStationPollMs = 500;
 // With `record`, a line is added for every device as soon as its write ends.
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
                          const MemoryImage& image, std::FILE* out, std::FILE* err,
-                         RecordFile* record, std::FILE* in);
+                         RecordSink* record, std::FILE* in);
 
 }  // namespace quorvel::cli

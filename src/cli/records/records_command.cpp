@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "json_run.h"
+#include "record_database.h"
 #include "record_lines.h"
 #include "record_reader.h"
 #include "records_csv.h"
 #include "records_html.h"
 #include "records_summary.h"
 #include "terminal.h"
+#include "time_bounds.h"
 
 namespace quorvel::cli {
 namespace {
@@ -61,12 +63,39 @@ std::string notARecordFile(const std::string& path) {
     }
 }
 
-// Hands each record of `file`, the `index`th read, to `each` (which returns false to stop
-// reading), then adds it to the summary when `summing`; the lines that are no records are
-// added in any case. Empty, or why the file could not be read to its end.
-std::string summarize(std::FILE* file, const std::string& path, size_t index,
-                      RecordsSummary& summary, bool summing,
-                      const std::function<bool(const ReadRecord&)>& each) {
+// Where the records are read from: the lines in a file, or the rows of a database.
+struct Reading {
+    size_t index = 0;  // the source's place among those read
+    RecordsSummary& summary;
+    bool summing;  // whether the records are added to the summary
+    const TimeBounds& bounds;
+    const std::function<bool(const ReadRecord&)>& each;
+};
+
+// Takes line `number` of the source: hands its record to `each` (which returns false to stop
+// reading) when it started within the bounds, then adds it to the summary when summing; a line
+// that is no record is added in any case. False to stop.
+bool takeLine(const std::string& line, long long number, const Reading& r) {
+    if (line.find_first_not_of(" \t") == std::string::npos) return true;
+    std::optional<ReadRecord> record = readRecordLine(line);
+    if (!record) {
+        r.summary.addUnread({r.index, number, false});
+        return true;
+    }
+    if (!r.bounds.contains(record->started)) return true;
+    if (record->opening) {
+        // A started line: no row of its own; its attempt counts as interrupted until its final
+        // line is read.
+        if (r.summing) r.summary.addStarted(std::move(*record), r.index, number);
+        return true;
+    }
+    if (!r.each(*record)) return false;
+    if (r.summing) r.summary.add(std::move(*record));
+    return true;
+}
+
+// Reads `file` to its end. Empty, or why it could not be read to its end.
+std::string summarize(std::FILE* file, const std::string& path, const Reading& r) {
     RecordLines lines(file);
     std::string line;
     for (;;) {
@@ -79,23 +108,20 @@ std::string summarize(std::FILE* file, const std::string& path, size_t index,
                                            : std::string()) +
                        ": " + std::strerror(lines.error());
             case RecordLines::Next::TooLong:
-                summary.addUnread({index, lines.number(), true});
+                r.summary.addUnread({r.index, lines.number(), true});
                 break;
             case RecordLines::Next::Line:
-                if (line.find_first_not_of(" \t") == std::string::npos) break;
-                if (std::optional<ReadRecord> record = readRecordLine(line); !record) {
-                    summary.addUnread({index, lines.number(), false});
-                } else if (record->opening) {
-                    // A started line: no row of its own; its attempt counts as interrupted
-                    // until its final line is read.
-                    if (summing) summary.addStarted(std::move(*record), index, lines.number());
-                } else {
-                    if (!each(*record)) return {};
-                    if (summing) summary.add(std::move(*record));
-                }
+                if (!takeLine(line, lines.number(), r)) return {};
                 break;
         }
     }
+}
+
+// Reads the lines stored in the database at `uri`, oldest first, numbered as they come.
+std::string summarizeDatabase(const std::string& uri, const Reading& r) {
+    long long number = 0;
+    return readDatabaseLines(uri, r.bounds.since, r.bounds.until,
+                             [&](const std::string& line) { return takeLine(line, ++number, r); });
 }
 
 // "line 7: not a record", with the file's name before it when `named`.
@@ -307,11 +333,22 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
 }  // namespace
 
 CommandResult runRecords(const CliOptions& options, std::FILE* out) {
-    const std::vector<std::string>& paths = options.args;
+    std::string problem;
+    const TimeBounds bounds = timeBounds(options.since, options.until, problem);
+    if (!problem.empty()) return usageProblem(problem);
+    // A database is named without its password wherever the summary names its sources.
+    std::vector<std::string> paths;
+    for (const std::string& path : options.args) {
+        paths.push_back(isDatabaseUri(path) ? shownDatabase(path) : path);
+    }
     // Every file is looked at and opened before any is read: a wrong name, or a file that may
     // not be read, ends the command at once.
     std::vector<std::unique_ptr<std::FILE, FileCloser>> files;
-    for (const std::string& path : paths) {
+    for (const std::string& path : options.args) {
+        if (isDatabaseUri(path)) {
+            files.emplace_back(nullptr);
+            continue;
+        }
         if (const std::string problem = notARecordFile(path); !problem.empty()) {
             return fileProblem(problem);
         }
@@ -344,8 +381,11 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
     RecordsSummary summary;
     std::vector<std::string> readErrors;
     for (size_t i = 0; i < paths.size() && !csvCut; ++i) {
+        const Reading reading{i, summary, summing, bounds, each};
         std::FILE* file = files[i] ? files[i].get() : stdin;
-        if (std::string error = summarize(file, paths[i], i, summary, summing, each);
+        if (std::string error = isDatabaseUri(options.args[i])
+                                    ? summarizeDatabase(options.args[i], reading)
+                                    : summarize(file, paths[i], reading);
             !error.empty()) {
             readErrors.push_back(std::move(error));
         }

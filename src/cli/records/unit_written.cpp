@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "record_database.h"
 #include "record_lines.h"
 #include "record_reader.h"
 
@@ -12,6 +13,12 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
+    if (isDatabaseUri(path)) {
+        const auto row = lastLineWritten(path, unit);
+        const std::optional<ReadRecord> r = row ? readRecordLine(row->first) : std::nullopt;
+        if (!r || r->unit != unit || r->outcome != "success") return std::nullopt;
+        return UnitWritten{r->ended, r->host, r->port, row->second};
+    }
     const std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
     if (!file || unit.empty()) return std::nullopt;
     std::optional<UnitWritten> found;

@@ -18,6 +18,7 @@ struct UnitWritten {
 // The last line of the record file at `path` that shows `unit` written; none when no line does
 // or the file cannot be read (a record not made yet). Reads the file whole, a piece at a time,
 // keeping nothing but that line, so that it sees the lines other stations added meanwhile.
+// `path` may also be a database's URI (record_database.h): then `line` is the row's id.
 std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::string& unit);
 
 // "unit U-1 was written at 2026-12-07T10:00:00.123Z on line3-pc, port COM1 (line3.jsonl line

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Time of `quorvel-flash records` on a line's PostgreSQL database of many rows, beside the same
+# lines in a file (bench/records/make_records.sh). A server of the bench's own runs in a
+# temporary folder on a unix socket (as nobody when run as root: the server refuses root).
+# Goal: 100000 rows in under 3 s.
+# Usage: bench/records/database_time.sh BUILD_DIR [LINES...]   (default: 10000 100000)
+set -euo pipefail
+build=$(cd "${1:?usage: database_time.sh BUILD_DIR [LINES...]}" && pwd)
+shift
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(10000 100000)
+here=$(cd "$(dirname "$0")" && pwd)
+tool=$build/bin/quorvel-flash
+bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
+work=$(mktemp -d)
+as_owner=()
+if [ "$(id -u)" -eq 0 ]; then
+    chown nobody "$work"
+    as_owner=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+stop() {
+    "${as_owner[@]}" "$bin/pg_ctl" -D "$work/data" -m immediate -w stop > /dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap stop EXIT
+echo bench > "$work/password"
+chmod 644 "$work/password"
+"${as_owner[@]}" "$bin/initdb" -D "$work/data" -U quorvel --pwfile="$work/password" \
+    -A scram-sha-256 -E UTF8 --no-sync > /dev/null
+"${as_owner[@]}" "$bin/pg_ctl" -D "$work/data" -l "$work/server.log" \
+    -o "-k $work -c listen_addresses='' -c fsync=off" -w start > /dev/null
+export PGPASSWORD=bench
+psql=(psql -q -v ON_ERROR_STOP=1 "host=$work user=quorvel dbname=postgres")
+
+run_ms() {
+    local start end
+    start=$(date +%s%N)
+    "$@" > /dev/null 2>&1 || [ $? -le 2 ]
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000))
+}
+
+for lines in "${sizes[@]}"; do
+    db=records$lines
+    "${psql[@]}" -c "CREATE DATABASE $db"
+    uri="postgresql://quorvel:bench@/$db?host=$work"
+    # The tool makes its table (a write to a port that is not there adds its two lines).
+    XDG_STATE_HOME=$work "$tool" write -y -q --record "$uri" -p /dev/no-such-port \
+        "$build/bin/QUORVEL_140428_01_02.mot" > /dev/null 2>&1 || true
+    "$here/make_records.sh" "$lines" > "$work/records.jsonl"
+    # The lines go in as the tool stores them: their keys in the columns, the line whole.
+    psql -q -v ON_ERROR_STOP=1 "host=$work user=quorvel dbname=$db" <<SQL
+CREATE TEMP TABLE staged (line text);
+\copy staged FROM '$work/records.jsonl' WITH (FORMAT csv, QUOTE E'\x01', DELIMITER E'\x02')
+INSERT INTO quorvel_records (attempt, event, started, ended, tool_version, host, port, unit,
+    device, usb_serial, image, sha256, checksum, outcome, failed_step, cause, device_state,
+    blocks_written, blocks_unconfirmed, seconds, line)
+SELECT j->>'attempt', j->>'event', (j->>'started')::timestamptz, (j->>'ended')::timestamptz,
+    j->>'tool_version', j->>'host', j->>'port', j->>'unit', j->>'device', j->>'usb_serial',
+    j->>'image', j->>'sha256', j->>'checksum', j->>'outcome', j->>'failed_step', j->>'cause',
+    j->>'device_state', (j->>'blocks_written')::integer, (j->>'blocks_unconfirmed')::integer,
+    (j->>'seconds')::double precision, line
+FROM (SELECT line, line::jsonb AS j FROM staged) AS s;
+ANALYZE quorvel_records;
+SQL
+    "$tool" records "$uri" > /dev/null 2>&1 || true  # warm the caches
+    database=$(run_ms "$tool" records "$uri")
+    json=$(run_ms "$tool" records --json "$uri")
+    since=$(run_ms "$tool" records --since 2026-03-01T12:00:00Z "$uri")
+    file=$(run_ms "$tool" records "$work/records.jsonl")
+    printf "%7d rows: database %5d ms, --json %5d ms, --since (a part) %5d ms; the same file %5d ms\n" \
+        "$lines" "$database" "$json" "$since" "$file"
+done
+echo "goal: 100000 rows in under 3000 ms"

@@ -1,0 +1,242 @@
+// quorvel-flash write --record and records with a line's PostgreSQL database, against a real
+// server of the test's own and simulated loaders: two stations writing at once, the server
+// stopped in the middle of a write and started again, a database that refuses the tool, and
+// the same summary from the database as from the same lines in a file.
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QtTest>
+
+#include "pg_server.h"
+#include "sim_process.h"
+
+namespace {
+
+constexpr int kToolMs = 120000;
+
+struct Run {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// quorvel-flash with `args`, its spool in `state`.
+Run runTool(const QStringList& args, const QString& state) {
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_STATE_HOME", state);
+    tool.setProcessEnvironment(env);
+    tool.start(flashToolPath(), args);
+    tool.waitForFinished(kToolMs);
+    return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1,
+            tool.readAllStandardOutput(), tool.readAllStandardError()};
+}
+
+QStringList writeArgs(const QString& record, const SimProcess& sim, const QString& unit) {
+    return {"write",  "--yes", "--quiet", "--record",      record,
+            "--unit", unit,    "--port",  sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH};
+}
+
+// The summary of `records --json` on `source`.
+QJsonObject summaryOf(const QString& source, const QString& state) {
+    const Run run = runTool({"records", "--json", source}, state);
+    return QJsonDocument::fromJson(run.out).object().value("result").toObject();
+}
+
+// The spool files in `state`, with their lines.
+QStringList spooled(const QString& state) {
+    QStringList lines;
+    const QDir folder(state + "/quorvel");
+    for (const QString& name : folder.entryList({"spool-*.jsonl"}, QDir::Files)) {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.isEmpty()) lines << QString::fromUtf8(line);
+        }
+    }
+    return lines;
+}
+
+// The attempt and event of each line, to see every line there once.
+QStringList keysOf(const QStringList& lines) {
+    QStringList keys;
+    for (const QString& line : lines) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        keys << o.value("attempt").toString() + "/" + o.value("event").toString();
+    }
+    keys.sort();
+    return keys;
+}
+
+}  // namespace
+
+class RecordDatabaseE2eTest : public QObject {
+    Q_OBJECT
+
+  private:
+    PgServer* server_ = nullptr;
+    QTemporaryDir state_;
+
+    void needServer() {
+        if (!server_->installed()) QSKIP(qPrintable(server_->problem()));
+        QVERIFY2(server_->problem().isEmpty(), qPrintable(server_->problem()));
+    }
+
+  private slots:
+    void initTestCase() { server_ = new PgServer; }
+    void cleanupTestCase() { delete server_; }
+
+    // Two stations add their lines to one database at once: every line is there once, and
+    // records reads the same summary from it as from the same lines in a file.
+    void twoWritersOneDatabase() {
+        needServer();
+        QVERIFY(server_->createDatabase("line2"));
+        const QString uri = server_->uri("line2");
+        SimProcess simA;
+        SimProcess simB({"--fault", "erase=status:E"});
+        QVERIFY(simA.started() && simB.started());
+        QProcess a;
+        QProcess b;
+        for (auto [tool, sim, unit] : {std::tuple{&a, &simA, "A1"}, std::tuple{&b, &simB, "B1"}}) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_STATE_HOME", state_.path());
+            tool->setProcessEnvironment(env);
+            tool->start(flashToolPath(), writeArgs(uri, *sim, unit));
+        }
+        QVERIFY(a.waitForFinished(kToolMs) && b.waitForFinished(kToolMs));
+        QCOMPARE(a.exitCode(), 0);
+        QCOMPARE(b.exitCode(), 1);
+        const QStringList lines = server_->lines("line2");
+        QCOMPARE(lines.size(), 4);
+        const QStringList keys = keysOf(lines);
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 4);
+        QVERIFY(spooled(state_.path()).isEmpty());
+
+        // A unit the database shows written is not written again, whichever station asks.
+        const Run again = runTool(writeArgs(uri, simB, "A1"), state_.path());
+        QVERIFY2(again.code == 3, again.err.constData());
+        QVERIFY(again.err.contains("unit A1 was written"));
+        QVERIFY(!again.err.contains(PgServer::kPassword));
+        QCOMPARE(server_->lines("line2").size(), 4);
+
+        QTemporaryDir dir;
+        QFile file(dir.filePath("line2.jsonl"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write((lines.join('\n') + '\n').toUtf8());
+        file.close();
+        const QJsonObject fromDatabase = summaryOf(uri, state_.path());
+        QCOMPARE(fromDatabase.value("devices").toInt(), 2);
+        QCOMPARE(fromDatabase.value("units_not_written").toArray().size(), 1);
+        QCOMPARE(fromDatabase, summaryOf(file.fileName(), state_.path()));
+        // The bounds keep to the attempts started between them, in both.
+        for (const QString& bound : QStringList{"--since", "--until"}) {
+            const Run db = runTool({"records", "--json", bound, "2000-01-01", uri}, state_.path());
+            const Run text =
+                runTool({"records", "--json", bound, "2000-01-01", file.fileName()}, state_.path());
+            const QJsonObject summary =
+                QJsonDocument::fromJson(db.out).object().value("result").toObject();
+            QCOMPARE(summary.value("devices").toInt(), bound == "--since" ? 2 : 0);
+            QCOMPARE(summary,
+                     QJsonDocument::fromJson(text.out).object().value("result").toObject());
+        }
+    }
+
+    // The server stops while a device is written: its final line waits in the spool, the write
+    // is not lost, and the next run sends it once the server is back.
+    void serverStoppedMidRun_data() {
+        QTest::addColumn<bool>("spoolWritable");
+        QTest::newRow("the spool keeps the line") << true;
+        QTest::newRow("the spool cannot be written either") << false;
+    }
+    void serverStoppedMidRun() {
+        QFETCH(bool, spoolWritable);
+        needServer();
+        const QString database = spoolWritable ? "line3" : "line4";
+        QVERIFY(server_->createDatabase(database));
+        const QString uri = server_->uri(database);
+        QTemporaryDir dir;
+        // A state folder that is a file: no spool can be made in it.
+        const QString state = spoolWritable ? dir.path() : dir.filePath("file");
+        if (!spoolWritable) {
+            QFile file(state);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        // The unanswered end of the write takes seconds, time to stop the server.
+        SimProcess slow({"--fault", "disconnect=silent"});
+        QVERIFY(slow.started());
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", state);
+        tool.setProcessEnvironment(env);
+        tool.start(flashToolPath(), writeArgs(uri, slow, "C1"));
+        QTRY_COMPARE_WITH_TIMEOUT(server_->lines(database).size(), 1, 20000);
+        QVERIFY(server_->stop());
+        QVERIFY(tool.waitForFinished(kToolMs));
+        const QByteArray err = tool.readAllStandardError();
+        QVERIFY(server_->start());
+        if (!spoolWritable) {
+            // Written, and its record lost: said so, with its own outcome.
+            QVERIFY2(tool.exitCode() == 5, err.constData());
+            QVERIFY2(err.contains("nor to its spool"), err.constData());
+            QCOMPARE(server_->lines(database).size(), 1);
+            return;
+        }
+        QVERIFY2(tool.exitCode() == 0, err.constData());  // written, and its record kept
+        QVERIFY2(err.contains("waits in"), err.constData());
+        QCOMPARE(spooled(state).size(), 1);
+
+        SimProcess sim;
+        QVERIFY(sim.started());
+        const Run next = runTool(writeArgs(uri, sim, "C2"), state);
+        QVERIFY2(next.code == 0, next.err.constData());
+        QVERIFY2(next.err.contains("are in"), next.err.constData());
+        QVERIFY(spooled(state).isEmpty());
+        const QStringList lines = server_->lines(database);
+        QCOMPARE(lines.size(), 4);
+        const QStringList keys = keysOf(lines);
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 4);
+        QCOMPARE(summaryOf(uri, state).value("units_written").toInt(), 2);
+    }
+
+    // A database that refuses the tool, or a URI that names none, stops the write before any
+    // port is opened.
+    void refusedBeforeAnyPort_data() {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("more");  // added to the URI's query
+        QTest::addColumn<QString>("said");
+        const QString password = PgServer::kPassword;
+        QTest::newRow("a wrong password") << "line3"
+                                          << "wrong"
+                                          << ""
+                                          << "password authentication failed";
+        QTest::newRow("a missing database") << "nowhere" << password << ""
+                                            << "does not exist";
+        QTest::newRow("no database named") << "" << password << ""
+                                           << "names no database";
+        QTest::newRow("a setting not understood") << "line3" << password << "&options=-c%20x"
+                                                  << "options is not understood";
+    }
+    void refusedBeforeAnyPort() {
+        QFETCH(QString, database);
+        QFETCH(QString, password);
+        QFETCH(QString, more);
+        QFETCH(QString, said);
+        needServer();
+        server_->createDatabase("line3");
+        SimProcess sim;
+        QVERIFY(sim.started());
+        const Run run =
+            runTool(writeArgs(server_->uri(database, password) + more, sim, "D1"), state_.path());
+        sim.stop();
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains(said.toUtf8()), run.err.constData());
+        QVERIFY2(!run.err.contains(password.toUtf8()), run.err.constData());
+        QVERIFY(sim.transcript("rx").isEmpty());
+        QVERIFY(spooled(state_.path()).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordDatabaseE2eTest)
+#include "record_database_e2e_test.moc"
