@@ -224,9 +224,12 @@ write_and_compare() {  # write_and_compare LABEL FOLDER IMAGE RECORD DUMP
     else
         fail "$label: the simulated flash differs from the image"
     fi
-    if [ -s "$record" ] && [ "$(wc -l <"$record")" -eq 1 ] &&
-        grep -q '"outcome":"success"' "$record" && grep -q '"blocks_written":88' "$record"; then
-        pass "$label: --record added the device's line"
+    # The attempt's started line, then its final line.
+    if [ -s "$record" ] && [ "$(wc -l <"$record")" -eq 2 ] &&
+        head -n 1 "$record" | grep -q '"event":"started"' &&
+        tail -n 1 "$record" | grep -q '"outcome":"success"' &&
+        tail -n 1 "$record" | grep -q '"blocks_written":88'; then
+        pass "$label: --record added the device's started and final lines"
     else
         fail "$label: --record: $(cat "$record" 2>/dev/null)"
     fi
