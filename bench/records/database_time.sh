@@ -32,13 +32,9 @@ chmod 644 "$work/password"
 export PGPASSWORD=bench
 psql=(psql -q -v ON_ERROR_STOP=1 "host=$work user=quorvel dbname=postgres")
 
-run_ms() {
-    local start end
-    start=$(date +%s%N)
-    "$@" > /dev/null 2>&1 || [ $? -le 2 ]
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
+ok_exit=2  # the exit codes of --check
+# shellcheck source=bench/records/measure.sh
+. "$(dirname "$0")/measure.sh"
 
 for lines in "${sizes[@]}"; do
     db=records$lines

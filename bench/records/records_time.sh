@@ -13,23 +13,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 tool=$build/bin/quorvel-flash
 
-# Wall time of one run in milliseconds; the exit codes of --check (1: units not written, 2: an
-# attempt cut off) are no failure here.
-run_ms() {
-    local start end
-    start=$(date +%s%N)
-    "$@" > /dev/null 2>&1 || [ $? -le 2 ]
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
-# The largest resident memory of one run in kB, where GNU time is installed.
-peak_kb() {
-    if [ -x /usr/bin/time ]; then
-        /usr/bin/time -f %M "$@" 2>&1 > /dev/null | tail -1
-    else
-        echo "?"
-    fi
-}
+ok_exit=2  # the exit codes of --check
+# shellcheck source=bench/records/measure.sh
+. "$(dirname "$0")/measure.sh"
 
 for lines in "${sizes[@]}"; do
     "$here/make_records.sh" "$lines" > "$work/records.jsonl"
