@@ -135,8 +135,10 @@ std::string run(QSqlQuery& query, const QString& sql) {
     return query.exec(sql) ? std::string() : said(query.lastError());
 }
 
-// The table and its indexes, when missing. Two stations starting at once may both make them:
-// the loser of that race finds them made.
+// The table and its indexes, when missing. Two stations starting at once on a new database
+// would race to make them (PostgreSQL's "IF NOT EXISTS" is no lock, and the loser gets a
+// duplicate key); one transaction-wide advisory lock lets one make them while the other waits
+// and then finds them made.
 std::string makeTable(const QSqlDatabase& db) {
     const QString table = kTable;
     QStringList columns{"id bigserial PRIMARY KEY", "started timestamptz",
@@ -146,22 +148,21 @@ std::string makeTable(const QSqlDatabase& db) {
     for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
     const QStringList statements{
         // Not "already exists, skipping" on standard error at every start.
-        "SET client_min_messages TO warning",
+        "SET client_min_messages TO warning", "BEGIN",
+        "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
         "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
         // A line sent twice (its answer lost as the connection broke) is kept once.
         "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
             " (attempt, event)",
-        "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)"};
-    std::string problem;
-    for (int round = 0; round < 2; ++round) {
-        problem.clear();
-        QSqlQuery query(db);
-        for (const QString& sql : statements) {
-            if (problem = run(query, sql); !problem.empty()) break;
+        "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)", "COMMIT"};
+    QSqlQuery query(db);
+    for (const QString& sql : statements) {
+        if (std::string problem = run(query, sql); !problem.empty()) {
+            run(query, "ROLLBACK");
+            return problem;
         }
-        if (problem.empty()) break;
     }
-    return problem;
+    return {};
 }
 
 QVariant textOrNull(const QJsonValue& value) {

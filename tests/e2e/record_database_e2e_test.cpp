@@ -105,8 +105,8 @@ class RecordDatabaseE2eTest : public QObject {
             tool->start(flashToolPath(), writeArgs(uri, *sim, unit));
         }
         QVERIFY(a.waitForFinished(kToolMs) && b.waitForFinished(kToolMs));
-        QCOMPARE(a.exitCode(), 0);
-        QCOMPARE(b.exitCode(), 1);
+        QVERIFY2(a.exitCode() == 0, a.readAllStandardError().constData());
+        QVERIFY2(b.exitCode() == 1, b.readAllStandardError().constData());
         const QStringList lines = server_->lines("line2");
         QCOMPARE(lines.size(), 4);
         const QStringList keys = keysOf(lines);
