@@ -1,18 +1,13 @@
 #pragma once
-// Line settings of the serial port, written the way the exchanges name them: speed in bit/s,
-// parity, data bits and stop bits, separated by commas ("9600,n,8,1").
+// Line settings of the serial port: speed in bit/s, parity, data bits and stop bits. The loader
+// speaks 8 data bits, no parity, one stop bit at one of three speeds; the speed option picks one.
 
 #include <cstdint>
-#include <optional>
-#include <string_view>
+#include <string>
 
 #include "exchange_settings.h"
 
 namespace quorvel {
-
-inline constexpr std::string_view kSettings9600 = "9600,n,8,1";    // connect; speed option 0
-inline constexpr std::string_view kSettings38400 = "38400,n,8,1";  // every frame; option 1
-inline constexpr std::string_view kSettings4800 = "4800,n,8,1";    // opening speed; option 2
 
 struct LineSettings {
     int32_t baudRate = 9600;
@@ -21,12 +16,18 @@ struct LineSettings {
     int stopBits = 1;
 
     bool operator==(const LineSettings&) const = default;
+
+    // The settings as the transcript and the dry run name them: "38400,n,8,1".
+    std::string text() const;
+    // Bits on the wire per byte: a start bit, the data bits, the parity bit if any, the stops.
+    int bitsPerByte() const { return 1 + dataBits + (parity == 'n' ? 0 : 1) + stopBits; }
 };
 
-// Reads a settings string; empty when it is not of the form "speed,parity,data,stop".
-std::optional<LineSettings> parseLineSettings(std::string_view text);
+inline constexpr LineSettings kSettings9600{9600, 'n', 8, 1};    // connect; speed option 0
+inline constexpr LineSettings kSettings38400{38400, 'n', 8, 1};  // every frame; option 1
+inline constexpr LineSettings kSettings4800{4800, 'n', 8, 1};    // opening speed; option 2
 
-// The settings string that a speed option selects.
-std::string_view settingsForSpeed(SpeedOption option);
+// The settings that a speed option selects.
+LineSettings settingsForSpeed(SpeedOption option);
 
 }  // namespace quorvel

@@ -19,11 +19,8 @@ int16_t toCount(int64_t n) {
 SerialLink::SerialLink(std::unique_ptr<Transport> transport)
     : bytTxBuf(kFrameSize, 0), transport_(std::move(transport)) {}
 
-bool SerialLink::setLineSettings(std::string_view settings) {
-    const std::optional<LineSettings> parsed = parseLineSettings(settings);
-    if (!parsed) return false;
-    settings_ = std::string(settings);
-    return transport_->setLineSettings(*parsed);
+bool SerialLink::setLineSettings(const LineSettings& settings) {
+    return transport_->setLineSettings(settings);
 }
 
 bool SerialLink::applySpeedOption(SpeedOption option) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "exchange_settings.h"
+#include "line_settings.h"
 #include "transport.h"
 
 namespace quorvel {
@@ -37,9 +38,9 @@ class SerialLink {
   public:
     explicit SerialLink(std::unique_ptr<Transport> transport);
 
-    // Sets the line settings ("38400,n,8,1"); takes effect at once on an open port.
-    bool setLineSettings(std::string_view settings);
-    // Sets the settings string that the speed option selects.
+    // Sets the line settings; takes effect at once on an open port.
+    bool setLineSettings(const LineSettings& settings);
+    // Sets the line settings that the speed option selects.
     bool applySpeedOption(SpeedOption option);
     // Closes the port if it is open, takes the port from the settings (GetCOM), opens it. False,
     // with nothing sent, when another writer holds the device or the port cannot be opened:
@@ -60,10 +61,10 @@ class SerialLink {
     // reads every waiting byte into bytRxBuf. Returns the count read just before the buffer
     // was taken; empty when the port failed or the wait was cancelled.
     std::optional<int16_t> WaitForReply(int16_t minimum);
-    // Switches to "38400,n,8,1", sends all of bytTxBuf in one write and waits for 1036 bytes.
+    // Switches to 38400 bit/s, sends all of bytTxBuf in one write and waits for 1036 bytes.
     std::optional<int16_t> ReceiveWait();
     // The same send-and-wait step for a line record: the given bytes in one write at
-    // "38400,n,8,1", then a wait for `minimum` bytes.
+    // 38400 bit/s, then a wait for `minimum` bytes.
     std::optional<int16_t> ReceiveWaitLine(std::span<const uint8_t> line, int16_t minimum);
 
     // Called when a wait's deadline passed short of its count, before the link listens for the
@@ -82,8 +83,6 @@ class SerialLink {
     std::string failureText() const;
     // The latest reply wait of the current exchange; cleared by clearCancel().
     const WaitRecord& lastWait() const { return lastWait_; }
-    // The settings string last set.
-    const std::string& lineSettings() const { return settings_; }
 
     std::vector<uint8_t> bytTxBuf;
     std::vector<uint8_t> bytRxBuf;
@@ -93,7 +92,6 @@ class SerialLink {
     void settleLine(int64_t received, int16_t minimum);
 
     std::unique_ptr<Transport> transport_;
-    std::string settings_;
     bool cancelled_ = false;
     WaitRecord lastWait_;
     std::function<void()> deadlineWatcher_;

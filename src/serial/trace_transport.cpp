@@ -34,8 +34,7 @@ bool TraceTransport::isOpen() const {
 }
 
 bool TraceTransport::setLineSettings(const LineSettings& s) {
-    note("settings " + std::to_string(s.baudRate) + "," + s.parity + "," +
-         std::to_string(s.dataBits) + "," + std::to_string(s.stopBits));
+    note("settings " + s.text());
     return inner_->setLineSettings(s);
 }
 

@@ -19,10 +19,8 @@ namespace {
 
 constexpr size_t kRangesPerLine = 4;
 
-WireStep wireStep(Step step, int messages, int64_t out, int64_t back, std::string_view settings) {
-    const LineSettings line = parseLineSettings(settings).value_or(LineSettings{});
-    // A start bit, the data bits, the parity bit if any and the stop bits.
-    const int bitsPerByte = 1 + line.dataBits + (line.parity == 'n' ? 0 : 1) + line.stopBits;
+WireStep wireStep(Step step, int messages, int64_t out, int64_t back, const LineSettings& line) {
+    const int bitsPerByte = line.bitsPerByte();
     const int64_t bytes = (out + back) * messages;
     return WireStep{step,           messages,
                     out * messages, back * messages,
