@@ -46,7 +46,7 @@ struct SilentPeer {
 void BM_SilentWait(benchmark::State& state) {
     SilentPeer peer;
     quorvel::SerialLink link(std::make_unique<quorvel::SerialPortTransport>());
-    quorvel::ExchangeSettings settings;
+    quorvel::PortTarget settings;
     settings.portNumber = 1;
     settings.devicePath = peer.path;
     if (!link.openPort(settings)) {

@@ -32,7 +32,7 @@ bool FuzzedTransport::open(const PortTarget& target) {
     require(!open_);  // the link closes the port before it opens it again
     failure_.clear();
     failed_ = false;
-    if (refuseOpen || (target.number == 0 && target.devicePath.empty())) {
+    if (refuseOpen || (target.portNumber == 0 && target.devicePath.empty())) {
         failure_ = "cannot open the port";
         return false;
     }

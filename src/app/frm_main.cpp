@@ -11,7 +11,6 @@
 #include "control_layout.h"
 #include "image_file_dialog.h"
 #include "loader.h"
-#include "loader_exchanges.h"
 #include "message_box_prompt.h"
 #include "service_history.h"
 #include "start_up.h"
@@ -51,8 +50,7 @@ frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(pa
     Exchanges* exchanges = options.exchanges;
     if (!exchanges) {
         loader_ = std::make_unique<Loader>();
-        ownExchanges_ = std::make_unique<LoaderExchanges>(*loader_);
-        exchanges = ownExchanges_.get();
+        exchanges = loader_.get();
     }
     Prompt* prompt = options.prompt;
     if (!prompt) {

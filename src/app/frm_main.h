@@ -66,7 +66,6 @@ class frmMain : public QMainWindow {
 
     MemoryImage image_;
     std::unique_ptr<Loader> loader_;
-    std::unique_ptr<Exchanges> ownExchanges_;
     std::unique_ptr<Prompt> ownPrompt_;
     std::unique_ptr<FileChooser> ownChooser_;
     WindowControls c_;

@@ -70,7 +70,7 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
     ExchangeScope scope(*d);
     if (!scope.entered()) return kLineFailure;
     SerialLink& link = d->link;
-    link.applySpeedOption(settings.speed);
+    link.setLineSettings(settingsForSpeed(settings.speed));
     const auto errorPath = [&] {
         link.closePort();
         return kLineFailure;

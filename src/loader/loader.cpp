@@ -1,6 +1,7 @@
 #include "loader.h"
 
 #include "loader_state.h"
+#include "port_description.h"
 #include "serial_port_transport.h"
 
 namespace quorvel {
@@ -18,6 +19,14 @@ std::string Loader::holdDevice(const ExchangeSettings& settings) {
 
 void Loader::releaseDevice() {
     d->link.releaseDevice();
+}
+
+std::string Loader::portDescription(const ExchangeSettings& settings) const {
+    return describePort(settings);
+}
+
+bool Loader::hasDevice(const ExchangeSettings& settings) const {
+    return deviceIsThere(settings);
 }
 
 bool Loader::busy() const {

@@ -46,7 +46,7 @@ int16_t Loader::PortCommand(const ExchangeSettings& settings) {
     ExchangeScope scope(*d);
     if (!scope.entered()) return kConnectFailure;
     SerialLink& link = d->link;
-    link.applySpeedOption(settings.speed);
+    link.setLineSettings(settingsForSpeed(settings.speed));
     const std::string command = BuildPortCommand(settings.pinText, settings.portMode);
     const auto errorPath = [&] {
         link.closePort();

@@ -7,16 +7,4 @@ std::string LineSettings::text() const {
            std::to_string(stopBits);
 }
 
-LineSettings settingsForSpeed(SpeedOption option) {
-    switch (option) {
-        case SpeedOption::Bps38400:
-            return kSettings38400;
-        case SpeedOption::Bps4800:
-            return kSettings4800;
-        case SpeedOption::Bps9600:
-            break;
-    }
-    return kSettings9600;
-}
-
 }  // namespace quorvel

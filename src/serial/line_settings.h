@@ -1,11 +1,9 @@
 #pragma once
 // Line settings of the serial port: speed in bit/s, parity, data bits and stop bits. The loader
-// speaks 8 data bits, no parity, one stop bit at one of three speeds; the speed option picks one.
+// speaks 8 data bits, no parity, one stop bit at one of three speeds.
 
 #include <cstdint>
 #include <string>
-
-#include "exchange_settings.h"
 
 namespace quorvel {
 
@@ -26,8 +24,5 @@ struct LineSettings {
 inline constexpr LineSettings kSettings9600{9600, 'n', 8, 1};    // connect; speed option 0
 inline constexpr LineSettings kSettings38400{38400, 'n', 8, 1};  // every frame; option 1
 inline constexpr LineSettings kSettings4800{4800, 'n', 8, 1};    // opening speed; option 2
-
-// The settings that a speed option selects.
-LineSettings settingsForSpeed(SpeedOption option);
 
 }  // namespace quorvel

@@ -27,12 +27,12 @@ std::string deviceWithAdapter(const std::string& device, const QList<QSerialPort
 
 }  // namespace
 
-std::string resolvedDevice(const ExchangeSettings& settings) {
-    return deviceForTarget(GetCOM(settings)).value_or("");
+std::string resolvedDevice(const PortTarget& target) {
+    return deviceForTarget(target).value_or("");
 }
 
-bool deviceIsThere(const ExchangeSettings& settings) {
-    const std::string device = resolvedDevice(settings);
+bool deviceIsThere(const PortTarget& target) {
+    const std::string device = resolvedDevice(target);
     if (device.empty()) return false;
     // A Windows port is found in the system's list (COM3), which names only ports that exist.
     if (device.front() != '/') return true;
@@ -40,8 +40,8 @@ bool deviceIsThere(const ExchangeSettings& settings) {
     return std::filesystem::exists(device, error);
 }
 
-std::string usbSerialNumber(const ExchangeSettings& settings) {
-    const std::string device = resolvedDevice(settings);
+std::string usbSerialNumber(const PortTarget& target) {
+    const std::string device = resolvedDevice(target);
     if (device.empty()) return {};
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         if (info.systemLocation().toStdString() == device ||
@@ -52,15 +52,15 @@ std::string usbSerialNumber(const ExchangeSettings& settings) {
     return {};
 }
 
-std::string describePort(const ExchangeSettings& settings) {
-    const std::string device = resolvedDevice(settings);
-    std::string text = settings.devicePath.empty() ? targetName(GetCOM(settings)) + " = " : "";
+std::string describePort(const PortTarget& target) {
+    const std::string device = resolvedDevice(target);
+    std::string text = target.devicePath.empty() ? targetName(target) + " = " : "";
     if (device.empty()) return text + "no device";
     // A port that is its own COM number (Windows) is named once: "COM3, USB Serial Port".
-    if (device == targetName(GetCOM(settings))) text.clear();
+    if (device == targetName(target)) text.clear();
     text += deviceWithAdapter(device, QSerialPortInfo::availablePorts());
     // A mapping outlives the adapter it was made for.
-    return deviceIsThere(settings) ? text : text + " (no device there)";
+    return deviceIsThere(target) ? text : text + " (no device there)";
 }
 
 std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& ports) {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "exchange_settings.h"
+#include "transport.h"
 
 namespace quorvel {
 
@@ -17,20 +17,20 @@ namespace quorvel {
 // a device path; "COM7 = no device" for a number that maps to none, "... (no device there)"
 // for a device path that does not exist. Description and serial
 // number appear where the system reports them.
-std::string describePort(const ExchangeSettings& settings);
+std::string describePort(const PortTarget& target);
 
 // What stands behind COM `number` among `ports` (the system's list, taken once for a whole
 // list of numbers): "/dev/ttyUSB0, FT232R USB UART, serial A12345", or "no device".
 std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& ports);
 
 // The device the port maps to ("/dev/ttyUSB0"), empty when it maps to none.
-std::string resolvedDevice(const ExchangeSettings& settings);
+std::string resolvedDevice(const PortTarget& target);
 
 // Whether a device stands behind the port now: it maps to one, and on a system of device
 // files that file exists (an adapter pulled out leaves its mapping behind).
-bool deviceIsThere(const ExchangeSettings& settings);
+bool deviceIsThere(const PortTarget& target);
 
 // The serial number of the USB adapter behind the port, empty when the system knows none.
-std::string usbSerialNumber(const ExchangeSettings& settings);
+std::string usbSerialNumber(const PortTarget& target);
 
 }  // namespace quorvel

@@ -63,10 +63,6 @@ std::optional<std::string> overrideFor(int16_t number) {
 
 }  // namespace
 
-PortTarget GetCOM(const ExchangeSettings& settings) {
-    return PortTarget{settings.portNumber, settings.devicePath};
-}
-
 std::vector<std::string> orderPortNames(std::vector<std::string> names) {
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const int ga = groupOf(a);
@@ -79,13 +75,13 @@ std::vector<std::string> orderPortNames(std::vector<std::string> names) {
 
 std::optional<std::string> deviceForTarget(const PortTarget& target) {
     if (!target.devicePath.empty()) return target.devicePath;
-    if (target.number <= 0) return {};
+    if (target.portNumber <= 0) return {};
 #ifdef _WIN32
-    return "COM" + std::to_string(target.number);
+    return "COM" + std::to_string(target.portNumber);
 #else
     // An override needs no look at the system's ports.
-    if (std::optional<std::string> device = overrideFor(target.number)) return device;
-    return deviceForNumber(target.number, QSerialPortInfo::availablePorts());
+    if (std::optional<std::string> device = overrideFor(target.portNumber)) return device;
+    return deviceForNumber(target.portNumber, QSerialPortInfo::availablePorts());
 #endif
 }
 
@@ -110,7 +106,7 @@ std::optional<std::string> deviceForNumber(int16_t number,
 
 std::string targetName(const PortTarget& target) {
     if (!target.devicePath.empty()) return target.devicePath;
-    return "COM" + std::to_string(target.number);
+    return "COM" + std::to_string(target.portNumber);
 }
 
 }  // namespace quorvel

@@ -15,14 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "exchange_settings.h"
 #include "transport.h"
 
 namespace quorvel {
-
-// The port that the operator selected: the COM number, 0 when nothing is selected, and the
-// device path when the command line named one.
-PortTarget GetCOM(const ExchangeSettings& settings);
 
 // Orders port names (without "/dev/") the way COM numbers are counted.
 std::vector<std::string> orderPortNames(std::vector<std::string> names);

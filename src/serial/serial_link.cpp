@@ -23,21 +23,17 @@ bool SerialLink::setLineSettings(const LineSettings& settings) {
     return transport_->setLineSettings(settings);
 }
 
-bool SerialLink::applySpeedOption(SpeedOption option) {
-    return setLineSettings(settingsForSpeed(option));
-}
-
-bool SerialLink::openPort(const ExchangeSettings& settings) {
+bool SerialLink::openPort(const PortTarget& target) {
     if (transport_->isOpen()) transport_->close();
-    return transport_->open(GetCOM(settings));
+    return transport_->open(target);
 }
 
 void SerialLink::closePort() {
     if (transport_->isOpen()) transport_->close();
 }
 
-std::string SerialLink::holdDevice(const ExchangeSettings& settings) {
-    return transport_->holdDevice(GetCOM(settings));
+std::string SerialLink::holdDevice(const PortTarget& target) {
+    return transport_->holdDevice(target);
 }
 
 void SerialLink::releaseDevice() {

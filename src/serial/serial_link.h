@@ -16,7 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "exchange_settings.h"
 #include "line_settings.h"
 #include "transport.h"
 
@@ -40,17 +39,15 @@ class SerialLink {
 
     // Sets the line settings; takes effect at once on an open port.
     bool setLineSettings(const LineSettings& settings);
-    // Sets the line settings that the speed option selects.
-    bool applySpeedOption(SpeedOption option);
-    // Closes the port if it is open, takes the port from the settings (GetCOM), opens it. False,
+    // Closes the port if it is open, opens the selected port. False,
     // with nothing sent, when another writer holds the device or the port cannot be opened:
     // failureText() says which.
-    bool openPort(const ExchangeSettings& settings);
+    bool openPort(const PortTarget& target);
     // Closes the port if it is open.
     void closePort();
-    // Holds the settings' device across several exchanges (Transport::holdDevice): empty when
+    // Holds the target's device across several exchanges (Transport::holdDevice): empty when
     // held, otherwise who holds it.
-    std::string holdDevice(const ExchangeSettings& settings);
+    std::string holdDevice(const PortTarget& target);
     void releaseDevice();
     bool isOpen() const;
 

@@ -40,10 +40,10 @@ bool SerialPortTransport::open(const PortTarget& target) {
     failed_ = false;
     const std::optional<std::string> device = deviceForTarget(target);
     if (!device) {
-        if (target.number <= 0) {
+        if (target.portNumber <= 0) {
             failure_ = "cannot open the port: no port is selected (port number 0)";
         } else {
-            const std::string n = std::to_string(target.number);
+            const std::string n = std::to_string(target.portNumber);
             failure_ = "cannot open COM" + n + ": no serial device is mapped to it (connect an " +
                        "adapter, or set QUORVEL_COM" + n + " to a device path)";
         }

@@ -38,6 +38,25 @@ class ExchangeRulesTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // The speed option's table: the settings each option selects, as the transcript names them,
+    // and the bits a byte takes on the wire (the dry run's time estimate).
+    void speedOption_data() {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("bitsPerByte");
+        QTest::newRow("9600") << int(SpeedOption::Bps9600) << "9600,n,8,1" << 10;
+        QTest::newRow("38400") << int(SpeedOption::Bps38400) << "38400,n,8,1" << 10;
+        QTest::newRow("4800") << int(SpeedOption::Bps4800) << "4800,n,8,1" << 10;
+    }
+    void speedOption() {
+        QFETCH(int, option);
+        QFETCH(QString, text);
+        QFETCH(int, bitsPerByte);
+        const LineSettings settings = settingsForSpeed(static_cast<SpeedOption>(option));
+        QCOMPARE(QString::fromStdString(settings.text()), text);
+        QCOMPARE(settings.bitsPerByte(), bitsPerByte);
+    }
+
     void refusedWhileAnotherHoldsTheLink_data() { addExchangeRows(); }
     void refusedWhileAnotherHoldsTheLink() {
         QFETCH(QString, exchange);

@@ -24,7 +24,7 @@ class ScriptedTransport : public quorvel::Transport {
 
     bool open(const quorvel::PortTarget& target) override {
         log << "open " + QString::fromStdString(quorvel::targetName(target));
-        if (refuseOpen || (target.number == 0 && target.devicePath.empty())) return false;
+        if (refuseOpen || (target.portNumber == 0 && target.devicePath.empty())) return false;
         open_ = true;
         return true;
     }

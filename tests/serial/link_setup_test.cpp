@@ -1,8 +1,7 @@
-// The line settings the speed option selects and how COM numbers find their devices.
+// How COM numbers find their devices.
 
 #include <QtTest>
 
-#include "line_settings.h"
 #include "port_mapping.h"
 
 using namespace quorvel;
@@ -11,25 +10,6 @@ class LinkSetupTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // The speed option's table: the settings each option selects, as the transcript names them,
-    // and the bits a byte takes on the wire (the dry run's time estimate).
-    void speedOption_data() {
-        QTest::addColumn<int>("option");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("bitsPerByte");
-        QTest::newRow("9600") << int(SpeedOption::Bps9600) << "9600,n,8,1" << 10;
-        QTest::newRow("38400") << int(SpeedOption::Bps38400) << "38400,n,8,1" << 10;
-        QTest::newRow("4800") << int(SpeedOption::Bps4800) << "4800,n,8,1" << 10;
-    }
-    void speedOption() {
-        QFETCH(int, option);
-        QFETCH(QString, text);
-        QFETCH(int, bitsPerByte);
-        const LineSettings settings = settingsForSpeed(static_cast<SpeedOption>(option));
-        QCOMPARE(QString::fromStdString(settings.text()), text);
-        QCOMPARE(settings.bitsPerByte(), bitsPerByte);
-    }
-
     void portOrder_data() {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("ordered");
@@ -66,9 +46,6 @@ class LinkSetupTest : public QObject {
         QCOMPARE(deviceForTarget({999, ""}), std::optional<std::string>());
         QCOMPARE(targetName({3, ""}), std::string("COM3"));
         QCOMPARE(targetName({3, "/dev/x"}), std::string("/dev/x"));
-        ExchangeSettings settings;
-        settings.portNumber = 10;
-        QCOMPARE(GetCOM(settings).number, int16_t(10));
     }
 };
 

@@ -15,8 +15,8 @@ using namespace quorvel;
 
 namespace {
 
-ExchangeSettings onDevice(const std::string& path) {
-    ExchangeSettings s;
+PortTarget onDevice(const std::string& path) {
+    PortTarget s;
     s.portNumber = 1;
     s.devicePath = path;
     return s;
@@ -165,7 +165,7 @@ class SerialLinkTest : public QObject {
         QFETCH(QString, says);
         PtyPair pty;
         SerialLink holder(std::make_unique<SerialPortTransport>());
-        ExchangeSettings settings;
+        PortTarget settings;
         settings.portNumber = static_cast<int16_t>(number);
         settings.devicePath = device.toStdString();
         if (device == "pty") {

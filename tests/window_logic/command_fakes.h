@@ -114,9 +114,12 @@ class FakeExchanges : public Exchanges {
     int16_t TextCommand(const ExchangeSettings& settings, std::string_view word) override;
     int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                      const ProgressCallback& progress) override;
-    std::vector<UnconfirmedAnswer> answersNotConfirmed() const override { return unconfirmed; }
+    const std::vector<UnconfirmedAnswer>& answersNotConfirmed() const override {
+        return unconfirmed;
+    }
+    const std::vector<int>& answersNotEchoed() const override { return notEchoed; }
     std::string portFailureText() const override { return portFailure; }
-    ExchangeDiagnostics lastDiagnostics() const override { return diagnostics; }
+    const ExchangeDiagnostics& lastDiagnostics() const override { return diagnostics; }
     std::string portDescription(const ExchangeSettings&) const override {
         return "scripted device";
     }
@@ -135,6 +138,7 @@ class FakeExchanges : public Exchanges {
     bool deviceThere = true;                     // whether a device stands behind the port
     int programSteps = 120;                      // block positions the program walk reports
     std::vector<UnconfirmedAnswer> unconfirmed;  // what every exchange took unconfirmed
+    std::vector<int> notEchoed;                  // frames whose answer did not repeat them
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;
     std::function<bool()> stopSource;

@@ -9,7 +9,6 @@
 #include "diagnosis.h"
 #include "interruption_report.h"
 #include "loader.h"
-#include "loader_exchanges.h"
 #include "pin_answer.h"
 #include "progress_board.h"
 #include "rewrite_flow.h"
@@ -184,7 +183,7 @@ DeviceResult runDevice(const DeviceRun& run) {
     // Every device's loader asks the same process-wide stop request before each send.
     loader.stopWhen(stopRequestedByUser);
     loader.abortWaitsWhen(stopUrgently);
-    LoaderExchanges link(loader);
+    Exchanges& link = loader;
     RunWatch watch(run, trace);
 
     if (command == "write") {

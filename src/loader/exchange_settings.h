@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "line_settings.h"
+#include "transport.h"
+
 namespace quorvel {
 
 // Speed option: element index of the "9600" / "38400" / "4800" group.
@@ -17,9 +20,8 @@ enum class LoaderGeneration : int { V105 = 0, V106 = 1 };
 // Port-control mode: element index of the mode group; its digit is sent with the pin text.
 enum class PortMode : int { OutputLow = 0, OutputHigh = 1, Input = 2, Read = 3 };
 
-struct ExchangeSettings {
-    int16_t portNumber = 0;  // COM number, 1 to 16; 0 when no port is selected
-    std::string devicePath;  // when set, opened as it is instead of mapping portNumber
+// The port (portNumber, 1 to 16, or devicePath) comes first: the serial link opens it.
+struct ExchangeSettings : PortTarget {
     SpeedOption speed = SpeedOption::Bps9600;
     LoaderGeneration loader = LoaderGeneration::V106;
     std::string pinText;  // pin designation, already in the narrow character set
@@ -29,5 +31,23 @@ struct ExchangeSettings {
     // whole answer whose answer byte is not "E" is taken, as every loader expects.
     bool strictAnswers = false;
 };
+
+// The port that the operator selected (the COM-port list or the command line's port).
+inline PortTarget GetCOM(const ExchangeSettings& settings) {
+    return settings;
+}
+
+// The line settings that a speed option selects.
+inline LineSettings settingsForSpeed(SpeedOption option) {
+    switch (option) {
+        case SpeedOption::Bps38400:
+            return kSettings38400;
+        case SpeedOption::Bps4800:
+            return kSettings4800;
+        case SpeedOption::Bps9600:
+            break;
+    }
+    return kSettings9600;
+}
 
 }  // namespace quorvel
