@@ -161,8 +161,13 @@ int main(int argc, char** argv) {
     if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != golden.code) {
         failures << QString("exit code %1, expected %2").arg(tool.exitCode()).arg(golden.code);
     }
-    const QString out = normalised(QString::fromUtf8(tool.readAllStandardOutput()), data, slaves);
-    const QString err = normalised(QString::fromUtf8(tool.readAllStandardError()), data, slaves);
+    QString out = normalised(QString::fromUtf8(tool.readAllStandardOutput()), data, slaves);
+    QString err = normalised(QString::fromUtf8(tool.readAllStandardError()), data, slaves);
+    // A simulator that drops the line ends its pseudo-terminal at about the moment the tool
+    // names the port again: whether the device file is still there then is a race.
+    if (golden.sim.join(' ').contains("close-after")) {
+        for (QString* text : {&out, &err}) text->replace("${SLAVE} (no device there)", "${SLAVE}");
+    }
     if (qEnvironmentVariableIntValue("QUORVEL_GOLDEN_RECORD") == 1) {
         for (const auto& [suffix, text] : {std::pair{".out", out}, std::pair{".err", err}}) {
             QFile file(stem + suffix);
