@@ -55,9 +55,10 @@ void startStation(QProcess& station, const QStringList& ports, const QStringList
     station.start(flashToolPath(), args);
 }
 
-// Ends a station as Ctrl-C does; false when it did not end.
-bool stopStation(QProcess& station) {
-    if (station.state() == QProcess::Running) ::kill(pid_t(station.processId()), SIGINT);
+// Ends a station as Ctrl-C does (or as systemd stops a service: SIGTERM); false when it did not
+// end.
+bool stopStation(QProcess& station, int signal = SIGINT) {
+    if (station.state() == QProcess::Running) ::kill(pid_t(station.processId()), signal);
     return station.waitForFinished(kWaitMs) && station.exitStatus() == QProcess::NormalExit;
 }
 
@@ -79,8 +80,8 @@ struct Station {
             return out.count(line.toUtf8()) + err.count(line.toUtf8()) >= times;
         });
     }
-    bool stop() {
-        const bool stopped = stopStation(process);
+    bool stop(int signal = SIGINT) {
+        const bool stopped = stopStation(process, signal);
         read();
         return stopped;
     }
@@ -675,7 +676,7 @@ const LineCase kLineCases[] = {
     {"a station from its profile",
      [](QTemporaryDir& dir) {
          // Ports, image and record from the profile; the station goes by its name, the record
-         // keeps it.
+         // keeps it. Stopped as its service is, by SIGTERM, it ends with its totals.
          const QString a = dir.filePath("a");
          const QString b = dir.filePath("b");
          SimProcess boardA({"--link", a});
@@ -684,7 +685,10 @@ const LineCase kLineCases[] = {
          const QString profile = writeProfile(dir, {a, b}, {{"record", record}});
          Station station({}, {"--profile", profile});
          QVERIFY(station.said(a + ": remove the board") && station.said(b + ": remove the board"));
-         QVERIFY(station.stop());
+         QVERIFY(station.stop(SIGTERM));
+         QCOMPARE(station.process.exitCode(), 0);
+         QVERIFY2(station.out.contains("Station: 2 devices written, 0 failed\n"),
+                  station.out.constData());
          boardA.stop();
          boardB.stop();
          QCOMPARE(boardA.flash(), defaultImageBytes());
