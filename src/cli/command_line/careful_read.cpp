@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #ifndef Q_OS_WIN

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QUrl>
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 #include "careful_read.h"
