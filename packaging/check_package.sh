@@ -30,6 +30,8 @@ expect "$main" /usr/lib/quorvel/quorvel-writer /usr/lib/quorvel/quorvel-flash \
     /usr/share/icons/hicolor/16x16/apps/quorvel-writer.png \
     /usr/share/man/man1/quorvel-flash.1.gz /usr/share/man/man1/quorvel-writer.1.gz \
     /usr/share/bash-completion/completions/quorvel-flash \
+    /lib/systemd/system/quorvel-station@.service /usr/lib/sysusers.d/quorvel-software-writer.conf \
+    $doc/quorvel-software-writer/examples/line3.json \
     $doc/quorvel-software-writer/copyright $doc/quorvel-software-writer/changelog.Debian.gz
 if grep -q "loader-sim" "$out/files"; then fail "the simulator is in $(basename "$main")"; fi
 expect "$sim" /usr/lib/quorvel/quorvel-loader-sim /usr/bin/quorvel-loader-sim \
@@ -44,12 +46,21 @@ dpkg-deb -f "$main" Depends | grep -q "libqt6core6.*fonts-noto-cjk\|fonts-noto-c
 dpkg-deb -f "$sim" Depends | grep -q "libc6" || fail "quorvel-loader-sim lacks its libc6 dependency"
 if dpkg-deb -f "$sim" Depends | grep -q "qt6"; then fail "quorvel-loader-sim depends on Qt"; fi
 
-# The postinst names the dialout group on standard error, and nothing on standard output.
+# The postinst names the dialout group on standard error, and nothing on standard output; it
+# makes the stations' account, a member of dialout (here in a copy of this system's accounts).
 dpkg-deb -e "$main" "$out/control"
+dpkg-deb -x "$main" "$out/sysroot"
+cp /etc/passwd /etc/group "$out/sysroot/etc/" 2> /dev/null || mkdir -p "$out/sysroot/etc"
 [ -x "$out/control/postinst" ] || fail "postinst missing or not executable"
-sh "$out/control/postinst" configure 2> "$out/postinst.err" > "$out/postinst.out"
+DPKG_ROOT="$out/sysroot" sh "$out/control/postinst" configure 2> "$out/postinst.err" \
+    > "$out/postinst.out"
 grep -q "dialout" "$out/postinst.err" || fail "postinst does not mention the dialout group"
 [ -s "$out/postinst.out" ] && fail "postinst wrote to standard output"
+if command -v systemd-sysusers > /dev/null; then
+    grep -q "^quorvel:.*:/usr/sbin/nologin$" "$out/sysroot/etc/passwd" \
+        || fail "postinst did not make the quorvel account"
+    grep -q "^dialout:.*quorvel" "$out/sysroot/etc/group" || fail "quorvel is not in dialout"
+fi
 
 # lintian: no errors (warnings are shown).
 if ! command -v lintian > /dev/null; then
@@ -98,5 +109,22 @@ if ! grep -q "cannot open the port: no port is selected" "$out/connect.err"; the
     fail "installed quorvel-flash connect did not reach its port:"; cat "$out/connect.err"
 fi
 "$out/root/usr/bin/quorvel-loader-sim" --version > /dev/null || fail "installed simulator does not run"
+
+# The station unit as systemd reads it, for the instance line3 (the installed tool in its place);
+# systemd-analyze says nothing about a unit it finds sound.
+unit="$out/root/lib/systemd/system/quorvel-station@.service"
+if command -v systemd-analyze > /dev/null; then
+    sed "s|/usr/bin/quorvel-flash|$out/root/usr/bin/quorvel-flash|" "$unit" \
+        > "$out/quorvel-station@line3.service"
+    if ! systemd-analyze verify --man=no "$out/quorvel-station@line3.service" \
+        > "$out/verify.txt" 2>&1 || [ -s "$out/verify.txt" ]; then
+        fail "systemd-analyze verify finds fault with quorvel-station@.service:"
+        cat "$out/verify.txt"
+    fi
+else
+    echo "systemd-analyze is not installed: quorvel-station@.service not verified"
+fi
+grep -q "^ExecStart=/usr/bin/quorvel-flash write --station --yes --profile /etc/quorvel/%i.json$" \
+    "$unit" || fail "quorvel-station@.service does not run the station of its profile"
 [ "$failed" -eq 0 ] && echo "packages $(basename "$main") and $(basename "$sim"): all checks passed"
 exit "$failed"

@@ -29,6 +29,7 @@ QJsonObject attemptKeys(const DeviceRecord& r, const char* event) {
         {"unit", textOrNull(r.unit)},
         {"device", textOrNull(r.device)},
         {"usb_serial", textOrNull(r.usbSerial)},
+        {"profile", textOrNull(r.profile)},
         {"image", text(r.image)},
         {"sha256", text(r.sha256)},
         {"checksum", text(r.checksum)},

@@ -22,6 +22,7 @@ struct DeviceRecord {
     std::optional<std::string> unit;         // the board's unit id (--unit, a scan)
     std::optional<std::string> device;       // the device the port resolved to
     std::optional<std::string> usbSerial;    // the USB adapter's serial number
+    std::optional<std::string> profile;      // the station's profile, by its name
     std::string image;                       // the firmware file's path
     std::string sha256;                      // of the file's bytes
     std::string checksum;                    // CHECK SUM of C000 to FFFF

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -13,6 +16,7 @@
 #include "command_help.h"
 #include "command_table.h"
 #include "run_start.h"
+#include "station_profile.h"
 
 using namespace quorvel::cli;
 
@@ -138,6 +142,7 @@ TEST(CommandTable, RefusesWhatTheCommandDoesNotTake) {
          "--station works only with write, and not with --dry-run"},
         {{"program", "--dry-run", "f"}, "--dry-run works only with write"},
         {{"checksum", "--record", "r", "f"}, "--record works only with write"},
+        {{"info", "--profile", "p", "f"}, "--profile works only with write"},
         {{"info"}, "info takes one FILE"},
         {{"records", "--check", "a", "b", "c"}, ""},
         {{"records"}, "records takes one FILE or more"},
@@ -187,6 +192,96 @@ TEST(CommandTable, RefusesWhatTheCommandDoesNotTake) {
         ASSERT_TRUE(refused);
         EXPECT_EQ(refused->exitCode, kExitUsage);
     }
+}
+
+// A station's profile: what it refuses, each time naming its file and line, and what it puts
+// into the options where the command line gave nothing.
+TEST(StationProfile, RefusedOrApplied) {
+    const std::string sha(64, 'a');
+    const std::string ports = "{\n\"image\": \"fw.mot\",\n\"approved_sha256\": [\"" + sha +
+                              "\"],\n\"ports\": [\"/dev/a\"";
+    const std::string good = ports + "]";
+    struct Case {
+        std::string text;               // the profile's
+        std::vector<std::string> args;  // the command line, after the program name
+        std::string expected;           // the problem, or describe() and the record, name, scan
+    };
+    const std::string in = "profile conf/line3.json line ";
+    const std::vector<Case> cases = {
+        {good + "}",
+         {"write", "--station"},
+         "write args=[conf/fw.mot] ports=[/dev/a] record= name=line3"},
+        {good + ", \"name\": \"L3\", \"record\": \"r.jsonl\", \"strict\": true,\n"
+                "\"scan\": true, \"loader\": \"1.05\"}",
+         {"write", "--station"},
+         "write args=[conf/fw.mot] ports=[/dev/a] loader=1.05 strict record=conf/r.jsonl name=L3 "
+         "scan"},
+        // The command line wins; a scan is for a station only.
+        {good + ", \"record\": \"postgresql://u@h/db\", \"scan\": true, \"loader\": \"1.05\"}",
+         {"write", "-p", "COM2", "--record", "x", "--loader", "1.06", "/fw/other.mot"},
+         "write args=[/fw/other.mot] ports=[COM2] record=x name=line3"},
+        {"{\"image\": \"fw.mot\",\n  \"ports\": [\"a\" \"b\"]}",
+         {"write"},
+         in + "2: not JSON: missing value separator"},
+        {"[1]", {"write"}, in + "1: a profile is one JSON object: { \"image\": ..., ... }"},
+        {good + ",\n\"prots\": []}",
+         {"write"},
+         in + "5: unknown key \"prots\" (a profile takes name, image, approved_sha256, ports, "
+              "record, log, loader, strict, scan and rewrite)"},
+        {good + ",\n\"image\": \"b.mot\"}", {"write"}, in + "5: \"image\" is given twice"},
+        {good + ",\n\"strict\": \"yes\"}", {"write"}, in + "5: \"strict\" takes true or false"},
+        {"{\"approved_sha256\": [\"" + sha + "\"],\n\"ports\": [\"a\"]}",
+         {"write"},
+         in + "1: no \"image\": name the firmware file the line writes"},
+        {"{\"image\": \"f\",\n\"approved_sha256\": [\"" + sha + "\"],\n\"ports\": []}",
+         {"write"},
+         in + "3: no \"ports\": name each fixture's port (a stable name such as "
+              "/dev/serial/by-path/...)"},
+        {"{\"image\": \"f\",\n\"ports\": [\"a\"]}",
+         {"write"},
+         in + "1: no \"approved_sha256\": list the SHA-256 of each image the line may write "
+              "(sha256sum FILE shows it)"},
+        {"{\"image\": \"f\", \"approved_sha256\": [\n\"" + sha + "\",\n\"" + sha.substr(1) +
+             "g\"],\n\"ports\": [\"a\"]}",
+         {"write"},
+         in + "3: \"approved_sha256\" holds \"" + sha.substr(1) +
+             "g\", which is no SHA-256 (64 hexadecimal digits)"},
+        {ports + ",\n\"/dev/b\",\n\"/dev/a\"]}",
+         {"write"},
+         in + "6: the port /dev/a is given twice"},
+        {good + ",\n\"record\": \"postgresql://u:secret@h/db\"}",
+         {"write"},
+         in + "5: the record's URI holds a password: keep it in the station user's ~/.pgpass (or "
+              "the file PGPASSFILE names), not in the profile"},
+        {ports + ", \"/dev/b\"],\n\"scan\": true}",
+         {"write"},
+         in + "5: \"scan\" needs exactly one port in \"ports\" (it has 2)"},
+        {good + ",\n\"name\": \"L\\u001b[2J\"}",
+         {"write"},
+         in + "5: \"name\" names the station: must be printable: no control or format characters "
+              "(such as a line end or an escape)"},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid() && QDir(dir.path()).mkdir("conf"));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        QFile file("conf/line3.json");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray::fromStdString(c.text));
+        file.close();
+        std::vector<std::string> argv = {"quorvel-flash", "--profile", "conf/line3.json"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        CliOptions o = *parseCommandLine(argv).options;
+        std::string problem;
+        const std::string got = applyStationProfile(o.profile, o, problem)
+                                    ? describe(o) + " record=" + o.record +
+                                          " name=" + o.profileName + (o.scan ? " scan" : "")
+                                    : problem;
+        EXPECT_EQ(got, c.expected);
+    }
+    QDir::setCurrent(before);
 }
 
 // The lines that `print` writes.

@@ -82,16 +82,18 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
                                          "ended",          "event",
                                          "failed_step",    "host",
                                          "image",          "outcome",
-                                         "port",           "seconds",
-                                         "sha256",         "started",
-                                         "tool_version",   "unit",
-                                         "usb_serial",     "warnings"}))
+                                         "port",           "profile",
+                                         "seconds",        "sha256",
+                                         "started",        "tool_version",
+                                         "unit",           "usb_serial",
+                                         "warnings"}))
             << c.name;
         std::vector<std::string> warnings;
         for (const QJsonValue& w : r["warnings"].toArray())
             warnings.push_back(w.toString().toStdString());
         EXPECT_EQ(warnings, c.warnings) << c.name;
-        EXPECT_TRUE(r["device"].isNull() && r["usb_serial"].isNull()) << c.name;
+        EXPECT_TRUE(r["device"].isNull() && r["usb_serial"].isNull() && r["profile"].isNull())
+            << c.name;
         EXPECT_EQ(r["blocks_written"].toInt(), 7) << c.name;
         EXPECT_EQ(r["seconds"].toDouble(), c.seconds) << c.name << ": " << line;
         EXPECT_EQ(r["image"].toString(), c.imageRead) << c.name;

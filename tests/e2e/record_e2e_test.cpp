@@ -120,7 +120,7 @@ class RecordE2eTest : public QObject {
         const QJsonObject begun = parsed(lines[1]);
         const QJsonObject r = parsed(lines[2]);
         QVERIFY2(!r.isEmpty(), qPrintable(lines[2]));
-        QCOMPARE(r.keys().size(), 22);
+        QCOMPARE(r.keys().size(), 23);
         QCOMPARE(begun["event"].toString(), QString("started"));
         QCOMPARE(r["event"].toString(), QString("ended"));
         QVERIFY(!r["attempt"].toString().isEmpty());
@@ -131,6 +131,7 @@ class RecordE2eTest : public QObject {
         QCOMPARE(r["port"].toString(), sim.slavePath());
         QVERIFY(r["device"].isString());
         QVERIFY(r["usb_serial"].isNull());  // a pseudo-terminal has no adapter
+        QVERIFY(r["profile"].isNull());
         QCOMPARE(r["image"].toString(), QString(QUORVEL_DEFAULT_IMAGE_PATH));
         QCOMPARE(r["sha256"].toString(), defaultImageSha256());
         QCOMPARE(r["warnings"].toArray().size(), 0);  // the default image ends with its S8 record

@@ -9,6 +9,8 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -42,18 +44,21 @@ QByteArray defaultImageBytes() {
     return bytes;
 }
 
-// A station started on `ports` (each "--port X") with `extra` options before them.
+// A station started on `ports` (each "--port X") with `extra` options before them, writing the
+// default image (named by the profile when `extra` gives one).
 void startStation(QProcess& station, const QStringList& ports, const QStringList& extra = {}) {
     QStringList args{"write", "--station", "--yes"};
     args << extra;
     for (const QString& port : ports) args << "--port" << port;
-    args << QUORVEL_DEFAULT_IMAGE_PATH;
+    // A profile names the image.
+    if (!extra.contains("--profile")) args << QUORVEL_DEFAULT_IMAGE_PATH;
     station.start(flashToolPath(), args);
 }
 
-// Ends a station as Ctrl-C does; false when it did not end.
-bool stopStation(QProcess& station) {
-    if (station.state() == QProcess::Running) ::kill(pid_t(station.processId()), SIGINT);
+// Ends a station as Ctrl-C does (or as systemd stops a service: SIGTERM); false when it did not
+// end.
+bool stopStation(QProcess& station, int signal = SIGINT) {
+    if (station.state() == QProcess::Running) ::kill(pid_t(station.processId()), signal);
     return station.waitForFinished(kWaitMs) && station.exitStatus() == QProcess::NormalExit;
 }
 
@@ -75,8 +80,8 @@ struct Station {
             return out.count(line.toUtf8()) + err.count(line.toUtf8()) >= times;
         });
     }
-    bool stop() {
-        const bool stopped = stopStation(process);
+    bool stop(int signal = SIGINT) {
+        const bool stopped = stopStation(process, signal);
         read();
         return stopped;
     }
@@ -223,6 +228,32 @@ void stationWithFailedOutput(QTemporaryDir& dir, int stream, bool readerGone) {
     QVERIFY2(said.contains(reason), said.constData());
 }
 
+// The default image's SHA-256, as a profile approves it.
+QString defaultImageSha256() {
+    QFile image(QUORVEL_DEFAULT_IMAGE_PATH);
+    if (!image.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(image.readAll(), QCryptographicHash::Sha256).toHex();
+}
+
+// A station's profile in `dir`, readable by everybody and writable by its owner alone: the
+// default image, approved, on `ports`, with `more` keys.
+QString writeProfile(QTemporaryDir& dir, const QStringList& ports, const QJsonObject& more = {}) {
+    QJsonObject profile{{"name", "line3"},
+                        {"image", QUORVEL_DEFAULT_IMAGE_PATH},
+                        {"approved_sha256", QJsonArray{defaultImageSha256()}},
+                        {"ports", QJsonArray::fromStringList(ports)}};
+    for (auto it = more.begin(); it != more.end(); ++it) profile[it.key()] = it.value();
+    const QString path = dir.filePath("line3.json");
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(QJsonDocument(profile).toJson());
+        file.close();
+    }
+    QFile::setPermissions(
+        path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return path;
+}
+
 // Three fixtures, one of whose boards refuses its blocks, run by a station on a terminal (a
 // pseudo-terminal the test reads): the operator board, one row per fixture redrawn in place,
 // the totals above them, colours unless NO_COLOR is set, and the totals at the end.
@@ -251,7 +282,12 @@ void boardOnTerminal(QTemporaryDir& dir, bool noColour) {
         ::dup2(slave, STDOUT_FILENO);
         ::dup2(slave, STDERR_FILENO);
     });
-    startStation(station, ports);
+    // Without colours, the station is set up by a profile: its name heads the board.
+    if (noColour) {
+        startStation(station, {}, {"--profile", writeProfile(dir, ports)});
+    } else {
+        startStation(station, ports);
+    }
     ::close(slave);
     QByteArray screen;
     const auto read = [&] {
@@ -277,6 +313,9 @@ void boardOnTerminal(QTemporaryDir& dir, bool noColour) {
     // totals at the end start lines of their own.
     QVERIFY2(screen.count("\x1b[6;1H") >= 3 && screen.count('\n') < 10, screen.constData());
     QVERIFY(screen.contains("yield 66.7%") && screen.contains("boards/h"));
+    QCOMPARE(screen.contains("  line3  QUORVEL_140428_01_02.mot  SHA-256 " +
+                             defaultImageSha256().left(12).toUtf8()),
+             noColour);
     QVERIFY(screen.contains("the device refused block 0x004000 (it answered 'E')"));
     QVERIFY(!screen.contains("PASS  " + ports.front().toUtf8()));  // no plain result lines
     QVERIFY2(screen.contains("Station: 2 devices written, 1 failed"),
@@ -634,6 +673,127 @@ const LineCase kLineCases[] = {
      [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDOUT_FILENO, false); }},
     {"standard error full",
      [](QTemporaryDir& dir) { stationWithFailedOutput(dir, STDERR_FILENO, false); }},
+    {"a station from its profile",
+     [](QTemporaryDir& dir) {
+         // Ports, image and record from the profile; the station goes by its name, the record
+         // keeps it. Stopped as its service is, by SIGTERM, it ends with its totals.
+         const QString a = dir.filePath("a");
+         const QString b = dir.filePath("b");
+         SimProcess boardA({"--link", a});
+         SimProcess boardB({"--link", b});
+         const QString record = dir.filePath("line.jsonl");
+         const QString profile = writeProfile(dir, {a, b}, {{"record", record}});
+         Station station({}, {"--profile", profile});
+         QVERIFY(station.said(a + ": remove the board") && station.said(b + ": remove the board"));
+         QVERIFY(station.stop(SIGTERM));
+         QCOMPARE(station.process.exitCode(), 0);
+         QVERIFY2(station.out.contains("Station: 2 devices written, 0 failed\n"),
+                  station.out.constData());
+         boardA.stop();
+         boardB.stop();
+         QCOMPARE(boardA.flash(), defaultImageBytes());
+         QCOMPARE(boardB.flash(), defaultImageBytes());
+         QVERIFY2(station.err.contains("quorvel-flash: station line3: writing every device "
+                                       "connected to 2 ports with QUORVEL_140428_01_02.mot"),
+                  station.err.constData());
+         const QList<QJsonObject> lines = recordLines(record, true);
+         QCOMPARE(lines.size(), 4);
+         for (const QJsonObject& line : lines) QCOMPARE(line["profile"].toString(), "line3");
+     }},
+    {"the command line wins over the profile",
+     [](QTemporaryDir& dir) {
+         // The profile's port has no board; the one given on the command line is written, and
+         // its line goes to the record given there.
+         const QString listed = dir.filePath("listed");
+         const QString given = dir.filePath("given");
+         SimProcess board({"--link", given});
+         const QString record = dir.filePath("given.jsonl");
+         const QString profile =
+             writeProfile(dir, {listed}, {{"record", dir.filePath("listed.jsonl")}});
+         Station station({given}, {"--profile", profile, "--record", record});
+         QVERIFY(station.said(given + ": remove the board"));
+         QVERIFY(station.stop());
+         board.stop();
+         QCOMPARE(board.flash(), defaultImageBytes());
+         QVERIFY2(!station.err.contains(listed.toUtf8()), station.err.constData());
+         QCOMPARE(recordLines(record).size(), 1);
+         QVERIFY(!QFile::exists(dir.filePath("listed.jsonl")));
+     }},
+    {"an image the profile does not approve",
+     [](QTemporaryDir& dir) {
+         // Refused, by a station and by a single write, before the port is opened.
+         SimProcess board;
+         OpenCount opens(board.slavePath());
+         const QString other(64, 'b');
+         const QString profile = writeProfile(
+             dir, {board.slavePath()}, {{"approved_sha256", QJsonArray{QString(64, 'A'), other}}});
+         const QByteArray refusal =
+             "quorvel-flash: QUORVEL_140428_01_02.mot (SHA-256 " +
+             defaultImageSha256().left(12).toUtf8() + ") is not approved by " + profile.toUtf8() +
+             ", which approves aaaaaaaaaaaa, bbbbbbbbbbbb; nothing was sent\n";
+         for (const QStringList& args :
+              {QStringList{"write", "--station", "--yes", "--profile", profile},
+               QStringList{"write", "--yes", "--profile", profile}}) {
+             QProcess write;
+             write.start(flashToolPath(), args);
+             QVERIFY(write.waitForFinished(kWaitMs));
+             QCOMPARE(write.exitCode(), 3);
+             QCOMPARE(write.readAllStandardError(), refusal);
+         }
+         board.stop();
+         QCOMPARE(opens(), 0);
+         QVERIFY(board.transcript("rx").isEmpty());
+     }},
+    {"profiles that cannot be used",
+     [](QTemporaryDir& dir) {
+         // Each is refused with its file and line, and no port is opened.
+         SimProcess board;
+         OpenCount opens(board.slavePath());
+         const QString port = board.slavePath();
+         const QString path = writeProfile(dir, {port});
+         QFile file(path);
+         QVERIFY(file.open(QIODevice::ReadOnly));
+         const QByteArray good = file.readAll();
+         file.close();
+         const QString sha = defaultImageSha256();
+         const QByteArray portLine = "        \"" + port.toUtf8() + "\"\n";
+         const QByteArray imageLine =
+             "    \"image\": \"" + QByteArray(QUORVEL_DEFAULT_IMAGE_PATH) + "\",\n";
+         // The text of the profile, or "0666": the good one, writable by everybody; "folder":
+         // the profile's folder named instead.
+         const std::pair<QByteArray, QByteArray> bads[] = {
+             {"folder", ": it is a folder"},
+             {"{\n\"image\": \"f.mot\"\n\"ports\": []}", " line 3: not JSON: unterminated object"},
+             {QByteArray(good).replace("\"name\"", "\"nmae\""), " line 6: unknown key \"nmae\""},
+             {QByteArray(good).replace(imageLine, ""), " line 1: no \"image\""},
+             {QByteArray(good).replace(portLine, ""), " line 7: no \"ports\""},
+             {QByteArray(good).replace(sha.toUtf8(), sha.left(63).toUtf8()),
+              " line 3: \"approved_sha256\" holds \"" + sha.left(63).toUtf8() + "\", which is no"},
+             {QByteArray(good).replace(portLine, portLine.chopped(1) + ",\n" + portLine),
+              " line 9: the port " + port.toUtf8() + " is given twice"},
+             {"0666", ": other users can write to it (mode 0666)"},
+         };
+         for (const auto& [text, said] : bads) {
+             QFile profile(path);
+             QVERIFY(profile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             profile.write(text == "0666" ? good : text);
+             profile.close();
+             if (text == "0666") {
+                 QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6666)));
+             }
+             const QString named = text == "folder" ? dir.path() : path;
+             QProcess station;
+             station.start(flashToolPath(), {"write", "--station", "--yes", "--profile", named});
+             QVERIFY(station.waitForFinished(kWaitMs));
+             const QByteArray err = station.readAllStandardError();
+             QVERIFY2(station.exitCode() == 2 &&
+                          err.startsWith("quorvel-flash: profile " + named.toUtf8() + said),
+                      err.constData());
+         }
+         board.stop();
+         QCOMPARE(opens(), 0);
+         QVERIFY(board.transcript("rx").isEmpty());
+     }},
     {"transcripts in station mode",
      [](QTemporaryDir& dir) {
          const QString fixture = dir.filePath("fixture");

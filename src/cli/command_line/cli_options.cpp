@@ -53,6 +53,13 @@ constexpr OptionEntry kOptions[] = {
      "sum, outcome, failed step, diagnosis, blocks written (docs/record.md); earlier lines stay. "
      "A PostgreSQL URI (postgresql://USER@HOST/DB) keeps them in that database instead",
      "FILE", "", "--record works only with write"},
+    {"--profile", '\0', kProfile, nullptr, &CliOptions::profile,
+     "take the station's set-up from the profile FILE (JSON: name, image, approved_sha256, ports, "
+     "record, log, loader, strict, scan, rewrite; see README): its image when no FILE is given, "
+     "its ports when no --port is; an option given on the command line wins over the profile's. "
+     "An image whose SHA-256 is not in approved_sha256 is refused (exit code 3), and so is a "
+     "profile that other users can change; nothing is sent",
+     "FILE", "", "--profile works only with write"},
     {"--unit", '\0', kUnit, nullptr, &CliOptions::unit,
      "name the board (at most 64 printable characters): its unit id goes into the result line, "
      "the JSON report and the record",

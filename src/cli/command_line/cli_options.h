@@ -25,6 +25,9 @@ struct CliOptions {
     std::string html;                     // --html FILE (records): the report page
     std::string since;                    // --since TIME (records): from this start on
     std::string until;                    // --until TIME (records): before this start
+    std::string profile;                  // --profile FILE (write): a station's set-up
+    std::string profileName;              // the profile's name for the station
+    std::vector<std::string> approved;    // the profile's SHA-256 values: the images it allows
     bool yes = false;                     // --yes
     bool json = false;                    // --json
     bool strict = false;                  // --strict
@@ -69,6 +72,7 @@ enum Option : unsigned {
     kCsv = 1u << 18,
     kSince = 1u << 19,
     kUntil = 1u << 20,
+    kProfile = 1u << 21,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

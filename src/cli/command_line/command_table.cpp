@@ -40,11 +40,12 @@ constexpr Command kCommands[] = {
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write", "FILE", 1, 1,
      kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan |
-         kRewrite,
+         kRewrite | kProfile,
      true, "0 1 2 3 4 5 64 130",
      "the whole rewrite of the device with FILE: connect, erase, program, disconnect",
      "With several --port options every device is rewritten at once, one progress line each, "
-     "then a table of the outcomes; the exit code is 0 only when every device succeeded.",
+     "then a table of the outcomes; the exit code is 0 only when every device succeeded. With "
+     "--profile, FILE may be left out: the profile names the image.",
      "quorvel-flash write -p COM1 -y --record line3.jsonl QUORVEL_140428_01_02.mot"},
     {"connect", "", 0, 0, kPort | kLoader | kReporting, true, kStepExits,
      "put the device's loader into flash mode (success: status 3)", "",

@@ -6,6 +6,7 @@
 #include "command_table.h"
 #include "json_run.h"
 #include "quorvel_version.h"
+#include "station_profile.h"
 
 namespace quorvel::cli {
 
@@ -30,6 +31,14 @@ std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliO
     }
     // --help and --version answer whatever else stands on the line.
     if (!options.help && !options.version) {
+        // The profile fills in what the command line left out, before the whole is checked; it
+        // is read before anything else is, and a profile that cannot be used stops the run.
+        const Command* command = findCommand(options.command);
+        if (!options.profile.empty() && command != nullptr && (command->options & kProfile) != 0) {
+            if (std::string problem; !applyStationProfile(options.profile, options, problem)) {
+                return fileProblem(problem);
+            }
+        }
         if (const std::string problem = commandLineProblem(options); !problem.empty()) {
             return usageProblem(problem);
         }

@@ -20,6 +20,7 @@
 #include "record_database.h"
 #include "record_file.h"
 #include "station.h"
+#include "station_profile.h"
 #include "stop_signals.h"
 #include "text_out.h"
 #include "unit_written.h"
@@ -47,6 +48,18 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         warnAboutLoad(loaded, err);
         loadWarnings = loaded.warnings;
         noteLoadedBytes(options.args[0], bytes, loaded.warnings);
+        // The profile names the images its line may write: any other is refused here, on every
+        // path a write takes, before any port is opened.
+        const ImageFacts facts = imageFacts(options.args[0], image);
+        if (const std::string refusal = unapprovedImage(options, facts.sha256); !refusal.empty()) {
+            CommandResult r;
+            r.outcome = "cancelled";
+            r.exitCode = kExitCancelled;
+            r.message = refusal + "; nothing was sent";
+            r.note(*r.message);
+            r.image = facts;
+            return r;
+        }
     }
     // Refused before any port is opened: write would erase the device and send nothing after
     // it, program and row-write would send nothing and still report success.
@@ -123,7 +136,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (info->takesFile()) facts = imageFacts(options.args[0], image);
     const bool write = options.command == "write";
     DeviceRecord attempt;
-    if (write && !startRecord(attempt, kept, device, options.unit, *facts)) {
+    if (write && !startRecord(attempt, kept, device, options.unit, *facts, options.profileName)) {
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
                            "; nothing was sent");
     }

@@ -118,9 +118,10 @@ QJsonObject deviceJson(const DeviceResult& r) {
 }
 
 bool startRecord(DeviceRecord& line, RecordSink* file, const ExchangeSettings& settings,
-                 const std::string& unit, const ImageFacts& facts) {
+                 const std::string& unit, const ImageFacts& facts, const std::string& profile) {
     line = BeginRecord(settings, portName(settings), unit,
                        {facts.path, facts.sha256, facts.checksum, facts.warnings});
+    if (!profile.empty()) line.profile = profile;
     return file == nullptr || file->appendStarted(line);
 }
 

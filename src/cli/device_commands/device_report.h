@@ -30,12 +30,12 @@ std::vector<std::string> warningsOf(const DeviceResult& result);
 QJsonObject deviceJson(const DeviceResult& result);
 
 // Begins the record of a write of the file `facts` describe to the port of `settings`, for
-// the board `unit` (empty: none): a new attempt, its identity and its start time, with its
-// started line added to `file` (none: only the record is made). Called by every write right
-// before its first byte. False when the line could not be added: the write must then send
-// nothing, and file->failure() says why.
+// the board `unit` (empty: none) on the station `profile` names (empty: none): a new attempt,
+// its identity and its start time, with its started line added to `file` (none: only the
+// record is made). Called by every write right before its first byte. False when the line
+// could not be added: the write must then send nothing, and file->failure() says why.
 bool startRecord(DeviceRecord& record, RecordSink* file, const ExchangeSettings& settings,
-                 const std::string& unit, const ImageFacts& facts);
+                 const std::string& unit, const ImageFacts& facts, const std::string& profile);
 
 // Adds the final line of the attempt that `record` began (startRecord) to `file` (none: nothing
 // to do), for a write of `image` that ended as `result`; a line that could not be added is

@@ -100,7 +100,8 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     const ImageFacts facts = imageFacts(options.args[0], image);
     std::vector<DeviceRecord> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
-        if (!startRecord(attempts[i], record, devices[i], options.unit, facts)) {
+        if (!startRecord(attempts[i], record, devices[i], options.unit, facts,
+                         options.profileName)) {
             return fileProblem("cannot write the record file " + record->path() + ": " +
                                record->failure() + "; nothing was sent");
         }

@@ -331,7 +331,8 @@ class StationWorker final : public QThread {
         }
         // One attempt per board: the tries of a board that does not answer yet go on under
         // the started line of the first.
-        if (!attempt_ && !startRecord(attempt_.emplace(), record_, settings_, unit_, facts_)) {
+        if (!attempt_ && !startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
+                                      options_.profileName)) {
             attempt_.reset();
             recordLost.store(true);
             log_.error(index_,

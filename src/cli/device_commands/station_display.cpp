@@ -13,6 +13,7 @@ namespace quorvel::cli {
 namespace {
 
 constexpr size_t kLongestReason = 60;
+constexpr size_t kLongestProfileName = 20;
 
 // What the failed step saw, briefly: the diagnosis's first cause without the advice after its
 // colon ("no answer within 2.5 s, 3 tries"); a port's trouble whole. The outcome before it
@@ -71,12 +72,19 @@ StationLog::StationLog(const CliOptions& options, const std::vector<std::string>
         QFileInfo(QString::fromStdString(options.args.at(0))).fileName().toStdString();
     const std::string identity = "SHA-256 " + sha256.substr(0, kShownDigits);
     image_ = file + " (" + identity + ")";
+    // A station set up by a profile goes by the profile's name.
+    if (!options.profileName.empty()) station_ = "station " + shownText(options.profileName);
     if (out == nullptr || options.json || options.quiet || options.verbose) return;
     std::unique_ptr<TerminalScreen> screen = TerminalScreen::open(out);
     if (!screen) return;
-    // The identity stays whole however long the name.
+    // The identity stays whole however long the names.
+    const std::string profile = options.profileName.empty()
+                                    ? ""
+                                    : shownFitted(options.profileName, kLongestProfileName) + "  ";
     const std::string title =
-        shownFitted(file, kLongestReason - identity.size() - 2) + "  " + identity;
+        profile +
+        shownFitted(file, kLongestReason - identity.size() - characterCount(profile) - 2) + "  " +
+        identity;
     board_ = std::make_unique<StationBoard>(std::move(screen), title, ports);
     // On the terminal the board is drawn on, lines would tear it: the board says it all.
     lines_ = !isTerminal(err);
@@ -90,7 +98,7 @@ void StationLog::line(size_t port, const std::string& text, bool always) {
 
 void StationLog::starting() {
     if (!lines_ || quiet_) return;
-    writeLine(err_, "quorvel-flash: station: writing every device connected to " +
+    writeLine(err_, "quorvel-flash: " + station_ + ": writing every device connected to " +
                         std::to_string(ports_.size()) + (ports_.size() == 1 ? " port" : " ports") +
                         " with " + image_ + "; Ctrl-C ends it");
 }

@@ -34,7 +34,7 @@ class StationLog {
                const std::string& sha256, std::FILE* out, std::FILE* err);
 
     // The station's start: "station: writing every device connected to 2 ports with fw.mot
-    // (SHA-256 5f1c0a9d7e3b); Ctrl-C ends it".
+    // (SHA-256 5f1c0a9d7e3b); Ctrl-C ends it", "station line3: ..." with a profile's name.
     void starting();
     void waiting(size_t port);
     void scanWanted(size_t port);
@@ -65,7 +65,8 @@ class StationLog {
     void line(size_t port, const std::string& text, bool always);
 
     std::vector<std::string> ports_;
-    std::string image_;  // "fw.mot (SHA-256 5f1c0a9d7e3b)"
+    std::string image_;                // "fw.mot (SHA-256 5f1c0a9d7e3b)"
+    std::string station_ = "station";  // "station line3" when a profile names it
     std::FILE* out_;
     std::FILE* err_;
     bool quiet_;

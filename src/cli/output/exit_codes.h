@@ -29,8 +29,8 @@ inline constexpr ExitCodeEntry kExitCodes[] = {
     {kExitFileError,
      "file error: an image, record file or transcript could not be read or written"},
     {kExitCancelled,
-     "cancelled at the confirmation, or a unit the --record file shows written refused (see "
-     "--rewrite): nothing was sent"},
+     "cancelled at the confirmation, a unit the --record file shows written refused (see "
+     "--rewrite), or an image the --profile does not approve refused: nothing was sent"},
     {kExitUnconfirmed,
      "unconfirmed: written, but the device's answers did not confirm every frame"},
     {kExitRecordLost, "record lost: written, but its --record line could not be added"},

@@ -100,6 +100,7 @@ std::optional<ReadRecord> readRecordLine(std::string_view line) {
     r.toolVersion = text("tool_version");
     r.device = text("device");
     r.usbSerial = text("usb_serial");
+    r.profile = text("profile");
     r.checksum = text("checksum");
     r.deviceState = text("device_state");
     // Warnings only inform: a line whose warnings are not texts is still the record of a write.

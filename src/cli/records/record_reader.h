@@ -37,6 +37,7 @@ struct ReadRecord {
     std::string toolVersion;
     std::string device;
     std::string usbSerial;
+    std::string profile;
     std::string checksum;
     std::vector<std::string> warnings;
     std::optional<double> blocksWritten;

@@ -15,11 +15,11 @@ constexpr const char* kLineEnd = "\r\n";
 
 // The keys of a record line, in the order of its documentation.
 constexpr const char* kColumns[] = {
-    "attempt",   "started",  "ended",          "tool_version",       "host",
-    "port",      "unit",     "device",         "usb_serial",         "image",
-    "sha256",    "checksum", "outcome",        "failed_step",        "cause",
-    "diagnosis", "warnings", "blocks_written", "blocks_unconfirmed", "device_state",
-    "seconds"};
+    "attempt",      "started",   "ended",    "tool_version",   "host",
+    "port",         "unit",      "device",   "usb_serial",     "profile",
+    "image",        "sha256",    "checksum", "outcome",        "failed_step",
+    "cause",        "diagnosis", "warnings", "blocks_written", "blocks_unconfirmed",
+    "device_state", "seconds"};
 
 // A field as RFC 4180 wants it, after the comma that separates it from the one before (none
 // before the first): quoted when it holds a separator, a quote or a line end.
@@ -67,6 +67,7 @@ std::string csvRow(const ReadRecord& r, bool forTerminal) {
                                   r.unit,
                                   r.device,
                                   r.usbSerial,
+                                  r.profile,
                                   r.image,
                                   r.sha256,
                                   r.checksum,

@@ -1,0 +1,314 @@
+#include "station_profile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "careful_read.h"
+#include "image_identity.h"
+#include "record_database.h"
+#include "unit_id.h"
+
+namespace quorvel::cli {
+namespace {
+
+// Far more than any station's profile takes.
+constexpr qint64 kLargestProfile = 1 << 20;
+
+enum class Kind { Text, Texts, Flag };
+
+struct Key {
+    const char* name;
+    Kind kind;
+};
+
+// Every key a profile knows, in the order the messages list them.
+constexpr Key kKeys[] = {
+    {"name", Kind::Text},   {"image", Kind::Text},  {"approved_sha256", Kind::Texts},
+    {"ports", Kind::Texts}, {"record", Kind::Text}, {"log", Kind::Text},
+    {"loader", Kind::Text}, {"strict", Kind::Flag}, {"scan", Kind::Flag},
+    {"rewrite", Kind::Flag}};
+
+const Key* findKey(const QString& name) {
+    for (const Key& key : kKeys) {
+        if (name == QLatin1String(key.name)) return &key;
+    }
+    return nullptr;
+}
+
+std::string knownKeys() {
+    std::string names;
+    for (const Key& key : kKeys) names += (names.empty() ? "" : " ") + std::string(key.name);
+    return spoken(names, "and");
+}
+
+// A text as JSON writes it, quotes included: what a profile holds where it gives that text.
+QByteArray jsonText(const QString& text) {
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+// The line (from 1) of the byte at `offset`.
+int lineAt(const QByteArray& text, qsizetype offset) {
+    return 1 + int(text.left(std::max<qsizetype>(offset, 0)).count('\n'));
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Where the key `name` stands in the text, each time it does: its quoted name followed by a
+// colon. A profile is one flat object whose values are texts, lists of texts and flags, so a
+// quoted name before a colon is a key; inside a text its quotes would be escaped.
+std::vector<qsizetype> keyOffsets(const QByteArray& text, const QString& name) {
+    const QByteArray quoted = jsonText(name);
+    std::vector<qsizetype> offsets;
+    for (qsizetype at = text.indexOf(quoted); at >= 0; at = text.indexOf(quoted, at + 1)) {
+        if (at > 0 && text[at - 1] == '\\') continue;
+        qsizetype after = at + quoted.size();
+        while (after < text.size() && isBlank(text[after])) ++after;
+        if (after < text.size() && text[after] == ':') offsets.push_back(at);
+    }
+    return offsets;
+}
+
+// Reads the object's keys and values, and says where each stands.
+class ProfileText {
+  public:
+    ProfileText(const std::string& path, const QByteArray& text) : path_(path), text_(text) {}
+
+    // "line3.json line 4: " before a problem at `offset`.
+    std::string at(qsizetype offset) const {
+        return "profile " + path_ + " line " + std::to_string(lineAt(text_, offset)) + ": ";
+    }
+    // Where the key stands (its first time), else where the object begins.
+    qsizetype keyAt(const QString& name) const {
+        const std::vector<qsizetype> offsets = keyOffsets(text_, name);
+        return offsets.empty() ? std::max<qsizetype>(text_.indexOf('{'), 0) : offsets.front();
+    }
+    // Where the `nth` (from 0) time `value` stands after the key `name`, else the key.
+    qsizetype valueAt(const QString& name, const QString& value, int nth) const {
+        const qsizetype key = keyAt(name);
+        const QByteArray quoted = jsonText(value);
+        qsizetype at = text_.indexOf(quoted, key + 1);
+        for (int n = 0; n < nth && at >= 0; ++n) at = text_.indexOf(quoted, at + 1);
+        return at >= 0 ? at : key;
+    }
+    const QByteArray& text() const { return text_; }
+
+  private:
+    std::string path_;
+    const QByteArray& text_;
+};
+
+bool isSha256(const std::string& text) {
+    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
+               return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+           });
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// `file` as named from the folder the tool runs in: a relative path in a profile is relative
+// to the profile's own folder, wherever the station is started from.
+std::string besideProfile(const std::string& profilePath, const std::string& file) {
+    if (file.empty() || !QDir::isRelativePath(QString::fromStdString(file))) return file;
+    const QString folder = QFileInfo(QString::fromStdString(profilePath)).path();
+    if (folder == ".") return file;
+    return QDir(folder).filePath(QString::fromStdString(file)).toStdString();
+}
+
+// What a value of that kind is, for the message that it is not one.
+const char* kindText(Kind kind) {
+    switch (kind) {
+        case Kind::Text:
+            return "a text";
+        case Kind::Texts:
+            return "a list of texts ([\"...\", \"...\"])";
+        case Kind::Flag:
+            return "true or false";
+    }
+    return "";
+}
+
+bool hasKind(const QJsonValue& value, Kind kind) {
+    switch (kind) {
+        case Kind::Text:
+            return value.isString();
+        case Kind::Flag:
+            return value.isBool();
+        case Kind::Texts:
+            if (!value.isArray()) return false;
+            for (const QJsonValue& item : value.toArray()) {
+                if (!item.isString()) return false;
+            }
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> texts(const QJsonValue& value) {
+    std::vector<std::string> list;
+    for (const QJsonValue& item : value.toArray()) list.push_back(item.toString().toStdString());
+    return list;
+}
+
+}  // namespace
+
+std::optional<StationProfile> parseStationProfile(const std::string& path, const QByteArray& text,
+                                                  std::string& problem) {
+    const ProfileText where(path, text);
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError) {
+        problem = where.at(error.offset) + "not JSON: " + error.errorString().toStdString();
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        problem = where.at(0) + "a profile is one JSON object: { \"image\": ..., ... }";
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    // Each key once and known, the first wrong one in the order of the text.
+    std::map<qsizetype, std::string> wrong;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const std::vector<qsizetype> offsets = keyOffsets(text, it.key());
+        const qsizetype first = offsets.empty() ? 0 : offsets.front();
+        const Key* key = findKey(it.key());
+        const std::string name = jsonText(it.key()).toStdString();
+        if (key == nullptr) {
+            wrong.emplace(first, "unknown key " + name + " (a profile takes " + knownKeys() + ")");
+        } else if (offsets.size() > 1) {
+            wrong.emplace(offsets[1], name + " is given twice");
+        } else if (!hasKind(it.value(), key->kind)) {
+            wrong.emplace(first, name + " takes " + kindText(key->kind));
+        }
+    }
+    if (!wrong.empty()) {
+        problem = where.at(wrong.begin()->first) + wrong.begin()->second;
+        return std::nullopt;
+    }
+    const auto fail = [&](qsizetype offset, const std::string& text) {
+        problem = where.at(offset) + text;
+        return std::nullopt;
+    };
+
+    StationProfile p;
+    p.name = object["name"].toString().toStdString();
+    if (object.contains("name")) {
+        if (const std::string why = unitIdProblem(p.name); !why.empty() || p.name.empty()) {
+            return fail(where.keyAt("name"),
+                        "\"name\" names the station: " + (p.name.empty() ? "it is empty" : why));
+        }
+    } else {
+        p.name = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
+    }
+    p.image = object["image"].toString().toStdString();
+    if (p.image.empty()) {
+        return fail(where.keyAt("image"), "no \"image\": name the firmware file the line writes");
+    }
+    if (!object.contains("approved_sha256") || object["approved_sha256"].toArray().isEmpty()) {
+        return fail(where.keyAt("approved_sha256"),
+                    "no \"approved_sha256\": list the SHA-256 of each image the line may write "
+                    "(sha256sum FILE shows it)");
+    }
+    std::map<std::string, int> seen;
+    for (const std::string& sha : texts(object["approved_sha256"])) {
+        const int nth = seen[sha]++;
+        if (!isSha256(sha)) {
+            return fail(where.valueAt("approved_sha256", QString::fromStdString(sha), nth),
+                        "\"approved_sha256\" holds " +
+                            jsonText(QString::fromStdString(sha)).toStdString() +
+                            ", which is no SHA-256 (64 hexadecimal digits)");
+        }
+        p.approved.push_back(lower(sha));
+    }
+    p.ports = texts(object["ports"]);
+    if (p.ports.empty()) {
+        return fail(where.keyAt("ports"),
+                    "no \"ports\": name each fixture's port "
+                    "(a stable name such as /dev/serial/by-path/...)");
+    }
+    seen.clear();
+    for (const std::string& port : p.ports) {
+        const int nth = seen[port]++;
+        const qsizetype at = where.valueAt("ports", QString::fromStdString(port), nth);
+        if (port.empty()) return fail(at, "a port in \"ports\" is empty");
+        if (nth > 0) return fail(at, "the port " + port + " is given twice");
+    }
+    p.loader = object["loader"].toString().toStdString();
+    if (object.contains("loader") && !listed(p.loader, findOption("--loader")->values)) {
+        return fail(where.keyAt("loader"), "\"loader\" takes 1.05 or 1.06");
+    }
+    p.record = object["record"].toString().toStdString();
+    if (isDatabaseUri(p.record)) {
+        if (!QUrl(QString::fromStdString(p.record)).password().isEmpty()) {
+            return fail(where.keyAt("record"),
+                        "the record's URI holds a password: keep it in the station user's "
+                        "~/.pgpass (or the file PGPASSFILE names), not in the profile");
+        }
+    } else {
+        p.record = besideProfile(path, p.record);
+    }
+    p.image = besideProfile(path, p.image);
+    p.log = besideProfile(path, object["log"].toString().toStdString());
+    p.strict = object["strict"].toBool();
+    p.rewrite = object["rewrite"].toBool();
+    p.scan = object["scan"].toBool();
+    if (p.scan && p.ports.size() != 1) {
+        return fail(where.keyAt("scan"), "\"scan\" needs exactly one port in \"ports\" (it has " +
+                                             std::to_string(p.ports.size()) + ")");
+    }
+    return p;
+}
+
+bool applyStationProfile(const std::string& path, CliOptions& options, std::string& problem) {
+    std::string why;
+    const std::optional<QByteArray> text = readCarefully(path, kLargestProfile, why);
+    if (!text) {
+        // It decides what is written to the devices: it is used as it is, or not at all.
+        problem = "profile " + path + ": " + why;
+        return false;
+    }
+    const std::optional<StationProfile> p = parseStationProfile(path, *text, problem);
+    if (!p) return false;
+    const auto given = [&](std::string_view name) {
+        return std::ranges::find(options.given, name) != options.given.end();
+    };
+    options.profileName = p->name;
+    options.approved = p->approved;
+    if (options.args.empty()) options.args.push_back(p->image);
+    if (options.ports.empty()) options.ports = p->ports;
+    if (!given("--record")) options.record = p->record;
+    if (!given("--log")) options.logFile = p->log;
+    if (!given("--loader") && !p->loader.empty()) options.loader = p->loader;
+    options.strict = options.strict || p->strict;
+    options.rewrite = options.rewrite || p->rewrite;
+    // A scanner names the boards of a station; a single write takes --unit.
+    options.scan = options.scan || (p->scan && options.station);
+    return true;
+}
+
+std::string unapprovedImage(const CliOptions& options, const std::string& sha256) {
+    if (options.profile.empty()) return {};
+    if (std::ranges::find(options.approved, lower(sha256)) != options.approved.end()) return {};
+    std::string approved;
+    for (const std::string& sha : options.approved) {
+        approved += (approved.empty() ? "" : ", ") + sha.substr(0, kShownDigits);
+    }
+    const std::string file =
+        QFileInfo(QString::fromStdString(options.args.at(0))).fileName().toStdString();
+    return file + " (SHA-256 " + sha256.substr(0, kShownDigits) + ") is not approved by " +
+           options.profile + ", which approves " + approved;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,57 @@
+#pragma once
+// A station's set-up kept in one file, a profile that a line engineer writes once (JSON):
+//
+//   {
+//     "name": "line3",
+//     "image": "/srv/firmware/QUORVEL_140428_01_02.mot",
+//     "approved_sha256": ["5f1c0a9d7e3b2c4a6f8e0d1b3a5c7e9f1b2d4f6a8c0e2a4c6e8f0a1b3c5d7e9f"],
+//     "ports": ["/dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0-port0"],
+//     "record": "/var/lib/quorvel/line3.jsonl"
+//   }
+//
+// and, when wanted, "log", "loader", "strict", "scan" and "rewrite", as the options of the
+// same names. write --profile FILE runs with it; an option given on the command line wins over
+// the profile's. Whatever image is written, its SHA-256 must be one the profile approves: the
+// profile is what keeps a wrong image off a shift of boards.
+
+#include <QByteArray>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+
+namespace quorvel::cli {
+
+struct StationProfile {
+    std::string name;                   // the station's name; the file's base name when none
+    std::string image;                  // paths relative to the profile's folder made whole
+    std::vector<std::string> approved;  // SHA-256 values, 64 lower-case hexadecimal digits
+    std::vector<std::string> ports;
+    std::string record;
+    std::string log;
+    std::string loader;
+    bool strict = false;
+    bool scan = false;
+    bool rewrite = false;
+};
+
+// The profile that `text`, read from `path`, holds; empty with `problem` set, naming the path
+// and the line ("line3.json line 4: ..."), when it is not JSON, has a key no profile knows or
+// one twice, a value of the wrong kind, no image or ports, a port twice, a SHA-256 that is not
+// 64 hexadecimal digits, or a record URI with a password in it.
+std::optional<StationProfile> parseStationProfile(const std::string& path, const QByteArray& text,
+                                                  std::string& problem);
+
+// Reads the profile at `path` (only when no other user can change it, see careful_read.h) and
+// puts what it says into `options` where the command line gave nothing: the image as FILE, the
+// ports, the record and the rest; the approved SHA-256 values and its name always. False with
+// `problem` set when it cannot be used.
+bool applyStationProfile(const std::string& path, CliOptions& options, std::string& problem);
+
+// Why the image with `sha256` may not be written under the profile in `options`, or empty when
+// it may (or no profile is used): "fw.mot (SHA-256 5f1c0a9d7e3b) is not approved by
+// line3.json, which approves 1a2b3c4d5e6f, 77aa00112233".
+std::string unapprovedImage(const CliOptions& options, const std::string& sha256);
+
+}  // namespace quorvel::cli
