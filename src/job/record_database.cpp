@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,7 +14,18 @@
 #include <atomic>
 #include <optional>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+
 #include "record_file.h"
+#include "safe_file.h"
 
 namespace quorvel {
 namespace {
@@ -219,17 +229,36 @@ QString spoolOf(const std::string& shown) {
     return spoolFolder() + "/spool-" + QString::fromLatin1(hash.toHex().left(16)) + ".jsonl";
 }
 
-// The lock that every program takes while it adds to or empties the spool.
+// The lock that every program takes while it adds to or empties the spool: an exclusive lock
+// on a file beside it, made (with its folders) as every file of the tool is, and released when
+// the file is closed, whatever ends the program.
 class SpoolLock {
   public:
-    explicit SpoolLock(const QString& spool) : lock_(spool + ".lock") {
-        QDir().mkpath(QFileInfo(spool).absolutePath());
-        held_ = lock_.lock();
+    explicit SpoolLock(const QString& spool) {
+        fd_ = openFileForWriting(QFile::encodeName(spool + ".lock").toStdString(),
+                                 FileWrite::Append, true)
+                  .fd;
+#ifdef _WIN32
+        OVERLAPPED whole{};
+        held_ = fd_ >= 0 && LockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)),
+                                       LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+#else
+        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
+#endif
     }
+    ~SpoolLock() {
+#ifdef _WIN32
+        if (fd_ >= 0) _close(fd_);
+#else
+        if (fd_ >= 0) ::close(fd_);
+#endif
+    }
+    SpoolLock(const SpoolLock&) = delete;
+    SpoolLock& operator=(const SpoolLock&) = delete;
     bool held() const { return held_; }
 
   private:
-    QLockFile lock_;
+    int fd_ = -1;
     bool held_ = false;
 };
 
@@ -237,11 +266,16 @@ class SpoolLock {
 // how many were sent, or why they were not (and they still wait).
 std::string drainSpool(const QSqlDatabase& db, const QString& spool, int& sent) {
     sent = 0;
-    QFile file(spool);
-    if (!file.exists() || file.size() == 0) return {};
-    if (!file.open(QIODevice::ReadOnly)) return file.errorString().toStdString();
+    // Read where only this user could have put it: a link planted in its place is not followed.
+    const OpenedFile opened = openFileForReading(QFile::encodeName(spool).toStdString(), true);
+    if (opened.fd < 0) return opened.error == ENOENT ? std::string() : opened.problem;
+    QFile file;
+    if (!file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return file.errorString().toStdString();
+    }
     const QList<QByteArray> lines = file.readAll().split('\n');
     file.close();
+    if (lines.size() <= 1 && lines.value(0).isEmpty()) return {};
     QSqlDatabase session = db;
     if (!session.transaction()) return said(session.lastError());
     for (const QByteArray& line : lines) {
@@ -253,8 +287,7 @@ std::string drainSpool(const QSqlDatabase& db, const QString& spool, int& sent) 
         ++sent;
     }
     if (!session.commit()) return said(session.lastError());
-    if (!file.remove())
-        return "the spool could not be emptied: " + file.errorString().toStdString();
+    if (!QFile::remove(spool)) return "the spool " + spool.toStdString() + " could not be emptied";
     return {};
 }
 
@@ -337,7 +370,7 @@ bool RecordDatabase::add(const std::string& line, const std::string& port) {
     std::string spoolProblem = lock.held() ? std::string() : "its lock could not be taken";
     if (spoolProblem.empty()) {
         RecordFile spool;
-        if (!spool.open(spool_)) {
+        if (!spool.open(spool_, true)) {
             spoolProblem = spool.failure();
         } else if (!spool.appendText(line, port)) {
             spoolProblem = spool.failure();
