@@ -57,12 +57,12 @@ namespace {
 
 OpenedFile openHandle(const std::string& path, DWORD access, DWORD disposition, bool append) {
     OpenedFile opened;
-    const HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, disposition,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE file =
+        CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        opened.problem = path + ": the system refused it (error " +
-                         std::to_string(GetLastError()) + ")";
+        opened.problem =
+            path + ": the system refused it (error " + std::to_string(GetLastError()) + ")";
         return opened;
     }
     BY_HANDLE_FILE_INFORMATION info{};
@@ -70,13 +70,15 @@ OpenedFile openHandle(const std::string& path, DWORD access, DWORD disposition, 
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         CloseHandle(file);
         opened.notRegular = true;
-        opened.problem = path + " is not a regular file (a link, a folder or a device), which is "
-                                "not followed";
+        opened.problem = path +
+                         " is not a regular file (a link, a folder or a device), which is "
+                         "not followed";
         return opened;
     }
     opened.created = GetLastError() != ERROR_ALREADY_EXISTS;
-    opened.fd = _open_osfhandle(reinterpret_cast<intptr_t>(file),
-                                (append ? _O_APPEND : 0) | (access == GENERIC_READ ? _O_RDONLY : 0));
+    opened.fd =
+        _open_osfhandle(reinterpret_cast<intptr_t>(file),
+                        (append ? _O_APPEND : 0) | (access == GENERIC_READ ? _O_RDONLY : 0));
     if (opened.fd < 0) {
         CloseHandle(file);
         opened.problem = named(path, errno);
@@ -187,8 +189,7 @@ class Walk {
         const std::string name = queue_.front();
         Descriptor link(::openat(folder_.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat info {};
-        if (link.get() < 0 || ::fstat(link.get(), &info) != 0)
-            return path_ + ": " + said(errno);
+        if (link.get() < 0 || ::fstat(link.get(), &info) != 0) return path_ + ": " + said(errno);
         if (!S_ISLNK(info.st_mode)) return path_ + " keeps being replaced";
         queue_.pop_front();
         if (std::string problem = followLink(link.get(), info, name); !problem.empty())
@@ -211,8 +212,7 @@ class Walk {
         while (queue_.size() > 1) {
             const std::string name = queue_.front();
             queue_.pop_front();
-            Descriptor next(::openat(folder_.get(), name.c_str(),
-                                     O_PATH | O_NOFOLLOW | O_CLOEXEC));
+            Descriptor next(::openat(folder_.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
             // A missing folder of the caller's own data is made, private, where the walk is.
             if (next.get() < 0 && errno == ENOENT && makeFolders_ && name != ".." &&
                 (::mkdirat(folder_.get(), name.c_str(), 0700) == 0 || errno == EEXIST)) {
@@ -220,8 +220,7 @@ class Walk {
             }
             struct stat info {};
             if (next.get() < 0 || ::fstat(next.get(), &info) != 0)
-                return path_ + ": the folder " + where(name) + " cannot be entered: " +
-                       said(errno);
+                return path_ + ": the folder " + where(name) + " cannot be entered: " + said(errno);
             if (S_ISLNK(info.st_mode)) {
                 if (std::string problem = followLink(next.get(), info, name); !problem.empty())
                     return problem;
@@ -243,13 +242,14 @@ class Walk {
     // target is absolute. Only a link of the caller's or root's, in a folder that no other user
     // can change, is followed: anyone else's could lead anywhere.
     std::string followLink(int link, const struct stat& info, const std::string& name) {
+        // The file's own name is said once: "/tmp/x.log is a link ...".
+        const std::string subject = queue_.empty() ? path_ : path_ + ": " + where(name);
         if (othersMayChange(folderInfo_)) {
-            return path_ + ": " + where(name) +
+            return subject +
                    " is a link in a folder other users can write to, which is not followed";
         }
         if (!trustedOwner(info.st_uid)) {
-            return path_ + ": " + where(name) +
-                   " is a link that belongs to another user, which is not followed";
+            return subject + " is a link that belongs to another user, which is not followed";
         }
         if (--linkBudget_ < 0) return path_ + ": " + said(ELOOP);
         std::vector<char> target(4096);
@@ -310,12 +310,22 @@ OpenedFile openWalked(Walk& walk, const std::string& path, int flags, bool creat
 
 }  // namespace
 
+// Whether a file opened in a folder others may write to could have been put there by someone
+// else: it is another user's, or a second name (a hard link) of a file that may be anything.
+static std::string putThere(const std::string& path, const struct stat& info) {
+    if (trustedOwner(info.st_uid) && info.st_nlink <= 1) return {};
+    return path + " was put in a folder other users can write to by " +
+           (info.st_nlink > 1 ? std::string("another name of a file (a hard link)")
+                              : "another user") +
+           ", which is not used";
+}
+
 OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeFolders) {
     Walk walk(path, makeFolders);
     if (std::string problem = walk.toFolder(); !problem.empty()) return refused(problem);
     // Never blocking: a pipe put in the file's place must not hang the tool.
     constexpr int kCommon = O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    const int flags = how == FileWrite::Lock     ? O_RDONLY | kCommon
+    const int flags = how == FileWrite::Lock ? O_RDONLY | kCommon
                       : how == FileWrite::Append ? O_RDWR | O_APPEND | kCommon
                                                  : O_WRONLY | kCommon;
     OpenedFile opened = openWalked(walk, path, flags, true);
@@ -326,12 +336,8 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
     if (!S_ISREG(info.st_mode)) return refused(named(path, ENXIO), true);
     // In a folder others may write to, a file someone else made there, or a second name of a
     // file (a hard link) that may be anything, is not written: it could have been put there.
-    if (how != FileWrite::Lock && !opened.created && walk.sharedFolder() &&
-        (!trustedOwner(info.st_uid) || info.st_nlink > 1)) {
-        return refused(path + " was put in a folder other users can write to by " +
-                       (info.st_nlink > 1 ? std::string("another name of a file (a hard link)")
-                                          : "another user") +
-                       ", which is not written");
+    if (how != FileWrite::Lock && !opened.created && walk.sharedFolder()) {
+        if (std::string problem = putThere(path, info); !problem.empty()) return refused(problem);
     }
     // A lock file is readable by every user whatever the umask: holds are taken on it read-only.
     if (opened.created && how == FileWrite::Lock) (void)::fchmod(fd.get(), 0644);
@@ -344,10 +350,12 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
 OpenedFile openFileForReading(const std::string& path, bool ownFile) {
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     OpenedFile opened;
+    bool shared = false;
     if (ownFile) {
         Walk walk(path, false);
         if (std::string problem = walk.toFolder(); !problem.empty()) return refused(problem);
         opened = openWalked(walk, path, kFlags | O_NOFOLLOW, false);
+        shared = walk.sharedFolder();
     } else {
         opened.fd = ::open(path.c_str(), kFlags);
         opened.error = opened.fd < 0 ? errno : 0;
@@ -359,6 +367,9 @@ OpenedFile openFileForReading(const std::string& path, bool ownFile) {
     if (::fstat(fd.get(), &info) != 0) return refused(path + ": " + said(errno));
     if (S_ISDIR(info.st_mode)) return refused(named(path, EISDIR), true, EISDIR);
     if (!S_ISREG(info.st_mode)) return refused(named(path, ENXIO), true, ENXIO);
+    if (shared) {
+        if (std::string problem = putThere(path, info); !problem.empty()) return refused(problem);
+    }
     // Reads block again, as a regular file's always may.
     (void)::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     opened.fd = fd.release();

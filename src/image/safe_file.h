@@ -32,7 +32,7 @@ struct OpenedFile {
     bool created = false;
     // Something that is not a regular file stands at the path (a folder, a pipe, a link).
     bool notRegular = false;
-    int error = 0;  // the system's error number, or EISDIR / ENXIO for a folder / not a file
+    int error = 0;        // the system's error number, or EISDIR / ENXIO for a folder / not a file
     std::string problem;  // why not, naming the path: "/tmp/x.log is a link ..., not followed"
 };
 
