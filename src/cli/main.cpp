@@ -9,11 +9,13 @@
 #include "command_result.h"
 #include "command_table.h"
 #include "device_commands.h"
+#include "device_lock.h"
 #include "image_commands.h"
 #include "json_run.h"
 #include "records_command.h"
 #include "run_start.h"
 #include "terminal.h"
+#include "text_out.h"
 
 using namespace quorvel::cli;
 
@@ -41,6 +43,9 @@ int main(int argc, char** argv) {
     // written, not when the run ends; buffered whole, a block of lines goes out in one write, and
     // a reader that stops at the line it wanted (grep -q) leaves no later line to fail on.
     std::setvbuf(stdout, nullptr, _IOFBF, kOutputBuffer);
+    // What a device hold set aside (a lock another user planted) is said, as a warning.
+    quorvel::setLockNotices(
+        [](const std::string& text) { writeLine(stderr, "quorvel-flash: warning: " + text); });
     CliOptions options;
     OutputForm form = OutputForm::Text;
     std::optional<CommandResult> result =
