@@ -60,8 +60,13 @@ Target targetOf(const std::string& uri) {
     Target t;
     const QUrl url(q(uri), QUrl::StrictMode);
     if (!url.isValid() || (url.scheme() != "postgresql" && url.scheme() != "postgres")) {
-        t.problem = "not a PostgreSQL URI (postgresql://USER@HOST:PORT/DB): " +
-                    url.errorString().toStdString();
+        // Only the parser's reason: the rest of its message quotes the whole URI, password
+        // and all.
+        const QString reason = url.errorString().section("; source was", 0, 0);
+        t.problem =
+            "not a PostgreSQL URI (postgresql://USER@HOST:PORT/DB, a space or other "
+            "special character percent-encoded)" +
+            (reason.isEmpty() ? std::string() : ": " + reason.toStdString());
         return t;
     }
     t.host = url.host(QUrl::FullyDecoded);
@@ -255,7 +260,9 @@ class SpoolLock {
     }
     SpoolLock(const SpoolLock&) = delete;
     SpoolLock& operator=(const SpoolLock&) = delete;
-    bool held() const { return held_; }
+    bool held() const {
+        return held_;
+    }
 
   private:
     int fd_ = -1;
@@ -297,8 +304,26 @@ bool isDatabaseUri(const std::string& target) {
     return target.starts_with("postgresql://") || target.starts_with("postgres://");
 }
 
+std::pair<size_t, size_t> uriPasswordSpan(const std::string& argument) {
+    const size_t scheme = argument.find("://");
+    if (scheme == std::string::npos) return {0, 0};
+    // From the first ":" after the scheme to the last "@": a password that is not
+    // percent-encoded may hold anything, "/" and "@" included. An "@" further on (in the query)
+    // only hides more.
+    const size_t colon = argument.find(':', scheme + 3);
+    const size_t at = argument.rfind('@');
+    if (colon == std::string::npos || at == std::string::npos || colon > at) return {0, 0};
+    return {colon + 1, at - colon - 1};
+}
+
 std::string shownDatabase(const std::string& uri) {
-    return QUrl(q(uri)).toString(QUrl::RemovePassword).toStdString();
+    const QUrl url(q(uri), QUrl::StrictMode);
+    if (url.isValid()) return url.toString(QUrl::RemovePassword).toStdString();
+    std::string shown = uri;
+    if (const auto [begin, length] = uriPasswordSpan(uri); length > 0) {
+        shown.replace(begin - 1, length + 1, "");  // the ":" before it too
+    }
+    return shown;
 }
 
 RecordDatabase::RecordDatabase(std::function<void(const std::string&)> warn)
