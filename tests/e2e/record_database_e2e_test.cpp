@@ -21,11 +21,12 @@ struct Run {
     QByteArray err;
 };
 
-// quorvel-flash with `args`, its spool in `state`.
-Run runTool(const QStringList& args, const QString& state) {
+// quorvel-flash with `args`, its spool in `state` (and the password file `passwords`).
+Run runTool(const QStringList& args, const QString& state, const QString& passwords = {}) {
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_STATE_HOME", state);
+    if (!passwords.isEmpty()) env.insert("PGPASSFILE", passwords);
     tool.setProcessEnvironment(env);
     tool.start(flashToolPath(), args);
     tool.waitForFinished(kToolMs);
@@ -224,7 +225,15 @@ class RecordDatabaseE2eTest : public QObject {
         station.terminate();
         QVERIFY(station.waitForFinished(kToolMs));
         sim.stop();
-        const Run records = runTool({"records", uri}, state_.path());
+        // The way that keeps the password off the command line: a password file.
+        QFile passwords(state_.filePath("pgpass"));
+        QVERIFY(passwords.open(QIODevice::WriteOnly));
+        passwords.write(QByteArray("*:*:*:") + PgServer::kUser + ":" + password + "\n");
+        passwords.close();
+        QVERIFY(passwords.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const Run records =
+            runTool({"records", server_->uri("line4", "")}, state_.path(), passwords.fileName());
+        QVERIFY2(records.out.contains("Devices: 1 (1 success"), records.out + records.err);
         const Run json = runTool({"records", "--json", uri}, state_.path());
         QCOMPARE(records.code, 0);
         QByteArray everything = station.readAllStandardOutput() + station.readAllStandardError() +
