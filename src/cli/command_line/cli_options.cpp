@@ -117,6 +117,12 @@ std::string store(CliOptions& o, const OptionEntry& entry, const std::string& va
     if (!entry.values.empty() && !listed(value, entry.values)) {
         return std::string(entry.longName) + " takes " + spoken(entry.values, "or");
     }
+    // An empty file, database or time ("--record ''", a script's unset variable) names
+    // nothing: taken as none, the record would be lost without a word.
+    if (value.empty() && (entry.argument == "FILE" || entry.argument == "TIME")) {
+        return std::string(entry.longName) + " needs " + std::string(entry.argument) +
+               ", not an empty value";
+    }
     if (entry.value == nullptr) {
         o.ports.push_back(value);
     } else {
