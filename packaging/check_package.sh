@@ -30,6 +30,7 @@ expect "$main" /usr/lib/quorvel/quorvel-writer /usr/lib/quorvel/quorvel-flash \
     /usr/share/icons/hicolor/16x16/apps/quorvel-writer.png \
     /usr/share/man/man1/quorvel-flash.1.gz /usr/share/man/man1/quorvel-writer.1.gz \
     /usr/share/bash-completion/completions/quorvel-flash \
+    /usr/lib/tmpfiles.d/quorvel-software-writer.conf \
     $doc/quorvel-software-writer/copyright $doc/quorvel-software-writer/changelog.Debian.gz
 if grep -q "loader-sim" "$out/files"; then fail "the simulator is in $(basename "$main")"; fi
 expect "$sim" /usr/lib/quorvel/quorvel-loader-sim /usr/bin/quorvel-loader-sim \
