@@ -219,6 +219,8 @@ class Walk {
                 next.reset(::openat(folder_.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
             }
             struct stat info {};
+            if (next.get() < 0 && errno == ENOENT)
+                return path_ + ": the folder " + where(name) + " does not exist";
             if (next.get() < 0 || ::fstat(next.get(), &info) != 0)
                 return path_ + ": the folder " + where(name) + " cannot be entered: " + said(errno);
             if (S_ISLNK(info.st_mode)) {

@@ -51,7 +51,8 @@ constexpr OptionEntry kOptions[] = {
      "add a JSON line per device to FILE before its first byte (the attempt started) and "
      "another as its write ends: times, host, port, unit, adapter serial, image, SHA-256, check "
      "sum, outcome, failed step, diagnosis, blocks written (docs/record.md); earlier lines stay. "
-     "A PostgreSQL URI (postgresql://USER@HOST/DB) keeps them in that database instead",
+     "A PostgreSQL URI (postgresql://USER@HOST/DB, the password in ~/.pgpass or the file "
+     "PGPASSFILE names, not on the command line) keeps them in that database instead",
      "FILE", "", "--record works only with write"},
     {"--unit", '\0', kUnit, nullptr, &CliOptions::unit,
      "name the board (at most 64 printable characters): its unit id goes into the result line, "

@@ -75,8 +75,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
             kept = &database;
         } else {
             if (!file.open(options.record)) {
-                return fileProblem("cannot write the record file " + options.record + ": " +
-                                   file.failure());
+                // The reason names the path.
+                return fileProblem("cannot write the record file " + file.failure());
             }
             kept = &file;
         }
