@@ -317,7 +317,12 @@ bool DeviceLock::lock(const std::string& device) {
             continue;
         }
         if (opened.fd < 0) {
-            refusal_ = cannot + "its lock file cannot be opened: " + opened.problem + unsent;
+            const bool member = ::access(folder.c_str(), W_OK) == 0;
+            refusal_ = cannot + "its lock file cannot be opened: " + opened.problem +
+                       (member ? ""
+                               : " (only root and the group that may open serial devices, "
+                                 "dialout, may hold one)") +
+                       unsent;
             return false;
         }
         const int fd = opened.fd;
