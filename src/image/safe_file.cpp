@@ -60,9 +60,13 @@ OpenedFile openHandle(const std::string& path, DWORD access, DWORD disposition, 
     const HANDLE file =
         CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const DWORD error = GetLastError();
     if (file == INVALID_HANDLE_VALUE) {
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        opened.error = missing ? ENOENT : EACCES;
         opened.problem =
-            path + ": the system refused it (error " + std::to_string(GetLastError()) + ")";
+            missing ? named(path, ENOENT)
+                    : path + ": the system refused it (error " + std::to_string(error) + ")";
         return opened;
     }
     BY_HANDLE_FILE_INFORMATION info{};
@@ -70,12 +74,13 @@ OpenedFile openHandle(const std::string& path, DWORD access, DWORD disposition, 
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         CloseHandle(file);
         opened.notRegular = true;
+        opened.error = ENXIO;
         opened.problem = path +
                          " is not a regular file (a link, a folder or a device), which is "
                          "not followed";
         return opened;
     }
-    opened.created = GetLastError() != ERROR_ALREADY_EXISTS;
+    opened.created = error != ERROR_ALREADY_EXISTS;
     opened.fd =
         _open_osfhandle(reinterpret_cast<intptr_t>(file),
                         (append ? _O_APPEND : 0) | (access == GENERIC_READ ? _O_RDONLY : 0));
@@ -99,8 +104,12 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
                                                   : (GENERIC_READ | GENERIC_WRITE);
     OpenedFile opened = openHandle(path, access, OPEN_ALWAYS, how == FileWrite::Append);
     if (opened.fd >= 0 && how == FileWrite::Truncate && _chsize_s(opened.fd, 0) != 0) {
+        const int error = errno;
         _close(opened.fd);
-        return OpenedFile{-1, false, false, path + ": " + said(errno)};
+        OpenedFile failed;
+        failed.error = error;
+        failed.problem = named(path, error);
+        return failed;
     }
     return opened;
 }
