@@ -114,6 +114,10 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
     return opened;
 }
 
+std::string folderProblem(const std::string&) {
+    return {};
+}
+
 OpenedFile openFileForReading(const std::string& path, bool) {
     return openHandle(path, GENERIC_READ, OPEN_EXISTING, false);
 }
@@ -356,6 +360,11 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
         return refused(path + ": " + said(errno));
     opened.fd = fd.release();
     return opened;
+}
+
+std::string folderProblem(const std::string& path) {
+    Walk walk(path, false);
+    return walk.toFolder();
 }
 
 OpenedFile openFileForReading(const std::string& path, bool ownFile) {

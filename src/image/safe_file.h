@@ -40,6 +40,10 @@ struct OpenedFile {
 // with `makeFolders`, the missing folders on its way too (mode 0700: the caller's own data).
 OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeFolders = false);
 
+// Why the folder that would hold `path` cannot be written as above (walked the same way,
+// without opening the file), or empty: for files named later (a station's transcripts).
+std::string folderProblem(const std::string& path);
+
 // Opens `path` for reading and checks that it is a regular file. With `ownFile` (a file only
 // the tool makes, such as the spool) the path is walked as for writing and no link is followed
 // where another user could have put it.

@@ -301,6 +301,9 @@ class RecordE2eTest : public QObject {
             QTest::addRow("%s: a link to a folder on the way", surface)
                 << surface << "ln -s VICTIMS via";
         }
+        // A station's transcripts are named as devices come: their folder is what can be aimed.
+        QTest::newRow("station transcripts: a link to a folder on the way") << "station"
+                                                                            << "ln -s VICTIMS via";
     }
     void plantedPaths() {
         QFETCH(QString, surface);
@@ -330,23 +333,19 @@ class RecordE2eTest : public QObject {
         const QString records = victims.filePath("line.jsonl");
         QVERIFY(QFile::copy(victim, records));
         QStringList args{"--json"};
-        if (surface == "transcript")
-            args << "connect"
-                 << "--log" << path;
-        if (surface == "record")
-            args << "write"
-                 << "--yes"
-                 << "--record" << path;
-        if (surface == "report")
-            args << "records"
-                 << "--html" << path << records;
+        const QHash<QString, QStringList> commands{
+            {"transcript", {"connect", "--log", path}},
+            {"station", {"write", "--station", "--yes", "--log", path}},
+            {"record", {"write", "--yes", "--record", path}},
+            {"report", {"records", "--html", path, records}}};
+        args << commands[surface];
         if (surface != "report") args << "--port" << sim.slavePath();
-        if (surface == "record") args << QUORVEL_DEFAULT_IMAGE_PATH;
+        if (surface == "record" || surface == "station") args << QUORVEL_DEFAULT_IMAGE_PATH;
         QProcess tool;
         tool.start(flashToolPath(), args);
         QVERIFY(tool.waitForFinished(kToolMs));
         sim.stop();
-        QCOMPARE(tool.exitCode(), 2);
+        QVERIFY2(tool.exitCode() == 2, tool.readAllStandardError().constData());
         QVERIFY(sim.transcript("rx").isEmpty());
         const QJsonObject report = parsed(QString::fromUtf8(tool.readAllStandardOutput()));
         QVERIFY2(report["error"].toString().contains(path), qPrintable(report["error"].toString()));
