@@ -3,6 +3,8 @@
 // stopped in the middle of a write and started again, a database that refuses the tool, and
 // the same summary from the database as from the same lines in a file.
 
+#include <sys/stat.h>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -243,6 +245,44 @@ class RecordDatabaseE2eTest : public QObject {
         for (const QString& name : QDir(state_.path() + "/quorvel").entryList(QDir::Files))
             everything += name.toUtf8();
         QVERIFY2(!everything.contains(password), everything.constData());
+    }
+
+    // The spool where another user may write (its state folder shared): a link planted at the
+    // spool's name is neither read into the database nor written through.
+    void plantedSpool() {
+        needServer();
+        QVERIFY(server_->createDatabase("line5"));
+        const QString uri = server_->uri("line5");
+        QTemporaryDir state;
+        QCOMPARE(::chmod(qPrintable(state.path()), 0755), 0);
+        QVERIFY(QDir(state.path()).mkdir("quorvel"));
+        QCOMPARE(::chmod(qPrintable(state.filePath("quorvel")), 01777), 0);
+        QTemporaryDir victims;
+        const QString victim = victims.filePath("victim");
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\"unit\":\"root only\"}\n");
+        file.close();
+        // The spool's name, as a run on this database uses it.
+        SimProcess sim;
+        QVERIFY(sim.started());
+        QCOMPARE(runTool(writeArgs(uri, sim, "E1"), state.path()).code, 0);
+        const QStringList names = QDir(state.filePath("quorvel")).entryList({"spool-*.lock"});
+        QCOMPARE(names.size(), 1);
+        const QString spool = state.filePath("quorvel/" + names[0].chopped(5));
+        QProcess nobody;
+        nobody.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "ln", "-s",
+                                 victim, spool});
+        QVERIFY(nobody.waitForFinished(kToolMs) && nobody.exitCode() == 0);
+        const Run run = runTool(writeArgs(uri, sim, "E2"), state.path());
+        sim.stop();
+        // Refused before the device's first byte, naming the spool.
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains(spool.toUtf8() + " is a link"), run.err.constData());
+        QCOMPARE(sim.transcript("rx kind=connect").size(), 1);  // the first run's
+        QVERIFY(!server_->lines("line5").join('\n').contains("root only"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("{\"unit\":\"root only\"}\n"));
     }
 
     // A database that refuses the tool, or a URI that names none, stops the write before any
