@@ -1,9 +1,9 @@
 #include "record_file.h"
 
-#include "safe_file.h"
-
 #include <cerrno>
 #include <cstring>
+
+#include "safe_file.h"
 
 #ifdef _WIN32
 #include <io.h>

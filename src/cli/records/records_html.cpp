@@ -8,8 +8,8 @@
 #include <map>
 
 #include "quorvel_version.h"
-#include "safe_file.h"
 #include "records_charts.h"
+#include "safe_file.h"
 
 namespace quorvel::cli {
 namespace {

@@ -8,8 +8,8 @@
 // checked against it.
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QFile>
+#include <QJsonObject>
 #include <memory>
 #include <string>
 #include <vector>
