@@ -32,6 +32,7 @@ expect "$main" /usr/lib/quorvel/quorvel-writer /usr/lib/quorvel/quorvel-flash \
     /usr/share/bash-completion/completions/quorvel-flash \
     /lib/systemd/system/quorvel-station@.service /usr/lib/sysusers.d/quorvel-software-writer.conf \
     $doc/quorvel-software-writer/examples/line3.json \
+    /usr/lib/tmpfiles.d/quorvel-software-writer.conf \
     $doc/quorvel-software-writer/copyright $doc/quorvel-software-writer/changelog.Debian.gz
 if grep -q "loader-sim" "$out/files"; then fail "the simulator is in $(basename "$main")"; fi
 expect "$sim" /usr/lib/quorvel/quorvel-loader-sim /usr/bin/quorvel-loader-sim \

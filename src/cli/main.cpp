@@ -1,5 +1,6 @@
 // quorvel-flash: the command-line twin of Quorvel Software Writer.
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -9,11 +10,14 @@
 #include "command_result.h"
 #include "command_table.h"
 #include "device_commands.h"
+#include "device_lock.h"
 #include "image_commands.h"
 #include "json_run.h"
+#include "record_database.h"
 #include "records_command.h"
 #include "run_start.h"
 #include "terminal.h"
+#include "text_out.h"
 
 using namespace quorvel::cli;
 
@@ -41,10 +45,19 @@ int main(int argc, char** argv) {
     // written, not when the run ends; buffered whole, a block of lines goes out in one write, and
     // a reader that stops at the line it wanted (grep -q) leaves no later line to fail on.
     std::setvbuf(stdout, nullptr, _IOFBF, kOutputBuffer);
+    // What a device hold set aside (a lock another user planted) is said, as a warning.
+    quorvel::setLockNotices(
+        [](const std::string& text) { writeLine(stderr, "quorvel-flash: warning: " + text); });
+    const std::vector<std::string> args(argv, argv + argc);
+    // A database password given on the command line is taken out of the process list (ps,
+    // /proc/PID/cmdline) at once, as database clients do.
+    for (int i = 1; i < argc; ++i) {
+        const auto [begin, length] = quorvel::uriPasswordSpan(argv[i]);
+        std::fill_n(argv[i] + begin, length, 'x');
+    }
     CliOptions options;
     OutputForm form = OutputForm::Text;
-    std::optional<CommandResult> result =
-        startRun(std::vector<std::string>(argv, argv + argc), options, form);
+    std::optional<CommandResult> result = startRun(args, options, form);
     if (!result) result = runCommand(options);
     return render(*result, form, options.command, stdout, stderr);
 }

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,7 +14,18 @@
 #include <atomic>
 #include <optional>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+
 #include "record_file.h"
+#include "safe_file.h"
 
 namespace quorvel {
 namespace {
@@ -50,8 +60,13 @@ Target targetOf(const std::string& uri) {
     Target t;
     const QUrl url(q(uri), QUrl::StrictMode);
     if (!url.isValid() || (url.scheme() != "postgresql" && url.scheme() != "postgres")) {
-        t.problem = "not a PostgreSQL URI (postgresql://USER@HOST:PORT/DB): " +
-                    url.errorString().toStdString();
+        // Only the parser's reason: the rest of its message quotes the whole URI, password
+        // and all.
+        const QString reason = url.errorString().section("; source was", 0, 0);
+        t.problem =
+            "not a PostgreSQL URI (postgresql://USER@HOST:PORT/DB, a space or other "
+            "special character percent-encoded)" +
+            (reason.isEmpty() ? std::string() : ": " + reason.toStdString());
         return t;
     }
     t.host = url.host(QUrl::FullyDecoded);
@@ -219,17 +234,38 @@ QString spoolOf(const std::string& shown) {
     return spoolFolder() + "/spool-" + QString::fromLatin1(hash.toHex().left(16)) + ".jsonl";
 }
 
-// The lock that every program takes while it adds to or empties the spool.
+// The lock that every program takes while it adds to or empties the spool: an exclusive lock
+// on a file beside it, made (with its folders) as every file of the tool is, and released when
+// the file is closed, whatever ends the program.
 class SpoolLock {
   public:
-    explicit SpoolLock(const QString& spool) : lock_(spool + ".lock") {
-        QDir().mkpath(QFileInfo(spool).absolutePath());
-        held_ = lock_.lock();
+    explicit SpoolLock(const QString& spool) {
+        fd_ = openFileForWriting(QFile::encodeName(spool + ".lock").toStdString(),
+                                 FileWrite::Append, true)
+                  .fd;
+#ifdef _WIN32
+        OVERLAPPED whole{};
+        held_ = fd_ >= 0 && LockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)),
+                                       LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+#else
+        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
+#endif
     }
-    bool held() const { return held_; }
+    ~SpoolLock() {
+#ifdef _WIN32
+        if (fd_ >= 0) _close(fd_);
+#else
+        if (fd_ >= 0) ::close(fd_);
+#endif
+    }
+    SpoolLock(const SpoolLock&) = delete;
+    SpoolLock& operator=(const SpoolLock&) = delete;
+    bool held() const {
+        return held_;
+    }
 
   private:
-    QLockFile lock_;
+    int fd_ = -1;
     bool held_ = false;
 };
 
@@ -237,11 +273,16 @@ class SpoolLock {
 // how many were sent, or why they were not (and they still wait).
 std::string drainSpool(const QSqlDatabase& db, const QString& spool, int& sent) {
     sent = 0;
-    QFile file(spool);
-    if (!file.exists() || file.size() == 0) return {};
-    if (!file.open(QIODevice::ReadOnly)) return file.errorString().toStdString();
+    // Read where only this user could have put it: a link planted in its place is not followed.
+    const OpenedFile opened = openFileForReading(QFile::encodeName(spool).toStdString(), true);
+    if (opened.fd < 0) return opened.error == ENOENT ? std::string() : opened.problem;
+    QFile file;
+    if (!file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return file.errorString().toStdString();
+    }
     const QList<QByteArray> lines = file.readAll().split('\n');
     file.close();
+    if (lines.size() <= 1 && lines.value(0).isEmpty()) return {};
     QSqlDatabase session = db;
     if (!session.transaction()) return said(session.lastError());
     for (const QByteArray& line : lines) {
@@ -253,8 +294,7 @@ std::string drainSpool(const QSqlDatabase& db, const QString& spool, int& sent) 
         ++sent;
     }
     if (!session.commit()) return said(session.lastError());
-    if (!file.remove())
-        return "the spool could not be emptied: " + file.errorString().toStdString();
+    if (!QFile::remove(spool)) return "the spool " + spool.toStdString() + " could not be emptied";
     return {};
 }
 
@@ -264,8 +304,26 @@ bool isDatabaseUri(const std::string& target) {
     return target.starts_with("postgresql://") || target.starts_with("postgres://");
 }
 
+std::pair<size_t, size_t> uriPasswordSpan(const std::string& argument) {
+    const size_t scheme = argument.find("://");
+    if (scheme == std::string::npos) return {0, 0};
+    // From the first ":" after the scheme to the last "@": a password that is not
+    // percent-encoded may hold anything, "/" and "@" included. An "@" further on (in the query)
+    // only hides more.
+    const size_t colon = argument.find(':', scheme + 3);
+    const size_t at = argument.rfind('@');
+    if (colon == std::string::npos || at == std::string::npos || colon > at) return {0, 0};
+    return {colon + 1, at - colon - 1};
+}
+
 std::string shownDatabase(const std::string& uri) {
-    return QUrl(q(uri)).toString(QUrl::RemovePassword).toStdString();
+    const QUrl url(q(uri), QUrl::StrictMode);
+    if (url.isValid()) return url.toString(QUrl::RemovePassword).toStdString();
+    std::string shown = uri;
+    if (const auto [begin, length] = uriPasswordSpan(uri); length > 0) {
+        shown.replace(begin - 1, length + 1, "");  // the ":" before it too
+    }
+    return shown;
 }
 
 RecordDatabase::RecordDatabase(std::function<void(const std::string&)> warn)
@@ -337,7 +395,7 @@ bool RecordDatabase::add(const std::string& line, const std::string& port) {
     std::string spoolProblem = lock.held() ? std::string() : "its lock could not be taken";
     if (spoolProblem.empty()) {
         RecordFile spool;
-        if (!spool.open(spool_)) {
+        if (!spool.open(spool_, true)) {
             spoolProblem = spool.failure();
         } else if (!spool.appendText(line, port)) {
             spoolProblem = spool.failure();

@@ -20,8 +20,13 @@ namespace quorvel {
 // than a file: it starts with postgresql:// or postgres://.
 bool isDatabaseUri(const std::string& target);
 
-// `uri` as messages show it: without its password.
+// `uri` as messages show it: without its password, even when it does not parse.
 std::string shownDatabase(const std::string& uri);
+
+// Where the password of a database URI lies in `argument` (a --record value, an argument of
+// records, "--record=URI"): its first character and length; a length of 0 when it has none.
+// The command line blanks it in the process list.
+std::pair<size_t, size_t> uriPasswordSpan(const std::string& argument);
 
 class RecordDatabase : public RecordSink {
   public:

@@ -2,12 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
+
+#include "safe_file.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,20 +18,8 @@ namespace quorvel {
 namespace {
 
 #ifdef _WIN32
-// FILE_APPEND_DATA without FILE_WRITE_DATA: the system moves every WriteFile to the file's end
-// itself, in the same step as the write, so that a line never lands over one that another
-// program (a second station on the same shared file) added in between. The C runtime's
-// _O_APPEND seeks and then writes, which two processes can interleave. Other programs may
-// read and add to the file while it is open.
-std::intptr_t openForAppend(const std::string& path) {
-    // The path is in the ANSI code page, as the command line that named it.
-    const HANDLE file =
-        CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(file);
-}
 HANDLE handleOf(std::intptr_t file) {
-    return reinterpret_cast<HANDLE>(file);
+    return reinterpret_cast<HANDLE>(_get_osfhandle(static_cast<int>(file)));
 }
 // Adds `line` in one append; empty, or why it could not be added. The file is opened without
 // FILE_SHARE_DELETE, so that it cannot be moved away or deleted while the tool holds it: the
@@ -46,45 +35,9 @@ std::string appendLine(std::intptr_t& file, const std::string&, const std::strin
     return {};
 }
 void closeFile(std::intptr_t file) {
-    CloseHandle(handleOf(file));
-}
-std::string openProblem(const std::string&) {
-    return std::strerror(errno);
+    _close(static_cast<int>(file));
 }
 #else
-// Whether every user may add names to the folder that holds `path` (/tmp): there another user
-// could put a link where the record is opened, or made again after a deletion.
-bool inSharedFolder(const std::string& path) {
-    std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (folder.empty()) folder = ".";
-    struct stat info {};
-    return ::stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IWOTH) != 0;
-}
-
-std::intptr_t openForAppend(const std::string& path) {
-    // Not blocking: a FIFO put in the file's place after the check must not hang the tool.
-    // No link is followed in a folder every user can write to.
-    const int noLink = inSharedFolder(path) ? O_NOFOLLOW : 0;
-    const int fd =
-        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | noLink, 0644);
-    if (fd < 0) return fd;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
-}
-
-// Why openForAppend() failed, in words.
-std::string openProblem(const std::string& path) {
-    if (errno == ELOOP && inSharedFolder(path)) {
-        return "a link in a folder every user can write to is not followed";
-    }
-    return std::strerror(errno);
-}
-
 bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -118,13 +71,10 @@ std::string holdNamedFile(int& fd, const std::string& path) {
         if (::flock(fd, LOCK_EX) != 0) return std::strerror(errno);
         if (namesOpenFile(fd, path)) return {};
         ::flock(fd, LOCK_UN);
-        if (const std::string problem = regularFileProblem(path); !problem.empty()) {
-            return problem;
-        }
-        const std::intptr_t reopened = openForAppend(path);
-        if (reopened < 0) return path + " could not be opened again: " + openProblem(path);
+        const OpenedFile reopened = openFileForWriting(path, FileWrite::Append);
+        if (reopened.fd < 0) return "it could not be opened again: " + reopened.problem;
         ::close(fd);
-        fd = static_cast<int>(reopened);
+        fd = reopened.fd;
     }
     return path + " keeps being replaced";
 }
@@ -164,28 +114,15 @@ void closeFile(std::intptr_t fd) {
 
 }  // namespace
 
-std::string regularFileProblem(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
-        return {};
-    }
-    if (std::filesystem::is_directory(status)) return path + " is a folder, not a file";
-    return path + " is not a regular file (a device, a pipe or a socket)";
-}
-
 RecordFile::~RecordFile() {
     if (file_ != kNoFile) closeFile(file_);
 }
 
-bool RecordFile::open(const std::string& path) {
+bool RecordFile::open(const std::string& path, bool makeFolders) {
     path_ = path;
-    if (const std::string problem = regularFileProblem(path); !problem.empty()) {
-        failure_ = problem;
-        return false;
-    }
-    file_ = openForAppend(path);
-    if (file_ == kNoFile) failure_ = openProblem(path);
+    const OpenedFile opened = openFileForWriting(path, FileWrite::Append, makeFolders);
+    if (opened.fd < 0) failure_ = opened.problem;
+    file_ = opened.fd < 0 ? kNoFile : opened.fd;
     return file_ != kNoFile;
 }
 

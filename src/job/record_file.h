@@ -14,11 +14,6 @@
 
 namespace quorvel {
 
-// Why `path` cannot take a record or a transcript: it exists and is not a regular file (a
-// folder, a device such as /dev/full, a pipe that would hang the tool). Empty when it is a
-// regular file or does not exist yet.
-std::string regularFileProblem(const std::string& path);
-
 class RecordFile : public RecordSink {
   public:
     RecordFile() = default;
@@ -26,9 +21,10 @@ class RecordFile : public RecordSink {
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    // Opens `path` for adding lines, creating it when missing; false, with failure() saying
-    // why, when it cannot be written or is not a regular file.
-    bool open(const std::string& path);
+    // Opens `path` for adding lines, creating it when missing (safe_file.h); false, with
+    // failure() saying why, when it cannot be written, is not a regular file or lies where
+    // another user could have put it. With `makeFolders`, missing folders on its way are made.
+    bool open(const std::string& path, bool makeFolders = false);
     bool isOpen() const { return file_ != kNoFile; }
     const std::string& path() const override { return path_; }
 
@@ -48,8 +44,7 @@ class RecordFile : public RecordSink {
   private:
     bool add(const std::string& line, const std::string& port);
 
-    // The open file: a descriptor on POSIX, a HANDLE on Windows; -1 (INVALID_HANDLE_VALUE) when
-    // none is open.
+    // The open file's descriptor; -1 when none is open.
     static constexpr std::intptr_t kNoFile = -1;
     std::string path_;
     std::intptr_t file_ = kNoFile;

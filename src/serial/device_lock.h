@@ -5,6 +5,7 @@
 // device_lock_posix.cpp and device_lock_windows.cpp.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quorvel {
@@ -28,7 +29,6 @@ class DeviceLock {
     static constexpr intptr_t kNone = -1;
     intptr_t handle_ = kNone;  // the lock file's descriptor, or the mutex's handle
     std::string path_;         // the lock file (POSIX)
-    bool own_ = false;         // the lock file is this user's: removed on unlock
     std::string refusal_;
 };
 
@@ -43,7 +43,16 @@ bool isSerialDeviceNode(const std::string& device);
 std::string deviceNodeKey(const std::string& device);
 
 // The lock file of a resolved device (POSIX; empty on Windows): one file per device node in the
-// machine's shared lock folder.
+// tool's lock folder (/run/lock/quorvel).
 std::string deviceLockPath(const std::string& device);
+
+// Makes sure `folder` is a lock folder only root and the serial group (dialout) can write:
+// root's, not writable by everyone, sticky. Run as root it is made when missing, put right,
+// and set aside (said through the notices) when another user made it. Empty, or why no device
+// can be held. (POSIX; empty on Windows.)
+std::string prepareLockFolder(const std::string& folder);
+
+// Where what was set aside at a lock path is said, once per run (the command line's warnings).
+void setLockNotices(std::function<void(const std::string&)> sink);
 
 }  // namespace quorvel

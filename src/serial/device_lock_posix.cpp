@@ -1,57 +1,116 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include "device_lock.h"
+#include "safe_file.h"
 
-// The lock is an flock on a file per device in the machine's lock folder (/run/lock on
-// Debian), which every user and every login shares. That folder is writable by anyone, so the
-// file is treated as hostile: it is opened without following a link and without blocking,
-// must be a regular file, is never written or truncated (the holder is found through the
-// kernel's own list of locks, not through anything written into the file), and is removed on
-// unlock only by the user who owns it. A lock that cannot be taken for any reason is a refusal
-// with that reason: a device is never written unheld.
+// The lock is an flock on a file per device in the machine's lock folder for the tool,
+// /run/lock/quorvel: owned by root and the group that may open serial devices (dialout on
+// Debian), with the sticky bit, so that only those who may use a device can take its hold and
+// nobody can remove another's lock file. The package makes the folder at boot; a run as root
+// makes it when it is missing. The file is never written (the holder is found through the
+// kernel's own list of locks), and whatever stands at a lock path that these rules cannot have
+// made (a folder, a pipe, a link, the file of a user who may not open the device) is no hold:
+// it is said once and set aside. A lock file whose holder is gone is removed by the next
+// writer, under its lock, so that files do not pile up.
 
 namespace quorvel {
 namespace {
 
-constexpr int kOpenFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 // A lock file removed and made again by another writer between our open and our lock is
 // looked up again; more rounds than this mean something keeps replacing it.
 constexpr int kLockRounds = 8;
+constexpr char kLockPrefix[] = "quorvel-flash";
 
-// The first shared lock folder that exists. Each is a system folder, writable by anyone only
-// with the sticky bit, so that nobody can remove or replace another user's lock file.
-std::string lockFolder() {
-    for (const char* folder : {"/run/lock", "/var/lock", "/tmp"}) {
-        struct stat info {};
-        if (::stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) return folder;
-    }
-    return "/tmp";
+std::mutex noticeMutex;
+std::function<void(const std::string&)> noticeSink;
+
+// Tells the user once per run what was set aside.
+void sayOnce(const std::string& text) {
+    static std::set<std::string> said;
+    const std::lock_guard<std::mutex> lock(noticeMutex);
+    if (!said.insert(text).second || !noticeSink) return;
+    noticeSink(text);
 }
 
-// Why the lock folder cannot be trusted, or empty.
-std::string folderProblem(const std::string& folder) {
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0) return "the lock folder " + folder + " is missing";
-    const bool writableByOthers = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-    if (info.st_uid != 0 || (writableByOthers && (info.st_mode & S_ISVTX) == 0)) {
-        return "the lock folder " + folder +
-               " is not a system folder (it must belong to root, and have the sticky bit when "
-               "others may write it)";
+// The group whose members may open serial devices: dialout (Debian), uucp (others), else root.
+gid_t serialGroup() {
+    for (const char* name : {"dialout", "uucp"}) {
+        std::array<char, 4096> buffer{};
+        struct group entry {};
+        struct group* found = nullptr;
+        if (::getgrnam_r(name, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+            return found->gr_gid;
     }
-    return {};
+    return 0;
+}
+
+// Whether user `uid` may open the device node `node`: root, its owner, a member of its group
+// when the group may write it, anyone when everyone may.
+bool mayOpen(uid_t uid, const struct stat& node) {
+    if (uid == 0 || uid == node.st_uid || (node.st_mode & S_IWOTH) != 0) return true;
+    if ((node.st_mode & S_IWGRP) == 0) return false;
+    std::array<char, 4096> buffer{};
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return false;
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    if (::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<size_t>(count));
+        if (::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) < 0) return false;
+    }
+    groups.resize(static_cast<size_t>(count));
+    return std::find(groups.begin(), groups.end(), node.st_gid) != groups.end();
+}
+
+// Moves what stands at `name` in the folder `folder` out of the way: removed, or, for a folder
+// with something in it, renamed beside it. False when it could not be.
+bool setAside(int folder, const std::string& name) {
+    struct stat info {};
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (!S_ISDIR(info.st_mode)) return ::unlinkat(folder, name.c_str(), 0) == 0;
+    if (::unlinkat(folder, name.c_str(), AT_REMOVEDIR) == 0) return true;
+    const std::string aside =
+        name + ".set-aside." + std::to_string(::getpid()) + "." + std::to_string(info.st_ino);
+    return ::renameat(folder, name.c_str(), folder, aside.c_str()) == 0;
+}
+
+bool setAside(const std::string& path) {
+    const std::filesystem::path where(path);
+    const int folder = ::open(where.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return false;
+    const bool done = setAside(folder, where.filename().string());
+    ::close(folder);
+    return done;
+}
+
+// The tool's lock folder under the first system lock folder that exists.
+std::string lockFolder() {
+    for (const char* folder : {"/run/lock", "/var/lock"}) {
+        struct stat info {};
+        if (::stat(folder, &info) == 0 && S_ISDIR(info.st_mode))
+            return std::string(folder) + "/quorvel";
+    }
+    return "/run/lock/quorvel";
 }
 
 // Text another process wrote (its name) with anything but plain printable ASCII dropped.
@@ -145,47 +204,155 @@ std::string deviceLockPath(const std::string& device) {
     return lockFolder() + "/quorvel-flash" + name + "." + deviceNodeKey(device) + ".lock";
 }
 
+void setLockNotices(std::function<void(const std::string&)> sink) {
+    const std::lock_guard<std::mutex> lock(noticeMutex);
+    noticeSink = std::move(sink);
+}
+
+std::string prepareLockFolder(const std::string& folder) {
+    const bool root = ::geteuid() == 0;
+    const gid_t group = serialGroup();
+    for (int round = 0; round < kLockRounds; ++round) {
+        // Made private first, then given to the group once it is sure to be ours.
+        if (root && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return "the lock folder " + folder + " cannot be made: " + std::strerror(errno);
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat info {};
+        if (fd < 0 && errno == ENOENT) {
+            return "the lock folder " + folder +
+                   " is missing (the package makes it at boot; a run as root makes it)";
+        }
+        const bool opened = fd >= 0 && ::fstat(fd, &info) == 0;
+        if (opened && info.st_uid == 0 && (info.st_mode & S_IWOTH) == 0) {
+            // Root keeps it as it must be: root and the serial group, sticky.
+            if (root && (info.st_gid != group || (info.st_mode & 07777) != 01775)) {
+                (void)::fchown(fd, 0, group);
+                (void)::fchmod(fd, 01775);
+            }
+            ::close(fd);
+            return {};
+        }
+        if (fd >= 0) ::close(fd);
+        const std::string what =
+            "the lock folder " + folder +
+            (opened ? " belongs to another user (uid " + std::to_string(info.st_uid) + ")"
+                    : " is not a folder");
+        if (!root || !setAside(folder)) return what + ", so no device can be held";
+        sayOnce(what + ", which no rule of the tool made: it was set aside");
+    }
+    return "the lock folder " + folder + " keeps being replaced";
+}
+
+namespace {
+
+// Removes the lock files in `folder` whose holder is gone (a writer killed before it could
+// remove its own): each is locked first, and removed only while it is still the file its path
+// names, so that a writer that opened it meanwhile finds it gone and looks again.
+void removeLeftLocks(const std::string& folder, const std::string& own) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path() == own || !name.starts_with(kLockPrefix) || !name.ends_with(".lock"))
+            continue;
+        const OpenedFile opened = openFileForWriting(entry.path().string(), FileWrite::Lock);
+        if (opened.fd < 0) continue;
+        struct stat held {};
+        struct stat named {};
+        if (::flock(opened.fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(opened.fd, &held) == 0 &&
+            ::lstat(entry.path().c_str(), &named) == 0 && sameFile(held, named)) {
+            (void)::unlink(entry.path().c_str());
+        }
+        ::close(opened.fd);
+    }
+}
+
+// The serial library takes a lock file of its own, LCK..ttyS0, in the first of these folders
+// it may use. What stands there that cannot be the lock of a program that may open the device
+// (a folder, a link, a pipe, the file of a user who may not) would keep the port from opening:
+// it is set aside. The device is held by then, so no writer of ours is using it.
+void setAsidePlantedPortLocks(const std::string& device, const struct stat& node) {
+    std::string name = device.starts_with("/dev/") ? device.substr(5) : device;
+    std::replace(name.begin(), name.end(), '/', '_');
+    for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                               "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
+        const std::string path = std::string(folder) + "/LCK.." + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) continue;
+        if (S_ISREG(info.st_mode) && mayOpen(info.st_uid, node)) continue;
+        if (setAside(path)) {
+            sayOnce(path + " was not made by a program that may open " + device +
+                    ": it was set aside");
+        }
+    }
+}
+
+}  // namespace
+
 bool DeviceLock::lock(const std::string& device) {
     unlock();
     refusal_.clear();
-    const std::string path = deviceLockPath(device);
     const std::string cannot = "cannot hold " + device + ": ";
     const std::string unsent = "; nothing was sent";
-    if (const std::string problem = folderProblem(lockFolder()); !problem.empty()) {
+    struct stat node {};
+    if (::stat(device.c_str(), &node) != 0) {
+        refusal_ = cannot + std::strerror(errno) + unsent;
+        return false;
+    }
+    const std::string folder = lockFolder();
+    if (const std::string problem = prepareLockFolder(folder); !problem.empty()) {
         refusal_ = cannot + problem + unsent;
         return false;
     }
+    const std::string path = deviceLockPath(device);
     for (int round = 0; round < kLockRounds; ++round) {
-        bool created = false;
-        int fd = ::open(path.c_str(), kOpenFlags);
-        if (fd < 0 && errno == ENOENT) {
-            fd = ::open(path.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0644);
-            if (fd < 0 && errno == EEXIST) continue;  // made by another writer meanwhile
-            created = fd >= 0;
-            // Readable by every user, whatever our umask: a lock is taken on a read-only file.
-            if (created) (void)::fchmod(fd, 0644);
+        const OpenedFile opened = openFileForWriting(path, FileWrite::Lock);
+        if (opened.fd < 0 && opened.notRegular) {
+            // A folder, a pipe or a link: nothing a writer makes.
+            if (!setAside(path)) {
+                refusal_ = cannot + "its lock file " + path +
+                           " is not a regular file and cannot be set aside" + unsent;
+                return false;
+            }
+            sayOnce("what stood at the lock file " + path + " was not a regular file: set aside");
+            continue;
         }
-        if (fd < 0) {
-            const int cause = errno;
-            refusal_ =
-                cannot + "its lock file " + path +
-                (cause == ELOOP ? " is a symbolic link, which is not followed"
-                                : " cannot be opened: " + std::string(std::strerror(cause))) +
-                unsent;
+        if (opened.fd < 0) {
+            const bool member = ::access(folder.c_str(), W_OK) == 0;
+            refusal_ = cannot + "its lock file cannot be opened: " + opened.problem +
+                       (member ? ""
+                               : " (only root and the group that may open serial devices, "
+                                 "dialout, may hold one)") +
+                       unsent;
             return false;
         }
-        struct stat opened {};
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        const int fd = opened.fd;
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) != 0) {
+            refusal_ = cannot + "its lock file " + path + ": " + std::strerror(errno) + unsent;
             ::close(fd);
-            refusal_ = cannot + "its lock file " + path +
-                       " is not a regular file (remove what stands there)" + unsent;
             return false;
+        }
+        // A lock file of a user who may not open the device holds nothing.
+        if (!mayOpen(held.st_uid, node)) {
+            const std::string owner = userName(held.st_uid);
+            const bool removed = ::lstat(path.c_str(), &named) == 0 && sameFile(held, named) &&
+                                 ::unlink(path.c_str()) == 0;
+            ::close(fd);
+            if (!removed) {
+                refusal_ = cannot + "its lock file " + path + " belongs to " + owner +
+                           ", who may not open the device, and cannot be set aside" + unsent;
+                return false;
+            }
+            sayOnce("the lock file " + path + " belonged to " + owner + ", who may not open " +
+                    device + ": set aside");
+            continue;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int cause = errno;
             ::close(fd);
             if (cause == EWOULDBLOCK) {
-                const std::string holder = holderOf(opened);
+                const std::string holder = holderOf(held);
                 refusal_ = "busy: " + device + " is being written by " +
                            (holder.empty() ? "another writer" : holder) + unsent;
             } else {
@@ -196,14 +363,14 @@ bool DeviceLock::lock(const std::string& device) {
         }
         // The file may have been removed by the writer before us between our open and our
         // lock: only the file that the path still names is the lock.
-        struct stat named {};
-        if (::lstat(path.c_str(), &named) != 0 || !sameFile(named, opened)) {
+        if (::lstat(path.c_str(), &named) != 0 || !sameFile(named, held)) {
             ::close(fd);
             continue;
         }
         handle_ = fd;
         path_ = path;
-        own_ = created || opened.st_uid == ::geteuid();
+        removeLeftLocks(folder, path);
+        setAsidePlantedPortLocks(device, node);
         return true;
     }
     refusal_ = cannot + "its lock file " + path + " keeps being replaced" + unsent;
@@ -217,14 +384,13 @@ void DeviceLock::unlock() {
     // opened it meanwhile finds it gone once it has the lock, and looks again.
     struct stat opened {};
     struct stat named {};
-    if (own_ && ::fstat(fd, &opened) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+    if (::fstat(fd, &opened) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
         sameFile(opened, named)) {
         (void)::unlink(path_.c_str());
     }
     ::close(fd);
     handle_ = kNone;
     path_.clear();
-    own_ = false;
 }
 
 }  // namespace quorvel

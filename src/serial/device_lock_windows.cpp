@@ -31,6 +31,12 @@ std::string deviceLockPath(const std::string&) {
     return {};
 }
 
+std::string prepareLockFolder(const std::string&) {
+    return {};
+}
+
+void setLockNotices(std::function<void(const std::string&)>) {}
+
 bool DeviceLock::lock(const std::string& device) {
     unlock();
     refusal_.clear();

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include "diagnosis.h"
@@ -46,9 +45,7 @@ HistoryEntry::HistoryEntry(const CommandContext& context) : context_(context) {
                            RangeChecksum(context.image, "C000", "FFFF").text,
                            {}});
     // The data folder does not exist before the first write.
-    const QString path = QFile::decodeName(QByteArray::fromStdString(context.historyPath));
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!file_.open(context.historyPath)) {
+    if (!file_.open(context.historyPath, true)) {
         failure_ = file_.failure();
         if (failure_.find(context.historyPath) == std::string::npos) {
             failure_ = context.historyPath + ": " + failure_;

@@ -91,6 +91,11 @@ TEST(CliOptions, FormsOfTheOptions) {
         {{"pin", "--mode=both"}, "error: --mode takes low, high, input or read"},
         {{"write", "--loader=1.07"}, "error: --loader takes 1.05 or 1.06"},
         {{"write", "--speed=1200"}, "error: --speed takes 9600, 38400 or 4800"},
+        // An empty file, database or time names none: not taken as "no record".
+        {{"write", "--record", ""}, "error: --record needs FILE, not an empty value"},
+        {{"write", "--log="}, "error: --log needs FILE, not an empty value"},
+        {{"records", "--html", "", "f"}, "error: --html needs FILE, not an empty value"},
+        {{"records", "--since="}, "error: --since needs TIME, not an empty value"},
         // Bundled short options; one that takes a value ends the bundle.
         {{"write", "-qy", "f"}, "write args=[f] yes quiet"},
         {{"write", "-vy", "f"}, "write args=[f] yes verbose"},

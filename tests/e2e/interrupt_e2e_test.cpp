@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "block_walk.h"
+#include "device_lock.h"
 #include "image_loader.h"
 #include "serial_port_transport.h"
 #include "sim_process.h"
@@ -240,6 +241,70 @@ class InterruptE2eTest : public QObject {
         const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
         QCOMPARE(line["device_state"].toString(), state);
         QCOMPARE(line["failed_step"].toString(), QString("connect"));
+    }
+
+    // Writers killed with SIGKILL cannot remove their lock files: the next write removes them.
+    void killedWritersLeaveNoLock() {
+        std::vector<std::unique_ptr<SimProcess>> sims;
+        std::vector<std::unique_ptr<QProcess>> writers;
+        QStringList locks;
+        for (int i = 0; i < 10; ++i) {
+            sims.push_back(std::make_unique<SimProcess>(QStringList{"--pace"}));
+            QVERIFY(sims.back()->started());
+            locks << QString::fromStdString(quorvel::deviceLockPath(
+                QFileInfo(sims.back()->slavePath()).canonicalFilePath().toStdString()));
+            writers.push_back(std::make_unique<QProcess>());
+            writers.back()->start(
+                flashToolPath(),
+                {"write", "--yes", "--port", sims.back()->slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        }
+        for (const QString& lock : locks)
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(lock), kToolMs);
+        for (auto& writer : writers) {
+            QCOMPARE(::kill(pid_t(writer->processId()), SIGKILL), 0);
+            QVERIFY(writer->waitForFinished(kToolMs));
+        }
+        for (const QString& lock : locks) QVERIFY(QFileInfo::exists(lock));
+        SimProcess sim;
+        QVERIFY(sim.started());
+        QProcess next;
+        next.start(flashToolPath(), {"connect", "--port", sim.slavePath()});
+        QVERIFY(next.waitForFinished(kToolMs));
+        QCOMPARE(next.exitCode(), 0);
+        for (const QString& lock : locks) QVERIFY2(!QFileInfo::exists(lock), qPrintable(lock));
+    }
+
+    // The serial library's own lock file for the port, planted by a user who may not open the
+    // device (it may write /run/lock): set aside with a warning, and the port opens.
+    void plantedPortLock_data() {
+        QTest::addColumn<QString>("plant");
+        QTest::newRow("a folder") << "mkdir LOCK";
+        QTest::newRow("a file naming a live process") << "echo 1 > LOCK";
+    }
+    void plantedPortLock() {
+        QFETCH(QString, plant);
+        SimProcess sim;
+        QVERIFY(sim.started());
+        const QString lock =
+            "/var/lock/LCK.." +
+            QFileInfo(sim.slavePath()).canonicalFilePath().mid(5).replace('/', '_');
+        const auto cleanUp = qScopeGuard([&] {
+            QDir(lock).removeRecursively();
+            QFile::remove(lock);
+        });
+        QFile::remove(lock);  // a stale one of a writer killed earlier on this pseudo-terminal
+        QProcess nobody;
+        nobody.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "sh", "-c",
+                                 plant.replace("LOCK", lock)});
+        QVERIFY(nobody.waitForFinished(kToolMs));
+        QCOMPARE(nobody.exitCode(), 0);
+        QProcess tool;
+        tool.start(flashToolPath(), {"connect", "--port", sim.slavePath()});
+        QVERIFY(tool.waitForFinished(kToolMs));
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY2(err.contains("warning: " + lock + " was not made by a program that may open"),
+                 qPrintable(err));
     }
 
     // A reader that goes away (quorvel-flash write ... | head -0) never ends the tool by a

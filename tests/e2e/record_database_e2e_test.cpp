@@ -3,6 +3,8 @@
 // stopped in the middle of a write and started again, a database that refuses the tool, and
 // the same summary from the database as from the same lines in a file.
 
+#include <sys/stat.h>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -21,11 +23,12 @@ struct Run {
     QByteArray err;
 };
 
-// quorvel-flash with `args`, its spool in `state`.
-Run runTool(const QStringList& args, const QString& state) {
+// quorvel-flash with `args`, its spool in `state` (and the password file `passwords`).
+Run runTool(const QStringList& args, const QString& state, const QString& passwords = {}) {
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_STATE_HOME", state);
+    if (!passwords.isEmpty()) env.insert("PGPASSFILE", passwords);
     tool.setProcessEnvironment(env);
     tool.start(flashToolPath(), args);
     tool.waitForFinished(kToolMs);
@@ -199,6 +202,89 @@ class RecordDatabaseE2eTest : public QObject {
         QCOMPARE(summaryOf(uri, state).value("units_written").toInt(), 2);
     }
 
+    // The password is in nothing the tool shows or keeps while it writes and after: not in the
+    // process list of a running station, its output, the record's lines, the spool's name, nor
+    // in what records prints.
+    void passwordNeverShown() {
+        needServer();
+        QVERIFY(server_->createDatabase("line4"));
+        const QString uri = server_->uri("line4");
+        const QByteArray password = PgServer::kPassword;
+        SimProcess sim;
+        QVERIFY(sim.started());
+        QProcess station;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", state_.path());
+        station.setProcessEnvironment(env);
+        station.start(flashToolPath(), {"write", "--station", "--yes", "--record", uri, "--port",
+                                        sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+        QTRY_VERIFY_WITH_TIMEOUT(server_->lines("line4").size() >= 2, kToolMs);
+        QFile cmdline(QString("/proc/%1/cmdline").arg(station.processId()));
+        QVERIFY(cmdline.open(QIODevice::ReadOnly));
+        const QByteArray listed = cmdline.readAll();
+        QVERIFY(listed.contains("postgresql://quorvel:"));
+        QVERIFY2(!listed.contains(password), listed.constData());
+        station.terminate();
+        QVERIFY(station.waitForFinished(kToolMs));
+        sim.stop();
+        // The way that keeps the password off the command line: a password file.
+        QFile passwords(state_.filePath("pgpass"));
+        QVERIFY(passwords.open(QIODevice::WriteOnly));
+        passwords.write(QByteArray("*:*:*:") + PgServer::kUser + ":" + password + "\n");
+        passwords.close();
+        QVERIFY(passwords.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const Run records =
+            runTool({"records", server_->uri("line4", "")}, state_.path(), passwords.fileName());
+        QVERIFY2(records.out.contains("Devices: 1 (1 success"), records.out + records.err);
+        const Run json = runTool({"records", "--json", uri}, state_.path());
+        QCOMPARE(records.code, 0);
+        QByteArray everything = station.readAllStandardOutput() + station.readAllStandardError() +
+                                records.out + records.err + json.out + json.err +
+                                server_->lines("line4").join('\n').toUtf8();
+        QVERIFY(everything.contains("quorvel@"));
+        for (const QString& name : QDir(state_.path() + "/quorvel").entryList(QDir::Files))
+            everything += name.toUtf8();
+        QVERIFY2(!everything.contains(password), everything.constData());
+    }
+
+    // The spool where another user may write (its state folder shared): a link planted at the
+    // spool's name is neither read into the database nor written through.
+    void plantedSpool() {
+        needServer();
+        QVERIFY(server_->createDatabase("line5"));
+        const QString uri = server_->uri("line5");
+        QTemporaryDir state;
+        QCOMPARE(::chmod(qPrintable(state.path()), 0755), 0);
+        QVERIFY(QDir(state.path()).mkdir("quorvel"));
+        QCOMPARE(::chmod(qPrintable(state.filePath("quorvel")), 01777), 0);
+        QTemporaryDir victims;
+        const QString victim = victims.filePath("victim");
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\"unit\":\"root only\"}\n");
+        file.close();
+        // The spool's name, as a run on this database uses it.
+        SimProcess sim;
+        QVERIFY(sim.started());
+        QCOMPARE(runTool(writeArgs(uri, sim, "E1"), state.path()).code, 0);
+        const QStringList names = QDir(state.filePath("quorvel")).entryList({"spool-*.lock"});
+        QCOMPARE(names.size(), 1);
+        const QString spool = state.filePath("quorvel/" + names[0].chopped(5));
+        QProcess nobody;
+        nobody.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "ln", "-s",
+                                 victim, spool});
+        QVERIFY(nobody.waitForFinished(kToolMs) && nobody.exitCode() == 0);
+        const Run run = runTool(writeArgs(uri, sim, "E2"), state.path());
+        sim.stop();
+        // Refused before the device's first byte, naming the spool.
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains(spool.toUtf8() + " is a link"), run.err.constData());
+        QCOMPARE(sim.transcript("rx kind=connect").size(), 1);  // the first run's
+        QVERIFY(!server_->lines("line5").join('\n').contains("root only"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("{\"unit\":\"root only\"}\n"));
+    }
+
     // A database that refuses the tool, or a URI that names none, stops the write before any
     // port is opened.
     void refusedBeforeAnyPort_data() {
@@ -217,6 +303,13 @@ class RecordDatabaseE2eTest : public QObject {
                                            << "names no database";
         QTest::newRow("a setting not understood") << "line3" << password << "&options=-c%20x"
                                                   << "options is not understood";
+        // Put in the URI as typed, not percent-encoded: the parser's own message would quote it.
+        QTest::newRow("a space in the password") << "line3"
+                                                 << "Secret pw2"
+                                                 << ""
+                                                 << "Invalid password";
+        QTest::newRow("a bad host") << "line3" << password << "&host=a%20b"
+                                    << "cannot keep the record in";
     }
     void refusedBeforeAnyPort() {
         QFETCH(QString, database);
@@ -227,12 +320,13 @@ class RecordDatabaseE2eTest : public QObject {
         server_->createDatabase("line3");
         SimProcess sim;
         QVERIFY(sim.started());
+        const QString uri = server_->uri(database, "PASSWORD").replace("PASSWORD", password);
         const Run run =
-            runTool(writeArgs(server_->uri(database, password) + more, sim, "D1"), state_.path());
+            runTool(QStringList{"--json"} + writeArgs(uri + more, sim, "D1"), state_.path());
         sim.stop();
         QCOMPARE(run.code, 2);
-        QVERIFY2(run.err.contains(said.toUtf8()), run.err.constData());
-        QVERIFY2(!run.err.contains(password.toUtf8()), run.err.constData());
+        QVERIFY2((run.out + run.err).contains(said.toUtf8()), run.err.constData());
+        QVERIFY2(!(run.out + run.err).contains(password.toUtf8()), run.err.constData());
         QVERIFY(sim.transcript("rx").isEmpty());
         QVERIFY(spooled(state_.path()).isEmpty());
     }

@@ -292,6 +292,69 @@ class RecordE2eTest : public QObject {
         QCOMPARE(report["result"]["devices"].toInt(), kind == "stdin" ? 1 : 0);
     }
 
+    // Every file the command line writes, aimed by another user (nobody, through setpriv) at
+    // a root-only file: refused before any port opens, and the file stays as it was.
+    void plantedPaths_data() {
+        QTest::addColumn<QString>("surface");
+        QTest::addColumn<QString>("plant");  // run as nobody in a sticky folder; "f" is the path
+        for (const char* surface : {"transcript", "record", "report"}) {
+            QTest::addRow("%s: a link in a sticky folder", surface) << surface << "ln -s VICTIM f";
+            QTest::addRow("%s: a link to a folder on the way", surface)
+                << surface << "ln -s VICTIMS via";
+        }
+        // A station's transcripts are named as devices come: their folder is what can be aimed.
+        QTest::newRow("station transcripts: a link to a folder on the way") << "station"
+                                                                            << "ln -s VICTIMS via";
+    }
+    void plantedPaths() {
+        QFETCH(QString, surface);
+        QFETCH(QString, plant);
+        if (::geteuid() != 0) QSKIP("needs root to act as another user");
+        QTemporaryDir dir;
+        QTemporaryDir victims;
+        const QString victim = victims.filePath("f");
+        {
+            QFile file(victim);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("root only\n");
+        }
+        QVERIFY(QFile::setPermissions(victim, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QCOMPARE(::chmod(qPrintable(dir.path()), 01777), 0);
+        plant.replace("VICTIMS", victims.path()).replace("VICTIM", victim);
+        QProcess nobody;
+        nobody.setWorkingDirectory(dir.path());
+        nobody.start("setpriv",
+                     {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "sh", "-c", plant});
+        QVERIFY(nobody.waitForFinished(kToolMs));
+        QCOMPARE(nobody.exitCode(), 0);
+        const QString path = dir.filePath(plant.endsWith(" via") ? "via/f" : "f");
+
+        SimProcess sim;
+        QVERIFY(sim.started());
+        const QString records = victims.filePath("line.jsonl");
+        QVERIFY(QFile::copy(victim, records));
+        QStringList args{"--json"};
+        const QHash<QString, QStringList> commands{
+            {"transcript", {"connect", "--log", path}},
+            {"station", {"write", "--station", "--yes", "--log", path}},
+            {"record", {"write", "--yes", "--record", path}},
+            {"report", {"records", "--html", path, records}}};
+        args << commands[surface];
+        if (surface != "report") args << "--port" << sim.slavePath();
+        if (surface == "record" || surface == "station") args << QUORVEL_DEFAULT_IMAGE_PATH;
+        QProcess tool;
+        tool.start(flashToolPath(), args);
+        QVERIFY(tool.waitForFinished(kToolMs));
+        sim.stop();
+        QVERIFY2(tool.exitCode() == 2, tool.readAllStandardError().constData());
+        QVERIFY(sim.transcript("rx").isEmpty());
+        const QJsonObject report = parsed(QString::fromUtf8(tool.readAllStandardOutput()));
+        QVERIFY2(report["error"].toString().contains(path), qPrintable(report["error"].toString()));
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("root only\n"));
+    }
+
     void fourPortsAtOnce() {
         std::vector<std::unique_ptr<SimProcess>> sims;
         QStringList args{"write", "-y", "-q"};

@@ -453,8 +453,9 @@ const LineCase kLineCases[] = {
      }},
     {"a station of another user",
      [](QTemporaryDir& dir) {
-         // The station runs as nobody (a service account), the second writer as root: the
-         // lock is shared by every user and the refusal says whose it is.
+         // The station runs as nobody (a service account of the dialout group, which may
+         // take holds), the second writer as root: the lock is shared by every user and the
+         // refusal says whose it is.
          QDir(dir.path()).mkdir("shared");
          const QString shared = dir.filePath("shared");
          const QString tool = shared + "/quorvel-flash";
@@ -468,8 +469,8 @@ const LineCase kLineCases[] = {
          QCOMPARE(::chown(board.slave().c_str(), 65534, 65534), 0);
          QProcess station;
          station.start("setpriv",
-                       {"--reuid", "65534", "--regid", "65534", "--clear-groups", tool, "write",
-                        "--station", "--yes", "--port", board.slavePath(), image});
+                       {"--reuid", "65534", "--regid", "65534", "--groups", "dialout", tool,
+                        "write", "--station", "--yes", "--port", board.slavePath(), image});
          QVERIFY(eventually([&] { return wrote(board); }));
          QProcess write;
          write.start(flashToolPath(),

@@ -4,6 +4,7 @@
 #include "rewrite_sequence.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
@@ -328,35 +329,51 @@ void RewriteSequenceTest::serviceHistory_data() {
     QTest::addColumn<bool>("editMenu");  // the Edit menu's write, else the big button
     QTest::addColumn<int>("status");     // of the connect (big button) or the program walk
     QTest::addColumn<bool>("writable");  // the history's path names a folder when not
+    QTest::addColumn<bool>("planted");   // another user's link to a folder of root's on the way
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("box");
     const QString lost =
         "\r\nwarning: the service history could not be written, so this write "
         "is not in it: ";
-    QTest::newRow("big button") << false << 3 << true << "success"
+    QTest::newRow("big button") << false << 3 << true << false << "success"
                                 << "Finished/Rewriting success!";
     QTest::newRow("big button, connect fails")
-        << false << 8 << true << "failure"
+        << false << 8 << true << false << "failure"
         << "ERROR/Connection failure\r\nthe device is untouched: nothing was sent after the "
            "connect command; press the button again";
-    QTest::newRow("big button, history not writable") << false << 3 << false << ""
+    QTest::newRow("big button, history not writable") << false << 3 << false << false << ""
                                                       << "Finished/Rewriting success!" + lost;
-    QTest::newRow("Edit menu") << true << 0 << true << "success"
+    QTest::newRow("Edit menu") << true << 0 << true << false << "success"
                                << "OK/書込成功";
-    QTest::newRow("Edit menu, history not writable") << true << 0 << false << ""
+    QTest::newRow("Edit menu, history not writable") << true << 0 << false << false << ""
                                                      << "OK/書込成功" + lost;
+    if (::geteuid() == 0) {
+        QTest::newRow("big button, history's folder planted by another user")
+            << false << 3 << false << true << ""
+            << "Finished/Rewriting success!" + lost;
+    }
 }
 
 void RewriteSequenceTest::serviceHistory() {
     QFETCH(bool, editMenu);
     QFETCH(int, status);
     QFETCH(bool, writable);
+    QFETCH(bool, planted);
     QFETCH(QString, outcome);
     QFETCH(QString, box);
     QTemporaryDir dir;
+    QTemporaryDir victims;
     CommandRig rig;
     rig.context.historyPath =
-        (writable ? dir.filePath("data/history.jsonl") : dir.path()).toStdString();
+        (writable || planted ? dir.filePath("data/history.jsonl") : dir.path()).toStdString();
+    if (planted) {
+        // The data folder is in a folder every user may write to; nobody put a link there first.
+        QCOMPARE(::chmod(qPrintable(dir.path()), 01777), 0);
+        QProcess nobody;
+        nobody.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "ln", "-s",
+                                 victims.path(), dir.filePath("data")});
+        QVERIFY(nobody.waitForFinished() && nobody.exitCode() == 0);
+    }
     rig.context.imageFile = "/fw/a.mot";
     rig.context.imageSha256 = "ab12";
     rig.link.status = {{editMenu ? "program" : "connect", int16_t(status)}, {"erase", int16_t(4)}};
@@ -372,6 +389,7 @@ void RewriteSequenceTest::serviceHistory() {
                                                  : QString("connect"));
     if (!writable) {
         QCOMPARE(rig.prompt.shown.back().box.icon, PromptIcon::Exclamation);
+        QVERIFY(QDir(victims.path()).isEmpty());
         return;
     }
     QFile file(dir.filePath("data/history.jsonl"));

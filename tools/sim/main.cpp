@@ -13,6 +13,7 @@
 
 #include "pty_port.h"
 #include "quorvel_version.h"
+#include "safe_file.h"
 #include "session.h"
 #include "sim_clock.h"
 #include "sim_options.h"
@@ -51,7 +52,9 @@ sigset_t setUpSignals() {
 }
 
 bool writeDump(const std::string& path, const std::vector<uint8_t>& flash) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const quorvel::OpenedFile opened =
+        quorvel::openFileForWriting(path, quorvel::FileWrite::Truncate);
+    std::FILE* f = opened.fd < 0 ? nullptr : quorvel::streamOf(opened.fd, "wb");
     if (!f) return false;
     const bool ok = std::fwrite(flash.data(), 1, flash.size(), f) == flash.size();
     return std::fclose(f) == 0 && ok;

@@ -36,6 +36,8 @@
 
 #include <cinttypes>
 
+#include "safe_file.h"
+
 namespace quorvel::sim {
 
 namespace {
@@ -95,7 +97,9 @@ Transcript::~Transcript() {
 
 bool Transcript::open(const std::string& path, int64_t startNs) {
     startNs_ = startNs;
-    file_ = std::fopen(path.c_str(), "w");
+    const quorvel::OpenedFile opened =
+        quorvel::openFileForWriting(path, quorvel::FileWrite::Truncate);
+    file_ = opened.fd < 0 ? nullptr : quorvel::streamOf(opened.fd, "w");
     return file_ != nullptr;
 }
 

@@ -1,12 +1,13 @@
 #include "careful_read.h"
 
-#include <QFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+
+#include "safe_file.h"
 
 #ifndef Q_OS_WIN
-#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -62,59 +63,47 @@ std::string othersCanChange(const struct stat& st) {
 
 std::optional<QByteArray> readCarefully(const std::string& path, qint64 largest,
                                         std::string& problem) {
-    const auto tooLarge = [&] {
-        problem = "it is larger than " + std::to_string(largest) + " bytes";
-        return std::nullopt;
-    };
-#ifdef Q_OS_WIN
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = "cannot be read: " + file.errorString().toStdString();
+    const OpenedFile opened = openFileForReading(path);
+    if (opened.fd < 0) {
+        problem = opened.error == EISDIR ? "it is a folder"
+                  : opened.notRegular
+                      ? "it is not a regular file"
+                      : std::string("cannot be read: ") + std::strerror(opened.error);
         return std::nullopt;
     }
-    if (file.isSequential()) {
-        problem = "it is not a regular file";
-        return std::nullopt;
-    }
-    QByteArray text = file.read(largest + 1);
-    if (text.size() > largest) return tooLarge();
-    return text;
-#else
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        problem = std::string("cannot be read: ") + std::strerror(errno);
-        return std::nullopt;
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+#ifndef Q_OS_WIN
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(opened.fd, &st) != 0) {
         problem = std::string("cannot be read: ") + std::strerror(errno);
+        ::close(opened.fd);
         return std::nullopt;
     }
-    if (!S_ISREG(st.st_mode)) {
-        problem = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+    if (problem = othersCanChange(st); !problem.empty()) {
+        ::close(opened.fd);
         return std::nullopt;
     }
-    if (problem = othersCanChange(st); !problem.empty()) return std::nullopt;
-    if (st.st_size > largest) return tooLarge();
+#endif
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(streamOf(opened.fd, "rb"), &std::fclose);
+    if (!file) {
+        problem = "cannot be read";
+        return std::nullopt;
+    }
     QByteArray text;
     char buffer[8192];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            problem = std::string("cannot be read: ") + std::strerror(errno);
+        const size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
+        text.append(buffer, static_cast<qsizetype>(n));
+        if (text.size() > largest) {
+            problem = "it is larger than " + std::to_string(largest) + " bytes";
             return std::nullopt;
         }
-        if (n == 0) break;
-        text.append(buffer, n);
-        if (text.size() > largest) return tooLarge();
+        if (n < sizeof buffer) break;
+    }
+    if (std::ferror(file.get()) != 0) {
+        problem = "cannot be read";
+        return std::nullopt;
     }
     return text;
-#endif
 }
 
 }  // namespace quorvel::cli

@@ -13,7 +13,8 @@ namespace quorvel::cli {
 // than `largest` bytes, or could be changed by another user than its owner and root (owned by
 // another user, writable by everybody, or by a group other than its owner's own). The file is
 // opened first, without waiting (a pipe never holds the run), and the opened file is what is
-// checked and read: a file put in its place meanwhile is never read unchecked.
+// checked and read (openFileForReading): a file put in its place meanwhile is never read
+// unchecked.
 std::optional<QByteArray> readCarefully(const std::string& path, qint64 largest,
                                         std::string& problem);
 

@@ -51,7 +51,8 @@ constexpr OptionEntry kOptions[] = {
      "add a JSON line per device to FILE before its first byte (the attempt started) and "
      "another as its write ends: times, host, port, unit, adapter serial, image, SHA-256, check "
      "sum, outcome, failed step, diagnosis, blocks written (docs/record.md); earlier lines stay. "
-     "A PostgreSQL URI (postgresql://USER@HOST/DB) keeps them in that database instead",
+     "A PostgreSQL URI (postgresql://USER@HOST/DB, the password in ~/.pgpass or the file "
+     "PGPASSFILE names, not on the command line) keeps them in that database instead",
      "FILE", "", "--record works only with write"},
     {"--profile", '\0', kProfile, nullptr, &CliOptions::profile,
      "take the station's set-up from the profile FILE (JSON: name, image, approved_sha256, ports, "
@@ -123,6 +124,12 @@ std::string store(CliOptions& o, const OptionEntry& entry, const std::string& va
     }
     if (!entry.values.empty() && !listed(value, entry.values)) {
         return std::string(entry.longName) + " takes " + spoken(entry.values, "or");
+    }
+    // An empty file, database or time ("--record ''", a script's unset variable) names
+    // nothing: taken as none, the record would be lost without a word.
+    if (value.empty() && (entry.argument == "FILE" || entry.argument == "TIME")) {
+        return std::string(entry.longName) + " needs " + std::string(entry.argument) +
+               ", not an empty value";
     }
     if (entry.value == nullptr) {
         o.ports.push_back(value);

@@ -19,6 +19,7 @@
 #include "ports_command.h"
 #include "record_database.h"
 #include "record_file.h"
+#include "safe_file.h"
 #include "station.h"
 #include "station_profile.h"
 #include "stop_signals.h"
@@ -88,11 +89,17 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
             kept = &database;
         } else {
             if (!file.open(options.record)) {
-                return fileProblem("cannot write the record file " + options.record + ": " +
-                                   file.failure());
+                // The reason names the path.
+                return fileProblem("cannot write the record file " + file.failure());
             }
             kept = &file;
         }
+    }
+    // A station's transcripts are named as each device comes: their folder is looked at now,
+    // while nothing has been sent.
+    if (options.station && !options.logFile.empty()) {
+        if (const std::string problem = folderProblem(options.logFile); !problem.empty())
+            return fileProblem("cannot write the transcripts " + problem);
     }
     // A board the record shows written is not written again by mistake (a label read twice):
     // refused before the confirmation, with nothing sent. A scan is looked up as it comes.

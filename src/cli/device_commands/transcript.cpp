@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "record_file.h"
+#include "safe_file.h"
 #include "text_out.h"
 #include "time_text.h"
 
@@ -16,10 +16,11 @@ Transcript::~Transcript() {
 std::string Transcript::open(const std::string& path, const std::string& command,
                              const std::string& port) {
     if (path.empty()) return {};
-    const std::string problem = regularFileProblem(path);
-    if (problem.empty()) file_ = std::fopen(path.c_str(), "w");
+    const OpenedFile opened = openFileForWriting(path, FileWrite::Truncate);
+    if (opened.fd < 0) return "cannot write the transcript " + opened.problem;
+    file_ = streamOf(opened.fd, "w");
     if (file_ == nullptr)
-        return "cannot write the transcript " + (problem.empty() ? path : problem);
+        return "cannot write the transcript " + path + ": " + std::strerror(errno);
     path_ = path;
     std::fprintf(file_, "# quorvel-flash %s on %s, started %s\n", command.c_str(), port.c_str(),
                  localTimeNow().c_str());

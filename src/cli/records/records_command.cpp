@@ -19,6 +19,7 @@
 #include "records_csv.h"
 #include "records_html.h"
 #include "records_summary.h"
+#include "safe_file.h"
 #include "terminal.h"
 #include "time_bounds.h"
 
@@ -349,11 +350,20 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
             files.emplace_back(nullptr);
             continue;
         }
-        if (const std::string problem = notARecordFile(path); !problem.empty()) {
-            return fileProblem(problem);
+        if (path == kStandardInput) {
+            files.emplace_back(nullptr);
+            continue;
         }
-        files.emplace_back(path == kStandardInput ? nullptr : std::fopen(path.c_str(), "rb"));
-        if (path != kStandardInput && !files.back()) {
+        // Opened, then judged on what was opened: a pipe swapped in cannot hang the command.
+        const OpenedFile opened = openFileForReading(path);
+        if (opened.fd < 0) {
+            const std::string problem = notARecordFile(path);
+            return fileProblem(!problem.empty() ? problem
+                                                : "cannot read the record file " + path + ": " +
+                                                      std::strerror(opened.error));
+        }
+        files.emplace_back(streamOf(opened.fd, "rb"));
+        if (!files.back()) {
             return fileProblem("cannot read the record file " + path + ": " + std::strerror(errno));
         }
     }

@@ -5,12 +5,11 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <map>
 
 #include "quorvel_version.h"
-#include "record_file.h"
 #include "records_charts.h"
+#include "safe_file.h"
 
 namespace quorvel::cli {
 namespace {
@@ -322,22 +321,13 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
 
 bool HtmlReportFile::open(const std::string& path) {
     path_ = path;
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path where(path);
-    const fs::path folder = where.has_parent_path() ? where.parent_path() : fs::path(".");
-    std::string problem = regularFileProblem(path);
-    // As with the record file: a link that another user could have put in /tmp is not followed.
-    if (problem.empty() && fs::is_symlink(fs::symlink_status(where, error)) &&
-        (fs::status(folder, error).permissions() & fs::perms::others_write) != fs::perms::none) {
-        problem = path + " is a link in a folder every user can write to, which is not followed";
-    }
-    if (!problem.empty()) {
-        failure_ = "cannot write the report: " + problem;
+    const OpenedFile opened = openFileForWriting(path, FileWrite::Keep);
+    if (opened.fd < 0) {
+        failure_ = "cannot write the report: " + opened.problem;
         return false;
     }
-    file_ = std::make_unique<QSaveFile>(QString::fromStdString(path));
-    if (!file_->open(QIODevice::WriteOnly)) {
+    file_ = std::make_unique<QFile>();
+    if (!file_->open(opened.fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         failure_ = "cannot write the report " + path + ": " + file_->errorString().toStdString();
         file_.reset();
         return false;
@@ -346,7 +336,7 @@ bool HtmlReportFile::open(const std::string& path) {
 }
 
 std::string HtmlReportFile::save(const QByteArray& page) {
-    if (file_->write(page) != page.size() || !file_->commit()) {
+    if (!file_->resize(0) || file_->write(page) != page.size() || !file_->flush()) {
         return "cannot write the report " + path_ + ": " + file_->errorString().toStdString();
     }
     return {};

@@ -8,8 +8,8 @@
 // checked against it.
 
 #include <QByteArray>
+#include <QFile>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,13 +19,13 @@ namespace quorvel::cli {
 // The page for `summary` (the result of records --json) read from `files`.
 QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& files);
 
-// The report's file, written whole or not at all: the page goes to a new file beside it, which
-// replaces it only once complete.
+// The report's file: opened before any record is read, and left as it was until the whole
+// page is made, which then replaces its content in one write.
 class HtmlReportFile {
   public:
-    // Looks at `path` and starts the new file; false, with failure() saying why, when the path
-    // is not a regular file (a folder, a device, a pipe), is a link in a folder every user can
-    // write to, or cannot be written.
+    // Opens `path` (safe_file.h), creating it when missing; false, with failure() saying why,
+    // when it is not a regular file (a folder, a device, a pipe), lies where another user could
+    // have put it, or cannot be written.
     bool open(const std::string& path);
     bool isOpen() const { return file_ != nullptr; }
     // Writes `page` and puts it in place; empty, or why not.
@@ -34,7 +34,7 @@ class HtmlReportFile {
 
   private:
     std::string path_;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<QFile> file_;
     std::string failure_;
 };
 

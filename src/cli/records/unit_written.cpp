@@ -6,6 +6,7 @@
 #include "record_database.h"
 #include "record_lines.h"
 #include "record_reader.h"
+#include "safe_file.h"
 
 namespace quorvel::cli {
 
@@ -19,8 +20,11 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
         if (!r || r->unit != unit || r->outcome != "success") return std::nullopt;
         return UnitWritten{r->ended, r->host, r->port, row->second};
     }
-    const std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-    if (!file || unit.empty()) return std::nullopt;
+    if (unit.empty()) return std::nullopt;
+    const OpenedFile opened = openFileForReading(path);
+    if (opened.fd < 0) return std::nullopt;
+    const std::unique_ptr<std::FILE, Closer> file(streamOf(opened.fd, "rb"));
+    if (!file) return std::nullopt;
     std::optional<UnitWritten> found;
     RecordLines lines(file.get());
     std::string line;
