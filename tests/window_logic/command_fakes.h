@@ -114,7 +114,10 @@ class FakeExchanges : public Exchanges {
     int16_t TextCommand(const ExchangeSettings& settings, std::string_view word) override;
     int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                      const ProgressCallback& progress) override;
-    std::vector<UnconfirmedAnswer> answersNotConfirmed() const override { return unconfirmed; }
+    std::vector<UnconfirmedAnswer> answersNotConfirmed() const override {
+        const bool named = unconfirmedCall.empty() || calls.back().name == unconfirmedCall;
+        return named ? unconfirmed : std::vector<UnconfirmedAnswer>{};
+    }
     std::string portFailureText() const override { return portFailure; }
     ExchangeDiagnostics lastDiagnostics() const override { return diagnostics; }
     std::string portDescription(const ExchangeSettings&) const override {
@@ -135,6 +138,7 @@ class FakeExchanges : public Exchanges {
     bool deviceThere = true;                     // whether a device stands behind the port
     int programSteps = 120;                      // block positions the program walk reports
     std::vector<UnconfirmedAnswer> unconfirmed;  // what every exchange took unconfirmed
+    std::string unconfirmedCall;                 // only this one's, when named
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;
     std::function<bool()> stopSource;

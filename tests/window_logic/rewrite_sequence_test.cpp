@@ -166,12 +166,13 @@ void RewriteSequenceTest::boxStyles() {
     CommandRig doubtful;
     doubtful.link.status = {{"connect", int16_t(3)}, {"erase", int16_t(4)}};
     doubtful.link.unconfirmed = {{-1, false, '0'}};  // an erase answer that did not repeat it
+    doubtful.link.unconfirmedCall = "erase";
     RewriteSequence(doubtful.context).cmdMacro_Click(0);
     QCOMPARE(doubtful.prompt.shown.back().box.icon, PromptIcon::Exclamation);
     QCOMPARE(
         QString::fromStdString(doubtful.prompt.shown.back().box.text).section("\r\n\r\n", 0, 0),
         "Rewriting success!\r\nthe device's answers did not confirm the erase: the firmware "
-        "may not be stored");
+        "may not be stored\r\nthe erase frame answered '0' (0x30), without repeating the frame");
 
     CommandRig failing;
     failing.link.status = {{"connect", int16_t(8)}};
