@@ -6,6 +6,8 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -77,6 +79,8 @@ class WindowCommandsTest : public QObject {
     void closingMidExchange_data();
     void closingMidExchange();
     void closingQuitsTheApplication();
+    void closeQuestionAnsweredByKeys_data();
+    void closeQuestionAnsweredByKeys();
 
   private:
     QString writeFile(const QString& name, const QByteArray& text);
@@ -740,6 +744,96 @@ void WindowCommandsTest::closingQuitsTheApplication() {
     QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(prompt.boxes().section('|', 0, 0), kConfirm);
     QVERIFY(!window.exchangeRunning());
+}
+
+void WindowCommandsTest::closeQuestionAnsweredByKeys_data() {
+    QTest::addColumn<QString>("answer");  // how the operator answers "Close anyway?"
+    QTest::addColumn<int>("after");       // ms after the question opened
+    QTest::newRow("Escape at once") << "Escape" << 0;
+    QTest::newRow("Escape after 1.5 s") << "Escape" << 1500;
+    QTest::newRow("Enter at once") << "Enter" << 0;
+    QTest::newRow("Enter after 1.5 s") << "Enter" << 1500;
+    QTest::newRow("click on No after 1.5 s") << "No" << 1500;
+    QTest::newRow("the box's close button") << "close" << 500;
+}
+
+// The real window with its real message boxes: every answer to the close question but Yes lets
+// the write finish and show its outcome, whenever it comes.
+void WindowCommandsTest::closeQuestionAnsweredByKeys() {
+    QFETCH(QString, answer);
+    QFETCH(int, after);
+    // Twelve blocks, each answered late: the write lasts long enough to be asked about.
+    QByteArray file;
+    for (int block = 0; block < 12; ++block) {
+        const int address = 0x4000 + block * 0x400;
+        QByteArray record = QByteArray::fromHex(
+            QByteArray::number(0x13, 16) + QByteArray::number(address, 16).rightJustified(4, '0'));
+        record += QByteArray(16, char(block));
+        int sum = 0;
+        for (char c : record) sum += uint8_t(c);
+        record += char(~sum & 0xFF);
+        file += "S1" + record.toHex().toUpper() + "\r\n";
+    }
+    Simulator sim({"--fault", "program=slow:40"});
+    ScriptedChooser chooser;
+    chooser.path = writeFile("twelve.mot", file + "S9030000FC\r\n");
+    frmMain window(testOptions(nullptr, &chooser));
+    window.menu().mnuOpen->trigger();
+    QCOMPARE(countBlocksToSend(window.image()), 12);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList boxes;  // "title/first line" of every box, in order
+    QPointer<QMessageBox> question;
+    QElapsedTimer asked;
+    bool answered = false;  // the keys went to the question while the write ran
+    bool outcome = false;
+    QTimer operatorAtTheWindow;
+    connect(&operatorAtTheWindow, &QTimer::timeout, [&] {
+        for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+            if (!box->isVisible()) continue;
+            const QString seen = box->windowTitle() + "/" + box->text().section('\n', 0, 0);
+            if (box == question) {
+                if (asked.elapsed() < after) continue;
+                QWidget* focus = QApplication::focusWidget();
+                if (!focus || (focus != box && !box->isAncestorOf(focus))) focus = box;
+                if (answer == "Escape") {
+                    QTest::keyClick(focus, Qt::Key_Escape);
+                } else if (answer == "Enter") {
+                    QTest::keyClick(focus, Qt::Key_Return);
+                } else if (answer == "No") {
+                    QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+                } else {
+                    box->close();
+                }
+                question = nullptr;
+                answered = true;
+            } else if (seen.contains("A write is in progress")) {
+                if (boxes.contains(seen)) continue;  // answered, on its way out
+                boxes << seen;
+                question = box;
+                asked.start();
+            } else {
+                boxes << seen;
+                if (seen.startsWith(kConfirm.section("\r\n", 0, 0))) {
+                    // The close button of the window once the write has begun.
+                    QTimer::singleShot(300, &window, &QWidget::close);
+                } else {
+                    outcome = true;
+                }
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            }
+        }
+    });
+    operatorAtTheWindow.start(20);
+    QTimer::singleShot(0, window.controls().cmdMacro[0], &QPushButton::click);
+    QTRY_VERIFY_WITH_TIMEOUT(outcome, 60000);
+    QTRY_VERIFY(!window.exchangeRunning());
+    QVERIFY(answered);
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes[1].section('/', 0, 0), QString("Rewriting of software"));
+    QCOMPARE(boxes[2], QString("Finished/Rewriting success!"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(sim.stopAndDump(), expectedFlash(window.image()));
 }
 
 QTEST_MAIN(WindowCommandsTest)
