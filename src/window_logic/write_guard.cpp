@@ -50,6 +50,7 @@ bool WriteConfirmed(CommandContext& context, const ResultWords& refusal) {
                                                         WriteWalk::Blocks, context.imageSha256)) {
             text += "\r\n" + line;
         }
+        if (gapHoldsData(context.image)) text += "\r\n" + GapDataWarning(context.imageFileName());
     }
     return context.ask({kRewriteConfirmTitle, text, PromptButtons::OkCancel,
                         PromptIcon::Exclamation, PromptAnswer::Cancel}) == PromptAnswer::Ok;
