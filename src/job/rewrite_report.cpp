@@ -31,8 +31,10 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
         switch (*outcome.failedStep) {
             case Step::Connect:
                 if (!result.busy.empty()) return result.busy + "; " + again;
+                // The port is what stands in the way, not the device: that comes first.
                 if (result.nothingSent)
-                    return "the device is untouched: nothing was sent; " + again;
+                    return "the device is untouched: nothing was sent; check the port, then " +
+                           again;
                 if (result.connectAnswerForeign) return UnknownDeviceState();
                 return "the device is untouched: nothing was sent after the connect command; " +
                        again;
