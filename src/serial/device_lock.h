@@ -42,6 +42,9 @@ bool isSerialDeviceNode(const std::string& device);
 // that went away does not hold the next device at that path.
 std::string deviceNodeKey(const std::string& device);
 
+// The machine's shared lock folder, where the lock files of the devices are (POSIX).
+inline constexpr const char* kDeviceLockFolder = "/run/lock";
+
 // The lock file of a resolved device (POSIX; empty on Windows): one file per device node in the
 // machine's shared lock folder.
 std::string deviceLockPath(const std::string& device);

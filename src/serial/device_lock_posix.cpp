@@ -34,7 +34,7 @@ constexpr int kLockRounds = 8;
 // The first shared lock folder that exists. Each is a system folder, writable by anyone only
 // with the sticky bit, so that nobody can remove or replace another user's lock file.
 std::string lockFolder() {
-    for (const char* folder : {"/run/lock", "/var/lock", "/tmp"}) {
+    for (const char* folder : {kDeviceLockFolder, "/var/lock", "/tmp"}) {
         struct stat info {};
         if (::stat(folder, &info) == 0 && S_ISDIR(info.st_mode)) return folder;
     }
