@@ -327,9 +327,19 @@ void WindowTest::listToolTipNamesTheDevice() {
     // Opened, the list names the device beside each number; closed, it shows "COM  2".
     auto* ports = dynamic_cast<ComPortList*>(list);
     QVERIFY(ports);
+    // A device that goes away (an adapter unplugged) reads "no device" the next time the list
+    // opens, though its mapping stays.
+    QTemporaryDir devices;
+    QFile device(devices.filePath("ttyQ"));
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    qputenv("QUORVEL_COM2", device.fileName().toLocal8Bit());
     ports->refreshDevices();
-    QCOMPARE(ports->popupText(1), QString("COM  2   /dev/quorvel-test"));
+    QCOMPARE(ports->popupText(1), "COM  2   " + device.fileName());
     QVERIFY(ports->popupText(15).startsWith("COM 16   "));
+    QVERIFY(device.remove());
+    ports->showPopup();
+    ports->hidePopup();
+    QCOMPARE(ports->popupText(1), QString("COM  2   no device"));
     QCOMPARE(list->currentText(), QString("COM  2"));
     qunsetenv("QUORVEL_COM2");
 
