@@ -635,7 +635,7 @@ void WindowCommandsTest::closingMidExchange_data() {
     QTest::newRow("rewrite, silent connect")
         << "connect=silent"
         << "cmdMacro(0)"
-        << "yes" << 0 << "no answer yet, waiting for the device's answer"
+        << "yes" << 0 << "no answer yet, still waiting"
         << "connect";
     QTest::newRow("rewrite, slow block") << "program=slow:200"
                                          << "cmdMacro(0)"

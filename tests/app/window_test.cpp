@@ -10,6 +10,8 @@
 #include "com_port_list.h"
 #include "image_file_dialog.h"
 #include "message_box_prompt.h"
+#include "progress_bar_text.h"
+#include "progress_display.h"
 #include "twips.h"
 
 using namespace quorvel;
@@ -23,6 +25,8 @@ class WindowTest : public QObject {
     void layout_data();
     void layout();
     void benchPanelLiesBeyondTheClientArea();
+    void barTextsFitTheBar_data();
+    void barTextsFitTheBar();
     void initialState();
     void menus_data();
     void menus();
@@ -313,6 +317,34 @@ void WindowTest::comMenuAndListAreOneChoice() {
     }
     QCOMPARE(checkedComItems(window), checked);
     QCOMPARE(window.GetCOM(), int16_t(port));
+}
+
+void WindowTest::barTextsFitTheBar_data() {
+    QTest::addColumn<QString>("text");
+    // The longest of each kind the bar shows.
+    QTest::newRow("time left") << QString::fromStdString(
+        ProgressText(127, std::chrono::seconds(3599)));
+    QTest::newRow("block retried") << QString::fromStdString(AttemptText({1, 2, 9152}));
+    QTest::newRow("block, last wait") << QString::fromStdString(AttemptText({2, 2, 9152}));
+    QTest::newRow("silent connect") << QString::fromStdString(AttemptText({1, 1, -1}));
+}
+
+// Whole at the window's size, in one colour on both sides of the fill's edge.
+void WindowTest::barTextsFitTheBar() {
+    QFETCH(QString, text);
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    QProgressBar* bar = window.controls().ProgressBar1;
+    bar->setValue(64);
+    ShowBarText(bar, text);
+    QCOMPARE(bar->format(), text);
+    QVERIFY(bar->isTextVisible());
+    const int width = QFontMetrics(bar->font()).horizontalAdvance(text);
+    QVERIFY2(width <= bar->width() - 8,
+             qPrintable(QString("%1 of %2").arg(width).arg(bar->width())));
+    QVERIFY(bar->font().pointSizeF() >= 6.0);
+    QCOMPARE(bar->palette().color(QPalette::HighlightedText), bar->palette().color(QPalette::Text));
+    QVERIFY(bar->palette().color(QPalette::Highlight) != bar->palette().color(QPalette::Base));
 }
 
 void WindowTest::listToolTipNamesTheDevice() {
