@@ -112,15 +112,15 @@ class MultiWriteE2eTest : public QObject {
         QTest::addColumn<QString>("why");
         QTest::newRow("erase unanswered") << "erase=silent"
                                           << "Deletion failure"
-                                          << "erase (status 1)"
+                                          << "erase: no answer"
                                           << "no answer within 2.5 s";
         QTest::newRow("block refused") << "program@0x10000=status:E"
                                        << "Writing failure"
-                                       << "program (status 1)"
+                                       << "program: refused"
                                        << "(it answered 'E')";
         QTest::newRow("no connect") << "connect=status:E"
                                     << "Connection failure"
-                                    << "connect (status 8)"
+                                    << "connect: refused"
                                     << "try --loader 1.05";
     }
     void oneDeviceFails() {
