@@ -7,8 +7,6 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kInFlashMode = "; it stays in flash mode; ";
-// The single steps list this many unconfirmed answers one by one.
-constexpr size_t kListedDoubts = 8;
 
 std::string count(int n, const char* unit) {
     return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
@@ -95,7 +93,7 @@ std::vector<std::string> StepDoubts(const StepRecord& step) {
             break;
     }
     std::vector<std::string> lines{doubt};
-    for (std::string& line : UnconfirmedLines({step}, kListedDoubts)) {
+    for (std::string& line : UnconfirmedLines({step}, kListedUnconfirmed)) {
         lines.push_back(std::move(line));
     }
     return lines;

@@ -26,6 +26,9 @@ std::string UnknownDeviceState();
 // without repeating the frame".
 std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer);
 
+// How many of those answers the reports list one by one.
+inline constexpr size_t kListedUnconfirmed = 8;
+
 // Those lines for every such answer of `steps`, at most `listed` of them, then "and 3 more".
 std::vector<std::string> UnconfirmedLines(const std::vector<StepRecord>& steps, size_t listed);
 

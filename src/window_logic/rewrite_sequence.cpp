@@ -14,9 +14,6 @@ namespace quorvel {
 
 namespace {
 
-// The unconfirmed answers listed one by one under the rewrite's success.
-constexpr size_t kListedDoubts = 8;
-
 ControlId macroButton(int16_t index) {
     switch (index) {
         case 1:
@@ -101,7 +98,7 @@ void RewriteSequence::runExchanges() {
         for (const StepRecord& step : result.steps) {
             if (step.step == Step::Erase || step.step == Step::Program) written.push_back(step);
         }
-        for (std::string& line : UnconfirmedLines(written, kListedDoubts)) {
+        for (std::string& line : UnconfirmedLines(written, kListedUnconfirmed)) {
             lines.push_back(std::move(line));
         }
     } else {

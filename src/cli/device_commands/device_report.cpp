@@ -15,9 +15,6 @@
 namespace quorvel::cli {
 namespace {
 
-// At most this many unconfirmed answers are listed one by one in the text output.
-constexpr size_t kListedAnswers = 8;
-
 // Which step failed with its status and attempts, then what it saw.
 std::vector<std::string> failureReport(const StepRecord& step, LoaderGeneration loader) {
     std::vector<std::string> lines{failureLine(step)};
@@ -134,7 +131,7 @@ CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& opti
     r.devices = {deviceJson(result)};
     for (const std::string& warning : warningsOf(result)) r.note("warning: " + warning);
     if (result.rewrite) {
-        for (const std::string& line : UnconfirmedLines(result.steps, kListedAnswers)) {
+        for (const std::string& line : UnconfirmedLines(result.steps, kListedUnconfirmed)) {
             r.note("  " + line);
         }
     }
