@@ -632,11 +632,10 @@ void WindowCommandsTest::closingMidExchange_data() {
     QTest::addColumn<int>("steps");
     QTest::addColumn<QString>("barText");
     QTest::addColumn<QString>("lastReceived");
-    QTest::newRow("rewrite, silent connect")
-        << "connect=silent"
-        << "cmdMacro(0)"
-        << "yes" << 0 << "no answer yet, still waiting"
-        << "connect";
+    QTest::newRow("rewrite, silent connect") << "connect=silent"
+                                             << "cmdMacro(0)"
+                                             << "yes" << 0 << "no answer yet, still waiting"
+                                             << "connect";
     QTest::newRow("rewrite, slow block") << "program=slow:200"
                                          << "cmdMacro(0)"
                                          << "yes" << 1 << ""

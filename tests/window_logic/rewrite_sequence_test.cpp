@@ -301,8 +301,7 @@ void RewriteSequenceTest::barTexts_data() {
         << 1 << 1 << 2 << 0x4C0 << "block 0x4C00: no answer, trying again";
     QTest::newRow("block, last attempt")
         << 1 << 2 << 2 << 0x1000 << "block 0x10000: no answer, still waiting";
-    QTest::newRow("silent connect")
-        << 1 << 1 << 1 << -1 << "no answer yet, still waiting";
+    QTest::newRow("silent connect") << 1 << 1 << 1 << -1 << "no answer yet, still waiting";
     QTest::newRow("box, first block") << 2 << 0 << 0 << 1024 << "0400";
     QTest::newRow("box, first block past the gap") << 2 << 0 << 0 << 4096 << "01000";
     QTest::newRow("box, last block") << 2 << 0 << 0 << 9152 << "023C0";
