@@ -59,11 +59,21 @@ std::string valueChoices() {
     return arms;
 }
 
-std::string fileCommands() {
+// The commands whose FILE is a firmware image, or (`images` false) some other file.
+std::string fileCommands(bool images) {
     std::string pattern;
     for (const Command& c : commandTable()) {
-        if (c.takesFile()) pattern += (pattern.empty() ? "" : " | ") + std::string(c.name);
+        if (c.takesFile() && c.takesImage() == images)
+            pattern += (pattern.empty() ? "" : " | ") + std::string(c.name);
     }
+    return pattern;
+}
+
+// "*.mot | *.s19 | ...": the firmware files the tool reads, as a case pattern.
+std::string imageGlobs() {
+    std::string pattern;
+    for (std::string_view type : kImageFileTypes)
+        pattern += (pattern.empty() ? "*." : " | *.") + std::string(type);
     return pattern;
 }
 
@@ -87,6 +97,8 @@ int main(int argc, char** argv) {
                             {"@VALUE_CHOICES@", valueChoices()},
                             {"@VALUE_OPTIONS@", valueOptionPattern()},
                             {"@COMMAND_OPTIONS@", commandOptions()},
-                            {"@FILE_COMMANDS@", fileCommands()},
+                            {"@FILE_COMMANDS@", fileCommands(false)},
+                            {"@IMAGE_COMMANDS@", fileCommands(true)},
+                            {"@IMAGE_GLOBS@", imageGlobs()},
                         });
 }

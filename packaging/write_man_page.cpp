@@ -1,5 +1,6 @@
-// Writes the man page of quorvel-flash: the template with its lists of commands, options and
-// exit codes filled in from the tool's tables, so that the page says what --help says.
+// Writes the man page of quorvel-flash: the template with its lists of commands, options, exit
+// codes, environment variables and files filled in from the tool's tables, so that the page says
+// what --help says.
 //   write_man_page TEMPLATE OUTPUT
 
 #include <cctype>
@@ -8,6 +9,7 @@
 
 #include "command_help.h"
 #include "command_table.h"
+#include "environment_table.h"
 #include "exit_codes.h"
 #include "fill_template.h"
 
@@ -75,6 +77,16 @@ std::string exitStatus() {
     return page;
 }
 
+// The environment variables, or the files, as tagged paragraphs.
+std::string entries(std::span<const EnvironmentEntry> table) {
+    std::string page;
+    for (const EnvironmentEntry& e : table) {
+        const bool file = e.name.starts_with('/') || e.name.starts_with('~');
+        page += item(file ? italic(e.name) : bold(e.name), roff(sentence(e.meaning)));
+    }
+    return page;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,5 +100,7 @@ int main(int argc, char** argv) {
                             {"@COMMANDS@", trimmed(commands())},
                             {"@OPTIONS@", trimmed(options())},
                             {"@EXIT_STATUS@", trimmed(exitStatus())},
+                            {"@ENVIRONMENT@", trimmed(entries(environmentTable()))},
+                            {"@FILES@", trimmed(entries(filesTable()))},
                         });
 }

@@ -81,6 +81,10 @@ void MessageBoxPrompt::open(const PromptBox& prompt, std::function<void(PromptAn
                                });
     question_ = box;
     box->open();
+    // The keys go to the question, not to the window it blocks: Escape and Enter answer it
+    // even where no window manager moves the focus to a new window.
+    box->raise();
+    box->activateWindow();
 }
 
 void MessageBoxPrompt::withdraw() {

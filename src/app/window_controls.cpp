@@ -4,6 +4,7 @@
 
 #include "com_port_list.h"
 #include "control_layout.h"
+#include "progress_bar_text.h"
 #include "twips.h"
 #include "window_fonts.h"
 
@@ -34,6 +35,7 @@ QWidget* createControl(const ControlDesign& design, QWidget* parent) {
             bar->setRange(0, 128);
             bar->setValue(0);
             bar->setTextVisible(false);
+            MakeBarTextReadable(bar);
             return bar;
         }
         case ControlKind::Drawing: {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "progress_bar_text.h"
+
 namespace quorvel {
 
 namespace {
@@ -128,8 +130,7 @@ void WindowPanel::setProgressValue(int value) {
 void WindowPanel::setProgressText(const std::string& text) {
     // The bar's format would read "%p", "%v" and "%m"; the texts carry a "%" only after a
     // number, followed by "," or nothing.
-    c_.ProgressBar1->setFormat(QString::fromStdString(text));
-    c_.ProgressBar1->setTextVisible(!text.empty());
+    ShowBarText(c_.ProgressBar1, QString::fromStdString(text));
 }
 
 int WindowPanel::progressValue() const {

@@ -83,9 +83,10 @@ LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& 
         }
     }
     // A file cut at a line end loads without a complaint from any line; only its missing end
-    // record tells. The image is still what the lines gave: the warning leaves the choice to
-    // whoever writes it to a device.
-    if (!tally.endRecord) {
+    // record tells, or a count record that every data record before it agrees with (tools
+    // that write S2 records with an S5 count may leave the end record out). The image is still
+    // what the lines gave: the warning leaves the choice to whoever writes it to a device.
+    if (!tally.endRecord && !tally.countAgrees) {
         const bool hex = reader == &ReadHexLine;
         result.warnings.push_back(
             std::string(name) +

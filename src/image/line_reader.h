@@ -22,6 +22,9 @@ struct FileTally {
     uint32_t dataRecords = 0;      // S1, S2 and S3 records read so far
     bool endRecord = false;        // an S7, S8 or S9 record, or the Intel HEX type 01, was read
     uint32_t countRecordSays = 0;  // the count of the count record that disagreed
+    // The last count record (S5, S6) agreed with every data record, and no data record came
+    // after it: the file is whole up to there, as an end record would show.
+    bool countAgrees = false;
 };
 
 using LineReader = LineOutcome (*)(MemoryImage& image, std::string_view line, FileTally& tally);

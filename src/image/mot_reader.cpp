@@ -74,7 +74,10 @@ LineOutcome ReadMotLine(MemoryImage& image, std::string_view line, FileTally& ta
             return reject(image, code);
         }
         const uint32_t says = fieldValue(bytes, countBytes);
-        if (says == tally.dataRecords) return LineOutcome::Accepted;
+        if (says == tally.dataRecords) {
+            tally.countAgrees = true;
+            return LineOutcome::Accepted;
+        }
         tally.countRecordSays = says;
         return reject(image, kCodeCountDisagrees);
     }
@@ -85,6 +88,7 @@ LineOutcome ReadMotLine(MemoryImage& image, std::string_view line, FileTally& ta
         return reject(image, code);
     }
     ++tally.dataRecords;
+    tally.countAgrees = false;
 
     const uint32_t address = fieldValue(bytes, addressBytes);
     const size_t dataBytes = count - addressBytes - 1;

@@ -151,7 +151,14 @@ std::vector<std::string> explainFailure(const StepRecord& step, LoaderGeneration
 
 std::vector<std::string> explainStep(const StepRecord& step) {
     const ExchangeDiagnostics& seen = step.seen;
-    if (!step.portError.empty()) return {step.portError};
+    if (!step.portError.empty()) {
+        // Mid-exchange, the port went away under the tool: an adapter pulled out or a loose
+        // cable, which the technician puts right before anything else.
+        if (step.portError.ends_with(" was lost")) {
+            return {step.portError, "check the cable, and plug the adapter in again"};
+        }
+        return {step.portError};
+    }
     if (!seen.judged) {
         if (step.step == Step::RowWrite && seen.row >= kFirstUnaddressableRow) {
             return {"the image holds data at " + hexAddress(seen.row) +

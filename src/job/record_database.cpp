@@ -326,8 +326,9 @@ std::string shownDatabase(const std::string& uri) {
     return shown;
 }
 
-RecordDatabase::RecordDatabase(std::function<void(const std::string&)> warn)
-    : warn_(std::move(warn)) {}
+RecordDatabase::RecordDatabase(std::function<void(const std::string&)> warn,
+                               std::function<void(const std::string&)> inform)
+    : warn_(std::move(warn)), inform_(std::move(inform)) {}
 
 bool RecordDatabase::open(const std::string& uri) {
     uri_ = uri;
@@ -355,9 +356,10 @@ bool RecordDatabase::open(const std::string& uri) {
     // Lines an earlier run could not send go first.
     const SpoolLock lock(q(spool_));
     int sent = 0;
-    if (lock.held() && drainSpool(connection.db(), q(spool_), sent).empty() && sent > 0 && warn_) {
-        warn_(std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") + " that waited in " +
-              spool_ + " are in " + shown_ + " now");
+    if (lock.held() && drainSpool(connection.db(), q(spool_), sent).empty() && sent > 0 &&
+        inform_) {
+        inform_(std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") +
+                " that waited in " + spool_ + " are in " + shown_ + " now");
     }
     return true;
 }
@@ -382,10 +384,10 @@ bool RecordDatabase::add(const std::string& line, const std::string& port) {
             int sent = 0;
             // A spool that cannot even be locked holds nothing this user could have left.
             if (lock.held()) problem = drainSpool(connection.db(), q(spool_), sent);
-            if (problem.empty() && sent > 0 && warn_) {
-                warn_("the database answers again: " + std::to_string(sent) + " record line" +
-                      (sent == 1 ? "" : "s") + " that waited in " + spool_ + " are in " + shown_ +
-                      " now");
+            if (problem.empty() && sent > 0 && inform_) {
+                inform_("the database answers again: " + std::to_string(sent) + " record line" +
+                        (sent == 1 ? "" : "s") + " that waited in " + spool_ + " are in " + shown_ +
+                        " now");
             }
             if (problem.empty()) problem = storeLine(connection.db(), line);
             if (problem.empty()) return true;

@@ -30,9 +30,11 @@ std::pair<size_t, size_t> uriPasswordSpan(const std::string& argument);
 
 class RecordDatabase : public RecordSink {
   public:
-    // `warn` hears the lines that wait in the spool and those sent from it; called from the
+    // `warn` hears of the lines that wait in the spool, `inform` of those sent from it once the
+    // database takes them (no trouble left: news, not a warning); both are called from the
     // threads that add lines.
-    explicit RecordDatabase(std::function<void(const std::string&)> warn = {});
+    explicit RecordDatabase(std::function<void(const std::string&)> warn = {},
+                            std::function<void(const std::string&)> inform = {});
     RecordDatabase(const RecordDatabase&) = delete;
     RecordDatabase& operator=(const RecordDatabase&) = delete;
 
@@ -52,6 +54,7 @@ class RecordDatabase : public RecordSink {
     bool add(const std::string& line, const std::string& port);
 
     std::function<void(const std::string&)> warn_;
+    std::function<void(const std::string&)> inform_;
     std::string uri_;
     std::string shown_;
     std::string spool_;

@@ -16,4 +16,8 @@ std::vector<std::string> RewriteFactLines(const std::string& file, const MemoryI
     return lines;
 }
 
+std::string GapDataWarning(const std::string& file) {
+    return file + " holds data at 0xE000–0xFFFF, which is never written to the device";
+}
+
 }  // namespace quorvel

@@ -21,4 +21,9 @@ inline constexpr const char* kRewriteConfirmLines[] = {
 std::vector<std::string> RewriteFactLines(const std::string& file, const MemoryImage& image,
                                           WriteWalk walk, const std::string& sha256);
 
+// "fw.mot holds data at 0xE000–0xFFFF, which is never written to the device": what the tools say
+// when a file loads, and before it is written, when its image holds data there (the block walk
+// leaves that range out).
+std::string GapDataWarning(const std::string& file);
+
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 #include "rewrite_report.h"
 
 #include "block_walk.h"
+#include "diagnosis.h"
 
 namespace quorvel {
 namespace {
@@ -28,8 +29,10 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
         switch (*outcome.failedStep) {
             case Step::Connect:
                 if (!result.busy.empty()) return result.busy + "; " + again;
+                // The port is what stands in the way, not the device: that comes first.
                 if (result.nothingSent)
-                    return "the device is untouched: nothing was sent; " + again;
+                    return "the device is untouched: nothing was sent; check the port, then " +
+                           again;
                 if (result.connectAnswerForeign) return UnknownDeviceState();
                 return "the device is untouched: nothing was sent after the connect command; " +
                        again;
@@ -49,6 +52,51 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
         return "every block was sent, but the firmware may not be stored; " + again;
     }
     return "the device is written and has left flash mode";
+}
+
+std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer) {
+    const std::string frame = answer.row >= 0
+                                  ? "block " + byteAddress(static_cast<uint32_t>(answer.row) * 16)
+                                  : "the " + std::string(StepName(step)) + " frame";
+    return frame + " answered " + byteText(answer.answer) +
+           (answer.repeated ? "" : ", without repeating the frame");
+}
+
+std::vector<std::string> UnconfirmedLines(const std::vector<StepRecord>& steps, size_t listed) {
+    std::vector<std::string> lines;
+    size_t total = 0;
+    for (const StepRecord& s : steps) {
+        for (const UnconfirmedAnswer& a : s.unconfirmed) {
+            if (total++ < listed) lines.push_back(UnconfirmedLine(s.step, a));
+        }
+    }
+    if (total > listed) lines.push_back("and " + std::to_string(total - listed) + " more");
+    return lines;
+}
+
+std::vector<std::string> StepDoubts(const StepRecord& step) {
+    if (!step.accepted || step.unconfirmed.empty()) return {};
+    std::string doubt;
+    switch (step.step) {
+        case Step::Erase:
+            doubt = "the device's answer did not confirm the erase: the flash may not be erased";
+            break;
+        case Step::Disconnect:
+            doubt =
+                "the device's answer did not confirm the end of the write: it may still be in "
+                "flash mode";
+            break;
+        default:
+            doubt = "the device's answers did not confirm " +
+                    count(static_cast<int>(step.unconfirmed.size()), "block") +
+                    ": the firmware may not be stored";
+            break;
+    }
+    std::vector<std::string> lines{doubt};
+    for (std::string& line : UnconfirmedLines({step}, kListedUnconfirmed)) {
+        lines.push_back(std::move(line));
+    }
+    return lines;
 }
 
 std::vector<std::string> RewriteWarnings(const RewriteResult& result) {

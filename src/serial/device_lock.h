@@ -42,6 +42,10 @@ bool isSerialDeviceNode(const std::string& device);
 // that went away does not hold the next device at that path.
 std::string deviceNodeKey(const std::string& device);
 
+// The tool's lock folder, where the lock files of the devices are (POSIX): root's and the serial
+// group's (dialout), made by the package at every boot and by the tool run as root.
+inline constexpr const char* kDeviceLockFolder = "/run/lock/quorvel";
+
 // The lock file of a resolved device (POSIX; empty on Windows): one file per device node in the
 // tool's lock folder (/run/lock/quorvel).
 std::string deviceLockPath(const std::string& device);

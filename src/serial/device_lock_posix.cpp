@@ -103,14 +103,13 @@ bool setAside(const std::string& path) {
     return done;
 }
 
-// The tool's lock folder under the first system lock folder that exists.
+// The tool's lock folder under the system lock folder.
 std::string lockFolder() {
-    for (const char* folder : {"/run/lock", "/var/lock"}) {
-        struct stat info {};
-        if (::stat(folder, &info) == 0 && S_ISDIR(info.st_mode))
-            return std::string(folder) + "/quorvel";
-    }
-    return "/run/lock/quorvel";
+    // /run/lock on current systems; /var/lock on those that have no /run/lock.
+    struct stat info {};
+    if (::stat("/run/lock", &info) != 0 && ::stat("/var/lock", &info) == 0 && S_ISDIR(info.st_mode))
+        return "/var/lock/quorvel";
+    return kDeviceLockFolder;
 }
 
 // Text another process wrote (its name) with anything but plain printable ASCII dropped.

@@ -25,6 +25,14 @@ std::string deviceWithAdapter(const std::string& device, const QList<QSerialPort
     return text;
 }
 
+// Whether the device file of `device` is there now; a Windows port is found in the system's
+// list (COM3), which names only ports that exist.
+bool nodeExists(const std::string& device) {
+    if (device.front() != '/') return true;
+    std::error_code error;
+    return std::filesystem::exists(device, error);
+}
+
 }  // namespace
 
 std::string resolvedDevice(const PortTarget& target) {
@@ -33,11 +41,7 @@ std::string resolvedDevice(const PortTarget& target) {
 
 bool deviceIsThere(const PortTarget& target) {
     const std::string device = resolvedDevice(target);
-    if (device.empty()) return false;
-    // A Windows port is found in the system's list (COM3), which names only ports that exist.
-    if (device.front() != '/') return true;
-    std::error_code error;
-    return std::filesystem::exists(device, error);
+    return !device.empty() && nodeExists(device);
 }
 
 std::string usbSerialNumber(const PortTarget& target) {
@@ -65,7 +69,8 @@ std::string describePort(const PortTarget& target) {
 
 std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& ports) {
     const std::optional<std::string> device = deviceForNumber(number, ports);
-    if (!device) return "no device";
+    // A mapping that outlived its adapter (unplugged) names no device any more.
+    if (!device || device->empty() || !nodeExists(*device)) return "no device";
     return deviceWithAdapter(*device, ports);
 }
 

@@ -1,8 +1,10 @@
 #include "image_load_report.h"
 
+#include "block_walk.h"
 #include "image_identity.h"
 #include "image_loader.h"
 #include "load_failure_lines.h"
+#include "rewrite_confirmation.h"
 
 namespace quorvel {
 
@@ -14,7 +16,14 @@ bool LoadImageWithReport(CommandContext& context, const std::string& path,
     if (result.ok()) {
         context.imageFile = path;
         context.imageSha256 = sha256Hex(bytes);
-        if (warnings != nullptr) *warnings = std::move(result.warnings);
+        if (warnings != nullptr) {
+            *warnings = std::move(result.warnings);
+            // Data that no write sends, beside data that it does (a file with nothing but such
+            // data is told of as one with nothing to write).
+            if (gapHoldsData(context.image) && HasDataToWrite(context.image, WriteWalk::Blocks)) {
+                warnings->push_back(GapDataWarning(path));
+            }
+        }
         return true;
     }
     const PromptIcon icon = result.kind == LoadResult::Kind::LineRejected ? PromptIcon::Exclamation

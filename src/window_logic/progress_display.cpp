@@ -81,8 +81,7 @@ std::string AttemptText(const AttemptNote& note) {
         std::snprintf(block, sizeof block, "block 0x%04X: no answer", unsigned(note.row) * 16);
         what = block;
     }
-    return what + (note.attempt < note.attemptLimit ? ", trying again"
-                                                    : ", waiting for the device's answer");
+    return what + (note.attempt < note.attemptLimit ? ", trying again" : ", still waiting");
 }
 
 }  // namespace quorvel

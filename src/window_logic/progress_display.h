@@ -32,8 +32,8 @@ AttemptCallback AttemptsOnPanel(Panel& panel);
 std::string ProgressText(int barValue, std::optional<std::chrono::seconds> left);
 
 // "block 0x4C00: no answer, trying again" when the message goes out again, "...: no answer,
-// waiting for the device's answer" on its last attempt (late bytes may still come); "no answer
-// yet, ..." for a command.
+// still waiting" on its last attempt (late bytes may still come); "no answer yet, ..." for a
+// command. Short enough for the bar.
 std::string AttemptText(const AttemptNote& note);
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include "diagnosis.h"
 #include "interruption_report.h"
 #include "progress_display.h"
+#include "result_box.h"
 #include "rewrite_flow.h"
 #include "rewrite_report.h"
 #include "service_history.h"
@@ -24,6 +25,13 @@ ControlId macroButton(int16_t index) {
     }
 }
 
+// The rewrite's boxes: "Finished" with the information icon, and "ERROR" with the failed step's
+// text ("Connection failure" when nothing could be sent at all).
+ResultWords rewriteWords(const OutcomeFacts& outcome) {
+    return {"Finished", Outcome(RewriteOutcome::Success).windowText, PromptIcon::Information,
+            "ERROR", outcome.windowText};
+}
+
 void setVersionFrameEnabled(Panel& panel, bool enabled) {
     panel.setEnabled(ControlId::Frame3, enabled);
     panel.setEnabled(ControlId::optVersion0, enabled);
@@ -39,7 +47,8 @@ void RewriteSequence::cmdMacro_Click(int16_t index) {
     setVersionFrameEnabled(panel, false);
     {
         ExchangeLock lock(context_);
-        if (ImageReadyToWrite(context_, WriteWalk::Blocks) && WriteConfirmed(context_) &&
+        if (ImageReadyToWrite(context_, WriteWalk::Blocks) &&
+            WriteConfirmed(context_, rewriteWords(Outcome(RewriteOutcome::ConnectionFailure))) &&
             !context_.closing()) {
             runExchanges();
         }
@@ -78,21 +87,28 @@ void RewriteSequence::runExchanges() {
     history.end(outcome, result.steps, HistoryDiagnosis(outcome, result.steps, cause, state), state,
                 warnings);
     if (outcome.severity == OutcomeSeverity::Interrupted) return;  // the window is closing: no box
+    std::vector<std::string> lines;
     if (outcome.wentThrough()) {
         panel.setProgressValue(kProgressMaximum);
-        // What the device's answers left in doubt follows the success text, with a warning
-        // icon instead of the information icon.
-        std::vector<std::string> lines = warnings;
-        if (std::string w = history.warning(); !w.empty()) lines.push_back(std::move(w));
-        context_.ask(
-            {"Finished", facts.under(BoxText(outcome.windowText, lines)), PromptButtons::Ok,
-             lines.empty() ? PromptIcon::Information : PromptIcon::Exclamation, PromptAnswer::Ok});
-        return;
+        // What the device's answers left in doubt follows the success text, then which frames
+        // and what they answered.
+        // The end's answer does not count towards the outcome, so it is not listed either.
+        lines = warnings;
+        std::vector<StepRecord> written;
+        for (const StepRecord& step : result.steps) {
+            if (step.step == Step::Erase || step.step == Step::Program) written.push_back(step);
+        }
+        for (std::string& line : UnconfirmedLines(written, kListedUnconfirmed)) {
+            lines.push_back(std::move(line));
+        }
+    } else {
+        lines = std::move(cause);
+        lines.push_back(state);
     }
-    cause.push_back(state);
-    if (std::string w = history.warning(); !w.empty()) cause.push_back(std::move(w));
-    context_.ask({"ERROR", facts.under(BoxText(outcome.windowText, cause)), PromptButtons::Ok,
-                  PromptIcon::Exclamation, PromptAnswer::Ok});
+    if (std::string w = history.warning(); !w.empty()) lines.push_back(std::move(w));
+    PromptBox box = ResultBox(rewriteWords(outcome), outcome.wentThrough(), lines);
+    box.text = facts.under(box.text);
+    context_.ask(box);
 }
 
 }  // namespace quorvel

@@ -5,11 +5,22 @@
 #include "failure_cause.h"
 #include "interruption_report.h"
 #include "progress_display.h"
+#include "result_box.h"
+#include "rewrite_report.h"
 #include "service_history.h"
 #include "write_facts.h"
 #include "write_guard.h"
 
 namespace quorvel {
+
+namespace {
+
+// The bench's boxes: "OK" with no icon, "NG".
+ResultWords words(const StepEntry& entry) {
+    return {"OK", entry.successText, PromptIcon::None, "NG", entry.failureText};
+}
+
+}  // namespace
 
 void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
     Panel& panel = context_.panel;
@@ -20,8 +31,9 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
     }
     {
         ExchangeLock lock(context_);
-        const bool go = imageReady(entry) &&
-                        (!confirmAndShowBar || (WriteConfirmed(context_) && !context_.closing()));
+        const bool go =
+            imageReady(entry) &&
+            (!confirmAndShowBar || (WriteConfirmed(context_, words(entry)) && !context_.closing()));
         if (go) {
             if (confirmAndShowBar) {
                 panel.setProgressValue(0);
@@ -38,27 +50,18 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
             const StepRecord step = RunStep(
                 context_.link, entry.step, [&](int16_t status) { return status == entry.success; },
                 [&] { return runExchange(entry); }, context_.settings().strictAnswers, {});
-            const int16_t status = step.status;
             context_.link.watchAttempts({});
-            std::vector<std::string> why;
-            if (status != entry.success) why = cause(entry, status);
+            // A failure says why; a step the device took says what its answers left in doubt.
+            std::vector<std::string> lines =
+                step.accepted ? StepDoubts(step) : cause(entry, step.status);
             if (history) {
-                endHistory(*history, step, why);
-                if (std::string w = history->warning(); !w.empty()) why.push_back(std::move(w));
+                endHistory(*history, step, step.accepted ? std::vector<std::string>{} : lines);
+                if (std::string w = history->warning(); !w.empty()) lines.push_back(std::move(w));
             }
+            PromptBox box = ResultBox(words(entry), step.accepted, lines);
             // A write's box ends with what went where, in how long.
-            const auto boxText = [&facts](const std::string& first,
-                                          const std::vector<std::string>& lines) {
-                return facts ? facts->under(BoxText(first, lines)) : BoxText(first, lines);
-            };
-            if (status == entry.success) {
-                context_.ask({"OK", boxText(entry.successText, why), PromptButtons::Ok,
-                              why.empty() ? PromptIcon::None : PromptIcon::Exclamation,
-                              PromptAnswer::Ok});
-            } else {
-                context_.ask({"NG", boxText(entry.failureText, why), PromptButtons::Ok,
-                              PromptIcon::Exclamation, PromptAnswer::Ok});
-            }
+            if (facts) box.text = facts->under(box.text);
+            context_.ask(box);
         }
         if (entry.kind == StepKind::Disabling) {
             panel.setEnabled(entry.control, true);

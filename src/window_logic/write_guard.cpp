@@ -32,15 +32,15 @@ void WarnNothingToWrite(CommandContext& context) {
                  PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
 }
 
-bool WriteConfirmed(CommandContext& context) {
+bool WriteConfirmed(CommandContext& context, const ResultWords& refusal) {
     const ExchangeSettings settings = context.settings();
-    // Nothing goes to a port with nothing behind it: said now, not after the connect's wait.
+    // Nothing goes to a port with nothing behind it: said now, not after the connect's wait,
+    // as the command's failure with the port's words under it.
     if (!context.link.hasDevice(settings)) {
-        context.ask({"ERROR",
-                     context.link.portDescription(settings) +
-                         ": nothing was sent.\r\nPlug the adapter in, or pick the port it is on, "
-                         "then press the button again",
-                     PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+        context.ask(ResultBox(refusal, false,
+                              {context.link.portDescription(settings) + ": nothing was sent.",
+                               "Plug the adapter in, or pick the port it is on, then press the "
+                               "button again"}));
         return false;
     }
     std::string text = std::string(kRewriteConfirmLines[0]) + "\r\n" + kRewriteConfirmLines[1];
@@ -50,6 +50,7 @@ bool WriteConfirmed(CommandContext& context) {
                                                         WriteWalk::Blocks, context.imageSha256)) {
             text += "\r\n" + line;
         }
+        if (gapHoldsData(context.image)) text += "\r\n" + GapDataWarning(context.imageFileName());
     }
     return context.ask({kRewriteConfirmTitle, text, PromptButtons::OkCancel,
                         PromptIcon::Exclamation, PromptAnswer::Cancel}) == PromptAnswer::Ok;

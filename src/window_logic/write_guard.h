@@ -9,6 +9,7 @@
 
 #include "block_walk.h"
 #include "command_context.h"
+#include "result_box.h"
 
 namespace quorvel {
 
@@ -26,8 +27,8 @@ void WarnNothingToWrite(CommandContext& context);
 // The confirmation before the flash is written: the warning, then the port with the device
 // behind it and the facts of the file (name, CHECK SUM C000-FFFF with the file's SHA-256,
 // blocks to send), so that the technician sees which firmware goes where. A port with no device
-// behind it is refused at once with a box, before anything is sent. True when the operator
-// answered OK.
-bool WriteConfirmed(CommandContext& context);
+// behind it is refused at once, before anything is sent, with the failure box of `refusal` and
+// the port's words under its first line. True when the operator answered OK.
+bool WriteConfirmed(CommandContext& context, const ResultWords& refusal);
 
 }  // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -77,6 +79,8 @@ class WindowCommandsTest : public QObject {
     void closingMidExchange_data();
     void closingMidExchange();
     void closingQuitsTheApplication();
+    void closeQuestionAnsweredByKeys_data();
+    void closeQuestionAnsweredByKeys();
 
   private:
     QString writeFile(const QString& name, const QByteArray& text);
@@ -198,7 +202,8 @@ void WindowCommandsTest::rewriteFailures_data() {
     const QString again = "; it stays in flash mode; press the button again";
     QTest::newRow("a port with no device")  // refused before the confirmation: nothing goes out
         << "no device"
-        << "ERROR/COM1 = /dev/quorvel-no-such-device (no device there): nothing was sent.\r\n"
+        << "ERROR/Connection failure\r\nCOM1 = /dev/quorvel-no-such-device (no device there): "
+           "nothing was sent.\r\n"
            "Plug the adapter in, or pick the port it is on, then press the button again"
         << false << 0;
     QTest::newRow("connect answered E")
@@ -263,61 +268,68 @@ void WindowCommandsTest::benchButtons_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("box");
+    // A step the device took with an answer that did not confirm it: the lines under the
+    // step's own text, with the warning icon. Empty: none (the cause of a failure is not
+    // compared here).
+    QTest::addColumn<QString>("doubt");
     const QString connectOk = "OK/接続しました", connectNg = "NG/接続に失敗しました";
-    QTest::newRow("Command1, C") << "Command1"
-                                 << "" << connectOk;
-    QTest::newRow("Command11, C") << "Command11"
-                                  << "" << connectOk;
-    QTest::newRow("Command4, C") << "Command4"
-                                 << "" << connectNg;
-    QTest::newRow("Command4, 0") << "Command4"
-                                 << "connect=status:0" << connectOk;
-    QTest::newRow("Command1, 0") << "Command1"
-                                 << "connect=status:0" << connectNg;
-    QTest::newRow("Command11, 0") << "Command11"
-                                  << "connect=status:0" << connectNg;
-    QTest::newRow("cmbErase") << "cmbErase"
-                              << ""
-                              << "OK/消去しました";
-    QTest::newRow("Command8, E") << "Command8"
-                                 << "erase=status:E"
-                                 << "NG/消去に失敗しました";
-    QTest::newRow("Command7") << "Command7"
-                              << ""
-                              << "OK/消去しました";
-    QTest::newRow("Command7, B") << "Command7"
-                                 << "text=status:B"
-                                 << "NG/消去に失敗しました";
-    QTest::newRow("cmbWrite") << "cmbWrite"
-                              << ""
-                              << "OK/書込成功";
-    QTest::newRow("mnuWrite") << "mnuWrite"
-                              << ""
-                              << "OK/書込成功";
-    QTest::newRow("Command9, E") << "Command9"
-                                 << "program=status:E"
-                                 << "NG/書込失敗";
-    QTest::newRow("Command6, rows above 0xFFFF") << "Command6"
-                                                 << ""
-                                                 << "NG/書込失敗";
-    QTest::newRow("cmbEnd") << "cmbEnd"
-                            << ""
-                            << "OK/切断しました";
-    QTest::newRow("Command10") << "Command10"
-                               << ""
-                               << "OK/切断しました";
-    QTest::newRow("Command5") << "Command5"
-                              << ""
-                              << "OK/切断しました";
-    QTest::newRow("Command5, 1") << "Command5"
-                                 << "text=status:1"
-                                 << "NG/切断に失敗しました";
+    const QString eraseOk = "OK/消去しました", eraseNg = "NG/消去に失敗しました";
+    const QString writeOk = "OK/書込成功", writeNg = "NG/書込失敗";
+    const QString endOk = "OK/切断しました", endNg = "NG/切断に失敗しました";
+    const QString eraseB =
+        "the device's answer did not confirm the erase: the flash may not be "
+        "erased\r\nthe erase frame answered 'B' (0x42)";
+    const QString blockB =
+        "the device's answers did not confirm 1 block: the firmware may not "
+        "be stored\r\nblock 0x004000 answered 'B' (0x42)";
+    const QString endE =
+        "the device's answer did not confirm the end of the write: it may "
+        "still be in flash mode\r\nthe disconnect frame answered 'E' (0x45)";
+    struct Row {
+        const char* name;
+        const char* control;
+        const char* fault;
+        QString box;
+        QString doubt;
+    };
+    const Row rows[] = {
+        {"Command1, C", "Command1", "", connectOk, ""},
+        {"Command11, C", "Command11", "", connectOk, ""},
+        {"Command4, C", "Command4", "", connectNg, ""},
+        {"Command4, 0", "Command4", "connect=status:0", connectOk, ""},
+        {"Command1, 0", "Command1", "connect=status:0", connectNg, ""},
+        {"Command11, 0", "Command11", "connect=status:0", connectNg, ""},
+        {"cmbErase", "cmbErase", "", eraseOk, ""},
+        {"cmbErase, B", "cmbErase", "erase=status:B", eraseOk, eraseB},
+        {"Command8, B", "Command8", "erase=status:B", eraseOk, eraseB},
+        {"Command8, E", "Command8", "erase=status:E", eraseNg, ""},
+        {"Command7", "Command7", "", eraseOk, ""},
+        {"Command7, B", "Command7", "text=status:B", eraseNg, ""},
+        {"cmbWrite", "cmbWrite", "", writeOk, ""},
+        {"cmbWrite, B", "cmbWrite", "program@0x4000=status:B", writeOk, blockB},
+        {"mnuWrite", "mnuWrite", "", writeOk, ""},
+        {"mnuWrite, B", "mnuWrite", "program@0x4000=status:B", writeOk, blockB},
+        {"mnuWrite, E", "mnuWrite", "program@0x4000=status:E", writeNg, ""},
+        {"Command9, B", "Command9", "program@0x4000=status:B", writeOk, blockB},
+        {"Command9, E", "Command9", "program=status:E", writeNg, ""},
+        {"Command6, rows above 0xFFFF", "Command6", "", writeNg, ""},
+        {"cmbEnd", "cmbEnd", "", endOk, ""},
+        {"cmbEnd, E", "cmbEnd", "disconnect=status:E", endOk, endE},
+        {"Command10, E", "Command10", "disconnect=status:E", endOk, endE},
+        {"Command10, silent", "Command10", "disconnect=silent", endNg, ""},
+        {"Command5", "Command5", "", endOk, ""},
+        {"Command5, 1", "Command5", "text=status:1", endNg, ""},
+    };
+    for (const Row& r : rows) {
+        QTest::newRow(r.name) << r.control << r.fault << r.box << r.doubt;
+    }
 }
 
 void WindowCommandsTest::benchButtons() {
     QFETCH(QString, control);
     QFETCH(QString, fault);
     QFETCH(QString, box);
+    QFETCH(QString, doubt);
     Simulator sim(fault.isEmpty() ? QStringList{} : QStringList{"--fault", fault});
     RecordingPrompt prompt;
     frmMain window(testOptions(&prompt));
@@ -335,11 +347,14 @@ void WindowCommandsTest::benchButtons() {
         button->click();
         QVERIFY(button->isEnabled());
     }
-    // The step's text first; a failure says why on the lines under it.
+    // The step's text first; a failure says why on the lines under it, a doubtful success what
+    // is in doubt.
+    const bool ok = box.startsWith("OK/");
     QCOMPARE(prompt.boxes().section("\r\n", 0, 0), box);
-    QCOMPARE(prompt.boxes().contains("\r\n"), !box.startsWith("OK/"));
+    if (ok) QCOMPARE(prompt.boxes(), doubt.isEmpty() ? box : box + "\r\n" + doubt);
+    QVERIFY(ok || prompt.boxes().contains("\r\n"));
     QCOMPARE(prompt.shown[0].icon,
-             box.startsWith("OK/") ? PromptIcon::None : PromptIcon::Exclamation);
+             ok && doubt.isEmpty() ? PromptIcon::None : PromptIcon::Exclamation);
     const bool write = box.contains("書込");
     QCOMPARE(prompt.seen[0].busyPointer, write);  // the write buttons show the hourglass
     QVERIFY(!snapshot(window).busyPointer);
@@ -617,11 +632,10 @@ void WindowCommandsTest::closingMidExchange_data() {
     QTest::addColumn<int>("steps");
     QTest::addColumn<QString>("barText");
     QTest::addColumn<QString>("lastReceived");
-    QTest::newRow("rewrite, silent connect")
-        << "connect=silent"
-        << "cmdMacro(0)"
-        << "yes" << 0 << "no answer yet, waiting for the device's answer"
-        << "connect";
+    QTest::newRow("rewrite, silent connect") << "connect=silent"
+                                             << "cmdMacro(0)"
+                                             << "yes" << 0 << "no answer yet, still waiting"
+                                             << "connect";
     QTest::newRow("rewrite, slow block") << "program=slow:200"
                                          << "cmdMacro(0)"
                                          << "yes" << 1 << ""
@@ -729,6 +743,96 @@ void WindowCommandsTest::closingQuitsTheApplication() {
     QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(prompt.boxes().section('|', 0, 0), kConfirm);
     QVERIFY(!window.exchangeRunning());
+}
+
+void WindowCommandsTest::closeQuestionAnsweredByKeys_data() {
+    QTest::addColumn<QString>("answer");  // how the operator answers "Close anyway?"
+    QTest::addColumn<int>("after");       // ms after the question opened
+    QTest::newRow("Escape at once") << "Escape" << 0;
+    QTest::newRow("Escape after 1.5 s") << "Escape" << 1500;
+    QTest::newRow("Enter at once") << "Enter" << 0;
+    QTest::newRow("Enter after 1.5 s") << "Enter" << 1500;
+    QTest::newRow("click on No after 1.5 s") << "No" << 1500;
+    QTest::newRow("the box's close button") << "close" << 500;
+}
+
+// The real window with its real message boxes: every answer to the close question but Yes lets
+// the write finish and show its outcome, whenever it comes.
+void WindowCommandsTest::closeQuestionAnsweredByKeys() {
+    QFETCH(QString, answer);
+    QFETCH(int, after);
+    // Twelve blocks, each answered late: the write lasts long enough to be asked about.
+    QByteArray file;
+    for (int block = 0; block < 12; ++block) {
+        const int address = 0x4000 + block * 0x400;
+        QByteArray record = QByteArray::fromHex(
+            QByteArray::number(0x13, 16) + QByteArray::number(address, 16).rightJustified(4, '0'));
+        record += QByteArray(16, char(block));
+        int sum = 0;
+        for (char c : record) sum += uint8_t(c);
+        record += char(~sum & 0xFF);
+        file += "S1" + record.toHex().toUpper() + "\r\n";
+    }
+    Simulator sim({"--fault", "program=slow:40"});
+    ScriptedChooser chooser;
+    chooser.path = writeFile("twelve.mot", file + "S9030000FC\r\n");
+    frmMain window(testOptions(nullptr, &chooser));
+    window.menu().mnuOpen->trigger();
+    QCOMPARE(countBlocksToSend(window.image()), 12);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList boxes;  // "title/first line" of every box, in order
+    QPointer<QMessageBox> question;
+    QElapsedTimer asked;
+    bool answered = false;  // the keys went to the question while the write ran
+    bool outcome = false;
+    QTimer operatorAtTheWindow;
+    connect(&operatorAtTheWindow, &QTimer::timeout, [&] {
+        for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+            if (!box->isVisible()) continue;
+            const QString seen = box->windowTitle() + "/" + box->text().section('\n', 0, 0);
+            if (box == question) {
+                if (asked.elapsed() < after) continue;
+                QWidget* focus = QApplication::focusWidget();
+                if (!focus || (focus != box && !box->isAncestorOf(focus))) focus = box;
+                if (answer == "Escape") {
+                    QTest::keyClick(focus, Qt::Key_Escape);
+                } else if (answer == "Enter") {
+                    QTest::keyClick(focus, Qt::Key_Return);
+                } else if (answer == "No") {
+                    QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+                } else {
+                    box->close();
+                }
+                question = nullptr;
+                answered = true;
+            } else if (seen.contains("A write is in progress")) {
+                if (boxes.contains(seen)) continue;  // answered, on its way out
+                boxes << seen;
+                question = box;
+                asked.start();
+            } else {
+                boxes << seen;
+                if (seen.startsWith(kConfirm.section("\r\n", 0, 0))) {
+                    // The close button of the window once the write has begun.
+                    QTimer::singleShot(300, &window, &QWidget::close);
+                } else {
+                    outcome = true;
+                }
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            }
+        }
+    });
+    operatorAtTheWindow.start(20);
+    QTimer::singleShot(0, window.controls().cmdMacro[0], &QPushButton::click);
+    QTRY_VERIFY_WITH_TIMEOUT(outcome, 60000);
+    QTRY_VERIFY(!window.exchangeRunning());
+    QVERIFY(answered);
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes[1].section('/', 0, 0), QString("Rewriting of software"));
+    QCOMPARE(boxes[2], QString("Finished/Rewriting success!"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(sim.stopAndDump(), expectedFlash(window.image()));
 }
 
 QTEST_MAIN(WindowCommandsTest)

@@ -10,6 +10,8 @@
 #include "com_port_list.h"
 #include "image_file_dialog.h"
 #include "message_box_prompt.h"
+#include "progress_bar_text.h"
+#include "progress_display.h"
 #include "twips.h"
 
 using namespace quorvel;
@@ -23,6 +25,8 @@ class WindowTest : public QObject {
     void layout_data();
     void layout();
     void benchPanelLiesBeyondTheClientArea();
+    void barTextsFitTheBar_data();
+    void barTextsFitTheBar();
     void initialState();
     void menus_data();
     void menus();
@@ -315,6 +319,34 @@ void WindowTest::comMenuAndListAreOneChoice() {
     QCOMPARE(window.GetCOM(), int16_t(port));
 }
 
+void WindowTest::barTextsFitTheBar_data() {
+    QTest::addColumn<QString>("text");
+    // The longest of each kind the bar shows.
+    QTest::newRow("time left") << QString::fromStdString(
+        ProgressText(127, std::chrono::seconds(3599)));
+    QTest::newRow("block retried") << QString::fromStdString(AttemptText({1, 2, 9152}));
+    QTest::newRow("block, last wait") << QString::fromStdString(AttemptText({2, 2, 9152}));
+    QTest::newRow("silent connect") << QString::fromStdString(AttemptText({1, 1, -1}));
+}
+
+// Whole at the window's size, in one colour on both sides of the fill's edge.
+void WindowTest::barTextsFitTheBar() {
+    QFETCH(QString, text);
+    RecordingPrompt prompt;
+    frmMain window(testOptions(&prompt));
+    QProgressBar* bar = window.controls().ProgressBar1;
+    bar->setValue(64);
+    ShowBarText(bar, text);
+    QCOMPARE(bar->format(), text);
+    QVERIFY(bar->isTextVisible());
+    const int width = QFontMetrics(bar->font()).horizontalAdvance(text);
+    QVERIFY2(width <= bar->width() - 8,
+             qPrintable(QString("%1 of %2").arg(width).arg(bar->width())));
+    QVERIFY(bar->font().pointSizeF() >= 6.0);
+    QCOMPARE(bar->palette().color(QPalette::HighlightedText), bar->palette().color(QPalette::Text));
+    QVERIFY(bar->palette().color(QPalette::Highlight) != bar->palette().color(QPalette::Base));
+}
+
 void WindowTest::listToolTipNamesTheDevice() {
     RecordingPrompt prompt;
     frmMain window(testOptions(&prompt));
@@ -327,9 +359,19 @@ void WindowTest::listToolTipNamesTheDevice() {
     // Opened, the list names the device beside each number; closed, it shows "COM  2".
     auto* ports = dynamic_cast<ComPortList*>(list);
     QVERIFY(ports);
+    // A device that goes away (an adapter unplugged) reads "no device" the next time the list
+    // opens, though its mapping stays.
+    QTemporaryDir devices;
+    QFile device(devices.filePath("ttyQ"));
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    qputenv("QUORVEL_COM2", device.fileName().toLocal8Bit());
     ports->refreshDevices();
-    QCOMPARE(ports->popupText(1), QString("COM  2   /dev/quorvel-test"));
+    QCOMPARE(ports->popupText(1), "COM  2   " + device.fileName());
     QVERIFY(ports->popupText(15).startsWith("COM 16   "));
+    QVERIFY(device.remove());
+    ports->showPopup();
+    ports->hidePopup();
+    QCOMPARE(ports->popupText(1), QString("COM  2   no device"));
     QCOMPARE(list->currentText(), QString("COM  2"));
     qunsetenv("QUORVEL_COM2");
 

@@ -88,6 +88,11 @@ TEST(CliOptions, FormsOfTheOptions) {
         {{"write", "-p"}, "error: option -p needs a value"},
         {{"write", "-p=COM2"}, "error: unknown option -p=COM2"},
         {{"write", "--bogus=1"}, "error: unknown option --bogus"},
+        // A slip of a letter or two names the option meant: swapped, missing, extra, wrong.
+        {{"write", "--prot", "COM2"}, "error: unknown option --prot; did you mean --port?"},
+        {{"write", "--recrd=r"}, "error: unknown option --recrd; did you mean --record?"},
+        {{"write", "--yess"}, "error: unknown option --yess; did you mean --yes?"},
+        {{"write", "--stirct"}, "error: unknown option --stirct; did you mean --strict?"},
         {{"pin", "--mode=both"}, "error: --mode takes low, high, input or read"},
         {{"write", "--loader=1.07"}, "error: --loader takes 1.05 or 1.06"},
         {{"write", "--speed=1200"}, "error: --speed takes 9600, 38400 or 4800"},

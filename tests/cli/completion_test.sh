@@ -31,4 +31,23 @@ expect "--speed --strict --station --scan --since" --s
 expect "high" --mode h
 expect "1.05 1.06" connect --loader = ""
 expect "records row-write" help r
+# After a command that reads a firmware image, only the images the tool reads and folders.
+files=$(mktemp -d) || exit 1
+trap 'rm -rf "$files"' EXIT
+mkdir "$files/d"
+touch "$files/a.mot" "$files/b.S19" "$files/c.bin" "$files/e.srec" "$files/f.ihx" "$files/g.HEX"
+cd "$files" || exit 1
+# Files come in the folder's order: compared sorted.
+expect_files() {
+    local want=$1
+    shift
+    local got
+    got=$(complete_words quorvel-flash "$@" | tr ' ' '\n' | LC_ALL=C sort | xargs)
+    if [ "$got" != "$want" ]; then
+        echo "quorvel-flash $*: offered \"$got\", expected \"$want\""
+        failed=1
+    fi
+}
+expect_files "a.mot b.S19 d e.srec g.HEX" write ""
+expect_files "a.mot b.S19 c.bin d e.srec f.ihx g.HEX" records ""
 exit $failed

@@ -64,6 +64,7 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
             r.steps.emplace_back();
             r.steps.back().step = *step;
             r.steps.back().status = status;
+            r.steps.back().seen.judged = true;  // answered, with the wrong status byte
         }
         r.ms = ms;
         return r;
@@ -77,19 +78,19 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
     EXPECT_EQ(summaryTable(results),
               (std::vector<std::string>{"PORT          OUTCOME                                     "
                                         "                             "
-                                        "FAILED STEP         TIME",
+                                        "FAILED STEP       TIME",
                                         "COM1          Rewriting success!                          "
                                         "                             "
-                                        "-                 48.6 s",
+                                        "-               48.6 s",
                                         "/dev/ttyUSB1  Deletion failure                            "
                                         "                             "
-                                        "erase (status 1)   7.5 s",
+                                        "erase: refused   7.5 s",
                                         "COM3          Rewriting unconfirmed: the device's answers "
                                         "did not confirm every frame  "
-                                        "-                 48.0 s",
+                                        "-               48.0 s",
                                         "COM4          Connection failure                          "
                                         "                             "
-                                        "-                  0.0 s",
+                                        "-                0.0 s",
                                         "1 of 4 devices rewritten"}));
 }
 

@@ -189,6 +189,11 @@ TEST_F(LoadTest, EndAndCountRecords) {
         {"empty file", "c.mot", "", 0, 0, 0, 0, noEnd.c_str()},
         {"S5 agrees", "d.mot", kRow0 + "\r\n" + kRow1 + "\r\nS5030002FA\r\n" + s9, 0, 0, 0, 0, ""},
         {"S5 says more than came", "e.mot", kRow0 + "\r\nS5030002FA\r\n" + s9, 11, 2, 2, 1, ""},
+        // A count that agrees with every data record proves the file whole without an end.
+        {"S5 agrees, no end record", "i.mot", kRow0 + "\r\n" + kRow1 + "\r\nS5030002FA\r\n", 0, 0,
+         0, 0, ""},
+        {"data after the S5, no end record", "j.mot", kRow0 + "\r\nS5030001FB\r\n" + kRow1 + "\r\n",
+         0, 0, 0, 0, noEnd.c_str()},
         {"S6 agrees", "f.mot", kRow0 + "\r\n" + kRow1 + "\r\nS604000002F9\r\nS804000000FB", 0, 0, 0,
          0, ""},
         {"Intel HEX with its end", "g.hex", kHexRow0 + "\r\n:00000001FF\r\n", 0, 0, 0, 0, ""},

@@ -52,6 +52,13 @@ INSTANTIATE_TEST_SUITE_P(
                       "connect failed",
                       {"cannot open COM3: the port is busy"},
                       "port could not be opened"},
+        // An adapter pulled out mid-write: what to do about it comes with it.
+        DiagnosisCase{record("erase", 1, {}, "the connection to COM3 (/dev/ttyUSB0) was lost"),
+                      LoaderGeneration::V106,
+                      "erase failed",
+                      {"the connection to COM3 (/dev/ttyUSB0) was lost",
+                       "check the cable, and plug the adapter in again"},
+                      "port could not be opened"},
         DiagnosisCase{
             record("connect", 8, {1, 1, -1, true, 14, 13, true, -1, {}}),
             LoaderGeneration::V105,

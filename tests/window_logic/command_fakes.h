@@ -115,7 +115,9 @@ class FakeExchanges : public Exchanges {
     int16_t RowWrite(const ExchangeSettings& settings, const MemoryImage& image,
                      const ProgressCallback& progress) override;
     const std::vector<UnconfirmedAnswer>& answersNotConfirmed() const override {
-        return unconfirmed;
+        static const std::vector<UnconfirmedAnswer> none;
+        const bool named = unconfirmedCall.empty() || calls.back().name == unconfirmedCall;
+        return named ? unconfirmed : none;
     }
     const std::vector<int>& answersNotEchoed() const override { return notEchoed; }
     std::string portFailureText() const override { return portFailure; }
@@ -139,6 +141,7 @@ class FakeExchanges : public Exchanges {
     int programSteps = 120;                      // block positions the program walk reports
     std::vector<UnconfirmedAnswer> unconfirmed;  // what every exchange took unconfirmed
     std::vector<int> notEchoed;                  // frames whose answer did not repeat them
+    std::string unconfirmedCall;                 // only this one's, when named
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;
     std::function<bool()> stopSource;

@@ -147,6 +147,12 @@ void ImageCommandsTest::openImageFile_data() {
         << "Warning/e.mot: nothing to write outside 0xE000–0xFFFF" << int(PromptIcon::Exclamation)
         << 0xFF << "e.mot"
         << "The write would send nothing: open the device's firmware file.";
+    QTest::newRow("data in 0xE000-0xFFFF and below")
+        << "g.mot" << QByteArray("S107400001020304AE\r\nS107E000010203040E\r\nS9030000FC\r\n") << 1
+        << "Warning/" + dir_.filePath("g.mot") +
+               " holds data at 0xE000–0xFFFF, which is never written to the device"
+        << int(PromptIcon::Exclamation) << 0x01 << "g.mot"
+        << "";
     // Cut at a line end: it loads, and then says that it may be cut short.
     QTest::newRow("S-record without its end record")
         << "c.mot" << QByteArray("S107400001020304AE\r\n") << 1
@@ -204,6 +210,9 @@ void ImageCommandsTest::tavik_data() {
                                 << "";
     QTest::newRow("load succeeds") << "good"
                                    << "connect,erase,program,disconnect";
+    // Said at the load, and again in the confirmation.
+    QTest::newRow("data in 0xE000-0xFFFF too") << "gap"
+                                               << "connect,erase,program,disconnect";
 }
 
 void ImageCommandsTest::tavik() {
@@ -214,6 +223,10 @@ void ImageCommandsTest::tavik() {
     FixedChooser chooser;
     if (file == "good") chooser.path = write("t.mot", kGoodMot).toStdString();
     if (file == "bad") chooser.path = write("t.mot", kBadSecondLine).toStdString();
+    if (file == "gap") {
+        chooser.path = write("t.mot", "S107400001020304AE\r\nS107E000010203040E\r\nS9030000FC\r\n")
+                           .toStdString();
+    }
     rig.link.during = [&](const std::string&) {
         QVERIFY(!rig.panel.isEnabled(ControlId::cmdTavik));
         QVERIFY(!rig.panel.isEnabled(ControlId::cmdMacro2));  // the rewrite runs as cmdMacro(2)
@@ -224,8 +237,13 @@ void ImageCommandsTest::tavik() {
     ImageFileOpen(rig.context, chooser, rewrite).cmdTavik_Click();
     QCOMPARE(chooser.calls, 1);
     QCOMPARE(rig.link.callNames(), calls);
-    if (file == "good")
+    if (!calls.isEmpty()) {
         QCOMPARE(rig.boxes().section('|', -1), QString("Finished/Rewriting success!"));
+        const QString gap =
+            "t.mot holds data at 0xE000–0xFFFF, which is never written to the device";
+        const QString confirmation = q(rig.prompt.shown[file == "gap" ? 1 : 0].box.text);
+        QCOMPARE(confirmation.endsWith("\r\n" + gap), file == "gap");
+    }
     QVERIFY(rig.panel.restored());
 }
 

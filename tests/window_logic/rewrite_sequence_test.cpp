@@ -167,12 +167,13 @@ void RewriteSequenceTest::boxStyles() {
     CommandRig doubtful;
     doubtful.link.status = {{"connect", int16_t(3)}, {"erase", int16_t(4)}};
     doubtful.link.unconfirmed = {{-1, false, '0'}};  // an erase answer that did not repeat it
+    doubtful.link.unconfirmedCall = "erase";
     RewriteSequence(doubtful.context).cmdMacro_Click(0);
     QCOMPARE(doubtful.prompt.shown.back().box.icon, PromptIcon::Exclamation);
     QCOMPARE(
         QString::fromStdString(doubtful.prompt.shown.back().box.text).section("\r\n\r\n", 0, 0),
         "Rewriting success!\r\nthe device's answers did not confirm the erase: the firmware "
-        "may not be stored");
+        "may not be stored\r\nthe erase frame answered '0' (0x30), without repeating the frame");
 
     CommandRig failing;
     failing.link.status = {{"connect", int16_t(8)}};
@@ -300,9 +301,8 @@ void RewriteSequenceTest::barTexts_data() {
     QTest::newRow("block retried")
         << 1 << 1 << 2 << 0x4C0 << "block 0x4C00: no answer, trying again";
     QTest::newRow("block, last attempt")
-        << 1 << 2 << 2 << 0x1000 << "block 0x10000: no answer, waiting for the device's answer";
-    QTest::newRow("silent connect")
-        << 1 << 1 << 1 << -1 << "no answer yet, waiting for the device's answer";
+        << 1 << 2 << 2 << 0x1000 << "block 0x10000: no answer, still waiting";
+    QTest::newRow("silent connect") << 1 << 1 << 1 << -1 << "no answer yet, still waiting";
     QTest::newRow("box, first block") << 2 << 0 << 0 << 1024 << "0400";
     QTest::newRow("box, first block past the gap") << 2 << 0 << 0 << 4096 << "01000";
     QTest::newRow("box, last block") << 2 << 0 << 0 << 9152 << "023C0";

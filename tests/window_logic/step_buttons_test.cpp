@@ -173,18 +173,23 @@ void StepButtonsTest::nothingToWrite() {
 
 void StepButtonsTest::menuWriteAsksAndShowsTheBar_data() {
     QTest::addColumn<PromptAnswer>("answer");  // to the confirmation
+    QTest::addColumn<bool>("device");          // a device behind the port
     QTest::addColumn<QString>("calls");
-    QTest::newRow("OK") << PromptAnswer::Ok << "program";
-    QTest::newRow("Cancel") << PromptAnswer::Cancel << "";
+    QTest::newRow("OK") << PromptAnswer::Ok << true << "program";
+    QTest::newRow("Cancel") << PromptAnswer::Cancel << true << "";
+    // Refused before the confirmation, as the write's failure with the port's words under it.
+    QTest::newRow("no device") << PromptAnswer::Ok << false << "";
 }
 
 // The Edit menu's write runs cmbWrite's exchange and boxes, after the rewrite's confirmation
 // and with the bar in view.
 void StepButtonsTest::menuWriteAsksAndShowsTheBar() {
     QFETCH(PromptAnswer, answer);
+    QFETCH(bool, device);
     QFETCH(QString, calls);
     CommandRig rig;
     rig.prompt.answers = {answer};
+    rig.link.deviceThere = device;
     bool hourglassDuring = false, barDuring = false;
     rig.link.during = [&](const std::string&) {
         hourglassDuring = rig.panel.busy;
@@ -192,6 +197,13 @@ void StepButtonsTest::menuWriteAsksAndShowsTheBar() {
     };
     StepButtons(rig.context).mnuWrite_Click();
     QCOMPARE(rig.link.callNames(), calls);
+    if (!device) {
+        QCOMPARE(rig.boxes(), kWriteNg +
+                                  "\r\nscripted device: nothing was sent.\r\nPlug the adapter in, "
+                                  "or pick the port it is on, then press the button again");
+        QCOMPARE(rig.prompt.shown[0].box.icon, PromptIcon::Exclamation);
+        return;
+    }
     QCOMPARE(rig.boxes().section('|', 0, 0).section('/', 0, 0), QString("Rewriting of software"));
     if (!calls.isEmpty()) {
         QCOMPARE(rig.boxes().section('|', 1), kWriteOk);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace quorvel::cli {
 namespace {
@@ -175,6 +176,47 @@ std::string spoken(std::string_view words, std::string_view last) {
     return text;
 }
 
+// How many letters must be added, removed, changed or swapped with a neighbour to turn `a` into
+// `b` (optimal string alignment distance).
+size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t changed = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + changed});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// "unknown option --prot; did you mean --port?": the one known long option nearest to `name`,
+// when a slip of a letter or two makes the difference.
+std::string unknownLongOption(const std::string& name) {
+    constexpr size_t kFarthest = 2;
+    const OptionEntry* nearest = nullptr;
+    size_t best = kFarthest + 1;
+    bool tied = false;
+    for (const OptionEntry& o : kOptions) {
+        const size_t distance = editDistance(name, o.longName);
+        if (distance < best) {
+            best = distance;
+            nearest = &o;
+            tied = false;
+        } else if (distance == best) {
+            tied = true;
+        }
+    }
+    std::string error = "unknown option " + name;
+    if (nearest != nullptr && !tied)
+        error += "; did you mean " + std::string(nearest->longName) + "?";
+    return error;
+}
+
 const OptionEntry* findOption(std::string_view longName) {
     for (const OptionEntry& o : kOptions) {
         if (o.longName == longName) return &o;
@@ -206,7 +248,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& argv) {
             const std::string name = arg.substr(0, eq);
             const OptionEntry* entry = findOption(name);
             if (entry == nullptr) {
-                result.error = "unknown option " + name;
+                result.error = unknownLongOption(name);
                 return result;
             }
             if (!entry->takesValue() && eq != std::string::npos) {

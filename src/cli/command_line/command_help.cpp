@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "command_table.h"
+#include "environment_table.h"
 #include "text_out.h"
 
 namespace quorvel::cli {
@@ -78,6 +79,14 @@ std::string overview() {
                        "the options its help lists):",
                        0);
     for (const OptionEntry& o : optionTable()) text += optionEntry(o, optionHelp(o));
+    text += "\nEnvironment:\n";
+    for (const EnvironmentEntry& e : environmentTable()) {
+        text += entry(std::string(e.name), e.meaning, kTextColumn);
+    }
+    text += "\nFiles:\n";
+    for (const EnvironmentEntry& f : filesTable()) {
+        text += entry(std::string(f.name), f.meaning, kTextColumn);
+    }
     return text + exitCodes(nullptr);
 }
 

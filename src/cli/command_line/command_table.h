@@ -28,8 +28,14 @@ struct Command {
     std::string_view example;  // one command line
 
     bool takesFile() const { return arguments.starts_with("FILE"); }
+    // Its FILE is a firmware image (records takes record files instead).
+    bool takesImage() const { return arguments == "FILE" || arguments.starts_with("FILE "); }
     bool mayEndWith(int exitCode) const { return listed(std::to_string(exitCode), exits); }
 };
+
+// The endings of the firmware files the tool reads, in small letters: an ending in HEX is read
+// as Intel HEX, every other as Motorola S-records (so a .ihx file is not one of them).
+inline constexpr std::string_view kImageFileTypes[] = {"mot", "s19", "s28", "s37", "srec", "hex"};
 
 std::span<const Command> commandTable();
 

@@ -76,9 +76,9 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     // while nothing has been sent.
     // A database that cannot be reached, or refuses the user, stops it the same way.
     RecordFile file;
-    RecordDatabase database([err](const std::string& warning) {
-        writeLine(err, "quorvel-flash: warning: " + warning);
-    });
+    RecordDatabase database(
+        [err](const std::string& warning) { writeLine(err, "quorvel-flash: warning: " + warning); },
+        [err](const std::string& news) { writeLine(err, "quorvel-flash: " + news); });
     RecordSink* kept = nullptr;
     if (!options.record.empty() && !options.dryRun) {
         if (isDatabaseUri(options.record)) {

@@ -9,13 +9,11 @@
 #include "hex_text.h"
 #include "port_description.h"
 #include "progress_display.h"
+#include "rewrite_report.h"
 #include "write_consent.h"
 
 namespace quorvel::cli {
 namespace {
-
-// At most this many unconfirmed answers are listed one by one in the text output.
-constexpr size_t kListedAnswers = 8;
 
 // Which step failed with its status and attempts, then what it saw.
 std::vector<std::string> failureReport(const StepRecord& step, LoaderGeneration loader) {
@@ -68,14 +66,6 @@ QJsonArray unconfirmedJson(const std::vector<StepRecord>& steps) {
         }
     }
     return list;
-}
-
-// "block 0x010000 answered '1' (0x31)", "the erase frame answered ..., without repeating it".
-std::string unconfirmedLine(const std::string& step, const UnconfirmedAnswer& a) {
-    const std::string frame =
-        a.row >= 0 ? "block " + byteAddress(a.row * kRowBytes) : "the " + step + " frame";
-    return frame + " answered " + byteText(a.answer) +
-           (a.repeated ? "" : ", without repeating the frame");
 }
 
 }  // namespace
@@ -141,15 +131,11 @@ CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& opti
     r.image = image;
     r.devices = {deviceJson(result)};
     for (const std::string& warning : warningsOf(result)) r.note("warning: " + warning);
-    size_t listed = 0;
-    for (const StepRecord& s : result.steps) {
-        for (const UnconfirmedAnswer& a : s.unconfirmed) {
-            if (result.rewrite && listed++ < kListedAnswers)
-                r.note("  " + unconfirmedLine(StepName(s.step), a));
+    if (result.rewrite) {
+        for (const std::string& line : UnconfirmedLines(result.steps, kListedUnconfirmed)) {
+            r.note("  " + line);
         }
     }
-    if (listed > kListedAnswers)
-        r.note("  and " + std::to_string(listed - kListedAnswers) + " more");
     // The outcome is the result, success or not; what went wrong goes with the errors.
     if (!result.answer.empty()) r.text.push_back(result.answer);
     if (result.rewrite) r.text.emplace_back(result.outcome().headline);

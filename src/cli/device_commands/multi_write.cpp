@@ -15,6 +15,7 @@
 #include "port_description.h"
 #include "progress_board.h"
 #include "progress_display.h"
+#include "step_words.h"
 #include "terminal.h"
 #include "text_out.h"
 
@@ -40,9 +41,9 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
     std::vector<Row> rows{Row{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
     for (const DeviceResult& r : results) {
         const StepRecord* failed = r.interruption.empty() ? r.failedStep() : nullptr;
-        const std::string step = failed ? std::string(StepName(failed->step)) + " (status " +
-                                              std::to_string(failed->status) + ")"
-                                        : "-";
+        // The step and what it came to, in the words of the step lines ("erase: refused").
+        const std::string step =
+            failed ? std::string(StepName(failed->step)) + ": " + StepEndWords(*failed) : "-";
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.ms / 1000);
         rows.push_back(Row{r.port, r.outcome().headline, step, seconds});

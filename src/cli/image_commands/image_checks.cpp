@@ -1,6 +1,7 @@
 #include "image_checks.h"
 
 #include "block_walk.h"
+#include "rewrite_confirmation.h"
 #include "text_out.h"
 
 namespace quorvel::cli {
@@ -13,8 +14,7 @@ void warnAboutLoad(const LoadResult& loaded, std::FILE* err) {
 
 void warnAboutGapData(const std::string& path, const MemoryImage& image, std::FILE* err) {
     if (!gapHoldsData(image)) return;
-    writeLine(err, "quorvel-flash: warning: " + path +
-                       " holds data at 0xE000–0xFFFF, which is never written to the device");
+    writeLine(err, "quorvel-flash: warning: " + GapDataWarning(path));
 }
 
 }  // namespace quorvel::cli

@@ -37,8 +37,9 @@ std::optional<CommandResult> obtainConsent(const CliOptions& options, const Memo
     if (!isTerminal(in)) return usageProblem("pass --yes to write without a confirmation");
     // The question goes where the progress goes: standard output carries only results. The
     // warning as the window shows it, asked once however many devices are written.
-    std::vector<std::string> question{kRewriteConfirmTitle};
-    for (const char* line : kRewriteConfirmLines) question.emplace_back(line);
+    // Its warning line only: the line after it asks for a click on the box's OK button, which a
+    // terminal has not; the question at the end asks in a terminal's words instead.
+    std::vector<std::string> question{kRewriteConfirmTitle, kRewriteConfirmLines[0]};
     const WriteWalk walk = options.command == "row-write" ? WriteWalk::Rows : WriteWalk::Blocks;
     const std::string sha256 = imageFacts(options.args.at(0), image).sha256;
     for (std::string& line : RewriteFactLines(options.args.at(0), image, walk, sha256)) {
@@ -55,7 +56,7 @@ std::optional<CommandResult> obtainConsent(const CliOptions& options, const Memo
     }
     for (const ExchangeSettings& s : devices) question.push_back("Port: " + describePort(s));
     writeLines(err, question);
-    writeShown(err, "Type OK (or y) to begin, anything else cancels: ");
+    writeShown(err, kTerminalConsentQuestion);
     if (agreed(in)) return std::nullopt;
     CommandResult r;
     r.outcome = "cancelled";

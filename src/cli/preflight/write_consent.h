@@ -15,6 +15,9 @@
 
 namespace quorvel::cli {
 
+// What the terminal asks after the warning and the facts; "y", "yes" or "ok" agree.
+inline constexpr const char* kTerminalConsentQuestion = "Type y to write, anything else cancels: ";
+
 // True for the commands that write the flash.
 bool writesFlash(const std::string& command);
 
