@@ -145,9 +145,9 @@ TEST(RecordsSummary, StartedAttemptsClosedByTheirFinalLine) {
         }
         s.add(old);
         s.finish();
-        EXPECT_EQ(s.all().success, 1) << newestFirst;
-        EXPECT_EQ(s.all().interrupted, 1) << newestFirst;
-        EXPECT_EQ(s.all().failure, 1) << newestFirst;
+        EXPECT_EQ(s.all()[OutcomeSeverity::Success], 1) << newestFirst;
+        EXPECT_EQ(s.all()[OutcomeSeverity::Interrupted], 1) << newestFirst;
+        EXPECT_EQ(s.all()[OutcomeSeverity::Failure], 1) << newestFirst;
         ASSERT_EQ(s.unfinished().size(), 1u) << newestFirst;
         EXPECT_EQ(s.unfinished()[0].line, newestFirst ? 2 : 3);
         const std::vector<ReadRecord> notWritten = s.notWritten();
@@ -167,6 +167,7 @@ TEST(RecordsSummary, CausesNameTheirFirstUnitsOnce) {
         r.port = "COM1";
         r.unit = unit;
         r.outcome = outcome;
+        r.severity = SeverityNamed(outcome).value();
         r.failedStep = step;
         r.diagnosis = {step + " failed with status 1 after 3 of 3 attempts",
                        "nothing came back within 2.5 s: check the cable"};

@@ -153,9 +153,8 @@ std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows
 
 // The row's cells: its names, then its counts.
 std::vector<std::string> cells(std::vector<std::string> names, const Tally& t) {
-    for (const int n : {t.devices(), t.success, t.failure, t.interrupted, t.unconfirmed}) {
-        names.push_back(std::to_string(n));
-    }
+    names.push_back(std::to_string(t.devices()));
+    for (const OutcomeSeverity s : kCountOrder) names.push_back(std::to_string(t[s]));
     return names;
 }
 
@@ -182,11 +181,14 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
         for (const std::string& path : paths) text.push_back("  " + fileName(path));
     }
     const Tally& all = s.all();
-    text.push_back(
-        "Devices: " + std::to_string(all.devices()) + " (" + std::to_string(all.success) +
-        " success, " + std::to_string(all.failure) + " failure, " +
-        std::to_string(all.interrupted) + " interrupted" +
-        (all.unconfirmed > 0 ? ", " + std::to_string(all.unconfirmed) + " unconfirmed" : "") + ")");
+    // Unconfirmed only when some were.
+    std::string byOutcome;
+    for (const OutcomeSeverity o : kCountOrder) {
+        if (o == OutcomeSeverity::Unconfirmed && all[o] == 0) continue;
+        byOutcome +=
+            (byOutcome.empty() ? "" : ", ") + std::to_string(all[o]) + " " + OutcomeWord(o);
+    }
+    text.push_back("Devices: " + std::to_string(all.devices()) + " (" + byOutcome + ")");
     if (all.devices() > 0) {
         const std::vector<std::string> counts{"DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED",
                                               "UNCONFIRMED"};
@@ -229,10 +231,7 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
 // `object` with the tally's counts added.
 QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
     object["devices"] = t.devices();
-    object["success"] = t.success;
-    object["failure"] = t.failure;
-    object["interrupted"] = t.interrupted;
-    object["unconfirmed"] = t.unconfirmed;
+    for (const OutcomeSeverity s : kCountOrder) object[OutcomeWord(s)] = t[s];
     const std::optional<double> yield = t.yield();
     object["yield"] = yield ? QJsonValue(*yield) : QJsonValue();
     return object;

@@ -19,15 +19,13 @@
 namespace quorvel::cli {
 
 struct Tally {
-    std::string name;    // the port, or the image's path
-    std::string detail;  // the port's host, or the image's SHA-256
-    int success = 0;
-    int failure = 0;
-    int interrupted = 0;
-    int unconfirmed = 0;  // written, but the device's answers did not confirm it
+    std::string name;      // the port, or the image's path
+    std::string detail;    // the port's host, or the image's SHA-256
+    OutcomeCounts counts;  // unconfirmed: written, but the device's answers did not confirm it
 
-    int devices() const { return success + failure + interrupted + unconfirmed; }
-    void add(const std::string& outcome);
+    int devices() const { return counts.total(); }
+    int operator[](OutcomeSeverity severity) const { return counts[severity]; }
+    void add(OutcomeSeverity severity) { counts.add(severity); }
     // The share of successes in percent, to a tenth; empty without devices.
     std::optional<double> yield() const;
 };

@@ -16,7 +16,7 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
     if (isDatabaseUri(path)) {
         const auto row = lastLineWritten(path, unit);
         const std::optional<ReadRecord> r = row ? readRecordLine(row->first) : std::nullopt;
-        if (!r || r->unit != unit || r->outcome != "success") return std::nullopt;
+        if (!r || r->unit != unit || r->severity != OutcomeSeverity::Success) return std::nullopt;
         return UnitWritten{r->ended, r->host, r->port, row->second};
     }
     const std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
@@ -33,7 +33,8 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
             continue;
         }
         const std::optional<ReadRecord> r = readRecordLine(line);
-        if (!r || r->opening || r->unit != unit || r->outcome != "success") continue;
+        if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
+            continue;
         found = UnitWritten{r->ended, r->host, r->port, lines.number()};
     }
     return found;

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <optional>
 
+#include "outcome_words.h"
 #include "record_file.h"
 
 namespace quorvel {
@@ -401,8 +402,9 @@ std::optional<std::pair<std::string, long long>> lastLineWritten(const std::stri
     if (!connection.ok()) return std::nullopt;
     QSqlQuery query(connection.db());
     query.prepare(QString("SELECT line, id FROM ") + kTable +
-                  " WHERE unit = ? AND outcome = 'success' ORDER BY id DESC LIMIT 1");
+                  " WHERE unit = ? AND outcome = ? ORDER BY id DESC LIMIT 1");
     query.addBindValue(q(unit));
+    query.addBindValue(QString(OutcomeWord(OutcomeSeverity::Success)));
     if (!query.exec() || !query.next()) return std::nullopt;
     return std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
 }
