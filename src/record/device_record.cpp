@@ -9,64 +9,87 @@
 namespace quorvel {
 namespace {
 
-QJsonValue textOrNull(const std::optional<std::string>& text) {
-    return text ? QJsonValue(QString::fromStdString(*text)) : QJsonValue(QJsonValue::Null);
-}
+using R = Record;
+using T = KeyType;
+using N = KeyNeed;
 
-QString text(const std::string& text) {
-    return QString::fromStdString(text);
-}
+// In the order of docs/record.md, which is also the order of the spreadsheet's columns.
+const RecordKey kKeys[] = {
+    {"attempt", &R::attempt, T::OptionalText, true, N::TextWhenStarted},
+    {"event", &R::opening, T::Event, true, N::Nothing},
+    {"started", &R::started, T::Time, true, N::Nothing},
+    {"ended", &R::ended, T::Time, false, N::Nothing},
+    {"tool_version", &R::toolVersion, T::Text, true, N::Nothing},
+    {"host", &R::host, T::Text, true, N::Nothing},
+    {"port", &R::port, T::Text, true, N::Text},
+    {"unit", &R::unit, T::OptionalText, true, N::Nothing},
+    {"device", &R::device, T::OptionalText, true, N::Nothing},
+    {"usb_serial", &R::usbSerial, T::OptionalText, true, N::Nothing},
+    {"image", &R::image, T::Text, true, N::Text},
+    {"sha256", &R::sha256, T::Text, true, N::Text},
+    {"checksum", &R::checksum, T::Text, true, N::Nothing},
+    {"outcome", &R::outcome, T::Text, false, N::TextWhenFinal},
+    {"failed_step", &R::failedStep, T::OptionalText, false, N::Nothing},
+    {"cause", &R::cause, T::OptionalText, false, N::Nothing},
+    {"diagnosis", &R::diagnosis, T::TextList, false, N::TextsIfGivenFinal},
+    {"warnings", &R::warnings, T::TextList, false, N::Nothing},
+    {"blocks_written", &R::blocksWritten, T::Int, false, N::Nothing},
+    {"blocks_unconfirmed", &R::blocksUnconfirmed, T::Int, false, N::Nothing},
+    {"device_state", &R::deviceState, T::OptionalText, false, N::Nothing},
+    // The shortest text that reads back as the same double: a connect refused at once takes
+    // well under a millisecond, and must not be recorded as taking no time.
+    {"seconds", &R::seconds, T::Double, false, N::Nothing},
+};
 
-// The keys that name the attempt, the same on its started and its final line.
-QJsonObject attemptKeys(const DeviceRecord& r, const char* event) {
-    return {
-        {"attempt", r.attempt.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text(r.attempt))},
-        {"event", event},
-        {"started", text(r.started)},
-        {"tool_version", text(r.toolVersion)},
-        {"host", text(r.host)},
-        {"port", text(r.port)},
-        {"unit", textOrNull(r.unit)},
-        {"device", textOrNull(r.device)},
-        {"usb_serial", textOrNull(r.usbSerial)},
-        {"image", text(r.image)},
-        {"sha256", text(r.sha256)},
-        {"checksum", text(r.checksum)},
+// The value of `key` in the record's line; `started` on its started line.
+QJsonValue valueOf(const Record& r, const RecordKey& key, bool started) {
+    const auto texts = [](const std::vector<std::string>& lines) {
+        QJsonArray list;
+        for (const std::string& line : lines) list.append(QString::fromStdString(line));
+        return list;
     };
+    return std::visit(
+        [&](auto member) -> QJsonValue {
+            const auto& value = r.*member;
+            using V = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<V, std::string>) {
+                if (key.type == T::OptionalText && value.empty()) return QJsonValue::Null;
+                return QString::fromStdString(value);
+            } else if constexpr (std::is_same_v<V, bool>) {
+                return started ? kStartedEvent : kEndedEvent;
+            } else if constexpr (std::is_same_v<V, std::vector<std::string>>) {
+                return texts(value);
+            } else {
+                return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+            }
+        },
+        key.member);
+}
+
+std::string line(const Record& r, bool started) {
+    QJsonObject object;
+    for (const RecordKey& key : kKeys) {
+        if (key.onStarted || !started) object.insert(key.name, valueOf(r, key, started));
+    }
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 
 }  // namespace
+
+std::span<const RecordKey> RecordKeys() {
+    return kKeys;
+}
 
 std::string newAttemptId() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
 }
 
-std::string startedLine(const DeviceRecord& r) {
-    return QJsonDocument(attemptKeys(r, "started")).toJson(QJsonDocument::Compact).toStdString();
+std::string startedLine(const Record& r) {
+    return line(r, true);
 }
 
-std::string recordLine(const DeviceRecord& r) {
-    QJsonArray diagnosis;
-    for (const std::string& line : r.diagnosis) diagnosis.append(QString::fromStdString(line));
-    QJsonArray warnings;
-    for (const std::string& line : r.warnings) warnings.append(QString::fromStdString(line));
-    QJsonObject record = attemptKeys(r, "ended");
-    const QJsonObject ending{
-        {"ended", text(r.ended)},
-        {"outcome", text(r.outcome)},
-        {"failed_step", textOrNull(r.failedStep)},
-        {"cause", textOrNull(r.cause)},
-        {"diagnosis", diagnosis},
-        {"warnings", warnings},
-        {"blocks_written", r.blocksWritten},
-        {"blocks_unconfirmed", r.blocksUnconfirmed},
-        {"device_state", textOrNull(r.deviceState)},
-        // The shortest text that reads back as the same double: a connect refused at once
-        // takes well under a millisecond, and must not be recorded as taking no time.
-        {"seconds", r.seconds},
-    };
-    for (auto it = ending.begin(); it != ending.end(); ++it) record.insert(it.key(), it.value());
-    return QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString();
+std::string recordLine(const Record& r) {
+    return line(r, false);
 }
 
 }  // namespace quorvel

@@ -69,7 +69,7 @@ struct Reading {
     RecordsSummary& summary;
     bool summing;  // whether the records are added to the summary
     const TimeBounds& bounds;
-    const std::function<bool(const ReadRecord&)>& each;
+    const std::function<bool(const Record&)>& each;
 };
 
 // Takes line `number` of the source: hands its record to `each` (which returns false to stop
@@ -77,7 +77,7 @@ struct Reading {
 // that is no record is added in any case. False to stop.
 bool takeLine(const std::string& line, long long number, const Reading& r) {
     if (line.find_first_not_of(" \t") == std::string::npos) return true;
-    std::optional<ReadRecord> record = readRecordLine(line);
+    std::optional<Record> record = readRecordLine(line);
     if (!record) {
         r.summary.addUnread({r.index, number, false});
         return true;
@@ -163,7 +163,7 @@ std::string orDash(const std::string& text) {
 }
 
 // "started  host  port  outcome at step", with the unit when it has one.
-std::string attemptLine(const ReadRecord& r) {
+std::string attemptLine(const Record& r) {
     return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
            (r.unit.empty() ? "" : "  unit " + r.unit) + "  " +
            (r.unfinished ? "interrupted, state unknown" : r.outcome) +
@@ -171,7 +171,7 @@ std::string attemptLine(const ReadRecord& r) {
 }
 
 std::vector<std::string> summaryText(const std::vector<std::string>& paths, const RecordsSummary& s,
-                                     const std::vector<ReadRecord>& notWritten) {
+                                     const std::vector<Record>& notWritten) {
     std::vector<std::string> text;
     const auto add = [&text](std::vector<std::string> lines) {
         for (std::string& line : lines) text.push_back(std::move(line));
@@ -213,7 +213,7 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     }
     if (!notWritten.empty()) {
         add({"", "Not written:"});
-        for (const ReadRecord& r : notWritten) {
+        for (const Record& r : notWritten) {
             text.push_back("  " + attemptLine(r));
             for (const std::string& why : r.diagnosis) text.push_back("      " + why);
         }
@@ -280,7 +280,7 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
 }
 
 QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSummary& s,
-                        const std::vector<ReadRecord>& notWritten) {
+                        const std::vector<Record>& notWritten) {
     QJsonArray images;
     for (const Tally& t : s.images()) {
         images.append(withCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}}));
@@ -290,7 +290,7 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
         ports.append(withCounts(t, {{"port", qText(t.name)}, {"host", qTextOrNull(t.detail)}}));
     }
     QJsonArray attempts;
-    for (const ReadRecord& r : notWritten) {
+    for (const Record& r : notWritten) {
         QJsonArray diagnosis;
         for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
         attempts.append(QJsonObject{
@@ -371,7 +371,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
         setBinaryMode(out);  // the rows end in CR LF as they are, on Windows too
         put(csvHeader());
     }
-    const auto each = [&](const ReadRecord& record) {
+    const auto each = [&](const Record& record) {
         return !options.csv || put(csvRow(record, csvForTerminal));
     };
     // The rows alone need no summary: without --check, --csv keeps nothing of the records, so
@@ -391,7 +391,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
     }
     summary.finish();
     if (options.csv && std::fflush(out) != 0) csvCut = true;
-    const std::vector<ReadRecord> notWritten = summary.notWritten();
+    const std::vector<Record> notWritten = summary.notWritten();
     CommandResult r;
     r.message = std::to_string(summary.all().devices()) + " devices recorded";
     const QJsonObject result = summaryJson(paths, summary, notWritten);
@@ -447,8 +447,8 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
                                  (more == 1 ? "" : "s") + " like it)"
                            : ""));
     }
-    const auto devicesNotWritten = std::count_if(
-        notWritten.begin(), notWritten.end(), [](const ReadRecord& d) { return d.unit.empty(); });
+    const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
+                                                 [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
         fail(kExitDeviceFailure, "failure",

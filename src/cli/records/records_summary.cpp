@@ -16,7 +16,7 @@ Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& det
     return rows[at->second];
 }
 
-void RecordsSummary::addStarted(ReadRecord record, size_t file, long long line) {
+void RecordsSummary::addStarted(Record record, size_t file, long long line) {
     const long long order = read_++;
     if (endedFirst_.erase(record.attempt) > 0) return;
     std::string id = record.attempt;
@@ -24,7 +24,7 @@ void RecordsSummary::addStarted(ReadRecord record, size_t file, long long line) 
                            OpenAttempt{order, {file, line, false}, std::move(record)});
 }
 
-void RecordsSummary::add(ReadRecord record) {
+void RecordsSummary::add(Record record) {
     const long long order = read_++;
     if (!record.attempt.empty() && open_.erase(record.attempt) == 0) {
         endedFirst_.insert(record.attempt);
@@ -39,7 +39,7 @@ void RecordsSummary::finish() {
               [](const OpenAttempt* a, const OpenAttempt* b) { return a->order < b->order; });
     for (OpenAttempt* a : left) {
         unfinished_.push_back(a->where);
-        ReadRecord& r = a->record;
+        Record& r = a->record;
         r.unfinished = true;
         r.opening = false;
         r.outcome = OutcomeWord(OutcomeSeverity::Interrupted);
@@ -53,7 +53,7 @@ void RecordsSummary::finish() {
     endedFirst_.clear();
 }
 
-void RecordsSummary::count(ReadRecord record, long long order) {
+void RecordsSummary::count(Record record, long long order) {
     all_.add(record.severity);
     images_.row(record.image, record.sha256).add(record.severity);
     ports_.row(record.port, record.host).add(record.severity);
@@ -83,7 +83,7 @@ void RecordsSummary::count(ReadRecord record, long long order) {
     }
 }
 
-std::vector<ReadRecord> RecordsSummary::notWritten() const {
+std::vector<Record> RecordsSummary::notWritten() const {
     std::vector<const Attempt*> attempts;
     for (const Attempt& a : withoutUnit_) attempts.push_back(&a);
     for (const auto& [id, unit] : units_) {
@@ -91,7 +91,7 @@ std::vector<ReadRecord> RecordsSummary::notWritten() const {
     }
     std::sort(attempts.begin(), attempts.end(),
               [](const Attempt* a, const Attempt* b) { return a->order < b->order; });
-    std::vector<ReadRecord> list;
+    std::vector<Record> list;
     list.reserve(attempts.size());
     for (const Attempt* a : attempts) list.push_back(a->record);
     return list;

@@ -15,7 +15,7 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
     };
     if (isDatabaseUri(path)) {
         const auto row = lastLineWritten(path, unit);
-        const std::optional<ReadRecord> r = row ? readRecordLine(row->first) : std::nullopt;
+        const std::optional<Record> r = row ? readRecordLine(row->first) : std::nullopt;
         if (!r || r->unit != unit || r->severity != OutcomeSeverity::Success) return std::nullopt;
         return UnitWritten{r->ended, r->host, r->port, row->second};
     }
@@ -32,7 +32,7 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
             (line.find(unit) == std::string::npos && line.find('\\') == std::string::npos)) {
             continue;
         }
-        const std::optional<ReadRecord> r = readRecordLine(line);
+        const std::optional<Record> r = readRecordLine(line);
         if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
             continue;
         found = UnitWritten{r->ended, r->host, r->port, lines.number()};

@@ -12,9 +12,13 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 #include <atomic>
+#include <initializer_list>
 #include <optional>
+#include <vector>
 
+#include "device_record.h"
 #include "outcome_words.h"
 #include "record_file.h"
 
@@ -26,11 +30,21 @@ constexpr const char* kTable = "quorvel_records";
 // A server that does not answer at all (its computer off) holds a line no longer than this.
 constexpr int kConnectSeconds = 5;
 
-// The columns taken from a line's text keys, then its numbers; the whole line goes in `line`.
-const char* const kTextColumns[] = {"attempt",  "event",   "tool_version", "host",  "port",
-                                    "unit",     "device",  "usb_serial",   "image", "sha256",
-                                    "checksum", "outcome", "failed_step",  "cause", "device_state"};
-const char* const kIntegerColumns[] = {"blocks_written", "blocks_unconfirmed"};
+// The columns taken from a line's keys by their kind: its times, its numbers, then (after the
+// whole line, in `line`) its texts and its counts. Lists (diagnosis, warnings) are in the line.
+std::vector<const char*> columnsOf(std::initializer_list<KeyType> types) {
+    std::vector<const char*> names;
+    for (const RecordKey& key : RecordKeys()) {
+        if (std::find(types.begin(), types.end(), key.type) != types.end())
+            names.push_back(key.name);
+    }
+    return names;
+}
+const std::vector<const char*> kTimeColumns = columnsOf({KeyType::Time});
+const std::vector<const char*> kNumberColumns = columnsOf({KeyType::Double});
+const std::vector<const char*> kTextColumns =
+    columnsOf({KeyType::Text, KeyType::OptionalText, KeyType::Event});
+const std::vector<const char*> kIntegerColumns = columnsOf({KeyType::Int});
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -142,9 +156,11 @@ std::string run(QSqlQuery& query, const QString& sql) {
 // and then finds them made.
 std::string makeTable(const QSqlDatabase& db) {
     const QString table = kTable;
-    QStringList columns{"id bigserial PRIMARY KEY", "started timestamptz",
-                        "ended timestamptz",        "seconds double precision",
-                        "line text NOT NULL",       "stored timestamptz NOT NULL DEFAULT now()"};
+    QStringList columns{"id bigserial PRIMARY KEY"};
+    for (const char* c : kTimeColumns) columns << QString(c) + " timestamptz";
+    for (const char* c : kNumberColumns) columns << QString(c) + " double precision";
+    columns << "line text NOT NULL"
+            << "stored timestamptz NOT NULL DEFAULT now()";
     for (const char* c : kTextColumns) columns << QString(c) + " text";
     for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
     const QStringList statements{
@@ -179,7 +195,10 @@ QVariant timeOrNull(const QJsonValue& value) {
 // all), the line itself whole. A line already there (the same attempt and event) is kept once.
 std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-    QStringList names{"started", "ended", "seconds", "line"};
+    QStringList names;
+    for (const char* c : kTimeColumns) names << c;
+    for (const char* c : kNumberColumns) names << c;
+    names << "line";
     for (const char* c : kTextColumns) names << c;
     for (const char* c : kIntegerColumns) names << c;
     QStringList marks;
@@ -187,10 +206,12 @@ std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     QSqlQuery query(db);
     query.prepare(QString("INSERT INTO ") + kTable + " (" + names.join(", ") + ") VALUES (" +
                   marks.join(", ") + ") ON CONFLICT (attempt, event) DO NOTHING");
-    query.addBindValue(timeOrNull(o.value("started")));
-    query.addBindValue(timeOrNull(o.value("ended")));
-    query.addBindValue(o.value("seconds").isDouble() ? QVariant(o.value("seconds").toDouble())
-                                                     : QVariant(QMetaType(QMetaType::Double)));
+    for (const char* c : kTimeColumns) query.addBindValue(timeOrNull(o.value(c)));
+    for (const char* c : kNumberColumns) {
+        const QJsonValue v = o.value(c);
+        query.addBindValue(v.isDouble() ? QVariant(v.toDouble())
+                                        : QVariant(QMetaType(QMetaType::Double)));
+    }
     query.addBindValue(q(line));
     for (const char* c : kTextColumns) query.addBindValue(textOrNull(o.value(c)));
     for (const char* c : kIntegerColumns) {
@@ -305,11 +326,11 @@ bool RecordDatabase::open(const std::string& uri) {
     return true;
 }
 
-bool RecordDatabase::append(const DeviceRecord& record) {
+bool RecordDatabase::append(const Record& record) {
     return add(recordLine(record), record.port);
 }
 
-bool RecordDatabase::appendStarted(const DeviceRecord& record) {
+bool RecordDatabase::appendStarted(const Record& record) {
     return add(startedLine(record), record.port);
 }
 
