@@ -192,6 +192,11 @@ TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
     ASSERT_TRUE(escaped.has_value());
     EXPECT_EQ(escaped->port, "\xC3\x85\xF0\x9F\x98\x80/\\\"x");
     EXPECT_TRUE(readRecordLine("\t{\"port\":\"P\"\t" + rest));  // tabs between the tokens
+    // A count that is no whole number in range is none, and so is a number the line lacks.
+    const std::optional<Record> odd =
+        readRecordLine(R"({"port":"P","blocks_written":2.5,"blocks_unconfirmed":-1)" + rest);
+    ASSERT_TRUE(odd.has_value());
+    EXPECT_FALSE(odd->blocksWritten || odd->blocksUnconfirmed || odd->seconds);
 
     const std::vector<std::string> notRecords = {
         "",
