@@ -40,8 +40,7 @@ bool startRecord(Record& record, RecordSink* file, const ExchangeSettings& setti
 // Adds the final line of the attempt that `record` began (startRecord) to `file` (none: nothing
 // to do), for a write of `image` that ended as `result`; a line that could not be added is
 // kept in result.recordFailure.
-void keepRecord(DeviceResult& result, RecordSink* file, Record record,
-                const MemoryImage& image);
+void keepRecord(DeviceResult& result, RecordSink* file, Record record, const MemoryImage& image);
 
 // The result of a command run on one port: the outcome (the command line's headline of a
 // write, the pin's answer) on standard output, warnings and what went wrong on standard error.
