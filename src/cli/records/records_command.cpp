@@ -166,7 +166,9 @@ std::string orDash(const std::string& text) {
 std::string attemptLine(const Record& r) {
     return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
            (r.unit.empty() ? "" : "  unit " + r.unit) + "  " +
-           (r.unfinished ? "interrupted, state unknown" : r.outcome) +
+           (r.unfinished
+                ? OutcomeWord(OutcomeSeverity::Interrupted) + std::string(", state unknown")
+                : r.outcome) +
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
@@ -451,7 +453,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
                                                  [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
-        fail(kExitDeviceFailure, "failure",
+        fail(kExitDeviceFailure, OutcomeWord(OutcomeSeverity::Failure),
              "check: not every device is written: " + std::to_string(unitsNotWritten) + " unit" +
                  (unitsNotWritten == 1 ? "" : "s") + " and " + std::to_string(devicesNotWritten) +
                  " device" + (devicesNotWritten == 1 ? "" : "s") + " without a unit");
