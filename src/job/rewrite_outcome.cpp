@@ -1,7 +1,5 @@
 #include "rewrite_outcome.h"
 
-#include <numeric>
-
 namespace quorvel {
 namespace {
 
@@ -10,19 +8,19 @@ using S = OutcomeSeverity;
 // In the order of RewriteOutcome. The window says "Rewriting success!" also for an unconfirmed
 // write, with its warning under it; the command line leads with the doubt.
 constexpr OutcomeFacts kOutcomes[] = {
-    {RewriteOutcome::Success, S::Success, "success", "Rewriting success!", "Rewriting success!",
-     "PASS", std::nullopt},
-    {RewriteOutcome::Unconfirmed, S::Unconfirmed, "unconfirmed", "Rewriting success!",
+    {RewriteOutcome::Success, S::Success, OutcomeWord(S::Success), "Rewriting success!",
+     "Rewriting success!", "PASS", std::nullopt},
+    {RewriteOutcome::Unconfirmed, S::Unconfirmed, OutcomeWord(S::Unconfirmed), "Rewriting success!",
      "Rewriting unconfirmed: the device's answers did not confirm every frame", "UNCONFIRMED",
      std::nullopt},
-    {RewriteOutcome::ConnectionFailure, S::Failure, "failure", "Connection failure",
+    {RewriteOutcome::ConnectionFailure, S::Failure, OutcomeWord(S::Failure), "Connection failure",
      "Connection failure", "FAIL", Step::Connect},
-    {RewriteOutcome::DeletionFailure, S::Failure, "failure", "Deletion failure", "Deletion failure",
-     "FAIL", Step::Erase},
-    {RewriteOutcome::WritingFailure, S::Failure, "failure", "Writing failure", "Writing failure",
-     "FAIL", Step::Program},
-    {RewriteOutcome::Stopped, S::Interrupted, "interrupted", "Interrupted", "Interrupted",
-     "STOPPED", std::nullopt},
+    {RewriteOutcome::DeletionFailure, S::Failure, OutcomeWord(S::Failure), "Deletion failure",
+     "Deletion failure", "FAIL", Step::Erase},
+    {RewriteOutcome::WritingFailure, S::Failure, OutcomeWord(S::Failure), "Writing failure",
+     "Writing failure", "FAIL", Step::Program},
+    {RewriteOutcome::Stopped, S::Interrupted, OutcomeWord(S::Interrupted), "Interrupted",
+     "Interrupted", "STOPPED", std::nullopt},
 };
 
 constexpr bool inEnumOrder() {
@@ -61,17 +59,6 @@ const OutcomeFacts* OutcomeNamed(std::string_view name) {
         if (facts.name == name) return &facts;
     }
     return nullptr;
-}
-
-int OutcomeCounts::total() const {
-    return std::accumulate(count.begin(), count.end(), 0);
-}
-
-OutcomeSeverity OutcomeCounts::worst() const {
-    for (size_t s = kSeverities; s-- > 0;) {
-        if (count[s] > 0) return static_cast<OutcomeSeverity>(s);
-    }
-    return OutcomeSeverity::Success;
 }
 
 }  // namespace quorvel

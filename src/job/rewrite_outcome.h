@@ -3,10 +3,10 @@
 // window's text, the command line's headline, the mark of a station's result line, how bad it
 // is, and the step that failed. Everything that says an outcome reads it here.
 
-#include <array>
 #include <optional>
 #include <string_view>
 
+#include "outcome_words.h"
 #include "step.h"
 
 namespace quorvel {
@@ -22,15 +22,10 @@ enum class RewriteOutcome {
     Stopped
 };
 
-// How bad an outcome is, from best to worst: a run of several devices ends as its worst one.
-// A step command (connect, pin...) ends in one of these too.
-enum class OutcomeSeverity { Success, Unconfirmed, Failure, Interrupted };
-inline constexpr size_t kSeverities = 4;
-
 struct OutcomeFacts {
     RewriteOutcome outcome;
     OutcomeSeverity severity;
-    const char* name;        // "success", "unconfirmed", "failure", "interrupted"
+    const char* name;        // the severity's word (OutcomeWord)
     const char* windowText;  // the window's box, and the message of the JSON report
     const char* headline;    // the command line's first line
     const char* mark;        // at the start of a station's result line
@@ -46,16 +41,5 @@ const OutcomeFacts& Outcome(RewriteOutcome outcome);
 const OutcomeFacts& Outcome(OutcomeSeverity severity);
 // The outcome that a report or record names `name`; null for a name no outcome has.
 const OutcomeFacts* OutcomeNamed(std::string_view name);
-
-// How many runs ended in each severity, and the worst of them.
-struct OutcomeCounts {
-    std::array<int, kSeverities> count{};
-
-    void add(OutcomeSeverity severity) { ++count[static_cast<size_t>(severity)]; }
-    int operator[](OutcomeSeverity severity) const { return count[static_cast<size_t>(severity)]; }
-    int total() const;
-    // Success when nothing was counted.
-    OutcomeSeverity worst() const;
-};
 
 }  // namespace quorvel

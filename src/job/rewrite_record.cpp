@@ -10,26 +10,17 @@
 #include "time_text.h"
 
 namespace quorvel {
-namespace {
-
-std::optional<std::string> unlessEmpty(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    return text;
-}
-
-}  // namespace
-
-DeviceRecord BeginRecord(const ExchangeSettings& settings, const std::string& port,
-                         const std::string& unit, const RecordedImage& image) {
-    DeviceRecord line;
+Record BeginRecord(const ExchangeSettings& settings, const std::string& port,
+                   const std::string& unit, const RecordedImage& image) {
+    Record line;
     line.attempt = newAttemptId();
     line.started = utcText(std::chrono::system_clock::now());
     line.toolVersion = kVersion;
     line.host = QSysInfo::machineHostName().toStdString();
     line.port = port;
-    line.unit = unlessEmpty(unit);
-    line.device = unlessEmpty(resolvedDevice(settings));
-    line.usbSerial = unlessEmpty(usbSerialNumber(settings));
+    line.unit = unit;
+    line.device = resolvedDevice(settings);
+    line.usbSerial = usbSerialNumber(settings);
     line.image = image.path;
     line.sha256 = image.sha256;
     line.checksum = image.checksum;
@@ -37,10 +28,10 @@ DeviceRecord BeginRecord(const ExchangeSettings& settings, const std::string& po
     return line;
 }
 
-void EndRecord(DeviceRecord& line, const OutcomeFacts& outcome,
-               const std::vector<StepRecord>& steps, const MemoryImage& image,
-               std::vector<std::string> diagnosis, const std::string& deviceState,
-               const std::vector<std::string>& warnings, double seconds) {
+void EndRecord(Record& line, const OutcomeFacts& outcome, const std::vector<StepRecord>& steps,
+               const MemoryImage& image, std::vector<std::string> diagnosis,
+               const std::string& deviceState, const std::vector<std::string>& warnings,
+               double seconds) {
     line.ended = utcText(std::chrono::system_clock::now());
     line.warnings.insert(line.warnings.end(), warnings.begin(), warnings.end());
     line.outcome = outcome.name;
@@ -50,11 +41,12 @@ void EndRecord(DeviceRecord& line, const OutcomeFacts& outcome,
     }
     line.diagnosis = std::move(diagnosis);
     line.blocksWritten = blocksAccepted(steps, image);
-    line.blocksUnconfirmed = 0;
+    int unconfirmed = 0;
     for (const StepRecord& step : steps) {
-        for (const UnconfirmedAnswer& a : step.unconfirmed) line.blocksUnconfirmed += a.row >= 0;
+        for (const UnconfirmedAnswer& a : step.unconfirmed) unconfirmed += a.row >= 0;
     }
-    line.deviceState = unlessEmpty(deviceState);
+    line.blocksUnconfirmed = unconfirmed;
+    line.deviceState = deviceState;
     line.seconds = seconds;
 }
 

@@ -25,16 +25,16 @@ struct RecordedImage {
 // A new attempt at the device that `settings` name, `port` being the port as the operator
 // named it, for the board `unit` (empty: none), writing `image`: its id, the host, the tool's
 // version, the device and its adapter, and this moment as its start.
-DeviceRecord BeginRecord(const ExchangeSettings& settings, const std::string& port,
-                         const std::string& unit, const RecordedImage& image);
+Record BeginRecord(const ExchangeSettings& settings, const std::string& port,
+                   const std::string& unit, const RecordedImage& image);
 
 // Completes the attempt's record with how the write of `image` ended: `outcome`, the steps
 // that ran (the last one failed when the write failed), what went wrong (`diagnosis`), the
 // device's state, the warnings beside the outcome, and the seconds it took. Ended now.
-void EndRecord(DeviceRecord& record, const OutcomeFacts& outcome,
-               const std::vector<StepRecord>& steps, const MemoryImage& image,
-               std::vector<std::string> diagnosis, const std::string& deviceState,
-               const std::vector<std::string>& warnings, double seconds);
+void EndRecord(Record& record, const OutcomeFacts& outcome, const std::vector<StepRecord>& steps,
+               const MemoryImage& image, std::vector<std::string> diagnosis,
+               const std::string& deviceState, const std::vector<std::string>& warnings,
+               double seconds);
 
 // The 1 KiB blocks the device accepted in the program steps: every block with data when a
 // step succeeded, else those before the block it ended on.

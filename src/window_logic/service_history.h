@@ -46,7 +46,7 @@ class HistoryEntry {
   private:
     const CommandContext& context_;
     RecordFile file_;
-    DeviceRecord record_;
+    Record record_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::string failure_;  // why the history could not be written
 };

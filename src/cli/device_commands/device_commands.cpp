@@ -142,7 +142,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     std::optional<ImageFacts> facts;
     if (info->takesFile()) facts = imageFacts(options.args[0], image);
     const bool write = options.command == "write";
-    DeviceRecord attempt;
+    Record attempt;
     if (write && !startRecord(attempt, kept, device, options.unit, *facts, options.profileName)) {
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
                            "; nothing was sent");

@@ -107,7 +107,7 @@ QJsonObject deviceJson(const DeviceResult& r) {
             {"total_ms", jsonMilliseconds(r.ms)}};
 }
 
-bool startRecord(DeviceRecord& line, RecordSink* file, const ExchangeSettings& settings,
+bool startRecord(Record& line, RecordSink* file, const ExchangeSettings& settings,
                  const std::string& unit, const ImageFacts& facts, const std::string& profile) {
     line = BeginRecord(settings, portName(settings), unit,
                        {facts.path, facts.sha256, facts.checksum, facts.warnings});
@@ -115,7 +115,7 @@ bool startRecord(DeviceRecord& line, RecordSink* file, const ExchangeSettings& s
     return file == nullptr || file->appendStarted(line);
 }
 
-void keepRecord(DeviceResult& r, RecordSink* file, DeviceRecord line, const MemoryImage& image) {
+void keepRecord(DeviceResult& r, RecordSink* file, Record line, const MemoryImage& image) {
     if (file == nullptr) return;
     EndRecord(line, r.outcome(), r.steps, image, diagnosisOf(r), r.deviceState, r.warnings,
               r.ms / 1000);

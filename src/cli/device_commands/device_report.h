@@ -34,14 +34,13 @@ QJsonObject deviceJson(const DeviceResult& result);
 // its identity and its start time, with its started line added to `file` (none: only the
 // record is made). Called by every write right before its first byte. False when the line
 // could not be added: the write must then send nothing, and file->failure() says why.
-bool startRecord(DeviceRecord& record, RecordSink* file, const ExchangeSettings& settings,
+bool startRecord(Record& record, RecordSink* file, const ExchangeSettings& settings,
                  const std::string& unit, const ImageFacts& facts, const std::string& profile);
 
 // Adds the final line of the attempt that `record` began (startRecord) to `file` (none: nothing
 // to do), for a write of `image` that ended as `result`; a line that could not be added is
 // kept in result.recordFailure.
-void keepRecord(DeviceResult& result, RecordSink* file, DeviceRecord record,
-                const MemoryImage& image);
+void keepRecord(DeviceResult& result, RecordSink* file, Record record, const MemoryImage& image);
 
 // The result of a command run on one port: the outcome (the command line's headline of a
 // write, the pin's answer) on standard output, warnings and what went wrong on standard error.

@@ -99,7 +99,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     // Every started line is added before any device is touched: a record that cannot be kept
     // stops the run while nothing has been sent.
     const ImageFacts facts = imageFacts(options.args[0], image);
-    std::vector<DeviceRecord> attempts(devices.size());
+    std::vector<Record> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
         if (!startRecord(attempts[i], record, devices[i], options.unit, facts,
                          options.profileName)) {

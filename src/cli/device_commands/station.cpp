@@ -387,10 +387,10 @@ class StationWorker final : public QThread {
     ImageFacts facts_;
     PortTally tally_;
     PortWatch watch_;
-    DeviceHold hold_;   // the device there, from its detection until it is removed
-    ScanQueue* scans_;  // with --scan: the unit ids to write, one board each
-    std::string unit_;  // the board's unit id, or empty
-    std::optional<DeviceRecord> attempt_;     // the board's attempt, started and not yet ended
+    DeviceHold hold_;                // the device there, from its detection until it is removed
+    ScanQueue* scans_;               // with --scan: the unit ids to write, one board each
+    std::string unit_;               // the board's unit id, or empty
+    std::optional<Record> attempt_;  // the board's attempt, started and not yet ended
     std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
 };
 

@@ -70,7 +70,7 @@ struct Reading {
     RecordsSummary& summary;
     bool summing;  // whether the records are added to the summary
     const TimeBounds& bounds;
-    const std::function<bool(const ReadRecord&)>& each;
+    const std::function<bool(const Record&)>& each;
 };
 
 // Takes line `number` of the source: hands its record to `each` (which returns false to stop
@@ -78,7 +78,7 @@ struct Reading {
 // that is no record is added in any case. False to stop.
 bool takeLine(const std::string& line, long long number, const Reading& r) {
     if (line.find_first_not_of(" \t") == std::string::npos) return true;
-    std::optional<ReadRecord> record = readRecordLine(line);
+    std::optional<Record> record = readRecordLine(line);
     if (!record) {
         r.summary.addUnread({r.index, number, false});
         return true;
@@ -154,9 +154,8 @@ std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows
 
 // The row's cells: its names, then its counts.
 std::vector<std::string> cells(std::vector<std::string> names, const Tally& t) {
-    for (const int n : {t.devices(), t.success, t.failure, t.interrupted, t.unconfirmed}) {
-        names.push_back(std::to_string(n));
-    }
+    names.push_back(std::to_string(t.devices()));
+    for (const OutcomeSeverity s : kCountOrder) names.push_back(std::to_string(t[s]));
     return names;
 }
 
@@ -165,15 +164,17 @@ std::string orDash(const std::string& text) {
 }
 
 // "started  host  port  outcome at step", with the unit when it has one.
-std::string attemptLine(const ReadRecord& r) {
+std::string attemptLine(const Record& r) {
     return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
            (r.unit.empty() ? "" : "  unit " + r.unit) + "  " +
-           (r.unfinished ? "interrupted, state unknown" : r.outcome) +
+           (r.unfinished
+                ? OutcomeWord(OutcomeSeverity::Interrupted) + std::string(", state unknown")
+                : r.outcome) +
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
 std::vector<std::string> summaryText(const std::vector<std::string>& paths, const RecordsSummary& s,
-                                     const std::vector<ReadRecord>& notWritten) {
+                                     const std::vector<Record>& notWritten) {
     std::vector<std::string> text;
     const auto add = [&text](std::vector<std::string> lines) {
         for (std::string& line : lines) text.push_back(std::move(line));
@@ -183,11 +184,14 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
         for (const std::string& path : paths) text.push_back("  " + fileName(path));
     }
     const Tally& all = s.all();
-    text.push_back(
-        "Devices: " + std::to_string(all.devices()) + " (" + std::to_string(all.success) +
-        " success, " + std::to_string(all.failure) + " failure, " +
-        std::to_string(all.interrupted) + " interrupted" +
-        (all.unconfirmed > 0 ? ", " + std::to_string(all.unconfirmed) + " unconfirmed" : "") + ")");
+    // Unconfirmed only when some were.
+    std::string byOutcome;
+    for (const OutcomeSeverity o : kCountOrder) {
+        if (o == OutcomeSeverity::Unconfirmed && all[o] == 0) continue;
+        byOutcome +=
+            (byOutcome.empty() ? "" : ", ") + std::to_string(all[o]) + " " + OutcomeWord(o);
+    }
+    text.push_back("Devices: " + std::to_string(all.devices()) + " (" + byOutcome + ")");
     if (all.devices() > 0) {
         const std::vector<std::string> counts{"DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED",
                                               "UNCONFIRMED"};
@@ -212,7 +216,7 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     }
     if (!notWritten.empty()) {
         add({"", "Not written:"});
-        for (const ReadRecord& r : notWritten) {
+        for (const Record& r : notWritten) {
             text.push_back("  " + attemptLine(r));
             for (const std::string& why : r.diagnosis) text.push_back("      " + why);
         }
@@ -230,10 +234,7 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
 // `object` with the tally's counts added.
 QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
     object["devices"] = t.devices();
-    object["success"] = t.success;
-    object["failure"] = t.failure;
-    object["interrupted"] = t.interrupted;
-    object["unconfirmed"] = t.unconfirmed;
+    for (const OutcomeSeverity s : kCountOrder) object[OutcomeWord(s)] = t[s];
     const std::optional<double> yield = t.yield();
     object["yield"] = yield ? QJsonValue(*yield) : QJsonValue();
     return object;
@@ -282,7 +283,7 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
 }
 
 QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSummary& s,
-                        const std::vector<ReadRecord>& notWritten) {
+                        const std::vector<Record>& notWritten) {
     QJsonArray images;
     for (const Tally& t : s.images()) {
         images.append(withCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}}));
@@ -292,7 +293,7 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
         ports.append(withCounts(t, {{"port", qText(t.name)}, {"host", qTextOrNull(t.detail)}}));
     }
     QJsonArray attempts;
-    for (const ReadRecord& r : notWritten) {
+    for (const Record& r : notWritten) {
         QJsonArray diagnosis;
         for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
         attempts.append(QJsonObject{
@@ -382,7 +383,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
         setBinaryMode(out);  // the rows end in CR LF as they are, on Windows too
         put(csvHeader());
     }
-    const auto each = [&](const ReadRecord& record) {
+    const auto each = [&](const Record& record) {
         return !options.csv || put(csvRow(record, csvForTerminal));
     };
     // The rows alone need no summary: without --check, --csv keeps nothing of the records, so
@@ -402,7 +403,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
     }
     summary.finish();
     if (options.csv && std::fflush(out) != 0) csvCut = true;
-    const std::vector<ReadRecord> notWritten = summary.notWritten();
+    const std::vector<Record> notWritten = summary.notWritten();
     CommandResult r;
     r.message = std::to_string(summary.all().devices()) + " devices recorded";
     const QJsonObject result = summaryJson(paths, summary, notWritten);
@@ -458,11 +459,11 @@ CommandResult runRecords(const CliOptions& options, std::FILE* out) {
                                  (more == 1 ? "" : "s") + " like it)"
                            : ""));
     }
-    const auto devicesNotWritten = std::count_if(
-        notWritten.begin(), notWritten.end(), [](const ReadRecord& d) { return d.unit.empty(); });
+    const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
+                                                 [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
-        fail(kExitDeviceFailure, "failure",
+        fail(kExitDeviceFailure, OutcomeWord(OutcomeSeverity::Failure),
              "check: not every device is written: " + std::to_string(unitsNotWritten) + " unit" +
                  (unitsNotWritten == 1 ? "" : "s") + " and " + std::to_string(devicesNotWritten) +
                  " device" + (devicesNotWritten == 1 ? "" : "s") + " without a unit");

@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <QString>
 #include <cmath>
-#include <optional>
+#include <variant>
 #include <vector>
 
 #include "text_out.h"
@@ -12,14 +12,6 @@ namespace quorvel::cli {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
-
-// The keys of a record line, in the order of its documentation.
-constexpr const char* kColumns[] = {
-    "attempt",      "started",   "ended",    "tool_version",   "host",
-    "port",         "unit",      "device",   "usb_serial",     "profile",
-    "image",        "sha256",    "checksum", "outcome",        "failed_step",
-    "cause",        "diagnosis", "warnings", "blocks_written", "blocks_unconfirmed",
-    "device_state", "seconds"};
 
 // A field as RFC 4180 wants it, after the comma that separates it from the one before (none
 // before the first): quoted when it holds a separator, a quote or a line end.
@@ -37,54 +29,53 @@ void addField(std::string& row, const std::string& field, bool first) {
     row += '"';
 }
 
-// A number as the record line writes it: the shortest text that reads back as the same value.
-std::string numberText(const std::optional<double>& value) {
-    if (!value) return {};
-    return QString::number(*value, 'g', QLocale::FloatingPointShortest).toStdString();
+// The key's field: a list a line per text, a number as the record line writes it (the shortest
+// text that reads back as the same value), empty where the record has none.
+std::string field(const Record& r, const RecordKey& key) {
+    return std::visit(
+        [&](auto member) -> std::string {
+            const auto& value = r.*member;
+            using V = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<V, std::string>) {
+                return value;
+            } else if constexpr (std::is_same_v<V, std::vector<std::string>>) {
+                std::string joined;
+                for (const std::string& text : value) joined += (joined.empty() ? "" : "\n") + text;
+                return joined;
+            } else if constexpr (std::is_same_v<V, bool>) {
+                return {};
+            } else if constexpr (std::is_same_v<V, std::optional<int>>) {
+                return value ? std::to_string(*value) : std::string();
+            } else {
+                if (!value) return {};
+                return QString::number(*value, 'g', QLocale::FloatingPointShortest).toStdString();
+            }
+        },
+        key.member);
 }
 
-std::string lines(const std::vector<std::string>& texts) {
-    std::string joined;
-    for (const std::string& text : texts) joined += (joined.empty() ? "" : "\n") + text;
-    return joined;
+// Every key but the event: a started line has no row of its own.
+bool isColumn(const RecordKey& key) {
+    return key.type != KeyType::Event;
 }
 
 }  // namespace
 
 std::string csvHeader() {
     std::string row;
-    for (const char* column : kColumns) addField(row, column, row.empty());
+    for (const RecordKey& key : RecordKeys()) {
+        if (isColumn(key)) addField(row, key.name, row.empty());
+    }
     return row + kLineEnd;
 }
 
-std::string csvRow(const ReadRecord& r, bool forTerminal) {
-    const std::string fields[] = {r.attempt,
-                                  r.started,
-                                  r.ended,
-                                  r.toolVersion,
-                                  r.host,
-                                  r.port,
-                                  r.unit,
-                                  r.device,
-                                  r.usbSerial,
-                                  r.profile,
-                                  r.image,
-                                  r.sha256,
-                                  r.checksum,
-                                  r.outcome,
-                                  r.failedStep,
-                                  r.cause,
-                                  lines(r.diagnosis),
-                                  lines(r.warnings),
-                                  numberText(r.blocksWritten),
-                                  numberText(r.blocksUnconfirmed),
-                                  r.deviceState,
-                                  numberText(r.seconds)};
-    static_assert(std::size(fields) == std::size(kColumns));
+std::string csvRow(const Record& r, bool forTerminal) {
     std::string row;
     bool first = true;
-    for (const std::string& field : fields) {
-        addField(row, forTerminal ? shownText(field) : field, first);
+    for (const RecordKey& key : RecordKeys()) {
+        if (!isColumn(key)) continue;
+        const std::string text = field(r, key);
+        addField(row, forTerminal ? shownText(text) : text, first);
         first = false;
     }
     return row + kLineEnd;

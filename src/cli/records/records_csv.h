@@ -16,6 +16,6 @@ std::string csvHeader();
 
 // The record's row, with its line end. `forTerminal` shows each field's control characters
 // escaped (shownText), for a CSV read on a terminal rather than by a spreadsheet.
-std::string csvRow(const ReadRecord& record, bool forTerminal);
+std::string csvRow(const Record& record, bool forTerminal);
 
 }  // namespace quorvel::cli

@@ -9,6 +9,7 @@
 
 #include "quorvel_version.h"
 #include "records_charts.h"
+#include "records_tallies.h"
 #include "safe_file.h"
 
 namespace quorvel::cli {
@@ -19,8 +20,6 @@ constexpr qsizetype kListed = 100;
 // A day of hours or fewer is drawn per hour; a longer span per day.
 constexpr size_t kMostHourColumns = 48;
 constexpr qsizetype kShownHashDigits = 12;
-
-constexpr const char* kCounts[] = {"devices", "success", "failure", "interrupted", "unconfirmed"};
 
 const char* kStyle = R"(
 body { font: 14px/1.4 sans-serif; margin: 2em; color: #222; max-width: 1100px; }
@@ -87,7 +86,9 @@ QString figure(const QJsonObject& summary, const QString& path, const QString& t
 // The counts and the yield of the tally at `path`, as cells, and its yield as a bar.
 QString countCells(const QJsonObject& summary, const QString& path) {
     QString cells;
-    for (const char* key : kCounts) cells += figure(summary, path + "." + key);
+    cells += figure(summary, path + ".devices");
+    for (const OutcomeSeverity s : kCountOrder)
+        cells += figure(summary, path + "." + OutcomeWord(s));
     cells += figure(summary, path + ".yield");
     cells += "<td>" + shareBar(at(summary, path + ".yield").toDouble() / 100) + "</td>";
     return cells;
@@ -111,9 +112,9 @@ QString totals(const QJsonObject& s) {
                "</div></div>";
     };
     QString html = "<h2 id=\"totals\">Totals</h2><div class=\"cards\">";
-    html += card("devices", "devices") + card("success", "success") + card("failure", "failure") +
-            card("interrupted", "interrupted") + card("unconfirmed", "unconfirmed") +
-            card("yield", "yield % (success of all devices)") + card("units", "units") +
+    html += card("devices", "devices");
+    for (const OutcomeSeverity s : kCountOrder) html += card(OutcomeWord(s), OutcomeWord(s));
+    html += card("yield", "yield % (success of all devices)") + card("units", "units") +
             card("units_written", "units written");
     html += "<div class=\"card\"><div class=\"v\">" +
             QString::number(s["units_not_written"].toArray().size()) +
@@ -160,8 +161,12 @@ QString hourLabel(const QJsonValue& hour) {
 }
 
 const std::vector<ChartSeries>& outcomeSeries() {
+    // In the order of OutcomeSeverity, best first.
     static const std::vector<ChartSeries> series{
-        {"ok", "success"}, {"doubt", "unconfirmed"}, {"bad", "failure"}, {"cut", "interrupted"}};
+        {"ok", OutcomeWord(OutcomeSeverity::Success)},
+        {"doubt", OutcomeWord(OutcomeSeverity::Unconfirmed)},
+        {"bad", OutcomeWord(OutcomeSeverity::Failure)},
+        {"cut", OutcomeWord(OutcomeSeverity::Interrupted)}};
     return series;
 }
 
@@ -174,9 +179,7 @@ QString hours(const QJsonObject& s) {
     QString lastDay;
     for (const QJsonValue& hour : list) {
         std::vector<long long> parts;
-        for (const char* key : {"success", "unconfirmed", "failure", "interrupted"}) {
-            parts.push_back(hour[key].toInteger());
-        }
+        for (const char* word : kOutcomeWords) parts.push_back(hour[word].toInteger());
         if (!perDay) {
             // The hour, with its date where a day begins.
             const QString label = hourLabel(hour["hour"]);
@@ -268,7 +271,7 @@ QString notWritten(const QJsonObject& s) {
     QString rows;
     qsizetype count = 0;
     for (const QJsonValue& attempt : s["not_written"].toArray()) {
-        if (attempt["outcome"].toString() != "interrupted") continue;
+        if (attempt["outcome"].toString() != OutcomeWord(OutcomeSeverity::Interrupted)) continue;
         if (++count > kListed) continue;
         QStringList why;
         for (const QJsonValue& line : attempt["diagnosis"].toArray()) why << esc(line.toString());

@@ -5,25 +5,18 @@
 
 namespace quorvel::cli {
 
-void Tally::add(const std::string& outcome) {
-    if (outcome == "success") ++success;
-    if (outcome == "failure") ++failure;
-    if (outcome == "interrupted") ++interrupted;
-    if (outcome == "unconfirmed") ++unconfirmed;
-}
-
 std::optional<double> Tally::yield() const {
     if (devices() == 0) return std::nullopt;
-    return std::round(success * 1000.0 / devices()) / 10;
+    return std::round(counts[OutcomeSeverity::Success] * 1000.0 / devices()) / 10;
 }
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
     const auto [at, added] = index.try_emplace({name, detail}, rows.size());
-    if (added) rows.push_back(Tally{name, detail});
+    if (added) rows.push_back(Tally{name, detail, {}});
     return rows[at->second];
 }
 
-void RecordsSummary::addStarted(ReadRecord record, size_t file, long long line) {
+void RecordsSummary::addStarted(Record record, size_t file, long long line) {
     const long long order = read_++;
     if (endedFirst_.erase(record.attempt) > 0) return;
     std::string id = record.attempt;
@@ -31,7 +24,7 @@ void RecordsSummary::addStarted(ReadRecord record, size_t file, long long line) 
                            OpenAttempt{order, {file, line, false}, std::move(record)});
 }
 
-void RecordsSummary::add(ReadRecord record) {
+void RecordsSummary::add(Record record) {
     const long long order = read_++;
     if (!record.attempt.empty() && open_.erase(record.attempt) == 0) {
         endedFirst_.insert(record.attempt);
@@ -46,10 +39,10 @@ void RecordsSummary::finish() {
               [](const OpenAttempt* a, const OpenAttempt* b) { return a->order < b->order; });
     for (OpenAttempt* a : left) {
         unfinished_.push_back(a->where);
-        ReadRecord& r = a->record;
+        Record& r = a->record;
         r.unfinished = true;
         r.opening = false;
-        r.outcome = "interrupted";
+        r.outcome = OutcomeWord(OutcomeSeverity::Interrupted);
         r.severity = OutcomeSeverity::Interrupted;
         r.diagnosis = {
             "started, with no final line: the writer was killed, crashed or lost power, or is "
@@ -60,21 +53,21 @@ void RecordsSummary::finish() {
     endedFirst_.clear();
 }
 
-void RecordsSummary::count(ReadRecord record, long long order) {
-    all_.add(record.outcome);
-    images_.row(record.image, record.sha256).add(record.outcome);
-    ports_.row(record.port, record.host).add(record.outcome);
+void RecordsSummary::count(Record record, long long order) {
+    all_.add(record.severity);
+    images_.row(record.image, record.sha256).add(record.severity);
+    ports_.row(record.port, record.host).add(record.severity);
     const std::string hour = hourOf(record.started);
-    hours_.try_emplace(hour, Tally{hour, {}}).first->second.add(record.outcome);
-    if (record.outcome == "success" && record.seconds) cycleTimes_.add(*record.seconds);
-    if (record.outcome != "success") {
+    hours_.try_emplace(hour, Tally{hour, {}, {}}).first->second.add(record.severity);
+    const bool written = record.severity == OutcomeSeverity::Success;
+    if (written && record.seconds) cycleTimes_.add(*record.seconds);
+    if (!written) {
         const std::pair<std::string, std::string> key{
-            record.failedStep, answerOf(record.outcome, record.cause, record.diagnosis)};
+            record.failedStep, answerOf(record.severity, record.cause, record.diagnosis)};
         const auto [at, added] = causeIndex_.try_emplace(key, causes_.size());
         if (added) causes_.push_back(Cause{key.first, key.second, 0, {}, 0});
         causes_[at->second].add(record.unit);
     }
-    const bool written = record.outcome == "success";
     if (record.unit.empty()) {
         if (!written) withoutUnit_.push_back({order, std::move(record)});
         return;
@@ -90,7 +83,7 @@ void RecordsSummary::count(ReadRecord record, long long order) {
     }
 }
 
-std::vector<ReadRecord> RecordsSummary::notWritten() const {
+std::vector<Record> RecordsSummary::notWritten() const {
     std::vector<const Attempt*> attempts;
     for (const Attempt& a : withoutUnit_) attempts.push_back(&a);
     for (const auto& [id, unit] : units_) {
@@ -98,7 +91,7 @@ std::vector<ReadRecord> RecordsSummary::notWritten() const {
     }
     std::sort(attempts.begin(), attempts.end(),
               [](const Attempt* a, const Attempt* b) { return a->order < b->order; });
-    std::vector<ReadRecord> list;
+    std::vector<Record> list;
     list.reserve(attempts.size());
     for (const Attempt* a : attempts) list.push_back(a->record);
     return list;

@@ -19,15 +19,13 @@
 namespace quorvel::cli {
 
 struct Tally {
-    std::string name;    // the port, or the image's path
-    std::string detail;  // the port's host, or the image's SHA-256
-    int success = 0;
-    int failure = 0;
-    int interrupted = 0;
-    int unconfirmed = 0;  // written, but the device's answers did not confirm it
+    std::string name;      // the port, or the image's path
+    std::string detail;    // the port's host, or the image's SHA-256
+    OutcomeCounts counts;  // unconfirmed: written, but the device's answers did not confirm it
 
-    int devices() const { return success + failure + interrupted + unconfirmed; }
-    void add(const std::string& outcome);
+    int devices() const { return counts.total(); }
+    int operator[](OutcomeSeverity severity) const { return counts[severity]; }
+    void add(OutcomeSeverity severity) { counts.add(severity); }
     // The share of successes in percent, to a tenth; empty without devices.
     std::optional<double> yield() const;
 };
@@ -43,8 +41,8 @@ class RecordsSummary {
   public:
     // Each record in the order read, file after file: a final line, or a started line (read
     // at `file` and `line`), which its final line closes.
-    void add(ReadRecord record);
-    void addStarted(ReadRecord record, size_t file, long long line);
+    void add(Record record);
+    void addStarted(Record record, size_t file, long long line);
     void addUnread(UnreadLine line) { unread_.push_back(line); }
     // After the last line: every attempt still open (a started line without its final line)
     // counts as interrupted, its device's state unknown.
@@ -59,7 +57,7 @@ class RecordsSummary {
 
     // The attempts not written, in the order read, without those at a unit written after all
     // (on any station, before or after).
-    std::vector<ReadRecord> notWritten() const;
+    std::vector<Record> notWritten() const;
     // The ids of the units never written, in the order first seen.
     std::vector<std::string> unitsNotWritten() const;
     long long units() const { return static_cast<long long>(units_.size()); }
@@ -76,7 +74,7 @@ class RecordsSummary {
   private:
     struct Attempt {
         long long order;
-        ReadRecord record;
+        Record record;
     };
     // A board named by its unit id: written once any attempt at it succeeded.
     struct Unit {
@@ -95,9 +93,9 @@ class RecordsSummary {
     struct OpenAttempt {
         long long order;
         UnreadLine where;
-        ReadRecord record;
+        Record record;
     };
-    void count(ReadRecord record, long long order);
+    void count(Record record, long long order);
 
     long long read_ = 0;
     std::unordered_map<std::string, OpenAttempt> open_;  // by attempt id

@@ -71,10 +71,11 @@ std::string hourOf(const std::string& started) {
     return time.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH")).toStdString();
 }
 
-std::string answerOf(const std::string& outcome, const std::string& cause,
+std::string answerOf(OutcomeSeverity severity, const std::string& cause,
                      const std::vector<std::string>& diagnosis) {
-    if (outcome == "interrupted") return "interrupted";
-    if (outcome == "unconfirmed") return "unconfirmed answers";
+    if (severity == OutcomeSeverity::Interrupted) return OutcomeWord(severity);
+    if (severity == OutcomeSeverity::Unconfirmed)
+        return OutcomeWord(severity) + std::string(" answers");
     return cause.empty() ? answerKind(diagnosis) : cause;
 }
 

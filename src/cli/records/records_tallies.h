@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "outcome_words.h"
+
 namespace quorvel::cli {
 
 // The attempts that ended the same way: at one step, with one kind of answer.
@@ -51,13 +53,18 @@ class CycleTimes {
     double max_ = 0;
 };
 
+// The order in which the reports list a tally's counts, after its number of devices.
+inline constexpr OutcomeSeverity kCountOrder[] = {
+    OutcomeSeverity::Success, OutcomeSeverity::Failure, OutcomeSeverity::Interrupted,
+    OutcomeSeverity::Unconfirmed};
+
 // The hour a record's start time falls in, UTC, as "2026-03-02T08"; empty when `started` is no
 // ISO 8601 time.
 std::string hourOf(const std::string& started);
 
-// How a not-written attempt ended, for counting: what its failed step got, or "interrupted",
-// or "unconfirmed answers".
-std::string answerOf(const std::string& outcome, const std::string& cause,
+// How a not-written attempt ended, for counting: what its failed step got, or the outcome's
+// word when it was interrupted or its answers were unconfirmed.
+std::string answerOf(OutcomeSeverity severity, const std::string& cause,
                      const std::vector<std::string>& diagnosis);
 
 }  // namespace quorvel::cli

@@ -16,8 +16,8 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
     };
     if (isDatabaseUri(path)) {
         const auto row = lastLineWritten(path, unit);
-        const std::optional<ReadRecord> r = row ? readRecordLine(row->first) : std::nullopt;
-        if (!r || r->unit != unit || r->outcome != "success") return std::nullopt;
+        const std::optional<Record> r = row ? readRecordLine(row->first) : std::nullopt;
+        if (!r || r->unit != unit || r->severity != OutcomeSeverity::Success) return std::nullopt;
         return UnitWritten{r->ended, r->host, r->port, row->second};
     }
     if (unit.empty()) return std::nullopt;
@@ -36,8 +36,9 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
             (line.find(unit) == std::string::npos && line.find('\\') == std::string::npos)) {
             continue;
         }
-        const std::optional<ReadRecord> r = readRecordLine(line);
-        if (!r || r->opening || r->unit != unit || r->outcome != "success") continue;
+        const std::optional<Record> r = readRecordLine(line);
+        if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
+            continue;
         found = UnitWritten{r->ended, r->host, r->port, lines.number()};
     }
     return found;

@@ -26,8 +26,8 @@ using namespace quorvel::cli;
 
 namespace {
 
-DeviceRecord failedRecord() {
-    DeviceRecord r;
+Record failedRecord() {
+    Record r;
     r.attempt = "a-1";
     r.started = "2026-03-02T08:00:01.120Z";
     r.ended = "2026-03-02T08:00:09.420Z";
@@ -65,7 +65,7 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
          {"cut.mot has no end record (S7, S8 or S9): the file may be cut short"}},
     };
     for (const Case& c : cases) {
-        DeviceRecord record = failedRecord();
+        Record record = failedRecord();
         record.image = c.image;
         record.seconds = c.seconds;
         record.warnings = c.warnings;
@@ -98,7 +98,7 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
         EXPECT_EQ(r["seconds"].toDouble(), c.seconds) << c.name << ": " << line;
         EXPECT_EQ(r["image"].toString(), c.imageRead) << c.name;
 
-        const std::optional<ReadRecord> back = readRecordLine(line);
+        const std::optional<Record> back = readRecordLine(line);
         ASSERT_TRUE(back.has_value()) << c.name << ": " << line;
         EXPECT_EQ(back->image, c.imageRead.toStdString()) << c.name;
         EXPECT_EQ(back->diagnosis, failedRecord().diagnosis) << c.name;
@@ -113,7 +113,7 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
         EXPECT_FALSE(back->opening) << c.name;
 
         // The started line names the same attempt, and reads back as its opening.
-        const std::optional<ReadRecord> opening = readRecordLine(startedLine(record));
+        const std::optional<Record> opening = readRecordLine(startedLine(record));
         ASSERT_TRUE(opening.has_value()) << c.name;
         EXPECT_TRUE(opening->opening) << c.name;
         EXPECT_EQ(opening->attempt, "a-1") << c.name;
@@ -127,13 +127,10 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
 TEST(RecordsSummary, StartedAttemptsClosedByTheirFinalLine) {
     const auto line = [](std::string_view text) { return *readRecordLine(text); };
     const std::string rest = R"("port":"COM1","image":"a","sha256":"b")";
-    const ReadRecord started1 =
-        line(R"({"event":"started","attempt":"1","unit":"U1",)" + rest + "}");
-    const ReadRecord ended1 =
-        line(R"({"attempt":"1","outcome":"success","unit":"U1",)" + rest + "}");
-    const ReadRecord started2 =
-        line(R"({"event":"started","attempt":"2","unit":"U2",)" + rest + "}");
-    const ReadRecord old = line(R"({"outcome":"failure","unit":"U3",)" + rest + "}");
+    const Record started1 = line(R"({"event":"started","attempt":"1","unit":"U1",)" + rest + "}");
+    const Record ended1 = line(R"({"attempt":"1","outcome":"success","unit":"U1",)" + rest + "}");
+    const Record started2 = line(R"({"event":"started","attempt":"2","unit":"U2",)" + rest + "}");
+    const Record old = line(R"({"outcome":"failure","unit":"U3",)" + rest + "}");
     for (const bool newestFirst : {false, true}) {
         RecordsSummary s;
         if (newestFirst) {
@@ -147,12 +144,12 @@ TEST(RecordsSummary, StartedAttemptsClosedByTheirFinalLine) {
         }
         s.add(old);
         s.finish();
-        EXPECT_EQ(s.all().success, 1) << newestFirst;
-        EXPECT_EQ(s.all().interrupted, 1) << newestFirst;
-        EXPECT_EQ(s.all().failure, 1) << newestFirst;
+        EXPECT_EQ(s.all()[OutcomeSeverity::Success], 1) << newestFirst;
+        EXPECT_EQ(s.all()[OutcomeSeverity::Interrupted], 1) << newestFirst;
+        EXPECT_EQ(s.all()[OutcomeSeverity::Failure], 1) << newestFirst;
         ASSERT_EQ(s.unfinished().size(), 1u) << newestFirst;
         EXPECT_EQ(s.unfinished()[0].line, newestFirst ? 2 : 3);
-        const std::vector<ReadRecord> notWritten = s.notWritten();
+        const std::vector<Record> notWritten = s.notWritten();
         ASSERT_EQ(notWritten.size(), 2u);
         EXPECT_EQ(notWritten[0].unit + notWritten[1].unit, "U2U3");
         EXPECT_TRUE(notWritten[0].unfinished);
@@ -165,10 +162,11 @@ TEST(RecordsSummary, CausesNameTheirFirstUnitsOnce) {
     RecordsSummary summary;
     const auto attempt = [&summary](const std::string& unit, const std::string& step,
                                     const std::string& outcome) {
-        ReadRecord r;
+        Record r;
         r.port = "COM1";
         r.unit = unit;
         r.outcome = outcome;
+        r.severity = SeverityNamed(outcome).value();
         r.failedStep = step;
         r.diagnosis = {step + " failed with status 1 after 3 of 3 attempts",
                        "nothing came back within 2.5 s: check the cable"};
@@ -191,11 +189,16 @@ TEST(RecordsSummary, CausesNameTheirFirstUnitsOnce) {
 
 TEST(RecordReader, EscapesAndLinesThatAreNotRecords) {
     const std::string rest = R"(,"image":"a","sha256":"b","outcome":"success"})";
-    const std::optional<ReadRecord> escaped =
+    const std::optional<Record> escaped =
         readRecordLine(R"( {"port":"\u00c5\ud83d\ude00\/\\\"x" )" + rest);
     ASSERT_TRUE(escaped.has_value());
     EXPECT_EQ(escaped->port, "\xC3\x85\xF0\x9F\x98\x80/\\\"x");
     EXPECT_TRUE(readRecordLine("\t{\"port\":\"P\"\t" + rest));  // tabs between the tokens
+    // A count that is no whole number in range is none, and so is a number the line lacks.
+    const std::optional<Record> odd =
+        readRecordLine(R"({"port":"P","blocks_written":2.5,"blocks_unconfirmed":-1)" + rest);
+    ASSERT_TRUE(odd.has_value());
+    EXPECT_FALSE(odd->blocksWritten || odd->blocksUnconfirmed || odd->seconds);
 
     const std::vector<std::string> notRecords = {
         "",
@@ -294,7 +297,7 @@ TEST(RecordFile, WholeLinesFromSeveralThreadsAfterEarlierOnes) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&file, t] {
-            DeviceRecord r = failedRecord();
+            Record r = failedRecord();
             r.port = "COM" + std::to_string(t);
             r.diagnosis.assign(40, std::string(100, 'x'));  // longer than one stdio buffer
             for (int i = 0; i < kLines; ++i) EXPECT_TRUE(file.append(r));

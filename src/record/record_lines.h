@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quorvel::cli {
+namespace quorvel {
 
 // Far more than any record line: a record's texts are a few paths and diagnosis lines. A longer
 // line is no record, and is passed over without being kept.
@@ -41,4 +41,4 @@ class RecordLines {
     int error_ = 0;
 };
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

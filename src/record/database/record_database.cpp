@@ -11,8 +11,11 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 #include <atomic>
+#include <initializer_list>
 #include <optional>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -24,6 +27,8 @@
 
 #include <cerrno>
 
+#include "device_record.h"
+#include "outcome_words.h"
 #include "record_file.h"
 #include "safe_file.h"
 
@@ -35,11 +40,21 @@ constexpr const char* kTable = "quorvel_records";
 // A server that does not answer at all (its computer off) holds a line no longer than this.
 constexpr int kConnectSeconds = 5;
 
-// The columns taken from a line's text keys, then its numbers; the whole line goes in `line`.
-const char* const kTextColumns[] = {"attempt",  "event",   "tool_version", "host",  "port",
-                                    "unit",     "device",  "usb_serial",   "image", "sha256",
-                                    "checksum", "outcome", "failed_step",  "cause", "device_state"};
-const char* const kIntegerColumns[] = {"blocks_written", "blocks_unconfirmed"};
+// The columns taken from a line's keys by their kind: its times, its numbers, then (after the
+// whole line, in `line`) its texts and its counts. Lists (diagnosis, warnings) are in the line.
+std::vector<const char*> columnsOf(std::initializer_list<KeyType> types) {
+    std::vector<const char*> names;
+    for (const RecordKey& key : RecordKeys()) {
+        if (std::find(types.begin(), types.end(), key.type) != types.end())
+            names.push_back(key.name);
+    }
+    return names;
+}
+const std::vector<const char*> kTimeColumns = columnsOf({KeyType::Time});
+const std::vector<const char*> kNumberColumns = columnsOf({KeyType::Double});
+const std::vector<const char*> kTextColumns =
+    columnsOf({KeyType::Text, KeyType::OptionalText, KeyType::Event});
+const std::vector<const char*> kIntegerColumns = columnsOf({KeyType::Int});
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -156,9 +171,11 @@ std::string run(QSqlQuery& query, const QString& sql) {
 // and then finds them made.
 std::string makeTable(const QSqlDatabase& db) {
     const QString table = kTable;
-    QStringList columns{"id bigserial PRIMARY KEY", "started timestamptz",
-                        "ended timestamptz",        "seconds double precision",
-                        "line text NOT NULL",       "stored timestamptz NOT NULL DEFAULT now()"};
+    QStringList columns{"id bigserial PRIMARY KEY"};
+    for (const char* c : kTimeColumns) columns << QString(c) + " timestamptz";
+    for (const char* c : kNumberColumns) columns << QString(c) + " double precision";
+    columns << "line text NOT NULL"
+            << "stored timestamptz NOT NULL DEFAULT now()";
     for (const char* c : kTextColumns) columns << QString(c) + " text";
     for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
     const QStringList statements{
@@ -193,7 +210,10 @@ QVariant timeOrNull(const QJsonValue& value) {
 // all), the line itself whole. A line already there (the same attempt and event) is kept once.
 std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-    QStringList names{"started", "ended", "seconds", "line"};
+    QStringList names;
+    for (const char* c : kTimeColumns) names << c;
+    for (const char* c : kNumberColumns) names << c;
+    names << "line";
     for (const char* c : kTextColumns) names << c;
     for (const char* c : kIntegerColumns) names << c;
     QStringList marks;
@@ -201,10 +221,12 @@ std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     QSqlQuery query(db);
     query.prepare(QString("INSERT INTO ") + kTable + " (" + names.join(", ") + ") VALUES (" +
                   marks.join(", ") + ") ON CONFLICT (attempt, event) DO NOTHING");
-    query.addBindValue(timeOrNull(o.value("started")));
-    query.addBindValue(timeOrNull(o.value("ended")));
-    query.addBindValue(o.value("seconds").isDouble() ? QVariant(o.value("seconds").toDouble())
-                                                     : QVariant(QMetaType(QMetaType::Double)));
+    for (const char* c : kTimeColumns) query.addBindValue(timeOrNull(o.value(c)));
+    for (const char* c : kNumberColumns) {
+        const QJsonValue v = o.value(c);
+        query.addBindValue(v.isDouble() ? QVariant(v.toDouble())
+                                        : QVariant(QMetaType(QMetaType::Double)));
+    }
     query.addBindValue(q(line));
     for (const char* c : kTextColumns) query.addBindValue(textOrNull(o.value(c)));
     for (const char* c : kIntegerColumns) {
@@ -364,11 +386,11 @@ bool RecordDatabase::open(const std::string& uri) {
     return true;
 }
 
-bool RecordDatabase::append(const DeviceRecord& record) {
+bool RecordDatabase::append(const Record& record) {
     return add(recordLine(record), record.port);
 }
 
-bool RecordDatabase::appendStarted(const DeviceRecord& record) {
+bool RecordDatabase::appendStarted(const Record& record) {
     return add(startedLine(record), record.port);
 }
 
@@ -461,8 +483,9 @@ std::optional<std::pair<std::string, long long>> lastLineWritten(const std::stri
     if (!connection.ok()) return std::nullopt;
     QSqlQuery query(connection.db());
     query.prepare(QString("SELECT line, id FROM ") + kTable +
-                  " WHERE unit = ? AND outcome = 'success' ORDER BY id DESC LIMIT 1");
+                  " WHERE unit = ? AND outcome = ? ORDER BY id DESC LIMIT 1");
     query.addBindValue(q(unit));
+    query.addBindValue(QString(OutcomeWord(OutcomeSeverity::Success)));
     if (!query.exec() || !query.next()) return std::nullopt;
     return std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
 }

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace quorvel::cli {
+namespace quorvel {
 
 RecordLines::Next RecordLines::next(std::string& line) {
     line.clear();
@@ -45,4 +45,4 @@ RecordLines::Next RecordLines::next(std::string& line) {
     return Next::Line;
 }
 
-}  // namespace quorvel::cli
+}  // namespace quorvel

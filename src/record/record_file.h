@@ -31,9 +31,9 @@ class RecordFile : public RecordSink {
     // Adds the record's final line and flushes it to the disk. Safe from several threads and
     // programs. False when the line could not be written (the file is cut back to its last
     // whole line); failure() then says so.
-    bool append(const DeviceRecord& record) override;
+    bool append(const Record& record) override;
     // The same for the attempt's started line.
-    bool appendStarted(const DeviceRecord& record) override;
+    bool appendStarted(const Record& record) override;
     // The same for a line made already (one that waited for a database), about `port`.
     bool appendText(const std::string& line, const std::string& port);
 

@@ -126,11 +126,11 @@ bool RecordFile::open(const std::string& path, bool makeFolders) {
     return file_ != kNoFile;
 }
 
-bool RecordFile::append(const DeviceRecord& record) {
+bool RecordFile::append(const Record& record) {
     return add(recordLine(record) + "\n", record.port);
 }
 
-bool RecordFile::appendStarted(const DeviceRecord& record) {
+bool RecordFile::appendStarted(const Record& record) {
     return add(startedLine(record) + "\n", record.port);
 }
 

@@ -43,8 +43,8 @@ class RecordDatabase : public RecordSink {
     // missing database, no PostgreSQL driver), when the record cannot be kept there.
     bool open(const std::string& uri);
 
-    bool append(const DeviceRecord& record) override;
-    bool appendStarted(const DeviceRecord& record) override;
+    bool append(const Record& record) override;
+    bool appendStarted(const Record& record) override;
     std::string failure() const override;
     const std::string& path() const override { return shown_; }
     // The file where lines wait while the database does not answer.

@@ -15,8 +15,8 @@ class RecordSink {
 
     // Adds the record's final line, or its started line; true once it is kept for good. Safe
     // from several threads. False when the line could not be kept: failure() then says why.
-    virtual bool append(const DeviceRecord& record) = 0;
-    virtual bool appendStarted(const DeviceRecord& record) = 0;
+    virtual bool append(const Record& record) = 0;
+    virtual bool appendStarted(const Record& record) = 0;
 
     // Why the record could not be opened, or the first line that could not be kept; empty
     // while every one was.

@@ -1,0 +1,19 @@
+#pragma once
+// Reads back the lines of a record file (device_record.h): every key of the record, from a line
+// that must be one JSON object.
+
+#include <optional>
+#include <string_view>
+
+#include "device_record.h"
+
+namespace quorvel {
+
+// The record on `line`; empty when the line is not one JSON object with a string port, image
+// and sha256 and an outcome a write ends with (outcome_words.h), or its diagnosis, when given,
+// is not a list of strings. A started line ("event": "started") has a string attempt id
+// instead of the outcome. A key the line does not give (or gives as null) reads as an empty
+// text, list or number.
+std::optional<Record> readRecordLine(std::string_view line);
+
+}  // namespace quorvel
