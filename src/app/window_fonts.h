@@ -1,6 +1,6 @@
 #pragma once
-// Fonts of the window. The design names Japanese Windows fonts; each family list ends in a
-// Noto CJK face so that the Japanese captions render where those fonts are missing.
+// Fonts of the window. It is laid out for Japanese Windows fonts; each family list ends in a Noto
+// CJK face so that the Japanese captions render where those fonts are missing.
 
 #include <QFont>
 
