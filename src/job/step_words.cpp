@@ -42,11 +42,9 @@ std::string StepEndWords(const StepRecord& step) {
     // Taken, but the device's answers did not confirm every frame: the write goes on, and is
     // not called written.
     if (step.accepted && !step.unconfirmed.empty()) {
-        int blocks = 0;
-        for (const UnconfirmedAnswer& a : step.unconfirmed) blocks += a.row >= 0;
-        if (blocks == 0) return "answered, not confirmed";
-        return "answered, " + std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") +
-               " not confirmed";
+        const std::string blocks = UnconfirmedFrames(step.unconfirmed, false);
+        return blocks.empty() ? "answered, not confirmed"
+                              : "answered, " + blocks + " not confirmed";
     }
     if (step.accepted) return acceptedWords(step.step);
     if (!step.portError.empty()) return "the port could not be used";
@@ -56,6 +54,24 @@ std::string StepEndWords(const StepRecord& step) {
     if (seen.foreignAnswer) return "not a loader's answer";
     if (seen.statusBytes.size() > 1) return "answer not understood";
     return "refused";
+}
+
+std::string UnconfirmedFrames(const std::vector<UnconfirmedAnswer>& answers, bool nameErase) {
+    int blocks = 0;
+    bool other = false;
+    for (const UnconfirmedAnswer& a : answers) {
+        if (a.row < 0) {
+            other = true;
+        } else {
+            ++blocks;
+        }
+    }
+    std::string what = other && nameErase ? "the erase" : "";
+    if (blocks > 0) {
+        what += (what.empty() ? "" : " and ") + std::to_string(blocks) +
+                (blocks == 1 ? " block" : " blocks");
+    }
+    return what;
 }
 
 }  // namespace quorvel

@@ -8,8 +8,8 @@
 #include "diagnosis.h"
 #include "hex_text.h"
 #include "port_description.h"
-#include "progress_display.h"
 #include "rewrite_report.h"
+#include "walk_progress.h"
 #include "write_consent.h"
 
 namespace quorvel::cli {

@@ -11,8 +11,8 @@
 #include "cli_options.h"
 #include "device_result.h"
 #include "memory_image.h"
-#include "progress_display.h"
 #include "transcript.h"
+#include "walk_progress.h"
 
 namespace quorvel::cli {
 

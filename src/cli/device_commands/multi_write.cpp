@@ -14,10 +14,10 @@
 #include "log_paths.h"
 #include "port_description.h"
 #include "progress_board.h"
-#include "progress_display.h"
 #include "step_words.h"
 #include "terminal.h"
 #include "text_out.h"
+#include "walk_progress.h"
 
 namespace quorvel::cli {
 namespace {

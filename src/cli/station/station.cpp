@@ -22,7 +22,6 @@
 #include "log_paths.h"
 #include "port_description.h"
 #include "port_mapping.h"
-#include "progress_display.h"
 #include "record_file.h"
 #include "serial_port_transport.h"
 #include "station_display.h"
@@ -30,6 +29,7 @@
 #include "text_out.h"
 #include "unit_id.h"
 #include "unit_written.h"
+#include "walk_progress.h"
 
 namespace quorvel::cli {
 

@@ -5,9 +5,10 @@
 #include "block_walk.h"
 #include "diagnosis.h"
 #include "image_identity.h"
-#include "progress_display.h"
+#include "step_words.h"
 #include "terminal.h"
 #include "text_out.h"
+#include "walk_progress.h"
 
 namespace quorvel::cli {
 namespace {
@@ -25,25 +26,6 @@ std::string shortCause(const StepRecord& step) {
     return why.front().substr(0, why.front().find(": "));
 }
 
-// "3 blocks not confirmed", "the erase and 1 block not confirmed".
-std::string unconfirmedCause(const DeviceResult& r) {
-    int blocks = 0;
-    bool erase = false;
-    for (const UnconfirmedAnswer& a : r.unconfirmed) {
-        if (a.row < 0) {
-            erase = true;
-        } else {
-            ++blocks;
-        }
-    }
-    std::string what = erase ? "the erase" : "";
-    if (blocks > 0) {
-        what +=
-            (erase ? " and " : "") + std::to_string(blocks) + (blocks == 1 ? " block" : " blocks");
-    }
-    return what.empty() ? std::string() : what + " not confirmed";
-}
-
 }  // namespace
 
 std::string stationReason(const DeviceResult& r) {
@@ -52,7 +34,9 @@ std::string stationReason(const DeviceResult& r) {
         // Where it stopped; the state it leaves is in the transcript and the record.
         reason = r.interruption.substr(0, r.interruption.find(": "));
     } else if (r.severity == OutcomeSeverity::Unconfirmed) {
-        reason = unconfirmedCause(r);
+        // "3 blocks not confirmed", "the erase and 1 block not confirmed".
+        reason = UnconfirmedFrames(r.unconfirmed, true);
+        if (!reason.empty()) reason += " not confirmed";
     } else if (const StepRecord* failed = r.failedStep()) {
         reason = shortCause(*failed);
     }

@@ -1,4 +1,4 @@
-#include "progress_display.h"
+#include "walk_progress.h"
 
 #include <algorithm>
 
