@@ -9,12 +9,9 @@
 #include "cli_options.h"
 #include "command_result.h"
 #include "command_table.h"
-#include "device_commands.h"
 #include "device_lock.h"
-#include "image_commands.h"
 #include "json_run.h"
 #include "record_database.h"
-#include "records_command.h"
 #include "run_start.h"
 #include "terminal.h"
 #include "text_out.h"
@@ -26,14 +23,9 @@ namespace {
 constexpr size_t kOutputBuffer = 64 * 1024;
 
 CommandResult runCommand(const CliOptions& options) {
-    if (options.command == "info") return runInfo(options, stderr);
-    if (options.command == "dump") return runDump(options, stdout);
-    if (options.command == "checksum") return runChecksum(options);
-    if (options.command == "records") return runRecords(options, stdout);
-    if (const Command* command = findCommand(options.command); command && command->device) {
-        return runDeviceCommand(options, stdin, stdout, stderr);
-    }
-    return usageProblem("unknown command '" + options.command + "'");
+    const Command* command = findCommand(options.command);
+    if (command == nullptr) return usageProblem("unknown command '" + options.command + "'");
+    return command->action(options, stdin, stdout, stderr);
 }
 
 }  // namespace

@@ -117,9 +117,8 @@ Stop betweenSteps(Step step) {
 
 }  // namespace
 
-std::string interruptionReport(const std::string& command, const std::vector<StepRecord>& steps,
+std::string interruptionReport(bool rewrite, const std::vector<StepRecord>& steps,
                                const MemoryImage& image, StopCause cause) {
-    const bool write = command == "write";
     Stop stop{"before connect", "nothing was sent"};
     if (!steps.empty()) {
         const StepRecord& last = steps.back();
@@ -129,13 +128,13 @@ std::string interruptionReport(const std::string& command, const std::vector<Ste
         if (!last.seen.stopped && last.accepted) {
             stop = betweenSteps(last.step);
         } else if (last.step == Step::Program) {
-            stop = programStop(last, image, write);
+            stop = programStop(last, image, rewrite);
         } else if (last.step == Step::RowWrite) {
             stop = rowStop(last, image);
-        } else if (last.step == Step::Connect && last.seen.foreignAnswer && write) {
+        } else if (last.step == Step::Connect && last.seen.foreignAnswer && rewrite) {
             stop = {"during connect, which the device did not confirm", UnknownDeviceState()};
         } else {
-            stop = stepStop(last.step, sent, write);
+            stop = stepStop(last.step, sent, rewrite);
         }
     }
     const std::string verb = cause == StopCause::OutputFailed

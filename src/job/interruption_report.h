@@ -16,10 +16,10 @@ namespace quorvel {
 // the command line's output could not be written.
 enum class StopCause { None, Signal, OutputFailed };
 
-// `steps` are the steps `command` ran, the last one the step that stopped (its diagnostics say
-// `stopped`) or, for write, the last one that succeeded before the stop; `image` is the image
-// the command sent.
-std::string interruptionReport(const std::string& command, const std::vector<StepRecord>& steps,
+// `steps` are the steps a command ran (`rewrite`: the whole rewrite, otherwise one step), the
+// last one the step that stopped (its diagnostics say `stopped`) or, for the rewrite, the last
+// one that succeeded before the stop; `image` is the image the command sent.
+std::string interruptionReport(bool rewrite, const std::vector<StepRecord>& steps,
                                const MemoryImage& image, StopCause cause);
 
 }  // namespace quorvel

@@ -82,7 +82,7 @@ void RewriteSequence::runExchanges() {
     if (!outcome.wentThrough() && !result.steps.empty()) cause = explainStep(result.steps.back());
     const std::string state =
         outcome.severity == OutcomeSeverity::Interrupted
-            ? interruptionReport("write", result.steps, context_.image, StopCause::Signal)
+            ? interruptionReport(true, result.steps, context_.image, StopCause::Signal)
             : RewriteDeviceState(result, context_.image, "press the button again");
     history.end(outcome, result.steps, HistoryDiagnosis(outcome, result.steps, cause, state), state,
                 warnings);

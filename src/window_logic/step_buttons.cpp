@@ -83,7 +83,7 @@ void StepButtons::endHistory(HistoryEntry& history, const StepRecord& step,
                                   : step.unconfirmed.empty() ? Outcome(RewriteOutcome::Success)
                                                              : Outcome(RewriteOutcome::Unconfirmed);
     const std::string state =
-        stopped ? interruptionReport("program", {step}, context_.image, StopCause::Signal) : "";
+        stopped ? interruptionReport(false, {step}, context_.image, StopCause::Signal) : "";
     history.end(outcome, {step}, HistoryDiagnosis(outcome, {step}, why, state), state, {});
 }
 

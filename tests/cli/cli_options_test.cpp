@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "command_actions.h"
 #include "command_help.h"
 #include "command_table.h"
 #include "run_start.h"
@@ -319,8 +320,8 @@ TEST(CommandHelp, EveryCommandHasItsHelp) {
         options.command = "help";
         if (*command != '\0') options.args = {command};
         int exitCode = -1;
-        const std::vector<std::string> lines =
-            printedLines([&](std::FILE* out) { exitCode = runHelp(options, out).exitCode; });
+        const std::vector<std::string> lines = printedLines(
+            [&](std::FILE* out) { exitCode = runHelp(options, nullptr, out, nullptr).exitCode; });
         EXPECT_EQ(exitCode, kExitOk);
         ASSERT_FALSE(lines.empty());
         const std::string usage =

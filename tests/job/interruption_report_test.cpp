@@ -52,8 +52,9 @@ TEST_P(InterruptionReport, SaysWhereAndWhatItLeaves) {
         r.seen.foreignAnswer = s.foreignAnswer;
         records.push_back(r);
     }
-    EXPECT_EQ(interruptionReport(GetParam().command, records, threeRows(), GetParam().cause),
-              GetParam().expected);
+    EXPECT_EQ(
+        interruptionReport(GetParam().command == "write", records, threeRows(), GetParam().cause),
+        GetParam().expected);
 }
 
 const std::vector<Ran> kErased{{Step::Connect, true}, {Step::Erase, true}};

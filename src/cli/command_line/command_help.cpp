@@ -123,10 +123,11 @@ std::string optionHelp(const OptionEntry& option) {
     return std::string(option.help) + "; for " + spoken(takers, "and");
 }
 
-CommandResult runHelp(const CliOptions& options, std::FILE* out) {
-    const std::string topic = options.command != "help" ? options.command
-                              : options.args.empty()    ? ""
-                                                        : options.args[0];
+CommandResult runHelp(const CliOptions& options, std::FILE*, std::FILE* out, std::FILE*) {
+    // COMMAND --help asks about COMMAND; the help command about its argument, or all.
+    const std::string topic = options.help           ? options.command
+                              : options.args.empty() ? ""
+                                                     : options.args[0];
     const Command* command = findCommand(topic);
     if (!topic.empty() && command == nullptr) {
         return usageProblem("unknown command '" + topic + "'");

@@ -15,8 +15,4 @@ std::string sentence(std::string_view phrase);
 // What an option does and, when only a few commands take it, which ("...; for pin").
 std::string optionHelp(const OptionEntry& option);
 
-// --help and the help command: prints the overview, or one command's usage line, what it does,
-// its options, exit codes and an example, on `out`; an unknown command is a usage error.
-CommandResult runHelp(const CliOptions& options, std::FILE* out);
-
 }  // namespace quorvel::cli

@@ -25,9 +25,13 @@ std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliO
     }
     options = *parsed.options;
     if (options.json) form = OutputForm::Json;
-    if (const std::string refusal = jsonRefusal(options.help, options.version, options.command);
-        options.json && !refusal.empty()) {
-        return usageProblem(refusal);
+    if (options.json) {
+        const Command* command = findCommand(options.command);
+        const std::string refusal = options.help      ? "--json does not go with help"
+                                    : options.version ? "--json does not go with --version"
+                                    : command         ? std::string(command->jsonRefusal)
+                                                      : "";
+        if (!refusal.empty()) return usageProblem(refusal);
     }
     // --help and --version answer whatever else stands on the line.
     if (!options.help && !options.version) {
@@ -43,7 +47,7 @@ std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliO
             return usageProblem(problem);
         }
     }
-    if (options.help || options.command == "help") return runHelp(options, stdout);
+    if (options.help) return runHelp(options, stdin, stdout, stderr);
     if (options.version) {
         CommandResult r;
         r.text = {std::string("quorvel-flash ") + kVersion};

@@ -1,10 +1,9 @@
-#include "device_commands.h"
-
 #include <QCoreApplication>
 #include <optional>
 #include <vector>
 
 #include "block_walk.h"
+#include "command_actions.h"
 #include "command_table.h"
 #include "device_options.h"
 #include "device_report.h"
@@ -16,7 +15,6 @@
 #include "load_failure_text.h"
 #include "multi_write.h"
 #include "port_description.h"
-#include "ports_command.h"
 #include "record_database.h"
 #include "record_file.h"
 #include "safe_file.h"
@@ -31,18 +29,14 @@ namespace quorvel::cli {
 
 CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out,
                                std::FILE* err) {
-    const Command* info = findCommand(options.command);
-    if (info == nullptr || !info->device) {
-        return usageProblem("unknown command '" + options.command + "'");
-    }
-    if (options.command == "ports") return runPorts();
+    const Command& info = commandOf(options);
     std::string problem;
     const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, problem);
     if (devices.empty()) return usageProblem(problem);
 
     MemoryImage image;
     std::vector<std::string> loadWarnings;
-    if (info->takesFile()) {
+    if (info.takesImage) {
         std::string bytes;
         const LoadResult loaded = LoadImageFile(options.args[0], image, &bytes);
         if (!loaded.ok()) return loadProblem(options.args[0], loaded);
@@ -64,12 +58,13 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     }
     // Refused before any port is opened: write would erase the device and send nothing after
     // it, program and row-write would send nothing and still report success.
-    if (options.command == "write" || options.command == "program") {
+    const FlashWrite writes = info.work.writes;
+    if (writes == FlashWrite::Rewrite || writes == FlashWrite::Blocks) {
         warnAboutGapData(options.args[0], image, err);
         if (!HasDataToWrite(image, WriteWalk::Blocks)) {
             return fileProblem("no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF");
         }
-    } else if (options.command == "row-write" && !HasDataToWrite(image, WriteWalk::Rows)) {
+    } else if (writes == FlashWrite::Rows && !HasDataToWrite(image, WriteWalk::Rows)) {
         return fileProblem("no data to write in 0x4000–0x23FFF");
     }
     // Opened before the confirmation is asked: a record that cannot be kept stops the run
@@ -140,8 +135,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         writeLine(err, "quorvel-flash: port " + describePort(device));
     }
     std::optional<ImageFacts> facts;
-    if (info->takesFile()) facts = imageFacts(options.args[0], image);
-    const bool write = options.command == "write";
+    if (info.takesImage) facts = imageFacts(options.args[0], image);
+    const bool write = writes == FlashWrite::Rewrite;
     Record attempt;
     if (write && !startRecord(attempt, kept, device, options.unit, *facts, options.profileName)) {
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "block_walk.h"
+#include "command_table.h"
 #include "device_options.h"
 #include "diagnosis.h"
 #include "hex_text.h"
@@ -144,7 +145,7 @@ CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& opti
         r.note("port " + describePort(result.settings));
         for (const std::string& line : whatWentWrong(result)) r.note(line);
     }
-    if (writesFlash(options.command) && options.showsProgress()) {
+    if (commandOf(options).writesFlash() && options.showsProgress()) {
         r.note(options.command + " took " + secondsText(result.ms / 1000));
     }
     return r;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "block_walk.h"
+#include "command_table.h"
 #include "device_options.h"
 #include "diagnosis.h"
 #include "interruption_report.h"
@@ -118,40 +119,34 @@ class RunWatch {
 
 // The one exchange of a step command, as a recorded step.
 StepRecord runStepCommand(const DeviceRun& run, Exchanges& link, RunWatch& watch) {
-    const std::string& command = run.options.command;
+    const CommandWork& work = commandOf(run.options).work;
+    const Step step = work.step.value_or(Step::Connect);
     const ExchangeSettings& s = run.settings;
     const ProgressCallback progress = watch.progress();
-    std::function<int16_t()> exchange = [&] { return link.LoaderConnect(s); };
-    int16_t success = kConnected;
-    Step step = Step::Connect;
-    if (command == "erase") {
-        exchange = [&] { return link.FlashErase(s); };
-        success = kEraseAccepted;
-        step = Step::Erase;
-    } else if (command == "program") {
-        exchange = [&] { return link.FlashProgram(s, run.image, progress); };
-        success = kProgramDone;
-        step = Step::Program;
-    } else if (command == "disconnect") {
-        exchange = [&] { return link.LoaderDisconnect(s); };
-        success = kDisconnected;
-        step = Step::Disconnect;
-    } else if (command == "text-erase" || command == "text-end") {
-        step = command == "text-erase" ? Step::TextErase : Step::TextEnd;
-        const std::string_view word = step == Step::TextErase ? "ERASE" : "END";
-        exchange = [&link, &s, word] { return link.TextCommand(s, word); };
-        success = kProgramDone;
-    } else if (command == "row-write") {
-        exchange = [&] { return link.RowWrite(s, run.image, progress); };
-        success = kProgramDone;
-        step = Step::RowWrite;
-    } else if (command == "pin") {
-        exchange = [&] { return link.PortCommand(s); };
-        step = Step::Pin;
-    }
+    const auto exchange = [&]() -> int16_t {
+        switch (step) {
+            case Step::Connect:
+                return link.LoaderConnect(s);
+            case Step::Pin:
+                return link.PortCommand(s);
+            case Step::Erase:
+                return link.FlashErase(s);
+            case Step::Program:
+                return link.FlashProgram(s, run.image, progress);
+            case Step::Disconnect:
+                return link.LoaderDisconnect(s);
+            case Step::TextErase:
+                return link.TextCommand(s, "ERASE");
+            case Step::TextEnd:
+                return link.TextCommand(s, "END");
+            case Step::RowWrite:
+                break;
+        }
+        return link.RowWrite(s, run.image, progress);
+    };
     // Every state the pin can report is a good answer; NG and the unknown are not.
     const auto accepts = [&](int16_t status) {
-        return step == Step::Pin ? pinAnswer(status).good : status == success;
+        return step == Step::Pin ? pinAnswer(status).good : status == work.success;
     };
     return RunStep(link, step, accepts, exchange, s.strictAnswers, watch.steps());
 }
@@ -169,7 +164,7 @@ RunDisplay boardDisplay(ProgressBoard& board, size_t index) {
 DeviceResult runDevice(const DeviceRun& run) {
     const OnTheLine talking;
     const auto start = std::chrono::steady_clock::now();
-    const std::string& command = run.options.command;
+    const bool rewrite = commandOf(run.options).work.writes == FlashWrite::Rewrite;
     DeviceResult r;
     r.settings = run.settings;
     r.port = portName(run.settings);
@@ -186,7 +181,7 @@ DeviceResult runDevice(const DeviceRun& run) {
     Exchanges& link = loader;
     RunWatch watch(run, trace);
 
-    if (command == "write") {
+    if (rewrite) {
         RewriteHooks hooks;
         hooks.settings = [&run] { return run.settings; };
         hooks.watch = watch.steps();
@@ -201,15 +196,15 @@ DeviceResult runDevice(const DeviceRun& run) {
         r.unconfirmed = std::move(write.unconfirmed);
         r.steps = std::move(write.steps);
         if (r.severity == OutcomeSeverity::Interrupted) {
-            r.interruption = interruptionReport(command, r.steps, run.image, stopCause());
+            r.interruption = interruptionReport(rewrite, r.steps, run.image, stopCause());
             r.deviceState = r.interruption;
         }
     } else {
         r.steps.push_back(runStepCommand(run, link, watch));
         const StepRecord& step = r.steps.back();
-        if (command == "pin") r.answer = pinAnswer(step.status).text;
+        if (step.step == Step::Pin) r.answer = pinAnswer(step.status).text;
         if (stopUrgently() || step.seen.stopped) {
-            r.interruption = interruptionReport(command, r.steps, run.image, stopCause());
+            r.interruption = interruptionReport(rewrite, r.steps, run.image, stopCause());
         }
         r.severity = step.accepted            ? OutcomeSeverity::Success
                      : r.interruption.empty() ? OutcomeSeverity::Failure

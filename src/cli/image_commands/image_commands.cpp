@@ -1,10 +1,9 @@
-#include "image_commands.h"
-
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "block_walk.h"
+#include "command_actions.h"
 #include "hex_text.h"
 #include "image_checks.h"
 #include "image_identity.h"
@@ -74,7 +73,7 @@ std::string hexAddress(uint32_t a) {
 
 }  // namespace
 
-CommandResult runInfo(const CliOptions& options, std::FILE* err) {
+CommandResult runInfo(const CliOptions& options, std::FILE*, std::FILE*, std::FILE* err) {
     MemoryImage image;
     if (auto failed = loadFromArgs(options, image, err)) return *failed;
     warnAboutGapData(options.args[0], image, err);
@@ -103,7 +102,7 @@ CommandResult runInfo(const CliOptions& options, std::FILE* err) {
                        std::move(text));
 }
 
-CommandResult runDump(const CliOptions& options, std::FILE* out) {
+CommandResult runDump(const CliOptions& options, std::FILE*, std::FILE* out, std::FILE*) {
     if (isTerminal(out)) {
         CommandResult r = usageProblem("");
         r.notes = {
@@ -123,7 +122,7 @@ CommandResult runDump(const CliOptions& options, std::FILE* out) {
     return {};
 }
 
-CommandResult runChecksum(const CliOptions& options) {
+CommandResult runChecksum(const CliOptions& options, std::FILE*, std::FILE*, std::FILE*) {
     const std::string start = options.args.size() == 3 ? withoutHexPrefix(options.args[1]) : "C000";
     const std::string stop = options.args.size() == 3 ? withoutHexPrefix(options.args[2]) : "FFFF";
     // The box sums nothing then and shows 0; here it is a mistake in the arguments.

@@ -33,13 +33,6 @@ void startRunClock() {
     runClock();
 }
 
-std::string jsonRefusal(bool help, bool version, const std::string& command) {
-    if (help || command == "help") return "--json does not go with help";
-    if (version) return "--json does not go with --version";
-    if (command == "dump") return "--json does not go with dump: its output is the binary image";
-    return {};
-}
-
 QJsonValue jsonText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }

@@ -31,9 +31,6 @@ struct CommandResult;
 // Starts the run's clock: the report's start time and length count from here. Call first thing.
 void startRunClock();
 
-// Why --json cannot go with this command line (help, version, dump), or empty when it can.
-std::string jsonRefusal(bool help, bool version, const std::string& command);
-
 // The whole object for `result`, with the tool, its version, `command` (empty: none given) and
 // the run's times.
 std::string runJson(const CommandResult& result, const std::string& command);

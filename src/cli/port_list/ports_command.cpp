@@ -1,5 +1,3 @@
-#include "ports_command.h"
-
 #include <QSerialPortInfo>
 #include <cstdlib>
 #include <map>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "command_actions.h"
 #include "json_run.h"
 #include "port_mapping.h"
 
@@ -88,7 +87,7 @@ QJsonArray portsJson(const QList<QSerialPortInfo>& ports,
 
 }  // namespace
 
-CommandResult runPorts() {
+CommandResult runPorts(const CliOptions&, std::FILE*, std::FILE*, std::FILE*) {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     const std::map<std::string, std::vector<int>> numbers = numbersByDevice(ports);
     CommandResult r;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "command_table.h"
 #include "port_mapping.h"
 
 namespace quorvel::cli {
@@ -72,7 +73,7 @@ bool allDigits(const std::string& text) {
 
 std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
                                                       std::string& error) {
-    if (options.ports.size() > 1 && options.command != "write") {
+    if (options.ports.size() > 1 && commandOf(options).work.writes != FlashWrite::Rewrite) {
         error = options.command + " takes one --port (only write rewrites several devices)";
         return {};
     }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "command_table.h"
 #include "device_options.h"
 #include "json_run.h"
 #include "port_description.h"
@@ -25,22 +26,20 @@ bool agreed(std::FILE* in) {
 
 }  // namespace
 
-bool writesFlash(const std::string& command) {
-    return command == "write" || command == "program" || command == "row-write";
-}
-
 std::optional<CommandResult> obtainConsent(const CliOptions& options, const MemoryImage& image,
                                            const std::vector<std::string>& loadWarnings,
                                            const std::vector<ExchangeSettings>& devices,
                                            std::FILE* in, std::FILE* err) {
-    if (!writesFlash(options.command) || options.yes || options.dryRun) return std::nullopt;
+    const Command& command = commandOf(options);
+    if (!command.writesFlash() || options.yes || options.dryRun) return std::nullopt;
     if (!isTerminal(in)) return usageProblem("pass --yes to write without a confirmation");
     // The question goes where the progress goes: standard output carries only results. The
     // warning as the window shows it, asked once however many devices are written.
     // Its warning line only: the line after it asks for a click on the box's OK button, which a
     // terminal has not; the question at the end asks in a terminal's words instead.
     std::vector<std::string> question{kRewriteConfirmTitle, kRewriteConfirmLines[0]};
-    const WriteWalk walk = options.command == "row-write" ? WriteWalk::Rows : WriteWalk::Blocks;
+    const WriteWalk walk =
+        command.work.writes == FlashWrite::Rows ? WriteWalk::Rows : WriteWalk::Blocks;
     const std::string sha256 = imageFacts(options.args.at(0), image).sha256;
     for (std::string& line : RewriteFactLines(options.args.at(0), image, walk, sha256)) {
         question.push_back(std::move(line));

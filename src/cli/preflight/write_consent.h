@@ -18,9 +18,6 @@ namespace quorvel::cli {
 // What the terminal asks after the warning and the facts; "y", "yes" or "ok" agree.
 inline constexpr const char* kTerminalConsentQuestion = "Type y to write, anything else cancels: ";
 
-// True for the commands that write the flash.
-bool writesFlash(const std::string& command);
-
 // The consent of a command that writes the flash, unless --yes or --dry-run is given: on the
 // terminal `in`, the operator is asked (the warning, the file with its check sum, how many
 // blocks, or rows for row-write, go out, what the load warned of, and each port with the device

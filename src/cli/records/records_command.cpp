@@ -1,5 +1,3 @@
-#include "records_command.h"
-
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "command_actions.h"
 #include "json_run.h"
 #include "record_database.h"
 #include "record_lines.h"
@@ -334,7 +333,7 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
 
 }  // namespace
 
-CommandResult runRecords(const CliOptions& options, std::FILE* out) {
+CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, std::FILE*) {
     std::string problem;
     const TimeBounds bounds = timeBounds(options.since, options.until, problem);
     if (!problem.empty()) return usageProblem(problem);
