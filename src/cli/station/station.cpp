@@ -268,18 +268,15 @@ class StationWorker final : public QThread {
             }
             unit_ = std::move(scan.unit);
             if (!waitForDevice()) return;
-            for (Tried tried = writeOne(); tried != Tried::Ended; tried = writeOne()) {
+            Tried tried = writeOne();
+            for (; tried == Tried::Silent; tried = writeOne()) {
                 if (stationEnds()) return;
-                // The fixture's adapter went away with the board on it: the board's attempt
-                // ends, and the adapter is waited for.
-                if (tried == Tried::Gone) {
-                    closeUnanswered(true);
-                    if (!waitForDevice()) return;
-                    continue;
-                }
                 const std::string identity = watch_.identity();
                 if (!waitWhileSame(identity, kRetryMs)) return;
             }
+            // The fixture's adapter went away with the board on it: the board's attempt ends,
+            // and the board on the fixture once it is back is named by the next scan.
+            if (tried == Tried::Gone) closeUnanswered(true);
             if (interrupted() || stationEnds()) return;
         }
     }
