@@ -27,13 +27,35 @@ constexpr std::string_view kFrameNotRepeated =
     "the reply did not begin with the frame that was sent";
 constexpr std::string_view kBeyondRows = "the image holds data at ";
 constexpr std::string_view kFailedWithStatus = " failed with status ";
-// The port's trouble, as the serial link and the device hold word it.
-constexpr std::string_view kPortNotOpened[] = {"cannot open ", "not a serial device",
-                                               "the port could not be opened"};
-constexpr std::string_view kHeld = "busy: ";
 // Longer than any byte as byteText() shows it: "'E' (0x45)".
 constexpr size_t kLongestByteText = 10;
 }  // namespace legacy
+
+// The kinds of the port's trouble, by how the serial link and the device hold begin their
+// words: the port never opened, the device held by another writer, or the connection gone
+// after it was opened (an adapter pulled out or a cable loose mid-exchange). A step's own
+// trouble and the diagnosis of a record line without a "cause" are both read by this table.
+struct PortTrouble {
+    std::string_view begins;
+    const char* kind;
+};
+constexpr const char* kNotOpened = "port could not be opened";
+constexpr PortTrouble kPortTroubles[] = {
+    {"busy: ", "device held by another writer"},
+    {"cannot open ", kNotOpened},
+    {"not a serial device", kNotOpened},
+    {"the port could not be opened", kNotOpened},  // the words of earlier tools
+    {"the connection to ", "connection lost"},     // "the connection to COM3 was lost"
+    {"sending on ", "connection lost"},            // "sending on COM3 failed"
+};
+
+// The kind of the port's trouble `text` words, or null when it is none the table knows.
+const char* portTroubleKind(std::string_view text) {
+    for (const PortTrouble& trouble : kPortTroubles) {
+        if (text.starts_with(trouble.begins)) return trouble.kind;
+    }
+    return nullptr;
+}
 
 std::string hexAddress(int row) {
     return byteAddress(static_cast<uint32_t>(row) * 16);
@@ -207,8 +229,8 @@ std::vector<std::string> explainStep(const StepRecord& step) {
 std::string AnswerKind(const StepRecord& step) {
     const ExchangeDiagnostics& seen = step.seen;
     if (!step.portError.empty()) {
-        return step.portError.starts_with(legacy::kHeld) ? "device held by another writer"
-                                                         : "port could not be opened";
+        const char* kind = portTroubleKind(step.portError);
+        return kind != nullptr ? kind : kNotOpened;
     }
     if (!seen.judged) {
         if (step.step == Step::RowWrite && seen.row >= kFirstUnaddressableRow) {
@@ -239,13 +261,9 @@ std::string answerKind(const std::vector<std::string>& diagnosis) {
     const auto begins = [&said](std::string_view start) {
         return said([start](const std::string& line) { return line.starts_with(start); });
     };
-    if (said([](const std::string& line) {
-            return std::any_of(std::begin(kPortNotOpened), std::end(kPortNotOpened),
-                               [&line](std::string_view start) { return line.starts_with(start); });
-        })) {
-        return "port could not be opened";
+    for (const std::string& line : diagnosis) {
+        if (const char* kind = portTroubleKind(line)) return kind;
     }
-    if (begins(kHeld)) return "device held by another writer";
     if (begins(kNoAnswer)) return "no answer";
     if (begins(kForeignAnswer)) return "answer to an unfinished frame";
     if (said([](const std::string& line) {

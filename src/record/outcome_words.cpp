@@ -1,5 +1,6 @@
 #include "outcome_words.h"
 
+#include <cmath>
 #include <numeric>
 
 namespace quorvel {
@@ -20,6 +21,12 @@ OutcomeSeverity OutcomeCounts::worst() const {
         if (count[s] > 0) return static_cast<OutcomeSeverity>(s);
     }
     return OutcomeSeverity::Success;
+}
+
+std::optional<double> OutcomeCounts::yield() const {
+    const int all = total();
+    if (all == 0) return std::nullopt;
+    return std::round((*this)[OutcomeSeverity::Success] * 1000.0 / all) / 10;
 }
 
 }  // namespace quorvel

@@ -36,6 +36,10 @@ struct OutcomeCounts {
     int total() const;
     // Success when nothing was counted.
     OutcomeSeverity worst() const;
+    // The yield: the successes among all the attempts counted (an attempt counts once, with
+    // its final outcome), in percent rounded to tenths; none when nothing was counted. The
+    // station's board and totals and the summaries of records all give this figure.
+    std::optional<double> yield() const;
 };
 
 }  // namespace quorvel

@@ -327,6 +327,84 @@ void boardOnTerminal(QTemporaryDir& dir, bool noColour) {
     for (auto& board : boards) board->stop();
 }
 
+// A station's figures are the same wherever they are read. Four fixtures on a terminal: a board
+// written, one refusing its blocks, one whose block is not confirmed, and one that never
+// answers and is removed after its second try. The board's totals, the closing totals and
+// `records` of the record file agree; the removed board's attempt ends at once, as "no answer",
+// with the time it took, in one transcript.
+void totalsAgree(QTemporaryDir& dir) {
+    int master = -1;
+    int slave = -1;
+    winsize size{30, 160, 0, 0};
+    QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    const QStringList faults{"", "program=status:E", "program@0x10000=status:1,count=1",
+                             "connect=silent"};
+    QStringList ports;
+    std::vector<std::unique_ptr<SimProcess>> boards;
+    for (const QString& fault : faults) {
+        ports << dir.filePath(QString(QChar(char16_t(u'a' + ports.size()))));
+        QStringList args{"--link", ports.back()};
+        if (!fault.isEmpty()) args << "--fault" << fault;
+        boards.push_back(std::make_unique<SimProcess>(args));
+    }
+    QVERIFY(QDir(dir.path()).mkdir("logs"));
+    const QString record = dir.filePath("line.jsonl");
+    QProcess station;
+    station.setChildProcessModifier([slave] {
+        ::dup2(slave, STDOUT_FILENO);
+        ::dup2(slave, STDERR_FILENO);
+    });
+    startStation(station, ports, {"--record", record, "--log", dir.filePath("logs/run.log")});
+    ::close(slave);
+    QByteArray screen;
+    const auto read = [&] {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, n);
+    };
+    QVERIFY(eventually([&] {
+        read();
+        return boards[3]->transcript("rx kind=connect").size() >= 2;
+    }));
+    boards[3]->stop();
+    const bool settled = eventually([&] {
+        read();
+        return recordLines(record).size() == 4 && screen.contains("yield 25.0%");
+    });
+    ::kill(pid_t(station.processId()), SIGINT);
+    const bool ended = eventually([&] {
+        read();
+        return station.state() == QProcess::NotRunning;
+    });
+    ::close(master);
+    for (auto& board : boards) board->stop();
+    QVERIFY2(settled && ended, screen.right(2000).constData());
+    QVERIFY2(screen.contains("written 1") && screen.contains("failed 2") &&
+                 screen.contains("unconfirmed 1") &&
+                 screen.contains("Station: 1 device written, 2 failed, 1 unconfirmed") &&
+                 screen.contains(ports[3].toUtf8() + ": 0 written, 1 failed"),
+             screen.right(1500).constData());
+    const Records shown = summarize({"--json", record});
+    const QJsonObject all = QJsonDocument::fromJson(shown.out.toUtf8())["result"].toObject();
+    QCOMPARE(
+        QStringList(
+            {QString::number(all["devices"].toInt()), QString::number(all["success"].toInt()),
+             QString::number(all["failure"].toInt()), QString::number(all["unconfirmed"].toInt()),
+             QString::number(all["interrupted"].toInt()),
+             QString::number(all["yield"].toDouble())}),
+        QStringList({"4", "1", "2", "1", "0", "25"}));
+    QJsonObject silent;
+    for (const QJsonObject& line : recordLines(record)) {
+        if (line["port"].toString().endsWith("/d")) silent = line;
+    }
+    QCOMPARE(silent["outcome"].toString(), QString("failure"));
+    QCOMPARE(silent["cause"].toString(), QString("no answer"));
+    // Two tries of 2.5 s and the pause between them.
+    QVERIFY2(silent["seconds"].toDouble() > 5,
+             qPrintable(QString::number(silent["seconds"].toDouble())));
+    QCOMPARE(QDir(dir.filePath("logs")).entryList(QDir::Files).size(), 4);
+}
+
 // What a station saw in one production-line situation; `run` drives it and checks it.
 struct LineCase {
     const char* name;
@@ -664,6 +742,7 @@ const LineCase kLineCases[] = {
      }},
     {"operator board on a terminal", [](QTemporaryDir& dir) { boardOnTerminal(dir, false); }},
     {"operator board with NO_COLOR", [](QTemporaryDir& dir) { boardOnTerminal(dir, true); }},
+    {"totals the record agrees with", [](QTemporaryDir& dir) { totalsAgree(dir); }},
     {"record file moved away between two devices",
      [](QTemporaryDir& dir) { recordFollowsItsPath(dir, true); }},
     {"record file deleted between two devices",

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "erase failed",
                       {"the connection to COM3 (/dev/ttyUSB0) was lost",
                        "check the cable, and plug the adapter in again"},
-                      "port could not be opened"},
+                      "connection lost"},
         DiagnosisCase{
             record("connect", 8, {1, 1, -1, true, 14, 13, true, -1, {}}),
             LoaderGeneration::V105,
@@ -170,6 +170,8 @@ TEST(AnswerKind, ReadBackFromTheDiagnosisOfEarlierLines) {
         {{"connect failed with status 8 after its one attempt",
           "only 13 bytes came back within 2.5 s, where 14 make a whole reply"},
          "short reply"},
+        {{"program failed with status 1", "the connection to COM3 (/dev/ttyUSB0) was lost"},
+         "connection lost"},
         {{"disconnect failed with status 1"}, "status 1"},
     };
     for (const auto& [lines, kind] : rows) EXPECT_EQ(answerKind(lines), kind) << kind;

@@ -6,8 +6,7 @@
 namespace quorvel::cli {
 
 std::optional<double> Tally::yield() const {
-    if (devices() == 0) return std::nullopt;
-    return std::round(counts[OutcomeSeverity::Success] * 1000.0 / devices()) / 10;
+    return counts.yield();
 }
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {

@@ -210,7 +210,7 @@ class StationWorker final : public QThread {
         } else {
             runDevices();
         }
-        closeUnanswered();
+        closeUnanswered(false);
     }
 
   private:
@@ -218,17 +218,20 @@ class StationWorker final : public QThread {
     void runDevices() {
         if (!waitForDevice()) return;
         for (;;) {
-            const bool untouched = writeOne();
+            const Tried tried = writeOne();
             if (interrupted() || stationEnds()) return;
             // Taken after the write: what the write's own opening and closing left.
             const std::string identity = watch_.identity();
-            if (untouched) {
+            if (tried != Tried::Ended) {
                 // Nothing was erased: the board (not powered yet, not in its loader) is tried
-                // again where it is, with no need to remove it.
-                if (!waitWhileSame(identity, kRetryMs)) return;
-                if (watch_.identity() == identity) continue;
-                closeUnanswered();  // removed without ever answering
-            } else {
+                // again where it is, with no need to remove it. Once it is gone, its attempt
+                // ends at once, and the fixture waits for the next board.
+                if (tried == Tried::Silent && !identity.empty()) {
+                    if (!waitWhileSame(identity, kRetryMs)) return;
+                    if (watch_.identity() == identity) continue;
+                }
+                closeUnanswered(true);
+            } else if (tried == Tried::Ended) {
                 log_.removeBoard(index_);
                 if (!waitWhileSame(identity, -1)) return;
             }
@@ -265,11 +268,15 @@ class StationWorker final : public QThread {
             }
             unit_ = std::move(scan.unit);
             if (!waitForDevice()) return;
-            while (writeOne()) {
+            Tried tried = writeOne();
+            for (; tried == Tried::Silent; tried = writeOne()) {
                 if (stationEnds()) return;
                 const std::string identity = watch_.identity();
                 if (!waitWhileSame(identity, kRetryMs)) return;
             }
+            // The fixture's adapter went away with the board on it: the board's attempt ends,
+            // and the board on the fixture once it is back is named by the next scan.
+            if (tried == Tried::Gone) closeUnanswered(true);
             if (interrupted() || stationEnds()) return;
         }
     }
@@ -317,47 +324,66 @@ class StationWorker final : public QThread {
 
     bool interrupted() const { return tally_.devices[OutcomeSeverity::Interrupted] > 0; }
 
-    // Writes the device there; true when it failed before anything was erased (its connect
-    // unanswered or refused): then nothing is counted or recorded, and it is tried again.
-    bool writeOne() {
+    // Writes the device there. A board whose connect goes unanswered (not powered yet, not in
+    // its loader) is Silent: nothing is counted or recorded yet, and it is tried again under
+    // the same attempt and transcript. One whose port went away during those tries is Gone.
+    enum class Tried { Ended, Silent, Gone };
+    Tried writeOne() {
         const std::string& port = tally_.port;
         const int number = tally_.devices.total() + 1;
         log_.started(index_, number, unit_, describePort(settings_));
-        Transcript transcript(options_.verbose ? log_.err() : nullptr, port);
-        if (!options_.logFile.empty()) {
-            const std::string problem = transcript.open(
-                logPathForDevice(options_.logFile, port, number, unit_), options_.command, port);
-            if (!problem.empty()) log_.warning(index_, problem);
+        // One attempt per board, with one transcript: the tries of a board that does not
+        // answer yet go on under the started line of the first.
+        if (!attempt_) {
+            if (!startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
+                             options_.profileName)) {
+                attempt_.reset();
+                recordLost.store(true);
+                log_.error(index_,
+                           record_->failure() +
+                               "; nothing was sent; the station stops after the devices in hand");
+                return Tried::Ended;
+            }
+            attemptBegun_ = std::chrono::steady_clock::now();
+            transcript_.emplace(options_.verbose ? log_.err() : nullptr, port);
+            if (!options_.logFile.empty()) {
+                const std::string problem =
+                    transcript_->open(logPathForDevice(options_.logFile, port, number, unit_),
+                                      options_.command, port);
+                if (!problem.empty()) log_.warning(index_, problem);
+            }
         }
-        // One attempt per board: the tries of a board that does not answer yet go on under
-        // the started line of the first.
-        if (!attempt_ && !startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
-                                      options_.profileName)) {
-            attempt_.reset();
-            recordLost.store(true);
-            log_.error(index_,
-                       record_->failure() +
-                           "; nothing was sent; the station stops after the devices in hand");
-            return false;
-        }
-        DeviceResult result = runDevice({options_, settings_, image_, transcript, unit_,
+        DeviceResult result = runDevice({options_, settings_, image_, *transcript_, unit_,
                                          log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
+            // The port itself failed (the board's adapter pulled out): gone, not silent. Its
+            // attempt ends as what the board last did: no answer.
+            if (!result.steps.back().portError.empty()) {
+                if (!unanswered_) unanswered_ = std::move(result);
+                return Tried::Gone;
+            }
             log_.retrying(index_, unit_, result, kRetryMs / 1000);
             unanswered_ = std::move(result);
-            return true;
+            return Tried::Silent;
         }
-        // Added before the next device can start on this port.
+        unanswered_.reset();
+        endAttempt(result, false);
+        return Tried::Ended;
+    }
+
+    // Adds the attempt's final line before the next device can start on this port, counts it
+    // and says its result. `gone`: the board left without being written, and needs no removal.
+    void endAttempt(DeviceResult& result, bool gone) {
         keepRecord(result, record_, *attempt_, image_);
         attempt_.reset();
-        unanswered_.reset();
         tally_.devices.add(result.severity);
         // The whole story in the transcript; the operator reads the short one.
-        transcript.line(std::string("result: ") + result.outcome().mark + " " +
-                        result.outcome().headline);
-        for (const std::string& why : whatWentWrong(result)) transcript.line("  " + why);
-        log_.finished(index_, result, unit_);
+        transcript_->line(std::string("result: ") + result.outcome().mark + " " +
+                          result.outcome().headline);
+        for (const std::string& why : whatWentWrong(result)) transcript_->line("  " + why);
+        transcript_.reset();
+        log_.finished(index_, result, unit_, gone);
         for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
         if (options_.json) tally_.json.append(deviceJson(result));
@@ -367,14 +393,20 @@ class StationWorker final : public QThread {
             log_.error(index_,
                        result.recordFailure + "; the station stops after the devices in hand");
         }
-        return false;
     }
 
     // Ends the attempt at a board that never answered its connect and is given up (removed,
-    // or the station ends) with the last try's line: it was not written.
-    void closeUnanswered() {
-        if (attempt_ && unanswered_) keepRecord(*unanswered_, record_, *attempt_, image_);
+    // or the station ends): it was not written, and it counts as the failure its record says,
+    // with the time since its first try.
+    void closeUnanswered(bool gone) {
+        if (attempt_ && unanswered_) {
+            unanswered_->ms = std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - attemptBegun_)
+                                  .count();
+            endAttempt(*unanswered_, gone);
+        }
         attempt_.reset();
+        transcript_.reset();
         unanswered_.reset();
     }
 
@@ -392,6 +424,8 @@ class StationWorker final : public QThread {
     std::string unit_;               // the board's unit id, or empty
     std::optional<Record> attempt_;  // the board's attempt, started and not yet ended
     std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
+    std::optional<Transcript> transcript_;    // the attempt's, from its first try to its end
+    std::chrono::steady_clock::time_point attemptBegun_;
 };
 
 QJsonObject tallyJson(const OutcomeCounts& t) {
@@ -401,12 +435,17 @@ QJsonObject tallyJson(const OutcomeCounts& t) {
             {"interrupted", t[OutcomeSeverity::Interrupted] > 0}};
 }
 
-// "3 written, 1 failed", with ", 2 unconfirmed" when there are any.
+// "3 written, 1 failed", with ", 2 unconfirmed" and ", 1 interrupted" when there are any:
+// every attempt ended, once, as the board and the record count it.
 std::string tallyText(const OutcomeCounts& t, const char* written) {
-    const int unconfirmed = t[OutcomeSeverity::Unconfirmed];
+    const auto some = [&t](OutcomeSeverity severity, const char* word) {
+        const int n = t[severity];
+        return n > 0 ? ", " + std::to_string(n) + word : std::string();
+    };
     return std::to_string(t[OutcomeSeverity::Success]) + written + ", " +
            std::to_string(t[OutcomeSeverity::Failure]) + " failed" +
-           (unconfirmed > 0 ? ", " + std::to_string(unconfirmed) + " unconfirmed" : "");
+           some(OutcomeSeverity::Unconfirmed, " unconfirmed") +
+           some(OutcomeSeverity::Interrupted, " interrupted");
 }
 
 // "standard output", "standard error" or both: the streams whose writes failed.
@@ -458,9 +497,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
         port["port"] = jsonPath(t.port);
         perPort.append(port);
         for (const QJsonValue& device : t.json) r.devices.append(device);
-        lines.push_back(
-            "  " + t.port + ": " + tallyText(t.devices, " written") +
-            (t.devices[OutcomeSeverity::Interrupted] > 0 ? ", the last one interrupted" : ""));
+        lines.push_back("  " + t.port + ": " + tallyText(t.devices, " written"));
     }
     r.endAs(all.worst());
     if (stopCause() == StopCause::OutputFailed) {

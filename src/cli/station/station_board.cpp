@@ -15,6 +15,9 @@ constexpr size_t kStateWidth = 24;  // "writing 100%, 10:00 left"
 constexpr size_t kMarkWidth = 11;   // "UNCONFIRMED"
 constexpr size_t kLongestReason = 60;
 constexpr const char* kGap = "  ";
+// The boards per hour are those of the last hour, shown once this many boards have ended.
+constexpr std::chrono::steady_clock::duration kPaceWindow = std::chrono::hours(1);
+constexpr int kBoardsForPace = 3;
 
 std::string padded(std::string text, size_t width) {
     const size_t n = characterCount(text);
@@ -105,7 +108,11 @@ void StationBoard::finished(size_t port, const char* mark, OutcomeSeverity sever
     row.severity = severity;
     row.when = clockTimeNow();
     row.reason = std::move(reason);
-    if (severity != OutcomeSeverity::Interrupted) totals_.add(severity);
+    // Every attempt ended counts once, with its outcome, as its record line does.
+    totals_.add(severity);
+    const auto now = std::chrono::steady_clock::now();
+    ended_.push_back(now);
+    while (now - ended_.front() > kPaceWindow) ended_.pop_front();
     changed_ = true;
 }
 
@@ -134,29 +141,39 @@ std::vector<ScreenRow> StationBoard::rowsLocked() const {
     const int written = totals_[OutcomeSeverity::Success];
     const int failed = totals_[OutcomeSeverity::Failure];
     const int unconfirmed = totals_[OutcomeSeverity::Unconfirmed];
-    const int done = written + failed + unconfirmed;
+    const int interrupted = totals_[OutcomeSeverity::Interrupted];
     char yield[32] = "yield -";
     char pace[32] = "- boards/h";
-    if (done > 0) {
-        std::snprintf(yield, sizeof yield, "yield %.1f%%", 100.0 * written / done);
-        const double hours = std::chrono::duration<double, std::ratio<3600>>(
-                                 std::chrono::steady_clock::now() - begun_)
-                                 .count();
-        std::snprintf(pace, sizeof pace, "%.0f boards/h", done / std::max(hours, 1.0 / 3600));
+    if (const std::optional<double> share = totals_.yield()) {
+        std::snprintf(yield, sizeof yield, "yield %.1f%%", *share);
+    }
+    // The pace of the last hour (or of the time since the start, when shorter), once a few
+    // boards tell it: one board early on says nothing of the line's pace.
+    if (totals_.total() >= kBoardsForPace) {
+        const auto now = std::chrono::steady_clock::now();
+        const double hours =
+            std::chrono::duration<double, std::ratio<3600>>(
+                std::min<std::chrono::steady_clock::duration>(now - begun_, kPaceWindow))
+                .count();
+        size_t recent = 0;
+        for (const auto& at : ended_) recent += now - at <= kPaceWindow ? 1 : 0;
+        std::snprintf(pace, sizeof pace, "%.0f boards/h", recent / std::max(hours, 1.0 / 60));
     }
     std::vector<ScreenRow> screen;
     screen.push_back({{"QUORVEL STATION", Ink::Bold},
                       {kGap + shownFitted(title_, kLongestReason) + kGap + drawnClock_ + kGap},
                       stopping_ ? Span{"stopping after the boards in hand", Ink::Yellow}
                                 : Span{"Ctrl-C ends it"}});
-    screen.push_back({{"written " + std::to_string(written), Ink::Green},
-                      {kGap},
-                      {"failed " + std::to_string(failed), failed > 0 ? Ink::Red : Ink::Bold},
-                      {kGap},
-                      unconfirmed > 0
-                          ? Span{"unconfirmed " + std::to_string(unconfirmed) + kGap, Ink::Yellow}
-                          : Span{},
-                      {std::string(yield) + kGap + pace, Ink::Bold}});
+    screen.push_back(
+        {{"written " + std::to_string(written), Ink::Green},
+         {kGap},
+         {"failed " + std::to_string(failed), failed > 0 ? Ink::Red : Ink::Bold},
+         {kGap},
+         unconfirmed > 0 ? Span{"unconfirmed " + std::to_string(unconfirmed) + kGap, Ink::Yellow}
+                         : Span{},
+         interrupted > 0 ? Span{"interrupted " + std::to_string(interrupted) + kGap, Ink::Yellow}
+                         : Span{},
+         {std::string(yield) + kGap + pace, Ink::Bold}});
     screen.push_back({});
 
     size_t portWidth = 4;

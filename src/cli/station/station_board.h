@@ -3,12 +3,14 @@
 // an operator reads from a few steps away. Each row shows the port, the board's unit, what the
 // station does there (waiting, writing with the percent and the time left, remove the board),
 // the last result with its time of day, and a short reason. Above the rows, the running
-// totals: written, failed, the yield and the boards per hour.
+// totals, counted as the record counts them (each attempt once, with its final outcome):
+// written, failed, unconfirmed and interrupted, the yield and the boards of the last hour.
 //
 // The port threads report through the event functions, from any thread; only the thread that
 // owns the terminal calls redraw() and leave().
 
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -70,6 +72,7 @@ class StationBoard {
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
     OutcomeCounts totals_;
+    std::deque<std::chrono::steady_clock::time_point> ended_;  // of the last hour's boards
     bool stopping_ = false;
     bool changed_ = true;
     std::string drawnClock_;

@@ -133,7 +133,7 @@ void StationLog::retrying(size_t port, const std::string& unit, const DeviceResu
     }
 }
 
-void StationLog::finished(size_t port, const DeviceResult& r, const std::string& unit) {
+void StationLog::finished(size_t port, const DeviceResult& r, const std::string& unit, bool gone) {
     const OutcomeFacts& outcome = r.outcome();
     const std::string reason = stationReason(r);
     if (board_) {
@@ -144,7 +144,10 @@ void StationLog::finished(size_t port, const DeviceResult& r, const std::string&
     // The outcome, then why; a board that is not plainly written goes aside.
     std::string text = r.interruption.empty() ? outcome.headline : "";
     if (!reason.empty()) text += (text.empty() ? "" : "; ") + reason;
-    if (r.severity == OutcomeSeverity::Failure || r.severity == OutcomeSeverity::Unconfirmed) {
+    if (gone) {
+        text += "; removed before it answered";
+    } else if (r.severity == OutcomeSeverity::Failure ||
+               r.severity == OutcomeSeverity::Unconfirmed) {
         text += std::string("; ") + kRemoveTheBoard;
     }
     const std::lock_guard<std::mutex> lock(mutex_);

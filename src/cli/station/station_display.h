@@ -45,7 +45,8 @@ class StationLog {
     // A board that did not answer its connect (not powered yet): tried again where it is in
     // `seconds`.
     void retrying(size_t port, const std::string& unit, const DeviceResult& result, int seconds);
-    void finished(size_t port, const DeviceResult& result, const std::string& unit);
+    // A board's attempt ended; `gone`: the board left before it answered (nothing to remove).
+    void finished(size_t port, const DeviceResult& result, const std::string& unit, bool gone);
     void removeBoard(size_t port);
     void warning(size_t port, const std::string& text);
     void error(size_t port, const std::string& text);
