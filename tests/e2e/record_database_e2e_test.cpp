@@ -141,6 +141,11 @@ class RecordDatabaseE2eTest : public QObject {
             {{"--until", "2000-01-01"}, 0},
             {{"--unit", "A1"}, 1},
             {{"--port", simB.slavePath(), "--since", "2000-01-01"}, 1},
+            {{"--image", QJsonDocument::fromJson(lines.first().toUtf8())["sha256"]
+                             .toString()
+                             .left(12)
+                             .toUpper()},
+             2},
         };
         for (const auto& [more, devices] : asked) {
             const QJsonObject summary = summaryOf(uri, state_.path(), more);

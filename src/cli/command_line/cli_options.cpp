@@ -73,7 +73,7 @@ constexpr OptionEntry kOptions[] = {
      "--host works only with records"},
     {"--image", '\0', kImage, nullptr, &CliOptions::image,
      "count only the attempts that wrote the image FILE (its path as recorded) or the image "
-     "whose SHA-256 is SHA256",
+     "whose SHA-256 is or begins with SHA256 (12 digits or more, as the summary shows it)",
      "FILE|SHA256", "", "--image works only with records"},
     {"--scan", '\0', kScan, &CliOptions::scan, nullptr,
      "with --station and one --port: read one unit id per line from standard input (a barcode "

@@ -481,9 +481,11 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
         sql += " AND port IN (" + marks.join(", ") + ")";
     }
     if (!filter.image.empty()) {
-        sql += " AND (image = ? OR sha256 = ?)";
+        const std::string prefix = filter.shaPrefix();
+        sql += " AND (image = ? OR left(sha256, ?) = ?)";
         values.emplace_back(q(filter.image));
-        values.emplace_back(q(filter.image));
+        values.emplace_back(static_cast<int>(prefix.size()));
+        values.emplace_back(prefix.empty() ? QVariant() : QVariant(q(prefix)));
     }
     sql += " ORDER BY id";
     QSqlQuery query(connection.db());
