@@ -256,10 +256,17 @@ class RecordDatabaseE2eTest : public QObject {
         const Run records =
             runTool({"records", server_->uri("line4", "")}, state_.path(), passwords.fileName());
         QVERIFY2(records.out.contains("Devices: 1 (1 success"), records.out + records.err);
-        const Run json = runTool({"records", "--json", uri}, state_.path());
+        QVERIFY2(records.out.startsWith("Database: postgresql://quorvel@"), records.out);
+        QTemporaryDir pageDir;
+        const QString page = pageDir.filePath("report.html");
+        const Run json = runTool({"records", "--json", "--html", page, uri}, state_.path());
         QCOMPARE(records.code, 0);
+        QFile pageFile(page);
+        QVERIFY(pageFile.open(QIODevice::ReadOnly));
+        const QByteArray pageText = pageFile.readAll();
+        QVERIFY(pageText.contains("Database: postgresql://quorvel@"));
         QByteArray everything = station.readAllStandardOutput() + station.readAllStandardError() +
-                                records.out + records.err + json.out + json.err +
+                                records.out + records.err + json.out + json.err + pageText +
                                 server_->lines("line4").join('\n').toUtf8();
         QVERIFY(everything.contains("quorvel@"));
         for (const QString& name : QDir(state_.path() + "/quorvel").entryList(QDir::Files))
