@@ -321,11 +321,11 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     return text;
 }
 
-// `object` with the tally's counts added.
 QJsonValue orNull(const std::optional<double>& value) {
     return value ? QJsonValue(*value) : QJsonValue();
 }
 
+// `object` with the tally's counts added.
 QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
     object["devices"] = t.devices();
     for (const OutcomeSeverity s : kCountOrder) object[OutcomeWord(s)] = t[s];
