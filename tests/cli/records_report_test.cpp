@@ -113,6 +113,11 @@ class RecordsReport : public QObject {
                 const QString row = table + "." + QString::number(i);
                 QVERIFY2(shown.contains(row + ".devices"), qPrintable(row));
                 if (table == "causes") continue;
+                // The units' yields, where the row has units first tried at it.
+                for (const QString key : {"first_pass_yield", "final_yield"}) {
+                    if (table == "hours" || at(summary, row + "." + key).isNull()) continue;
+                    QVERIFY2(shown.contains(row + "." + key), qPrintable(row + "." + key));
+                }
                 // In the columns' order, as the table's head names them.
                 const QStringList counts{"devices",     "success",     "failure",
                                          "interrupted", "unconfirmed", "yield"};
@@ -124,8 +129,10 @@ class RecordsReport : public QObject {
                 QCOMPARE(columns, counts);
             }
         }
-        for (const QString total : {"devices", "success", "failure", "interrupted", "unconfirmed",
-                                    "yield", "units", "units_written", "cycle_time.median"}) {
+        for (const QString total :
+             {"devices", "success", "failure", "interrupted", "unconfirmed", "yield", "units",
+              "units_written", "first_pass_yield", "final_yield", "cycle_time.median",
+              "cycle_time.p90", "cycle_time.max"}) {
             QVERIFY2(shown.contains(total), qPrintable(total));
         }
     }

@@ -162,3 +162,8 @@ QStringList PgServer::lines(const QString& database) {
     });
     return lines;
 }
+
+bool PgServer::exec(const QString& database, const QString& sql) {
+    return withDatabase(dir_.path(), database,
+                        [&sql](QSqlDatabase& db) { return QSqlQuery(db).exec(sql); });
+}

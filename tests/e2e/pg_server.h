@@ -31,6 +31,8 @@ class PgServer {
     bool createDatabase(const QString& name);
     // The `line` of every row of the records table in `database`, in the order stored.
     QStringList lines(const QString& database);
+    // Runs one statement in `database` as its owner; false when it failed.
+    bool exec(const QString& database, const QString& sql);
 
   private:
     bool runAsOwner(const QStringList& command);

@@ -41,10 +41,13 @@ QStringList writeArgs(const QString& record, const SimProcess& sim, const QStrin
             "--unit", unit,    "--port",  sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH};
 }
 
-// The summary of `records --json` on `source`.
-QJsonObject summaryOf(const QString& source, const QString& state) {
-    const Run run = runTool({"records", "--json", source}, state);
-    return QJsonDocument::fromJson(run.out).object().value("result").toObject();
+// The summary of `records --json` on `source`, asked with `more`, without when and where it
+// was made.
+QJsonObject summaryOf(const QString& source, const QString& state, const QStringList& more = {}) {
+    const Run run = runTool(QStringList{"records", "--json"} + more + QStringList{source}, state);
+    QJsonObject summary = QJsonDocument::fromJson(run.out).object().value("result").toObject();
+    summary.remove("made");
+    return summary;
 }
 
 // The spool files in `state`, with their lines.
@@ -132,17 +135,31 @@ class RecordDatabaseE2eTest : public QObject {
         QCOMPARE(fromDatabase.value("devices").toInt(), 2);
         QCOMPARE(fromDatabase.value("units_not_written").toArray().size(), 1);
         QCOMPARE(fromDatabase, summaryOf(file.fileName(), state_.path()));
-        // The bounds keep to the attempts started between them, in both.
-        for (const QString& bound : QStringList{"--since", "--until"}) {
-            const Run db = runTool({"records", "--json", bound, "2000-01-01", uri}, state_.path());
-            const Run text =
-                runTool({"records", "--json", bound, "2000-01-01", file.fileName()}, state_.path());
-            const QJsonObject summary =
-                QJsonDocument::fromJson(db.out).object().value("result").toObject();
-            QCOMPARE(summary.value("devices").toInt(), bound == "--since" ? 2 : 0);
-            QCOMPARE(summary,
-                     QJsonDocument::fromJson(text.out).object().value("result").toObject());
+        // The bounds and the filters keep to the same attempts in both.
+        const std::pair<QStringList, int> asked[] = {
+            {{"--since", "2000-01-01"}, 2},
+            {{"--until", "2000-01-01"}, 0},
+            {{"--unit", "A1"}, 1},
+            {{"--port", simB.slavePath(), "--since", "2000-01-01"}, 1},
+            {{"--image", QJsonDocument::fromJson(lines.first().toUtf8())["sha256"]
+                             .toString()
+                             .left(12)
+                             .toUpper()},
+             2},
+        };
+        for (const auto& [more, devices] : asked) {
+            const QJsonObject summary = summaryOf(uri, state_.path(), more);
+            QCOMPARE(summary.value("devices").toInt(), devices);
+            QCOMPARE(summary, summaryOf(file.fileName(), state_.path(), more));
         }
+        // The database does the choosing: a row whose unit column no longer names A1 is not
+        // fetched, whatever its line says; A1's started line alone is left, cut off.
+        QVERIFY(server_->exec("line2",
+                              "UPDATE quorvel_records SET unit = 'moved' "
+                              "WHERE unit = 'A1' AND outcome IS NOT NULL"));
+        const QJsonObject moved = summaryOf(uri, state_.path(), {"--unit", "A1"});
+        QCOMPARE(moved.value("devices").toInt(), 1);
+        QCOMPARE(moved.value("interrupted").toInt(), 1);
     }
 
     // The server stops while a device is written: its final line waits in the spool, the write
@@ -239,10 +256,17 @@ class RecordDatabaseE2eTest : public QObject {
         const Run records =
             runTool({"records", server_->uri("line4", "")}, state_.path(), passwords.fileName());
         QVERIFY2(records.out.contains("Devices: 1 (1 success"), records.out + records.err);
-        const Run json = runTool({"records", "--json", uri}, state_.path());
+        QVERIFY2(records.out.startsWith("Database: postgresql://quorvel@"), records.out);
+        QTemporaryDir pageDir;
+        const QString page = pageDir.filePath("report.html");
+        const Run json = runTool({"records", "--json", "--html", page, uri}, state_.path());
         QCOMPARE(records.code, 0);
+        QFile pageFile(page);
+        QVERIFY(pageFile.open(QIODevice::ReadOnly));
+        const QByteArray pageText = pageFile.readAll();
+        QVERIFY(pageText.contains("Database: postgresql://quorvel@"));
         QByteArray everything = station.readAllStandardOutput() + station.readAllStandardError() +
-                                records.out + records.err + json.out + json.err +
+                                records.out + records.err + json.out + json.err + pageText +
                                 server_->lines("line4").join('\n').toUtf8();
         QVERIFY(everything.contains("quorvel@"));
         for (const QString& name : QDir(state_.path() + "/quorvel").entryList(QDir::Files))

@@ -12,7 +12,8 @@ constexpr OptionEntry kOptions[] = {
     {"--port", 'p', kPort, nullptr, nullptr,
      "the port (default COM1); COMn is the device that QUORVEL_COMn names, else the n-th serial "
      "port found (USB and ACM adapters first, ttyS ports last; see ports); write takes it more "
-     "than once, one device per port",
+     "than once, one device per port; records counts only the attempts at these ports, as the "
+     "station named them",
      "COMn|DEVICE"},
     {"--loader", '\0', kLoader, nullptr, &CliOptions::loader,
      "loader generation (default 1.06, \"QZ~FLASHU\")", "", "1.05 1.06"},
@@ -64,8 +65,16 @@ constexpr OptionEntry kOptions[] = {
      "FILE", "", "--profile works only with write"},
     {"--unit", '\0', kUnit, nullptr, &CliOptions::unit,
      "name the board (at most 64 printable characters): its unit id goes into the result line, "
-     "the JSON report and the record",
-     "ID", "", "--unit works only with write"},
+     "the JSON report and the record; records lists every attempt at unit ID, from every "
+     "station, in time order",
+     "ID", "", "--unit works only with write and records"},
+    {"--host", '\0', kHost, nullptr, &CliOptions::host,
+     "count only the attempts of the station on host NAME", "NAME", "",
+     "--host works only with records"},
+    {"--image", '\0', kImage, nullptr, &CliOptions::image,
+     "count only the attempts that wrote the image FILE (its path as recorded) or the image "
+     "whose SHA-256 is or begins with SHA256 (12 digits or more, as the summary shows it)",
+     "FILE|SHA256", "", "--image works only with records"},
     {"--scan", '\0', kScan, &CliOptions::scan, nullptr,
      "with --station and one --port: read one unit id per line from standard input (a barcode "
      "scanner) and write the board on the port for each (a line that is no unit id is refused "
@@ -126,9 +135,10 @@ std::string store(CliOptions& o, const OptionEntry& entry, const std::string& va
     if (!entry.values.empty() && !listed(value, entry.values)) {
         return std::string(entry.longName) + " takes " + spoken(entry.values, "or");
     }
-    // An empty file, database or time ("--record ''", a script's unset variable) names
-    // nothing: taken as none, the record would be lost without a word.
-    if (value.empty() && (entry.argument == "FILE" || entry.argument == "TIME")) {
+    // An empty file, database, time or name ("--record ''", a script's unset variable) names
+    // nothing: taken as none, the record would be lost (or a filter dropped) without a word.
+    if (value.empty() && (entry.argument == "FILE" || entry.argument == "TIME" ||
+                          entry.argument == "NAME" || entry.argument == "FILE|SHA256")) {
         return std::string(entry.longName) + " needs " + std::string(entry.argument) +
                ", not an empty value";
     }

@@ -21,7 +21,10 @@ struct CliOptions {
     std::string mode = "read";            // --mode low|high|input|read
     std::string logFile;                  // --log FILE
     std::string record;                   // --record FILE|URI (write)
-    std::string unit;                     // --unit ID (write): names the board
+    std::string unit;                     // --unit ID (write): names the board; (records) asks
+                                          // for its attempts
+    std::string host;                     // --host NAME (records): one station's attempts
+    std::string image;                    // --image FILE|SHA256 (records): one image's attempts
     std::string html;                     // --html FILE (records): the report page
     std::string since;                    // --since TIME (records): from this start on
     std::string until;                    // --until TIME (records): before this start
@@ -73,6 +76,8 @@ enum Option : unsigned {
     kSince = 1u << 19,
     kUntil = 1u << 20,
     kProfile = 1u << 21,
+    kHost = 1u << 22,
+    kImage = 1u << 23,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

@@ -1,5 +1,7 @@
 #include "command_table.h"
 
+#include <algorithm>
+
 #include "exchanges.h"
 #include "unit_id.h"
 
@@ -39,7 +41,8 @@ constexpr Command kCommands[] = {
      "START and STOP are hexadecimal addresses, with or without 0x (default C000 FFFF); the range "
      "must lie within 4000 to 23FFF and STOP must not be below START.",
      "quorvel-flash checksum QUORVEL_140428_01_02.mot 0x4000 0xBFFF"},
-    {"records", "FILE...", 1, kAnyCount, kJson | kCheck | kHtml | kCsv | kSince | kUntil, false,
+    {"records", "FILE...", 1, kAnyCount,
+     kJson | kCheck | kHtml | kCsv | kSince | kUntil | kUnit | kPort | kHost | kImage, false,
      runRecords, kNoDevice, kRecordsExits,
      "sum up the record files of write --record, several stations' at once: the devices per "
      "outcome, image and port, and the ones not written",
@@ -48,7 +51,9 @@ constexpr Command kCommands[] = {
      "are listed. An attempt whose started line has no final line (a write cut off by kill -9, "
      "a crash or a power cut) counts as interrupted, its state unknown. Lines that are not "
      "records are counted and named. FILE is a record file, - for standard input, or the "
-     "PostgreSQL URI that write --record was given (postgresql://USER@HOST/DB).",
+     "PostgreSQL URI that write --record was given (postgresql://USER@HOST/DB). --unit, --port, "
+     "--host and --image combine with each other and with --since and --until; a database "
+     "is asked for the matching rows alone.",
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
     {"write",
      "FILE",
@@ -162,6 +167,19 @@ std::string commandLineProblem(const CliOptions& options) {
     }
     // Both would go to standard output.
     if (options.csv && options.json) return "--csv and --json cannot be used together";
+    // records asks for what an option names: an empty one (a script's unset variable) would
+    // widen the question to every attempt without a word.
+    if (options.command == "records") {
+        const bool emptyPort = std::find(options.ports.begin(), options.ports.end(),
+                                         std::string()) != options.ports.end();
+        for (const auto& [name, empty] :
+             {std::pair{"--unit", options.unit.empty()}, {"--port", emptyPort}}) {
+            if (empty && std::find(options.given.begin(), options.given.end(), name) !=
+                             options.given.end()) {
+                return std::string(name) + " needs a value, not an empty one";
+            }
+        }
+    }
     if (const std::string problem = unitIdProblem(options.unit); !problem.empty()) {
         return "--unit " + problem;
     }

@@ -87,13 +87,13 @@ QString columnChart(const std::vector<ChartColumn>& columns, const std::vector<C
     return svg + "</p>";
 }
 
-QString shareBar(double share) {
+QString shareBar(double share, const QString& fill) {
     const double width = 100 * std::clamp(share, 0.0, 1.0);
     return QStringLiteral(
                "<svg class=\"bar\" viewBox=\"0 0 100 10\" preserveAspectRatio=\"none\">"
                "<rect class=\"track\" width=\"100\" height=\"10\"/>"
-               "<rect class=\"fill\" width=\"%1\" height=\"10\"/></svg>")
-        .arg(number(width));
+               "<rect class=\"%2\" width=\"%1\" height=\"10\"/></svg>")
+        .arg(number(width), fill);
 }
 
 }  // namespace quorvel::cli

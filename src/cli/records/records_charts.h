@@ -21,7 +21,8 @@ struct ChartSeries {
 QString columnChart(const std::vector<ChartColumn>& columns, const std::vector<ChartSeries>& series,
                     const QString& caption);
 
-// A bar as long as `share` (0 to 1) of its full width, for a table cell.
-QString shareBar(double share);
+// A bar as long as `share` (0 to 1) of its full width, for a table cell, drawn in the CSS
+// class `fill` (a yield's "fill"; "bad" for failures).
+QString shareBar(double share, const QString& fill = QStringLiteral("fill"));
 
 }  // namespace quorvel::cli

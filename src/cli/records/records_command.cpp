@@ -1,8 +1,11 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
+#include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -13,11 +16,13 @@
 #include "command_actions.h"
 #include "json_run.h"
 #include "record_database.h"
+#include "record_filter.h"
 #include "record_lines.h"
 #include "record_reader.h"
 #include "records_csv.h"
 #include "records_html.h"
 #include "records_summary.h"
+#include "records_tallies.h"
 #include "safe_file.h"
 #include "terminal.h"
 #include "time_bounds.h"
@@ -69,6 +74,7 @@ struct Reading {
     RecordsSummary& summary;
     bool summing;  // whether the records are added to the summary
     const TimeBounds& bounds;
+    const RecordFilter& filter;
     const std::function<bool(const Record&)>& each;
 };
 
@@ -82,7 +88,7 @@ bool takeLine(const std::string& line, long long number, const Reading& r) {
         r.summary.addUnread({r.index, number, false});
         return true;
     }
-    if (!r.bounds.contains(record->started)) return true;
+    if (!r.bounds.contains(record->started) || !r.filter.matches(*record)) return true;
     if (record->opening) {
         // A started line: no row of its own; its attempt counts as interrupted until its final
         // line is read.
@@ -120,7 +126,7 @@ std::string summarize(std::FILE* file, const std::string& path, const Reading& r
 // Reads the lines stored in the database at `uri`, oldest first, numbered as they come.
 std::string summarizeDatabase(const std::string& uri, const Reading& r) {
     long long number = 0;
-    return readDatabaseLines(uri, r.bounds.since, r.bounds.until,
+    return readDatabaseLines(uri, r.bounds.since, r.bounds.until, r.filter,
                              [&](const std::string& line) { return takeLine(line, ++number, r); });
 }
 
@@ -151,10 +157,20 @@ std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows
     return lines;
 }
 
-// The row's cells: its names, then its counts.
+// "97.5%", or "-" when there is nothing to take a share of.
+std::string percentText(const std::optional<double>& share) {
+    if (!share) return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f%%", *share);
+    return text;
+}
+
+// The row's cells: its names, its counts, then the yields of the units first tried there.
 std::vector<std::string> cells(std::vector<std::string> names, const Tally& t) {
     names.push_back(std::to_string(t.devices()));
     for (const OutcomeSeverity s : kCountOrder) names.push_back(std::to_string(t[s]));
+    names.push_back(percentText(t.firstPassYield()));
+    names.push_back(percentText(t.finalYield()));
     return names;
 }
 
@@ -162,26 +178,86 @@ std::string orDash(const std::string& text) {
     return text.empty() ? "-" : text;
 }
 
-// "started  host  port  outcome at step", with the unit when it has one.
-std::string attemptLine(const Record& r) {
-    return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
-           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " +
-           (r.unfinished
+// What a failed attempt's step got; "-" for any other.
+std::string causeOf(const Record& r) {
+    return r.severity == OutcomeSeverity::Failure ? answerOf(r.severity, r.cause, r.diagnosis)
+                                                  : "-";
+}
+
+// "failure at erase", "interrupted, state unknown".
+std::string outcomeText(const Record& r) {
+    return (r.unfinished
                 ? OutcomeWord(OutcomeSeverity::Interrupted) + std::string(", state unknown")
                 : r.outcome) +
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
+// "started  host  port  outcome at step", with the unit when it has one.
+std::string attemptLine(const Record& r) {
+    return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
+           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " + outcomeText(r);
+}
+
+// When and where a summary is made, and what it was asked for: the time bounds and the
+// filters given, in the words of the command line.
+struct Question {
+    QDateTime made = QDateTime::currentDateTimeUtc();
+    std::string host = QSysInfo::machineHostName().toStdString();
+    std::string since;  // ISO 8601, UTC; empty: no bound
+    std::string until;
+    const CliOptions& options;
+
+    Question(const TimeBounds& bounds, const CliOptions& o) : options(o) {
+        if (bounds.since.isValid()) since = utcText(bounds.since);
+        if (bounds.until.isValid()) until = utcText(bounds.until);
+    }
+    static std::string utcText(const QDateTime& time) {
+        return time.toUTC().toString(Qt::ISODateWithMs).toStdString();
+    }
+    // "unit U-1001, host line3-pc, port COM1 or COM2"; empty when no filter was given.
+    std::string filters() const {
+        std::string ports;
+        for (const std::string& port : options.ports) ports += (ports.empty() ? "" : " or ") + port;
+        std::string text;
+        for (const auto& [name, value] : {std::pair{"unit ", options.unit},
+                                          {"host ", options.host},
+                                          {"port ", ports},
+                                          {"image ", options.image}}) {
+            if (!value.empty()) text += (text.empty() ? "" : ", ") + std::string(name) + value;
+        }
+        return text;
+    }
+};
+
 std::vector<std::string> summaryText(const std::vector<std::string>& paths, const RecordsSummary& s,
-                                     const std::vector<Record>& notWritten) {
+                                     const std::vector<Record>& notWritten,
+                                     const Question& question) {
+    const CliOptions& options = question.options;
     std::vector<std::string> text;
     const auto add = [&text](std::vector<std::string> lines) {
         for (std::string& line : lines) text.push_back(std::move(line));
     };
-    text.push_back(paths.size() == 1 ? "Record file: " + fileName(paths.front()) : "Record files:");
-    if (paths.size() > 1) {
-        for (const std::string& path : paths) text.push_back("  " + fileName(path));
+    const auto source = [&options](size_t i) { return isDatabaseUri(options.args[i]); };
+    if (paths.size() == 1) {
+        text.push_back((source(0) ? "Database: " : "Record file: ") + fileName(paths.front()));
+    } else {
+        text.push_back("Record files:");
+        for (size_t i = 0; i < paths.size(); ++i) {
+            text.push_back("  " + std::string(source(i) ? "database " : "") + fileName(paths[i]));
+        }
     }
+    text.push_back("Period: " +
+                   (s.firstStarted().empty() ? std::string("no attempt")
+                                             : s.firstStarted() + " to " + s.lastStarted()) +
+                   (question.since.empty() && question.until.empty()
+                        ? std::string()
+                        : " (asked: " + (question.since.empty() ? "" : "from " + question.since) +
+                              (question.since.empty() || question.until.empty() ? "" : ", ") +
+                              (question.until.empty() ? "" : "before " + question.until) + ")"));
+    if (const std::string filters = question.filters(); !filters.empty()) {
+        text.push_back("Asked for: " + filters);
+    }
+    text.push_back("Made: " + Question::utcText(question.made) + " on " + question.host);
     const Tally& all = s.all();
     // Unconfirmed only when some were.
     std::string byOutcome;
@@ -192,8 +268,8 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     }
     text.push_back("Devices: " + std::to_string(all.devices()) + " (" + byOutcome + ")");
     if (all.devices() > 0) {
-        const std::vector<std::string> counts{"DEVICES", "SUCCESS", "FAILURE", "INTERRUPTED",
-                                              "UNCONFIRMED"};
+        const std::vector<std::string> counts{"DEVICES",     "SUCCESS",    "FAILURE", "INTERRUPTED",
+                                              "UNCONFIRMED", "FIRST PASS", "FINAL"};
         std::vector<std::vector<std::string>> images{{"IMAGE", "SHA-256"}};
         images.front().insert(images.front().end(), counts.begin(), counts.end());
         for (const Tally& t : s.images()) {
@@ -208,10 +284,24 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
         add({"", "By port:"});
         add(table(ports, 2));
     }
+    if (!options.unit.empty()) {
+        const std::vector<Record> attempts = s.attempts();
+        add({"", "Attempts at unit " + options.unit + ": " + std::to_string(attempts.size())});
+        if (!attempts.empty()) {
+            std::vector<std::vector<std::string>> rows{
+                {"STARTED", "HOST", "PORT", "OUTCOME", "CAUSE", "IMAGE"}};
+            for (const Record& r : attempts) {
+                rows.push_back({orDash(r.started), orDash(r.host), r.port, outcomeText(r),
+                                causeOf(r), r.image});
+            }
+            add(table(rows, rows.front().size()));
+        }
+    }
     if (s.units() > 0) {
         add({"", "Units: " + std::to_string(s.units()) + " (" + std::to_string(s.unitsWritten()) +
                      " written, " + std::to_string(s.units() - s.unitsWritten()) +
-                     " not written)"});
+                     " not written; first pass " + percentText(s.all().firstPassYield()) +
+                     ", final " + percentText(s.all().finalYield()) + ")"});
     }
     if (!notWritten.empty()) {
         add({"", "Not written:"});
@@ -230,12 +320,25 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     return text;
 }
 
+QJsonValue orNull(const std::optional<double>& value) {
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
 // `object` with the tally's counts added.
 QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
     object["devices"] = t.devices();
     for (const OutcomeSeverity s : kCountOrder) object[OutcomeWord(s)] = t[s];
-    const std::optional<double> yield = t.yield();
-    object["yield"] = yield ? QJsonValue(*yield) : QJsonValue();
+    object["yield"] = orNull(t.yield());
+    return object;
+}
+
+// `object` with the tally's counts and the yields of the units first tried there.
+QJsonObject withUnitCounts(const Tally& t, QJsonObject object = {}) {
+    object = withCounts(t, std::move(object));
+    object["units_first_tried"] = t.units;
+    object["units_first_pass"] = t.firstPass;
+    object["first_pass_yield"] = orNull(t.firstPassYield());
+    object["final_yield"] = orNull(t.finalYield());
     return object;
 }
 
@@ -268,7 +371,10 @@ QJsonArray causesJson(const std::vector<Cause>& causes) {
 
 QJsonObject cycleTimeJson(const CycleTimes& times) {
     const bool any = times.devices() > 0;
-    const auto seconds = [any](double value) { return any ? QJsonValue(value) : QJsonValue(); };
+    // To the tenth of a second, as the histogram counts them.
+    const auto seconds = [any](double value) {
+        return any ? QJsonValue(std::round(value * 10) / 10) : QJsonValue();
+    };
     QJsonArray bins;
     for (const CycleTimes::Bin& bin : times.bins()) {
         bins.append(QJsonObject{{"from", bin.from}, {"to", bin.to}, {"devices", bin.devices}});
@@ -281,30 +387,30 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
             {"bins", bins}};
 }
 
+QJsonObject attemptJson(const Record& r) {
+    QJsonArray diagnosis;
+    for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
+    return QJsonObject{
+        {"started", qText(r.started)}, {"host", qTextOrNull(r.host)},
+        {"port", qText(r.port)},       {"unit", qTextOrNull(r.unit)},
+        {"outcome", qText(r.outcome)}, {"failed_step", qTextOrNull(r.failedStep)},
+        {"diagnosis", diagnosis},
+    };
+}
+
 QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSummary& s,
-                        const std::vector<Record>& notWritten) {
+                        const std::vector<Record>& notWritten, const Question& question) {
+    const CliOptions& options = question.options;
     QJsonArray images;
     for (const Tally& t : s.images()) {
-        images.append(withCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}}));
+        images.append(withUnitCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}}));
     }
     QJsonArray ports;
     for (const Tally& t : s.ports()) {
-        ports.append(withCounts(t, {{"port", qText(t.name)}, {"host", qTextOrNull(t.detail)}}));
+        ports.append(withUnitCounts(t, {{"port", qText(t.name)}, {"host", qTextOrNull(t.detail)}}));
     }
     QJsonArray attempts;
-    for (const Record& r : notWritten) {
-        QJsonArray diagnosis;
-        for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
-        attempts.append(QJsonObject{
-            {"started", qText(r.started)},
-            {"host", qTextOrNull(r.host)},
-            {"port", qText(r.port)},
-            {"unit", qTextOrNull(r.unit)},
-            {"outcome", qText(r.outcome)},
-            {"failed_step", qTextOrNull(r.failedStep)},
-            {"diagnosis", diagnosis},
-        });
-    }
+    for (const Record& r : notWritten) attempts.append(attemptJson(r));
     QJsonArray unread;
     QJsonArray unreadWhere;
     for (const UnreadLine& u : s.unread()) {
@@ -314,6 +420,21 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     QJsonArray unitsNotWritten;
     for (const std::string& unit : s.unitsNotWritten()) unitsNotWritten.append(qText(unit));
     QJsonObject summary = withCounts(s.all());
+    summary["first_pass_yield"] = orNull(s.all().firstPassYield());
+    summary["final_yield"] = orNull(s.all().finalYield());
+    summary["units_first_pass"] = s.unitsFirstPass();
+    QJsonArray askedPorts;
+    for (const std::string& port : options.ports) askedPorts.append(qText(port));
+    summary["period"] = QJsonObject{{"first", qTextOrNull(s.firstStarted())},
+                                    {"last", qTextOrNull(s.lastStarted())},
+                                    {"since", qTextOrNull(question.since)},
+                                    {"until", qTextOrNull(question.until)}};
+    summary["asked"] = QJsonObject{{"unit", qTextOrNull(options.unit)},
+                                   {"host", qTextOrNull(options.host)},
+                                   {"ports", askedPorts},
+                                   {"image", qTextOrNull(options.image)}};
+    summary["made"] = QJsonObject{{"at", qText(Question::utcText(question.made))},
+                                  {"host", qText(question.host)}};
     summary["images"] = images;
     summary["ports"] = ports;
     summary["not_written"] = attempts;
@@ -328,6 +449,19 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     summary["hours"] = hours;
     summary["causes"] = causesJson(s.causes());
     summary["cycle_time"] = cycleTimeJson(s.cycleTimes());
+    if (!options.unit.empty()) {
+        QJsonArray unitAttempts;
+        for (const Record& r : s.attempts()) {
+            QJsonObject a = attemptJson(r);
+            a["image"] = qText(r.image);
+            a["sha256"] = qText(r.sha256);
+            a["cause"] = r.severity == OutcomeSeverity::Failure ? QJsonValue(qText(causeOf(r)))
+                                                                : QJsonValue();
+            a["seconds"] = r.seconds ? QJsonValue(*r.seconds) : QJsonValue();
+            unitAttempts.append(a);
+        }
+        summary["attempts"] = unitAttempts;
+    }
     return summary;
 }
 
@@ -382,16 +516,21 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
         setBinaryMode(out);  // the rows end in CR LF as they are, on Windows too
         put(csvHeader());
     }
+    // One unit's attempts come from every station's file: its rows go out in time order once
+    // all are read.
+    const bool oneUnit = !options.unit.empty();
     const auto each = [&](const Record& record) {
-        return !options.csv || put(csvRow(record, csvForTerminal));
+        return !options.csv || oneUnit || put(csvRow(record, csvForTerminal));
     };
     // The rows alone need no summary: without --check, --csv keeps nothing of the records, so
     // that its memory stays the same however many units they name.
-    const bool summing = !options.csv || options.check;
+    const bool summing = !options.csv || options.check || oneUnit;
     RecordsSummary summary;
+    if (oneUnit) summary.keepAttempts();
+    const RecordFilter filter{options.unit, options.host, options.ports, options.image};
     std::vector<std::string> readErrors;
     for (size_t i = 0; i < paths.size() && !csvCut; ++i) {
-        const Reading reading{i, summary, summing, bounds, each};
+        const Reading reading{i, summary, summing, bounds, filter, each};
         std::FILE* file = files[i] ? files[i].get() : stdin;
         if (std::string error = isDatabaseUri(options.args[i])
                                     ? summarizeDatabase(options.args[i], reading)
@@ -401,13 +540,19 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
         }
     }
     summary.finish();
+    if (options.csv && oneUnit) {
+        for (const Record& record : summary.attempts()) {
+            if (!put(csvRow(record, csvForTerminal))) break;
+        }
+    }
     if (options.csv && std::fflush(out) != 0) csvCut = true;
     const std::vector<Record> notWritten = summary.notWritten();
     CommandResult r;
     r.message = std::to_string(summary.all().devices()) + " devices recorded";
-    const QJsonObject result = summaryJson(paths, summary, notWritten);
+    const Question question(bounds, options);
+    const QJsonObject result = summaryJson(paths, summary, notWritten, question);
     r.result = result;
-    if (!options.csv) r.text = summaryText(paths, summary, notWritten);
+    if (!options.csv) r.text = summaryText(paths, summary, notWritten, question);
     const auto fail = [&r](int code, const std::string& outcome, const std::string& why) {
         r.note(why);
         if (r.exitCode != kExitOk) return;

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "quorvel_version.h"
+#include "record_database.h"
 #include "records_charts.h"
 #include "records_tallies.h"
 #include "safe_file.h"
@@ -100,6 +101,18 @@ QString countHeads() {
            "<th class=\"n\">Yield %</th><th></th>";
 }
 
+// The yields of the units first tried at the row at `path`: by that first attempt, and in the
+// end.
+QString unitCells(const QJsonObject& summary, const QString& path) {
+    return figure(summary, path + ".units_first_tried") +
+           figure(summary, path + ".first_pass_yield") + figure(summary, path + ".final_yield");
+}
+
+QString unitHeads() {
+    return "<th class=\"n\">Units first tried</th><th class=\"n\">First pass %</th>"
+           "<th class=\"n\">Final %</th>";
+}
+
 QString moreText(qsizetype more, const QString& what) {
     return more > 0
                ? " <span class=\"muted\">and " + QString::number(more) + " more" + what + "</span>"
@@ -115,7 +128,9 @@ QString totals(const QJsonObject& s) {
     html += card("devices", "devices");
     for (const OutcomeSeverity s : kCountOrder) html += card(OutcomeWord(s), OutcomeWord(s));
     html += card("yield", "yield % (success of all devices)") + card("units", "units") +
-            card("units_written", "units written");
+            card("units_written", "units written") +
+            card("first_pass_yield", "first-pass yield % (units written at their first attempt)") +
+            card("final_yield", "final yield % (units written)");
     html += "<div class=\"card\"><div class=\"v\">" +
             QString::number(s["units_not_written"].toArray().size()) +
             "</div><div class=\"k\">units not written</div></div>";
@@ -129,12 +144,12 @@ QString fixtures(const QJsonObject& s) {
     QString html =
         "<h2 id=\"fixtures\">Yield per fixture</h2><table><tr><th>Host</th>"
         "<th>Port</th>" +
-        countHeads() + "</tr>";
+        countHeads() + unitHeads() + "</tr>";
     const QJsonArray ports = s["ports"].toArray();
     for (qsizetype i = 0; i < ports.size(); ++i) {
         const QString path = "ports." + QString::number(i);
         html += "<tr>" + figure(s, path + ".host", "td", "") + figure(s, path + ".port", "td", "") +
-                countCells(s, path) + "</tr>";
+                countCells(s, path) + unitCells(s, path) + "</tr>";
     }
     return html + "</table>";
 }
@@ -143,13 +158,14 @@ QString images(const QJsonObject& s) {
     QString html =
         "<h2 id=\"images\">Yield per image</h2><table><tr><th>Image</th>"
         "<th>SHA-256</th>" +
-        countHeads() + "</tr>";
+        countHeads() + unitHeads() + "</tr>";
     const QJsonArray list = s["images"].toArray();
     for (qsizetype i = 0; i < list.size(); ++i) {
         const QString path = "images." + QString::number(i);
         const QString hash = list[i]["sha256"].toString();
         html += "<tr>" + figure(s, path + ".image", "td", "") + "<td title=\"" + esc(hash) + "\">" +
-                esc(hash.left(kShownHashDigits)) + "</td>" + countCells(s, path) + "</tr>";
+                esc(hash.left(kShownHashDigits)) + "</td>" + countCells(s, path) +
+                unitCells(s, path) + "</tr>";
     }
     return html + "</table>";
 }
@@ -225,7 +241,8 @@ QString causes(const QJsonObject& s) {
         for (const QJsonValue& unit : list[i]["units"].toArray()) units << esc(unit.toString());
         html += "<tr>" + figure(s, path + ".failed_step", "td", "") +
                 figure(s, path + ".answer", "td", "") + figure(s, path + ".devices") + "<td>" +
-                shareBar(list[i]["devices"].toDouble() / most) + "</td><td class=\"units\">" +
+                shareBar(list[i]["devices"].toDouble() / most, "bad") +
+                "</td><td class=\"units\">" +
                 (units.isEmpty() ? "<span class=\"muted\">no unit id recorded</span>"
                                  : units.join(", ") + moreText(list[i]["more"].toInteger(), "")) +
                 "</td></tr>";
@@ -289,11 +306,60 @@ QString notWritten(const QJsonObject& s) {
            rows + "</table>" + moreText(count - std::min(count, kListed), " devices");
 }
 
+// records --unit: every attempt at the unit, in time order.
+QString unitAttempts(const QJsonObject& s) {
+    if (!s.contains("attempts")) return {};
+    const QJsonArray list = s["attempts"].toArray();
+    QString html = "<h2 id=\"attempts\">Attempts at unit " +
+                   esc(s["asked"].toObject()["unit"].toString()) + "</h2>";
+    if (list.isEmpty()) return html + "<p>None.</p>";
+    html +=
+        "<table><tr><th>Started (UTC)</th><th>Host</th><th>Port</th><th>Outcome</th>"
+        "<th>Step</th><th>Cause</th><th>Image</th></tr>";
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString path = "attempts." + QString::number(i);
+        html += "<tr>";
+        for (const char* key :
+             {"started", "host", "port", "outcome", "failed_step", "cause", "image"}) {
+            html += figure(s, path + "." + key, "td", "");
+        }
+        html += "</tr>";
+    }
+    return html + "</table>";
+}
+
 QString files(const std::vector<std::string>& names, const QJsonObject& s) {
     QStringList shown;
-    for (const std::string& name : names) shown << esc(name == "-" ? "standard input" : name);
-    QString html = "<p class=\"muted\">Record files: " + shown.join(", ") +
-                   ". Made by quorvel-flash " + esc(std::string(kVersion)) + ".";
+    bool databases = false;
+    bool files = false;
+    for (const std::string& name : names) {
+        // A database is named without its password (the caller's shownDatabase()).
+        (isDatabaseUri(name) ? databases : files) = true;
+        shown << esc(name == "-" ? "standard input" : name);
+    }
+    const QString sources = !databases ? (names.size() == 1 ? "Record file" : "Record files")
+                            : !files && names.size() == 1 ? "Database"
+                                                          : "Records from";
+    const QJsonObject period = s["period"].toObject();
+    const QJsonObject made = s["made"].toObject();
+    const auto text = [](const QJsonValue& v) { return esc(v.toString()); };
+    QString html = "<p class=\"muted\">" + sources + ": " + shown.join(", ") + ".";
+    html += period["first"].isString() ? " Attempts started from " + text(period["first"]) +
+                                             " to " + text(period["last"]) + " (UTC)."
+                                       : QString(" No attempt.");
+    if (period["since"].isString()) html += " Asked from " + text(period["since"]) + ".";
+    if (period["until"].isString()) html += " Asked before " + text(period["until"]) + ".";
+    const QJsonObject asked = s["asked"].toObject();
+    QStringList filters;
+    for (const char* key : {"unit", "host", "image"}) {
+        if (asked[key].isString()) filters << QString(key) + " " + text(asked[key]);
+    }
+    QStringList ports;
+    for (const QJsonValue& port : asked["ports"].toArray()) ports << text(port);
+    if (!ports.isEmpty()) filters << "port " + ports.join(" or ");
+    if (!filters.isEmpty()) html += " Only the attempts of " + filters.join(", ") + ".";
+    html += " Made at " + text(made["at"]) + " on " + text(made["host"]) + " by quorvel-flash " +
+            esc(std::string(kVersion)) + ".";
     const QJsonArray unread = s["lines_not_read"].toArray();
     if (!unread.isEmpty()) {
         html += " " + QString::number(unread.size()) +
@@ -316,8 +382,8 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
     html += kStyle;
     html += "</style></head><body><h1>Quorvel production records</h1>";
     html += files(names, summary);
-    html += totals(summary) + fixtures(summary) + images(summary) + hours(summary) +
-            causes(summary) + cycleTime(summary) + notWritten(summary);
+    html += unitAttempts(summary) + totals(summary) + fixtures(summary) + images(summary) +
+            hours(summary) + causes(summary) + cycleTime(summary) + notWritten(summary);
     html += "</body></html>\n";
     return html.toUtf8();
 }

@@ -1,5 +1,7 @@
 #include "records_summary.h"
 
+#include <QDateTime>
+#include <QString>
 #include <algorithm>
 #include <cmath>
 
@@ -7,6 +9,29 @@ namespace quorvel::cli {
 
 std::optional<double> Tally::yield() const {
     return counts.yield();
+}
+
+namespace {
+
+std::optional<double> percent(long long part, long long whole) {
+    if (whole == 0) return std::nullopt;
+    return std::round(static_cast<double>(part) * 1000.0 / static_cast<double>(whole)) / 10;
+}
+
+// Whether start time `a` is earlier than `b`: the records' times are UTC in one form, so their
+// texts sort as the times do; one that is no time (empty) counts as none.
+bool earlier(const std::string& a, const std::string& b) {
+    return !a.empty() && (b.empty() || a < b);
+}
+
+}  // namespace
+
+std::optional<double> Tally::firstPassYield() const {
+    return percent(firstPass, units);
+}
+
+std::optional<double> Tally::finalYield() const {
+    return percent(unitsWritten, units);
 }
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
@@ -50,12 +75,22 @@ void RecordsSummary::finish() {
     }
     open_.clear();
     endedFirst_.clear();
+    for (const auto& [id, unit] : units_) {
+        for (Tally* t : {&all_, &images_.rows[unit.firstImage], &ports_.rows[unit.firstPort]}) {
+            ++t->units;
+            t->firstPass += unit.firstWritten ? 1 : 0;
+            t->unitsWritten += unit.written ? 1 : 0;
+        }
+    }
 }
 
 void RecordsSummary::count(Record record, long long order) {
+    if (keepAttempts_) attempts_.push_back(record);
     all_.add(record.severity);
     images_.row(record.image, record.sha256).add(record.severity);
     ports_.row(record.port, record.host).add(record.severity);
+    if (earlier(record.started, firstStarted_)) firstStarted_ = record.started;
+    if (record.started > lastStarted_) lastStarted_ = record.started;
     const std::string hour = hourOf(record.started);
     hours_.try_emplace(hour, Tally{hour, {}, {}}).first->second.add(record.severity);
     const bool written = record.severity == OutcomeSeverity::Success;
@@ -71,7 +106,15 @@ void RecordsSummary::count(Record record, long long order) {
         if (!written) withoutUnit_.push_back({order, std::move(record)});
         return;
     }
-    Unit& unit = units_.try_emplace(record.unit, Unit{order, false, {}}).first->second;
+    const auto [found, added] =
+        units_.try_emplace(record.unit, Unit{order, false, {}, {}, 0, 0, false});
+    Unit& unit = found->second;
+    if (added || earlier(record.started, unit.firstStarted)) {
+        unit.firstStarted = record.started;
+        unit.firstImage = images_.at(record.image, record.sha256);
+        unit.firstPort = ports_.at(record.port, record.host);
+        unit.firstWritten = written;
+    }
     if (unit.written) return;
     if (written) {
         unit.written = true;
@@ -93,6 +136,20 @@ std::vector<Record> RecordsSummary::notWritten() const {
     std::vector<Record> list;
     list.reserve(attempts.size());
     for (const Attempt* a : attempts) list.push_back(a->record);
+    return list;
+}
+
+std::vector<Record> RecordsSummary::attempts() const {
+    // By the time itself: stations may write their times with more or fewer decimals.
+    std::vector<std::pair<QDateTime, const Record*>> sorted;
+    for (const Record& r : attempts_) {
+        sorted.emplace_back(
+            QDateTime::fromString(QString::fromStdString(r.started), Qt::ISODateWithMs), &r);
+    }
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Record> list;
+    for (const auto& [time, r] : sorted) list.push_back(*r);
     return list;
 }
 

@@ -22,12 +22,21 @@ struct Tally {
     std::string name;      // the port, or the image's path
     std::string detail;    // the port's host, or the image's SHA-256
     OutcomeCounts counts;  // unconfirmed: written, but the device's answers did not confirm it
+    // The units whose first attempt (by its start time) was here; of those, the ones that first
+    // attempt wrote, and the ones written in the end (here or elsewhere).
+    long long units = 0;
+    long long firstPass = 0;
+    long long unitsWritten = 0;
 
     int devices() const { return counts.total(); }
     int operator[](OutcomeSeverity severity) const { return counts[severity]; }
     void add(OutcomeSeverity severity) { counts.add(severity); }
     // The share of successes in percent, to a tenth; empty without devices.
     std::optional<double> yield() const;
+    // The share of the units first tried here written by that first attempt, and written in
+    // the end, in percent to a tenth; empty without units.
+    std::optional<double> firstPassYield() const;
+    std::optional<double> finalYield() const;
 };
 
 // A line that is not a record: where, and why.
@@ -44,8 +53,11 @@ class RecordsSummary {
     void add(Record record);
     void addStarted(Record record, size_t file, long long line);
     void addUnread(UnreadLine line) { unread_.push_back(line); }
+    // Keeps every attempt counted, for a list of them (one unit's: a handful, not a year's).
+    void keepAttempts() { keepAttempts_ = true; }
     // After the last line: every attempt still open (a started line without its final line)
-    // counts as interrupted, its device's state unknown.
+    // counts as interrupted, its device's state unknown; then the units are counted where they
+    // were first tried.
     void finish();
 
     const Tally& all() const { return all_; }
@@ -62,6 +74,11 @@ class RecordsSummary {
     std::vector<std::string> unitsNotWritten() const;
     long long units() const { return static_cast<long long>(units_.size()); }
     long long unitsWritten() const { return unitsWritten_; }
+    // The units written by their first attempt.
+    long long unitsFirstPass() const { return all_.firstPass; }
+    // The earliest and the latest start of the attempts counted (as recorded); empty when none.
+    const std::string& firstStarted() const { return firstStarted_; }
+    const std::string& lastStarted() const { return lastStarted_; }
 
     // The devices per hour of their start (UTC, "2026-03-02T08"; "" when the record's time is
     // none), in time order.
@@ -70,6 +87,9 @@ class RecordsSummary {
     // first seen.
     const std::vector<Cause>& causes() const { return causes_; }
     const CycleTimes& cycleTimes() const { return cycleTimes_; }
+    // The attempts counted, in the order they started (read order among equal times), when
+    // keepAttempts() was called before the first; else none.
+    std::vector<Record> attempts() const;
 
   private:
     struct Attempt {
@@ -81,12 +101,20 @@ class RecordsSummary {
         long long firstSeen;
         bool written = false;
         std::vector<Attempt> attempts;  // those not written, while the unit is not
+        // The first attempt by its start time: where it was and whether it wrote the unit.
+        std::string firstStarted;
+        size_t firstImage = 0;
+        size_t firstPort = 0;
+        bool firstWritten = false;
     };
     // Rows in the order first seen, found by their name and detail.
     struct Rows {
         std::vector<Tally> rows;
         std::map<std::pair<std::string, std::string>, size_t> index;
         Tally& row(const std::string& name, const std::string& detail);
+        size_t at(const std::string& name, const std::string& detail) const {
+            return index.at({name, detail});
+        }
     };
 
     // A started line waiting for its final line.
@@ -114,6 +142,10 @@ class RecordsSummary {
     std::vector<Cause> causes_;
     std::map<std::pair<std::string, std::string>, size_t> causeIndex_;
     CycleTimes cycleTimes_;
+    std::string firstStarted_;
+    std::string lastStarted_;
+    bool keepAttempts_ = false;
+    std::vector<Record> attempts_;
 };
 
 }  // namespace quorvel::cli

@@ -445,7 +445,7 @@ std::string RecordDatabase::failure() const {
 }
 
 std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
-                              const QDateTime& until,
+                              const QDateTime& until, const RecordFilter& filter,
                               const std::function<bool(const std::string&)>& each) {
     const std::string shown = shownDatabase(uri);
     const Target target = targetOf(uri);
@@ -456,15 +456,42 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
     }
     const Connection connection(target);
     if (!connection.ok()) return "cannot connect to " + shown + ": " + connection.problem();
+    // The values asked for go in as bound values, never into the statement's text.
     QString sql = QString("SELECT line FROM ") + kTable + " WHERE true";
-    if (since.isValid()) sql += " AND started >= ?";
-    if (until.isValid()) sql += " AND started < ?";
+    std::vector<QVariant> values;
+    if (since.isValid()) {
+        sql += " AND started >= ?";
+        values.emplace_back(since.toUTC());
+    }
+    if (until.isValid()) {
+        sql += " AND started < ?";
+        values.emplace_back(until.toUTC());
+    }
+    for (const auto& [column, value] : {std::pair{"unit", &filter.unit}, {"host", &filter.host}}) {
+        if (value->empty()) continue;
+        sql += QString(" AND ") + column + " = ?";
+        values.emplace_back(q(*value));
+    }
+    if (!filter.ports.empty()) {
+        QStringList marks;
+        for (const std::string& port : filter.ports) {
+            marks.append("?");
+            values.emplace_back(q(port));
+        }
+        sql += " AND port IN (" + marks.join(", ") + ")";
+    }
+    if (!filter.image.empty()) {
+        const std::string prefix = filter.shaPrefix();
+        sql += " AND (image = ? OR left(sha256, ?) = ?)";
+        values.emplace_back(q(filter.image));
+        values.emplace_back(static_cast<int>(prefix.size()));
+        values.emplace_back(prefix.empty() ? QVariant() : QVariant(q(prefix)));
+    }
     sql += " ORDER BY id";
     QSqlQuery query(connection.db());
     query.setForwardOnly(true);
     query.prepare(sql);
-    if (since.isValid()) query.addBindValue(since.toUTC());
-    if (until.isValid()) query.addBindValue(until.toUTC());
+    for (const QVariant& value : values) query.addBindValue(value);
     if (!query.exec())
         return "cannot read the records in " + shown + ": " + said(query.lastError());
     while (query.next()) {

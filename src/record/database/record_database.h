@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "record_filter.h"
 #include "record_sink.h"
 
 namespace quorvel {
@@ -64,9 +65,10 @@ class RecordDatabase : public RecordSink {
 
 // Hands every record line stored in the database at `uri` to `each` (false stops), oldest
 // first, keeping to those whose `started` lies from `since` (inclusive) to `until`
-// (exclusive); an invalid bound is none. Empty, or why the lines could not be read.
+// (exclusive) and that `filter` matches; an invalid bound is none. The database does the
+// choosing, so only those rows are fetched. Empty, or why the lines could not be read.
 std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
-                              const QDateTime& until,
+                              const QDateTime& until, const RecordFilter& filter,
                               const std::function<bool(const std::string&)>& each);
 
 // The last line stored in the database at `uri` that shows `unit` written (its outcome
