@@ -182,6 +182,9 @@ std::string scanProblem(const Scan& scan) {
 // How often the board is looked at for a change to draw.
 constexpr int kRedrawMs = 200;
 
+// How long the lines of the last boards are given to reach the record's database at the end.
+constexpr int kLastLinesMs = 2000;
+
 // How long a board that did not answer the connect is left before it is tried again.
 constexpr int kRetryMs = 3000;
 
@@ -438,13 +441,18 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     for (auto& worker : workers) worker->start();
     // The board is drawn here, on the one thread that owns the terminal, while the ports run;
     // without one, this thread sleeps until they end.
-    const bool board = log.drawsBoard();
+    // What waits for the record's database is looked at as often, board or not.
     for (auto& worker : workers) {
         do {
+            if (record != nullptr) log.backlog(record->backlog());
             log.redraw(stationEnds());
-        } while (!worker->wait(board ? QDeadlineTimer(kRedrawMs)
-                                     : QDeadlineTimer(QDeadlineTimer::Forever)));
+        } while (!worker->wait(QDeadlineTimer(kRedrawMs)));
     }
+    // The lines of the last boards, given a moment to reach the database unless the operator
+    // asked to end at once.
+    if (record != nullptr && !stopUrgently()) record->flush(kLastLinesMs);
+    const RecordBacklog backlog = record != nullptr ? record->backlog() : RecordBacklog{};
+    if (record != nullptr) log.backlog(backlog);
     log.leave();
 
     OutcomeCounts all;
@@ -480,10 +488,20 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     r.result = totals;
     r.image = imageFacts(options.args.at(0), image);
     if (record != nullptr) markRecordLost(r, record->failure());
+    if (backlog.lines > 0 && !backlog.since.empty()) {
+        // Kept on this computer, not lost: the next run on this database sends them.
+        totals["record_lines_waiting"] = backlog.lines;
+        r.result = totals;
+    }
     r.text.push_back("Station: " + tallyText(all, all[OutcomeSeverity::Success] == 1
                                                       ? " device written"
                                                       : " devices written"));
     r.text.insert(r.text.end(), lines.begin(), lines.end());
+    if (backlog.lines > 0 && !backlog.since.empty()) {
+        // Kept on this computer, not lost: the next write to this database sends them.
+        r.text.push_back("Record: " + backlogText(backlog) + " " + backlog.where +
+                         "; the next write to this database sends them");
+    }
     return r;
 }
 

@@ -117,6 +117,13 @@ void StationBoard::reason(size_t port, std::string text, bool unlessSet) {
     changed_ = true;
 }
 
+void StationBoard::banner(std::string text) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (text == banner_) return;
+    banner_ = std::move(text);
+    changed_ = true;
+}
+
 void StationBoard::stopping() {
     const std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -157,6 +164,7 @@ std::vector<ScreenRow> StationBoard::rowsLocked() const {
                           ? Span{"unconfirmed " + std::to_string(unconfirmed) + kGap, Ink::Yellow}
                           : Span{},
                       {std::string(yield) + kGap + pace, Ink::Bold}});
+    if (!banner_.empty()) screen.push_back({{banner_, Ink::Yellow}});
     screen.push_back({});
 
     size_t portWidth = 4;

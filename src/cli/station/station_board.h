@@ -40,6 +40,9 @@ class StationBoard {
     void reason(size_t port, std::string text, bool unlessSet = false);
     // The station ends after the boards in hand.
     void stopping();
+    // A lasting line under the totals in the warning colour ("database unreachable since
+    // 10:42: 12 lines wait in the spool"); empty takes it away.
+    void banner(std::string text);
 
     // Draws the board when something changed, or the clock moved on.
     void redraw();
@@ -71,6 +74,7 @@ class StationBoard {
     std::vector<Row> rows_;
     OutcomeCounts totals_;
     bool stopping_ = false;
+    std::string banner_;
     bool changed_ = true;
     std::string drawnClock_;
 };

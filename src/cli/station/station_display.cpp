@@ -179,6 +179,23 @@ RunDisplay StationLog::display(size_t port) {
             [&board, port](int done, int total, uint32_t) { board.progress(port, done, total); }};
 }
 
+void StationLog::backlog(const RecordBacklog& b) {
+    const std::string text = backlogText(b);
+    if (board_) board_->banner(text);
+    if (text.empty() == !backlogShown_) return;
+    backlogShown_ = !text.empty();
+    if (!lines_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (backlogShown_) {
+        writeLine(err_, "quorvel-flash: " + station_ + ": warning: " + text + " (" + b.where +
+                            (b.problem.empty() ? "" : "; " + b.problem) +
+                            "); the boards go on and the lines are sent when it answers");
+    } else if (!quiet_) {
+        writeLine(err_, "quorvel-flash: " + station_ +
+                            ": the database answers again; no line waits in the spool");
+    }
+}
+
 void StationLog::redraw(bool stopping) {
     if (!board_) return;
     if (stopping) board_->stopping();

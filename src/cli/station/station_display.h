@@ -14,6 +14,7 @@
 #include "cli_options.h"
 #include "device_result.h"
 #include "device_run.h"
+#include "record_sink.h"
 #include "station_board.h"
 
 namespace quorvel::cli {
@@ -55,6 +56,10 @@ class StationLog {
     // Where -v shows the exchanges.
     std::FILE* err() const { return err_; }
 
+    // What waits for the record's database: a lasting banner on the board, a line when it
+    // starts and when it ends. Call often, from the thread that redraws.
+    void backlog(const RecordBacklog& backlog);
+
     bool drawsBoard() const { return board_ != nullptr; }
     // Board: redraws it when something changed (call often, from one thread), and leaves it
     // drawn at the end with the cursor under it.
@@ -73,6 +78,7 @@ class StationLog {
     bool json_;
     bool lines_;  // the station's words on standard error: not on the terminal the board is on
     std::unique_ptr<StationBoard> board_;
+    bool backlogShown_ = false;  // the database's trouble was said
     std::mutex mutex_;
 };
 
