@@ -116,9 +116,19 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     }
     // A board the record shows written is not written again by mistake (a label read twice):
     // refused before the confirmation, with nothing sent. A scan is looked up as it comes.
+    // A database that cannot be asked does not stop the write: it is said, and the record
+    // marks the check as not made.
+    std::string unitCheck;
     if (kept != nullptr && !options.unit.empty() && !options.scan && !options.rewrite) {
-        if (const std::optional<UnitWritten> written =
-                findUnitWritten(options.record, options.unit)) {
+        std::string unasked;
+        const std::optional<UnitWritten> written =
+            findUnitWritten(options.record, options.unit, &unasked);
+        if (!unasked.empty()) {
+            unitCheck = "not made: " + unasked;
+            writeLine(err, "quorvel-flash: warning: unit " + options.unit +
+                               ": the check whether it is written already was " + unitCheck);
+        }
+        if (written) {
             CommandResult r;
             r.outcome = "cancelled";
             r.exitCode = kExitCancelled;
@@ -156,7 +166,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (info->takesFile()) facts = imageFacts(options.args[0], image);
     const bool write = options.command == "write";
     Record attempt;
-    if (write && !startRecord(attempt, kept, device, options.unit, *facts, options.profileName)) {
+    if (write &&
+        !startRecord(attempt, kept, device, options.unit, *facts, options.profileName, unitCheck)) {
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
                            "; nothing was sent");
     }

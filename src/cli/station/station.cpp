@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -84,6 +85,32 @@ std::atomic<bool> recordLost{false};
 bool stationEnds() {
     return stopRequestedByUser() || recordLost.load();
 }
+
+// The units this station wrote, whatever their record's store knows yet: a label scanned twice
+// is refused even while its lines wait for the database.
+class UnitsWritten {
+  public:
+    void add(const std::string& unit, const std::string& port) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        units_.emplace(unit, port);
+    }
+    // The port it was written on, or none.
+    std::optional<std::string> port(const std::string& unit) const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = units_.find(unit);
+        if (found == units_.end()) return std::nullopt;
+        return found->second;
+    }
+    void clear() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        units_.clear();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::map<std::string, std::string> units_;
+};
+UnitsWritten unitsWritten;
 
 // What one port's station saw, and its devices' JSON objects.
 struct PortTally {
@@ -255,15 +282,32 @@ class StationWorker final : public QThread {
                 log_.scanRefused(index_, problem);
                 continue;
             }
-            // A label read twice, or a board put back: the record says it is written.
+            // A label read twice, or a board put back: this run or the record says it is
+            // written.
+            unitCheck_.clear();
             if (record_ != nullptr && !options_.rewrite) {
-                if (const std::optional<UnitWritten> written =
-                        findUnitWritten(options_.record, scan.unit)) {
+                if (const std::optional<std::string> port = unitsWritten.port(scan.unit)) {
+                    log_.scanRefused(index_, "scan " + scan.unit + " refused: unit " + scan.unit +
+                                                 " was written by this station, port " + *port +
+                                                 " (--rewrite writes it again)");
+                    continue;
+                }
+                std::string unasked;
+                if (const std::optional<UnitWritten> written = findUnitWritten(
+                        options_.record, scan.unit, &unasked, record_->backlog().since)) {
                     log_.scanRefused(index_,
                                      "scan " + scan.unit + " refused: " +
                                          unitWrittenText(scan.unit, *written, record_->path()) +
                                          " (--rewrite writes it again)");
                     continue;
+                }
+                // Written all the same, as the line expects, and said: its record marks it.
+                if (!unasked.empty()) {
+                    unitCheck_ = "not made: " + unasked;
+                    log_.warning(index_, "unit " + scan.unit +
+                                             ": the check whether it is written "
+                                             "already was " +
+                                             unitCheck_);
                 }
             }
             unit_ = std::move(scan.unit);
@@ -335,7 +379,7 @@ class StationWorker final : public QThread {
         // One attempt per board: the tries of a board that does not answer yet go on under
         // the started line of the first.
         if (!attempt_ && !startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
-                                      options_.profileName)) {
+                                      options_.profileName, unitCheck_)) {
             attempt_.reset();
             recordLost.store(true);
             log_.error(index_,
@@ -356,11 +400,13 @@ class StationWorker final : public QThread {
         attempt_.reset();
         unanswered_.reset();
         tally_.devices.add(result.severity);
+        if (result.severity == OutcomeSeverity::Success && !unit_.empty())
+            unitsWritten.add(unit_, tally_.port);
         // The whole story in the transcript; the operator reads the short one.
         transcript.line(std::string("result: ") + result.outcome().mark + " " +
                         result.outcome().headline);
         for (const std::string& why : whatWentWrong(result)) transcript.line("  " + why);
-        log_.finished(index_, result, unit_);
+        log_.finished(index_, result, unit_, unitCheck_.empty() ? "" : "unit check " + unitCheck_);
         for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
         if (options_.json) tally_.json.append(deviceJson(result));
@@ -393,6 +439,7 @@ class StationWorker final : public QThread {
     DeviceHold hold_;                // the device there, from its detection until it is removed
     ScanQueue* scans_;               // with --scan: the unit ids to write, one board each
     std::string unit_;               // the board's unit id, or empty
+    std::string unitCheck_;          // why the record could not say whether it is written
     std::optional<Record> attempt_;  // the board's attempt, started and not yet ended
     std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
 };
@@ -426,6 +473,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
                          const MemoryImage& image, std::FILE* out, std::FILE* err,
                          RecordSink* record, std::FILE* in) {
     recordLost.store(false);
+    unitsWritten.clear();
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;

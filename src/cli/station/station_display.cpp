@@ -133,9 +133,11 @@ void StationLog::retrying(size_t port, const std::string& unit, const DeviceResu
     }
 }
 
-void StationLog::finished(size_t port, const DeviceResult& r, const std::string& unit) {
+void StationLog::finished(size_t port, const DeviceResult& r, const std::string& unit,
+                          const std::string& note) {
     const OutcomeFacts& outcome = r.outcome();
-    const std::string reason = stationReason(r);
+    std::string reason = stationReason(r);
+    if (!note.empty()) reason += (reason.empty() ? "" : "; ") + note;
     if (board_) {
         board_->finished(port, outcome.mark, r.severity, reason);
         return;

@@ -46,7 +46,9 @@ class StationLog {
     // A board that did not answer its connect (not powered yet): tried again where it is in
     // `seconds`.
     void retrying(size_t port, const std::string& unit, const DeviceResult& result, int seconds);
-    void finished(size_t port, const DeviceResult& result, const std::string& unit);
+    // `note`, when given, is said after the reason ("unit check not made: ...").
+    void finished(size_t port, const DeviceResult& result, const std::string& unit,
+                  const std::string& note = {});
     void removeBoard(size_t port);
     void warning(size_t port, const std::string& text);
     void error(size_t port, const std::string& text);
