@@ -4,7 +4,10 @@
 // database that refuses the tool, and
 // the same summary from the database as from the same lines in a file.
 
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -238,27 +241,57 @@ class RecordDatabaseE2eTest : public QObject {
             QVERIFY(lock.exec("BEGIN"));
             QVERIFY(lock.exec("LOCK TABLE quorvel_records IN ACCESS EXCLUSIVE MODE"));
 
+            // With the lock held to the end, the station runs on a terminal: its board.
+            int master = -1;
+            int slave = -1;
+            winsize size{30, 160, 0, 0};
+            if (!lockEnds) QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+            if (master >= 0) ::fcntl(master, F_SETFL, O_NONBLOCK);
             QProcess station;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("XDG_STATE_HOME", state.path());
+            env.insert("TERM", "xterm");
             station.setProcessEnvironment(env);
+            if (slave >= 0) {
+                station.setChildProcessModifier([slave] {
+                    ::dup2(slave, STDOUT_FILENO);
+                    ::dup2(slave, STDERR_FILENO);
+                });
+            }
             station.start(flashToolPath(),
                           {"write", "--station", "--scan", "--yes", "--record", uri, "--port",
                            sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+            if (slave >= 0) ::close(slave);
             station.write("H1\nH1\nH2\n");
             QByteArray out;
             QByteArray err;
             const auto read = [&] {
                 out += station.readAllStandardOutput();
                 err += station.readAllStandardError();
+                char buffer[4096];
+                for (ssize_t n; master >= 0 && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+                    out.append(buffer, n);
                 return true;
             };
-            QTRY_VERIFY_WITH_TIMEOUT(
-                read() && out.count("PASS") == 2 && err.contains("database unreachable since"),
-                kToolMs);
-            QVERIFY2(err.contains("scan H1 refused: unit H1 was written"), err.constData());
-            QVERIFY2(err.contains("unit H1: the check whether it is written already was not made"),
-                     err.constData());
+            // Both boards written while the table is locked, a label scanned twice refused.
+            if (lockEnds) {
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    read() && out.count("PASS") == 2 && err.contains("database unreachable since"),
+                    kToolMs);
+                QVERIFY2(err.contains("scan H1 refused: unit H1 was written"), err.constData());
+                QVERIFY2(
+                    err.contains("unit H1: the check whether it is written already was not made"),
+                    err.constData());
+            } else {
+                // The banner, in the warning colour, once the two lines of H2 wait too.
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    read() && out.contains("written 2") &&
+                        out.contains("\x1b[33mdatabase unreachable since ") &&
+                        QRegularExpression(":\\d\\d: [4-6] lines wait in the spool")
+                            .match(QString::fromUtf8(out))
+                            .hasMatch(),
+                    kToolMs);
+            }
             if (lockEnds) {
                 QVERIFY(lock.exec("ROLLBACK"));
                 QTRY_COMPARE_WITH_TIMEOUT(server_->lines(database).size(), 6, kToolMs);
@@ -269,8 +302,9 @@ class RecordDatabaseE2eTest : public QObject {
             } else {
                 // Within the database's wait of a few seconds, whatever the database does.
                 station.terminate();
-                QVERIFY(station.waitForFinished(8000));
+                QTRY_VERIFY_WITH_TIMEOUT(read() && station.state() == QProcess::NotRunning, 8000);
                 read();
+                ::close(master);
                 QVERIFY2(out.contains("Station: 2 devices written") &&
                              out.contains("Record: database unreachable since"),
                          out.constData());

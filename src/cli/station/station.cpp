@@ -286,12 +286,6 @@ class StationWorker final : public QThread {
             // written.
             unitCheck_.clear();
             if (record_ != nullptr && !options_.rewrite) {
-                if (const std::optional<std::string> port = unitsWritten.port(scan.unit)) {
-                    log_.scanRefused(index_, "scan " + scan.unit + " refused: unit " + scan.unit +
-                                                 " was written by this station, port " + *port +
-                                                 " (--rewrite writes it again)");
-                    continue;
-                }
                 std::string unasked;
                 if (const std::optional<UnitWritten> written = findUnitWritten(
                         options_.record, scan.unit, &unasked, record_->backlog().since)) {
@@ -301,12 +295,18 @@ class StationWorker final : public QThread {
                                          " (--rewrite writes it again)");
                     continue;
                 }
+                // Its lines on their way to the record.
+                if (const std::optional<std::string> port = unitsWritten.port(scan.unit)) {
+                    log_.scanRefused(index_, "scan " + scan.unit + " refused: unit " + scan.unit +
+                                                 " was written by this station, port " + *port +
+                                                 " (--rewrite writes it again)");
+                    continue;
+                }
                 // Written all the same, as the line expects, and said: its record marks it.
                 if (!unasked.empty()) {
                     unitCheck_ = "not made: " + unasked;
                     log_.warning(index_, "unit " + scan.unit +
-                                             ": the check whether it is written "
-                                             "already was " +
+                                             ": the check whether it is written already was " +
                                              unitCheck_);
                 }
             }
