@@ -25,18 +25,18 @@ struct Record {
     std::string ended;
     std::string toolVersion;
     std::string host;
-    std::string port;        // as named on the command line
-    std::string unit;        // the board's unit id (--unit, a scan); may be empty
-    std::string device;      // the device the port resolved to; may be empty
-    std::string usbSerial;   // the USB adapter's serial number; may be empty
-    std::string profile;     // the station's profile, by its name; may be empty
-    std::string unitCheck;   // why "is this unit written already?" was not answered; may be empty
-    std::string image;       // the firmware file's path
-    std::string sha256;      // of the file's bytes
-    std::string checksum;    // CHECK SUM of C000 to FFFF
-    std::string outcome;     // an outcome's word (OutcomeWord)
-    std::string failedStep;  // empty on success
-    std::string cause;       // the failed step's kind of answer (AnswerKind)
+    std::string port;                          // as named on the command line
+    std::string unit;                          // the board's unit id (--unit, a scan); may be empty
+    std::string device;                        // the device the port resolved to; may be empty
+    std::string usbSerial;                     // the USB adapter's serial number; may be empty
+    std::string profile;                       // the station's profile, by its name; may be empty
+    std::string unitCheck;                     // why the unit check was not made; may be empty
+    std::string image;                         // the firmware file's path
+    std::string sha256;                        // of the file's bytes
+    std::string checksum;                      // CHECK SUM of C000 to FFFF
+    std::string outcome;                       // an outcome's word (OutcomeWord)
+    std::string failedStep;                    // empty on success
+    std::string cause;                         // the failed step's kind of answer (AnswerKind)
     std::vector<std::string> diagnosis;        // what the failed step saw, or where it stopped
     std::vector<std::string> warnings;         // the image's load warnings, then the write's
     std::optional<int> blocksWritten = 0;      // 1 KiB blocks the device accepted

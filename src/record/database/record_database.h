@@ -53,10 +53,11 @@ class RecordDatabase : public RecordSink {
     RecordDatabase(const RecordDatabase&) = delete;
     RecordDatabase& operator=(const RecordDatabase&) = delete;
 
-    // Checks the URI and the driver, connects, makes the table when missing, sends what an
-    // earlier run left in the spool (each bounded by the wait above) and starts the sender;
-    // false, with failure() saying why (a wrong password, a
-    // missing database, no PostgreSQL driver), when the record cannot be kept there.
+    // Checks the URI, the driver and the spool, connects, makes the table when missing and
+    // sends what an earlier run left in the spool (each bounded by the wait above); false, with
+    // failure() saying why (a wrong password, a missing database, no PostgreSQL driver, a
+    // spool that cannot be trusted), when the record cannot be kept there. The sender starts
+    // with the first line.
     bool open(const std::string& uri);
 
     // Keep the line in the spool and wake the sender; only when the spool cannot be written
@@ -71,9 +72,9 @@ class RecordDatabase : public RecordSink {
     // Waits up to `ms` while lines wait and the database answers; true when none waits.
     bool flush(int ms) override;
 
+  private:
     struct Sender;  // the sender thread's state, shared with it
 
-  private:
     bool add(const std::string& line, const std::string& port);
 
     std::function<void(const std::string&)> warn_;
