@@ -26,6 +26,9 @@ const RecordKey kKeys[] = {
     {"device", &R::device, T::OptionalText, true, N::Nothing},
     {"usb_serial", &R::usbSerial, T::OptionalText, true, N::Nothing},
     {"profile", &R::profile, T::LineText, true, N::Nothing},
+    // A unit written without knowing whether the record shows it written already: its
+    // database could not be asked.
+    {"unit_check", &R::unitCheck, T::LineText, true, N::Nothing},
     {"image", &R::image, T::Text, true, N::Text},
     {"sha256", &R::sha256, T::Text, true, N::Text},
     {"checksum", &R::checksum, T::Text, true, N::Nothing},

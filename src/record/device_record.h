@@ -30,6 +30,7 @@ struct Record {
     std::string device;                        // the device the port resolved to; may be empty
     std::string usbSerial;                     // the USB adapter's serial number; may be empty
     std::string profile;                       // the station's profile, by its name; may be empty
+    std::string unitCheck;                     // why the unit check was not made; may be empty
     std::string image;                         // the firmware file's path
     std::string sha256;                        // of the file's bytes
     std::string checksum;                      // CHECK SUM of C000 to FFFF

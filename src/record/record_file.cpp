@@ -153,4 +153,10 @@ std::string RecordFile::failure() const {
     return failure_;
 }
 
+std::string backlogText(const RecordBacklog& b) {
+    if (b.since.empty()) return {};
+    return "database unreachable since " + b.since + ": " + std::to_string(b.lines) +
+           (b.lines == 1 ? " line waits" : " lines wait") + " in the spool";
+}
+
 }  // namespace quorvel

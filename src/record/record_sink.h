@@ -9,6 +9,20 @@
 
 namespace quorvel {
 
+// Lines kept on this computer that the record's own store (a line's database) has not taken
+// yet: how many, where they wait, and since when (local time, "10:42") the store does not
+// answer; `since` is empty while it answers.
+struct RecordBacklog {
+    int lines = 0;
+    std::string where;
+    std::string since;
+    std::string problem;  // what the store last said
+};
+
+// "database unreachable since 10:42: 12 lines wait in the spool"; empty while the store
+// answers.
+std::string backlogText(const RecordBacklog& backlog);
+
 class RecordSink {
   public:
     virtual ~RecordSink() = default;
@@ -24,6 +38,11 @@ class RecordSink {
 
     // How messages name the record: the file's path, or the database without its password.
     virtual const std::string& path() const = 0;
+
+    // What waits for the store; nothing for a file, which takes each line at once.
+    virtual RecordBacklog backlog() const { return {}; }
+    // Waits up to `ms` while lines wait and the store takes them; true when none waits.
+    virtual bool flush(int /*ms*/) { return true; }
 };
 
 }  // namespace quorvel

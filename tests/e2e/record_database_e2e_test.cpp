@@ -1,13 +1,19 @@
 // quorvel-flash write --record and records with a line's PostgreSQL database, against a real
 // server of the test's own and simulated loaders: two stations writing at once, the server
-// stopped in the middle of a write and started again, a database that refuses the tool, and
+// stopped in the middle of a write and started again, a table locked while a station writes, a
+// database that refuses the tool, and
 // the same summary from the database as from the same lines in a file.
 
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include "pg_server.h"
@@ -220,6 +226,125 @@ class RecordDatabaseE2eTest : public QObject {
         const QStringList keys = keysOf(lines);
         QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 4);
         QCOMPARE(summaryOf(uri, state).value("units_written").toInt(), 2);
+    }
+
+    // The table locked by another session while a station writes: the boards go on at once
+    // (a unit scanned twice is written once, the first one marked as not checked), the board
+    // says the lines wait; then either the lock ends and every line is in the table once, or
+    // SIGTERM ends the station within its bound, with its totals and nothing lost.
+    void databaseHangs_data() {
+        QTest::addColumn<bool>("lockEnds");
+        QTest::newRow("the lock ends") << true;
+        QTest::newRow("SIGTERM during the hang") << false;
+    }
+    void databaseHangs() {
+        QFETCH(bool, lockEnds);
+        needServer();
+        const QString database = lockEnds ? "line6" : "line7";
+        QVERIFY(server_->createDatabase(database));
+        const QString uri = server_->uri(database);
+        QTemporaryDir state;
+        SimProcess sim;
+        QVERIFY(sim.started());
+        QCOMPARE(runTool(writeArgs(uri, sim, "H0"), state.path()).code, 0);
+        {
+            QSqlDatabase locker = QSqlDatabase::addDatabase("QPSQL", "locker");
+            locker.setHostName(QUrlQuery(QUrl(uri)).queryItemValue("host"));
+            locker.setUserName(PgServer::kUser);
+            locker.setPassword(PgServer::kPassword);
+            locker.setDatabaseName(database);
+            QVERIFY(locker.open());
+            QSqlQuery lock(locker);
+            QVERIFY(lock.exec("BEGIN"));
+            QVERIFY(lock.exec("LOCK TABLE quorvel_records IN ACCESS EXCLUSIVE MODE"));
+
+            // With the lock held to the end, the station runs on a terminal: its board.
+            int master = -1;
+            int slave = -1;
+            winsize size{30, 160, 0, 0};
+            if (!lockEnds) QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, &size), 0);
+            if (master >= 0) ::fcntl(master, F_SETFL, O_NONBLOCK);
+            QProcess station;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_STATE_HOME", state.path());
+            env.insert("TERM", "xterm");
+            station.setProcessEnvironment(env);
+            if (slave >= 0) {
+                station.setChildProcessModifier([slave] {
+                    ::dup2(slave, STDOUT_FILENO);
+                    ::dup2(slave, STDERR_FILENO);
+                });
+            }
+            station.start(flashToolPath(),
+                          {"write", "--station", "--scan", "--yes", "--record", uri, "--port",
+                           sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
+            if (slave >= 0) ::close(slave);
+            station.write("H1\nH1\nH2\n");
+            QByteArray out;
+            QByteArray err;
+            const auto read = [&] {
+                out += station.readAllStandardOutput();
+                err += station.readAllStandardError();
+                char buffer[4096];
+                for (ssize_t n; master >= 0 && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+                    out.append(buffer, n);
+                return true;
+            };
+            // Both boards written while the table is locked, a label scanned twice refused.
+            if (lockEnds) {
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    read() && out.count("PASS") == 2 && err.contains("database unreachable since"),
+                    kToolMs);
+                QVERIFY2(err.contains("scan H1 refused: unit H1 was written"), err.constData());
+                QVERIFY2(
+                    err.contains("unit H1: the check whether it is written already was not made"),
+                    err.constData());
+            } else {
+                // The banner, in the warning colour, once the two lines of H2 wait too.
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    read() && out.contains("written 2") &&
+                        out.contains("\x1b[33mdatabase unreachable since ") &&
+                        QRegularExpression(":\\d\\d: [4-6] lines wait in the spool")
+                            .match(QString::fromUtf8(out))
+                            .hasMatch(),
+                    kToolMs);
+            }
+            if (lockEnds) {
+                QVERIFY(lock.exec("ROLLBACK"));
+                QTRY_COMPARE_WITH_TIMEOUT(server_->lines(database).size(), 6, kToolMs);
+                QTRY_VERIFY(read() && err.contains("the database answers again"));
+                station.terminate();
+                QVERIFY(station.waitForFinished(kToolMs));
+                QCOMPARE(station.exitCode(), 0);
+            } else {
+                // Within the database's wait of a few seconds, whatever the database does.
+                station.terminate();
+                QTRY_VERIFY_WITH_TIMEOUT(read() && station.state() == QProcess::NotRunning, 8000);
+                read();
+                ::close(master);
+                QVERIFY2(out.contains("Station: 2 devices written") &&
+                             out.contains("Record: database unreachable since"),
+                         out.constData());
+                // A read the database does not answer says only why.
+                const Run hung = runTool({"records", uri}, state.path());
+                QCOMPARE(hung.code, 2);
+                QVERIFY2(hung.out.isEmpty(), hung.out.constData());
+                QVERIFY(lock.exec("ROLLBACK"));
+                // The lines still waiting on this computer are said, with where they wait.
+                const Run after = runTool({"records", uri}, state.path());
+                QVERIFY2(after.out.contains("lines of this computer wait in " +
+                                            state.path().toUtf8() + "/quorvel/spool-"),
+                         after.out.constData());
+            }
+        }
+        QSqlDatabase::removeDatabase("locker");
+        // Every line once: in the table, or waiting in the spool for the next run.
+        const QStringList lines = server_->lines(database) + spooled(state.path());
+        QCOMPARE(lines.size(), 6);
+        const QStringList keys = keysOf(lines);
+        QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 6);
+        QCOMPARE(lines.filter("\"unit\":\"H1\"").filter("\"unit_check\":\"not made: ").size(), 2);
+        QCOMPARE(lines.filter("\"unit\":\"H2\"").size(), 2);
     }
 
     // The password is in nothing the tool shows or keeps while it writes and after: not in the

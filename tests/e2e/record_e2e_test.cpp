@@ -120,7 +120,7 @@ class RecordE2eTest : public QObject {
         const QJsonObject begun = parsed(lines[1]);
         const QJsonObject r = parsed(lines[2]);
         QVERIFY2(!r.isEmpty(), qPrintable(lines[2]));
-        QCOMPARE(r.keys().size(), 23);
+        QCOMPARE(r.keys().size(), 24);
         QCOMPARE(begun["event"].toString(), QString("started"));
         QCOMPARE(r["event"].toString(), QString("ended"));
         QVERIFY(!r["attempt"].toString().isEmpty());

@@ -85,8 +85,8 @@ TEST(RecordLine, EveryKeyAndReadsBack) {
                                          "port",           "profile",
                                          "seconds",        "sha256",
                                          "started",        "tool_version",
-                                         "unit",           "usb_serial",
-                                         "warnings"}))
+                                         "unit",           "unit_check",
+                                         "usb_serial",     "warnings"}))
             << c.name;
         std::vector<std::string> warnings;
         for (const QJsonValue& w : r["warnings"].toArray())

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -70,10 +71,22 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     // Opened before the confirmation is asked: a record that cannot be kept stops the run
     // while nothing has been sent.
     // A database that cannot be reached, or refuses the user, stops it the same way.
+    // The reply waits run a Qt event loop. Made before the record, which outlives it: a
+    // database's sender sends the last lines while the application still stands.
+    static int argc = 1;
+    static char name[] = "quorvel-flash";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    // While a station runs its board says what the database does; its sender stays quiet.
+    std::atomic<bool> stationRuns{false};
     RecordFile file;
     RecordDatabase database(
-        [err](const std::string& warning) { writeLine(err, "quorvel-flash: warning: " + warning); },
-        [err](const std::string& news) { writeLine(err, "quorvel-flash: " + news); });
+        [err, &stationRuns](const std::string& warning) {
+            if (!stationRuns.load()) writeLine(err, "quorvel-flash: warning: " + warning);
+        },
+        [err, &stationRuns](const std::string& news) {
+            if (!stationRuns.load()) writeLine(err, "quorvel-flash: " + news);
+        });
     RecordSink* kept = nullptr;
     if (!options.record.empty() && !options.dryRun) {
         if (isDatabaseUri(options.record)) {
@@ -98,9 +111,19 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     }
     // A board the record shows written is not written again by mistake (a label read twice):
     // refused before the confirmation, with nothing sent. A scan is looked up as it comes.
+    // A database that cannot be asked does not stop the write: it is said, and the record
+    // marks the check as not made.
+    std::string unitCheck;
     if (kept != nullptr && !options.unit.empty() && !options.scan && !options.rewrite) {
-        if (const std::optional<UnitWritten> written =
-                findUnitWritten(options.record, options.unit)) {
+        std::string unasked;
+        const std::optional<UnitWritten> written =
+            findUnitWritten(options.record, options.unit, &unasked);
+        if (!unasked.empty()) {
+            unitCheck = "not made: " + unasked;
+            writeLine(err, "quorvel-flash: warning: unit " + options.unit +
+                               ": the check whether it is written already was " + unitCheck);
+        }
+        if (written) {
             CommandResult r;
             r.outcome = "cancelled";
             r.exitCode = kExitCancelled;
@@ -116,14 +139,14 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         return *refused;
     }
 
-    // The reply waits run a Qt event loop.
-    static int argc = 1;
-    static char name[] = "quorvel-flash";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
     if (options.dryRun) return runDryRun(options, devices, image, err);
     watchStopSignals();
-    if (options.station) return runStation(options, devices, image, out, err, kept, in);
+    if (options.station) {
+        stationRuns.store(true);
+        CommandResult r = runStation(options, devices, image, out, err, kept, in);
+        stationRuns.store(false);
+        return r;
+    }
     if (devices.size() > 1) return runMultiWrite(options, devices, image, err, kept);
 
     // One port: its steps and progress on standard error, the outcome on standard output.
@@ -138,7 +161,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (info.takesImage) facts = imageFacts(options.args[0], image);
     const bool write = writes == FlashWrite::Rewrite;
     Record attempt;
-    if (write && !startRecord(attempt, kept, device, options.unit, *facts, options.profileName)) {
+    if (write &&
+        !startRecord(attempt, kept, device, options.unit, *facts, options.profileName, unitCheck)) {
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
                            "; nothing was sent");
     }

@@ -35,7 +35,8 @@ QJsonObject deviceJson(const DeviceResult& result);
 // record is made). Called by every write right before its first byte. False when the line
 // could not be added: the write must then send nothing, and file->failure() says why.
 bool startRecord(Record& record, RecordSink* file, const ExchangeSettings& settings,
-                 const std::string& unit, const ImageFacts& facts, const std::string& profile);
+                 const std::string& unit, const ImageFacts& facts, const std::string& profile,
+                 const std::string& unitCheck = {});
 
 // Adds the final line of the attempt that `record` began (startRecord) to `file` (none: nothing
 // to do), for a write of `image` that ended as `result`; a line that could not be added is

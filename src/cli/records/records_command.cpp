@@ -529,14 +529,31 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (oneUnit) summary.keepAttempts();
     const RecordFilter filter{options.unit, options.host, options.ports, options.image};
     std::vector<std::string> readErrors;
+    bool databaseUnread = false;  // a database that could not be read: no figures at all
+    // The lines of this computer that wait in a database's spool, which it does not hold yet.
+    std::vector<std::string> waiting;
+    QJsonArray waitingJson;
     for (size_t i = 0; i < paths.size() && !csvCut; ++i) {
         const Reading reading{i, summary, summing, bounds, filter, each};
         std::FILE* file = files[i] ? files[i].get() : stdin;
-        if (std::string error = isDatabaseUri(options.args[i])
-                                    ? summarizeDatabase(options.args[i], reading)
-                                    : summarize(file, paths[i], reading);
+        const bool database = isDatabaseUri(options.args[i]);
+        if (std::string error = database ? summarizeDatabase(options.args[i], reading)
+                                         : summarize(file, paths[i], reading);
             !error.empty()) {
             readErrors.push_back(std::move(error));
+            databaseUnread = databaseUnread || database;
+        }
+        if (database) {
+            const std::string spool = spoolPathOf(options.args[i]);
+            if (const size_t lines = spooledLines(spool).size(); lines > 0) {
+                waiting.push_back(std::to_string(lines) + (lines == 1 ? " line" : " lines") +
+                                  " of this computer " + (lines == 1 ? "waits" : "wait") + " in " +
+                                  spool + " for " + paths[i] +
+                                  ", not counted here; the next write to it sends them");
+                waitingJson.append(QJsonObject{{"database", QString::fromStdString(paths[i])},
+                                               {"spool", QString::fromStdString(spool)},
+                                               {"lines", static_cast<qint64>(lines)}});
+            }
         }
     }
     summary.finish();
@@ -550,9 +567,18 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     CommandResult r;
     r.message = std::to_string(summary.all().devices()) + " devices recorded";
     const Question question(bounds, options);
-    const QJsonObject result = summaryJson(paths, summary, notWritten, question);
+    QJsonObject result = summaryJson(paths, summary, notWritten, question);
+    if (!waitingJson.isEmpty()) result["waiting_in_spool"] = waitingJson;
     r.result = result;
-    if (!options.csv) r.text = summaryText(paths, summary, notWritten, question);
+    // A database that could not be read leaves nothing to sum: only the error is said.
+    if (databaseUnread) {
+        r.result = QJsonValue();
+        r.message.reset();
+    }
+    if (!options.csv && !databaseUnread) {
+        r.text = summaryText(paths, summary, notWritten, question);
+        for (const std::string& w : waiting) r.text.push_back("Waiting: " + w);
+    }
     const auto fail = [&r](int code, const std::string& outcome, const std::string& why) {
         r.note(why);
         if (r.exitCode != kExitOk) return;
@@ -572,7 +598,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                            : std::to_string(count) +
                                  " lines that could not be read (the first: " + first + ")"));
     }
-    if (report.isOpen()) {
+    if (report.isOpen() && !databaseUnread) {
         const std::vector<std::string> names(paths.begin(), paths.end());
         if (std::string problem = report.save(htmlReport(result, names)); !problem.empty()) {
             fail(kExitFileError, "error", problem);

@@ -10,16 +10,49 @@
 
 namespace quorvel::cli {
 
-std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::string& unit) {
+namespace {
+
+// A final line that shows `unit` written.
+std::optional<Record> writtenBy(const std::string& line, const std::string& unit) {
+    std::optional<Record> r = readRecordLine(line);
+    if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
+        return std::nullopt;
+    return r;
+}
+
+// The database's answer, the lines waiting in its spool first: a line moves from the spool to
+// the database before it leaves the spool, so asked in this order it is seen in one or the
+// other.
+std::optional<UnitWritten> writtenInDatabase(const std::string& uri, const std::string& unit,
+                                             std::string* unasked, const std::string& down) {
+    if (unit.empty()) return std::nullopt;
+    const std::string spool = spoolPathOf(uri);
+    const std::vector<std::string> waiting = spooledLines(spool);
+    for (size_t i = waiting.size(); i-- > 0;) {
+        if (const std::optional<Record> r = writtenBy(waiting[i], unit))
+            return UnitWritten{r->ended, r->host, r->port, static_cast<long long>(i + 1), spool};
+    }
+    if (!down.empty()) {
+        if (unasked != nullptr) *unasked = "the database is unreachable since " + down;
+        return std::nullopt;
+    }
+    std::string problem;
+    const auto row = lastLineWritten(uri, unit, &problem);
+    if (!problem.empty() && unasked != nullptr)
+        *unasked = "the database did not answer: " + problem;
+    const std::optional<Record> r = row ? writtenBy(row->first, unit) : std::nullopt;
+    if (!r) return std::nullopt;
+    return UnitWritten{r->ended, r->host, r->port, row->second, {}};
+}
+
+}  // namespace
+
+std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::string& unit,
+                                           std::string* unasked, const std::string& down) {
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
-    if (isDatabaseUri(path)) {
-        const auto row = lastLineWritten(path, unit);
-        const std::optional<Record> r = row ? readRecordLine(row->first) : std::nullopt;
-        if (!r || r->unit != unit || r->severity != OutcomeSeverity::Success) return std::nullopt;
-        return UnitWritten{r->ended, r->host, r->port, row->second};
-    }
+    if (isDatabaseUri(path)) return writtenInDatabase(path, unit, unasked, down);
     if (unit.empty()) return std::nullopt;
     const OpenedFile opened = openFileForReading(path);
     if (opened.fd < 0) return std::nullopt;
@@ -39,7 +72,7 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
         const std::optional<Record> r = readRecordLine(line);
         if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
             continue;
-        found = UnitWritten{r->ended, r->host, r->port, lines.number()};
+        found = UnitWritten{r->ended, r->host, r->port, lines.number(), {}};
     }
     return found;
 }
@@ -47,8 +80,8 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
 std::string unitWrittenText(const std::string& unit, const UnitWritten& w,
                             const std::string& path) {
     return "unit " + unit + " was written" + (w.ended.empty() ? "" : " at " + w.ended) +
-           (w.host.empty() ? "" : " on " + w.host) + ", port " + w.port + " (" + path + " line " +
-           std::to_string(w.line) + ")";
+           (w.host.empty() ? "" : " on " + w.host) + ", port " + w.port + " (" +
+           (w.where.empty() ? path : w.where) + " line " + std::to_string(w.line) + ")";
 }
 
 }  // namespace quorvel::cli

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -84,6 +85,32 @@ std::atomic<bool> recordLost{false};
 bool stationEnds() {
     return stopRequestedByUser() || recordLost.load();
 }
+
+// The units this station wrote, whatever their record's store knows yet: a label scanned twice
+// is refused even while its lines wait for the database.
+class UnitsWritten {
+  public:
+    void add(const std::string& unit, const std::string& port) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        units_.emplace(unit, port);
+    }
+    // The port it was written on, or none.
+    std::optional<std::string> port(const std::string& unit) const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = units_.find(unit);
+        if (found == units_.end()) return std::nullopt;
+        return found->second;
+    }
+    void clear() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        units_.clear();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::map<std::string, std::string> units_;
+};
+UnitsWritten unitsWritten;
 
 // What one port's station saw, and its devices' JSON objects.
 struct PortTally {
@@ -182,6 +209,9 @@ std::string scanProblem(const Scan& scan) {
 // How often the board is looked at for a change to draw.
 constexpr int kRedrawMs = 200;
 
+// How long the lines of the last boards are given to reach the record's database at the end.
+constexpr int kLastLinesMs = 2000;
+
 // How long a board that did not answer the connect is left before it is tried again.
 constexpr int kRetryMs = 3000;
 
@@ -255,15 +285,32 @@ class StationWorker final : public QThread {
                 log_.scanRefused(index_, problem);
                 continue;
             }
-            // A label read twice, or a board put back: the record says it is written.
+            // A label read twice, or a board put back: this run or the record says it is
+            // written.
+            unitCheck_.clear();
             if (record_ != nullptr && !options_.rewrite) {
-                if (const std::optional<UnitWritten> written =
-                        findUnitWritten(options_.record, scan.unit)) {
+                std::string unasked;
+                if (const std::optional<UnitWritten> written = findUnitWritten(
+                        options_.record, scan.unit, &unasked, record_->backlog().since)) {
                     log_.scanRefused(index_,
                                      "scan " + scan.unit + " refused: " +
                                          unitWrittenText(scan.unit, *written, record_->path()) +
                                          " (--rewrite writes it again)");
                     continue;
+                }
+                // Its lines on their way to the record.
+                if (const std::optional<std::string> port = unitsWritten.port(scan.unit)) {
+                    log_.scanRefused(index_, "scan " + scan.unit + " refused: unit " + scan.unit +
+                                                 " was written by this station, port " + *port +
+                                                 " (--rewrite writes it again)");
+                    continue;
+                }
+                // Written all the same, as the line expects, and said: its record marks it.
+                if (!unasked.empty()) {
+                    unitCheck_ = "not made: " + unasked;
+                    log_.warning(index_, "unit " + scan.unit +
+                                             ": the check whether it is written already was " +
+                                             unitCheck_);
                 }
             }
             unit_ = std::move(scan.unit);
@@ -336,7 +383,7 @@ class StationWorker final : public QThread {
         // answer yet go on under the started line of the first.
         if (!attempt_) {
             if (!startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
-                             options_.profileName)) {
+                             options_.profileName, unitCheck_)) {
                 attempt_.reset();
                 recordLost.store(true);
                 log_.error(index_,
@@ -378,12 +425,15 @@ class StationWorker final : public QThread {
         keepRecord(result, record_, *attempt_, image_);
         attempt_.reset();
         tally_.devices.add(result.severity);
+        if (result.severity == OutcomeSeverity::Success && !unit_.empty())
+            unitsWritten.add(unit_, tally_.port);
         // The whole story in the transcript; the operator reads the short one.
         transcript_->line(std::string("result: ") + result.outcome().mark + " " +
                           result.outcome().headline);
         for (const std::string& why : whatWentWrong(result)) transcript_->line("  " + why);
         transcript_.reset();
-        log_.finished(index_, result, unit_, gone);
+        log_.finished(index_, result, unit_, gone,
+                      unitCheck_.empty() ? "" : "unit check " + unitCheck_);
         for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
         if (options_.json) tally_.json.append(deviceJson(result));
@@ -422,6 +472,7 @@ class StationWorker final : public QThread {
     DeviceHold hold_;                // the device there, from its detection until it is removed
     ScanQueue* scans_;               // with --scan: the unit ids to write, one board each
     std::string unit_;               // the board's unit id, or empty
+    std::string unitCheck_;          // why the record could not say whether it is written
     std::optional<Record> attempt_;  // the board's attempt, started and not yet ended
     std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
     std::optional<Transcript> transcript_;    // the attempt's, from its first try to its end
@@ -462,6 +513,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
                          const MemoryImage& image, std::FILE* out, std::FILE* err,
                          RecordSink* record, std::FILE* in) {
     recordLost.store(false);
+    unitsWritten.clear();
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;
@@ -477,13 +529,18 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     for (auto& worker : workers) worker->start();
     // The board is drawn here, on the one thread that owns the terminal, while the ports run;
     // without one, this thread sleeps until they end.
-    const bool board = log.drawsBoard();
+    // What waits for the record's database is looked at as often, board or not.
     for (auto& worker : workers) {
         do {
+            if (record != nullptr) log.backlog(record->backlog());
             log.redraw(stationEnds());
-        } while (!worker->wait(board ? QDeadlineTimer(kRedrawMs)
-                                     : QDeadlineTimer(QDeadlineTimer::Forever)));
+        } while (!worker->wait(QDeadlineTimer(kRedrawMs)));
     }
+    // The lines of the last boards, given a moment to reach the database unless the operator
+    // asked to end at once.
+    if (record != nullptr && !stopUrgently()) record->flush(kLastLinesMs);
+    const RecordBacklog backlog = record != nullptr ? record->backlog() : RecordBacklog{};
+    if (record != nullptr) log.backlog(backlog);
     log.leave();
 
     OutcomeCounts all;
@@ -517,10 +574,20 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     r.result = totals;
     r.image = imageFacts(options.args.at(0), image);
     if (record != nullptr) markRecordLost(r, record->failure());
+    if (backlog.lines > 0 && !backlog.since.empty()) {
+        // Kept on this computer, not lost: the next run on this database sends them.
+        totals["record_lines_waiting"] = backlog.lines;
+        r.result = totals;
+    }
     r.text.push_back("Station: " + tallyText(all, all[OutcomeSeverity::Success] == 1
                                                       ? " device written"
                                                       : " devices written"));
     r.text.insert(r.text.end(), lines.begin(), lines.end());
+    if (backlog.lines > 0 && !backlog.since.empty()) {
+        // Kept on this computer, not lost: the next write to this database sends them.
+        r.text.push_back("Record: " + backlogText(backlog) + " " + backlog.where +
+                         "; the next write to this database sends them");
+    }
     return r;
 }
 

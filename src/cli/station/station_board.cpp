@@ -124,6 +124,13 @@ void StationBoard::reason(size_t port, std::string text, bool unlessSet) {
     changed_ = true;
 }
 
+void StationBoard::banner(std::string text) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (text == banner_) return;
+    banner_ = std::move(text);
+    changed_ = true;
+}
+
 void StationBoard::stopping() {
     const std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -174,6 +181,7 @@ std::vector<ScreenRow> StationBoard::rowsLocked() const {
          interrupted > 0 ? Span{"interrupted " + std::to_string(interrupted) + kGap, Ink::Yellow}
                          : Span{},
          {std::string(yield) + kGap + pace, Ink::Bold}});
+    if (!banner_.empty()) screen.push_back({{banner_, Ink::Yellow}});
     screen.push_back({});
 
     size_t portWidth = 4;

@@ -42,6 +42,9 @@ class StationBoard {
     void reason(size_t port, std::string text, bool unlessSet = false);
     // The station ends after the boards in hand.
     void stopping();
+    // A lasting line under the totals in the warning colour ("database unreachable since
+    // 10:42: 12 lines wait in the spool"); empty takes it away.
+    void banner(std::string text);
 
     // Draws the board when something changed, or the clock moved on.
     void redraw();
@@ -74,6 +77,7 @@ class StationBoard {
     OutcomeCounts totals_;
     std::deque<std::chrono::steady_clock::time_point> ended_;  // of the last hour's boards
     bool stopping_ = false;
+    std::string banner_;
     bool changed_ = true;
     std::string drawnClock_;
 };

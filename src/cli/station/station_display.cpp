@@ -133,9 +133,11 @@ void StationLog::retrying(size_t port, const std::string& unit, const DeviceResu
     }
 }
 
-void StationLog::finished(size_t port, const DeviceResult& r, const std::string& unit, bool gone) {
+void StationLog::finished(size_t port, const DeviceResult& r, const std::string& unit, bool gone,
+                          const std::string& note) {
     const OutcomeFacts& outcome = r.outcome();
-    const std::string reason = stationReason(r);
+    std::string reason = stationReason(r);
+    if (!note.empty()) reason += (reason.empty() ? "" : "; ") + note;
     if (board_) {
         board_->finished(port, outcome.mark, r.severity, reason);
         return;
@@ -180,6 +182,23 @@ RunDisplay StationLog::display(size_t port) {
     StationBoard& board = *board_;
     return {[&board, port](Step step) { board.stepStarted(port, step); }, [](const StepRecord&) {},
             [&board, port](int done, int total, uint32_t) { board.progress(port, done, total); }};
+}
+
+void StationLog::backlog(const RecordBacklog& b) {
+    const std::string text = backlogText(b);
+    if (board_) board_->banner(text);
+    if (text.empty() == !backlogShown_) return;
+    backlogShown_ = !text.empty();
+    if (!lines_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (backlogShown_) {
+        writeLine(err_, "quorvel-flash: " + station_ + ": warning: " + text + " (" + b.where +
+                            (b.problem.empty() ? "" : "; " + b.problem) +
+                            "); the boards go on and the lines are sent when it answers");
+    } else if (!quiet_) {
+        writeLine(err_, "quorvel-flash: " + station_ +
+                            ": the database answers again; no line waits in the spool");
+    }
 }
 
 void StationLog::redraw(bool stopping) {

@@ -14,6 +14,7 @@
 #include "cli_options.h"
 #include "device_result.h"
 #include "device_run.h"
+#include "record_sink.h"
 #include "station_board.h"
 
 namespace quorvel::cli {
@@ -46,7 +47,9 @@ class StationLog {
     // `seconds`.
     void retrying(size_t port, const std::string& unit, const DeviceResult& result, int seconds);
     // A board's attempt ended; `gone`: the board left before it answered (nothing to remove).
-    void finished(size_t port, const DeviceResult& result, const std::string& unit, bool gone);
+    // `note`, when given, is said after the reason ("unit check not made: ...").
+    void finished(size_t port, const DeviceResult& result, const std::string& unit, bool gone,
+                  const std::string& note = {});
     void removeBoard(size_t port);
     void warning(size_t port, const std::string& text);
     void error(size_t port, const std::string& text);
@@ -55,6 +58,10 @@ class StationLog {
     RunDisplay display(size_t port);
     // Where -v shows the exchanges.
     std::FILE* err() const { return err_; }
+
+    // What waits for the record's database: a lasting banner on the board, a line when it
+    // starts and when it ends. Call often, from the thread that redraws.
+    void backlog(const RecordBacklog& backlog);
 
     bool drawsBoard() const { return board_ != nullptr; }
     // Board: redraws it when something changed (call often, from one thread), and leaves it
@@ -74,6 +81,7 @@ class StationLog {
     bool json_;
     bool lines_;  // the station's words on standard error: not on the terminal the board is on
     std::unique_ptr<StationBoard> board_;
+    bool backlogShown_ = false;  // the database's trouble was said
     std::mutex mutex_;
 };
 

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -13,8 +14,12 @@
 #include <QUrlQuery>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -37,8 +42,10 @@ namespace {
 
 constexpr const char* kDriver = "QPSQL";
 constexpr const char* kTable = "quorvel_records";
-// A server that does not answer at all (its computer off) holds a line no longer than this.
-constexpr int kConnectSeconds = 5;
+// How often the sender tries again while lines wait and the database does not take them.
+constexpr int kResendMs = 2000;
+// How long the closing sink gives the sender to send what waits.
+constexpr int kClosingMs = 3000;
 
 // The columns taken from a line's keys by their kind: its times, its numbers, then (after the
 // whole line, in `line`) its texts and its counts. Lists (diagnosis, warnings) are in the line.
@@ -67,7 +74,8 @@ struct Target {
     QString user;
     QString password;
     QString database;
-    QString options;  // the driver's connect options: "sslmode=require;connect_timeout=5"
+    QString options;  // the driver's connect options: "sslmode=require;connect_timeout=3"
+    int waitSeconds = kDatabaseWaitSeconds;  // the bound of a connect and of a statement
     std::string problem;
 };
 
@@ -93,9 +101,17 @@ Target targetOf(const std::string& uri) {
         t.problem = "the URI names no database (postgresql://USER@HOST:PORT/DB)";
         return t;
     }
-    QStringList options{QString("connect_timeout=%1").arg(kConnectSeconds)};
+    QStringList options;
     for (const auto& [key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
-        if (key == "host") {
+        if (key == "connect_timeout") {
+            bool ok = false;
+            t.waitSeconds = value.toInt(&ok);
+            if (!ok || t.waitSeconds < 1 || t.waitSeconds > 600) {
+                t.problem = "the URI's connect_timeout is no number of seconds from 1 to 600: " +
+                            value.toStdString();
+                return t;
+            }
+        } else if (key == "host") {
             t.host = value;  // a folder: the server's unix socket in it
         } else if (key == "port") {
             bool ok = false;
@@ -109,10 +125,13 @@ Target targetOf(const std::string& uri) {
             options << key + "=" + value;
         } else {
             t.problem = "the URI's " + key.toStdString() +
-                        " is not understood (host, port, sslmode and application_name are)";
+                        " is not understood (host, port, sslmode, application_name and "
+                        "connect_timeout are)";
             return t;
         }
     }
+    // libpq takes no less than 2 s.
+    options << QString("connect_timeout=%1").arg(std::max(t.waitSeconds, 2));
     t.options = options.join(';');
     return t;
 }
@@ -139,7 +158,14 @@ class Connection {
         db.setPassword(target.password);
         db.setDatabaseName(target.database);
         db.setConnectOptions(target.options);
-        if (!db.open()) problem_ = said(db.lastError());
+        if (!db.open()) {
+            problem_ = said(db.lastError());
+            return;
+        }
+        // A statement that waits (a table locked by another session) is given up in time.
+        QSqlQuery query(db);
+        if (!query.exec(QString("SET statement_timeout = %1").arg(target.waitSeconds * 1000)))
+            problem_ = said(query.lastError());
     }
     ~Connection() {
         {
@@ -171,6 +197,16 @@ std::string run(QSqlQuery& query, const QString& sql) {
 // and then finds them made.
 std::string makeTable(const QSqlDatabase& db) {
     const QString table = kTable;
+    {
+        // Made already: nothing is asked of the table, which another session may hold locked.
+        QSqlQuery made(db);
+        if (made.exec("SELECT to_regclass('" + table + "') IS NOT NULL AND to_regclass('" + table +
+                      "_attempt_event') IS NOT NULL AND to_regclass('" + table +
+                      "_started') IS NOT NULL") &&
+            made.next() && made.value(0).toBool()) {
+            return {};
+        }
+    }
     QStringList columns{"id bigserial PRIMARY KEY"};
     for (const char* c : kTimeColumns) columns << QString(c) + " timestamptz";
     for (const char* c : kNumberColumns) columns << QString(c) + " double precision";
@@ -291,33 +327,94 @@ class SpoolLock {
     bool held_ = false;
 };
 
-// Sends the lines that wait in `spool` in one transaction and empties it once they are in;
-// how many were sent, or why they were not (and they still wait).
-std::string drainSpool(const QSqlDatabase& db, const QString& spool, int& sent) {
-    sent = 0;
-    // Read where only this user could have put it: a link planted in its place is not followed.
+// The lines in `spool`, oldest first; `problem` says why it could not be read (no spool is
+// none). Read where only this user could have put it: a link planted in its place is not
+// followed.
+std::vector<std::string> readSpool(const QString& spool, std::string& problem) {
+    std::vector<std::string> lines;
     const OpenedFile opened = openFileForReading(QFile::encodeName(spool).toStdString(), true);
-    if (opened.fd < 0) return opened.error == ENOENT ? std::string() : opened.problem;
+    if (opened.fd < 0) {
+        if (opened.error != ENOENT) problem = opened.problem;
+        return lines;
+    }
     QFile file;
     if (!file.open(opened.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        return file.errorString().toStdString();
+        problem = file.errorString().toStdString();
+        return lines;
     }
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty()) lines.push_back(line.toStdString());
+    }
+    return lines;
+}
+
+// Takes the lines in `sent` out of `spool` (under its lock): the others, and those added
+// meanwhile, stay in their order. Another program on the same spool may have sent some of the
+// same lines: a line is taken out by what it says, not by where it stood. How many still wait.
+int takeOutOfSpool(const QString& spool, const std::vector<std::string>& sent,
+                   std::string& problem) {
+    std::vector<std::string> lines = readSpool(spool, problem);
+    if (!problem.empty()) return static_cast<int>(lines.size());
+    std::erase_if(lines, [&sent](const std::string& line) {
+        return std::find(sent.begin(), sent.end(), line) != sent.end();
+    });
+    if (lines.empty()) {
+        if (!QFile::remove(spool) && QFile::exists(spool))
+            problem = "the spool " + spool.toStdString() + " could not be emptied";
+        return 0;
+    }
+    // The rest goes to a new file that replaces the spool whole, so that a power cut leaves
+    // the old spool or the new one, never half of one.
+    const QString next = spool + ".new";
+    const OpenedFile out =
+        openFileForWriting(QFile::encodeName(next).toStdString(), FileWrite::Truncate, true);
+    if (out.fd < 0) {
+        problem = out.problem;
+        return static_cast<int>(lines.size());
+    }
+    QFile file;
+    bool ok = file.open(out.fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    for (const std::string& line : lines) {
+        ok = ok && file.write(QByteArray::fromStdString(line + "\n")) >= 0;
+    }
+    ok = ok && file.flush();
     file.close();
-    if (lines.size() <= 1 && lines.value(0).isEmpty()) return {};
-    QSqlDatabase session = db;
-    if (!session.transaction()) return said(session.lastError());
-    for (const QByteArray& line : lines) {
-        if (line.trimmed().isEmpty()) continue;
-        if (std::string problem = storeLine(session, line.toStdString()); !problem.empty()) {
-            session.rollback();
-            return problem;
-        }
-        ++sent;
+    if (!ok || !QFile::remove(spool) || !QFile::rename(next, spool)) {
+        problem = "the spool " + spool.toStdString() + " could not be rewritten";
+        QFile::remove(next);
     }
-    if (!session.commit()) return said(session.lastError());
-    if (!QFile::remove(spool)) return "the spool " + spool.toStdString() + " could not be emptied";
-    return {};
+    return static_cast<int>(lines.size());
+}
+
+// Sends the lines that wait in `spool`, in order, each in its own statement (a line already
+// there is kept once), and takes those sent out of it. How many were sent; `problem` says why
+// the others were not (they still wait); `waiting` how many still do.
+int sendSpool(const QSqlDatabase& db, const QString& spool, std::string& problem, int& waiting) {
+    std::vector<std::string> lines;
+    {
+        const SpoolLock lock(spool);
+        if (!lock.held()) {
+            problem = "the spool's lock could not be taken";
+            return 0;
+        }
+        lines = readSpool(spool, problem);
+        waiting = static_cast<int>(lines.size());
+        if (!problem.empty() || lines.empty()) return 0;
+    }
+    // The database is asked without the spool's lock: a database that hangs never holds up
+    // a line being kept.
+    std::vector<std::string> sent;
+    for (const std::string& line : lines) {
+        problem = storeLine(db, line);
+        if (!problem.empty()) break;
+        sent.push_back(line);
+    }
+    if (sent.empty()) return 0;
+    const SpoolLock lock(spool);
+    std::string takeProblem;
+    if (lock.held()) waiting = takeOutOfSpool(spool, sent, takeProblem);
+    if (problem.empty()) problem = takeProblem;
+    return static_cast<int>(sent.size());
 }
 
 }  // namespace
@@ -348,14 +445,145 @@ std::string shownDatabase(const std::string& uri) {
     return shown;
 }
 
+std::string spoolPathOf(const std::string& uri) {
+    return QDir::toNativeSeparators(spoolOf(shownDatabase(uri))).toStdString();
+}
+
+std::vector<std::string> spooledLines(const std::string& spool) {
+    std::string problem;
+    return readSpool(q(spool), problem);
+}
+
+// The sender's thread and the sink share this; a sender stuck in a database that stopped
+// answering mid-statement is left behind when the sink closes, with what it needs.
+struct RecordDatabase::Sender {
+    Target target;
+    QString spool;
+    std::string shown;
+    std::function<void(const std::string&)> warn;
+    std::function<void(const std::string&)> inform;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool wake = false;
+    bool closing = false;
+    bool ended = false;
+    int waiting = 0;      // lines in the spool, as last seen or added
+    QDateTime downSince;  // the database did not take them since; invalid while it does
+    std::string problem;
+
+    void run() {
+        std::unique_ptr<Connection> connection;
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            // Woken by a line added; while lines wait unsent, tried again on a timer.
+            changed.wait_for(lock, std::chrono::milliseconds(kResendMs),
+                             [this] { return wake || closing; });
+            const bool last = closing;
+            // The closing sink flushed already: a database that does not answer is not tried
+            // once more.
+            if (last && downSince.isValid()) break;
+            if (!wake && !last && waiting == 0) continue;
+            wake = false;
+            lock.unlock();
+            std::string trouble;
+            int left = 0;
+            int sent = 0;
+            if (!connection || !connection->ok()) connection = std::make_unique<Connection>(target);
+            if (!connection->ok()) {
+                trouble = connection->problem();
+                std::string readProblem;
+                left = static_cast<int>(readSpool(spool, readProblem).size());
+            } else {
+                sent = sendSpool(connection->db(), spool, trouble, left);
+                // A connection that failed a statement is made anew: it may be broken.
+                if (!trouble.empty()) connection.reset();
+            }
+            lock.lock();
+            waiting = left;
+            if (!trouble.empty() && left > 0) {
+                if (!downSince.isValid()) {
+                    downSince = QDateTime::currentDateTime();
+                    if (warn) {
+                        warn(shown + " does not take the record lines (" + trouble +
+                             "); they wait in " + spool.toStdString() +
+                             " and are sent when it answers");
+                    }
+                }
+                problem = trouble;
+            } else if (left == 0 && downSince.isValid()) {
+                downSince = QDateTime();
+                problem.clear();
+                if (inform) {
+                    inform("the database answers again: " + std::to_string(sent) + " record line" +
+                           (sent == 1 ? "" : "s") + " that waited in " + spool.toStdString() +
+                           " are in " + shown + " now");
+                }
+            }
+            changed.notify_all();
+            if (last) break;
+        }
+        // Closed before the sink hears the end: the program may end right after.
+        lock.unlock();
+        connection.reset();
+        lock.lock();
+        ended = true;
+        changed.notify_all();
+    }
+};
+
 RecordDatabase::RecordDatabase(std::function<void(const std::string&)> warn,
                                std::function<void(const std::string&)> inform)
     : warn_(std::move(warn)), inform_(std::move(inform)) {}
 
+RecordDatabase::~RecordDatabase() {
+    if (!sender_ || !senderStarted_) return;
+    flush(kClosingMs);
+    std::unique_lock<std::mutex> lock(sender_->mutex);
+    sender_->closing = true;
+    sender_->changed.notify_all();
+    // One last round, bounded: a database that hangs mid-statement keeps its thread, not us.
+    sender_->changed.wait_for(lock, std::chrono::milliseconds(kClosingMs),
+                              [this] { return sender_->ended; });
+    if (sender_->waiting > 0 && warn_) {
+        warn_(std::to_string(sender_->waiting) + " record line" +
+              (sender_->waiting == 1 ? " waits" : "s wait") + " in " + spool_ + ": " + shown_ +
+              " did not take " + (sender_->waiting == 1 ? "it" : "them") +
+              (sender_->problem.empty() ? "" : " (" + sender_->problem + ")") +
+              "; the next write to it sends them");
+    }
+    // A sender still stuck in the database must not call back into what is gone.
+    sender_->warn = {};
+    sender_->inform = {};
+}
+
+bool RecordDatabase::flush(int ms) {
+    if (!sender_ || !senderStarted_) return true;
+    std::unique_lock<std::mutex> lock(sender_->mutex);
+    sender_->wake = true;
+    sender_->changed.notify_all();
+    return sender_->changed.wait_for(lock, std::chrono::milliseconds(ms), [this] {
+        return sender_->waiting == 0 || sender_->downSince.isValid() || sender_->ended;
+    }) && sender_->waiting == 0;
+}
+
+RecordBacklog RecordDatabase::backlog() const {
+    RecordBacklog b;
+    b.where = spool_;
+    if (!sender_) return b;
+    const std::lock_guard<std::mutex> lock(sender_->mutex);
+    b.lines = sender_->waiting;
+    if (sender_->downSince.isValid() && b.lines > 0) {
+        b.since = sender_->downSince.toString("HH:mm").toStdString();
+        b.problem = sender_->problem;
+    }
+    return b;
+}
+
 bool RecordDatabase::open(const std::string& uri) {
     uri_ = uri;
     shown_ = shownDatabase(uri);
-    spool_ = QDir::toNativeSeparators(spoolOf(shown_)).toStdString();
+    spool_ = spoolPathOf(uri);
     const Target target = targetOf(uri);
     if (!target.problem.empty()) {
         failure_ = target.problem;
@@ -366,23 +594,39 @@ bool RecordDatabase::open(const std::string& uri) {
                    "; on Debian the package libqt6sql6-psql): nothing was sent";
         return false;
     }
-    const Connection connection(target);
-    if (!connection.ok()) {
-        failure_ = connection.problem();
+    // A spool that is there and cannot be trusted (a link planted in its place, another
+    // user's file) is refused while nothing has been sent.
+    if (std::string problem; QFileInfo(q(spool_)).isSymLink() || QFileInfo::exists(q(spool_))
+                                 ? (readSpool(q(spool_), problem), !problem.empty())
+                                 : false) {
+        failure_ = problem;
         return false;
     }
-    if (std::string problem = makeTable(connection.db()); !problem.empty()) {
-        failure_ = "cannot make the record table in " + shown_ + ": " + problem;
-        return false;
+    {
+        const Connection connection(target);
+        if (!connection.ok()) {
+            failure_ = connection.problem();
+            return false;
+        }
+        if (std::string problem = makeTable(connection.db()); !problem.empty()) {
+            failure_ = "cannot make the record table in " + shown_ + ": " + problem;
+            return false;
+        }
+        // Lines an earlier run could not send go first.
+        std::string problem;
+        int waiting = 0;
+        const int sent = sendSpool(connection.db(), q(spool_), problem, waiting);
+        if (sent > 0 && inform_) {
+            inform_(std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") +
+                    " that waited in " + spool_ + " are in " + shown_ + " now");
+        }
     }
-    // Lines an earlier run could not send go first.
-    const SpoolLock lock(q(spool_));
-    int sent = 0;
-    if (lock.held() && drainSpool(connection.db(), q(spool_), sent).empty() && sent > 0 &&
-        inform_) {
-        inform_(std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") +
-                " that waited in " + spool_ + " are in " + shown_ + " now");
-    }
+    sender_ = std::make_shared<Sender>();
+    sender_->target = target;
+    sender_->spool = q(spool_);
+    sender_->shown = shown_;
+    sender_->warn = warn_;
+    sender_->inform = inform_;
     return true;
 }
 
@@ -396,41 +640,40 @@ bool RecordDatabase::appendStarted(const Record& record) {
 
 bool RecordDatabase::add(const std::string& line, const std::string& port) {
     const std::lock_guard<std::mutex> guard(mutex_);
+    // Kept on disk first, whatever the database does; the sender takes it from there.
+    std::string spoolProblem;
+    {
+        const SpoolLock lock(q(spool_));
+        if (!lock.held()) {
+            spoolProblem = "its lock could not be taken";
+        } else {
+            RecordFile spool;
+            if (!spool.open(spool_, true) || !spool.appendText(line, port))
+                spoolProblem = spool.failure();
+        }
+    }
+    if (spoolProblem.empty()) {
+        if (sender_) {
+            // Started with the first line, once the program's Qt application is made: the
+            // database driver is not loaded while it is being made.
+            if (!senderStarted_.exchange(true)) {
+                std::thread([sender = sender_] { sender->run(); }).detach();
+            }
+            const std::lock_guard<std::mutex> lock(sender_->mutex);
+            ++sender_->waiting;
+            sender_->wake = true;
+            sender_->changed.notify_all();
+        }
+        return true;
+    }
+    // No spool: the line goes straight to the database, bounded by the wait.
     const Target target = targetOf(uri_);
-    const SpoolLock lock(q(spool_));
     std::string problem = target.problem;
     if (problem.empty()) {
         const Connection connection(target);
         problem = connection.problem();
-        if (problem.empty()) {
-            int sent = 0;
-            // A spool that cannot even be locked holds nothing this user could have left.
-            if (lock.held()) problem = drainSpool(connection.db(), q(spool_), sent);
-            if (problem.empty() && sent > 0 && inform_) {
-                inform_("the database answers again: " + std::to_string(sent) + " record line" +
-                        (sent == 1 ? "" : "s") + " that waited in " + spool_ + " are in " + shown_ +
-                        " now");
-            }
-            if (problem.empty()) problem = storeLine(connection.db(), line);
-            if (problem.empty()) return true;
-        }
-    }
-    // The database did not take it: the line waits in the spool, whole and on disk.
-    std::string spoolProblem = lock.held() ? std::string() : "its lock could not be taken";
-    if (spoolProblem.empty()) {
-        RecordFile spool;
-        if (!spool.open(spool_, true)) {
-            spoolProblem = spool.failure();
-        } else if (!spool.appendText(line, port)) {
-            spoolProblem = spool.failure();
-        }
-    }
-    if (spoolProblem.empty()) {
-        if (warn_) {
-            warn_("the record of " + port + " waits in " + spool_ + ": " + shown_ +
-                  " did not take it (" + problem + "); it is sent when the database answers");
-        }
-        return true;
+        if (problem.empty()) problem = storeLine(connection.db(), line);
+        if (problem.empty()) return true;
     }
     if (failure_.empty()) {
         failure_ = "could not add the record of " + port + " to " + shown_ + " (" + problem +
@@ -501,19 +744,25 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
 }
 
 std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,
-                                                                 const std::string& unit) {
-    const Target target = targetOf(uri);
-    if (!target.problem.empty() || unit.empty() || !QSqlDatabase::isDriverAvailable(kDriver)) {
+                                                                 const std::string& unit,
+                                                                 std::string* problem) {
+    const auto cannot = [problem](const std::string& why) {
+        if (problem != nullptr) *problem = why;
         return std::nullopt;
-    }
+    };
+    const Target target = targetOf(uri);
+    if (unit.empty()) return std::nullopt;
+    if (!target.problem.empty()) return cannot(target.problem);
+    if (!QSqlDatabase::isDriverAvailable(kDriver)) return cannot("no PostgreSQL driver for Qt");
     const Connection connection(target);
-    if (!connection.ok()) return std::nullopt;
+    if (!connection.ok()) return cannot(connection.problem());
     QSqlQuery query(connection.db());
     query.prepare(QString("SELECT line, id FROM ") + kTable +
                   " WHERE unit = ? AND outcome = ? ORDER BY id DESC LIMIT 1");
     query.addBindValue(q(unit));
     query.addBindValue(QString(OutcomeWord(OutcomeSeverity::Success)));
-    if (!query.exec() || !query.next()) return std::nullopt;
+    if (!query.exec()) return cannot(said(query.lastError()));
+    if (!query.next()) return std::nullopt;
     return std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
 }
 

@@ -1,16 +1,20 @@
 #pragma once
 // The record of a whole production line in one PostgreSQL database (--record
 // postgresql://USER@HOST/DB): one table, made on first use, one row per record line with the
-// line's keys as columns and the whole line beside them. A station whose database does not
-// answer keeps each line in a local spool file and sends it once the database answers again,
-// so that no line is lost to the network.
+// line's keys as columns and the whole line beside them. Every line is first kept in a local
+// spool file, on disk, and a sender thread of the sink's own, with its own connection, moves
+// the spool into the database in order; a database that hangs or does not answer never holds
+// up a write, and no line is lost to the network.
 
 #include <QDateTime>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "record_filter.h"
 #include "record_sink.h"
@@ -29,29 +33,49 @@ std::string shownDatabase(const std::string& uri);
 // The command line blanks it in the process list.
 std::pair<size_t, size_t> uriPasswordSpan(const std::string& argument);
 
+// How long any connect or statement may take, in seconds, unless the URI's connect_timeout
+// says otherwise (postgresql://USER@HOST/DB?connect_timeout=10): a database that hangs (a table
+// locked, its computer gone) costs no more than this.
+inline constexpr int kDatabaseWaitSeconds = 3;
+
+// The spool of the database at `uri`, where this user's lines wait until it takes them.
+std::string spoolPathOf(const std::string& uri);
+
 class RecordDatabase : public RecordSink {
   public:
-    // `warn` hears of the lines that wait in the spool, `inform` of those sent from it once the
-    // database takes them (no trouble left: news, not a warning); both are called from the
-    // threads that add lines.
+    // `warn` hears when the database stops taking the lines (they wait in the spool) and of
+    // lines left waiting at the end, `inform` of those sent once it takes them again (no trouble
+    // left: news, not a warning); both are called from the sender's thread or the closing one.
     explicit RecordDatabase(std::function<void(const std::string&)> warn = {},
                             std::function<void(const std::string&)> inform = {});
+    // Gives the sender a few seconds to send what waits; what it did not send stays in the
+    // spool for the next run on this database, and `warn` says so.
+    ~RecordDatabase() override;
     RecordDatabase(const RecordDatabase&) = delete;
     RecordDatabase& operator=(const RecordDatabase&) = delete;
 
-    // Checks the URI and the driver, connects, makes the table when missing and sends what an
-    // earlier run left in the spool; false, with failure() saying why (a wrong password, a
-    // missing database, no PostgreSQL driver), when the record cannot be kept there.
+    // Checks the URI, the driver and the spool, connects, makes the table when missing and
+    // sends what an earlier run left in the spool (each bounded by the wait above); false, with
+    // failure() saying why (a wrong password, a missing database, no PostgreSQL driver, a
+    // spool that cannot be trusted), when the record cannot be kept there. The sender starts
+    // with the first line.
     bool open(const std::string& uri);
 
+    // Keep the line in the spool and wake the sender; only when the spool cannot be written
+    // is the line sent here, at most the wait above.
     bool append(const Record& record) override;
     bool appendStarted(const Record& record) override;
     std::string failure() const override;
     const std::string& path() const override { return shown_; }
-    // The file where lines wait while the database does not answer.
+    RecordBacklog backlog() const override;
+    // The file where lines wait until the database takes them.
     const std::string& spoolPath() const { return spool_; }
+    // Waits up to `ms` while lines wait and the database answers; true when none waits.
+    bool flush(int ms) override;
 
   private:
+    struct Sender;  // the sender thread's state, shared with it
+
     bool add(const std::string& line, const std::string& port);
 
     std::function<void(const std::string&)> warn_;
@@ -61,6 +85,8 @@ class RecordDatabase : public RecordSink {
     std::string spool_;
     mutable std::mutex mutex_;
     std::string failure_;
+    std::shared_ptr<Sender> sender_;
+    std::atomic<bool> senderStarted_{false};
 };
 
 // Hands every record line stored in the database at `uri` to `each` (false stops), oldest
@@ -72,8 +98,13 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
                               const std::function<bool(const std::string&)>& each);
 
 // The last line stored in the database at `uri` that shows `unit` written (its outcome
-// success), with its row's id; none when no line does or the database cannot be read.
+// success), with its row's id; none when no line does. `problem` says why the database could
+// not be asked (then none is no answer).
 std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,
-                                                                 const std::string& unit);
+                                                                 const std::string& unit,
+                                                                 std::string* problem = nullptr);
+
+// The lines that wait in the spool at `spool`, oldest first (none when there is no spool).
+std::vector<std::string> spooledLines(const std::string& spool);
 
 }  // namespace quorvel
