@@ -122,28 +122,7 @@ StepRecord runStepCommand(const DeviceRun& run, Exchanges& link, RunWatch& watch
     const CommandWork& work = commandOf(run.options).work;
     const Step step = work.step.value_or(Step::Connect);
     const ExchangeSettings& s = run.settings;
-    const ProgressCallback progress = watch.progress();
-    const auto exchange = [&]() -> int16_t {
-        switch (step) {
-            case Step::Connect:
-                return link.LoaderConnect(s);
-            case Step::Pin:
-                return link.PortCommand(s);
-            case Step::Erase:
-                return link.FlashErase(s);
-            case Step::Program:
-                return link.FlashProgram(s, run.image, progress);
-            case Step::Disconnect:
-                return link.LoaderDisconnect(s);
-            case Step::TextErase:
-                return link.TextCommand(s, "ERASE");
-            case Step::TextEnd:
-                return link.TextCommand(s, "END");
-            case Step::RowWrite:
-                break;
-        }
-        return link.RowWrite(s, run.image, progress);
-    };
+    const auto exchange = [&] { return RunExchange(link, step, s, run.image, watch.progress()); };
     // Every state the pin can report is a good answer; NG and the unknown are not.
     const auto accepts = [&](int16_t status) {
         return step == Step::Pin ? pinAnswer(status).good : status == work.success;
