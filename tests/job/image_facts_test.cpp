@@ -1,18 +1,17 @@
-// The facts that name a firmware file in the JSON report and the record: its SHA-256 is of the
-// bytes that were loaded and written, not of whatever the file holds by the time it is reported.
+// The facts that name a firmware file in the reports, the records and the questions: made when
+// it loads, of the bytes that were loaded and written, not of whatever the file holds later.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "image_loader.h"
-#include "json_run.h"
+#include "image_identity.h"
 
-namespace quorvel::cli {
+namespace quorvel {
 namespace {
 
-TEST(ImageFacts, HashOfTheBytesLoadedNotOfTheFileLater) {
+TEST(ImageFacts, MadeOfTheBytesLoadedNotOfTheFileLater) {
     const std::string path = testing::TempDir() + "facts.mot";
     const auto write = [&](const char* text) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -21,16 +20,18 @@ TEST(ImageFacts, HashOfTheBytesLoadedNotOfTheFileLater) {
         std::fclose(f);
     };
     write("S9030000FC\r\n");
-    std::string bytes;
-    MemoryImage image;
-    ASSERT_TRUE(LoadImageFile(path, image, &bytes).ok());
-    EXPECT_EQ(bytes, "S9030000FC\r\n");
-    noteLoadedBytes(path, bytes);
+    LoadedImage loaded;
+    ASSERT_TRUE(LoadImageWithFacts(path, loaded.image, loaded.facts).ok());
     write("changed");
     // printf 'S9030000FC\r\n' | sha256sum
-    EXPECT_EQ(imageFacts(path, image).sha256,
+    EXPECT_EQ(loaded.facts.sha256,
               "9cc8d2eb81757c4a6272ac8b22759b931a266622d76887b198937e8890117fd6");
+    EXPECT_EQ(loaded.facts.path, path);
+    EXPECT_EQ(loaded.facts.blocks, 0);
+    // A failed load leaves the facts of the file before it.
+    EXPECT_FALSE(LoadImageWithFacts(path, loaded.image, loaded.facts).ok());
+    EXPECT_EQ(loaded.facts.sha256.substr(0, 4), "9cc8");
 }
 
 }  // namespace
-}  // namespace quorvel::cli
+}  // namespace quorvel

@@ -111,8 +111,7 @@ QJsonObject deviceJson(const DeviceResult& r) {
 bool startRecord(Record& line, RecordSink* file, const ExchangeSettings& settings,
                  const std::string& unit, const ImageFacts& facts, const std::string& profile,
                  const std::string& unitCheck) {
-    line = BeginRecord(settings, portName(settings), unit,
-                       {facts.path, facts.sha256, facts.checksum, facts.warnings});
+    line = BeginRecord(settings, portName(settings), unit, facts);
     if (!profile.empty()) line.profile = profile;
     line.unitCheck = unitCheck;
     return file == nullptr || file->appendStarted(line);

@@ -4,14 +4,9 @@
 #include <QJsonDocument>
 #include <chrono>
 #include <cmath>
-#include <optional>
 
-#include "block_walk.h"
 #include "command_result.h"
-#include "image_file_read.h"
-#include "image_identity.h"
 #include "quorvel_version.h"
-#include "range_checksum.h"
 #include "time_text.h"
 
 namespace quorvel::cli {
@@ -91,45 +86,6 @@ std::string runJson(const CommandResult& r, const std::string& command) {
         {"total_ms", jsonMilliseconds(ms)},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
-}
-
-namespace {
-
-// The bytes are hashed only when a report asks for the facts: `dump` needs no SHA-256, and
-// hashing the largest image would cost more than the rest of its run.
-struct LoadedFile {
-    std::string path;
-    std::string bytes;
-    std::optional<std::string> sha256;
-    std::vector<std::string> warnings;
-};
-
-LoadedFile& loadedFile() {
-    static LoadedFile file;
-    return file;
-}
-
-}  // namespace
-
-void noteLoadedBytes(const std::string& path, std::string_view bytes,
-                     std::vector<std::string> warnings) {
-    loadedFile() = {path, std::string(bytes), std::nullopt, std::move(warnings)};
-}
-
-ImageFacts imageFacts(const std::string& path, const MemoryImage& image) {
-    ImageFacts facts;
-    facts.path = path;
-    std::string bytes;
-    if (LoadedFile& loaded = loadedFile(); loaded.path == path) {
-        if (!loaded.sha256) loaded.sha256 = sha256Hex(loaded.bytes);
-        facts.sha256 = *loaded.sha256;
-        facts.warnings = loadedFile().warnings;
-    } else if (readImageFileText(path, bytes)) {
-        facts.sha256 = sha256Hex(bytes);
-    }
-    facts.checksum = RangeChecksum(image, "C000", "FFFF").text;
-    facts.blocks = countBlocksToSend(image);
-    return facts;
 }
 
 }  // namespace quorvel::cli
