@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include "command_result.h"
 #include "quorvel_version.h"
@@ -26,18 +27,6 @@ const RunClock& runClock() {
 
 void startRunClock() {
     runClock();
-}
-
-QJsonValue jsonText(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QJsonValue jsonTextOrNull(const std::optional<std::string>& text) {
-    return text ? jsonText(*text) : QJsonValue();
-}
-
-QJsonValue jsonTextOrNull(const std::string& text) {
-    return text.empty() ? QJsonValue() : jsonText(text);
 }
 
 QJsonValue jsonPath(const std::string& path) {
@@ -64,6 +53,9 @@ QJsonObject imageJson(const ImageFacts& f) {
 
 std::string runJson(const CommandResult& r, const std::string& command) {
     const RunClock& run = runClock();
+    const auto orNull = [](const std::optional<std::string>& text) {
+        return text ? jsonText(*text) : QJsonValue();
+    };
     const auto ended = std::chrono::system_clock::now();
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - run.clock)
@@ -75,9 +67,9 @@ std::string runJson(const CommandResult& r, const std::string& command) {
         {"command", jsonTextOrNull(command)},
         {"outcome", jsonText(r.outcome)},
         {"exit_code", r.exitCode},
-        {"message", jsonTextOrNull(r.message)},
-        {"error", jsonTextOrNull(r.error)},
-        {"record_error", jsonTextOrNull(r.recordError)},
+        {"message", orNull(r.message)},
+        {"error", orNull(r.error)},
+        {"record_error", orNull(r.recordError)},
         {"result", r.result},
         {"image", r.image ? QJsonValue(imageJson(*r.image)) : QJsonValue()},
         {"devices", r.devices},

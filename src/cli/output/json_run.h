@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image_identity.h"
+#include "json_text.h"
 
 namespace quorvel::cli {
 
@@ -29,12 +30,6 @@ std::string runJson(const CommandResult& result, const std::string& command);
 // The facts as the report's image object.
 QJsonObject imageJson(const ImageFacts& facts);
 
-// A text of the tool's own (UTF-8) as a JSON string; bytes that are not UTF-8 become U+FFFD,
-// so that the output is always valid JSON.
-QJsonValue jsonText(std::string_view text);
-// The same, or null for no text (nullopt, or empty with `emptyIsNull`).
-QJsonValue jsonTextOrNull(const std::optional<std::string>& text);
-QJsonValue jsonTextOrNull(const std::string& text);
 // A file name as a JSON string, decoded the way Qt decodes file names.
 QJsonValue jsonPath(const std::string& path);
 // A duration in milliseconds, to a tenth.
