@@ -117,7 +117,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                              loaded.facts);
         }
     }
-    if (std::optional<CommandResult> refused = obtainConsent(options, loaded, devices, in, err)) {
+    if (std::optional<CommandResult> refused =
+            obtainConsent(info, options, loaded, devices, in, err)) {
         return *refused;
     }
 
@@ -150,7 +151,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     }
     DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
     if (write) keepRecord(result, kept, attempt, image);
-    CommandResult r = oneDeviceResult(result, options, facts);
+    CommandResult r = oneDeviceResult(result, info, options, facts);
     markRecordLost(r, result.recordFailure);
     return r;
 }

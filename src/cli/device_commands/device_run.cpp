@@ -118,8 +118,8 @@ class RunWatch {
 };
 
 // The one exchange of a step command, as a recorded step.
-StepRecord runStepCommand(const DeviceRun& run, Exchanges& link, RunWatch& watch) {
-    const CommandWork& work = commandOf(run.options).work;
+StepRecord runStepCommand(const DeviceRun& run, const CommandWork& work, Exchanges& link,
+                          RunWatch& watch) {
     const Step step = work.step.value_or(Step::Connect);
     const ExchangeSettings& s = run.settings;
     const auto exchange = [&] { return RunExchange(link, step, s, run.image, watch.progress()); };
@@ -143,7 +143,8 @@ RunDisplay boardDisplay(ProgressBoard& board, size_t index) {
 DeviceResult runDevice(const DeviceRun& run) {
     const OnTheLine talking;
     const auto start = std::chrono::steady_clock::now();
-    const bool rewrite = commandOf(run.options).work.writes == FlashWrite::Rewrite;
+    const CommandWork& work = commandOf(run.options).work;
+    const bool rewrite = work.writes == FlashWrite::Rewrite;
     DeviceResult r;
     r.settings = run.settings;
     r.port = portName(run.settings);
@@ -179,7 +180,7 @@ DeviceResult runDevice(const DeviceRun& run) {
             r.deviceState = r.interruption;
         }
     } else {
-        r.steps.push_back(runStepCommand(run, link, watch));
+        r.steps.push_back(runStepCommand(run, work, link, watch));
         const StepRecord& step = r.steps.back();
         if (step.step == Step::Pin) r.answer = pinAnswer(step.status).text;
         if (stopUrgently() || step.seen.stopped) {
@@ -188,6 +189,13 @@ DeviceResult runDevice(const DeviceRun& run) {
         r.severity = step.accepted            ? OutcomeSeverity::Success
                      : r.interruption.empty() ? OutcomeSeverity::Failure
                                               : OutcomeSeverity::Interrupted;
+    }
+    if (!r.interruption.empty()) {
+        r.diagnosis = {r.interruption};
+    } else if (const StepRecord* failed = r.failedStep()) {
+        r.diagnosis = {failureLine(*failed)};
+        for (std::string& why : explainFailure(*failed, run.settings.loader))
+            r.diagnosis.push_back(std::move(why));
     }
     r.transcriptFailure = run.transcript.failure();
     r.bytesSent = trace.bytesSent();

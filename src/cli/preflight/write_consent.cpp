@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "command_table.h"
 #include "device_options.h"
 #include "port_description.h"
 #include "port_mapping.h"
@@ -25,10 +24,10 @@ bool agreed(std::FILE* in) {
 
 }  // namespace
 
-std::optional<CommandResult> obtainConsent(const CliOptions& options, const LoadedImage& loaded,
+std::optional<CommandResult> obtainConsent(const Command& command, const CliOptions& options,
+                                           const LoadedImage& loaded,
                                            const std::vector<ExchangeSettings>& devices,
                                            std::FILE* in, std::FILE* err) {
-    const Command& command = commandOf(options);
     if (!command.writesFlash() || options.yes || options.dryRun) return std::nullopt;
     if (!isTerminal(in)) return usageProblem("pass --yes to write without a confirmation");
     // The question goes where the progress goes: standard output carries only results. The
