@@ -1,11 +1,21 @@
 #include "exchange_run.h"
 
+#include "step.h"
+
 namespace quorvel::fuzz {
 namespace {
 
 // Words that are neither command, some of them close to one.
 constexpr std::array<const char*, 8> kWrongWords = {"erase", "End",  "ERASE ", "",
                                                     "ERAS",  "ENDE", "BE",     "QZ~FLASHU"};
+
+// The step that sends the exchange (all but a text command with a wrong word).
+Step stepOf(Exchange exchange) {
+    static constexpr Step kSteps[] = {Step::Connect, Step::Pin,        Step::Erase,
+                                      Step::Program, Step::Disconnect, Step::TextErase,
+                                      Step::TextEnd, Step::TextEnd,    Step::RowWrite};
+    return kSteps[static_cast<int>(exchange)];
+}
 
 }  // namespace
 
@@ -85,25 +95,9 @@ int16_t runExchange(Loader& loader, Exchange exchange, const Run& run, const Mem
             if (blockStep) ++progress->steps;
         };
     }
-    switch (exchange) {
-        case Exchange::Connect:
-            return loader.LoaderConnect(settings);
-        case Exchange::Port:
-            return loader.PortCommand(settings);
-        case Exchange::Erase:
-            return loader.FlashErase(settings);
-        case Exchange::Program:
-            return loader.FlashProgram(settings, image, walk);
-        case Exchange::Disconnect:
-            return loader.LoaderDisconnect(settings);
-        case Exchange::TextErase:
-        case Exchange::TextEnd:
-        case Exchange::TextOther:
-            return loader.TextCommand(settings, run.word);
-        case Exchange::Rows:
-            break;
-    }
-    return loader.RowWrite(settings, image, walk);
+    // A wrong word has no step of its own: the text command is sent as it is.
+    if (exchange == Exchange::TextOther) return loader.TextCommand(settings, run.word);
+    return RunExchange(loader, stepOf(exchange), settings, image, walk);
 }
 
 }  // namespace quorvel::fuzz

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 
+#include "block_walk.h"
 #include "range_checksum.h"
 
 namespace quorvel {
@@ -11,9 +12,19 @@ std::string sha256Hex(std::string_view bytes) {
     return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex().toStdString();
 }
 
-std::string CheckSumLine(const MemoryImage& image, const std::string& sha256) {
-    std::string line = "CHECK SUM C000-FFFF: " + RangeChecksum(image, "C000", "FFFF").text;
-    if (!sha256.empty()) line += "  SHA-256 " + sha256.substr(0, kShownDigits);
+LoadResult LoadImageWithFacts(const std::string& path, MemoryImage& image, ImageFacts& facts) {
+    std::string bytes;
+    LoadResult loaded = LoadImageFile(path, image, &bytes);
+    if (loaded.ok()) {
+        facts = {path, sha256Hex(bytes), RangeChecksum(image, "C000", "FFFF").text,
+                 countBlocksToSend(image), loaded.warnings};
+    }
+    return loaded;
+}
+
+std::string CheckSumLine(const ImageFacts& facts) {
+    std::string line = "CHECK SUM C000-FFFF: " + facts.checksum;
+    if (!facts.sha256.empty()) line += "  SHA-256 " + facts.sha256.substr(0, kShownDigits);
     return line;
 }
 

@@ -11,7 +11,7 @@
 
 namespace quorvel {
 Record BeginRecord(const ExchangeSettings& settings, const std::string& port,
-                   const std::string& unit, const RecordedImage& image) {
+                   const std::string& unit, const ImageFacts& image) {
     Record line;
     line.attempt = newAttemptId();
     line.started = utcText(std::chrono::system_clock::now());

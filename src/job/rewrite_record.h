@@ -8,25 +8,18 @@
 
 #include "device_record.h"
 #include "exchange_settings.h"
+#include "image_identity.h"
 #include "memory_image.h"
 #include "rewrite_outcome.h"
 #include "step_record.h"
 
 namespace quorvel {
 
-// The firmware file a write sends, as its record names it.
-struct RecordedImage {
-    std::string path;
-    std::string sha256;                 // of the file's bytes as loaded
-    std::string checksum;               // CHECK SUM of C000 to FFFF
-    std::vector<std::string> warnings;  // what its load left in doubt
-};
-
 // A new attempt at the device that `settings` name, `port` being the port as the operator
 // named it, for the board `unit` (empty: none), writing `image`: its id, the host, the tool's
 // version, the device and its adapter, and this moment as its start.
 Record BeginRecord(const ExchangeSettings& settings, const std::string& port,
-                   const std::string& unit, const RecordedImage& image);
+                   const std::string& unit, const ImageFacts& image);
 
 // Completes the attempt's record with how the write of `image` ended: `outcome`, the steps
 // that ran (the last one failed when the write failed), what went wrong (`diagnosis`), the

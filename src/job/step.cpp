@@ -25,3 +25,30 @@ const char* StepName(Step step) {
 }
 
 }  // namespace quorvel
+
+namespace quorvel {
+
+int16_t RunExchange(Exchanges& link, Step step, const ExchangeSettings& settings,
+                    const MemoryImage& image, const ProgressCallback& progress) {
+    switch (step) {
+        case Step::Connect:
+            return link.LoaderConnect(settings);
+        case Step::Pin:
+            return link.PortCommand(settings);
+        case Step::Erase:
+            return link.FlashErase(settings);
+        case Step::Program:
+            return link.FlashProgram(settings, image, progress);
+        case Step::Disconnect:
+            return link.LoaderDisconnect(settings);
+        case Step::TextErase:
+            return link.TextCommand(settings, "ERASE");
+        case Step::TextEnd:
+            return link.TextCommand(settings, "END");
+        case Step::RowWrite:
+            break;
+    }
+    return link.RowWrite(settings, image, progress);
+}
+
+}  // namespace quorvel

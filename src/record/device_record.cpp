@@ -6,6 +6,8 @@
 #include <QString>
 #include <QUuid>
 
+#include "json_text.h"
+
 namespace quorvel {
 namespace {
 
@@ -57,9 +59,9 @@ QJsonValue valueOf(const Record& r, const RecordKey& key, bool started) {
             const auto& value = r.*member;
             using V = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<V, std::string>) {
-                if ((key.type == T::OptionalText || key.type == T::LineText) && value.empty())
-                    return QJsonValue::Null;
-                return QString::fromStdString(value);
+                if (key.type == T::OptionalText || key.type == T::LineText)
+                    return jsonTextOrNull(value);
+                return jsonText(value);
             } else if constexpr (std::is_same_v<V, bool>) {
                 return started ? kStartedEvent : kEndedEvent;
             } else if constexpr (std::is_same_v<V, std::vector<std::string>>) {

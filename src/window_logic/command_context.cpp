@@ -5,7 +5,7 @@
 namespace quorvel {
 
 std::string CommandContext::imageFileName() const {
-    return std::filesystem::path(imageFile).filename().string();
+    return std::filesystem::path(imageFacts.path).filename().string();
 }
 
 CommandContext::CommandContext(Exchanges& exchanges, MemoryImage& image, Prompt& prompt,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "exchanges.h"
+#include "image_identity.h"
 #include "memory_image.h"
 #include "panel.h"
 #include "prompt.h"
@@ -23,13 +24,10 @@ class CommandContext {
     MemoryImage& image;
     Panel& panel;
 
-    // Where the image in memory came from: the file's full path, empty while no file has
-    // loaded (the start-up load failed and nothing was opened since). A failed load leaves
-    // both as they were, as it leaves the image.
-    std::string imageFile;
-    // The SHA-256 of that file's bytes as they were loaded (image_identity.h): what the
-    // confirmation shows and the service history names.
-    std::string imageSha256;
+    // The file the image in memory came from, with its facts as they were loaded: its path is
+    // empty while no file has loaded (the start-up load failed and nothing was opened since).
+    // A failed load leaves them as they were, as it leaves the image.
+    ImageFacts imageFacts;
     // The image is the default file that start-up loaded.
     bool defaultImage = false;
     // The service history every write from the window adds its lines to (service_history.h);

@@ -2,7 +2,6 @@
 
 #include "block_walk.h"
 #include "image_identity.h"
-#include "image_loader.h"
 #include "load_failure_lines.h"
 #include "rewrite_confirmation.h"
 
@@ -11,11 +10,8 @@ namespace quorvel {
 bool LoadImageWithReport(CommandContext& context, const std::string& path,
                          std::vector<std::string>* warnings) {
     context.panel.setBusyPointer(true);
-    std::string bytes;
-    LoadResult result = LoadImageFile(path, context.image, &bytes);
+    LoadResult result = LoadImageWithFacts(path, context.image, context.imageFacts);
     if (result.ok()) {
-        context.imageFile = path;
-        context.imageSha256 = sha256Hex(bytes);
         if (warnings != nullptr) {
             *warnings = std::move(result.warnings);
             // Data that no write sends, beside data that it does (a file with nothing but such
@@ -31,7 +27,7 @@ bool LoadImageWithReport(CommandContext& context, const std::string& path,
     // Under the report's first line: the file and why it could not be read (or what is wrong
     // with the refused line), then which image the window still holds.
     std::vector<std::string> lines = loadFailureLines(path, result);
-    lines.push_back(context.imageFile.empty()
+    lines.push_back(context.imageFacts.path.empty()
                         ? "No firmware image is loaded: open one with ファイル → 開く."
                         : "The image loaded before stays in use: " + context.imageFileName() + ".");
     context.ask({result.title(), BoxText(result.message(), lines), PromptButtons::Ok, icon,

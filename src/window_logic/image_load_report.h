@@ -13,7 +13,7 @@ namespace quorvel {
 // (exclamation icon) or "ERROR" / "File Open Error" (critical icon), with the file, the reason
 // and the image still in use on the lines under it, restores the normal pointer and returns
 // false; the image is then as it was. On success notes the file as the image's
-// (CommandContext::imageFile) and returns true with the hourglass still shown: the caller
+// (CommandContext::imageFacts) and returns true with the hourglass still shown: the caller
 // restores the pointer once its own work is done. `warnings`, when given, receives what the
 // load left in doubt (a file without its end record).
 bool LoadImageWithReport(CommandContext& context, const std::string& path,

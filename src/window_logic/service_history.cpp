@@ -5,7 +5,6 @@
 #include <QStandardPaths>
 
 #include "diagnosis.h"
-#include "range_checksum.h"
 
 namespace quorvel {
 namespace {
@@ -39,11 +38,7 @@ std::vector<std::string> HistoryDiagnosis(const OutcomeFacts& outcome,
 
 HistoryEntry::HistoryEntry(const CommandContext& context) : context_(context) {
     if (context.historyPath.empty()) return;
-    record_ = BeginRecord(context.settings(), portOf(context.settings()), {},
-                          {context.imageFile,
-                           context.imageSha256,
-                           RangeChecksum(context.image, "C000", "FFFF").text,
-                           {}});
+    record_ = BeginRecord(context.settings(), portOf(context.settings()), {}, context.imageFacts);
     // The data folder does not exist before the first write.
     if (!file_.open(context.historyPath, true)) {
         failure_ = file_.failure();

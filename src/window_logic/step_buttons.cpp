@@ -114,30 +114,13 @@ std::vector<std::string> StepButtons::cause(const StepEntry& entry, int16_t stat
 }
 
 int16_t StepButtons::runExchange(const StepEntry& entry) {
-    Exchanges& link = context_.link;
-    const ExchangeSettings settings = context_.settings();
-    switch (entry.step) {
-        case Step::Connect:
-            return link.LoaderConnect(settings);
-        case Step::Erase:
-            return link.FlashErase(settings);
-        case Step::Program:
-            // The bar stays hidden here; starting from 0 keeps a second write inside its range.
-            context_.panel.setProgressValue(0);
-            return link.FlashProgram(settings, context_.image,
-                                     WriteProgressOnPanel(context_.panel, context_.image));
-        case Step::Disconnect:
-            return link.LoaderDisconnect(settings);
-        case Step::Pin:
-            return link.PortCommand(settings);
-        case Step::TextErase:
-            return link.TextCommand(settings, "ERASE");
-        case Step::TextEnd:
-            return link.TextCommand(settings, "END");
-        case Step::RowWrite:
-            return link.RowWrite(settings, context_.image, ProgressOnPanel(context_.panel));
-    }
-    return kFrameFailure;
+    Panel& panel = context_.panel;
+    // The bar stays hidden here; starting from 0 keeps a second write inside its range.
+    if (entry.step == Step::Program) panel.setProgressValue(0);
+    const ProgressCallback progress = entry.step == Step::Program
+                                          ? WriteProgressOnPanel(panel, context_.image)
+                                          : ProgressOnPanel(panel);
+    return RunExchange(context_.link, entry.step, context_.settings(), context_.image, progress);
 }
 
 }  // namespace quorvel

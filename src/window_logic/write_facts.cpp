@@ -5,7 +5,7 @@
 namespace quorvel {
 
 WriteFacts::WriteFacts(const CommandContext& context)
-    : file_(context.imageFile.empty() ? std::string() : context.imageFileName()),
+    : file_(context.imageFacts.path.empty() ? std::string() : context.imageFileName()),
       port_(context.link.portDescription(context.settings())) {}
 
 std::string WriteFacts::under(const std::string& boxText) const {

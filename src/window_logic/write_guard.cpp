@@ -13,7 +13,7 @@ constexpr const char* kOnlyGapData = ": nothing to write outside 0xE000–0xFFFF
 }  // namespace
 
 std::string NothingToWriteText(const CommandContext& context, WriteWalk walk) {
-    if (context.imageFile.empty()) return "No firmware image is loaded.";
+    if (context.imageFacts.path.empty()) return "No firmware image is loaded.";
     if (walk == WriteWalk::Blocks) return context.imageFileName() + kOnlyGapData;
     return context.imageFileName() + ": nothing to write, the file holds no data";
 }
@@ -45,9 +45,9 @@ bool WriteConfirmed(CommandContext& context, const ResultWords& refusal) {
     }
     std::string text = std::string(kRewriteConfirmLines[0]) + "\r\n" + kRewriteConfirmLines[1];
     text += "\r\n\r\nPort: " + context.link.portDescription(settings);
-    if (!context.imageFile.empty()) {
-        for (const std::string& line : RewriteFactLines(context.imageFileName(), context.image,
-                                                        WriteWalk::Blocks, context.imageSha256)) {
+    if (!context.imageFacts.path.empty()) {
+        for (const std::string& line : RewriteFactLines(context.imageFileName(), context.imageFacts,
+                                                        context.image, WriteWalk::Blocks)) {
             text += "\r\n" + line;
         }
         if (gapHoldsData(context.image)) text += "\r\n" + GapDataWarning(context.imageFileName());

@@ -69,7 +69,7 @@ TEST(CliOptions, FormsOfTheOptions) {
         {{"write", "--port=COM2", "f.mot"}, "write args=[f.mot] ports=[COM2]"},
         {{"write", "-p", "COM3", "--port", "/dev/ttyUSB0", "f.mot"},
          "write args=[f.mot] ports=[COM3,/dev/ttyUSB0]"},
-        {{"connect", "--port="}, "connect ports=[]"},  // one empty value, refused later
+        {{"connect", "--port="}, "error: --port needs COMn|DEVICE, not an empty value"},
         {{"pin", "--pin=3", "--mode=high", "--speed=38400", "--loader=1.05", "--log=a=b.log"},
          "pin loader=1.05 speed=38400 pin=3 mode=high log=a=b.log"},
         {{"pin", "--pin=", "--mode", "input"}, "pin mode=input"},
@@ -102,6 +102,7 @@ TEST(CliOptions, FormsOfTheOptions) {
         {{"write", "--log="}, "error: --log needs FILE, not an empty value"},
         {{"records", "--html", "", "f"}, "error: --html needs FILE, not an empty value"},
         {{"records", "--since="}, "error: --since needs TIME, not an empty value"},
+        {{"write", "--unit=", "f"}, "error: --unit needs ID, not an empty value"},
         // Bundled short options; one that takes a value ends the bundle.
         {{"write", "-qy", "f"}, "write args=[f] yes quiet"},
         {{"write", "-vy", "f"}, "write args=[f] yes verbose"},
@@ -159,7 +160,6 @@ TEST(CommandTable, RefusesWhatTheCommandDoesNotTake) {
         {{"records"}, "records takes one FILE or more"},
         {{"write", "--check", "f"}, "--check works only with records"},
         {{"info", "--unit", "U1", "a"}, "--unit works only with write and records"},
-        {{"records", "--unit", "U1", "--port", "", "a"}, "--port needs a value, not an empty one"},
         {{"records", "--unit", "U1", "--host", "line3", "-pCOM1", "a"}, ""},
         {{"write", "--station", "--scan", "-p1", "--unit", "U1", "f"},
          "--scan works only with write --station and one --port"},

@@ -173,7 +173,7 @@ void ImageCommandsTest::openImageFile() {
     QFETCH(QString, more);
 
     CommandRig rig;
-    rig.context.imageFile = "/opt/quorvel/QUORVEL_140428_01_02.mot";  // as start-up left it
+    rig.context.imageFacts.path = "/opt/quorvel/QUORVEL_140428_01_02.mot";  // as start-up left it
     FixedChooser chooser;
     if (!name.isEmpty()) {
         chooser.path = text.isEmpty() ? dir_.filePath(name).toStdString()

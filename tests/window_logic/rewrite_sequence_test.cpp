@@ -228,7 +228,7 @@ void RewriteSequenceTest::imageWithoutDataSendsNothing() {
     QFETCH(QString, file);
     QFETCH(QString, box);
     CommandRig rig;
-    rig.context.imageFile = file.toStdString();
+    rig.context.imageFacts.path = file.toStdString();
     rig.image = MemoryImage();
     if (dataRow != 0) rig.image.ClearImage();
     if (dataRow > 0) {
@@ -374,8 +374,8 @@ void RewriteSequenceTest::serviceHistory() {
                                  victims.path(), dir.filePath("data")});
         QVERIFY(nobody.waitForFinished() && nobody.exitCode() == 0);
     }
-    rig.context.imageFile = "/fw/a.mot";
-    rig.context.imageSha256 = "ab12";
+    rig.context.imageFacts.path = "/fw/a.mot";
+    rig.context.imageFacts.sha256 = "ab12";
     rig.link.status = {{editMenu ? "program" : "connect", int16_t(status)}, {"erase", int16_t(4)}};
     if (editMenu) {
         StepButtons(rig.context).mnuWrite_Click();

@@ -135,10 +135,10 @@ std::string store(CliOptions& o, const OptionEntry& entry, const std::string& va
     if (!entry.values.empty() && !listed(value, entry.values)) {
         return std::string(entry.longName) + " takes " + spoken(entry.values, "or");
     }
-    // An empty file, database, time or name ("--record ''", a script's unset variable) names
-    // nothing: taken as none, the record would be lost (or a filter dropped) without a word.
-    if (value.empty() && (entry.argument == "FILE" || entry.argument == "TIME" ||
-                          entry.argument == "NAME" || entry.argument == "FILE|SHA256")) {
+    // An empty file, database, time, name, unit or port ("--record ''", a script's unset
+    // variable) names nothing: taken as none, the record would be lost, a filter dropped or a
+    // board written unnamed without a word. Only the pin's text may be empty (its default).
+    if (value.empty() && entry.argument != "TEXT") {
         return std::string(entry.longName) + " needs " + std::string(entry.argument) +
                ", not an empty value";
     }

@@ -1,7 +1,5 @@
 #include "command_table.h"
 
-#include <algorithm>
-
 #include "exchanges.h"
 #include "unit_id.h"
 
@@ -167,19 +165,6 @@ std::string commandLineProblem(const CliOptions& options) {
     }
     // Both would go to standard output.
     if (options.csv && options.json) return "--csv and --json cannot be used together";
-    // records asks for what an option names: an empty one (a script's unset variable) would
-    // widen the question to every attempt without a word.
-    if (options.command == "records") {
-        const bool emptyPort = std::find(options.ports.begin(), options.ports.end(),
-                                         std::string()) != options.ports.end();
-        for (const auto& [name, empty] :
-             {std::pair{"--unit", options.unit.empty()}, {"--port", emptyPort}}) {
-            if (empty && std::find(options.given.begin(), options.given.end(), name) !=
-                             options.given.end()) {
-                return std::string(name) + " needs a value, not an empty one";
-            }
-        }
-    }
     if (const std::string problem = unitIdProblem(options.unit); !problem.empty()) {
         return "--unit " + problem;
     }

@@ -11,8 +11,6 @@
 #include "device_run.h"
 #include "dry_run.h"
 #include "image_checks.h"
-#include "image_loader.h"
-#include "json_run.h"
 #include "load_failure_text.h"
 #include "multi_write.h"
 #include "port_description.h"
@@ -35,27 +33,17 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, problem);
     if (devices.empty()) return usageProblem(problem);
 
-    MemoryImage image;
-    std::vector<std::string> loadWarnings;
+    // The image and its facts, made once here and handed to every part of the run.
+    LoadedImage loaded;
+    const MemoryImage& image = loaded.image;
     if (info.takesImage) {
-        std::string bytes;
-        const LoadResult loaded = LoadImageFile(options.args[0], image, &bytes);
-        if (!loaded.ok()) return loadProblem(options.args[0], loaded);
-        warnAboutLoad(loaded, err);
-        loadWarnings = loaded.warnings;
-        noteLoadedBytes(options.args[0], bytes, loaded.warnings);
+        const LoadResult load = LoadImageWithFacts(options.args[0], loaded.image, loaded.facts);
+        if (!load.ok()) return loadProblem(options.args[0], load);
+        warnAboutLoad(load, err);
         // The profile names the images its line may write: any other is refused here, on every
         // path a write takes, before any port is opened.
-        const ImageFacts facts = imageFacts(options.args[0], image);
-        if (const std::string refusal = unapprovedImage(options, facts.sha256); !refusal.empty()) {
-            CommandResult r;
-            r.outcome = "cancelled";
-            r.exitCode = kExitCancelled;
-            r.message = refusal + "; nothing was sent";
-            r.note(*r.message);
-            r.image = facts;
-            return r;
-        }
+        const std::string refusal = unapprovedImage(options, loaded.facts.sha256);
+        if (!refusal.empty()) return cancelled(refusal + "; nothing was sent", loaded.facts);
     }
     // Refused before any port is opened: write would erase the device and send nothing after
     // it, program and row-write would send nothing and still report success.
@@ -124,30 +112,25 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                                ": the check whether it is written already was " + unitCheck);
         }
         if (written) {
-            CommandResult r;
-            r.outcome = "cancelled";
-            r.exitCode = kExitCancelled;
-            r.message = unitWrittenText(options.unit, *written, kept->path()) +
-                        "; nothing was sent (--rewrite writes it again)";
-            r.note(*r.message);
-            r.image = imageFacts(options.args.at(0), image);
-            return r;
+            return cancelled(unitWrittenText(options.unit, *written, kept->path()) +
+                                 "; nothing was sent (--rewrite writes it again)",
+                             loaded.facts);
         }
     }
     if (std::optional<CommandResult> refused =
-            obtainConsent(options, image, loadWarnings, devices, in, err)) {
+            obtainConsent(info, options, loaded, devices, in, err)) {
         return *refused;
     }
 
-    if (options.dryRun) return runDryRun(options, devices, image, err);
+    if (options.dryRun) return runDryRun(options, devices, loaded, err);
     watchStopSignals();
     if (options.station) {
         stationRuns.store(true);
-        CommandResult r = runStation(options, devices, image, out, err, kept, in);
+        CommandResult r = runStation(options, devices, loaded, out, err, kept, in);
         stationRuns.store(false);
         return r;
     }
-    if (devices.size() > 1) return runMultiWrite(options, devices, image, err, kept);
+    if (devices.size() > 1) return runMultiWrite(options, devices, loaded, err, kept);
 
     // One port: its steps and progress on standard error, the outcome on standard output.
     const ExchangeSettings& device = devices.front();
@@ -158,7 +141,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         writeLine(err, "quorvel-flash: port " + describePort(device));
     }
     std::optional<ImageFacts> facts;
-    if (info.takesImage) facts = imageFacts(options.args[0], image);
+    if (info.takesImage) facts = loaded.facts;
     const bool write = writes == FlashWrite::Rewrite;
     Record attempt;
     if (write &&
@@ -168,7 +151,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     }
     DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
     if (write) keepRecord(result, kept, attempt, image);
-    CommandResult r = oneDeviceResult(result, options, facts);
+    CommandResult r = oneDeviceResult(result, info, options, facts);
     markRecordLost(r, result.recordFailure);
     return r;
 }

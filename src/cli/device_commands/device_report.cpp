@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "block_walk.h"
-#include "command_table.h"
 #include "device_options.h"
 #include "diagnosis.h"
 #include "hex_text.h"
@@ -15,21 +14,6 @@
 
 namespace quorvel::cli {
 namespace {
-
-// Which step failed with its status and attempts, then what it saw.
-std::vector<std::string> failureReport(const StepRecord& step, LoaderGeneration loader) {
-    std::vector<std::string> lines{failureLine(step)};
-    for (std::string& line : explainFailure(step, loader)) lines.push_back(std::move(line));
-    return lines;
-}
-
-// What went wrong, for the JSON report and the record: where the run was stopped, or what the
-// failed step saw (the device's state has its own key there).
-std::vector<std::string> diagnosisOf(const DeviceResult& r) {
-    if (!r.interruption.empty()) return {r.interruption};
-    if (const StepRecord* failed = r.failedStep()) return failureReport(*failed, r.settings.loader);
-    return {};
-}
 
 // Every key always, null where the step judged no reply.
 QJsonObject stepJson(const StepRecord& s) {
@@ -73,7 +57,7 @@ QJsonArray unconfirmedJson(const std::vector<StepRecord>& steps) {
 
 std::vector<std::string> whatWentWrong(const DeviceResult& r) {
     if (r.ok()) return {};
-    std::vector<std::string> lines = diagnosisOf(r);
+    std::vector<std::string> lines = r.diagnosis;
     if (r.interruption.empty() && !r.deviceState.empty()) lines.push_back(r.deviceState);
     return lines;
 }
@@ -100,7 +84,7 @@ QJsonObject deviceJson(const DeviceResult& r) {
             {"unconfirmed", unconfirmedJson(r.steps)},
             {"message", r.rewrite ? jsonText(r.outcome().windowText) : QJsonValue()},
             {"failed_step", failed != nullptr ? jsonText(StepName(failed->step)) : QJsonValue()},
-            {"diagnosis", jsonTexts(diagnosisOf(r))},
+            {"diagnosis", jsonTexts(r.diagnosis)},
             {"warning", jsonTextOrNull(echoWarning(r.steps))},
             {"steps", steps},
             {"bytes_sent", static_cast<qint64>(r.bytesSent)},
@@ -111,8 +95,7 @@ QJsonObject deviceJson(const DeviceResult& r) {
 bool startRecord(Record& line, RecordSink* file, const ExchangeSettings& settings,
                  const std::string& unit, const ImageFacts& facts, const std::string& profile,
                  const std::string& unitCheck) {
-    line = BeginRecord(settings, portName(settings), unit,
-                       {facts.path, facts.sha256, facts.checksum, facts.warnings});
+    line = BeginRecord(settings, portName(settings), unit, facts);
     if (!profile.empty()) line.profile = profile;
     line.unitCheck = unitCheck;
     return file == nullptr || file->appendStarted(line);
@@ -120,13 +103,13 @@ bool startRecord(Record& line, RecordSink* file, const ExchangeSettings& setting
 
 void keepRecord(DeviceResult& r, RecordSink* file, Record line, const MemoryImage& image) {
     if (file == nullptr) return;
-    EndRecord(line, r.outcome(), r.steps, image, diagnosisOf(r), r.deviceState, r.warnings,
+    EndRecord(line, r.outcome(), r.steps, image, r.diagnosis, r.deviceState, r.warnings,
               r.ms / 1000);
     if (!file->append(line)) r.recordFailure = file->failure();
 }
 
-CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& options,
-                              const std::optional<ImageFacts>& image) {
+CommandResult oneDeviceResult(const DeviceResult& result, const Command& command,
+                              const CliOptions& options, const std::optional<ImageFacts>& image) {
     CommandResult r;
     r.endAs(result.severity);
     if (result.rewrite) r.message = result.outcome().windowText;
@@ -147,7 +130,7 @@ CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& opti
         r.note("port " + describePort(result.settings));
         for (const std::string& line : whatWentWrong(result)) r.note(line);
     }
-    if (commandOf(options).writesFlash() && options.showsProgress()) {
+    if (command.writesFlash() && options.showsProgress()) {
         r.note(options.command + " took " + secondsText(result.ms / 1000));
     }
     return r;

@@ -9,6 +9,7 @@
 
 #include "cli_options.h"
 #include "command_result.h"
+#include "command_table.h"
 #include "device_result.h"
 #include "json_run.h"
 #include "memory_image.h"
@@ -45,8 +46,8 @@ void keepRecord(DeviceResult& result, RecordSink* file, Record record, const Mem
 
 // The result of a command run on one port: the outcome (the command line's headline of a
 // write, the pin's answer) on standard output, warnings and what went wrong on standard error.
-CommandResult oneDeviceResult(const DeviceResult& result, const CliOptions& options,
-                              const std::optional<ImageFacts>& image);
+CommandResult oneDeviceResult(const DeviceResult& result, const Command& command,
+                              const CliOptions& options, const std::optional<ImageFacts>& image);
 
 // A record line that could not be added: said as an error, carried in the JSON report, and
 // the outcome of a write that went through (exit code 5): a device nobody can trace.

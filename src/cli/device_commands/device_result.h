@@ -22,6 +22,9 @@ struct DeviceResult {
     std::vector<StepRecord> steps;          // in order; a failed run ends with its failed step
     std::string answer;                     // pin: the answer in words ("output low", "NG")
     std::string interruption;  // stopped on request: where, and what that leaves on the device
+    // What went wrong, for the JSON report and the record: where the run was stopped, or the
+    // failed step with its status and attempts, then what it saw (the device's state apart).
+    std::vector<std::string> diagnosis;
     // write: what it leaves on the device, the warnings beside its outcome (answers that did
     // not confirm their frames, the end unanswered) and the erase and block answers concerned.
     std::string deviceState;

@@ -118,32 +118,11 @@ class RunWatch {
 };
 
 // The one exchange of a step command, as a recorded step.
-StepRecord runStepCommand(const DeviceRun& run, Exchanges& link, RunWatch& watch) {
-    const CommandWork& work = commandOf(run.options).work;
+StepRecord runStepCommand(const DeviceRun& run, const CommandWork& work, Exchanges& link,
+                          RunWatch& watch) {
     const Step step = work.step.value_or(Step::Connect);
     const ExchangeSettings& s = run.settings;
-    const ProgressCallback progress = watch.progress();
-    const auto exchange = [&]() -> int16_t {
-        switch (step) {
-            case Step::Connect:
-                return link.LoaderConnect(s);
-            case Step::Pin:
-                return link.PortCommand(s);
-            case Step::Erase:
-                return link.FlashErase(s);
-            case Step::Program:
-                return link.FlashProgram(s, run.image, progress);
-            case Step::Disconnect:
-                return link.LoaderDisconnect(s);
-            case Step::TextErase:
-                return link.TextCommand(s, "ERASE");
-            case Step::TextEnd:
-                return link.TextCommand(s, "END");
-            case Step::RowWrite:
-                break;
-        }
-        return link.RowWrite(s, run.image, progress);
-    };
+    const auto exchange = [&] { return RunExchange(link, step, s, run.image, watch.progress()); };
     // Every state the pin can report is a good answer; NG and the unknown are not.
     const auto accepts = [&](int16_t status) {
         return step == Step::Pin ? pinAnswer(status).good : status == work.success;
@@ -164,7 +143,8 @@ RunDisplay boardDisplay(ProgressBoard& board, size_t index) {
 DeviceResult runDevice(const DeviceRun& run) {
     const OnTheLine talking;
     const auto start = std::chrono::steady_clock::now();
-    const bool rewrite = commandOf(run.options).work.writes == FlashWrite::Rewrite;
+    const CommandWork& work = commandOf(run.options).work;
+    const bool rewrite = work.writes == FlashWrite::Rewrite;
     DeviceResult r;
     r.settings = run.settings;
     r.port = portName(run.settings);
@@ -200,7 +180,7 @@ DeviceResult runDevice(const DeviceRun& run) {
             r.deviceState = r.interruption;
         }
     } else {
-        r.steps.push_back(runStepCommand(run, link, watch));
+        r.steps.push_back(runStepCommand(run, work, link, watch));
         const StepRecord& step = r.steps.back();
         if (step.step == Step::Pin) r.answer = pinAnswer(step.status).text;
         if (stopUrgently() || step.seen.stopped) {
@@ -209,6 +189,13 @@ DeviceResult runDevice(const DeviceRun& run) {
         r.severity = step.accepted            ? OutcomeSeverity::Success
                      : r.interruption.empty() ? OutcomeSeverity::Failure
                                               : OutcomeSeverity::Interrupted;
+    }
+    if (!r.interruption.empty()) {
+        r.diagnosis = {r.interruption};
+    } else if (const StepRecord* failed = r.failedStep()) {
+        r.diagnosis = {failureLine(*failed)};
+        for (std::string& why : explainFailure(*failed, run.settings.loader))
+            r.diagnosis.push_back(std::move(why));
     }
     r.transcriptFailure = run.transcript.failure();
     r.bytesSent = trace.bytesSent();

@@ -66,7 +66,8 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
 }
 
 CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const MemoryImage& image, std::FILE* err, RecordSink* record) {
+                            const LoadedImage& loaded, std::FILE* err, RecordSink* record) {
+    const MemoryImage& image = loaded.image;
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
     for (const ExchangeSettings& s : devices) ports.push_back(portName(s));
@@ -98,7 +99,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
 
     // Every started line is added before any device is touched: a record that cannot be kept
     // stops the run while nothing has been sent.
-    const ImageFacts facts = imageFacts(options.args[0], image);
+    const ImageFacts& facts = loaded.facts;
     std::vector<Record> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
         if (!startRecord(attempts[i], record, devices[i], options.unit, facts,

@@ -10,7 +10,7 @@
 #include "command_result.h"
 #include "device_result.h"
 #include "exchange_settings.h"
-#include "memory_image.h"
+#include "image_identity.h"
 #include "record_file.h"
 
 namespace quorvel::cli {
@@ -20,7 +20,8 @@ namespace quorvel::cli {
 // rewritten), or with 2 when a transcript file cannot be written; then nothing is sent. With
 // `record`, each device adds its line to it as it ends.
 CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const MemoryImage& image, std::FILE* err, RecordSink* record = nullptr);
+                            const LoadedImage& loaded, std::FILE* err,
+                            RecordSink* record = nullptr);
 
 // The table that ends it: one row per port with its outcome, the step that failed and the time
 // it took, then how many devices were rewritten.

@@ -16,16 +16,14 @@
 namespace quorvel::cli {
 namespace {
 
-// Loads the file named by the first argument; the file error when it cannot. The load's
-// warnings go to `warnTo` when given.
-std::optional<CommandResult> loadFromArgs(const CliOptions& options, MemoryImage& image,
+// Loads the file named by the first argument with its facts; the file error when it cannot.
+// The load's warnings go to `warnTo` when given.
+std::optional<CommandResult> loadFromArgs(const CliOptions& options, LoadedImage& loaded,
                                           std::FILE* warnTo = nullptr) {
     const std::string& path = options.args[0];
-    std::string bytes;
-    const LoadResult loaded = LoadImageFile(path, image, &bytes);
-    if (!loaded.ok()) return loadProblem(path, loaded);
-    if (warnTo != nullptr) warnAboutLoad(loaded, warnTo);
-    noteLoadedBytes(path, bytes, loaded.warnings);
+    const LoadResult load = LoadImageWithFacts(path, loaded.image, loaded.facts);
+    if (!load.ok()) return loadProblem(path, load);
+    if (warnTo != nullptr) warnAboutLoad(load, warnTo);
     return std::nullopt;
 }
 
@@ -47,12 +45,12 @@ std::vector<Range> loadedRanges(const MemoryImage& image) {
 }
 
 // A successful image command's result.
-CommandResult imageResult(const CliOptions& options, const MemoryImage& image, QJsonValue answer,
+CommandResult imageResult(const CliOptions& options, const ImageFacts& facts, QJsonValue answer,
                           std::vector<std::string> text) {
     CommandResult r;
     r.result = std::move(answer);
-    // Only the JSON report shows the image's facts; its SHA-256 is not worth taking otherwise.
-    if (options.json) r.image = imageFacts(options.args[0], image);
+    // Only the JSON report shows the image's facts.
+    if (options.json) r.image = facts;
     r.text = std::move(text);
     return r;
 }
@@ -74,14 +72,14 @@ std::string hexAddress(uint32_t a) {
 }  // namespace
 
 CommandResult runInfo(const CliOptions& options, std::FILE*, std::FILE*, std::FILE* err) {
-    MemoryImage image;
-    if (auto failed = loadFromArgs(options, image, err)) return *failed;
+    LoadedImage loaded;
+    if (auto failed = loadFromArgs(options, loaded, err)) return *failed;
+    const MemoryImage& image = loaded.image;
     warnAboutGapData(options.args[0], image, err);
 
     const std::vector<Range> ranges = loadedRanges(image);
     int flaggedRows = 0;
     for (const Range& r : ranges) flaggedRows += static_cast<int>((r.last - r.first + 1) / 16);
-    const ChecksumResult sum = RangeChecksum(image, "C000", "FFFF");
     QJsonArray list;
     std::vector<std::string> text{"File: " + options.args[0], "Loaded rows:"};
     for (const Range& r : ranges) {
@@ -91,14 +89,14 @@ CommandResult runInfo(const CliOptions& options, std::FILE*, std::FILE*, std::FI
     }
     if (flaggedRows == 0) text.push_back("  (none)");
     text.push_back("Rows with data: " + std::to_string(flaggedRows));
-    text.push_back("Blocks to send: " + std::to_string(countBlocksToSend(image)) + " of " +
+    text.push_back("Blocks to send: " + std::to_string(loaded.facts.blocks) + " of " +
                    std::to_string(kBlockPositions));
-    text.push_back(CheckSumLine(image, imageFacts(options.args[0], image).sha256));
-    return imageResult(options, image,
+    text.push_back(CheckSumLine(loaded.facts));
+    return imageResult(options, loaded.facts,
                        QJsonObject{{"ranges", list},
                                    {"rows", flaggedRows},
-                                   {"blocks", countBlocksToSend(image)},
-                                   {"checksum", jsonText(sum.text)}},
+                                   {"blocks", loaded.facts.blocks},
+                                   {"checksum", jsonText(loaded.facts.checksum)}},
                        std::move(text));
 }
 
@@ -110,8 +108,10 @@ CommandResult runDump(const CliOptions& options, std::FILE*, std::FILE* out, std
             "file"};
         return r;
     }
+    // Only the bytes: a dump names no facts, and the hash would cost more than the rest of it.
     MemoryImage image;
-    if (auto failed = loadFromArgs(options, image)) return *failed;
+    const LoadResult load = LoadImageFile(options.args[0], image);
+    if (!load.ok()) return loadProblem(options.args[0], load);
     std::vector<unsigned char> bytes(image.intMemory.size());
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>(image.intMemory[i]);
@@ -130,11 +130,11 @@ CommandResult runChecksum(const CliOptions& options, std::FILE*, std::FILE*, std
         return usageProblem("checksum: the stop address " + options.args[2] +
                             " is below the start address " + options.args[1]);
     }
-    MemoryImage image;
-    if (auto failed = loadFromArgs(options, image)) return *failed;
-    const ChecksumResult sum = RangeChecksum(image, start, stop);
+    LoadedImage loaded;
+    if (auto failed = loadFromArgs(options, loaded)) return *failed;
+    const ChecksumResult sum = RangeChecksum(loaded.image, start, stop);
     if (!sum.ok) return usageProblem(sum.error);
-    return imageResult(options, image, jsonText(sum.text), {sum.text});
+    return imageResult(options, loaded.facts, jsonText(sum.text), {sum.text});
 }
 
 }  // namespace quorvel::cli

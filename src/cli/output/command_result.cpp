@@ -39,6 +39,16 @@ CommandResult usageProblem(const std::string& problem) {
     return r;
 }
 
+CommandResult cancelled(const std::string& message, const ImageFacts& image) {
+    CommandResult r;
+    r.outcome = "cancelled";
+    r.exitCode = kExitCancelled;
+    r.message = message;
+    r.note(message);
+    r.image = image;
+    return r;
+}
+
 CommandResult fileProblem(const std::string& text) {
     CommandResult r;
     r.outcome = "error";

@@ -45,6 +45,8 @@ int render(const CommandResult& result, OutputForm form, const std::string& comm
 
 // A command line the tool cannot run: the problem and the usage line, exit code 64.
 CommandResult usageProblem(const std::string& problem);
+// Cancelled before anything was sent: `message` as the outcome and a note, exit code 3.
+CommandResult cancelled(const std::string& message, const ImageFacts& image);
 // A file the command needs cannot be read or written, exit code 2.
 CommandResult fileProblem(const std::string& text);
 

@@ -11,20 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "memory_image.h"
+#include "image_identity.h"
+#include "json_text.h"
 
 namespace quorvel::cli {
 
 constexpr int kJsonSchema = 1;
-
-// The firmware file a command read.
-struct ImageFacts {
-    std::string path;
-    std::string sha256;                 // of the file's bytes
-    std::string checksum;               // CHECK SUM of C000 to FFFF, as the window shows it
-    int blocks = 0;                     // 1 KiB blocks a write sends
-    std::vector<std::string> warnings;  // what its load left in doubt (a missing end record)
-};
 
 struct CommandResult;
 
@@ -35,24 +27,9 @@ void startRunClock();
 // the run's times.
 std::string runJson(const CommandResult& result, const std::string& command);
 
-// The bytes of the file at `path` as the command loaded them: the SHA-256 in reports and
-// records is taken of these, not of whatever the file holds by the time a write ends. The
-// load's warnings go with them into the facts.
-void noteLoadedBytes(const std::string& path, std::string_view bytes,
-                     std::vector<std::string> warnings = {});
-
-// What the report says of the file at `path`, loaded into `image`.
-ImageFacts imageFacts(const std::string& path, const MemoryImage& image);
-
 // The facts as the report's image object.
 QJsonObject imageJson(const ImageFacts& facts);
 
-// A text of the tool's own (UTF-8) as a JSON string; bytes that are not UTF-8 become U+FFFD,
-// so that the output is always valid JSON.
-QJsonValue jsonText(std::string_view text);
-// The same, or null for no text (nullopt, or empty with `emptyIsNull`).
-QJsonValue jsonTextOrNull(const std::optional<std::string>& text);
-QJsonValue jsonTextOrNull(const std::string& text);
 // A file name as a JSON string, decoded the way Qt decodes file names.
 QJsonValue jsonPath(const std::string& path);
 // A duration in milliseconds, to a tenth.

@@ -60,10 +60,6 @@ std::string shownLocation(const QSerialPortInfo& info) {
     return location.toStdString();
 }
 
-QJsonValue textOrNull(const QString& text) {
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
 // The listing as the JSON report's result: one object per port.
 QJsonArray portsJson(const QList<QSerialPortInfo>& ports,
                      const std::map<std::string, std::vector<int>>& numbers) {
@@ -76,11 +72,12 @@ QJsonArray portsJson(const QList<QSerialPortInfo>& ports,
             if (found == numbers.end() || !com.isEmpty()) continue;
             for (int n : found->second) com.append(n);
         }
-        list.append(QJsonObject{{"device", QString::fromStdString(shownLocation(info))},
-                                {"com", com},
-                                {"description", textOrNull(info.description())},
-                                {"manufacturer", textOrNull(info.manufacturer())},
-                                {"serial_number", textOrNull(info.serialNumber())}});
+        list.append(
+            QJsonObject{{"device", QString::fromStdString(shownLocation(info))},
+                        {"com", com},
+                        {"description", jsonTextOrNull(info.description().toStdString())},
+                        {"manufacturer", jsonTextOrNull(info.manufacturer().toStdString())},
+                        {"serial_number", jsonTextOrNull(info.serialNumber().toStdString())}});
     }
     return list;
 }

@@ -106,9 +106,6 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
                 return {};
             }
             s.portNumber = static_cast<int16_t>(number);
-        } else if (port.empty()) {
-            error = "--port needs a COM number or a device path";
-            return {};
         } else {
             s.devicePath = port;
         }

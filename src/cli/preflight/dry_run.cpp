@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "block_walk.h"
-#include "json_run.h"
 #include "line_settings.h"
 #include "port_description.h"
 #include "port_mapping.h"
@@ -84,13 +83,14 @@ double roundedSeconds(double seconds) {
 }
 
 CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                        const MemoryImage& image, std::FILE* err) {
+                        const LoadedImage& loaded, std::FILE* err) {
+    const MemoryImage& image = loaded.image;
     bool portsOpen = true;
     for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
 
     std::vector<std::string> text{"Dry run: nothing is sent."};
-    std::vector<std::string> facts = RewriteFactLines(options.args.at(0), image, WriteWalk::Blocks,
-                                                      imageFacts(options.args.at(0), image).sha256);
+    std::vector<std::string> facts =
+        RewriteFactLines(options.args.at(0), loaded.facts, image, WriteWalk::Blocks);
     facts.pop_back();  // the blocks are in the plan below
     for (std::string& line : facts) text.push_back(std::move(line));
     for (const ExchangeSettings& s : devices) text.push_back("Port: " + describePort(s));
@@ -131,11 +131,11 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     CommandResult r;
     r.endAs(portsOpen ? OutcomeSeverity::Success : OutcomeSeverity::Failure);
     r.message = "Dry run: nothing is sent.";
-    r.result = QJsonObject{{"blocks", countBlocksToSend(image)},
+    r.result = QJsonObject{{"blocks", loaded.facts.blocks},
                            {"bytes_out", static_cast<qint64>(bytesOut)},
                            {"bytes_back", static_cast<qint64>(bytesBack)},
                            {"line_seconds", roundedSeconds(seconds)}};
-    r.image = imageFacts(options.args.at(0), image);
+    r.image = loaded.facts;
     // With --json the report is the JSON object; the plan goes with the progress.
     if (options.json) {
         r.notes = text;

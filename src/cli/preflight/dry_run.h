@@ -11,6 +11,7 @@
 #include "cli_options.h"
 #include "command_result.h"
 #include "exchange_settings.h"
+#include "image_identity.h"
 #include "memory_image.h"
 #include "step.h"
 
@@ -32,6 +33,6 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
 // The plan as the result; each port that cannot be opened is named on `err`. Needs a
 // QCoreApplication. Exit code 0, or 1 when a port cannot be opened.
 CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                        const MemoryImage& image, std::FILE* err);
+                        const LoadedImage& loaded, std::FILE* err);
 
 }  // namespace quorvel::cli

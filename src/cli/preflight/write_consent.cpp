@@ -2,9 +2,7 @@
 
 #include <cctype>
 
-#include "command_table.h"
 #include "device_options.h"
-#include "json_run.h"
 #include "port_description.h"
 #include "port_mapping.h"
 #include "rewrite_confirmation.h"
@@ -26,11 +24,10 @@ bool agreed(std::FILE* in) {
 
 }  // namespace
 
-std::optional<CommandResult> obtainConsent(const CliOptions& options, const MemoryImage& image,
-                                           const std::vector<std::string>& loadWarnings,
+std::optional<CommandResult> obtainConsent(const Command& command, const CliOptions& options,
+                                           const LoadedImage& loaded,
                                            const std::vector<ExchangeSettings>& devices,
                                            std::FILE* in, std::FILE* err) {
-    const Command& command = commandOf(options);
     if (!command.writesFlash() || options.yes || options.dryRun) return std::nullopt;
     if (!isTerminal(in)) return usageProblem("pass --yes to write without a confirmation");
     // The question goes where the progress goes: standard output carries only results. The
@@ -40,13 +37,14 @@ std::optional<CommandResult> obtainConsent(const CliOptions& options, const Memo
     std::vector<std::string> question{kRewriteConfirmTitle, kRewriteConfirmLines[0]};
     const WriteWalk walk =
         command.work.writes == FlashWrite::Rows ? WriteWalk::Rows : WriteWalk::Blocks;
-    const std::string sha256 = imageFacts(options.args.at(0), image).sha256;
-    for (std::string& line : RewriteFactLines(options.args.at(0), image, walk, sha256)) {
+    for (std::string& line :
+         RewriteFactLines(options.args.at(0), loaded.facts, loaded.image, walk)) {
         question.push_back(std::move(line));
     }
     // Asked again here, next to the blocks it counts: a file cut short still loads, and its
     // check sum may well be the whole file's.
-    for (const std::string& warning : loadWarnings) question.push_back("Warning: " + warning);
+    for (const std::string& warning : loaded.facts.warnings)
+        question.push_back("Warning: " + warning);
     if (devices.size() > 1) {
         std::string ports;
         for (const ExchangeSettings& s : devices)
@@ -57,13 +55,7 @@ std::optional<CommandResult> obtainConsent(const CliOptions& options, const Memo
     writeLines(err, question);
     writeShown(err, kTerminalConsentQuestion);
     if (agreed(in)) return std::nullopt;
-    CommandResult r;
-    r.outcome = "cancelled";
-    r.exitCode = kExitCancelled;
-    r.message = "cancelled: nothing was sent";
-    r.note(*r.message);
-    r.image = imageFacts(options.args.at(0), image);
-    return r;
+    return cancelled("cancelled: nothing was sent", loaded.facts);
 }
 
 }  // namespace quorvel::cli

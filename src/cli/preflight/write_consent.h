@@ -10,8 +10,9 @@
 
 #include "cli_options.h"
 #include "command_result.h"
+#include "command_table.h"
 #include "exchange_settings.h"
-#include "memory_image.h"
+#include "image_identity.h"
 
 namespace quorvel::cli {
 
@@ -24,8 +25,8 @@ inline constexpr const char* kTerminalConsentQuestion = "Type y to write, anythi
 // it maps to, on `err`);
 // the cancellation is returned unless the answer agrees; when `in` is not a terminal, the
 // command is refused with kExitUsage. Nothing: go on.
-std::optional<CommandResult> obtainConsent(const CliOptions& options, const MemoryImage& image,
-                                           const std::vector<std::string>& loadWarnings,
+std::optional<CommandResult> obtainConsent(const Command& command, const CliOptions& options,
+                                           const LoadedImage& loaded,
                                            const std::vector<ExchangeSettings>& devices,
                                            std::FILE* in, std::FILE* err);
 

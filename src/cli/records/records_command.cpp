@@ -346,10 +346,6 @@ QString qText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QJsonValue qTextOrNull(const std::string& text) {
-    return text.empty() ? QJsonValue() : QJsonValue(qText(text));
-}
-
 // The causes, the most frequent first (as first seen among equals).
 QJsonArray causesJson(const std::vector<Cause>& causes) {
     std::vector<const Cause*> sorted;
@@ -360,7 +356,7 @@ QJsonArray causesJson(const std::vector<Cause>& causes) {
     for (const Cause* c : sorted) {
         QJsonArray units;
         for (const std::string& unit : c->units) units.append(qText(unit));
-        list.append(QJsonObject{{"failed_step", qTextOrNull(c->step)},
+        list.append(QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
                                 {"answer", qText(c->answer)},
                                 {"devices", c->devices},
                                 {"units", units},
@@ -391,9 +387,9 @@ QJsonObject attemptJson(const Record& r) {
     QJsonArray diagnosis;
     for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
     return QJsonObject{
-        {"started", qText(r.started)}, {"host", qTextOrNull(r.host)},
-        {"port", qText(r.port)},       {"unit", qTextOrNull(r.unit)},
-        {"outcome", qText(r.outcome)}, {"failed_step", qTextOrNull(r.failedStep)},
+        {"started", qText(r.started)}, {"host", jsonTextOrNull(r.host)},
+        {"port", qText(r.port)},       {"unit", jsonTextOrNull(r.unit)},
+        {"outcome", qText(r.outcome)}, {"failed_step", jsonTextOrNull(r.failedStep)},
         {"diagnosis", diagnosis},
     };
 }
@@ -407,7 +403,8 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     }
     QJsonArray ports;
     for (const Tally& t : s.ports()) {
-        ports.append(withUnitCounts(t, {{"port", qText(t.name)}, {"host", qTextOrNull(t.detail)}}));
+        ports.append(
+            withUnitCounts(t, {{"port", qText(t.name)}, {"host", jsonTextOrNull(t.detail)}}));
     }
     QJsonArray attempts;
     for (const Record& r : notWritten) attempts.append(attemptJson(r));
@@ -425,14 +422,14 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     summary["units_first_pass"] = s.unitsFirstPass();
     QJsonArray askedPorts;
     for (const std::string& port : options.ports) askedPorts.append(qText(port));
-    summary["period"] = QJsonObject{{"first", qTextOrNull(s.firstStarted())},
-                                    {"last", qTextOrNull(s.lastStarted())},
-                                    {"since", qTextOrNull(question.since)},
-                                    {"until", qTextOrNull(question.until)}};
-    summary["asked"] = QJsonObject{{"unit", qTextOrNull(options.unit)},
-                                   {"host", qTextOrNull(options.host)},
+    summary["period"] = QJsonObject{{"first", jsonTextOrNull(s.firstStarted())},
+                                    {"last", jsonTextOrNull(s.lastStarted())},
+                                    {"since", jsonTextOrNull(question.since)},
+                                    {"until", jsonTextOrNull(question.until)}};
+    summary["asked"] = QJsonObject{{"unit", jsonTextOrNull(options.unit)},
+                                   {"host", jsonTextOrNull(options.host)},
                                    {"ports", askedPorts},
-                                   {"image", qTextOrNull(options.image)}};
+                                   {"image", jsonTextOrNull(options.image)}};
     summary["made"] = QJsonObject{{"at", qText(Question::utcText(question.made))},
                                   {"host", qText(question.host)}};
     summary["images"] = images;
@@ -445,7 +442,7 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     summary["units_not_written"] = unitsNotWritten;
     QJsonArray hours;
     for (const auto& [hour, t] : s.hours())
-        hours.append(withCounts(t, {{"hour", qTextOrNull(hour)}}));
+        hours.append(withCounts(t, {{"hour", jsonTextOrNull(hour)}}));
     summary["hours"] = hours;
     summary["causes"] = causesJson(s.causes());
     summary["cycle_time"] = cycleTimeJson(s.cycleTimes());

@@ -217,15 +217,15 @@ constexpr int kRetryMs = 3000;
 
 class StationWorker final : public QThread {
   public:
-    StationWorker(const CliOptions& options, ExchangeSettings settings, const MemoryImage& image,
+    StationWorker(const CliOptions& options, ExchangeSettings settings, const LoadedImage& loaded,
                   size_t index, StationLog& log, RecordSink* record, ScanQueue* scans)
         : options_(options),
           settings_(std::move(settings)),
-          image_(image),
+          image_(loaded.image),
           index_(index),
           log_(log),
           record_(record),
-          facts_(imageFacts(options.args.at(0), image)),
+          facts_(loaded.facts),
           watch_(settings_),
           scans_(scans),
           unit_(options.unit) {
@@ -466,7 +466,7 @@ class StationWorker final : public QThread {
     size_t index_;
     StationLog& log_;
     RecordSink* record_;
-    ImageFacts facts_;
+    const ImageFacts& facts_;
     PortTally tally_;
     PortWatch watch_;
     DeviceHold hold_;                // the device there, from its detection until it is removed
@@ -510,7 +510,7 @@ std::string failedOutputs(std::FILE* out, std::FILE* err) {
 }  // namespace
 
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-                         const MemoryImage& image, std::FILE* out, std::FILE* err,
+                         const LoadedImage& loaded, std::FILE* out, std::FILE* err,
                          RecordSink* record, std::FILE* in) {
     recordLost.store(false);
     unitsWritten.clear();
@@ -518,13 +518,13 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;
     for (const ExchangeSettings& s : ports) names.push_back(portName(s));
-    StationLog log(options, names, imageFacts(options.args.at(0), image).sha256, out, err);
+    StationLog log(options, names, loaded.facts.sha256, out, err);
     log.starting();
 
     std::vector<std::unique_ptr<StationWorker>> workers;
     for (size_t i = 0; i < ports.size(); ++i) {
-        workers.push_back(
-            std::make_unique<StationWorker>(options, ports[i], image, i, log, record, scans.get()));
+        workers.push_back(std::make_unique<StationWorker>(options, ports[i], loaded, i, log, record,
+                                                          scans.get()));
     }
     for (auto& worker : workers) worker->start();
     // The board is drawn here, on the one thread that owns the terminal, while the ports run;
@@ -572,7 +572,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     totals.remove("interrupted");
     totals["ports"] = perPort;
     r.result = totals;
-    r.image = imageFacts(options.args.at(0), image);
+    r.image = loaded.facts;
     if (record != nullptr) markRecordLost(r, record->failure());
     if (backlog.lines > 0 && !backlog.since.empty()) {
         // Kept on this computer, not lost: the next run on this database sends them.

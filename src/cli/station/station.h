@@ -11,7 +11,7 @@
 #include "cli_options.h"
 #include "command_result.h"
 #include "exchange_settings.h"
-#include "memory_image.h"
+#include "image_identity.h"
 #include "record_file.h"
 
 namespace quorvel::cli {
@@ -24,7 +24,7 @@ constexpr int kStationPollMs = 500;
 // Returns 0 when every device was written, 1 when one failed, 130 when a write was cut short.
 // With `record`, a line is added for every device as soon as its write ends.
 CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSettings>& ports,
-                         const MemoryImage& image, std::FILE* out, std::FILE* err,
+                         const LoadedImage& loaded, std::FILE* out, std::FILE* err,
                          RecordSink* record, std::FILE* in);
 
 }  // namespace quorvel::cli

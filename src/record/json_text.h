@@ -1,0 +1,14 @@
+#pragma once
+// Texts of the tools' own (UTF-8) as JSON strings, for the record's lines and every report:
+// bytes that are not UTF-8 become U+FFFD, so that the output is always valid JSON.
+
+#include <QJsonValue>
+#include <string_view>
+
+namespace quorvel {
+
+QJsonValue jsonText(std::string_view text);
+// The same, or null for an empty text (no unit, no cause, nothing to warn of).
+QJsonValue jsonTextOrNull(std::string_view text);
+
+}  // namespace quorvel
