@@ -488,8 +488,7 @@ std::string runOnDatabase(const std::string& uri, const std::vector<std::string>
     if (!target.problem.empty()) return target.problem;
     if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
     const Connection connection(target);
-    if (!connection.ok())
-        return "cannot connect to " + shownDatabase(uri) + ": " + connection.problem();
+    if (!connection.ok()) return connection.problem();
     QSqlQuery query(connection.db());
     for (const std::string& sql : statements) {
         if (std::string problem = run(query, q(sql)); !problem.empty()) {
