@@ -27,7 +27,8 @@ expect "" checksum --p
 expect "--port --pin" pin --p
 expect "--strict --station" -p COM2 write --st
 expect "--speed" -yp COM2 row-write --sp
-expect "--speed --strict --station --scan --since" --s
+expect "--speed --strict --station --scan --since --station-role --supervisor-role" --s
+expect "--station-role --supervisor-role" prepare-database --s
 expect "high" --mode h
 expect "1.05 1.06" connect --loader = ""
 expect "records row-write" help r

@@ -26,6 +26,11 @@ class PgServer {
     bool start();
     bool stop();
 
+    // The folder of the server's unix socket, and the path of one of its client programs
+    // (psql, createuser, createdb).
+    QString folder() const { return dir_.path(); }
+    QString program(const QString& name) const { return bin_ + "/" + name; }
+
     // postgresql://quorvel:PASSWORD@/DB?host=FOLDER
     QString uri(const QString& database, const QString& password = kPassword) const;
     bool createDatabase(const QString& name);

@@ -81,6 +81,9 @@ QStringList keysOf(const QStringList& lines) {
     return keys;
 }
 
+// What keeps the database from taking a station's lines.
+enum Hang { LockEnds, LockHeld, ServerStopped };
+
 }  // namespace
 
 class RecordDatabaseE2eTest : public QObject {
@@ -228,19 +231,22 @@ class RecordDatabaseE2eTest : public QObject {
         QCOMPARE(summaryOf(uri, state).value("units_written").toInt(), 2);
     }
 
-    // The table locked by another session while a station writes: the boards go on at once
-    // (a unit scanned twice is written once, the first one marked as not checked), the board
-    // says the lines wait; then either the lock ends and every line is in the table once, or
-    // SIGTERM ends the station within its bound, with its totals and nothing lost.
+    // The table locked by another session, or the server stopped for good, while a station
+    // writes: the boards go on at once (a unit scanned twice is written once, the first one
+    // marked as not checked), the board says the lines wait; then either the lock ends and every
+    // line is in the table once, or SIGTERM ends the station within its bound, with its totals
+    // and nothing lost, and records says what waits.
     void databaseHangs_data() {
-        QTest::addColumn<bool>("lockEnds");
-        QTest::newRow("the lock ends") << true;
-        QTest::newRow("SIGTERM during the hang") << false;
+        QTest::addColumn<int>("hang");
+        QTest::newRow("the lock ends") << int(LockEnds);
+        QTest::newRow("SIGTERM during the hang") << int(LockHeld);
+        QTest::newRow("the server stopped for good") << int(ServerStopped);
     }
     void databaseHangs() {
-        QFETCH(bool, lockEnds);
+        QFETCH(int, hang);
+        const bool lockEnds = hang == LockEnds;
         needServer();
-        const QString database = lockEnds ? "line6" : "line7";
+        const QString database = QString("line%1").arg(6 + hang);
         QVERIFY(server_->createDatabase(database));
         const QString uri = server_->uri(database);
         QTemporaryDir state;
@@ -255,8 +261,10 @@ class RecordDatabaseE2eTest : public QObject {
             locker.setDatabaseName(database);
             QVERIFY(locker.open());
             QSqlQuery lock(locker);
-            QVERIFY(lock.exec("BEGIN"));
-            QVERIFY(lock.exec("LOCK TABLE quorvel_records IN ACCESS EXCLUSIVE MODE"));
+            if (hang != ServerStopped) {
+                QVERIFY(lock.exec("BEGIN"));
+                QVERIFY(lock.exec("LOCK TABLE quorvel_records IN ACCESS EXCLUSIVE MODE"));
+            }
 
             // With the lock held to the end, the station runs on a terminal: its board.
             int master = -1;
@@ -279,7 +287,6 @@ class RecordDatabaseE2eTest : public QObject {
                           {"write", "--station", "--scan", "--yes", "--record", uri, "--port",
                            sim.slavePath(), QUORVEL_DEFAULT_IMAGE_PATH});
             if (slave >= 0) ::close(slave);
-            station.write("H1\nH1\nH2\n");
             QByteArray out;
             QByteArray err;
             const auto read = [&] {
@@ -290,6 +297,12 @@ class RecordDatabaseE2eTest : public QObject {
                     out.append(buffer, n);
                 return true;
             };
+            // Stopped once the station has opened the database and drawn its board.
+            if (hang == ServerStopped) {
+                QTRY_VERIFY_WITH_TIMEOUT(read() && out.contains("written 0"), kToolMs);
+                QVERIFY(server_->stop());
+            }
+            station.write("H1\nH1\nH2\n");
             // Both boards written while the table is locked, a label scanned twice refused.
             if (lockEnds) {
                 QTRY_VERIFY_WITH_TIMEOUT(
@@ -323,13 +336,16 @@ class RecordDatabaseE2eTest : public QObject {
                 read();
                 ::close(master);
                 QVERIFY2(out.contains("Station: 2 devices written") &&
-                             out.contains("Record: database unreachable since"),
+                             QRegularExpression("Record: database unreachable since \\d\\d:\\d\\d: "
+                                                "[4-6] lines wait in the spool")
+                                 .match(QString::fromUtf8(out))
+                                 .hasMatch(),
                          out.constData());
                 // A read the database does not answer says only why.
                 const Run hung = runTool({"records", uri}, state.path());
                 QCOMPARE(hung.code, 2);
                 QVERIFY2(hung.out.isEmpty(), hung.out.constData());
-                QVERIFY(lock.exec("ROLLBACK"));
+                QVERIFY(hang == ServerStopped ? server_->start() : lock.exec("ROLLBACK"));
                 // The lines still waiting on this computer are said, with where they wait.
                 const Run after = runTool({"records", uri}, state.path());
                 QVERIFY2(after.out.contains("lines of this computer wait in " +
@@ -345,6 +361,107 @@ class RecordDatabaseE2eTest : public QObject {
         QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 6);
         QCOMPARE(lines.filter("\"unit\":\"H1\"").filter("\"unit_check\":\"not made: ").size(), 2);
         QCOMPARE(lines.filter("\"unit\":\"H2\"").size(), 2);
+    }
+
+    // README's steps of "One database for the whole line", its first sh block, run as written
+    // against the test's PostgreSQL 15 (its public schema closed to ordinary roles) with roles
+    // that are not superusers: the administrator makes the owner and the database (step 1), the
+    // owner prepares it (step 2; or the administrator runs what --print-sql prints), each role
+    // gets a login and a password (3), a station writes a board with the station role (4) and
+    // a supervisor reads with the supervisor role (5). The supervisor may not add lines.
+    void readmeDatabaseSteps_data() {
+        QTest::addColumn<bool>("printed");
+        QTest::newRow("the owner prepares it") << false;
+        QTest::newRow("the administrator runs the printed SQL") << true;
+    }
+    void readmeDatabaseSteps() {
+        QFETCH(bool, printed);
+        needServer();
+        QFile readme(QUORVEL_SOURCE_DIR "/README.md");
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const qsizetype begin =
+            text.indexOf("```sh\n", text.indexOf("### One database for the whole line")) + 6;
+        QStringList steps = text.mid(begin, text.indexOf("```", begin) - begin).split('\n');
+        steps.removeIf([](const QString& line) { return line.isEmpty() || line[0] == '#'; });
+        QCOMPARE(steps.filter("prepare-database").size(), 1);
+        const QString database = printed ? "records2" : "records";
+        const QString folder = server_->folder();
+        QTemporaryDir home;
+        SimProcess sim;
+        QVERIFY(sim.started());
+        const QByteArray password = "role-secret";
+        Run read;
+        for (QString step : steps) {
+            if (printed && step.contains("prepare-database")) {
+                step =
+                    "quorvel-flash prepare-database --print-sql postgresql://line3@db-host/records"
+                    " > " +
+                    home.filePath("prepare.sql") +
+                    " && sudo -u postgres psql -v ON_ERROR_STOP=1 -d records -f " +
+                    home.filePath("prepare.sql");
+            }
+            // Roles are the server's, not the database's: the second owner is another.
+            if (printed) step.replace("line3", "line3b");
+            // The server of the test's own: its socket folder, its administrator, its programs.
+            step.replace(QRegularExpression("@db-host(:5432)?/records"),
+                         "@/" + database + "?host=" + folder);
+            step.replace(QRegularExpression("(-d |--owner line3b? )records"), "\\1" + database);
+            step.replace("db-host:5432:records:", folder + ":5432:" + database + ":");
+            step.replace("sudo -u postgres ", "PGUSER=" + QString(PgServer::kUser) +
+                                                  " PGPASSWORD=" + PgServer::kPassword + " ");
+            for (const char* program : {"createuser", "createdb", "psql"})
+                step.replace(QString(" %1 ").arg(program), " " + server_->program(program) + " ");
+            step.replace("quorvel-flash ", flashToolPath() + " ");
+            step.replace("--port COM1", "--port " + sim.slavePath());
+            step.replace("QUORVEL_140428_01_02.mot", QUORVEL_DEFAULT_IMAGE_PATH);
+            step.replace("SECRET", password);
+            QProcess shell;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            for (const char* name : {"PGHOST", "PGUSER", "PGPASSWORD", "PGDATABASE"})
+                env.remove(name);
+            env.insert("HOME", home.path());
+            env.insert("PGHOST", folder);
+            env.insert("XDG_STATE_HOME", home.filePath("state"));
+            shell.setProcessEnvironment(env);
+            // No terminal: the password prompts (createuser --pwprompt, \password) read stdin.
+            shell.setChildProcessModifier([] { ::setsid(); });
+            // The station's command in the shell's place, to hear the SIGTERM that ends it.
+            const bool station = step.contains("--station");
+            shell.start("sh", {"-c", station ? "exec " + step : step});
+            shell.write(password + "\n" + password + "\n");
+            shell.closeWriteChannel();
+            if (station) {
+                // The board written and its two lines in the table: the station is stopped.
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    server_->lines(database).size() == 2 || shell.state() == QProcess::NotRunning,
+                    kToolMs);
+                shell.terminate();
+            }
+            shell.waitForFinished(kToolMs);  // false when it ended already
+            QCOMPARE(shell.state(), QProcess::NotRunning);
+            read = {shell.exitCode(), shell.readAllStandardOutput(), shell.readAllStandardError()};
+            QVERIFY2(read.code == 0, qPrintable(step + "\n" + read.out + read.err));
+        }
+        QVERIFY2(read.out.contains("Devices: 1 (1 success"), read.out.constData());
+        QVERIFY(!server_->lines(database).join('\n').contains("\"unit\":\"S1\""));
+        // The supervisor may read, not add: refused before the port opens, the error alone.
+        QFile passwords(home.filePath(".pgpass"));
+        QVERIFY(passwords.exists());
+        const QString supervisor =
+            "postgresql://quorvel_supervisor@/" + database + "?host=" + folder;
+        SimProcess untouched;
+        QVERIFY(untouched.started());
+        const Run refused =
+            runTool(writeArgs(supervisor, untouched, "S1"), home.path(), passwords.fileName());
+        QCOMPARE(refused.code, 2);
+        QVERIFY2(refused.out.isEmpty(), refused.out.constData());
+        QVERIFY2(
+            QString::fromUtf8(refused.err)
+                .contains(QRegularExpression("^quorvel-flash: [^\n]*permission denied[^\n]*\n$")),
+            refused.err.constData());
+        QVERIFY(untouched.transcript("rx").isEmpty());
+        QCOMPARE(server_->lines(database).size(), 2);
     }
 
     // The password is in nothing the tool shows or keeps while it writes and after: not in the

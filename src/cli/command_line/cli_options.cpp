@@ -104,6 +104,17 @@ constexpr OptionEntry kOptions[] = {
     {"--until", '\0', kUntil, nullptr, &CliOptions::until,
      "count only the attempts that started before TIME (ISO 8601, as --since)", "TIME", "",
      "--until works only with records"},
+    {"--station-role", '\0', kStationRole, nullptr, &CliOptions::stationRole,
+     "the role of the stations, which may add record lines and read them (default "
+     "quorvel_station)",
+     "NAME", "", "--station-role works only with prepare-database"},
+    {"--supervisor-role", '\0', kSupervisorRole, nullptr, &CliOptions::supervisorRole,
+     "the role of the supervisors, which may read the record lines (default quorvel_supervisor)",
+     "NAME", "", "--supervisor-role works only with prepare-database"},
+    {"--print-sql", '\0', kPrintSql, &CliOptions::printSql, nullptr,
+     "print the SQL for the database's administrator instead of running it; nothing is "
+     "connected to",
+     "", "", "--print-sql works only with prepare-database"},
     {"--verbose", 'v', kVerboseQuiet, &CliOptions::verbose, nullptr,
      "also print every transcript line (sends, waits, replies) on standard error as it happens"},
     {"--quiet", 'q', kVerboseQuiet, &CliOptions::quiet, nullptr,

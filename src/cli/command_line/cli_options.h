@@ -28,6 +28,8 @@ struct CliOptions {
     std::string html;                     // --html FILE (records): the report page
     std::string since;                    // --since TIME (records): from this start on
     std::string until;                    // --until TIME (records): before this start
+    std::string stationRole;              // --station-role NAME (prepare-database)
+    std::string supervisorRole;           // --supervisor-role NAME (prepare-database)
     std::string profile;                  // --profile FILE (write): a station's set-up
     std::string profileName;              // the profile's name for the station
     std::vector<std::string> approved;    // the profile's SHA-256 values: the images it allows
@@ -37,6 +39,7 @@ struct CliOptions {
     bool dryRun = false;                  // --dry-run
     bool station = false;                 // --station (write)
     bool check = false;                   // --check (records)
+    bool printSql = false;                // --print-sql (prepare-database)
     bool csv = false;                     // --csv (records)
     bool scan = false;                    // --scan (write --station, one port)
     bool rewrite = false;                 // --rewrite (write): a unit the record shows written
@@ -78,6 +81,9 @@ enum Option : unsigned {
     kProfile = 1u << 21,
     kHost = 1u << 22,
     kImage = 1u << 23,
+    kStationRole = 1u << 24,
+    kSupervisorRole = 1u << 25,
+    kPrintSql = 1u << 26,
 };
 
 // Every device exchange can be reported as JSON, logged, and told more or less.

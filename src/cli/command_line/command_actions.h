@@ -25,6 +25,12 @@ CommandResult runChecksum(const CliOptions& options, std::FILE* in, std::FILE* o
 // --csv writes its rows to `out` as they are read.
 CommandResult runRecords(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
 
+// prepare-database URI: the line's database made ready by its owner (the record table, its
+// indexes, the stations' and the supervisors' roles with their grants), or with --print-sql the
+// SQL that does it, for the database's administrator.
+CommandResult runPrepareDatabase(const CliOptions& options, std::FILE* in, std::FILE* out,
+                                 std::FILE* err);
+
 // ports: the serial ports the system knows, each with the COM number that --port COMn and the
 // window's port list give it, what the system tells about it (location, description,
 // manufacturer, USB vendor and product id, serial number), and the QUORVEL_COM<n> overrides in

@@ -14,6 +14,7 @@ constexpr int kFlashStepExits[] = {0, 1, 2, 3, 64, 130};
 constexpr int kRecordsExits[] = {0, 1, 2, 64};
 constexpr int kWriteExits[] = {0, 1, 2, 3, 4, 5, 64, 130};
 constexpr int kListExits[] = {0, 64};
+constexpr int kDatabaseExits[] = {0, 2, 64};
 
 constexpr CommandWork kNoDevice{};
 constexpr CommandWork stepWork(Step step, int16_t success, FlashWrite writes = FlashWrite::None) {
@@ -53,6 +54,15 @@ constexpr Command kCommands[] = {
      "--host and --image combine with each other and with --since and --until; a database "
      "is asked for the matching rows alone.",
      "quorvel-flash records --check line3-a.jsonl line3-b.jsonl"},
+    {"prepare-database", "URI", 1, 1, kJson | kStationRole | kSupervisorRole | kPrintSql, false,
+     runPrepareDatabase, kNoDevice, kDatabaseExits,
+     "prepare the line's PostgreSQL database at URI as its owner: the record table, its "
+     "indexes, a role for the stations (add and read) and one for the supervisors (read)",
+     "A role that is missing is made without a login: the administrator gives it one and its "
+     "password (ALTER ROLE NAME LOGIN, then \\password NAME in psql), never on a command "
+     "line. Run again, it changes nothing that is there. With --print-sql nothing is connected "
+     "to: the SQL goes to standard output, for psql.",
+     "quorvel-flash prepare-database postgresql://line3@db-host/records"},
     {"write",
      "FILE",
      1,

@@ -41,7 +41,7 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kDriver = "QPSQL";
-constexpr const char* kTable = "quorvel_records";
+constexpr const char* kTable = kRecordTable;
 // How often the sender tries again while lines wait and the database does not take them.
 constexpr int kResendMs = 2000;
 // How long the closing sink gives the sender to send what waits.
@@ -186,15 +186,40 @@ class Connection {
     std::string problem_;
 };
 
+// Why nothing can be asked of a database here.
+std::string noDriver() {
+    return "this installation has no PostgreSQL driver for Qt (" + std::string(kDriver) +
+           "; on Debian the package libqt6sql6-psql)";
+}
+
 // Runs `sql`; empty, or what the server said.
 std::string run(QSqlQuery& query, const QString& sql) {
     return query.exec(sql) ? std::string() : said(query.lastError());
 }
 
-// The table and its indexes, when missing. Two stations starting at once on a new database
-// would race to make them (PostgreSQL's "IF NOT EXISTS" is no lock, and the loser gets a
-// duplicate key); one transaction-wide advisory lock lets one make them while the other waits
-// and then finds them made.
+// The statements that make the table and its indexes when missing, in one transaction (see
+// recordTableStatements()). Two stations starting at once on a new database would race to make
+// them (PostgreSQL's "IF NOT EXISTS" is no lock, and the loser gets a duplicate key); one
+// transaction-wide advisory lock lets one make them while the other waits and then finds them
+// made.
+QStringList tableStatements() {
+    const QString table = kTable;
+    QStringList columns{"id bigserial PRIMARY KEY"};
+    for (const char* c : kTimeColumns) columns << QString(c) + " timestamptz";
+    for (const char* c : kNumberColumns) columns << QString(c) + " double precision";
+    columns << "line text NOT NULL"
+            << "stored timestamptz NOT NULL DEFAULT now()";
+    for (const char* c : kTextColumns) columns << QString(c) + " text";
+    for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
+    return {"SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
+            "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
+            // A line sent twice (its answer lost as the connection broke) is kept once.
+            "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
+                " (attempt, event)",
+            "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)"};
+}
+
+// The table and its indexes, when missing.
 std::string makeTable(const QSqlDatabase& db) {
     const QString table = kTable;
     {
@@ -207,22 +232,9 @@ std::string makeTable(const QSqlDatabase& db) {
             return {};
         }
     }
-    QStringList columns{"id bigserial PRIMARY KEY"};
-    for (const char* c : kTimeColumns) columns << QString(c) + " timestamptz";
-    for (const char* c : kNumberColumns) columns << QString(c) + " double precision";
-    columns << "line text NOT NULL"
-            << "stored timestamptz NOT NULL DEFAULT now()";
-    for (const char* c : kTextColumns) columns << QString(c) + " text";
-    for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
-    const QStringList statements{
-        // Not "already exists, skipping" on standard error at every start.
-        "SET client_min_messages TO warning", "BEGIN",
-        "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
-        "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
-        // A line sent twice (its answer lost as the connection broke) is kept once.
-        "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
-            " (attempt, event)",
-        "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)", "COMMIT"};
+    // Not "already exists, skipping" on standard error at every start.
+    const QStringList statements = QStringList{"SET client_min_messages TO warning", "BEGIN"} +
+                                   tableStatements() + QStringList{"COMMIT"};
     QSqlQuery query(db);
     for (const QString& sql : statements) {
         if (std::string problem = run(query, sql); !problem.empty()) {
@@ -231,6 +243,22 @@ std::string makeTable(const QSqlDatabase& db) {
         }
     }
     return {};
+}
+
+// Why the connected role may not add lines to the table (insert its rows, draw their ids), or
+// empty when it may.
+std::string addingProblem(const QSqlDatabase& db) {
+    const QString table = kTable;
+    QSqlQuery query(db);
+    if (!query.exec("SELECT has_table_privilege('" + table +
+                    "', 'INSERT') AND has_sequence_privilege(pg_get_serial_sequence('" + table +
+                    "', 'id'), 'USAGE'), current_user")) {
+        return said(query.lastError());
+    }
+    if (!query.next()) return "no answer";
+    if (query.value(0).toBool()) return {};
+    return "permission denied: role " + query.value(1).toString().toStdString() +
+           " may not add rows to " + kTable + " (the station role that prepare-database makes may)";
 }
 
 QVariant textOrNull(const QJsonValue& value) {
@@ -449,6 +477,28 @@ std::string spoolPathOf(const std::string& uri) {
     return QDir::toNativeSeparators(spoolOf(shownDatabase(uri))).toStdString();
 }
 
+std::vector<std::string> recordTableStatements() {
+    std::vector<std::string> statements;
+    for (const QString& sql : tableStatements()) statements.push_back(sql.toStdString());
+    return statements;
+}
+
+std::string runOnDatabase(const std::string& uri, const std::vector<std::string>& statements) {
+    const Target target = targetOf(uri);
+    if (!target.problem.empty()) return target.problem;
+    if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
+    const Connection connection(target);
+    if (!connection.ok()) return connection.problem();
+    QSqlQuery query(connection.db());
+    for (const std::string& sql : statements) {
+        if (std::string problem = run(query, q(sql)); !problem.empty()) {
+            run(query, "ROLLBACK");
+            return problem;
+        }
+    }
+    return {};
+}
+
 std::vector<std::string> spooledLines(const std::string& spool) {
     std::string problem;
     return readSpool(q(spool), problem);
@@ -610,6 +660,15 @@ bool RecordDatabase::open(const std::string& uri) {
         }
         if (std::string problem = makeTable(connection.db()); !problem.empty()) {
             failure_ = "cannot make the record table in " + shown_ + ": " + problem;
+            // A role that may not make it, on a database its owner has not prepared.
+            if (problem.find("permission denied") != std::string::npos)
+                failure_ += " (its owner makes it: quorvel-flash prepare-database)";
+            return false;
+        }
+        // A role that may read and not add (a supervisor's) is refused before any port opens,
+        // not found out by the sender once the device is written.
+        if (std::string problem = addingProblem(connection.db()); !problem.empty()) {
+            failure_ = problem;
             return false;
         }
         // Lines an earlier run could not send go first.
@@ -693,10 +752,7 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
     const std::string shown = shownDatabase(uri);
     const Target target = targetOf(uri);
     if (!target.problem.empty()) return target.problem;
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) {
-        return "this installation has no PostgreSQL driver for Qt (" + std::string(kDriver) +
-               "; on Debian the package libqt6sql6-psql)";
-    }
+    if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
     const Connection connection(target);
     if (!connection.ok()) return "cannot connect to " + shown + ": " + connection.problem();
     // The values asked for go in as bound values, never into the statement's text.

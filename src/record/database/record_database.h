@@ -38,6 +38,18 @@ std::pair<size_t, size_t> uriPasswordSpan(const std::string& argument);
 // locked, its computer gone) costs no more than this.
 inline constexpr int kDatabaseWaitSeconds = 3;
 
+// The table that keeps the lines, one row each.
+inline constexpr const char* kRecordTable = "quorvel_records";
+
+// The statements that make the table and its indexes when they are missing, to be run in one
+// transaction: the sink runs them on first use, the database's owner ahead of it
+// (prepare-database).
+std::vector<std::string> recordTableStatements();
+
+// Runs `statements` in order on the database at `uri` (each bounded by the wait above); at the
+// first that fails the rest is not run and an open transaction is rolled back. Empty, or why.
+std::string runOnDatabase(const std::string& uri, const std::vector<std::string>& statements);
+
 // The spool of the database at `uri`, where this user's lines wait until it takes them.
 std::string spoolPathOf(const std::string& uri);
 
