@@ -104,23 +104,23 @@ std::string sumDatabase(const std::string& uri, const QDateTime& since, const QD
     // wrote the unit, whether any did, and where the unit was first seen (its first final row,
     // else its first started row).
     sql +=
-        "u AS MATERIALIZED (SELECT DISTINCT ON (unit) unit, image, sha256, port, host,"
+        "u AS MATERIALIZED (SELECT DISTINCT ON (unit COLLATE \"C\") unit, image, sha256, port, host,"
         " sev = ?::integer AS first_ok, bool_or(sev = ?::integer) OVER w AS written,"
-        " coalesce(min(o) FILTER (WHERE ord = o) OVER w, min(o) OVER w) AS seen FROM a WHERE unit "
-        "<> '' WINDOW w AS (PARTITION BY unit"
+        " coalesce(min(o) FILTER (WHERE ord = o) OVER w, min(o) OVER w) AS seen"
+        " FROM a WHERE unit <> '' WINDOW w AS (PARTITION BY unit COLLATE \"C\""
         " ORDER BY started NULLS LAST, ord ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED"
-        " FOLLOWING) ORDER BY unit, started NULLS LAST, ord) ";
+        " FOLLOWING) ORDER BY unit COLLATE \"C\", started NULLS LAST, ord) ";
     values.insert(values.end(), {success, success});
     // One result of rows of seven kinds (the first column), each in its order:
     // 1 the attempts by image (part 0), by port (1) and by hour (2) and outcome;
     sql +=
         "SELECT 1 AS kind, CASE WHEN GROUPING(image, sha256) = 0 THEN 0"
         " WHEN GROUPING(port, host) = 0 THEN 1 ELSE 2 END AS part,"
-        " coalesce(image, port, hour) AS t1, coalesce(sha256, host) AS t2, sev,"
-        " count(*) AS n1, min(ord) AS n2, NULL::bigint AS n3, NULL::float8 AS f1,"
-        " NULL::float8 AS f2, NULL::text AS line FROM (SELECT *, coalesce(to_char(started AT"
-        " TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24'), '') AS hour FROM a) h GROUP BY GROUPING SETS"
-        " ((image, sha256, sev), (port, host, sev), (hour, sev))";
+        " coalesce(image, port, to_char(hour, 'YYYY-MM-DD\"T\"HH24'), '') AS t1,"
+        " coalesce(sha256, host) AS t2, sev, count(*) AS n1, min(ord) AS n2, NULL::bigint AS n3,"
+        " NULL::float8 AS f1, NULL::float8 AS f2, NULL::text AS line FROM (SELECT *,"
+        " date_trunc('hour', started AT TIME ZONE 'UTC') AS hour FROM a) h"
+        " GROUP BY GROUPING SETS ((image, sha256, sev), (port, host, sev), (hour, sev))";
     // 2 the units by their first attempt's image (part 0) and port (1);
     sql +=
         " UNION ALL SELECT 2, CASE WHEN GROUPING(image, sha256) = 0 THEN 0 ELSE 1 END,"

@@ -707,16 +707,18 @@ std::string queryDatabase(const std::string& uri, const QString& sql,
     const Connection connection(target);
     if (!connection.ok()) return "cannot connect to " + shown + ": " + connection.problem();
     QSqlQuery query(connection.db());
-    // A longer statement still waits for a lock no longer than any other.
+    // A longer statement still waits for a lock no longer than any other; it sums many rows, in
+    // memory rather than in the server's temporary files.
     if (seconds > target.waitSeconds &&
         (!query.exec(QString("SET lock_timeout = %1").arg(target.waitSeconds * 1000)) ||
-         !query.exec(QString("SET statement_timeout = %1").arg(seconds * 1000)))) {
+         !query.exec(QString("SET statement_timeout = %1").arg(seconds * 1000)) ||
+         !query.exec("SET work_mem = '256MB'"))) {
         return "cannot read the records in " + shown + ": " + said(query.lastError());
     }
     query.setForwardOnly(true);
-    query.prepare(sql);
+    bool ok = query.prepare(sql);
     for (const QVariant& value : values) query.addBindValue(value);
-    if (!query.exec())
+    if (!ok || !query.exec())
         return "cannot read the records in " + shown + ": " + said(query.lastError());
     while (query.next()) {
         if (!row(query)) break;
