@@ -182,6 +182,10 @@ class RecordDatabaseE2eTest : public QObject {
         QCOMPARE(fromDatabase.value("units_written").toInt(), 2);
         QCOMPARE(fromDatabase.value("units_not_written").toArray().size(), 1);
         QCOMPARE(fromDatabase, summaryOf(file.fileName(), state_.path()));
+        // The cut-off attempt fails --check as it does in the file, named by its row.
+        const Run checked = runTool({"records", "--check", uri}, state_.path());
+        QCOMPARE(checked.code, 2);
+        QVERIFY2(checked.err.contains(": started, with no final line"), checked.err);
         // The bounds and the filters keep to the same attempts in both.
         const std::pair<QStringList, int> asked[] = {
             {{"--since", "2000-01-01"}, 4},

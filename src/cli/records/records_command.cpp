@@ -124,11 +124,11 @@ std::string summarize(std::FILE* file, const std::string& path, const Reading& r
     }
 }
 
-// Reads the lines stored in the database at `uri`, oldest first, numbered as they come.
+// Reads the lines stored in the database at `uri`, oldest first, numbered by their rows' ids.
 std::string summarizeDatabase(const std::string& uri, const Reading& r) {
-    long long number = 0;
-    return readDatabaseLines(uri, r.bounds.since, r.bounds.until, r.filter,
-                             [&](const std::string& line) { return takeLine(line, ++number, r); });
+    return readDatabaseLines(
+        uri, r.bounds.since, r.bounds.until, r.filter,
+        [&](const std::string& line, long long id) { return takeLine(line, id, r); });
 }
 
 // Sums the attempts stored in the database at `uri` where they are: only the figures and the

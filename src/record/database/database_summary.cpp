@@ -104,7 +104,8 @@ std::string sumDatabase(const std::string& uri, const QDateTime& since, const QD
     // wrote the unit, whether any did, and where the unit was first seen (its first final row,
     // else its first started row).
     sql +=
-        "u AS MATERIALIZED (SELECT DISTINCT ON (unit COLLATE \"C\") unit, image, sha256, port, host,"
+        "u AS MATERIALIZED (SELECT DISTINCT ON (unit COLLATE \"C\") unit, image, sha256, port, "
+        "host,"
         " sev = ?::integer AS first_ok, bool_or(sev = ?::integer) OVER w AS written,"
         " coalesce(min(o) FILTER (WHERE ord = o) OVER w, min(o) OVER w) AS seen"
         " FROM a WHERE unit <> '' WINDOW w AS (PARTITION BY unit COLLATE \"C\""

@@ -728,12 +728,12 @@ std::string queryDatabase(const std::string& uri, const QString& sql,
 
 std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
                               const QDateTime& until, const RecordFilter& filter,
-                              const std::function<bool(const std::string&)>& each) {
+                              const std::function<bool(const std::string&, long long)>& each) {
     std::vector<QVariant> values;
-    const QString sql = QString("SELECT line FROM ") + kTable + " WHERE " +
+    const QString sql = QString("SELECT line, id FROM ") + kTable + " WHERE " +
                         recordsWhere(since, until, filter, values) + " ORDER BY id";
     return queryDatabase(uri, sql, values, [&each](const QSqlQuery& query) {
-        return each(query.value(0).toString().toStdString());
+        return each(query.value(0).toString().toStdString(), query.value(1).toLongLong());
     });
 }
 

@@ -93,13 +93,13 @@ class RecordDatabase : public RecordSink {
     std::atomic<bool> senderStarted_{false};
 };
 
-// Hands every record line stored in the database at `uri` to `each` (false stops), oldest
-// first, keeping to those whose `started` lies from `since` (inclusive) to `until`
+// Hands every record line stored in the database at `uri` to `each` (false stops), with its
+// row's id, oldest first, keeping to those whose `started` lies from `since` (inclusive) to `until`
 // (exclusive) and that `filter` matches; an invalid bound is none. The database does the
 // choosing, so only those rows are fetched. Empty, or why the lines could not be read.
 std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
                               const QDateTime& until, const RecordFilter& filter,
-                              const std::function<bool(const std::string&)>& each);
+                              const std::function<bool(const std::string&, long long)>& each);
 
 // Runs the query `sql` with `values` bound to its marks in order, on a connection of its own to
 // the database at `uri`, and hands each row to `row` (false stops). The statement may take up
