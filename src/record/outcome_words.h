@@ -31,7 +31,9 @@ std::optional<OutcomeSeverity> SeverityNamed(std::string_view word);
 struct OutcomeCounts {
     std::array<int, kSeverities> count{};
 
-    void add(OutcomeSeverity severity) { ++count[static_cast<size_t>(severity)]; }
+    void add(OutcomeSeverity severity, int runs = 1) {
+        count[static_cast<size_t>(severity)] += runs;
+    }
     int operator[](OutcomeSeverity severity) const { return count[static_cast<size_t>(severity)]; }
     int total() const;
     // Success when nothing was counted.

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -122,7 +123,7 @@ class RecordDatabaseE2eTest : public QObject {
         QVERIFY(a.waitForFinished(kToolMs) && b.waitForFinished(kToolMs));
         QVERIFY2(a.exitCode() == 0, a.readAllStandardError().constData());
         QVERIFY2(b.exitCode() == 1, b.readAllStandardError().constData());
-        const QStringList lines = server_->lines("line2");
+        QStringList lines = server_->lines("line2");
         QCOMPARE(lines.size(), 4);
         const QStringList keys = keysOf(lines);
         QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), 4);
@@ -135,26 +136,76 @@ class RecordDatabaseE2eTest : public QObject {
         QVERIFY(!again.err.contains(PgServer::kPassword));
         QCOMPARE(server_->lines("line2").size(), 4);
 
+        // Where the database's sums could part from the file's: B1 written on a second try, at
+        // another port an hour later (its first pass failed), and C1's started line alone (cut
+        // off: interrupted).
+        const auto added = [&lines](const QString& from, const QString& unit,
+                                    const QString& attempt, bool started) {
+            QJsonObject o =
+                QJsonDocument::fromJson(lines.filter("\"unit\":\"" + from + "\"")
+                                            .filter(started ? "\"started\",\"" : "\"ended\",\"")
+                                            .first()
+                                            .toUtf8())
+                    .object();
+            o["unit"] = unit;
+            o["attempt"] = attempt;
+            o["port"] = "COM9";
+            o["started"] = QDateTime::fromString(o["started"].toString(), Qt::ISODateWithMs)
+                               .addSecs(3600)
+                               .toString(Qt::ISODateWithMs);
+            if (!started) {
+                o["outcome"] = "success";
+                o["failed_step"] = QJsonValue();
+                o["cause"] = QJsonValue();
+                o["diagnosis"] = QJsonArray();
+            }
+            return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+        };
+        for (const QString& line :
+             {added("B1", "B1", "retry-b1", false), added("A1", "C1", "cut-c1", true)}) {
+            QVERIFY(server_->exec(
+                "line2",
+                "INSERT INTO quorvel_records (attempt, event, started, host, port, unit, image, "
+                "sha256, outcome, failed_step, cause, seconds, line) SELECT j->>'attempt', "
+                "j->>'event', (j->>'started')::timestamptz, j->>'host', j->>'port', j->>'unit', "
+                "j->>'image', j->>'sha256', j->>'outcome', j->>'failed_step', j->>'cause', "
+                "(j->>'seconds')::double precision, l FROM (SELECT $l$" +
+                    line + "$l$ AS l, $l$" + line + "$l$::jsonb AS j) s"));
+        }
+        lines = server_->lines("line2");
         QTemporaryDir dir;
         QFile file(dir.filePath("line2.jsonl"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write((lines.join('\n') + '\n').toUtf8());
         file.close();
         const QJsonObject fromDatabase = summaryOf(uri, state_.path());
-        QCOMPARE(fromDatabase.value("devices").toInt(), 2);
+        QCOMPARE(fromDatabase.value("devices").toInt(), 4);
+        QCOMPARE(fromDatabase.value("interrupted").toInt(), 1);
+        QCOMPARE(fromDatabase.value("units_first_pass").toInt(), 1);
+        QCOMPARE(fromDatabase.value("units_written").toInt(), 2);
         QCOMPARE(fromDatabase.value("units_not_written").toArray().size(), 1);
         QCOMPARE(fromDatabase, summaryOf(file.fileName(), state_.path()));
+        // The cut-off attempt fails --check as it does in the file, named by its row.
+        const Run checked = runTool({"records", "--check", uri}, state_.path());
+        QCOMPARE(checked.code, 2);
+        QVERIFY2(checked.err.contains(": started, with no final line"), checked.err);
         // The bounds and the filters keep to the same attempts in both.
         const std::pair<QStringList, int> asked[] = {
-            {{"--since", "2000-01-01"}, 2},
+            {{"--since", "2000-01-01"}, 4},
             {{"--until", "2000-01-01"}, 0},
             {{"--unit", "A1"}, 1},
+            {{"--unit", "B1"}, 2},
             {{"--port", simB.slavePath(), "--since", "2000-01-01"}, 1},
+            {{"--port", "COM9", "--host",
+              QJsonDocument::fromJson(lines.first().toUtf8())["host"].toString(), "--since",
+              "2000-01-01"},
+             2},
+            {{"--port", "COM9", "--until", "2000-01-01"}, 0},
             {{"--image", QJsonDocument::fromJson(lines.first().toUtf8())["sha256"]
                              .toString()
                              .left(12)
                              .toUpper()},
-             2},
+             4},
         };
         for (const auto& [more, devices] : asked) {
             const QJsonObject summary = summaryOf(uri, state_.path(), more);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "command_actions.h"
+#include "database_summary.h"
 #include "json_run.h"
 #include "record_database.h"
 #include "record_filter.h"
@@ -123,11 +124,24 @@ std::string summarize(std::FILE* file, const std::string& path, const Reading& r
     }
 }
 
-// Reads the lines stored in the database at `uri`, oldest first, numbered as they come.
+// Reads the lines stored in the database at `uri`, oldest first, numbered by their rows' ids.
 std::string summarizeDatabase(const std::string& uri, const Reading& r) {
-    long long number = 0;
-    return readDatabaseLines(uri, r.bounds.since, r.bounds.until, r.filter,
-                             [&](const std::string& line) { return takeLine(line, ++number, r); });
+    return readDatabaseLines(
+        uri, r.bounds.since, r.bounds.until, r.filter,
+        [&](const std::string& line, long long id) { return takeLine(line, id, r); });
+}
+
+// Sums the attempts stored in the database at `uri` where they are: only the figures and the
+// attempts the summary lists come back, whatever the number of rows.
+std::string sumInDatabase(const std::string& uri, const Reading& r) {
+    DatabaseSums sums;
+    std::vector<DatabaseAttempt> attempts;
+    std::string error = sumDatabase(uri, r.bounds.since, r.bounds.until, r.filter, sums,
+                                    [&](const DatabaseAttempt& a) { attempts.push_back(a); });
+    if (!error.empty()) return error;
+    r.summary.addSums(sums, r.index);
+    for (const DatabaseAttempt& a : attempts) r.summary.addNotSuccess(a, r.index);
+    return {};
 }
 
 // "line 7: not a record", with the file's name before it when `named`.
@@ -530,12 +544,17 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     // The lines of this computer that wait in a database's spool, which it does not hold yet.
     std::vector<std::string> waiting;
     QJsonArray waitingJson;
+    // A database alone, summed up without the rows of --csv or of one unit, sums where its rows
+    // are; a database among other sources is read line by line, so that their units are
+    // reconciled with each other.
+    const bool sumsInDatabase = paths.size() == 1 && !options.csv && !oneUnit;
     for (size_t i = 0; i < paths.size() && !csvCut; ++i) {
         const Reading reading{i, summary, summing, bounds, filter, each};
         std::FILE* file = files[i] ? files[i].get() : stdin;
         const bool database = isDatabaseUri(options.args[i]);
-        if (std::string error = database ? summarizeDatabase(options.args[i], reading)
-                                         : summarize(file, paths[i], reading);
+        if (std::string error = !database        ? summarize(file, paths[i], reading)
+                                : sumsInDatabase ? sumInDatabase(options.args[i], reading)
+                                                 : summarizeDatabase(options.args[i], reading);
             !error.empty()) {
             readErrors.push_back(std::move(error));
             databaseUnread = databaseUnread || database;

@@ -24,6 +24,24 @@ bool earlier(const std::string& a, const std::string& b) {
     return !a.empty() && (b.empty() || a < b);
 }
 
+// An attempt whose started line has no final line: interrupted, what the device holds unknown.
+void closeUnfinished(Record& r) {
+    r.unfinished = true;
+    r.opening = false;
+    r.outcome = OutcomeWord(OutcomeSeverity::Interrupted);
+    r.severity = OutcomeSeverity::Interrupted;
+    r.diagnosis = {
+        "started, with no final line: the writer was killed, crashed or lost power, or is "
+        "still writing; what the device holds is unknown"};
+}
+
+// The groups a database summed, in the order their first attempts were read.
+std::vector<DatabaseSums::Group> asFirstSeen(std::vector<DatabaseSums::Group> groups) {
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return groups;
+}
+
 }  // namespace
 
 std::optional<double> Tally::firstPassYield() const {
@@ -63,15 +81,8 @@ void RecordsSummary::finish() {
               [](const OpenAttempt* a, const OpenAttempt* b) { return a->order < b->order; });
     for (OpenAttempt* a : left) {
         unfinished_.push_back(a->where);
-        Record& r = a->record;
-        r.unfinished = true;
-        r.opening = false;
-        r.outcome = OutcomeWord(OutcomeSeverity::Interrupted);
-        r.severity = OutcomeSeverity::Interrupted;
-        r.diagnosis = {
-            "started, with no final line: the writer was killed, crashed or lost power, or is "
-            "still writing; what the device holds is unknown"};
-        count(std::move(r), a->order);
+        closeUnfinished(a->record);
+        count(std::move(a->record), a->order);
     }
     open_.clear();
     endedFirst_.clear();
@@ -95,13 +106,7 @@ void RecordsSummary::count(Record record, long long order) {
     hours_.try_emplace(hour, Tally{hour, {}, {}}).first->second.add(record.severity);
     const bool written = record.severity == OutcomeSeverity::Success;
     if (written && record.seconds) cycleTimes_.add(*record.seconds);
-    if (!written) {
-        const std::pair<std::string, std::string> key{
-            record.failedStep, answerOf(record.severity, record.cause, record.diagnosis)};
-        const auto [at, added] = causeIndex_.try_emplace(key, causes_.size());
-        if (added) causes_.push_back(Cause{key.first, key.second, 0, {}, 0});
-        causes_[at->second].add(record.unit);
-    }
+    if (!written) addCause(record);
     if (record.unit.empty()) {
         if (!written) withoutUnit_.push_back({order, std::move(record)});
         return;
@@ -123,6 +128,65 @@ void RecordsSummary::count(Record record, long long order) {
     } else {
         unit.attempts.push_back({order, std::move(record)});
     }
+}
+
+void RecordsSummary::addCause(const Record& record) {
+    const std::pair<std::string, std::string> key{
+        record.failedStep, answerOf(record.severity, record.cause, record.diagnosis)};
+    const auto [at, added] = causeIndex_.try_emplace(key, causes_.size());
+    if (added) causes_.push_back(Cause{key.first, key.second, 0, {}, 0});
+    causes_[at->second].add(record.unit);
+}
+
+void RecordsSummary::addSums(const DatabaseSums& sums, size_t file) {
+    for (const auto& g : asFirstSeen(sums.images)) {
+        images_.row(g.name, g.detail).counts.add(g.severity, static_cast<int>(g.attempts));
+        all_.counts.add(g.severity, static_cast<int>(g.attempts));
+    }
+    for (const auto& g : asFirstSeen(sums.ports))
+        ports_.row(g.name, g.detail).counts.add(g.severity, static_cast<int>(g.attempts));
+    for (const auto& g : sums.hours) {
+        hours_.try_emplace(g.name, Tally{g.name, {}, {}})
+            .first->second.counts.add(g.severity, static_cast<int>(g.attempts));
+    }
+    for (const DatabaseSums::Units& u : sums.units) {
+        for (Tally* t : {u.byPort ? &ports_.row(u.name, u.detail) : &images_.row(u.name, u.detail),
+                         u.byPort ? nullptr : &all_}) {
+            if (t == nullptr) continue;
+            t->units += u.units;
+            t->firstPass += u.firstPass;
+            t->unitsWritten += u.written;
+        }
+        if (!u.byPort) {
+            summedUnits_ += u.units;
+            unitsWritten_ += u.written;
+        }
+    }
+    // The histogram as the lines would fill it, with the shortest and longest times as they are.
+    for (const DatabaseSums::Times& t : sums.times) {
+        cycleTimes_.add(t.shortest);
+        if (t.devices > 1) cycleTimes_.add(t.longest, t.devices - 1);
+    }
+    summedNotWritten_ = sums.unitsNotWritten;
+    for (const long long id : sums.unread) unread_.push_back({file, id, false});
+    for (const std::string* line : {&sums.firstLine, &sums.lastLine}) {
+        const std::optional<Record> r = readRecordLine(*line);
+        if (!r) continue;
+        if (earlier(r->started, firstStarted_)) firstStarted_ = r->started;
+        if (r->started > lastStarted_) lastStarted_ = r->started;
+    }
+}
+
+void RecordsSummary::addNotSuccess(const DatabaseAttempt& attempt, size_t file) {
+    std::optional<Record> r = readRecordLine(attempt.line);
+    if (!r) return;
+    if (attempt.unfinished) {
+        unfinished_.push_back({file, attempt.id, false});
+        closeUnfinished(*r);
+    }
+    if (keepAttempts_) attempts_.push_back(*r);
+    addCause(*r);
+    if (!attempt.unitWritten) withoutUnit_.push_back({attempt.id, std::move(*r)});
 }
 
 std::vector<Record> RecordsSummary::notWritten() const {
@@ -162,6 +226,7 @@ std::vector<std::string> RecordsSummary::unitsNotWritten() const {
     std::vector<std::string> list;
     list.reserve(ids.size());
     for (const auto& [order, id] : ids) list.push_back(*id);
+    list.insert(list.end(), summedNotWritten_.begin(), summedNotWritten_.end());
     return list;
 }
 

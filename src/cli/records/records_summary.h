@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "database_summary.h"
 #include "record_reader.h"
 #include "records_tallies.h"
 
@@ -53,6 +54,11 @@ class RecordsSummary {
     void add(Record record);
     void addStarted(Record record, size_t file, long long line);
     void addUnread(UnreadLine line) { unread_.push_back(line); }
+    // The figures a database summed where its rows are (sumDatabase()), read as source
+    // `file`, in place of its lines; then each attempt it hands over that was not a success, in
+    // the order read, with whether its unit was written in the end. They need no finish().
+    void addSums(const DatabaseSums& sums, size_t file);
+    void addNotSuccess(const DatabaseAttempt& attempt, size_t file);
     // Keeps every attempt counted, for a list of them (one unit's: a handful, not a year's).
     void keepAttempts() { keepAttempts_ = true; }
     // After the last line: every attempt still open (a started line without its final line)
@@ -72,7 +78,7 @@ class RecordsSummary {
     std::vector<Record> notWritten() const;
     // The ids of the units never written, in the order first seen.
     std::vector<std::string> unitsNotWritten() const;
-    long long units() const { return static_cast<long long>(units_.size()); }
+    long long units() const { return static_cast<long long>(units_.size()) + summedUnits_; }
     long long unitsWritten() const { return unitsWritten_; }
     // The units written by their first attempt.
     long long unitsFirstPass() const { return all_.firstPass; }
@@ -124,6 +130,7 @@ class RecordsSummary {
         Record record;
     };
     void count(Record record, long long order);
+    void addCause(const Record& record);
 
     long long read_ = 0;
     std::unordered_map<std::string, OpenAttempt> open_;  // by attempt id
@@ -136,6 +143,8 @@ class RecordsSummary {
     Rows ports_;
     std::unordered_map<std::string, Unit> units_;
     long long unitsWritten_ = 0;
+    long long summedUnits_ = 0;                  // the units a database counted
+    std::vector<std::string> summedNotWritten_;  // and those of them not written
     std::vector<Attempt> withoutUnit_;  // the attempts not written at devices without a unit
     std::vector<UnreadLine> unread_;
     std::map<std::string, Tally> hours_;

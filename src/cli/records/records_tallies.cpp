@@ -19,12 +19,13 @@ void Cause::add(const std::string& unit) {
     }
 }
 
-void CycleTimes::add(double seconds) {
-    if (!std::isfinite(seconds) || seconds < 0) return;
+void CycleTimes::add(double seconds, long long devices) {
+    if (!std::isfinite(seconds) || seconds < 0 || devices < 1) return;
     min_ = devices_ == 0 ? seconds : std::min(min_, seconds);
     max_ = devices_ == 0 ? seconds : std::max(max_, seconds);
-    ++devices_;
-    ++tenths_[static_cast<size_t>(std::min(seconds * 10, static_cast<double>(kTenths - 1)))];
+    devices_ += devices;
+    tenths_[static_cast<size_t>(std::min(seconds * 10, static_cast<double>(kTenths - 1)))] +=
+        devices;
 }
 
 double CycleTimes::quantile(double share) const {

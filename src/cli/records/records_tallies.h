@@ -36,7 +36,8 @@ class CycleTimes {
     // The histogram shows at most this many bins, of a round width of half a second or more.
     static constexpr size_t kMostBins = 20;
 
-    void add(double seconds);
+    // `devices` writes that took `seconds` each.
+    void add(double seconds, long long devices = 1);
     long long devices() const { return devices_; }
     double min() const { return min_; }
     double max() const { return max_; }

@@ -32,6 +32,7 @@
 
 #include <cerrno>
 
+#include "database_summary.h"
 #include "device_record.h"
 #include "outcome_words.h"
 #include "record_file.h"
@@ -216,7 +217,14 @@ QStringList tableStatements() {
             // A line sent twice (its answer lost as the connection broke) is kept once.
             "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
                 " (attempt, event)",
-            "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)"};
+            "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)",
+            // What records asks for: one unit's attempts, one station's, one port's, one image's.
+            // A table made before these has none until its owner runs prepare-database: records
+            // is slower there, and stations, which may not make indexes, go on writing.
+            "CREATE INDEX IF NOT EXISTS " + table + "_unit ON " + table + " (unit, started)",
+            "CREATE INDEX IF NOT EXISTS " + table + "_host ON " + table + " (host, started)",
+            "CREATE INDEX IF NOT EXISTS " + table + "_port ON " + table + " (port, started)",
+            "CREATE INDEX IF NOT EXISTS " + table + "_image ON " + table + " (image, started)"};
 }
 
 // The table and its indexes, when missing.
@@ -746,57 +754,44 @@ std::string RecordDatabase::failure() const {
     return failure_;
 }
 
-std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
-                              const QDateTime& until, const RecordFilter& filter,
-                              const std::function<bool(const std::string&)>& each) {
+std::string queryDatabase(const std::string& uri, const QString& sql,
+                          const std::vector<QVariant>& values,
+                          const std::function<bool(const QSqlQuery&)>& row, int seconds) {
     const std::string shown = shownDatabase(uri);
     const Target target = targetOf(uri);
     if (!target.problem.empty()) return target.problem;
     if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
     const Connection connection(target);
     if (!connection.ok()) return "cannot connect to " + shown + ": " + connection.problem();
-    // The values asked for go in as bound values, never into the statement's text.
-    QString sql = QString("SELECT line FROM ") + kTable + " WHERE true";
-    std::vector<QVariant> values;
-    if (since.isValid()) {
-        sql += " AND started >= ?";
-        values.emplace_back(since.toUTC());
-    }
-    if (until.isValid()) {
-        sql += " AND started < ?";
-        values.emplace_back(until.toUTC());
-    }
-    for (const auto& [column, value] : {std::pair{"unit", &filter.unit}, {"host", &filter.host}}) {
-        if (value->empty()) continue;
-        sql += QString(" AND ") + column + " = ?";
-        values.emplace_back(q(*value));
-    }
-    if (!filter.ports.empty()) {
-        QStringList marks;
-        for (const std::string& port : filter.ports) {
-            marks.append("?");
-            values.emplace_back(q(port));
-        }
-        sql += " AND port IN (" + marks.join(", ") + ")";
-    }
-    if (!filter.image.empty()) {
-        const std::string prefix = filter.shaPrefix();
-        sql += " AND (image = ? OR left(sha256, ?) = ?)";
-        values.emplace_back(q(filter.image));
-        values.emplace_back(static_cast<int>(prefix.size()));
-        values.emplace_back(prefix.empty() ? QVariant() : QVariant(q(prefix)));
-    }
-    sql += " ORDER BY id";
     QSqlQuery query(connection.db());
+    // A longer statement still waits for a lock no longer than any other; it sums many rows, in
+    // memory rather than in the server's temporary files.
+    if (seconds > target.waitSeconds &&
+        (!query.exec(QString("SET lock_timeout = %1").arg(target.waitSeconds * 1000)) ||
+         !query.exec(QString("SET statement_timeout = %1").arg(seconds * 1000)) ||
+         !query.exec("SET work_mem = '256MB'"))) {
+        return "cannot read the records in " + shown + ": " + said(query.lastError());
+    }
     query.setForwardOnly(true);
-    query.prepare(sql);
+    bool ok = query.prepare(sql);
     for (const QVariant& value : values) query.addBindValue(value);
-    if (!query.exec())
+    if (!ok || !query.exec())
         return "cannot read the records in " + shown + ": " + said(query.lastError());
     while (query.next()) {
-        if (!each(query.value(0).toString().toStdString())) break;
+        if (!row(query)) break;
     }
     return {};
+}
+
+std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
+                              const QDateTime& until, const RecordFilter& filter,
+                              const std::function<bool(const std::string&, long long)>& each) {
+    std::vector<QVariant> values;
+    const QString sql = QString("SELECT line, id FROM ") + kTable + " WHERE " +
+                        recordsWhere(since, until, filter, values) + " ORDER BY id";
+    return queryDatabase(uri, sql, values, [&each](const QSqlQuery& query) {
+        return each(query.value(0).toString().toStdString(), query.value(1).toLongLong());
+    });
 }
 
 std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,

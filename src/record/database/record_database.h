@@ -7,6 +7,8 @@
 // up a write, and no line is lost to the network.
 
 #include <QDateTime>
+#include <QString>
+#include <QVariant>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -18,6 +20,8 @@
 
 #include "record_filter.h"
 #include "record_sink.h"
+
+class QSqlQuery;
 
 namespace quorvel {
 
@@ -101,13 +105,21 @@ class RecordDatabase : public RecordSink {
     std::atomic<bool> senderStarted_{false};
 };
 
-// Hands every record line stored in the database at `uri` to `each` (false stops), oldest
-// first, keeping to those whose `started` lies from `since` (inclusive) to `until`
+// Hands every record line stored in the database at `uri` to `each` (false stops), with its
+// row's id, oldest first, keeping to those whose `started` lies from `since` (inclusive) to `until`
 // (exclusive) and that `filter` matches; an invalid bound is none. The database does the
 // choosing, so only those rows are fetched. Empty, or why the lines could not be read.
 std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
                               const QDateTime& until, const RecordFilter& filter,
-                              const std::function<bool(const std::string&)>& each);
+                              const std::function<bool(const std::string&, long long)>& each);
+
+// Runs the query `sql` with `values` bound to its marks in order, on a connection of its own to
+// the database at `uri`, and hands each row to `row` (false stops). The statement may take up
+// to `seconds` when more than the URI's wait (which still bounds the connect and any lock).
+// Empty, or why the database could not be read.
+std::string queryDatabase(const std::string& uri, const QString& sql,
+                          const std::vector<QVariant>& values,
+                          const std::function<bool(const QSqlQuery&)>& row, int seconds = 0);
 
 // The last line stored in the database at `uri` that shows `unit` written (its outcome
 // success), with its row's id; none when no line does. `problem` says why the database could
