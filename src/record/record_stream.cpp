@@ -1,0 +1,73 @@
+#include "record_stream.h"
+
+#include <utility>
+
+#include "record_reader.h"
+
+namespace quorvel {
+
+RecordStream::RecordStream(std::FILE* file, bool ahead) : lines_(file) {
+    if (ahead) reader_ = std::thread([this] { readAhead(); });
+}
+
+RecordStream::~RecordStream() {
+    if (!reader_.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    reader_.join();
+}
+
+RecordStream::Item RecordStream::readOne() {
+    Item item;
+    item.next = lines_.next(line_);
+    item.number = lines_.number();
+    if (item.next == RecordLines::Next::Line) {
+        item.blank = blankLine(line_);
+        if (!item.blank) item.record = readRecordLine(line_);
+    }
+    if (item.next == RecordLines::Next::ReadError) item.error = lines_.error();
+    return item;
+}
+
+void RecordStream::readAhead() {
+    std::vector<Item> batch;
+    for (bool ended = false; !ended;) {
+        batch.push_back(readOne());
+        ended = last(batch.back());
+        if (batch.size() < kBatch && !ended) continue;
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return stop_ || ready_.size() < kBatches; });
+        if (stop_) return;
+        ready_.push_back(std::move(batch));
+        batch.clear();
+        lock.unlock();
+        changed_.notify_all();
+    }
+}
+
+RecordStream::Item RecordStream::next() {
+    if (end_) return *end_;
+    Item item;
+    if (!reader_.joinable()) {
+        item = readOne();
+    } else {
+        if (taken_ == taking_.size()) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return !ready_.empty(); });
+                taking_ = std::move(ready_.front());
+                ready_.pop_front();
+            }
+            changed_.notify_all();
+            taken_ = 0;
+        }
+        item = std::move(taking_[taken_++]);
+    }
+    if (last(item)) end_ = item;
+    return item;
+}
+
+}  // namespace quorvel
