@@ -98,6 +98,7 @@ class RecordsSummary {
     };
     // A board named by its unit id: written once any attempt at it succeeded.
     struct Unit {
+        std::string id;
         long long firstSeen;
         bool written = false;
         std::vector<Attempt> attempts;  // those not written, while the unit is not
@@ -107,13 +108,18 @@ class RecordsSummary {
         size_t firstPort = 0;
         bool firstWritten = false;
     };
-    // Rows in the order first seen, found by their name and detail.
+    // Rows in the order first seen, found by their name and detail; the row found last is
+    // looked at first (the image of a day's lines is mostly one).
     struct Rows {
         std::vector<Tally> rows;
         std::map<std::pair<std::string, std::string>, size_t> index;
+        size_t last = 0;
         Tally& row(const std::string& name, const std::string& detail);
         size_t at(const std::string& name, const std::string& detail) const {
-            return index.at({name, detail});
+            return isLast(name, detail) ? last : index.at({name, detail});
+        }
+        bool isLast(const std::string& name, const std::string& detail) const {
+            return last < rows.size() && rows[last].name == name && rows[last].detail == detail;
         }
     };
 
@@ -123,7 +129,7 @@ class RecordsSummary {
         UnreadLine where;
         Record record;
     };
-    void count(Record record, long long order);
+    void count(Record&& record, long long order);
 
     long long read_ = 0;
     std::unordered_map<std::string, OpenAttempt> open_;  // by attempt id
@@ -134,7 +140,9 @@ class RecordsSummary {
     Tally all_;
     Rows images_;
     Rows ports_;
-    std::unordered_map<std::string, Unit> units_;
+    // The units as first counted, a year's of them: a vector walks them in the order they lie.
+    std::vector<Unit> units_;
+    std::unordered_map<std::string, size_t> unitIndex_;  // by id
     long long unitsWritten_ = 0;
     std::vector<Attempt> withoutUnit_;  // the attempts not written at devices without a unit
     std::vector<UnreadLine> unread_;
