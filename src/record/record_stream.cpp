@@ -20,22 +20,19 @@ RecordStream::~RecordStream() {
     reader_.join();
 }
 
-RecordStream::Item RecordStream::readOne() {
-    Item item;
+void RecordStream::readOne(Item& item) {
     item.next = lines_.next(line_);
     item.number = lines_.number();
-    if (item.next == RecordLines::Next::Line) {
-        item.blank = blankLine(line_);
-        if (!item.blank) item.record = readRecordLine(line_);
-    }
-    if (item.next == RecordLines::Next::ReadError) item.error = lines_.error();
-    return item;
+    item.blank = item.next == RecordLines::Next::Line && blankLine(line_);
+    item.record.reset();
+    if (item.next == RecordLines::Next::Line && !item.blank) item.record = readRecordLine(line_);
+    item.error = item.next == RecordLines::Next::ReadError ? lines_.error() : 0;
 }
 
 void RecordStream::readAhead() {
     std::vector<Item> batch;
     for (bool ended = false; !ended;) {
-        batch.push_back(readOne());
+        readOne(batch.emplace_back());
         ended = last(batch.back());
         if (batch.size() < kBatch && !ended) continue;
         std::unique_lock<std::mutex> lock(mutex_);
@@ -48,11 +45,11 @@ void RecordStream::readAhead() {
     }
 }
 
-RecordStream::Item RecordStream::next() {
+RecordStream::Item& RecordStream::next() {
     if (end_) return *end_;
-    Item item;
+    Item* item = &current_;
     if (!reader_.joinable()) {
-        item = readOne();
+        readOne(current_);
     } else {
         if (taken_ == taking_.size()) {
             {
@@ -64,10 +61,10 @@ RecordStream::Item RecordStream::next() {
             changed_.notify_all();
             taken_ = 0;
         }
-        item = std::move(taking_[taken_++]);
+        item = &taking_[taken_++];
     }
-    if (last(item)) end_ = item;
-    return item;
+    if (last(*item)) end_ = *item;
+    return *item;
 }
 
 }  // namespace quorvel

@@ -35,8 +35,9 @@ class RecordStream {
     RecordStream(const RecordStream&) = delete;
     RecordStream& operator=(const RecordStream&) = delete;
 
-    // The next line, up to and including the End or the ReadError.
-    Item next();
+    // The next line, up to and including the End or the ReadError; it stands until the next
+    // call, and its record may be moved away.
+    Item& next();
 
   private:
     static constexpr size_t kBatch = 512;  // lines handed over at once
@@ -45,7 +46,7 @@ class RecordStream {
     static bool last(const Item& item) {
         return item.next == RecordLines::Next::End || item.next == RecordLines::Next::ReadError;
     }
-    Item readOne();
+    void readOne(Item& item);
     void readAhead();
 
     RecordLines lines_;
@@ -57,6 +58,7 @@ class RecordStream {
     bool stop_ = false;
     std::vector<Item> taking_;  // the batch the caller takes from
     size_t taken_ = 0;
+    Item current_;             // the line read last without a thread
     std::optional<Item> end_;  // the last item, once handed over
     std::thread reader_;
 };

@@ -82,7 +82,7 @@ struct Reading {
 // Takes the record read from line `number` of the source: hands it to `each` (which returns
 // false to stop reading) when it started within the bounds, then adds it to the summary when
 // summing; a line that is no record is added in any case. False to stop.
-bool takeRecord(std::optional<Record> record, long long number, const Reading& r) {
+bool takeRecord(std::optional<Record>& record, long long number, const Reading& r) {
     if (!record) {
         r.summary.addUnread({r.index, number, false});
         return true;
@@ -102,7 +102,8 @@ bool takeRecord(std::optional<Record> record, long long number, const Reading& r
 // Takes line `number` of the source, as takeRecord() does; a blank line is passed over.
 bool takeLine(const std::string& line, long long number, const Reading& r) {
     if (blankLine(line)) return true;
-    return takeRecord(readRecordLine(line), number, r);
+    std::optional<Record> record = readRecordLine(line);
+    return takeRecord(record, number, r);
 }
 
 // Reads `file` to its end, a regular file read ahead on a thread of its own. Empty, or why it
@@ -110,7 +111,7 @@ bool takeLine(const std::string& line, long long number, const Reading& r) {
 std::string summarize(std::FILE* file, const std::string& path, const Reading& r) {
     RecordStream lines(file, path != kStandardInput);
     for (;;) {
-        RecordStream::Item line = lines.next();
+        RecordStream::Item& line = lines.next();
         switch (line.next) {
             case RecordLines::Next::End:
                 return {};
@@ -123,7 +124,7 @@ std::string summarize(std::FILE* file, const std::string& path, const Reading& r
                 r.summary.addUnread({r.index, line.number, true});
                 break;
             case RecordLines::Next::Line:
-                if (!line.blank && !takeRecord(std::move(line.record), line.number, r)) return {};
+                if (!line.blank && !takeRecord(line.record, line.number, r)) return {};
                 break;
         }
     }

@@ -45,9 +45,10 @@ Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& det
 void RecordsSummary::addStarted(Record record, size_t file, long long line) {
     const long long order = read_++;
     if (endedFirst_.erase(record.attempt) > 0) return;
-    std::string id = record.attempt;
-    open_.insert_or_assign(std::move(id),
-                           OpenAttempt{order, {file, line, false}, std::move(record)});
+    OpenAttempt& open = open_[record.attempt];
+    open.order = order;
+    open.where = {file, line, false};
+    open.record = std::move(record);
 }
 
 void RecordsSummary::add(Record record) {
