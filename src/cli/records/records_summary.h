@@ -53,6 +53,9 @@ class RecordsSummary {
     void add(Record record);
     void addStarted(Record record, size_t file, long long line);
     void addUnread(UnreadLine line) { unread_.push_back(line); }
+    // Room for about `units` more units, so that the index of a year's units is not rebuilt
+    // again and again as it grows (a hint from the size of the files to read).
+    void expectUnits(size_t units) { unitIndex_.reserve(unitIndex_.size() + units); }
     // Keeps every attempt counted, for a list of them (one unit's: a handful, not a year's).
     void keepAttempts() { keepAttempts_ = true; }
     // After the last line: every attempt still open (a started line without its final line)
