@@ -39,7 +39,12 @@ void RecordStream::readAhead() {
         changed_.wait(lock, [this] { return stop_ || ready_.size() < kBatches; });
         if (stop_) return;
         ready_.push_back(std::move(batch));
+        // The next batch in one the caller is done with, whose room is there already.
         batch.clear();
+        if (!spent_.empty()) {
+            batch = std::move(spent_.back());
+            spent_.pop_back();
+        }
         lock.unlock();
         changed_.notify_all();
     }
@@ -55,6 +60,8 @@ RecordStream::Item& RecordStream::next() {
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [this] { return !ready_.empty(); });
+                taking_.clear();
+                spent_.push_back(std::move(taking_));
                 taking_ = std::move(ready_.front());
                 ready_.pop_front();
             }

@@ -55,6 +55,7 @@ class RecordStream {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::vector<Item>> ready_;
+    std::vector<std::vector<Item>> spent_;  // batches taken, for the reader to fill again
     bool stop_ = false;
     std::vector<Item> taking_;  // the batch the caller takes from
     size_t taken_ = 0;
