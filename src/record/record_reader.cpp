@@ -295,28 +295,30 @@ void take(Record& r, const RecordKey& key, const Value& v) {
         key.member);
 }
 
-// The record of a line whose value at RecordKeys()[k] is value(k).
+// The record of a line whose value at RecordKeys()[k] is value(k), into `record`; false, and
+// `record` empty, when the line is no record.
 template <class ValueAt>
-std::optional<Record> recordOf(ValueAt value) {
+bool recordOf(ValueAt value, std::optional<Record>& record) {
     const std::span<const RecordKey> keys = RecordKeys();
-    std::optional<Record> record(std::in_place);
-    Record& r = *record;
+    Record& r = record.emplace();
     // The event first: what the other keys must hold depends on it.
     for (size_t k = 0; k < keys.size(); ++k) {
         if (keys[k].type == KeyType::Event) take(r, keys[k], value(k));
     }
-    for (size_t k = 0; k < keys.size(); ++k) {
-        if (!meets(keys[k], value(k), r.opening)) return std::nullopt;
-        take(r, keys[k], value(k));
+    bool taken = true;
+    for (size_t k = 0; k < keys.size() && taken; ++k) {
+        taken = meets(keys[k], value(k), r.opening);
+        if (taken) take(r, keys[k], value(k));
     }
-    if (r.opening) {
-        if (r.attempt.empty()) return std::nullopt;
-        return record;
+    if (taken && r.opening) {
+        taken = !r.attempt.empty();
+    } else if (taken) {
+        const std::optional<OutcomeSeverity> severity = SeverityNamed(r.outcome);
+        taken = severity.has_value();
+        if (taken) r.severity = *severity;
     }
-    const std::optional<OutcomeSeverity> severity = SeverityNamed(r.outcome);
-    if (!severity) return std::nullopt;
-    r.severity = *severity;
-    return record;
+    if (!taken) record.reset();
+    return taken;
 }
 
 }  // namespace
@@ -329,20 +331,27 @@ bool fastRecordParser() {
 #endif
 }
 
-std::optional<Record> readRecordLine(std::string_view line, RecordParser parser) {
+bool readRecordLine(std::string_view line, std::optional<Record>& record, RecordParser parser) {
 #ifdef QUORVEL_HAVE_SIMDJSON
     thread_local std::vector<FastValue> values;
     if (parser == RecordParser::Fastest && fastValues(line, values)) {
-        return recordOf([](size_t k) -> const FastValue& { return values[k]; });
+        return recordOf([](size_t k) -> const FastValue& { return values[k]; }, record);
     }
 #else
     (void)parser;
 #endif
+    record.reset();
     const std::optional<QJsonObject> object = lineObject(line);
-    if (!object) return std::nullopt;
+    if (!object) return false;
     std::vector<QtValue> qtValues;
     for (const RecordKey& key : RecordKeys()) qtValues.push_back({(*object)[key.name]});
-    return recordOf([&qtValues](size_t k) -> const QtValue& { return qtValues[k]; });
+    return recordOf([&qtValues](size_t k) -> const QtValue& { return qtValues[k]; }, record);
+}
+
+std::optional<Record> readRecordLine(std::string_view line, RecordParser parser) {
+    std::optional<Record> record;
+    readRecordLine(line, record, parser);
+    return record;
 }
 
 }  // namespace quorvel

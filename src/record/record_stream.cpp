@@ -25,7 +25,7 @@ void RecordStream::readOne(Item& item) {
     item.number = lines_.number();
     item.blank = item.next == RecordLines::Next::Line && blankLine(line_);
     item.record.reset();
-    if (item.next == RecordLines::Next::Line && !item.blank) item.record = readRecordLine(line_);
+    if (item.next == RecordLines::Next::Line && !item.blank) readRecordLine(line_, item.record);
     item.error = item.next == RecordLines::Next::ReadError ? lines_.error() : 0;
 }
 
