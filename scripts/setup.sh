@@ -8,7 +8,7 @@ build=${1:-$here/build}
 shift || true
 
 packages=(cmake g++ make pkg-config qt6-base-dev libqt6sql6-psql qt6-serialport-dev libncurses-dev libgtest-dev
-          libbenchmark-dev fonts-noto-cjk srecord dpkg-dev file lintian groff-base chromium
+          libbenchmark-dev libsimdjson-dev fonts-noto-cjk srecord dpkg-dev file lintian groff-base chromium
           ${QUORVEL_EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do

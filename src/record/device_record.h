@@ -51,6 +51,8 @@ struct Record {
     bool opening = false;
     bool unfinished = false;
     OutcomeSeverity severity = OutcomeSeverity::Success;  // the outcome's
+
+    bool operator==(const Record&) const = default;
 };
 
 // How a key's value stands in a line, in the database and in a spreadsheet.

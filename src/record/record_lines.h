@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvel {
@@ -12,6 +13,12 @@ namespace quorvel {
 // Far more than any record line: a record's texts are a few paths and diagnosis lines. A longer
 // line is no record, and is passed over without being kept.
 inline constexpr size_t kLongestRecordLine = 1 << 20;
+
+// A line of spaces and tabs alone, which a record file may hold between its records: no record,
+// and no line that could not be read either.
+inline bool blankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
 
 class RecordLines {
   public:

@@ -1,6 +1,8 @@
 #pragma once
 // Reads back the lines of a record file (device_record.h): every key of the record, from a line
-// that must be one JSON object.
+// that must be one JSON object. Where the build has simdjson, lines are read with it, many times
+// faster than with Qt's JSON reader; a line simdjson does not take, or might read otherwise, is
+// left to Qt's reader, so that both readings give the same records and refuse the same lines.
 
 #include <optional>
 #include <string_view>
@@ -14,6 +16,17 @@ namespace quorvel {
 // is not a list of strings. A started line ("event": "started") has a string attempt id
 // instead of the outcome. A key the line does not give (or gives as null) reads as an empty
 // text, list or number.
-std::optional<Record> readRecordLine(std::string_view line);
+enum class RecordParser {
+    Fastest,  // simdjson where the build has it
+    Qt,       // Qt's JSON reader alone
+};
+std::optional<Record> readRecordLine(std::string_view line,
+                                     RecordParser parser = RecordParser::Fastest);
+// The same into `record`, where a reader of many lines keeps it; false when the line is none.
+bool readRecordLine(std::string_view line, std::optional<Record>& record,
+                    RecordParser parser = RecordParser::Fastest);
+
+// Whether the build reads record lines with simdjson.
+bool fastRecordParser();
 
 }  // namespace quorvel

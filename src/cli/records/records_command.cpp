@@ -20,6 +20,7 @@
 #include "record_filter.h"
 #include "record_lines.h"
 #include "record_reader.h"
+#include "record_stream.h"
 #include "records_csv.h"
 #include "records_html.h"
 #include "records_summary.h"
@@ -79,12 +80,10 @@ struct Reading {
     const std::function<bool(const Record&)>& each;
 };
 
-// Takes line `number` of the source: hands its record to `each` (which returns false to stop
-// reading) when it started within the bounds, then adds it to the summary when summing; a line
-// that is no record is added in any case. False to stop.
-bool takeLine(const std::string& line, long long number, const Reading& r) {
-    if (line.find_first_not_of(" \t") == std::string::npos) return true;
-    std::optional<Record> record = readRecordLine(line);
+// Takes the record read from line `number` of the source: hands it to `each` (which returns
+// false to stop reading) when it started within the bounds, then adds it to the summary when
+// summing; a line that is no record is added in any case. False to stop.
+bool takeRecord(std::optional<Record>& record, long long number, const Reading& r) {
     if (!record) {
         r.summary.addUnread({r.index, number, false});
         return true;
@@ -101,24 +100,41 @@ bool takeLine(const std::string& line, long long number, const Reading& r) {
     return true;
 }
 
-// Reads `file` to its end. Empty, or why it could not be read to its end.
+// Takes line `number` of the source, as takeRecord() does; a blank line is passed over.
+bool takeLine(const std::string& line, long long number, const Reading& r) {
+    if (blankLine(line)) return true;
+    std::optional<Record> record = readRecordLine(line);
+    return takeRecord(record, number, r);
+}
+
+// Reads `file` to its end, a regular file read ahead on a thread of its own. Empty, or why it
+// could not be read to its end.
 std::string summarize(std::FILE* file, const std::string& path, const Reading& r) {
-    RecordLines lines(file);
-    std::string line;
+    // A unit takes two lines of about 500 bytes, or one; the hint stays within 16 MB whatever
+    // the file.
+    constexpr uintmax_t kLineBytesPerUnit = 512;
+    constexpr uintmax_t kMostUnitsExpected = 1 << 21;
+    std::error_code error;
+    if (const uintmax_t bytes = std::filesystem::file_size(path, error);
+        r.summing && path != kStandardInput && !error) {
+        r.summary.expectUnits(std::min(bytes / kLineBytesPerUnit, kMostUnitsExpected));
+    }
+    RecordStream lines(file, path != kStandardInput);
     for (;;) {
-        switch (lines.next(line)) {
+        RecordStream::Item& line = lines.next();
+        switch (line.next) {
             case RecordLines::Next::End:
                 return {};
             case RecordLines::Next::ReadError:
                 return "cannot read " + fileName(path) +
-                       (lines.number() > 0 ? " after line " + std::to_string(lines.number())
-                                           : std::string()) +
-                       ": " + std::strerror(lines.error());
+                       (line.number > 0 ? " after line " + std::to_string(line.number)
+                                        : std::string()) +
+                       ": " + std::strerror(line.error);
             case RecordLines::Next::TooLong:
-                r.summary.addUnread({r.index, lines.number(), true});
+                r.summary.addUnread({r.index, line.number, true});
                 break;
             case RecordLines::Next::Line:
-                if (!takeLine(line, lines.number(), r)) return {};
+                if (!line.blank && !takeRecord(line.record, line.number, r)) return {};
                 break;
         }
     }

@@ -53,17 +53,20 @@ std::optional<double> Tally::finalYield() const {
 }
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
+    if (isLast(name, detail)) return rows[last];
     const auto [at, added] = index.try_emplace({name, detail}, rows.size());
     if (added) rows.push_back(Tally{name, detail, {}});
-    return rows[at->second];
+    last = at->second;
+    return rows[last];
 }
 
 void RecordsSummary::addStarted(Record record, size_t file, long long line) {
     const long long order = read_++;
     if (endedFirst_.erase(record.attempt) > 0) return;
-    std::string id = record.attempt;
-    open_.insert_or_assign(std::move(id),
-                           OpenAttempt{order, {file, line, false}, std::move(record)});
+    OpenAttempt& open = open_[record.attempt];
+    open.order = order;
+    open.where = {file, line, false};
+    open.record = std::move(record);
 }
 
 void RecordsSummary::add(Record record) {
@@ -86,7 +89,7 @@ void RecordsSummary::finish() {
     }
     open_.clear();
     endedFirst_.clear();
-    for (const auto& [id, unit] : units_) {
+    for (const Unit& unit : units_) {
         for (Tally* t : {&all_, &images_.rows[unit.firstImage], &ports_.rows[unit.firstPort]}) {
             ++t->units;
             t->firstPass += unit.firstWritten ? 1 : 0;
@@ -95,7 +98,7 @@ void RecordsSummary::finish() {
     }
 }
 
-void RecordsSummary::count(Record record, long long order) {
+void RecordsSummary::count(Record&& record, long long order) {
     if (keepAttempts_) attempts_.push_back(record);
     all_.add(record.severity);
     images_.row(record.image, record.sha256).add(record.severity);
@@ -111,9 +114,9 @@ void RecordsSummary::count(Record record, long long order) {
         if (!written) withoutUnit_.push_back({order, std::move(record)});
         return;
     }
-    const auto [found, added] =
-        units_.try_emplace(record.unit, Unit{order, false, {}, {}, 0, 0, false});
-    Unit& unit = found->second;
+    const auto [found, added] = unitIndex_.try_emplace(record.unit, units_.size());
+    if (added) units_.push_back(Unit{record.unit, order, false, {}, {}, 0, 0, false});
+    Unit& unit = units_[found->second];
     if (added || earlier(record.started, unit.firstStarted)) {
         unit.firstStarted = record.started;
         unit.firstImage = images_.at(record.image, record.sha256);
@@ -192,7 +195,7 @@ void RecordsSummary::addNotSuccess(const DatabaseAttempt& attempt, size_t file) 
 std::vector<Record> RecordsSummary::notWritten() const {
     std::vector<const Attempt*> attempts;
     for (const Attempt& a : withoutUnit_) attempts.push_back(&a);
-    for (const auto& [id, unit] : units_) {
+    for (const Unit& unit : units_) {
         for (const Attempt& a : unit.attempts) attempts.push_back(&a);
     }
     std::sort(attempts.begin(), attempts.end(),
@@ -219,8 +222,8 @@ std::vector<Record> RecordsSummary::attempts() const {
 
 std::vector<std::string> RecordsSummary::unitsNotWritten() const {
     std::vector<std::pair<long long, const std::string*>> ids;
-    for (const auto& [id, unit] : units_) {
-        if (!unit.written) ids.emplace_back(unit.firstSeen, &id);
+    for (const Unit& unit : units_) {
+        if (!unit.written) ids.emplace_back(unit.firstSeen, &unit.id);
     }
     std::sort(ids.begin(), ids.end());
     std::vector<std::string> list;

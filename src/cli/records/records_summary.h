@@ -59,6 +59,9 @@ class RecordsSummary {
     // the order read, with whether its unit was written in the end. They need no finish().
     void addSums(const DatabaseSums& sums, size_t file);
     void addNotSuccess(const DatabaseAttempt& attempt, size_t file);
+    // Room for about `units` more units, so that the index of a year's units is not rebuilt
+    // again and again as it grows (a hint from the size of the files to read).
+    void expectUnits(size_t units) { unitIndex_.reserve(unitIndex_.size() + units); }
     // Keeps every attempt counted, for a list of them (one unit's: a handful, not a year's).
     void keepAttempts() { keepAttempts_ = true; }
     // After the last line: every attempt still open (a started line without its final line)
@@ -104,6 +107,7 @@ class RecordsSummary {
     };
     // A board named by its unit id: written once any attempt at it succeeded.
     struct Unit {
+        std::string id;
         long long firstSeen;
         bool written = false;
         std::vector<Attempt> attempts;  // those not written, while the unit is not
@@ -113,13 +117,18 @@ class RecordsSummary {
         size_t firstPort = 0;
         bool firstWritten = false;
     };
-    // Rows in the order first seen, found by their name and detail.
+    // Rows in the order first seen, found by their name and detail; the row found last is
+    // looked at first (the image of a day's lines is mostly one).
     struct Rows {
         std::vector<Tally> rows;
         std::map<std::pair<std::string, std::string>, size_t> index;
+        size_t last = 0;
         Tally& row(const std::string& name, const std::string& detail);
         size_t at(const std::string& name, const std::string& detail) const {
-            return index.at({name, detail});
+            return isLast(name, detail) ? last : index.at({name, detail});
+        }
+        bool isLast(const std::string& name, const std::string& detail) const {
+            return last < rows.size() && rows[last].name == name && rows[last].detail == detail;
         }
     };
 
@@ -129,7 +138,7 @@ class RecordsSummary {
         UnreadLine where;
         Record record;
     };
-    void count(Record record, long long order);
+    void count(Record&& record, long long order);
     void addCause(const Record& record);
 
     long long read_ = 0;
@@ -141,7 +150,9 @@ class RecordsSummary {
     Tally all_;
     Rows images_;
     Rows ports_;
-    std::unordered_map<std::string, Unit> units_;
+    // The units as first counted, a year's of them: a vector walks them in the order they lie.
+    std::vector<Unit> units_;
+    std::unordered_map<std::string, size_t> unitIndex_;  // by id
     long long unitsWritten_ = 0;
     long long summedUnits_ = 0;                  // the units a database counted
     std::vector<std::string> summedNotWritten_;  // and those of them not written

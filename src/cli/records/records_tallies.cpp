@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "diagnosis.h"
 
@@ -65,7 +66,40 @@ std::vector<CycleTimes::Bin> CycleTimes::bins() const {
     return bins;
 }
 
+namespace {
+
+// The hour of a time in the form stations write ("2026-03-02T08:00:01.120Z", or whole seconds),
+// read without QDateTime, which takes longer than reading the record's line; empty for any other
+// form, or a time that is none.
+std::optional<std::string> utcHour(const std::string& t) {
+    const size_t n = t.size();
+    if ((n != 20 && n != 24) || t[n - 1] != 'Z' || (n == 24 && t[19] != '.')) return std::nullopt;
+    const auto number = [&t](size_t from, size_t digits) {
+        int value = 0;
+        for (size_t i = from; i < from + digits; ++i) {
+            if (t[i] < '0' || t[i] > '9') return -1;
+            value = value * 10 + (t[i] - '0');
+        }
+        return value;
+    };
+    if (t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':' ||
+        (n == 24 && number(20, 3) < 0)) {
+        return std::nullopt;
+    }
+    const int hour = number(11, 2);
+    const int minute = number(14, 2);
+    const int second = number(17, 2);
+    if (!QDate::isValid(number(0, 4), number(5, 2), number(8, 2)) || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 59) {
+        return std::nullopt;
+    }
+    return t.substr(0, 13);
+}
+
+}  // namespace
+
 std::string hourOf(const std::string& started) {
+    if (std::optional<std::string> hour = utcHour(started)) return std::move(*hour);
     const QDateTime time =
         QDateTime::fromString(QString::fromStdString(started), Qt::ISODateWithMs);
     if (!time.isValid()) return {};
