@@ -83,7 +83,6 @@ int16_t Loader::FlashErase(const ExchangeSettings& settings) {
             break;
         }
     }
-    link.closePort();
     return status;
 }
 
@@ -100,21 +99,14 @@ int16_t Loader::FlashProgram(const ExchangeSettings& settings, const MemoryImage
         if (!blockHasData(image, start)) continue;
         int failed = 0;
         for (;;) {
-            if (d->stopBefore(failed + 1, kBlockAttempts, start)) {
-                link.closePort();
-                return kFrameFailure;
-            }
+            if (d->stopBefore(failed + 1, kBlockAttempts, start)) return kFrameFailure;
             frame::BuildProgramFrame(image, start, frameBuffer(link));
             d->attempt(failed + 1, kBlockAttempts, start);
             const Answer answer = sendFrame(*d, settings.strictAnswers, start);
             if (answer == Answer::Accepted) break;
-            if (answer == Answer::PortFailure || ++failed == kBlockAttempts) {
-                link.closePort();
-                return kFrameFailure;
-            }
+            if (answer == Answer::PortFailure || ++failed == kBlockAttempts) return kFrameFailure;
         }
     }
-    link.closePort();
     return kProgramDone;
 }
 
@@ -142,7 +134,6 @@ int16_t Loader::LoaderDisconnect(const ExchangeSettings& settings) {
             break;
         }
     }
-    link.closePort();
     return status;
 }
 
