@@ -51,9 +51,9 @@ class WindowPanel : public Panel {
 
     QWidget* window_;
     WindowControls c_;
-    MainMenu menu_;
     std::function<void(int)> checkComMenu_;
     std::function<void()> idle_;
+    const std::map<ControlId, QObject*> controls_;  // the widget or menu action of each id
     std::map<ControlId, bool> enabled_;
     bool locked_ = false;
 };
