@@ -30,8 +30,6 @@ class CommandContext {
     // The SHA-256 of that file's bytes as they were loaded (image_identity.h): what the
     // confirmation shows and the service history names.
     std::string imageSha256;
-    // The image is the default file that start-up loaded.
-    bool defaultImage = false;
     // The service history every write from the window adds its lines to (service_history.h);
     // empty: none is kept.
     std::string historyPath;
