@@ -7,7 +7,6 @@ namespace {
 
 constexpr uint8_t kCr = 13;
 constexpr uint8_t kLf = 10;
-constexpr int16_t kTextStatusLength = 6;
 
 }  // namespace
 

@@ -8,9 +8,6 @@
 #include "text_commands.h"
 
 namespace quorvel {
-namespace {
-constexpr size_t kPortStatusLength = 6;  // CR LF, two status characters, CR LF
-}  // namespace
 
 int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
     ExchangeScope scope(*d);
@@ -49,7 +46,7 @@ int16_t Loader::PortCommand(const ExchangeSettings& settings) {
     }
     d->attempt(1, 1);
     const std::optional<int16_t> count = link.WaitForReply(kPortReplyMinimum);
-    d->judge(kPortStatusPosition, kPortStatusLength);
+    d->judge(kPortStatusPosition, kTextStatusLength);
     if (!count) return kConnectFailure;
     int16_t status = kNotRecognised;
     if (*count >= kPortReplyMinimum) {
