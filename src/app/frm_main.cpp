@@ -87,15 +87,9 @@ void frmMain::connectHandlers() {
         connect(c_.cmdMacro[size_t(i)], &QPushButton::clicked, this,
                 [&cmd, i] { cmd.rewrite.cmdMacro_Click(int16_t(i)); });
     }
-    const std::pair<QPushButton*, StepButton> steps[] = {
-        {c_.Command1, StepButton::Command1},   {c_.Command11, StepButton::Command11},
-        {c_.Command4, StepButton::Command4},   {c_.cmbErase, StepButton::cmbErase},
-        {c_.Command8, StepButton::Command8},   {c_.Command7, StepButton::Command7},
-        {c_.cmbWrite, StepButton::cmbWrite},   {c_.Command9, StepButton::Command9},
-        {c_.Command6, StepButton::Command6},   {c_.cmbEnd, StepButton::cmbEnd},
-        {c_.Command10, StepButton::Command10}, {c_.Command5, StepButton::Command5},
-    };
-    for (const auto& [button, step] : steps) {
+    for (int i = 0; i < kStepButtonCount; ++i) {
+        const auto step = static_cast<StepButton>(i);
+        auto* button = static_cast<QPushButton*>(panel_->control(stepEntry(step).control));
         connect(button, &QPushButton::clicked, this, [&cmd, step] { cmd.steps.Click(step); });
     }
     connect(menu_.mnuWrite, &QAction::triggered, this, [&cmd] { cmd.steps.mnuWrite_Click(); });

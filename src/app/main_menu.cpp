@@ -21,15 +21,15 @@ QMenu* menu(Owner* owner, const QString& caption, const QString& name) {
 
 MainMenu BuildMainMenu(QMenuBar* bar) {
     MainMenu m;
-    m.mnuFile = menu(bar, QStringLiteral("ファイル"), QStringLiteral("mnuFile"));
-    m.mnuOpen = item(m.mnuFile, QStringLiteral("開く"), QStringLiteral("mnuOpen"));
-    m.mnuEnd = item(m.mnuFile, QStringLiteral("終了"), QStringLiteral("mnuEnd"));
+    QMenu* file = menu(bar, QStringLiteral("ファイル"), QStringLiteral("mnuFile"));
+    m.mnuOpen = item(file, QStringLiteral("開く"), QStringLiteral("mnuOpen"));
+    m.mnuEnd = item(file, QStringLiteral("終了"), QStringLiteral("mnuEnd"));
 
-    m.mnuEdit = menu(bar, QStringLiteral("編集"), QStringLiteral("mnuEdit"));
-    m.mnuWrite = item(m.mnuEdit, QStringLiteral("書き込み"), QStringLiteral("mnuWrite"));
+    QMenu* edit = menu(bar, QStringLiteral("編集"), QStringLiteral("mnuEdit"));
+    m.mnuWrite = item(edit, QStringLiteral("書き込み"), QStringLiteral("mnuWrite"));
 
-    m.mnuSetting = menu(bar, QStringLiteral("設定"), QStringLiteral("mnuSetting"));
-    m.mnuPort = menu(m.mnuSetting, QStringLiteral("COMポート"), QStringLiteral("mnuPort"));
+    QMenu* setting = menu(bar, QStringLiteral("設定"), QStringLiteral("mnuSetting"));
+    m.mnuPort = menu(setting, QStringLiteral("COMポート"), QStringLiteral("mnuPort"));
     for (int i = 1; i <= kComMenuItems; ++i) {
         QAction* com =
             item(m.mnuPort, QStringLiteral("COM%1").arg(i), QStringLiteral("mnuCom(%1)").arg(i));

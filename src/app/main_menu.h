@@ -11,12 +11,9 @@ namespace quorvel {
 constexpr int kComMenuItems = 10;
 
 struct MainMenu {
-    QMenu* mnuFile = nullptr;
     QAction* mnuOpen = nullptr;
     QAction* mnuEnd = nullptr;
-    QMenu* mnuEdit = nullptr;
     QAction* mnuWrite = nullptr;
-    QMenu* mnuSetting = nullptr;
     QMenu* mnuPort = nullptr;
     std::array<QAction*, kComMenuItems + 1> mnuCom{};  // elements 1 to 10; 0 is unused
 };

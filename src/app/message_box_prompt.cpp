@@ -34,25 +34,19 @@ void ConfigureMessageBox(QMessageBox& box, const PromptBox& prompt) {
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(prompt.text).replace(QStringLiteral("\r\n"), "\n"));
     box.setIcon(iconFor(prompt.icon));
-    switch (prompt.buttons) {
-        case PromptButtons::OkCancel:
-            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            box.setEscapeButton(QMessageBox::Cancel);
-            box.setDefaultButton(prompt.defaultButton == PromptAnswer::Cancel ? QMessageBox::Cancel
-                                                                              : QMessageBox::Ok);
-            return;
-        case PromptButtons::YesNo:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setEscapeButton(QMessageBox::No);
-            box.setDefaultButton(prompt.defaultButton == PromptAnswer::Yes ? QMessageBox::Yes
-                                                                           : QMessageBox::No);
-            return;
-        case PromptButtons::Ok:
-            break;
-    }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Ok);
-    box.setDefaultButton(QMessageBox::Ok);
+    // The button that answers yes or OK, and the one that Escape presses (the same in a box
+    // with one button).
+    using enum QMessageBox::StandardButton;
+    const auto [accept, reject] = prompt.buttons == PromptButtons::YesNo ? std::pair{Yes, No}
+                                  : prompt.buttons == PromptButtons::OkCancel
+                                      ? std::pair{Ok, Cancel}
+                                      : std::pair{Ok, Ok};
+    box.setStandardButtons(accept | reject);
+    box.setEscapeButton(reject);
+    const bool acceptByDefault = prompt.buttons == PromptButtons::YesNo
+                                     ? prompt.defaultButton == PromptAnswer::Yes
+                                     : prompt.defaultButton != PromptAnswer::Cancel;
+    box.setDefaultButton(acceptByDefault ? accept : reject);
 }
 
 MessageBoxPrompt::~MessageBoxPrompt() {

@@ -97,10 +97,7 @@ WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
         c.port[i] = find<QRadioButton>(client, ("port(" + std::to_string(i) + ")").c_str());
     }
     c.ProgressBar1 = find<QProgressBar>(client, "ProgressBar1");
-    c.Label1 = find<QLabel>(client, "Label1");
     c.cmbCOM = find<QComboBox>(client, "cmbCOM");
-    c.Frame1 = find<QGroupBox>(client, "Frame1");
-    c.Frame2 = find<QGroupBox>(client, "Frame2");
     c.Frame3 = find<QGroupBox>(client, "Frame3");
     c.txtPinNumber = find<QLineEdit>(client, "txtPinNumber");
     c.Command2 = find<QPushButton>(client, "Command2");
@@ -122,9 +119,6 @@ WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
     c.txtCsStp = find<QLineEdit>(client, "txtCsStp");
     c.Text1 = find<QLineEdit>(client, "Text1");
     c.Text2 = find<QLineEdit>(client, "Text2");
-    c.Label4 = find<QLabel>(client, "Label4");
-    c.txtCFG0 = find<QLineEdit>(client, "txtCFG0");
-    c.txtCFG1 = find<QLineEdit>(client, "txtCFG1");
     c.txtMemory = find<QFrame>(client, "txtMemory");
     return c;
 }

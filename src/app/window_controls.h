@@ -16,11 +16,8 @@ namespace quorvel {
 struct WindowControls {
     std::array<QPushButton*, 3> cmdMacro{};
     QProgressBar* ProgressBar1 = nullptr;
-    QLabel* Label1 = nullptr;
     QComboBox* cmbCOM = nullptr;
 
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
     QGroupBox* Frame3 = nullptr;
     std::array<QRadioButton*, 2> optVersion{};
     std::array<QRadioButton*, 3> optBPS{};
@@ -47,9 +44,6 @@ struct WindowControls {
     QLineEdit* txtCsStp = nullptr;
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* txtCFG0 = nullptr;
-    QLineEdit* txtCFG1 = nullptr;
     QFrame* txtMemory = nullptr;
 };
 

@@ -8,16 +8,6 @@ namespace quorvel {
 
 namespace {
 
-constexpr ControlId kAllControls[] = {
-    ControlId::cmdMacro0,   ControlId::cmdMacro1,   ControlId::cmdMacro2, ControlId::Frame3,
-    ControlId::optVersion0, ControlId::optVersion1, ControlId::Command1,  ControlId::cmbErase,
-    ControlId::cmbWrite,    ControlId::cmbEnd,      ControlId::Command11, ControlId::Command8,
-    ControlId::Command9,    ControlId::Command10,   ControlId::Command4,  ControlId::Command7,
-    ControlId::Command6,    ControlId::Command5,    ControlId::Command2,  ControlId::cmdTavik,
-    ControlId::mnuOpen,     ControlId::mnuEnd,      ControlId::mnuWrite,  ControlId::cmbCOM,
-    ControlId::mnuPort,
-};
-
 std::string narrow(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
@@ -28,10 +18,36 @@ WindowPanel::WindowPanel(QWidget* window, const WindowControls& controls, const 
                          std::function<void(int)> checkComMenu, std::function<void()> idle)
     : window_(window),
       c_(controls),
-      menu_(menu),
       checkComMenu_(std::move(checkComMenu)),
-      idle_(std::move(idle)) {
-    for (ControlId id : kAllControls) enabled_[id] = true;
+      idle_(std::move(idle)),
+      controls_{
+          {ControlId::cmdMacro0, c_.cmdMacro[0]},
+          {ControlId::cmdMacro1, c_.cmdMacro[1]},
+          {ControlId::cmdMacro2, c_.cmdMacro[2]},
+          {ControlId::Frame3, c_.Frame3},
+          {ControlId::optVersion0, c_.optVersion[0]},
+          {ControlId::optVersion1, c_.optVersion[1]},
+          {ControlId::Command1, c_.Command1},
+          {ControlId::cmbErase, c_.cmbErase},
+          {ControlId::cmbWrite, c_.cmbWrite},
+          {ControlId::cmbEnd, c_.cmbEnd},
+          {ControlId::Command11, c_.Command11},
+          {ControlId::Command8, c_.Command8},
+          {ControlId::Command9, c_.Command9},
+          {ControlId::Command10, c_.Command10},
+          {ControlId::Command4, c_.Command4},
+          {ControlId::Command7, c_.Command7},
+          {ControlId::Command6, c_.Command6},
+          {ControlId::Command5, c_.Command5},
+          {ControlId::Command2, c_.Command2},
+          {ControlId::cmdTavik, c_.cmdTavik},
+          {ControlId::mnuOpen, menu.mnuOpen},
+          {ControlId::mnuEnd, menu.mnuEnd},
+          {ControlId::mnuWrite, menu.mnuWrite},
+          {ControlId::cmbCOM, c_.cmbCOM},
+          {ControlId::mnuPort, menu.mnuPort->menuAction()},
+      } {
+    for (const auto& [id, control] : controls_) enabled_[id] = true;
 }
 
 void WindowPanel::setEnabled(ControlId id, bool enabled) {
@@ -41,7 +57,7 @@ void WindowPanel::setEnabled(ControlId id, bool enabled) {
 
 void WindowPanel::setExchangeLock(bool locked) {
     locked_ = locked;
-    for (ControlId id : kAllControls) apply(id);
+    for (const auto& [id, control] : controls_) apply(id);
     if (!locked && idle_) idle_();
 }
 
@@ -50,57 +66,11 @@ void WindowPanel::apply(ControlId id) {
 }
 
 void WindowPanel::setControlEnabled(ControlId id, bool on) {
-    switch (id) {
-        case ControlId::cmdMacro0:
-            return c_.cmdMacro[0]->setEnabled(on);
-        case ControlId::cmdMacro1:
-            return c_.cmdMacro[1]->setEnabled(on);
-        case ControlId::cmdMacro2:
-            return c_.cmdMacro[2]->setEnabled(on);
-        case ControlId::Frame3:
-            return c_.Frame3->setEnabled(on);
-        case ControlId::optVersion0:
-            return c_.optVersion[0]->setEnabled(on);
-        case ControlId::optVersion1:
-            return c_.optVersion[1]->setEnabled(on);
-        case ControlId::Command1:
-            return c_.Command1->setEnabled(on);
-        case ControlId::cmbErase:
-            return c_.cmbErase->setEnabled(on);
-        case ControlId::cmbWrite:
-            return c_.cmbWrite->setEnabled(on);
-        case ControlId::cmbEnd:
-            return c_.cmbEnd->setEnabled(on);
-        case ControlId::Command11:
-            return c_.Command11->setEnabled(on);
-        case ControlId::Command8:
-            return c_.Command8->setEnabled(on);
-        case ControlId::Command9:
-            return c_.Command9->setEnabled(on);
-        case ControlId::Command10:
-            return c_.Command10->setEnabled(on);
-        case ControlId::Command4:
-            return c_.Command4->setEnabled(on);
-        case ControlId::Command7:
-            return c_.Command7->setEnabled(on);
-        case ControlId::Command6:
-            return c_.Command6->setEnabled(on);
-        case ControlId::Command5:
-            return c_.Command5->setEnabled(on);
-        case ControlId::Command2:
-            return c_.Command2->setEnabled(on);
-        case ControlId::cmdTavik:
-            return c_.cmdTavik->setEnabled(on);
-        case ControlId::mnuOpen:
-            return menu_.mnuOpen->setEnabled(on);
-        case ControlId::mnuEnd:
-            return menu_.mnuEnd->setEnabled(on);
-        case ControlId::mnuWrite:
-            return menu_.mnuWrite->setEnabled(on);
-        case ControlId::cmbCOM:
-            return c_.cmbCOM->setEnabled(on);
-        case ControlId::mnuPort:
-            return menu_.mnuPort->menuAction()->setEnabled(on);
+    QObject* control = controls_.at(id);
+    if (auto* action = qobject_cast<QAction*>(control)) {
+        action->setEnabled(on);
+    } else {
+        static_cast<QWidget*>(control)->setEnabled(on);
     }
 }
 

@@ -44,6 +44,8 @@ class WindowPanel : public Panel {
     // The port number every exchange uses: the selected list position + 1, 0 with none.
     int16_t GetCOM() const;
     bool locked() const { return locked_; }
+    // The widget or menu action of a control.
+    QObject* control(ControlId id) const { return controls_.at(id); }
 
   private:
     void apply(ControlId id);
@@ -51,9 +53,9 @@ class WindowPanel : public Panel {
 
     QWidget* window_;
     WindowControls c_;
-    MainMenu menu_;
     std::function<void(int)> checkComMenu_;
     std::function<void()> idle_;
+    const std::map<ControlId, QObject*> controls_;  // the widget or menu action of each id
     std::map<ControlId, bool> enabled_;
     bool locked_ = false;
 };

@@ -20,9 +20,7 @@ bool blockHasData(const MemoryImage& image, int startRow) {
 }
 
 int countBlocksToSend(const MemoryImage& image) {
-    int count = 0;
-    for (int start : programBlockStarts()) count += blockHasData(image, start) ? 1 : 0;
-    return count;
+    return countBlocksBefore(image, kLastRow + 1);
 }
 
 int countRowsToSend(const MemoryImage& image) {

@@ -10,21 +10,9 @@ namespace {
 constexpr std::string_view kEndRecord = ":00000001FF";
 constexpr size_t kShortestDataRecord = 13;
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // Two-character field at 0-based index, read leniently (blanks skipped, stop at others).
 int lenientPair(std::string_view line, size_t index) {
-    int value = 0;
-    for (size_t i = index; i < index + 2 && i < line.size(); ++i) {
-        const char c = line[i];
-        if (isBlank(c)) continue;
-        const int d = hexDigitValue(c);
-        if (d < 0) break;
-        value = value * 16 + d;
-    }
-    return value;
+    return static_cast<int>(readHexField(line, index + 1, 2));
 }
 
 LineOutcome reject(MemoryImage& image, int16_t code) {

@@ -1,18 +1,12 @@
 #include "image_loader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "image_file_read.h"
 
 namespace quorvel {
-namespace {
-
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-}  // namespace
 
 std::string LoadResult::title() const {
     return kind == Kind::LineRejected ? "Error" : "ERROR";
@@ -31,13 +25,11 @@ std::string LoadResult::message() const {
 }
 
 LineReader readerForPath(std::string_view path) {
-    if (path.size() >= 3) {
-        const std::string_view tail = path.substr(path.size() - 3);
-        if (upper(tail[0]) == 'H' && upper(tail[1]) == 'E' && upper(tail[2]) == 'X') {
-            return &ReadHexLine;
-        }
-    }
-    return &ReadMotLine;
+    // Setting bit 5 folds exactly "H", "E" and "X" to their lower case.
+    const bool hex =
+        path.size() >= 3 && std::equal(path.end() - 3, path.end(), "hex",
+                                       [](char c, char lower) { return (c | 0x20) == lower; });
+    return hex ? &ReadHexLine : &ReadMotLine;
 }
 
 LoadResult LoadImageText(std::string_view text, LineReader reader, MemoryImage& image,

@@ -36,30 +36,57 @@ bool answerEchoes(const SerialLink& link) {
                       link.bytRxBuf.begin());
 }
 
-// Notes a whole answer under `unit` unless it confirms the frame: repeated, then "0".
-void noteConfirmation(LoaderState& d, int unit, bool echoes) {
-    const uint8_t answer = d.link.bytRxBuf[kAnswerPosition];
-    if (!echoes || answer != '0') d.unconfirmed.push_back({unit, echoes, answer});
-}
+// How a whole answer to a frame is taken.
+enum class Judging {
+    Lenient,  // any answer byte but "E"
+    Strict,   // only the frame repeated, then "0"
+    Any,      // any answer, whatever it says (the end frame): judged by its length alone
+};
 
-// One send-and-wait of the frame in bytTxBuf: accepted when a whole answer arrived and its
-// answer byte is not "E"; strictly, only when it also repeats the frame and answers "0". An
-// answer taken without repeating the frame is noted under `unit`.
-Answer sendFrame(LoaderState& d, bool strict, int unit) {
+// One send-and-wait of the frame in bytTxBuf: accepted when a whole answer arrived that
+// `judging` takes. An answer taken without repeating the frame is noted under `unit`, and
+// one taken without confirming it (repeated, then "0") too.
+Answer sendFrame(LoaderState& d, Judging judging, int unit) {
     SerialLink& link = d.link;
     const std::optional<int16_t> count = link.ReceiveWait();
-    d.judge(kAnswerPosition, 1);
+    if (judging == Judging::Any) {
+        d.judge(-1, 0);
+    } else {
+        d.judge(kAnswerPosition, 1);
+    }
     if (!count) return Answer::PortFailure;
     if (*count < kFrameReplyLength) return Answer::Failed;
     const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, kAnswerPosition);
     if (!code) return Answer::PortFailure;
     const bool echoes = answerEchoes(link);
     d.diagnostics.echoDiffers = !echoes;
-    if (strict) return echoes && *code == kDone ? Answer::Accepted : Answer::Failed;
-    if (*code == kRejected) return Answer::Failed;
+    if (judging == Judging::Strict) {
+        return echoes && *code == kDone ? Answer::Accepted : Answer::Failed;
+    }
+    if (judging == Judging::Lenient && *code == kRejected) return Answer::Failed;
     if (!echoes) d.notEchoed.push_back(unit);
-    noteConfirmation(d, unit, echoes);
+    const uint8_t answer = link.bytRxBuf[kAnswerPosition];
+    if (!echoes || answer != '0') d.unconfirmed.push_back({unit, echoes, answer});
     return Answer::Accepted;
+}
+
+Judging judgingFor(const ExchangeSettings& settings) {
+    return settings.strictAnswers ? Judging::Strict : Judging::Lenient;
+}
+
+// Opens the port and sends the frame in bytTxBuf, at most `attempts` times, until an answer
+// is taken: `accepted` then, the failure code otherwise.
+int16_t repeatFrame(LoaderState& d, const ExchangeSettings& settings, Judging judging, int attempts,
+                    int16_t accepted) {
+    if (!d.link.openPort(settings)) return kFrameFailure;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        if (d.stopBefore(attempt, attempts)) break;
+        d.attempt(attempt, attempts);
+        const Answer answer = sendFrame(d, judging, -1);
+        if (answer == Answer::PortFailure) break;
+        if (answer == Answer::Accepted) return accepted;
+    }
+    return kFrameFailure;
 }
 
 }  // namespace
@@ -67,24 +94,9 @@ Answer sendFrame(LoaderState& d, bool strict, int unit) {
 int16_t Loader::FlashErase(const ExchangeSettings& settings) {
     ExchangeScope scope(*d);
     if (!scope.entered()) return kFrameFailure;
-    SerialLink& link = d->link;
-    link.setLineSettings(kSettings4800);
-    frame::BuildEraseFrame(frameBuffer(link));
-    if (!link.openPort(settings)) return kFrameFailure;
-
-    int16_t status = kFrameFailure;
-    for (int attempt = 0; attempt < kEraseAttempts; ++attempt) {
-        if (d->stopBefore(attempt + 1, kEraseAttempts)) break;
-        d->attempt(attempt + 1, kEraseAttempts);
-        const Answer answer = sendFrame(*d, settings.strictAnswers, -1);
-        if (answer == Answer::PortFailure) break;
-        if (answer == Answer::Accepted) {
-            status = kEraseAccepted;
-            break;
-        }
-    }
-    link.closePort();
-    return status;
+    d->link.setLineSettings(kSettings4800);
+    frame::BuildEraseFrame(frameBuffer(d->link));
+    return repeatFrame(*d, settings, judgingFor(settings), kEraseAttempts, kEraseAccepted);
 }
 
 int16_t Loader::FlashProgram(const ExchangeSettings& settings, const MemoryImage& image,
@@ -100,50 +112,24 @@ int16_t Loader::FlashProgram(const ExchangeSettings& settings, const MemoryImage
         if (!blockHasData(image, start)) continue;
         int failed = 0;
         for (;;) {
-            if (d->stopBefore(failed + 1, kBlockAttempts, start)) {
-                link.closePort();
-                return kFrameFailure;
-            }
+            if (d->stopBefore(failed + 1, kBlockAttempts, start)) return kFrameFailure;
             frame::BuildProgramFrame(image, start, frameBuffer(link));
             d->attempt(failed + 1, kBlockAttempts, start);
-            const Answer answer = sendFrame(*d, settings.strictAnswers, start);
+            const Answer answer = sendFrame(*d, judgingFor(settings), start);
             if (answer == Answer::Accepted) break;
-            if (answer == Answer::PortFailure || ++failed == kBlockAttempts) {
-                link.closePort();
-                return kFrameFailure;
-            }
+            if (answer == Answer::PortFailure || ++failed == kBlockAttempts) return kFrameFailure;
         }
     }
-    link.closePort();
     return kProgramDone;
 }
 
 int16_t Loader::LoaderDisconnect(const ExchangeSettings& settings) {
     ExchangeScope scope(*d);
     if (!scope.entered()) return kFrameFailure;
-    SerialLink& link = d->link;
-    link.setLineSettings(kSettings4800);
-    frame::BuildEndFrame(frameBuffer(link));
-    if (!link.openPort(settings)) return kFrameFailure;
-
-    int16_t status = kFrameFailure;
-    for (int attempt = 0; attempt < kDisconnectAttempts; ++attempt) {
-        if (d->stopBefore(attempt + 1, kDisconnectAttempts)) break;
-        d->attempt(attempt + 1, kDisconnectAttempts);
-        // Any whole answer ends the connection, whatever it says.
-        const std::optional<int16_t> count = link.ReceiveWait();
-        d->judge(-1, 0);
-        if (!count) break;
-        if (*count >= kFrameReplyLength) {
-            if (!answerEchoes(link)) d->notEchoed.push_back(-1);
-            d->diagnostics.echoDiffers = !answerEchoes(link);
-            noteConfirmation(*d, -1, answerEchoes(link));
-            status = kDisconnected;
-            break;
-        }
-    }
-    link.closePort();
-    return status;
+    d->link.setLineSettings(kSettings4800);
+    frame::BuildEndFrame(frameBuffer(d->link));
+    // Any whole answer ends the connection, whatever it says.
+    return repeatFrame(*d, settings, Judging::Any, kDisconnectAttempts, kDisconnected);
 }
 
 }  // namespace quorvel

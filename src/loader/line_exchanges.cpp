@@ -30,38 +30,32 @@ int16_t Loader::TextCommand(const ExchangeSettings& settings, std::string_view w
     ExchangeScope scope(*d);
     if (!scope.entered()) return kLineFailure;
     SerialLink& link = d->link;
-    const auto errorPath = [&] {
-        link.closePort();
-        return kLineFailure;
-    };
     // The line keeps the settings the port last had; each send switches to 38400 anyway.
-    if (!link.openPort(settings)) return errorPath();
+    if (!link.openPort(settings)) return kLineFailure;
 
     if (word == "ERASE") {
         line::BuildEraseFrame(d->lineBuffer());
     } else if (word == "END") {
         line::BuildEndFrame(d->lineBuffer());
     } else {
-        link.closePort();
         return kNotDone;  // not a command word: nothing is sent
     }
 
     int16_t status = kNotDone;
     for (int attempt = 0; attempt < kTextAttempts; ++attempt) {
-        if (d->stopBefore(attempt + 1, kTextAttempts)) return errorPath();
+        if (d->stopBefore(attempt + 1, kTextAttempts)) return kLineFailure;
         d->attempt(attempt + 1, kTextAttempts);
         const std::optional<int16_t> count =
             link.ReceiveWaitLine(head(d->bytLineBuf, line::kCommandLength), kTextReplyMinimum);
         d->judge(0, 1);
-        if (!count) return errorPath();
+        if (!count) return kLineFailure;
         const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, 0);
-        if (!code) return errorPath();  // nothing arrived
+        if (!code) return kLineFailure;  // nothing arrived
         if (*code == 0 || *code == 2 || *code == 4) {
             status = *code;
             break;
         }
     }
-    link.closePort();
     return status;
 }
 
@@ -71,11 +65,7 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
     if (!scope.entered()) return kLineFailure;
     SerialLink& link = d->link;
     link.setLineSettings(settingsForSpeed(settings.speed));
-    const auto errorPath = [&] {
-        link.closePort();
-        return kLineFailure;
-    };
-    if (!link.openPort(settings)) return errorPath();
+    if (!link.openPort(settings)) return kLineFailure;
 
     const line::Buffer lineBuf = d->lineBuffer();
     for (int row = kFirstRow; row <= kLastRow; ++row) {
@@ -85,16 +75,16 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
         for (int attempt = 0; attempt < kRowAttempts && !written; ++attempt) {
             // A stop waits for the row's acknowledgement: the record alone leaves the row
             // pending on the device.
-            if (d->stopBefore(attempt + 1, kRowAttempts, row)) return errorPath();
+            if (d->stopBefore(attempt + 1, kRowAttempts, row)) return kLineFailure;
             if (!line::BuildRowFrame(image, row, lineBuf)) {
                 d->attempt(0, kRowAttempts, row);  // a row record cannot carry its address
-                return errorPath();
+                return kLineFailure;
             }
             d->attempt(attempt + 1, kRowAttempts, row);
             const std::optional<int16_t> count =
                 link.ReceiveWaitLine(head(d->bytLineBuf, line::kRecordLength), kRowReplyMinimum);
             d->judge(kRowReplyPosition, line::kRecordLength);
-            if (!count) return errorPath();
+            if (!count) return kLineFailure;
             if (*count < kRowReplyMinimum) continue;
 
             if (line::CompareReply(lineBuf, link.bytRxBuf, kRowReplyPosition) == 1) {
@@ -102,10 +92,10 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
                 const std::optional<int16_t> ack = link.ReceiveWaitLine(
                     head(d->bytLineBuf, line::kCommandLength), kRowReplyMinimum);
                 d->judge(kRowReplyPosition, 1);
-                if (!ack) return errorPath();
+                if (!ack) return kLineFailure;
                 if (*ack >= kRowReplyMinimum) {
                     const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, kRowReplyPosition);
-                    if (!code) return errorPath();
+                    if (!code) return kLineFailure;
                     written = *code == 0;
                 }
             } else {
@@ -113,16 +103,12 @@ int16_t Loader::RowWrite(const ExchangeSettings& settings, const MemoryImage& im
                 // The answer to "NG" is not examined.
                 if (!link.ReceiveWaitLine(head(d->bytLineBuf, line::kCommandLength),
                                           kRowReplyMinimum)) {
-                    return errorPath();
+                    return kLineFailure;
                 }
             }
         }
-        if (!written) {
-            link.closePort();
-            return kNotDone;
-        }
+        if (!written) return kNotDone;
     }
-    link.closePort();
     return kProgramDone;
 }
 

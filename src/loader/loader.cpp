@@ -9,7 +9,7 @@ namespace quorvel {
 Loader::Loader() : Loader(std::make_unique<SerialPortTransport>()) {}
 
 Loader::Loader(std::unique_ptr<Transport> transport)
-    : d(std::make_unique<State>(std::move(transport))) {}
+    : d(std::make_unique<LoaderState>(std::move(transport))) {}
 
 Loader::~Loader() = default;
 

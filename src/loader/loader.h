@@ -19,7 +19,8 @@
 
 namespace quorvel {
 
-class Transport;  // the serial port behind a small interface (serial/transport.h)
+class Transport;     // the serial port behind a small interface (serial/transport.h)
+struct LoaderState;  // what the exchanges share (loader_state.h)
 
 class Loader : public Exchanges {
   public:
@@ -85,8 +86,7 @@ class Loader : public Exchanges {
     const std::vector<UnconfirmedAnswer>& answersNotConfirmed() const override;
 
   private:
-    struct State;
-    std::unique_ptr<State> d;
+    std::unique_ptr<LoaderState> d;
 };
 
 }  // namespace quorvel

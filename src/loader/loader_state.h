@@ -85,10 +85,6 @@ struct LoaderState {
     std::vector<UnconfirmedAnswer> unconfirmed;  // see Loader::answersNotConfirmed()
 };
 
-struct Loader::State : LoaderState {
-    using LoaderState::LoaderState;
-};
-
 // Marks the link as held for the length of one exchange. An exchange that finds the link
 // already held (started from an event handled during another one's wait) must return its
 // failure code at once, touching neither the port nor the buffers. On leaving, the port is

@@ -1,34 +1,23 @@
 #include "reply_classifiers.h"
 
+#include <utility>
+
 namespace quorvel {
 namespace {
 
 constexpr uint8_t kCr = 13;
 constexpr uint8_t kLf = 10;
-constexpr int16_t kTextStatusLength = 6;
 
 }  // namespace
 
 std::optional<int16_t> ReplyCode(std::span<const uint8_t> received, int16_t position) {
     if (position < 0 || static_cast<size_t>(position) >= received.size()) return {};
-    switch (received[static_cast<size_t>(position)]) {
-        case '0':
-            return 0;
-        case '1':
-            return 1;
-        case 'E':
-            return 2;
-        case 'C':
-            return 3;
-        case 'B':
-            return 4;
-        case 'P':
-            return 5;
-        case 'R':
-            return 13;
-        default:
-            return kNotRecognised;
+    constexpr std::pair<uint8_t, int16_t> kCodes[] = {{'0', 0}, {'1', 1}, {'E', 2}, {'C', 3},
+                                                      {'B', 4}, {'P', 5}, {'R', 13}};
+    for (const auto& [byte, code] : kCodes) {
+        if (received[static_cast<size_t>(position)] == byte) return code;
     }
+    return kNotRecognised;
 }
 
 std::optional<int16_t> ReplyText(std::span<const uint8_t> received, int16_t position) {

@@ -9,7 +9,8 @@
 
 namespace quorvel {
 
-constexpr int16_t kNotRecognised = 8;  // no class matched, in both classifiers
+constexpr int16_t kNotRecognised = 8;     // no class matched, in both classifiers
+constexpr int16_t kTextStatusLength = 6;  // CR LF, two status characters, CR LF
 
 // "0"->0, "1"->1, "E"->2, "C"->3, "B"->4, "P"->5, "R"->13, any other byte->8 (exact case).
 std::optional<int16_t> ReplyCode(std::span<const uint8_t> received, int16_t position);

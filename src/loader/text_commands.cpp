@@ -1,6 +1,7 @@
 #include "text_commands.h"
 
 #include <algorithm>
+#include <map>
 #include <string_view>
 
 namespace quorvel {
@@ -23,22 +24,10 @@ std::string BuildPortCommand(const std::string& pinText, PortMode mode) {
 }
 
 std::string portResultText(int16_t status) {
-    switch (status) {
-        case 0:
-            return "OK";
-        case 1:
-            return "NG";
-        case 9:
-            return "L出力";
-        case 10:
-            return "H出力";
-        case 11:
-            return "L入力";
-        case 12:
-            return "H入力";
-        default:
-            return "???";
-    }
+    static const std::map<int16_t, std::string> kTexts{{0, "OK"},     {1, "NG"},     {9, "L出力"},
+                                                       {10, "H出力"}, {11, "L入力"}, {12, "H入力"}};
+    const auto found = kTexts.find(status);
+    return found == kTexts.end() ? "???" : found->second;
 }
 
 }  // namespace quorvel

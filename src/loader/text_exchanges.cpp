@@ -8,9 +8,6 @@
 #include "text_commands.h"
 
 namespace quorvel {
-namespace {
-constexpr size_t kPortStatusLength = 6;  // CR LF, two status characters, CR LF
-}  // namespace
 
 int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
     ExchangeScope scope(*d);
@@ -19,26 +16,21 @@ int16_t Loader::LoaderConnect(const ExchangeSettings& settings) {
     // Always 9600, whatever the speed option says.
     link.setLineSettings(kSettings9600);
     const ConnectCommand command = connectCommandFor(settings.loader);
-    const auto errorPath = [&] {
-        link.closePort();
-        return kConnectFailure;
-    };
 
     if (!link.openPort(settings) || d->stopBefore(1, 1) || !link.sendText(command.text)) {
-        return errorPath();
+        return kConnectFailure;
     }
     d->attempt(1, 1);
     const std::optional<int16_t> count = link.WaitForReply(command.minimumReply);
     d->judge(command.statusPosition, 1);
-    if (!count) return errorPath();
+    if (!count) return kConnectFailure;
     d->diagnostics.foreignAnswer = !link.bytRxBuf.empty() && !answersConnectWord(link.bytRxBuf);
     int16_t status = kConnectFailure;
     if (*count >= command.minimumReply) {
         const std::optional<int16_t> code = ReplyCode(link.bytRxBuf, command.statusPosition);
-        if (!code) return errorPath();
+        if (!code) return kConnectFailure;
         if (*code == kConnected || *code == kConnectedZero) status = *code;
     }
-    link.closePort();
     return status;
 }
 
@@ -48,25 +40,20 @@ int16_t Loader::PortCommand(const ExchangeSettings& settings) {
     SerialLink& link = d->link;
     link.setLineSettings(settingsForSpeed(settings.speed));
     const std::string command = BuildPortCommand(settings.pinText, settings.portMode);
-    const auto errorPath = [&] {
-        link.closePort();
-        return kConnectFailure;
-    };
 
     if (!link.openPort(settings) || d->stopBefore(1, 1) || !link.sendText(command)) {
-        return errorPath();
+        return kConnectFailure;
     }
     d->attempt(1, 1);
     const std::optional<int16_t> count = link.WaitForReply(kPortReplyMinimum);
-    d->judge(kPortStatusPosition, kPortStatusLength);
-    if (!count) return errorPath();
+    d->judge(kPortStatusPosition, kTextStatusLength);
+    if (!count) return kConnectFailure;
     int16_t status = kNotRecognised;
     if (*count >= kPortReplyMinimum) {
         const std::optional<int16_t> code = ReplyText(link.bytRxBuf, kPortStatusPosition);
-        if (!code) return errorPath();
+        if (!code) return kConnectFailure;
         status = *code;
     }
-    link.closePort();
     return status;
 }
 

@@ -25,8 +25,8 @@ struct Held {
 std::mutex heldMutex;
 std::map<std::string, Held> heldDevices;
 
-}  // namespace
-
+// The device a target stands for with every link followed ("/dev/ttyUSB0", "COM3"); empty
+// when it maps to none.
 std::string resolvedDeviceName(const PortTarget& target) {
     const std::optional<std::string> device = deviceForTarget(target);
     if (!device) return {};
@@ -38,6 +38,8 @@ std::string resolvedDeviceName(const PortTarget& target) {
     return error ? *device : canonical.string();
 #endif
 }
+
+}  // namespace
 
 std::string deviceIdentity([[maybe_unused]] const std::string& path) {
 #ifdef _WIN32

@@ -17,10 +17,6 @@
 
 namespace quorvel {
 
-// The device a target stands for with every link followed ("/dev/ttyUSB0", "COM3"); empty
-// when it maps to none.
-std::string resolvedDeviceName(const PortTarget& target);
-
 // What tells this device node from the next one plugged in at the same place: the inode, device
 // number and change time of the node that `path` leads to. A board or adapter replugged, however
 // fast, gives a new node and so another identity; a link that udev merely recreated for the same

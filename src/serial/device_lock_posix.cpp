@@ -164,13 +164,17 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Pseudo-terminal slaves (Unix98 ptys, majors 136 to 143): a simulator, a network bridge.
+bool isPseudoTerminal(const struct stat& node) {
+    return ::major(node.st_rdev) >= 136 && ::major(node.st_rdev) <= 143;
+}
+
 }  // namespace
 
 bool isSerialDeviceNode(const std::string& device) {
     struct stat node {};
     if (::stat(device.c_str(), &node) != 0 || !S_ISCHR(node.st_mode)) return false;
-    // Pseudo-terminal slaves (a simulator, a network bridge) are lines too.
-    if (::major(node.st_rdev) >= 136 && ::major(node.st_rdev) <= 143) return true;
+    if (isPseudoTerminal(node)) return true;  // lines too
     const std::string sysfs = "/sys/dev/char/" + std::to_string(::major(node.st_rdev)) + ":" +
                               std::to_string(::minor(node.st_rdev));
     std::error_code error;
@@ -188,7 +192,7 @@ std::string deviceNodeKey(const std::string& device) {
                       std::to_string(::minor(node.st_rdev)) + "-" + std::to_string(node.st_ino);
     // Not for a USB adapter's node: udev sets its permissions just after it appears, which
     // moves its change time while a first writer may already hold it.
-    if (::major(node.st_rdev) >= 136 && ::major(node.st_rdev) <= 143) {
+    if (isPseudoTerminal(node)) {
         key +=
             "-" + std::to_string(node.st_ctim.tv_sec) + "." + std::to_string(node.st_ctim.tv_nsec);
     }
@@ -197,10 +201,8 @@ std::string deviceNodeKey(const std::string& device) {
 
 std::string deviceLockPath(const std::string& device) {
     std::string name = device;
-    for (char& c : name) {
-        if (c == '/') c = '_';
-    }
-    return lockFolder() + "/quorvel-flash" + name + "." + deviceNodeKey(device) + ".lock";
+    std::replace(name.begin(), name.end(), '/', '_');
+    return lockFolder() + "/" + kLockPrefix + name + "." + deviceNodeKey(device) + ".lock";
 }
 
 void setLockNotices(std::function<void(const std::string&)> sink) {

@@ -10,31 +10,7 @@
 
 namespace quorvel {
 
-#ifdef _WIN32
-// Windows reports a port that another program holds open as "access denied" (serial ports
-// open exclusively), and it has no group that grants serial ports to a user: a denied open is
-// almost always a busy port. The port numbers are the system's own, as Device Manager shows
-// them under "Ports (COM & LPT)".
-std::string describeOpenFailure(QSerialPort::SerialPortError error, const std::string& name,
-                                const std::string&, const std::string& systemText) {
-    const std::string prefix = "cannot open " + name + ": ";
-    switch (error) {
-        case QSerialPort::DeviceNotFoundError:
-            return prefix +
-                   "the port does not exist (is the adapter plugged in? Device Manager lists the "
-                   "COM number it got under \"Ports (COM & LPT)\")";
-        case QSerialPort::PermissionError:
-            return prefix +
-                   "access denied: the port is busy (another program, such as a terminal or a "
-                   "second quorvel-flash, has it open; close it and try again)";
-        case QSerialPort::OpenError:
-            return prefix + "the port is already open";
-        default:
-            break;
-    }
-    return prefix + (systemText.empty() ? "unknown error" : systemText);
-}
-#else
+#ifndef _WIN32
 namespace {
 
 // True when the device exists but this user may not read and write it.
@@ -71,26 +47,45 @@ std::string notASerialDevice(const std::string& device, const std::string& syste
 }
 
 }  // namespace
+#endif
 
+// Windows reports a port that another program holds open as "access denied" (serial ports
+// open exclusively), and it has no group that grants serial ports to a user: a denied open is
+// almost always a busy port. The port numbers are the system's own, as Device Manager shows
+// them under "Ports (COM & LPT)".
 std::string describeOpenFailure(QSerialPort::SerialPortError error, const std::string& name,
-                                const std::string& device, const std::string& systemText) {
+                                [[maybe_unused]] const std::string& device,
+                                const std::string& systemText) {
     const std::string prefix = "cannot open " + name + ": ";
     switch (error) {
         case QSerialPort::DeviceNotFoundError:
+#ifdef _WIN32
+            return prefix +
+                   "the port does not exist (is the adapter plugged in? Device Manager lists the "
+                   "COM number it got under \"Ports (COM & LPT)\")";
+#else
             return prefix + "the device does not exist (is the adapter plugged in?)";
+#endif
         case QSerialPort::PermissionError:
+#ifdef _WIN32
+            return prefix +
+                   "access denied: the port is busy (another program, such as a terminal or a "
+                   "second quorvel-flash, has it open; close it and try again)";
+#else
             if (accessDenied(device)) return prefix + "permission denied" + permissionHint();
             return prefix + "the port is busy (another program has it open)";
+#endif
         case QSerialPort::OpenError:
             return prefix + "the port is already open";
         default:
             break;
     }
+#ifndef _WIN32
     if (const std::string why = notASerialDevice(device, systemText); !why.empty()) {
         return prefix + why;
     }
+#endif
     return prefix + (systemText.empty() ? "unknown error" : systemText);
 }
-#endif
 
 }  // namespace quorvel

@@ -8,19 +8,25 @@
 namespace quorvel {
 namespace {
 
+// The system's entry for `device`, found by its path or its name (COM3); none when it lists none.
+std::optional<QSerialPortInfo> portInfo(const std::string& device,
+                                        const QList<QSerialPortInfo>& ports) {
+    for (const QSerialPortInfo& info : ports) {
+        if (info.systemLocation().toStdString() == device ||
+            info.portName().toStdString() == device) {
+            return info;
+        }
+    }
+    return {};
+}
+
 // The device with what the system reports of its adapter: description, then serial number.
 std::string deviceWithAdapter(const std::string& device, const QList<QSerialPortInfo>& ports) {
     std::string text = device;
-    for (const QSerialPortInfo& info : ports) {
-        if (info.systemLocation().toStdString() != device &&
-            info.portName().toStdString() != device) {
-            continue;
-        }
-        if (!info.description().isEmpty()) text += ", " + info.description().toStdString();
-        if (!info.serialNumber().isEmpty()) {
-            text += ", serial " + info.serialNumber().toStdString();
-        }
-        break;
+    if (const std::optional<QSerialPortInfo> info = portInfo(device, ports)) {
+        if (!info->description().isEmpty()) text += ", " + info->description().toStdString();
+        if (!info->serialNumber().isEmpty())
+            text += ", serial " + info->serialNumber().toStdString();
     }
     return text;
 }
@@ -47,13 +53,8 @@ bool deviceIsThere(const PortTarget& target) {
 std::string usbSerialNumber(const PortTarget& target) {
     const std::string device = resolvedDevice(target);
     if (device.empty()) return {};
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (info.systemLocation().toStdString() == device ||
-            info.portName().toStdString() == device) {
-            return info.serialNumber().toStdString();
-        }
-    }
-    return {};
+    const std::optional<QSerialPortInfo> info = portInfo(device, QSerialPortInfo::availablePorts());
+    return info ? info->serialNumber().toStdString() : std::string();
 }
 
 std::string describePort(const PortTarget& target) {

@@ -6,16 +6,20 @@
 #include <cctype>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace quorvel {
 namespace {
+
+bool isDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 int groupOf(const std::string& name) {
     auto startsWith = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
     if (startsWith("ttyUSB") || startsWith("cu.usbserial") || startsWith("tty.usbserial")) return 0;
     if (startsWith("ttyACM") || startsWith("cu.usbmodem") || startsWith("tty.usbmodem")) return 1;
-    if (startsWith("ttyS") && name.size() > 4 && std::isdigit(static_cast<unsigned char>(name[4])))
-        return 3;
+    if (startsWith("ttyS") && name.size() > 4 && isDigit(name[4])) return 3;
     return 2;
 }
 
@@ -24,28 +28,23 @@ bool naturalLess(const std::string& a, const std::string& b) {
     size_t i = 0;
     size_t j = 0;
     while (i < a.size() && j < b.size()) {
-        const bool da = std::isdigit(static_cast<unsigned char>(a[i])) != 0;
-        const bool db = std::isdigit(static_cast<unsigned char>(b[j])) != 0;
-        if (da && db) {
-            size_t ei = i;
-            size_t ej = j;
-            while (ei < a.size() && std::isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
-            while (ej < b.size() && std::isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
-            const std::string na = a.substr(i, ei - i);
-            const std::string nb = b.substr(j, ej - j);
-            const size_t za = na.find_first_not_of('0');
-            const size_t zb = nb.find_first_not_of('0');
-            const std::string va = za == std::string::npos ? "" : na.substr(za);
-            const std::string vb = zb == std::string::npos ? "" : nb.substr(zb);
-            if (va.size() != vb.size()) return va.size() < vb.size();
-            if (va != vb) return va < vb;
-            i = ei;
-            j = ej;
-        } else {
+        if (!isDigit(a[i]) || !isDigit(b[j])) {
             if (a[i] != b[j]) return a[i] < b[j];
             ++i;
             ++j;
+            continue;
         }
+        // The runs' values without leading zeros: the shorter is the smaller.
+        const auto value = [](const std::string& s, size_t& at) {
+            while (at < s.size() && s[at] == '0') ++at;
+            const size_t from = at;
+            while (at < s.size() && isDigit(s[at])) ++at;
+            return std::string_view(s).substr(from, at - from);
+        };
+        const std::string_view va = value(a, i);
+        const std::string_view vb = value(b, j);
+        if (va.size() != vb.size()) return va.size() < vb.size();
+        if (va != vb) return va < vb;
     }
     return a.size() - i < b.size() - j;
 }

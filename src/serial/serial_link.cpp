@@ -19,10 +19,6 @@ int16_t toCount(int64_t n) {
 SerialLink::SerialLink(std::unique_ptr<Transport> transport)
     : bytTxBuf(kFrameSize, 0), transport_(std::move(transport)) {}
 
-bool SerialLink::setLineSettings(const LineSettings& settings) {
-    return transport_->setLineSettings(settings);
-}
-
 bool SerialLink::openPort(const PortTarget& target) {
     if (transport_->isOpen()) transport_->close();
     return transport_->open(target);
@@ -30,18 +26,6 @@ bool SerialLink::openPort(const PortTarget& target) {
 
 void SerialLink::closePort() {
     if (transport_->isOpen()) transport_->close();
-}
-
-std::string SerialLink::holdDevice(const PortTarget& target) {
-    return transport_->holdDevice(target);
-}
-
-void SerialLink::releaseDevice() {
-    transport_->releaseDevice();
-}
-
-bool SerialLink::isOpen() const {
-    return transport_->isOpen();
 }
 
 bool SerialLink::send(std::span<const uint8_t> bytes) {
@@ -101,10 +85,6 @@ std::optional<int16_t> SerialLink::ReceiveWaitLine(std::span<const uint8_t> line
 void SerialLink::cancel() {
     cancelled_ = true;
     transport_->abortWait();
-}
-
-void SerialLink::abortWaitsWhen(std::function<bool()> source) {
-    transport_->abortWaitsWhen(std::move(source));
 }
 
 void SerialLink::clearCancel() {

@@ -38,7 +38,9 @@ class SerialLink {
     explicit SerialLink(std::unique_ptr<Transport> transport);
 
     // Sets the line settings; takes effect at once on an open port.
-    bool setLineSettings(const LineSettings& settings);
+    bool setLineSettings(const LineSettings& settings) {
+        return transport_->setLineSettings(settings);
+    }
     // Closes the port if it is open, opens the selected port. False,
     // with nothing sent, when another writer holds the device or the port cannot be opened:
     // failureText() says which.
@@ -47,9 +49,9 @@ class SerialLink {
     void closePort();
     // Holds the target's device across several exchanges (Transport::holdDevice): empty when
     // held, otherwise who holds it.
-    std::string holdDevice(const PortTarget& target);
-    void releaseDevice();
-    bool isOpen() const;
+    std::string holdDevice(const PortTarget& target) { return transport_->holdDevice(target); }
+    void releaseDevice() { transport_->releaseDevice(); }
+    bool isOpen() const { return transport_->isOpen(); }
 
     // Writes the text in one write, one byte per character. Like every send, it first throws
     // away whatever waits unread: nothing that came before a message answers it.
@@ -72,7 +74,9 @@ class SerialLink {
     // Ends a wait in progress and refuses every later wait until clearCancel().
     void cancel();
     // See Transport::abortWaitsWhen().
-    void abortWaitsWhen(std::function<bool()> source);
+    void abortWaitsWhen(std::function<bool()> source) {
+        transport_->abortWaitsWhen(std::move(source));
+    }
     void clearCancel();
 
     // Why the port could not be opened or used during the latest exchange; empty when it was

@@ -11,14 +11,8 @@ namespace quorvel {
 namespace {
 
 QSerialPort::Parity toQt(char parity) {
-    switch (parity) {
-        case 'e':
-            return QSerialPort::EvenParity;
-        case 'o':
-            return QSerialPort::OddParity;
-        default:
-            return QSerialPort::NoParity;
-    }
+    if (parity == 'e') return QSerialPort::EvenParity;
+    return parity == 'o' ? QSerialPort::OddParity : QSerialPort::NoParity;
 }
 
 // Errors after which the port can carry nothing more (adapter pulled, peer gone).

@@ -9,7 +9,7 @@ namespace quorvel {
 TraceTransport::TraceTransport(std::unique_ptr<Transport> inner, Sink sink)
     : inner_(std::move(inner)), sink_(std::move(sink)), start_(std::chrono::steady_clock::now()) {}
 
-void TraceTransport::note(const std::string& text) {
+void TraceTransport::noteLine(const std::string& text) {
     if (!sink_) return;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -20,21 +20,17 @@ void TraceTransport::note(const std::string& text) {
 
 bool TraceTransport::open(const PortTarget& target) {
     const bool ok = inner_->open(target);
-    note("open " + targetName(target) + (ok ? "" : " failed: " + inner_->failureText()));
+    noteLine("open " + targetName(target) + (ok ? "" : " failed: " + inner_->failureText()));
     return ok;
 }
 
 void TraceTransport::close() {
     inner_->close();
-    note("close");
-}
-
-bool TraceTransport::isOpen() const {
-    return inner_->isOpen();
+    noteLine("close");
 }
 
 bool TraceTransport::setLineSettings(const LineSettings& s) {
-    note("settings " + s.text());
+    noteLine("settings " + s.text());
     return inner_->setLineSettings(s);
 }
 
@@ -42,8 +38,8 @@ bool TraceTransport::write(std::span<const uint8_t> bytes) {
     const bool ok = inner_->write(bytes);
     ++writes_;
     if (ok) bytesSent_ += bytes.size();
-    note("send " + std::to_string(bytes.size()) + (ok ? ": " : " failed: ") +
-         (ok ? hexBytes(bytes) : inner_->failureText()));
+    noteLine("send " + std::to_string(bytes.size()) + (ok ? ": " : " failed: ") +
+             (ok ? hexBytes(bytes) : inner_->failureText()));
     return ok;
 }
 
@@ -57,34 +53,23 @@ bool TraceTransport::waitForBytes(int64_t minimum, std::chrono::milliseconds dea
     } else if (count < minimum) {
         outcome += ", deadline passed";
     }
-    note("wait for " + std::to_string(minimum) + ": " + outcome);
+    noteLine("wait for " + std::to_string(minimum) + ": " + outcome);
     return ok;
-}
-
-int64_t TraceTransport::bytesAvailable() {
-    return inner_->bytesAvailable();
 }
 
 std::vector<uint8_t> TraceTransport::readAll() {
     std::vector<uint8_t> bytes = inner_->readAll();
     bytesReceived_ += bytes.size();
-    note("recv " + std::to_string(bytes.size()) + (bytes.empty() ? "" : ": " + hexBytes(bytes)));
+    noteLine("recv " + std::to_string(bytes.size()) +
+             (bytes.empty() ? "" : ": " + hexBytes(bytes)));
     return bytes;
 }
 
 int64_t TraceTransport::discardInput() {
     const int64_t n = inner_->discardInput();
     bytesReceived_ += static_cast<uint64_t>(n);
-    if (n > 0) note("discard " + std::to_string(n) + " bytes that came late");
+    if (n > 0) noteLine("discard " + std::to_string(n) + " bytes that came late");
     return n;
-}
-
-void TraceTransport::abortWait() {
-    inner_->abortWait();
-}
-
-std::string TraceTransport::failureText() const {
-    return inner_->failureText();
 }
 
 }  // namespace quorvel

@@ -24,32 +24,30 @@ class TraceTransport final : public Transport {
 
     bool open(const PortTarget& target) override;
     void close() override;
-    bool isOpen() const override;
+    bool isOpen() const override { return inner_->isOpen(); }
     bool setLineSettings(const LineSettings& settings) override;
     bool write(std::span<const uint8_t> bytes) override;
     bool waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) override;
-    int64_t bytesAvailable() override;
+    int64_t bytesAvailable() override { return inner_->bytesAvailable(); }
     std::vector<uint8_t> readAll() override;
     int64_t discardInput() override;
-    void abortWait() override;
+    void abortWait() override { inner_->abortWait(); }
     void abortWaitsWhen(std::function<bool()> source) override {
         inner_->abortWaitsWhen(std::move(source));
     }
     std::string holdDevice(const PortTarget& target) override { return inner_->holdDevice(target); }
     void releaseDevice() override { inner_->releaseDevice(); }
-    std::string failureText() const override;
+    std::string failureText() const override { return inner_->failureText(); }
 
     // Adds a line of the caller's own (which step runs, its status), time-stamped like the
     // transport's lines.
-    void noteLine(const std::string& text) { note(text); }
+    void noteLine(const std::string& text);
 
     uint64_t bytesSent() const { return bytesSent_; }
     uint64_t bytesReceived() const { return bytesReceived_; }
     uint64_t writes() const { return writes_; }
 
   private:
-    void note(const std::string& text);
-
     std::unique_ptr<Transport> inner_;
     Sink sink_;
     std::chrono::steady_clock::time_point start_;

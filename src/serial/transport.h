@@ -13,8 +13,6 @@
 
 namespace quorvel {
 
-// The port an exchange asked for: the COM number of the operator's selection (0 when nothing
-// is selected) or, when set, a device path given directly (command line).
 // The port the operator selected: the COM number, 0 when nothing is selected, and the device
 // path when the command line named one (opened as it is instead of mapping the number).
 struct PortTarget {

@@ -28,8 +28,6 @@ class CommandContext {
     // empty while no file has loaded (the start-up load failed and nothing was opened since).
     // A failed load leaves them as they were, as it leaves the image.
     ImageFacts imageFacts;
-    // The image is the default file that start-up loaded.
-    bool defaultImage = false;
     // The service history every write from the window adds its lines to (service_history.h);
     // empty: none is kept.
     std::string historyPath;

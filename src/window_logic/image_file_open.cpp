@@ -11,7 +11,6 @@ uint8_t ImageFileOpen::OpenImageFile() {
     if (path.empty()) return 0;
     std::vector<std::string> warnings;
     if (!LoadImageWithReport(context_, path, &warnings)) return 0;
-    context_.defaultImage = false;
     context_.panel.showImageName(context_.imageFileName());
     // After a failed start-up the port list was never filled; without it no exchange could
     // ever open a port, so a good load fills it the way start-up would have (port 1, and the

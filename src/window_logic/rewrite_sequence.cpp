@@ -15,14 +15,9 @@ namespace quorvel {
 namespace {
 
 ControlId macroButton(int16_t index) {
-    switch (index) {
-        case 1:
-            return ControlId::cmdMacro1;
-        case 2:
-            return ControlId::cmdMacro2;
-        default:
-            return ControlId::cmdMacro0;
-    }
+    constexpr ControlId kButtons[] = {ControlId::cmdMacro0, ControlId::cmdMacro1,
+                                      ControlId::cmdMacro2};
+    return kButtons[index == 1 || index == 2 ? index : 0];
 }
 
 // The rewrite's boxes: "Finished" with the information icon, and "ERROR" with the failed step's

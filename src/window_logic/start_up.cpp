@@ -10,7 +10,6 @@ bool FormLoad(CommandContext& context, const std::string& programDirectory) {
     if (!LoadImageWithReport(context, programDirectory + "/" + kDefaultImageName, &warnings)) {
         return false;
     }
-    context.defaultImage = true;
     FillComList(context.panel);
     context.panel.setBusyPointer(false);
     context.panel.checkComMenu(1);

@@ -52,7 +52,7 @@ struct TerminalScreen::Terminal {
     int fd = -1;
     std::string moveTo;    // cup: the cursor to a row and column
     std::string clearEol;  // el
-    std::string clearEos;  // ed
+    std::string clearEos;  // ed, or el where the terminal has none
     std::string clearAll;  // clear
     std::string plain;     // sgr0
     std::string bold;
@@ -100,6 +100,7 @@ std::unique_ptr<TerminalScreen> TerminalScreen::open(std::FILE* stream) {
     terminal->moveTo = capability("cup");
     terminal->clearEol = capability("el");
     terminal->clearEos = capability("ed");
+    if (terminal->clearEos.empty()) terminal->clearEos = terminal->clearEol;
     terminal->clearAll = capability("clear");
     terminal->plain = capability("sgr0");
     terminal->bold = capability("bold");
@@ -128,15 +129,6 @@ TerminalScreen::TerminalScreen(std::FILE* stream, std::unique_ptr<Terminal> term
 TerminalScreen::~TerminalScreen() = default;
 
 #ifdef QUORVEL_HAVE_TERMINFO
-namespace {
-
-// The characters of UTF-8 text: every byte but a continuation byte starts one.
-bool startsCharacter(char byte) {
-    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-}
-
-}  // namespace
-
 void TerminalScreen::draw(const std::vector<ScreenRow>& rows) {
     const Terminal& t = *terminal_;
     // The last column is left free: a terminal that wraps there would push the rows down.
@@ -162,7 +154,7 @@ void TerminalScreen::draw(const std::vector<ScreenRow>& rows) {
     // Under the rows, anything written meanwhile (a notice on standard error) is cleared, and
     // the cursor waits there.
     put(out, t.at(static_cast<int>(rows.size()), 0));
-    put(out, t.clearEos.empty() ? t.clearEol : t.clearEos);
+    put(out, t.clearEos);
     drawnRows_ = rows.size();
     writeControl(stream_, out);
 }
@@ -171,7 +163,7 @@ void TerminalScreen::leave() {
     std::string out;
     put(out, terminal_->plain);
     put(out, terminal_->at(static_cast<int>(drawnRows_), 0));
-    put(out, terminal_->clearEos.empty() ? terminal_->clearEol : terminal_->clearEos);
+    put(out, terminal_->clearEos);
     writeControl(stream_, out);
 }
 #else

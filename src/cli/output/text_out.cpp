@@ -94,14 +94,6 @@ std::string shownText(std::string_view text) {
     return out;
 }
 
-namespace {
-
-bool startsCharacter(char byte) {
-    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-}
-
-}  // namespace
-
 size_t characterCount(std::string_view text) {
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), startsCharacter));
 }

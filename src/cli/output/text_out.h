@@ -28,6 +28,10 @@ std::string shownText(std::string_view text);
 std::string shownFitted(std::string_view text, size_t most, bool keepEnd = false);
 // How many characters UTF-8 `text` holds.
 size_t characterCount(std::string_view text);
+// Whether a byte of UTF-8 text starts a character: every byte but a continuation byte does.
+inline bool startsCharacter(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
 
 // One line, shown, then its line end: a line end within `line` is shown as \n.
 void writeLine(std::FILE* stream, std::string_view line);

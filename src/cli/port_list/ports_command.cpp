@@ -1,4 +1,5 @@
 #include <QSerialPortInfo>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -14,12 +15,6 @@ namespace {
 
 constexpr int kHighestComNumber = 255;
 constexpr int kWindowComNumbers = 16;  // the window's list offers COM1 to COM16
-
-std::string hex4(quint16 value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
 
 std::string comList(const std::vector<int>& numbers) {
     std::string text;
@@ -60,18 +55,29 @@ std::string shownLocation(const QSerialPortInfo& info) {
     return location.toStdString();
 }
 
+// The COM numbers that reach the port: by its device path, else by its name (Windows: COM3).
+std::vector<int> numbersOf(const QSerialPortInfo& info,
+                           const std::map<std::string, std::vector<int>>& numbers) {
+    for (const QString& key : {info.systemLocation(), info.portName()}) {
+        if (auto found = numbers.find(key.toStdString()); found != numbers.end()) {
+            return found->second;
+        }
+    }
+    return {};
+}
+
+// A USB id as the system shows it: "0403".
+QString usbId(quint16 id) {
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')).toUpper();
+}
+
 // The listing as the JSON report's result: one object per port.
 QJsonArray portsJson(const QList<QSerialPortInfo>& ports,
                      const std::map<std::string, std::vector<int>>& numbers) {
     QJsonArray list;
     for (const QSerialPortInfo& info : ports) {
-        const std::string location = info.systemLocation().toStdString();
         QJsonArray com;
-        for (const std::string& key : {location, info.portName().toStdString()}) {
-            auto found = numbers.find(key);
-            if (found == numbers.end() || !com.isEmpty()) continue;
-            for (int n : found->second) com.append(n);
-        }
+        for (int n : numbersOf(info, numbers)) com.append(n);
         list.append(
             QJsonObject{{"device", QString::fromStdString(shownLocation(info))},
                         {"com", com},
@@ -100,12 +106,7 @@ CommandResult runPorts(const CliOptions&, std::FILE*, std::FILE*, std::FILE*) {
         for (const QSerialPortInfo& info : ports) {
             if (info.portName().toStdString() != name) continue;
             const std::string location = shownLocation(info);
-            std::vector<int> reached;
-            for (const std::string& key : {location, name}) {
-                auto found = numbers.find(key);
-                if (found != numbers.end()) reached = found->second;
-                if (!reached.empty()) break;
-            }
+            const std::vector<int> reached = numbersOf(info, numbers);
             if (reached.empty()) {
                 add(out,
                     "--    %s  (no COM number: its override names another device; use --port %s)",
@@ -121,12 +122,10 @@ CommandResult runPorts(const CliOptions&, std::FILE*, std::FILE*, std::FILE*) {
             printDetail(out, "description", info.description());
             printDetail(out, "manufacturer", info.manufacturer());
             if (info.hasVendorIdentifier()) {
-                printDetail(out, "USB vendor id",
-                            QString::fromStdString(hex4(info.vendorIdentifier())));
+                printDetail(out, "USB vendor id", usbId(info.vendorIdentifier()));
             }
             if (info.hasProductIdentifier()) {
-                printDetail(out, "USB product id",
-                            QString::fromStdString(hex4(info.productIdentifier())));
+                printDetail(out, "USB product id", usbId(info.productIdentifier()));
             }
             printDetail(out, "serial number", info.serialNumber());
         }
@@ -138,10 +137,9 @@ CommandResult runPorts(const CliOptions&, std::FILE*, std::FILE*, std::FILE*) {
         const std::string variable = "QUORVEL_COM" + std::to_string(n);
         const char* value = std::getenv(variable.c_str());
         if (value == nullptr || *value == '\0') continue;
-        bool listed = false;
-        for (const QSerialPortInfo& info : ports) {
-            listed = listed || info.systemLocation().toStdString() == value;
-        }
+        const bool listed = std::any_of(ports.begin(), ports.end(), [&](const auto& info) {
+            return info.systemLocation().toStdString() == value;
+        });
         overrides.push_back("  COM" + std::to_string(n) + " = " + value + "  (" + variable +
                             (listed ? "" : "; not among the ports listed") + ")");
     }
