@@ -37,9 +37,10 @@ struct Stop {
 Stop programStop(const StepRecord& step, const MemoryImage& image, bool write) {
     const int row = step.seen.row;
     const int done = countBlocksBefore(image, row);
+    const int total = countBlocksToSend(image);
     const bool sent = step.seen.attempts > 0;
     const bool nothing = done == 0 && !sent;
-    Stop stop{walkPosition("block", row, sent, done, countBlocksToSend(image)), {}};
+    Stop stop{walkPosition("block", row, sent, done, total), {}};
     if (write) {
         stop.state = std::string(nothing ? "the device is erased and nothing is written yet"
                                          : "the device is erased and partly written") +

@@ -37,7 +37,8 @@ TEST(DeviceOptions, PinTextTheLoaderCanAnswer) {
         options.command = "pin";
         options.pin = c.pin;
         std::string error;
-        const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, error);
+        const std::vector<ExchangeSettings> devices =
+            exchangeSettingsForEach(options, commandOf(options), error);
         EXPECT_EQ(devices.size(), c.accepted ? 1u : 0u);
         EXPECT_EQ(error.empty(), c.accepted);
         if (c.accepted) {
@@ -97,7 +98,8 @@ TEST_F(SameDevice, TwoPortsMustReachTwoDevices) {
         options.command = "write";
         options.ports = c.ports;
         std::string error;
-        const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, error);
+        const std::vector<ExchangeSettings> devices =
+            exchangeSettingsForEach(options, commandOf(options), error);
         if (c.error.empty()) {
             EXPECT_EQ(error, "");
             EXPECT_EQ(devices.size(), c.ports.size());

@@ -30,7 +30,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                                std::FILE* err) {
     const Command& info = commandOf(options);
     std::string problem;
-    const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, problem);
+    const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, info, problem);
     if (devices.empty()) return usageProblem(problem);
 
     // The image and its facts, made once here and handed to every part of the run.

@@ -95,7 +95,8 @@ QJsonObject deviceJson(const DeviceResult& r) {
 bool startRecord(Record& line, RecordSink* file, const ExchangeSettings& settings,
                  const std::string& unit, const ImageFacts& facts, const std::string& profile,
                  const std::string& unitCheck) {
-    line = BeginRecord(settings, portName(settings), unit, facts);
+    const std::string port = portName(settings);
+    line = BeginRecord(settings, port, unit, facts);
     if (!profile.empty()) line.profile = profile;
     line.unitCheck = unitCheck;
     return file == nullptr || file->appendStarted(line);

@@ -72,8 +72,8 @@ bool allDigits(const std::string& text) {
 }  // namespace
 
 std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
-                                                      std::string& error) {
-    if (options.ports.size() > 1 && commandOf(options).work.writes != FlashWrite::Rewrite) {
+                                                      const Command& command, std::string& error) {
+    if (options.ports.size() > 1 && command.work.writes != FlashWrite::Rewrite) {
         error = options.command + " takes one --port (only write rewrites several devices)";
         return {};
     }

@@ -5,18 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "cli_options.h"
+#include "command_table.h"
 #include "exchange_settings.h"
 
 namespace quorvel::cli {
 
 // --port COMn (any case) selects COM number n, 0 to 255; any other value is a device path.
 // Without --port the port is COM1. Returns the settings for every --port, in the order given;
-// several only for the write command. Empty, with `error` set, for a value the tool refuses
+// several only for a `command` that rewrites. Empty, with `error` set, for a value the tool refuses
 // (a --pin with a control character or more than 4 characters), a port given twice, or two
 // ports that reach the same device (a COM number mapped to a path given too, or a link to it).
 std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
-                                                      std::string& error);
+                                                      const Command& command, std::string& error);
 
 // How the port is named in messages: "COM1" or the device path.
 std::string portName(const ExchangeSettings& settings);
