@@ -195,15 +195,16 @@ struct FastValue {
                 return Kind::Other;
         }
     }
-    std::string text() const { return std::string(std::string_view(element)); }
+    // Texts as they stand in the parser's document, until the next line.
+    std::string_view text() const { return std::string_view(element); }
     double number() const { return element.get_double().value_unsafe(); }
     template <class Item>
     void items(Item item) const {
         for (const dom::element v : dom::array(element)) {
             if (v.is_string()) {
-                item(Kind::Text, std::string(std::string_view(v)));
+                item(Kind::Text, std::string_view(v));
             } else {
-                item(Kind::Other, std::string());
+                item(Kind::Other, std::string_view());
             }
         }
     }
@@ -256,8 +257,7 @@ bool meets(const RecordKey& key, const Value& v, bool opening) {
         case KeyNeed::TextsIfGivenFinal: {
             if (opening || kind == Kind::Undefined || kind == Kind::Null) return true;
             bool texts = kind == Kind::List;
-            if (texts)
-                v.items([&texts](Kind item, const std::string&) { texts &= item == Kind::Text; });
+            if (texts) v.items([&texts](Kind item, const auto&) { texts &= item == Kind::Text; });
             return texts;
         }
     }
@@ -265,7 +265,8 @@ bool meets(const RecordKey& key, const Value& v, bool opening) {
 }
 
 // Takes the line's value `v` at `key` into the record; texts that are not strings (a list where
-// warnings should be) are passed over, since they only inform.
+// warnings should be) are passed over, since they only inform. Texts are copied into the room
+// the record's strings already have: a record read again and again allocates little.
 template <class Value>
 void take(Record& r, const RecordKey& key, const Value& v) {
     const Kind kind = v.kind();
@@ -274,15 +275,27 @@ void take(Record& r, const RecordKey& key, const Value& v) {
             auto& field = r.*member;
             using V = std::decay_t<decltype(field)>;
             if constexpr (std::is_same_v<V, std::string>) {
-                field = kind == Kind::Text ? v.text() : std::string();
+                if (kind == Kind::Text) {
+                    field.assign(v.text());
+                } else {
+                    field.clear();
+                }
             } else if constexpr (std::is_same_v<V, bool>) {
                 field = kind == Kind::Text && v.text() == kStartedEvent;
             } else if constexpr (std::is_same_v<V, std::vector<std::string>>) {
-                field.clear();
-                if (kind != Kind::List) return;
-                v.items([&field](Kind item, std::string text) {
-                    if (item == Kind::Text) field.push_back(std::move(text));
-                });
+                size_t texts = 0;
+                if (kind == Kind::List) {
+                    v.items([&field, &texts](Kind item, const auto& text) {
+                        if (item != Kind::Text) return;
+                        if (texts < field.size()) {
+                            field[texts].assign(text);
+                        } else {
+                            field.emplace_back(text);
+                        }
+                        ++texts;
+                    });
+                }
+                field.resize(texts);
             } else if constexpr (std::is_same_v<V, std::optional<int>>) {
                 // A count is a whole number in range; anything else is no count.
                 const double n = kind == Kind::Number ? v.number() : -1;
@@ -296,11 +309,14 @@ void take(Record& r, const RecordKey& key, const Value& v) {
 }
 
 // The record of a line whose value at RecordKeys()[k] is value(k), into `record`; false, and
-// `record` empty, when the line is no record.
+// `record` empty, when the line is no record. A record already there is filled again: every
+// key's member is taken from the line, and the rest set here.
 template <class ValueAt>
 bool recordOf(ValueAt value, std::optional<Record>& record) {
     const std::span<const RecordKey> keys = RecordKeys();
-    Record& r = record.emplace();
+    Record& r = record ? *record : record.emplace();
+    r.unfinished = false;
+    r.severity = OutcomeSeverity::Success;
     // The event first: what the other keys must hold depends on it.
     for (size_t k = 0; k < keys.size(); ++k) {
         if (keys[k].type == KeyType::Event) take(r, keys[k], value(k));

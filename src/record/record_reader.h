@@ -22,7 +22,8 @@ enum class RecordParser {
 };
 std::optional<Record> readRecordLine(std::string_view line,
                                      RecordParser parser = RecordParser::Fastest);
-// The same into `record`, where a reader of many lines keeps it; false when the line is none.
+// The same into `record`, where a reader of many lines keeps it, its strings' room used again;
+// false, and `record` empty, when the line is none.
 bool readRecordLine(std::string_view line, std::optional<Record>& record,
                     RecordParser parser = RecordParser::Fastest);
 

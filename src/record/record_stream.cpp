@@ -24,17 +24,26 @@ void RecordStream::readOne(Item& item) {
     item.next = lines_.next(line_);
     item.number = lines_.number();
     item.blank = item.next == RecordLines::Next::Line && blankLine(line_);
-    item.record.reset();
-    if (item.next == RecordLines::Next::Line && !item.blank) readRecordLine(line_, item.record);
+    // The item's record, left there by the caller, is filled again in the room it has.
+    if (item.next == RecordLines::Next::Line && !item.blank) {
+        readRecordLine(line_, item.record);
+    } else {
+        item.record.reset();
+    }
     item.error = item.next == RecordLines::Next::ReadError ? lines_.error() : 0;
 }
 
 void RecordStream::readAhead() {
-    std::vector<Item> batch;
+    // Batches are filled in place: the records of a batch the caller is done with are filled
+    // again in the room their strings have.
+    std::vector<Item> batch(kBatch);
+    size_t filled = 0;
     for (bool ended = false; !ended;) {
-        readOne(batch.emplace_back());
-        ended = last(batch.back());
-        if (batch.size() < kBatch && !ended) continue;
+        readOne(batch[filled]);
+        ended = last(batch[filled++]);
+        if (filled < kBatch && !ended) continue;
+        batch.resize(filled);
+        filled = 0;
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return stop_ || ready_.size() < kBatches; });
         if (stop_) return;
@@ -45,6 +54,7 @@ void RecordStream::readAhead() {
             batch = std::move(spent_.back());
             spent_.pop_back();
         }
+        batch.resize(kBatch);
         lock.unlock();
         changed_.notify_all();
     }
@@ -60,7 +70,6 @@ RecordStream::Item& RecordStream::next() {
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [this] { return !ready_.empty(); });
-                taking_.clear();
                 spent_.push_back(std::move(taking_));
                 taking_ = std::move(ready_.front());
                 ready_.pop_front();

@@ -36,7 +36,8 @@ class RecordStream {
     RecordStream& operator=(const RecordStream&) = delete;
 
     // The next line, up to and including the End or the ReadError; it stands until the next
-    // call, and its record may be moved away.
+    // call, and its record may be moved away (a record left there is filled again later, in the
+    // room its strings have).
     Item& next();
 
   private:

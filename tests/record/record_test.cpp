@@ -269,10 +269,13 @@ TEST(RecordReader, BothParsersReadEveryLineAlike) {
         lines.emplace_back(line);
     }
     for (const std::string& line : notRecordLines()) lines.push_back(line);
+    std::optional<Record> reused;  // filled again line after line, as a reader of a file does
     for (const std::string& line : lines) {
         const std::optional<Record> fast = readRecordLine(line, RecordParser::Fastest);
         const std::optional<Record> qt = readRecordLine(line, RecordParser::Qt);
         EXPECT_EQ(fast.has_value(), qt.has_value()) << line.substr(0, 120);
+        EXPECT_EQ(readRecordLine(line, reused), fast.has_value());
+        EXPECT_TRUE(reused == fast) << line.substr(0, 120);
         if (!fast || !qt) continue;
         EXPECT_TRUE(*fast == *qt) << line.substr(0, 120);
         if (fast->seconds && qt->seconds) {

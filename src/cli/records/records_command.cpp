@@ -92,11 +92,11 @@ bool takeRecord(std::optional<Record>& record, long long number, const Reading& 
     if (record->opening) {
         // A started line: no row of its own; its attempt counts as interrupted until its final
         // line is read.
-        if (r.summing) r.summary.addStarted(std::move(*record), r.index, number);
+        if (r.summing) r.summary.addStarted(*record, r.index, number);
         return true;
     }
     if (!r.each(*record)) return false;
-    if (r.summing) r.summary.add(std::move(*record));
+    if (r.summing) r.summary.add(*record);
     return true;
 }
 

@@ -60,21 +60,39 @@ Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& det
     return rows[last];
 }
 
-void RecordsSummary::addStarted(Record record, size_t file, long long line) {
+void RecordsSummary::addStarted(const Record& record, size_t file, long long line) {
     const long long order = read_++;
     if (endedFirst_.erase(record.attempt) > 0) return;
-    OpenAttempt& open = open_[record.attempt];
-    open.order = order;
-    open.where = {file, line, false};
-    open.record = std::move(record);
+    const auto fill = [&](OpenAttempt& open) {
+        open.order = order;
+        open.where = {file, line, false};
+        open.record = record;
+    };
+    // The same attempt started again stands where it was started last.
+    if (const auto at = open_.find(record.attempt); at != open_.end()) {
+        fill(at->second);
+    } else if (closed_.empty()) {
+        fill(open_[record.attempt]);
+    } else {
+        auto entry = std::move(closed_.back());
+        closed_.pop_back();
+        entry.key() = record.attempt;
+        fill(entry.mapped());
+        open_.insert(std::move(entry));
+    }
 }
 
-void RecordsSummary::add(Record record) {
+void RecordsSummary::add(const Record& record) {
     const long long order = read_++;
-    if (!record.attempt.empty() && open_.erase(record.attempt) == 0) {
-        endedFirst_.insert(record.attempt);
+    if (!record.attempt.empty()) {
+        auto entry = open_.extract(record.attempt);
+        if (entry.empty()) {
+            endedFirst_.insert(record.attempt);
+        } else if (closed_.size() < kClosedKept) {
+            closed_.push_back(std::move(entry));
+        }
     }
-    count(std::move(record), order);
+    count(record, order);
 }
 
 void RecordsSummary::finish() {
@@ -85,10 +103,11 @@ void RecordsSummary::finish() {
     for (OpenAttempt* a : left) {
         unfinished_.push_back(a->where);
         closeUnfinished(a->record);
-        count(std::move(a->record), a->order);
+        count(a->record, a->order);
     }
     open_.clear();
     endedFirst_.clear();
+    closed_.clear();
     for (const Unit& unit : units_) {
         for (Tally* t : {&all_, &images_.rows[unit.firstImage], &ports_.rows[unit.firstPort]}) {
             ++t->units;
@@ -98,7 +117,7 @@ void RecordsSummary::finish() {
     }
 }
 
-void RecordsSummary::count(Record&& record, long long order) {
+void RecordsSummary::count(const Record& record, long long order) {
     if (keepAttempts_) attempts_.push_back(record);
     all_.add(record.severity);
     images_.row(record.image, record.sha256).add(record.severity);
@@ -106,12 +125,15 @@ void RecordsSummary::count(Record&& record, long long order) {
     if (earlier(record.started, firstStarted_)) firstStarted_ = record.started;
     if (record.started > lastStarted_) lastStarted_ = record.started;
     const std::string hour = hourOf(record.started);
-    hours_.try_emplace(hour, Tally{hour, {}, {}}).first->second.add(record.severity);
+    if (hour_ == nullptr || hour_->name != hour) {
+        hour_ = &hours_.try_emplace(hour, Tally{hour, {}, {}}).first->second;
+    }
+    hour_->add(record.severity);
     const bool written = record.severity == OutcomeSeverity::Success;
     if (written && record.seconds) cycleTimes_.add(*record.seconds);
     if (!written) addCause(record);
     if (record.unit.empty()) {
-        if (!written) withoutUnit_.push_back({order, std::move(record)});
+        if (!written) withoutUnit_.push_back({order, record});
         return;
     }
     const auto [found, added] = unitIndex_.try_emplace(record.unit, units_.size());
@@ -129,7 +151,7 @@ void RecordsSummary::count(Record&& record, long long order) {
         ++unitsWritten_;
         std::vector<Attempt>().swap(unit.attempts);
     } else {
-        unit.attempts.push_back({order, std::move(record)});
+        unit.attempts.push_back({order, record});
     }
 }
 

@@ -50,9 +50,10 @@ struct UnreadLine {
 class RecordsSummary {
   public:
     // Each record in the order read, file after file: a final line, or a started line (read
-    // at `file` and `line`), which its final line closes.
-    void add(Record record);
-    void addStarted(Record record, size_t file, long long line);
+    // at `file` and `line`), which its final line closes. What is kept of it is copied: the
+    // caller's record, left as it is, is filled again with the next line.
+    void add(const Record& record);
+    void addStarted(const Record& record, size_t file, long long line);
     void addUnread(UnreadLine line) { unread_.push_back(line); }
     // The figures a database summed where its rows are (sumDatabase()), read as source
     // `file`, in place of its lines; then each attempt it hands over that was not a success, in
@@ -138,11 +139,15 @@ class RecordsSummary {
         UnreadLine where;
         Record record;
     };
-    void count(Record&& record, long long order);
+    void count(const Record& record, long long order);
     void addCause(const Record& record);
 
     long long read_ = 0;
     std::unordered_map<std::string, OpenAttempt> open_;  // by attempt id
+    // Entries of open_ closed by their final lines, to hold the next started lines in the room
+    // their strings have: most started lines are closed a line or a few later.
+    static constexpr size_t kClosedKept = 64;
+    std::vector<std::unordered_map<std::string, OpenAttempt>::node_type> closed_;
     // Final lines read before their started line (a rotated file named after the newer one):
     // the started line, when it comes, is already closed.
     std::unordered_set<std::string> endedFirst_;
@@ -159,6 +164,7 @@ class RecordsSummary {
     std::vector<Attempt> withoutUnit_;  // the attempts not written at devices without a unit
     std::vector<UnreadLine> unread_;
     std::map<std::string, Tally> hours_;
+    Tally* hour_ = nullptr;  // the hour counted last: a file's lines come mostly in time order
     std::vector<Cause> causes_;
     std::map<std::pair<std::string, std::string>, size_t> causeIndex_;
     CycleTimes cycleTimes_;
