@@ -36,10 +36,9 @@ constexpr Key kKeys[] = {
     {"rewrite", Kind::Flag}};
 
 const Key* findKey(const QString& name) {
-    for (const Key& key : kKeys) {
-        if (name == QLatin1String(key.name)) return &key;
-    }
-    return nullptr;
+    const auto found =
+        std::ranges::find_if(kKeys, [&](const Key& key) { return name == key.name; });
+    return found == std::end(kKeys) ? nullptr : found;
 }
 
 std::string knownKeys() {
@@ -52,11 +51,6 @@ std::string knownKeys() {
 QByteArray jsonText(const QString& text) {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2);
-}
-
-// The line (from 1) of the byte at `offset`.
-int lineAt(const QByteArray& text, qsizetype offset) {
-    return 1 + int(text.left(std::max<qsizetype>(offset, 0)).count('\n'));
 }
 
 bool isBlank(char c) {
@@ -85,7 +79,8 @@ class ProfileText {
 
     // "line3.json line 4: " before a problem at `offset`.
     std::string at(qsizetype offset) const {
-        return "profile " + path_ + " line " + std::to_string(lineAt(text_, offset)) + ": ";
+        const qsizetype line = 1 + text_.left(std::max<qsizetype>(offset, 0)).count('\n');
+        return "profile " + path_ + " line " + std::to_string(line) + ": ";
     }
     // Where the key stands (its first time), else where the object begins.
     qsizetype keyAt(const QString& name) const {
@@ -100,7 +95,6 @@ class ProfileText {
         for (int n = 0; n < nth && at >= 0; ++n) at = text_.indexOf(quoted, at + 1);
         return at >= 0 ? at : key;
     }
-    const QByteArray& text() const { return text_; }
 
   private:
     std::string path_;
@@ -108,9 +102,8 @@ class ProfileText {
 };
 
 bool isSha256(const std::string& text) {
-    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
-               return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-           });
+    return text.size() == 64 &&
+           std::ranges::all_of(text, [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
 
 std::string lower(std::string text) {
@@ -127,33 +120,16 @@ std::string besideProfile(const std::string& profilePath, const std::string& fil
     return QDir(folder).filePath(QString::fromStdString(file)).toStdString();
 }
 
-// What a value of that kind is, for the message that it is not one.
-const char* kindText(Kind kind) {
-    switch (kind) {
-        case Kind::Text:
-            return "a text";
-        case Kind::Texts:
-            return "a list of texts ([\"...\", \"...\"])";
-        case Kind::Flag:
-            return "true or false";
-    }
-    return "";
-}
+// What a value of each kind is, for the message that it is not one, in the order of Kind.
+constexpr const char* kKindTexts[] = {"a text", "a list of texts ([\"...\", \"...\"])",
+                                      "true or false"};
 
 bool hasKind(const QJsonValue& value, Kind kind) {
-    switch (kind) {
-        case Kind::Text:
-            return value.isString();
-        case Kind::Flag:
-            return value.isBool();
-        case Kind::Texts:
-            if (!value.isArray()) return false;
-            for (const QJsonValue& item : value.toArray()) {
-                if (!item.isString()) return false;
-            }
-            return true;
-    }
-    return false;
+    if (kind == Kind::Text) return value.isString();
+    if (kind == Kind::Flag) return value.isBool();
+    return value.isArray() && std::ranges::all_of(value.toArray(), [](const QJsonValue& item) {
+               return item.isString();
+           });
 }
 
 std::vector<std::string> texts(const QJsonValue& value) {
@@ -167,16 +143,17 @@ std::vector<std::string> texts(const QJsonValue& value) {
 std::optional<StationProfile> parseStationProfile(const std::string& path, const QByteArray& text,
                                                   std::string& problem) {
     const ProfileText where(path, text);
+    const auto fail = [&](qsizetype offset, const std::string& text) {
+        problem = where.at(offset) + text;
+        return std::nullopt;
+    };
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError) {
-        problem = where.at(error.offset) + "not JSON: " + error.errorString().toStdString();
-        return std::nullopt;
+        return fail(error.offset, "not JSON: " + error.errorString().toStdString());
     }
-    if (!document.isObject()) {
-        problem = where.at(0) + "a profile is one JSON object: { \"image\": ..., ... }";
-        return std::nullopt;
-    }
+    if (!document.isObject())
+        return fail(0, "a profile is one JSON object: { \"image\": ..., ... }");
     const QJsonObject object = document.object();
     // Each key once and known, the first wrong one in the order of the text.
     std::map<qsizetype, std::string> wrong;
@@ -190,17 +167,10 @@ std::optional<StationProfile> parseStationProfile(const std::string& path, const
         } else if (offsets.size() > 1) {
             wrong.emplace(offsets[1], name + " is given twice");
         } else if (!hasKind(it.value(), key->kind)) {
-            wrong.emplace(first, name + " takes " + kindText(key->kind));
+            wrong.emplace(first, name + " takes " + kKindTexts[static_cast<size_t>(key->kind)]);
         }
     }
-    if (!wrong.empty()) {
-        problem = where.at(wrong.begin()->first) + wrong.begin()->second;
-        return std::nullopt;
-    }
-    const auto fail = [&](qsizetype offset, const std::string& text) {
-        problem = where.at(offset) + text;
-        return std::nullopt;
-    };
+    if (!wrong.empty()) return fail(wrong.begin()->first, wrong.begin()->second);
 
     StationProfile p;
     p.name = object["name"].toString().toStdString();

@@ -112,13 +112,6 @@ class UnitsWritten {
 };
 UnitsWritten unitsWritten;
 
-// What one port's station saw, and its devices' JSON objects.
-struct PortTally {
-    std::string port;
-    OutcomeCounts devices;  // the last one interrupted, if any was
-    QJsonArray json;
-};
-
 // One line of the scanner's input: the unit id it holds, blanks around it dropped, or a line
 // longer than any unit id, which is refused without being kept.
 struct Scan {
@@ -221,17 +214,16 @@ class StationWorker final : public QThread {
                   size_t index, StationLog& log, RecordSink* record, ScanQueue* scans)
         : options_(options),
           settings_(std::move(settings)),
-          image_(loaded.image),
+          loaded_(loaded),
           index_(index),
           log_(log),
           record_(record),
-          facts_(loaded.facts),
+          port_(portName(settings_)),
           watch_(settings_),
           scans_(scans),
-          unit_(options.unit) {
-        tally_.port = portName(settings_);
-    }
-    const PortTally& tally() const { return tally_; }
+          unit_(options.unit) {}
+    // Its devices' JSON objects, with --json.
+    const QJsonArray& json() const { return json_; }
 
   protected:
     void run() override {
@@ -369,20 +361,19 @@ class StationWorker final : public QThread {
         return false;
     }
 
-    bool interrupted() const { return tally_.devices[OutcomeSeverity::Interrupted] > 0; }
+    bool interrupted() const { return log_.ended(index_)[OutcomeSeverity::Interrupted] > 0; }
 
     // Writes the device there. A board whose connect goes unanswered (not powered yet, not in
     // its loader) is Silent: nothing is counted or recorded yet, and it is tried again under
     // the same attempt and transcript. One whose port went away during those tries is Gone.
     enum class Tried { Ended, Silent, Gone };
     Tried writeOne() {
-        const std::string& port = tally_.port;
-        const int number = tally_.devices.total() + 1;
+        const int number = log_.ended(index_).total() + 1;
         log_.started(index_, number, unit_, describePort(settings_));
         // One attempt per board, with one transcript: the tries of a board that does not
         // answer yet go on under the started line of the first.
         if (!attempt_) {
-            if (!startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
+            if (!startRecord(attempt_.emplace(), record_, settings_, unit_, loaded_.facts,
                              options_.profileName, unitCheck_)) {
                 attempt_.reset();
                 recordLost.store(true);
@@ -392,15 +383,15 @@ class StationWorker final : public QThread {
                 return Tried::Ended;
             }
             attemptBegun_ = std::chrono::steady_clock::now();
-            transcript_.emplace(options_.verbose ? log_.err() : nullptr, port);
+            transcript_.emplace(options_.verbose ? log_.err() : nullptr, port_);
             if (!options_.logFile.empty()) {
                 const std::string problem =
-                    transcript_->open(logPathForDevice(options_.logFile, port, number, unit_),
-                                      options_.command, port);
+                    transcript_->open(logPathForDevice(options_.logFile, port_, number, unit_),
+                                      options_.command, port_);
                 if (!problem.empty()) log_.warning(index_, problem);
             }
         }
-        DeviceResult result = runDevice({options_, settings_, image_, *transcript_, unit_,
+        DeviceResult result = runDevice({options_, settings_, loaded_.image, *transcript_, unit_,
                                          log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
@@ -422,11 +413,10 @@ class StationWorker final : public QThread {
     // Adds the attempt's final line before the next device can start on this port, counts it
     // and says its result. `gone`: the board left without being written, and needs no removal.
     void endAttempt(DeviceResult& result, bool gone) {
-        keepRecord(result, record_, *attempt_, image_);
+        keepRecord(result, record_, *attempt_, loaded_.image);
         attempt_.reset();
-        tally_.devices.add(result.severity);
         if (result.severity == OutcomeSeverity::Success && !unit_.empty())
-            unitsWritten.add(unit_, tally_.port);
+            unitsWritten.add(unit_, port_);
         // The whole story in the transcript; the operator reads the short one.
         transcript_->line(std::string("result: ") + result.outcome().mark + " " +
                           result.outcome().headline);
@@ -436,7 +426,7 @@ class StationWorker final : public QThread {
                       unitCheck_.empty() ? "" : "unit check " + unitCheck_);
         for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
-        if (options_.json) tally_.json.append(deviceJson(result));
+        if (options_.json) json_.append(deviceJson(result));
         if (!result.recordFailure.empty()) {
             // A device that cannot be recorded cannot be traced: no more are written.
             recordLost.store(true);
@@ -462,12 +452,12 @@ class StationWorker final : public QThread {
 
     const CliOptions& options_;
     ExchangeSettings settings_;
-    const MemoryImage& image_;
+    const LoadedImage& loaded_;
     size_t index_;
     StationLog& log_;
     RecordSink* record_;
-    const ImageFacts& facts_;
-    PortTally tally_;
+    std::string port_;
+    QJsonArray json_;
     PortWatch watch_;
     DeviceHold hold_;                // the device there, from its detection until it is removed
     ScanQueue* scans_;               // with --scan: the unit ids to write, one board each
@@ -543,18 +533,17 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     if (record != nullptr) log.backlog(backlog);
     log.leave();
 
-    OutcomeCounts all;
+    const OutcomeCounts all = log.ended();
     QJsonArray perPort;
     CommandResult r;
     std::vector<std::string> lines;
-    for (auto& worker : workers) {
-        const PortTally& t = worker->tally();
-        for (size_t s = 0; s < kSeverities; ++s) all.count[s] += t.devices.count[s];
-        QJsonObject port = tallyJson(t.devices);
-        port["port"] = jsonPath(t.port);
+    for (size_t i = 0; i < workers.size(); ++i) {
+        const OutcomeCounts ended = log.ended(i);
+        QJsonObject port = tallyJson(ended);
+        port["port"] = jsonPath(names[i]);
         perPort.append(port);
-        for (const QJsonValue& device : t.json) r.devices.append(device);
-        lines.push_back("  " + t.port + ": " + tallyText(t.devices, " written"));
+        for (const QJsonValue& device : workers[i]->json()) r.devices.append(device);
+        lines.push_back("  " + names[i] + ": " + tallyText(ended, " written"));
     }
     r.endAs(all.worst());
     if (stopCause() == StopCause::OutputFailed) {
@@ -571,23 +560,19 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     QJsonObject totals = tallyJson(all);
     totals.remove("interrupted");
     totals["ports"] = perPort;
-    r.result = totals;
     r.image = loaded.facts;
     if (record != nullptr) markRecordLost(r, record->failure());
-    if (backlog.lines > 0 && !backlog.since.empty()) {
-        // Kept on this computer, not lost: the next run on this database sends them.
-        totals["record_lines_waiting"] = backlog.lines;
-        r.result = totals;
-    }
     r.text.push_back("Station: " + tallyText(all, all[OutcomeSeverity::Success] == 1
                                                       ? " device written"
                                                       : " devices written"));
     r.text.insert(r.text.end(), lines.begin(), lines.end());
     if (backlog.lines > 0 && !backlog.since.empty()) {
         // Kept on this computer, not lost: the next write to this database sends them.
+        totals["record_lines_waiting"] = backlog.lines;
         r.text.push_back("Record: " + backlogText(backlog) + " " + backlog.where +
                          "; the next write to this database sends them");
     }
+    r.result = totals;
     return r;
 }
 
