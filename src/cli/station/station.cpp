@@ -18,19 +18,14 @@
 #include "device_options.h"
 #include "device_report.h"
 #include "device_run.h"
-#include "diagnosis.h"
 #include "json_run.h"
 #include "log_paths.h"
 #include "port_description.h"
-#include "port_mapping.h"
-#include "record_file.h"
 #include "serial_port_transport.h"
 #include "station_display.h"
 #include "stop_signals.h"
-#include "text_out.h"
 #include "unit_id.h"
 #include "unit_written.h"
-#include "walk_progress.h"
 
 namespace quorvel::cli {
 
@@ -195,6 +190,7 @@ std::string scanProblem(const Scan& scan) {
         return "scan refused: the line is longer than a unit id can be (at most " +
                std::to_string(kLongestUnitId) + " characters)";
     }
+    if (scan.unit.empty()) return "empty scan";
     const std::string problem = unitIdProblem(scan.unit);
     return problem.empty() ? problem : "scan " + scan.unit + " refused: a unit id " + problem;
 }
@@ -253,7 +249,7 @@ class StationWorker final : public QThread {
                     if (watch_.identity() == identity) continue;
                 }
                 closeUnanswered(true);
-            } else if (tried == Tried::Ended) {
+            } else {
                 log_.removeBoard(index_);
                 if (!waitWhileSame(identity, -1)) return;
             }
@@ -269,10 +265,6 @@ class StationWorker final : public QThread {
             log_.scanWanted(index_);
             Scan scan;
             if (!scans_->next(scan)) return;
-            if (scan.unit.empty() && !scan.tooLong) {
-                log_.scanRefused(index_, "empty scan");
-                continue;
-            }
             if (const std::string problem = scanProblem(scan); !problem.empty()) {
                 log_.scanRefused(index_, problem);
                 continue;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "block_walk.h"
 #include "diagnosis.h"
 #include "image_identity.h"
 #include "step_words.h"
