@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -80,32 +79,6 @@ std::atomic<bool> recordLost{false};
 bool stationEnds() {
     return stopRequestedByUser() || recordLost.load();
 }
-
-// The units this station wrote, whatever their record's store knows yet: a label scanned twice
-// is refused even while its lines wait for the database.
-class UnitsWritten {
-  public:
-    void add(const std::string& unit, const std::string& port) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        units_.emplace(unit, port);
-    }
-    // The port it was written on, or none.
-    std::optional<std::string> port(const std::string& unit) const {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = units_.find(unit);
-        if (found == units_.end()) return std::nullopt;
-        return found->second;
-    }
-    void clear() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        units_.clear();
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::map<std::string, std::string> units_;
-};
-UnitsWritten unitsWritten;
 
 // One line of the scanner's input: the unit id it holds, blanks around it dropped, or a line
 // longer than any unit id, which is refused without being kept.
@@ -283,7 +256,7 @@ class StationWorker final : public QThread {
                     continue;
                 }
                 // Its lines on their way to the record.
-                if (const std::optional<std::string> port = unitsWritten.port(scan.unit)) {
+                if (const std::optional<std::string> port = log_.writtenOn(scan.unit)) {
                     log_.scanRefused(index_, "scan " + scan.unit + " refused: unit " + scan.unit +
                                                  " was written by this station, port " + *port +
                                                  " (--rewrite writes it again)");
@@ -407,8 +380,6 @@ class StationWorker final : public QThread {
     void endAttempt(DeviceResult& result, bool gone) {
         keepRecord(result, record_, *attempt_, loaded_.image);
         attempt_.reset();
-        if (result.severity == OutcomeSeverity::Success && !unit_.empty())
-            unitsWritten.add(unit_, port_);
         // The whole story in the transcript; the operator reads the short one.
         transcript_->line(std::string("result: ") + result.outcome().mark + " " +
                           result.outcome().headline);
@@ -495,7 +466,6 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
                          const LoadedImage& loaded, std::FILE* out, std::FILE* err,
                          RecordSink* record, std::FILE* in) {
     recordLost.store(false);
-    unitsWritten.clear();
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;

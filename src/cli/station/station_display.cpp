@@ -126,6 +126,13 @@ OutcomeCounts StationLog::ended(std::optional<size_t> port) const {
     return endedLocked(port);
 }
 
+std::optional<std::string> StationLog::writtenOn(const std::string& unit) const {
+    const std::lock_guard<std::mutex> lock(rowsMutex_);
+    const auto found = written_.find(unit);
+    if (found == written_.end()) return std::nullopt;
+    return found->second;
+}
+
 OutcomeCounts StationLog::endedLocked(std::optional<size_t> port) const {
     OutcomeCounts counts;
     for (size_t i = 0; i < rows_.size(); ++i) {
@@ -201,6 +208,8 @@ void StationLog::finished(size_t port, const DeviceResult& r, const std::string&
         row.reason = reason;
         // Every attempt ended counts once, with its outcome, as its record line does.
         row.ended.add(r.severity);
+        if (r.severity == OutcomeSeverity::Success && !unit.empty())
+            written_.emplace(unit, row.port);
         const auto now = std::chrono::steady_clock::now();
         lastHour_.push_back(now);
         while (now - lastHour_.front() > kPaceWindow) lastHour_.pop_front();

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -69,6 +70,9 @@ class StationLog {
     std::FILE* err() const { return err_; }
     // The attempts ended on the port, or on every port, each once with its final outcome.
     OutcomeCounts ended(std::optional<size_t> port = std::nullopt) const;
+    // The port a board with `unit` was written on, or none: a label scanned twice is refused
+    // even while its record's lines wait for the database.
+    std::optional<std::string> writtenOn(const std::string& unit) const;
 
     // What waits for the record's database: a lasting banner on the board, a line when it
     // starts and when it ends. Call often, from the thread that redraws.
@@ -124,6 +128,7 @@ class StationLog {
     mutable std::mutex rowsMutex_;
     std::vector<Row> rows_;
     std::deque<std::chrono::steady_clock::time_point> lastHour_;  // when its boards ended
+    std::map<std::string, std::string> written_;                  // unit ids, with their port
     bool stopping_ = false;
     std::string banner_;
     bool changed_ = true;
