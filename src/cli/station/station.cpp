@@ -247,18 +247,16 @@ class StationWorker final : public QThread {
             unitCheck_.clear();
             if (record_ != nullptr && !options_.rewrite) {
                 std::string unasked;
-                if (const std::optional<UnitWritten> written = findUnitWritten(
+                std::string written;  // where the unit was written before, if it was
+                if (const std::optional<UnitWritten> found = findUnitWritten(
                         options_.record, scan.unit, &unasked, record_->backlog().since)) {
-                    log_.scanRefused(index_,
-                                     "scan " + scan.unit + " refused: " +
-                                         unitWrittenText(scan.unit, *written, record_->path()) +
-                                         " (--rewrite writes it again)");
-                    continue;
+                    written = unitWrittenText(scan.unit, *found, record_->path());
+                } else if (const std::optional<std::string> port = log_.writtenOn(scan.unit)) {
+                    // Its lines on their way to the record.
+                    written = "unit " + scan.unit + " was written by this station, port " + *port;
                 }
-                // Its lines on their way to the record.
-                if (const std::optional<std::string> port = log_.writtenOn(scan.unit)) {
-                    log_.scanRefused(index_, "scan " + scan.unit + " refused: unit " + scan.unit +
-                                                 " was written by this station, port " + *port +
+                if (!written.empty()) {
+                    log_.scanRefused(index_, "scan " + scan.unit + " refused: " + written +
                                                  " (--rewrite writes it again)");
                     continue;
                 }
@@ -341,10 +339,7 @@ class StationWorker final : public QThread {
             if (!startRecord(attempt_.emplace(), record_, settings_, unit_, loaded_.facts,
                              options_.profileName, unitCheck_)) {
                 attempt_.reset();
-                recordLost.store(true);
-                log_.error(index_,
-                           record_->failure() +
-                               "; nothing was sent; the station stops after the devices in hand");
+                recordFailed(record_->failure() + "; nothing was sent");
                 return Tried::Ended;
             }
             attemptBegun_ = std::chrono::steady_clock::now();
@@ -390,12 +385,13 @@ class StationWorker final : public QThread {
         for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
         if (options_.json) json_.append(deviceJson(result));
-        if (!result.recordFailure.empty()) {
-            // A device that cannot be recorded cannot be traced: no more are written.
-            recordLost.store(true);
-            log_.error(index_,
-                       result.recordFailure + "; the station stops after the devices in hand");
-        }
+        if (!result.recordFailure.empty()) recordFailed(result.recordFailure);
+    }
+
+    // A device that cannot be recorded cannot be traced: no more are written.
+    void recordFailed(const std::string& why) {
+        recordLost.store(true);
+        log_.error(index_, why + "; the station stops after the devices in hand");
     }
 
     // Ends the attempt at a board that never answered its connect and is given up (removed,
