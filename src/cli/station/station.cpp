@@ -30,6 +30,9 @@ namespace quorvel::cli {
 
 namespace {
 
+// How often a waiting station looks at its port.
+constexpr int kStationPollMs = 500;
+
 // Whether a port's device is there. Listing the system's serial ports (what a COM number
 // needs) costs far more than a glance at the device folder's time stamp, so the port is looked
 // up again only when that folder changed: an adapter plugged in or pulled out changes it.

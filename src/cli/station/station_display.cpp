@@ -107,9 +107,9 @@ void StationLog::line(size_t port, const std::string& text, bool always) {
 }
 
 template <typename Change>
-void StationLog::change(size_t port, Change change) {
+void StationLog::change(size_t port, Change edit) {
     const std::lock_guard<std::mutex> lock(rowsMutex_);
-    change(rows_.at(port));
+    edit(rows_.at(port));
     changed_ = true;
 }
 

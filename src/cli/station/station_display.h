@@ -103,7 +103,7 @@ class StationLog {
     void line(size_t port, const std::string& text, bool always);
     // Changes the port's row for the board's next drawing.
     template <typename Change>
-    void change(size_t port, Change change);
+    void change(size_t port, Change edit);
     // What the station does on the port now ("waiting for a board"), and why when `reason`.
     void doing(size_t port, std::string what, const std::string* reason = nullptr);
     OutcomeCounts endedLocked(std::optional<size_t> port) const;
