@@ -36,10 +36,9 @@ constexpr Key kKeys[] = {
     {"rewrite", Kind::Flag}};
 
 const Key* findKey(const QString& name) {
-    for (const Key& key : kKeys) {
-        if (name == QLatin1String(key.name)) return &key;
-    }
-    return nullptr;
+    const auto found =
+        std::ranges::find_if(kKeys, [&](const Key& key) { return name == key.name; });
+    return found == std::end(kKeys) ? nullptr : found;
 }
 
 std::string knownKeys() {
@@ -52,11 +51,6 @@ std::string knownKeys() {
 QByteArray jsonText(const QString& text) {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2);
-}
-
-// The line (from 1) of the byte at `offset`.
-int lineAt(const QByteArray& text, qsizetype offset) {
-    return 1 + int(text.left(std::max<qsizetype>(offset, 0)).count('\n'));
 }
 
 bool isBlank(char c) {
@@ -85,7 +79,8 @@ class ProfileText {
 
     // "line3.json line 4: " before a problem at `offset`.
     std::string at(qsizetype offset) const {
-        return "profile " + path_ + " line " + std::to_string(lineAt(text_, offset)) + ": ";
+        const qsizetype line = 1 + text_.left(std::max<qsizetype>(offset, 0)).count('\n');
+        return "profile " + path_ + " line " + std::to_string(line) + ": ";
     }
     // Where the key stands (its first time), else where the object begins.
     qsizetype keyAt(const QString& name) const {
@@ -100,7 +95,6 @@ class ProfileText {
         for (int n = 0; n < nth && at >= 0; ++n) at = text_.indexOf(quoted, at + 1);
         return at >= 0 ? at : key;
     }
-    const QByteArray& text() const { return text_; }
 
   private:
     std::string path_;
@@ -108,9 +102,8 @@ class ProfileText {
 };
 
 bool isSha256(const std::string& text) {
-    return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
-               return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-           });
+    return text.size() == 64 &&
+           std::ranges::all_of(text, [](unsigned char c) { return std::isxdigit(c) != 0; });
 }
 
 std::string lower(std::string text) {
@@ -127,33 +120,16 @@ std::string besideProfile(const std::string& profilePath, const std::string& fil
     return QDir(folder).filePath(QString::fromStdString(file)).toStdString();
 }
 
-// What a value of that kind is, for the message that it is not one.
-const char* kindText(Kind kind) {
-    switch (kind) {
-        case Kind::Text:
-            return "a text";
-        case Kind::Texts:
-            return "a list of texts ([\"...\", \"...\"])";
-        case Kind::Flag:
-            return "true or false";
-    }
-    return "";
-}
+// What a value of each kind is, for the message that it is not one, in the order of Kind.
+constexpr const char* kKindTexts[] = {"a text", "a list of texts ([\"...\", \"...\"])",
+                                      "true or false"};
 
 bool hasKind(const QJsonValue& value, Kind kind) {
-    switch (kind) {
-        case Kind::Text:
-            return value.isString();
-        case Kind::Flag:
-            return value.isBool();
-        case Kind::Texts:
-            if (!value.isArray()) return false;
-            for (const QJsonValue& item : value.toArray()) {
-                if (!item.isString()) return false;
-            }
-            return true;
-    }
-    return false;
+    if (kind == Kind::Text) return value.isString();
+    if (kind == Kind::Flag) return value.isBool();
+    return value.isArray() && std::ranges::all_of(value.toArray(), [](const QJsonValue& item) {
+               return item.isString();
+           });
 }
 
 std::vector<std::string> texts(const QJsonValue& value) {
@@ -164,19 +140,27 @@ std::vector<std::string> texts(const QJsonValue& value) {
 
 }  // namespace
 
-std::optional<StationProfile> parseStationProfile(const std::string& path, const QByteArray& text,
-                                                  std::string& problem) {
+bool applyStationProfile(const std::string& path, CliOptions& options, std::string& problem) {
+    std::string why;
+    const std::optional<QByteArray> read = readCarefully(path, kLargestProfile, why);
+    if (!read) {
+        // It decides what is written to the devices: it is used as it is, or not at all.
+        problem = "profile " + path + ": " + why;
+        return false;
+    }
+    const QByteArray& text = *read;
     const ProfileText where(path, text);
+    const auto fail = [&](qsizetype offset, const std::string& text) {
+        problem = where.at(offset) + text;
+        return false;
+    };
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError) {
-        problem = where.at(error.offset) + "not JSON: " + error.errorString().toStdString();
-        return std::nullopt;
+        return fail(error.offset, "not JSON: " + error.errorString().toStdString());
     }
-    if (!document.isObject()) {
-        problem = where.at(0) + "a profile is one JSON object: { \"image\": ..., ... }";
-        return std::nullopt;
-    }
+    if (!document.isObject())
+        return fail(0, "a profile is one JSON object: { \"image\": ..., ... }");
     const QJsonObject object = document.object();
     // Each key once and known, the first wrong one in the order of the text.
     std::map<qsizetype, std::string> wrong;
@@ -190,30 +174,22 @@ std::optional<StationProfile> parseStationProfile(const std::string& path, const
         } else if (offsets.size() > 1) {
             wrong.emplace(offsets[1], name + " is given twice");
         } else if (!hasKind(it.value(), key->kind)) {
-            wrong.emplace(first, name + " takes " + kindText(key->kind));
+            wrong.emplace(first, name + " takes " + kKindTexts[static_cast<size_t>(key->kind)]);
         }
     }
-    if (!wrong.empty()) {
-        problem = where.at(wrong.begin()->first) + wrong.begin()->second;
-        return std::nullopt;
-    }
-    const auto fail = [&](qsizetype offset, const std::string& text) {
-        problem = where.at(offset) + text;
-        return std::nullopt;
-    };
+    if (!wrong.empty()) return fail(wrong.begin()->first, wrong.begin()->second);
 
-    StationProfile p;
-    p.name = object["name"].toString().toStdString();
+    std::string name = object["name"].toString().toStdString();
     if (object.contains("name")) {
-        if (const std::string why = unitIdProblem(p.name); !why.empty() || p.name.empty()) {
+        if (const std::string why = unitIdProblem(name); !why.empty() || name.empty()) {
             return fail(where.keyAt("name"),
-                        "\"name\" names the station: " + (p.name.empty() ? "it is empty" : why));
+                        "\"name\" names the station: " + (name.empty() ? "it is empty" : why));
         }
     } else {
-        p.name = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
+        name = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
     }
-    p.image = object["image"].toString().toStdString();
-    if (p.image.empty()) {
+    const std::string image = object["image"].toString().toStdString();
+    if (image.empty()) {
         return fail(where.keyAt("image"), "no \"image\": name the firmware file the line writes");
     }
     if (!object.contains("approved_sha256") || object["approved_sha256"].toArray().isEmpty()) {
@@ -221,6 +197,7 @@ std::optional<StationProfile> parseStationProfile(const std::string& path, const
                     "no \"approved_sha256\": list the SHA-256 of each image the line may write "
                     "(sha256sum FILE shows it)");
     }
+    std::vector<std::string> approved;
     std::map<std::string, int> seen;
     for (const std::string& sha : texts(object["approved_sha256"])) {
         const int nth = seen[sha]++;
@@ -230,71 +207,56 @@ std::optional<StationProfile> parseStationProfile(const std::string& path, const
                             jsonText(QString::fromStdString(sha)).toStdString() +
                             ", which is no SHA-256 (64 hexadecimal digits)");
         }
-        p.approved.push_back(lower(sha));
+        approved.push_back(lower(sha));
     }
-    p.ports = texts(object["ports"]);
-    if (p.ports.empty()) {
+    const std::vector<std::string> ports = texts(object["ports"]);
+    if (ports.empty()) {
         return fail(where.keyAt("ports"),
                     "no \"ports\": name each fixture's port "
                     "(a stable name such as /dev/serial/by-path/...)");
     }
     seen.clear();
-    for (const std::string& port : p.ports) {
+    for (const std::string& port : ports) {
         const int nth = seen[port]++;
         const qsizetype at = where.valueAt("ports", QString::fromStdString(port), nth);
         if (port.empty()) return fail(at, "a port in \"ports\" is empty");
         if (nth > 0) return fail(at, "the port " + port + " is given twice");
     }
-    p.loader = object["loader"].toString().toStdString();
-    if (object.contains("loader") && !listed(p.loader, findOption("--loader")->values)) {
+    const std::string loader = object["loader"].toString().toStdString();
+    if (object.contains("loader") && !listed(loader, findOption("--loader")->values)) {
         return fail(where.keyAt("loader"), "\"loader\" takes 1.05 or 1.06");
     }
-    p.record = object["record"].toString().toStdString();
-    if (isDatabaseUri(p.record)) {
-        if (!QUrl(QString::fromStdString(p.record)).password().isEmpty()) {
+    std::string record = object["record"].toString().toStdString();
+    if (isDatabaseUri(record)) {
+        if (!QUrl(QString::fromStdString(record)).password().isEmpty()) {
             return fail(where.keyAt("record"),
                         "the record's URI holds a password: keep it in the station user's "
                         "~/.pgpass (or the file PGPASSFILE names), not in the profile");
         }
     } else {
-        p.record = besideProfile(path, p.record);
+        record = besideProfile(path, record);
     }
-    p.image = besideProfile(path, p.image);
-    p.log = besideProfile(path, object["log"].toString().toStdString());
-    p.strict = object["strict"].toBool();
-    p.rewrite = object["rewrite"].toBool();
-    p.scan = object["scan"].toBool();
-    if (p.scan && p.ports.size() != 1) {
+    const bool scan = object["scan"].toBool();
+    if (scan && ports.size() != 1) {
         return fail(where.keyAt("scan"), "\"scan\" needs exactly one port in \"ports\" (it has " +
-                                             std::to_string(p.ports.size()) + ")");
+                                             std::to_string(ports.size()) + ")");
     }
-    return p;
-}
-
-bool applyStationProfile(const std::string& path, CliOptions& options, std::string& problem) {
-    std::string why;
-    const std::optional<QByteArray> text = readCarefully(path, kLargestProfile, why);
-    if (!text) {
-        // It decides what is written to the devices: it is used as it is, or not at all.
-        problem = "profile " + path + ": " + why;
-        return false;
-    }
-    const std::optional<StationProfile> p = parseStationProfile(path, *text, problem);
-    if (!p) return false;
-    const auto given = [&](std::string_view name) {
-        return std::ranges::find(options.given, name) != options.given.end();
+    // What the command line gave wins.
+    const auto given = [&](std::string_view option) {
+        return std::ranges::find(options.given, option) != options.given.end();
     };
-    options.profileName = p->name;
-    options.approved = p->approved;
-    if (options.args.empty()) options.args.push_back(p->image);
-    if (options.ports.empty()) options.ports = p->ports;
-    if (!given("--record")) options.record = p->record;
-    if (!given("--log")) options.logFile = p->log;
-    if (!given("--loader") && !p->loader.empty()) options.loader = p->loader;
-    options.strict = options.strict || p->strict;
-    options.rewrite = options.rewrite || p->rewrite;
+    options.profileName = name;
+    options.approved = approved;
+    if (options.args.empty()) options.args.push_back(besideProfile(path, image));
+    if (options.ports.empty()) options.ports = ports;
+    if (!given("--record")) options.record = record;
+    if (!given("--log"))
+        options.logFile = besideProfile(path, object["log"].toString().toStdString());
+    if (!given("--loader") && !loader.empty()) options.loader = loader;
+    options.strict = options.strict || object["strict"].toBool();
+    options.rewrite = options.rewrite || object["rewrite"].toBool();
     // A scanner names the boards of a station; a single write takes --unit.
-    options.scan = options.scan || (p->scan && options.station);
+    options.scan = options.scan || (scan && options.station);
     return true;
 }
 

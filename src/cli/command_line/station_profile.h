@@ -14,39 +14,20 @@
 // the profile's. Whatever image is written, its SHA-256 must be one the profile approves: the
 // profile is what keeps a wrong image off a shift of boards.
 
-#include <QByteArray>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "cli_options.h"
 
 namespace quorvel::cli {
 
-struct StationProfile {
-    std::string name;                   // the station's name; the file's base name when none
-    std::string image;                  // paths relative to the profile's folder made whole
-    std::vector<std::string> approved;  // SHA-256 values, 64 lower-case hexadecimal digits
-    std::vector<std::string> ports;
-    std::string record;
-    std::string log;
-    std::string loader;
-    bool strict = false;
-    bool scan = false;
-    bool rewrite = false;
-};
-
-// The profile that `text`, read from `path`, holds; empty with `problem` set, naming the path
-// and the line ("line3.json line 4: ..."), when it is not JSON, has a key no profile knows or
-// one twice, a value of the wrong kind, no image or ports, a port twice, a SHA-256 that is not
-// 64 hexadecimal digits, or a record URI with a password in it.
-std::optional<StationProfile> parseStationProfile(const std::string& path, const QByteArray& text,
-                                                  std::string& problem);
-
 // Reads the profile at `path` (only when no other user can change it, see careful_read.h) and
 // puts what it says into `options` where the command line gave nothing: the image as FILE, the
-// ports, the record and the rest; the approved SHA-256 values and its name always. False with
-// `problem` set when it cannot be used.
+// ports, the record and the rest (paths relative to the profile's folder made whole); the
+// approved SHA-256 values (lower case) and its name (the file's base name when it gives none)
+// always. False with `problem` set, naming the path and the line ("line3.json line 4: ..."),
+// when it cannot be read, is not JSON, has a key no profile knows or one twice, a value of the
+// wrong kind, no image or ports, a port twice, a SHA-256 that is not 64 hexadecimal digits, or
+// a record URI with a password in it.
 bool applyStationProfile(const std::string& path, CliOptions& options, std::string& problem);
 
 // Why the image with `sha256` may not be written under the profile in `options`, or empty when

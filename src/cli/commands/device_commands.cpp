@@ -11,7 +11,6 @@
 #include "device_run.h"
 #include "dry_run.h"
 #include "image_checks.h"
-#include "load_failure_text.h"
 #include "multi_write.h"
 #include "port_description.h"
 #include "record_database.h"

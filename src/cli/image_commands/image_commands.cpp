@@ -4,12 +4,12 @@
 
 #include "block_walk.h"
 #include "command_actions.h"
+#include "diagnosis.h"
 #include "hex_text.h"
 #include "image_checks.h"
 #include "image_identity.h"
 #include "image_loader.h"
 #include "json_run.h"
-#include "load_failure_text.h"
 #include "range_checksum.h"
 #include "terminal.h"
 
@@ -64,9 +64,9 @@ std::string withoutHexPrefix(const std::string& text) {
     return text;
 }
 
+// "004000", as the loaded rows are listed.
 std::string hexAddress(uint32_t a) {
-    std::string s = toUpperHex(a);
-    return std::string(s.size() < 6 ? 6 - s.size() : 0, '0') + s;
+    return byteAddress(a).substr(2);
 }
 
 }  // namespace
@@ -83,8 +83,8 @@ CommandResult runInfo(const CliOptions& options, std::FILE*, std::FILE*, std::FI
     QJsonArray list;
     std::vector<std::string> text{"File: " + options.args[0], "Loaded rows:"};
     for (const Range& r : ranges) {
-        list.append(QJsonObject{{"first", jsonText("0x" + hexAddress(r.first))},
-                                {"last", jsonText("0x" + hexAddress(r.last))}});
+        list.append(QJsonObject{{"first", jsonText(byteAddress(r.first))},
+                                {"last", jsonText(byteAddress(r.last))}});
         text.push_back("  " + hexAddress(r.first) + "-" + hexAddress(r.last));
     }
     if (flaggedRows == 0) text.push_back("  (none)");

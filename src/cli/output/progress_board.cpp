@@ -13,23 +13,14 @@ constexpr size_t kLongestPort = 24;  // longer names are cut at the front, so li
 constexpr int kBarWidth = 20;
 constexpr int kLineEveryPercent = 10;  // plain lines: one per tenth of the walk
 
-std::string shortPort(const std::string& port) {
-    if (port.size() <= kLongestPort) return port;
-    return "..." + port.substr(port.size() - (kLongestPort - 3));
-}
-
 }  // namespace
 
 ProgressBoard::ProgressBoard(std::FILE* out, Mode mode, std::vector<std::string> ports)
     : out_(out), mode_(mode) {
     for (std::string& port : ports) {
-        portWidth_ = std::max(portWidth_, shortPort(port).size());
+        portWidth_ = std::max(portWidth_, shownFitted(port, kLongestPort, true).size());
         devices_.push_back(Device{std::move(port), {}, {}, 0, false, {}});
     }
-}
-
-void ProgressBoard::printLocked(const Device& d, const std::string& text) {
-    writeLine(out_, d.port + ": " + text);
 }
 
 void ProgressBoard::stepStarted(size_t device, Step step) {
@@ -45,7 +36,8 @@ void ProgressBoard::stepDone(size_t device, const StepRecord& step) {
     if (step.step == Step::Disconnect) d.percent = 100;
     dirty_ = true;
     if (mode_ == Mode::Lines) {
-        printLocked(d, std::string(StepName(step.step)) + ": " + StepEndWords(step));
+        writeLine(out_,
+                  d.port + ": " + std::string(StepName(step.step)) + ": " + StepEndWords(step));
     }
 }
 
@@ -59,7 +51,8 @@ void ProgressBoard::progress(size_t device, int done, int total, uint32_t addres
     dirty_ = true;
     if (mode_ == Mode::Lines && (newTenth || done == 1)) {
         const std::string step = d.step ? StepName(*d.step) : "";
-        printLocked(d, step + " " + byteAddress(address) + " " + std::to_string(percent) + "%");
+        writeLine(out_, d.port + ": " + step + " " + byteAddress(address) + " " +
+                            std::to_string(percent) + "%");
     }
 }
 
@@ -70,7 +63,7 @@ void ProgressBoard::finished(size_t device, bool ok, const std::string& message)
     d.outcome = message;
     if (ok) d.percent = 100;
     dirty_ = true;
-    if (mode_ == Mode::Lines) printLocked(d, message);
+    if (mode_ == Mode::Lines) writeLine(out_, d.port + ": " + message);
 }
 
 std::string ProgressBoard::line(size_t device) const {
@@ -80,7 +73,7 @@ std::string ProgressBoard::line(size_t device) const {
 
 std::string ProgressBoard::lineLocked(const Device& d) const {
     const int filled = d.percent * kBarWidth / 100;
-    std::string port = shortPort(d.port);
+    std::string port = shownFitted(d.port, kLongestPort, true);
     port.resize(portWidth_, ' ');
     char percent[8];
     std::snprintf(percent, sizeof percent, "%3d%%", d.percent);

@@ -47,7 +47,6 @@ class ProgressBoard {
     };
 
     std::string lineLocked(const Device& d) const;
-    void printLocked(const Device& d, const std::string& text);
 
     std::FILE* out_;
     Mode mode_;

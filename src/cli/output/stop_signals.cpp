@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string_view>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,16 +21,20 @@ std::atomic<bool> urgent{false};  // a second signal: stop waiting for the devic
 std::atomic<int> onTheLine{0};    // devices being talked to
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
-// The first stop's notice when no device is being talked to: nothing to wait for.
-constexpr char kIdleNotice[] = "\nquorvel-flash: stopping; no device is being written\n";
-
-#ifdef _WIN32
-constexpr char kNotice[] =
+// The notices of a stop; the first one's when no device is being talked to says there is
+// nothing to wait for.
+constexpr std::string_view kIdleNotice = "\nquorvel-flash: stopping; no device is being written\n";
+constexpr std::string_view kNotice =
     "\nquorvel-flash: stopping after the message on the line; press Ctrl-C again to stop "
     "waiting for the device\n";
-constexpr char kUrgentNotice[] =
+constexpr std::string_view kUrgentNotice =
     "\nquorvel-flash: no longer waiting for the device; press Ctrl-C again to end at once\n";
 
+std::string_view stopNotice(bool second) {
+    return second ? kUrgentNotice : onTheLine.load() == 0 ? kIdleNotice : kNotice;
+}
+
+#ifdef _WIN32
 // How long a closing console, a logoff or a shutdown is held off while the exchange on the
 // line ends and the outcome is reported and recorded. Windows ends the process itself after
 // its own limit (about 5 s for a closed console window), whichever comes first.
@@ -44,13 +49,10 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
             // goes to the default handler, which ends the tool at once.
             const bool second = signalled.exchange(true);
             if (second && urgent.exchange(true)) return FALSE;
-            const bool idle = onTheLine.load() == 0;
-            const char* notice = second ? kUrgentNotice : idle ? kIdleNotice : kNotice;
-            const DWORD length = static_cast<DWORD>(second ? sizeof kUrgentNotice - 1
-                                                    : idle ? sizeof kIdleNotice - 1
-                                                           : sizeof kNotice - 1);
+            const std::string_view notice = stopNotice(second);
             DWORD written = 0;
-            WriteFile(GetStdHandle(STD_ERROR_HANDLE), notice, length, &written, nullptr);
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), notice.data(),
+                      static_cast<DWORD>(notice.size()), &written, nullptr);
             return TRUE;
         }
         case CTRL_CLOSE_EVENT:
@@ -67,11 +69,6 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     }
 }
 #else
-constexpr char kNotice[] =
-    "\nquorvel-flash: stopping after the message on the line; press Ctrl-C again to stop "
-    "waiting for the device\n";
-constexpr char kUrgentNotice[] =
-    "\nquorvel-flash: no longer waiting for the device; press Ctrl-C again to end at once\n";
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The first signal stops the exchanges after the message on the line; the second ends the
@@ -86,12 +83,8 @@ void onStopSignal(int) {
         sigemptyset(&dfl.sa_mask);
         for (int sig : kStopSignals) sigaction(sig, &dfl, nullptr);
     }
-    const bool idle = onTheLine.load() == 0;
-    const char* notice = second ? kUrgentNotice : idle ? kIdleNotice : kNotice;
-    const size_t length = second ? sizeof kUrgentNotice - 1
-                          : idle ? sizeof kIdleNotice - 1
-                                 : sizeof kNotice - 1;
-    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, notice, length);
+    const std::string_view notice = stopNotice(second);
+    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, notice.data(), notice.size());
 }
 #endif
 

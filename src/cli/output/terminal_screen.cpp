@@ -68,23 +68,14 @@ struct TerminalScreen::Terminal {
         return fallbackWidth;
     }
     std::string at(int row, int col) const { return tiparm(moveTo.c_str(), row, col); }
+    // Every ink but the plain one is bold; the coloured ones add their colour where it is used.
     void ink(std::string& out, Ink ink) const {
-        switch (ink) {
-            case Ink::Plain:
-                return;
-            case Ink::Bold:
-                put(out, bold);
-                return;
-            case Ink::Green:
-            case Ink::Red:
-            case Ink::Yellow:
-                put(out, bold);
-                if (!colour.empty()) {
-                    const int n = ink == Ink::Green ? kGreen : ink == Ink::Red ? kRed : kYellow;
-                    put(out, tiparm(colour.c_str(), n));
-                }
-                return;
-        }
+        if (ink == Ink::Plain) return;
+        put(out, bold);
+        if (ink == Ink::Bold || colour.empty()) return;
+        put(out, tiparm(colour.c_str(), ink == Ink::Green ? kGreen
+                                        : ink == Ink::Red ? kRed
+                                                          : kYellow));
     }
 };
 
@@ -115,20 +106,7 @@ std::unique_ptr<TerminalScreen> TerminalScreen::open(std::FILE* stream) {
     if (const int cols = tigetnum("cols"); cols > 0) terminal->fallbackWidth = cols;
     return std::unique_ptr<TerminalScreen>(new TerminalScreen(stream, std::move(terminal)));
 }
-#else
-struct TerminalScreen::Terminal {};
 
-std::unique_ptr<TerminalScreen> TerminalScreen::open(std::FILE*) {
-    return nullptr;
-}
-#endif
-
-TerminalScreen::TerminalScreen(std::FILE* stream, std::unique_ptr<Terminal> terminal)
-    : stream_(stream), terminal_(std::move(terminal)) {}
-
-TerminalScreen::~TerminalScreen() = default;
-
-#ifdef QUORVEL_HAVE_TERMINFO
 void TerminalScreen::draw(const std::vector<ScreenRow>& rows) {
     const Terminal& t = *terminal_;
     // The last column is left free: a terminal that wraps there would push the rows down.
@@ -167,8 +145,18 @@ void TerminalScreen::leave() {
     writeControl(stream_, out);
 }
 #else
+struct TerminalScreen::Terminal {};
+
+std::unique_ptr<TerminalScreen> TerminalScreen::open(std::FILE*) {
+    return nullptr;
+}
 void TerminalScreen::draw(const std::vector<ScreenRow>&) {}
 void TerminalScreen::leave() {}
 #endif
+
+TerminalScreen::TerminalScreen(std::FILE* stream, std::unique_ptr<Terminal> terminal)
+    : stream_(stream), terminal_(std::move(terminal)) {}
+
+TerminalScreen::~TerminalScreen() = default;
 
 }  // namespace quorvel::cli

@@ -33,25 +33,13 @@ void appendHex(std::string& out, const char* form, unsigned value) {
 }
 
 void appendAscii(std::string& out, unsigned char byte) {
-    switch (byte) {
-        case '\n':
-            out += "\\n";
-            return;
-        case '\r':
-            out += "\\r";
-            return;
-        case '\t':
-            out += "\\t";
-            return;
-        case 0x7F:
-            out += "\\u007f";
-            return;
-        default:
-            if (plainAscii(byte)) {
-                out += static_cast<char>(byte);
-            } else {
-                appendHex(out, "\\x%02x", byte);
-            }
+    if (plainAscii(byte)) {
+        out += static_cast<char>(byte);
+    } else if (byte == '\n' || byte == '\r' || byte == '\t') {
+        out += byte == '\n' ? "\\n" : byte == '\r' ? "\\r" : "\\t";
+    } else {
+        // DEL as the format characters are, the other controls as bytes.
+        appendHex(out, byte == 0x7F ? "\\u%04x" : "\\x%02x", byte);
     }
 }
 

@@ -66,9 +66,9 @@ std::vector<int> numbersOf(const QSerialPortInfo& info,
     return {};
 }
 
-// A USB id as the system shows it: "0403".
-QString usbId(quint16 id) {
-    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')).toUpper();
+// A USB id as the system shows it: "0403"; empty when the port has none.
+QString usbId(bool has, quint16 id) {
+    return has ? QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')).toUpper() : QString();
 }
 
 // The listing as the JSON report's result: one object per port.
@@ -121,12 +121,10 @@ CommandResult runPorts(const CliOptions&, std::FILE*, std::FILE*, std::FILE*) {
             }
             printDetail(out, "description", info.description());
             printDetail(out, "manufacturer", info.manufacturer());
-            if (info.hasVendorIdentifier()) {
-                printDetail(out, "USB vendor id", usbId(info.vendorIdentifier()));
-            }
-            if (info.hasProductIdentifier()) {
-                printDetail(out, "USB product id", usbId(info.productIdentifier()));
-            }
+            printDetail(out, "USB vendor id",
+                        usbId(info.hasVendorIdentifier(), info.vendorIdentifier()));
+            printDetail(out, "USB product id",
+                        usbId(info.hasProductIdentifier(), info.productIdentifier()));
             printDetail(out, "serial number", info.serialNumber());
         }
     }

@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,23 +17,21 @@
 #include "device_options.h"
 #include "device_report.h"
 #include "device_run.h"
-#include "diagnosis.h"
 #include "json_run.h"
 #include "log_paths.h"
 #include "port_description.h"
-#include "port_mapping.h"
-#include "record_file.h"
 #include "serial_port_transport.h"
 #include "station_display.h"
 #include "stop_signals.h"
-#include "text_out.h"
 #include "unit_id.h"
 #include "unit_written.h"
-#include "walk_progress.h"
 
 namespace quorvel::cli {
 
 namespace {
+
+// How often a waiting station looks at its port.
+constexpr int kStationPollMs = 500;
 
 // Whether a port's device is there. Listing the system's serial ports (what a COM number
 // needs) costs far more than a glance at the device folder's time stamp, so the port is looked
@@ -85,39 +82,6 @@ std::atomic<bool> recordLost{false};
 bool stationEnds() {
     return stopRequestedByUser() || recordLost.load();
 }
-
-// The units this station wrote, whatever their record's store knows yet: a label scanned twice
-// is refused even while its lines wait for the database.
-class UnitsWritten {
-  public:
-    void add(const std::string& unit, const std::string& port) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        units_.emplace(unit, port);
-    }
-    // The port it was written on, or none.
-    std::optional<std::string> port(const std::string& unit) const {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        const auto found = units_.find(unit);
-        if (found == units_.end()) return std::nullopt;
-        return found->second;
-    }
-    void clear() {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        units_.clear();
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::map<std::string, std::string> units_;
-};
-UnitsWritten unitsWritten;
-
-// What one port's station saw, and its devices' JSON objects.
-struct PortTally {
-    std::string port;
-    OutcomeCounts devices;  // the last one interrupted, if any was
-    QJsonArray json;
-};
 
 // One line of the scanner's input: the unit id it holds, blanks around it dropped, or a line
 // longer than any unit id, which is refused without being kept.
@@ -202,6 +166,7 @@ std::string scanProblem(const Scan& scan) {
         return "scan refused: the line is longer than a unit id can be (at most " +
                std::to_string(kLongestUnitId) + " characters)";
     }
+    if (scan.unit.empty()) return "empty scan";
     const std::string problem = unitIdProblem(scan.unit);
     return problem.empty() ? problem : "scan " + scan.unit + " refused: a unit id " + problem;
 }
@@ -221,17 +186,16 @@ class StationWorker final : public QThread {
                   size_t index, StationLog& log, RecordSink* record, ScanQueue* scans)
         : options_(options),
           settings_(std::move(settings)),
-          image_(loaded.image),
+          loaded_(loaded),
           index_(index),
           log_(log),
           record_(record),
-          facts_(loaded.facts),
+          port_(portName(settings_)),
           watch_(settings_),
           scans_(scans),
-          unit_(options.unit) {
-        tally_.port = portName(settings_);
-    }
-    const PortTally& tally() const { return tally_; }
+          unit_(options.unit) {}
+    // Its devices' JSON objects, with --json.
+    const QJsonArray& json() const { return json_; }
 
   protected:
     void run() override {
@@ -261,7 +225,7 @@ class StationWorker final : public QThread {
                     if (watch_.identity() == identity) continue;
                 }
                 closeUnanswered(true);
-            } else if (tried == Tried::Ended) {
+            } else {
                 log_.removeBoard(index_);
                 if (!waitWhileSame(identity, -1)) return;
             }
@@ -277,10 +241,6 @@ class StationWorker final : public QThread {
             log_.scanWanted(index_);
             Scan scan;
             if (!scans_->next(scan)) return;
-            if (scan.unit.empty() && !scan.tooLong) {
-                log_.scanRefused(index_, "empty scan");
-                continue;
-            }
             if (const std::string problem = scanProblem(scan); !problem.empty()) {
                 log_.scanRefused(index_, problem);
                 continue;
@@ -290,18 +250,16 @@ class StationWorker final : public QThread {
             unitCheck_.clear();
             if (record_ != nullptr && !options_.rewrite) {
                 std::string unasked;
-                if (const std::optional<UnitWritten> written = findUnitWritten(
+                std::string written;  // where the unit was written before, if it was
+                if (const std::optional<UnitWritten> found = findUnitWritten(
                         options_.record, scan.unit, &unasked, record_->backlog().since)) {
-                    log_.scanRefused(index_,
-                                     "scan " + scan.unit + " refused: " +
-                                         unitWrittenText(scan.unit, *written, record_->path()) +
-                                         " (--rewrite writes it again)");
-                    continue;
+                    written = unitWrittenText(scan.unit, *found, record_->path());
+                } else if (const std::optional<std::string> port = log_.writtenOn(scan.unit)) {
+                    // Its lines on their way to the record.
+                    written = "unit " + scan.unit + " was written by this station, port " + *port;
                 }
-                // Its lines on their way to the record.
-                if (const std::optional<std::string> port = unitsWritten.port(scan.unit)) {
-                    log_.scanRefused(index_, "scan " + scan.unit + " refused: unit " + scan.unit +
-                                                 " was written by this station, port " + *port +
+                if (!written.empty()) {
+                    log_.scanRefused(index_, "scan " + scan.unit + " refused: " + written +
                                                  " (--rewrite writes it again)");
                     continue;
                 }
@@ -369,38 +327,34 @@ class StationWorker final : public QThread {
         return false;
     }
 
-    bool interrupted() const { return tally_.devices[OutcomeSeverity::Interrupted] > 0; }
+    bool interrupted() const { return log_.ended(index_)[OutcomeSeverity::Interrupted] > 0; }
 
     // Writes the device there. A board whose connect goes unanswered (not powered yet, not in
     // its loader) is Silent: nothing is counted or recorded yet, and it is tried again under
     // the same attempt and transcript. One whose port went away during those tries is Gone.
     enum class Tried { Ended, Silent, Gone };
     Tried writeOne() {
-        const std::string& port = tally_.port;
-        const int number = tally_.devices.total() + 1;
+        const int number = log_.ended(index_).total() + 1;
         log_.started(index_, number, unit_, describePort(settings_));
         // One attempt per board, with one transcript: the tries of a board that does not
         // answer yet go on under the started line of the first.
         if (!attempt_) {
-            if (!startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
+            if (!startRecord(attempt_.emplace(), record_, settings_, unit_, loaded_.facts,
                              options_.profileName, unitCheck_)) {
                 attempt_.reset();
-                recordLost.store(true);
-                log_.error(index_,
-                           record_->failure() +
-                               "; nothing was sent; the station stops after the devices in hand");
+                recordFailed(record_->failure() + "; nothing was sent");
                 return Tried::Ended;
             }
             attemptBegun_ = std::chrono::steady_clock::now();
-            transcript_.emplace(options_.verbose ? log_.err() : nullptr, port);
+            transcript_.emplace(options_.verbose ? log_.err() : nullptr, port_);
             if (!options_.logFile.empty()) {
                 const std::string problem =
-                    transcript_->open(logPathForDevice(options_.logFile, port, number, unit_),
-                                      options_.command, port);
+                    transcript_->open(logPathForDevice(options_.logFile, port_, number, unit_),
+                                      options_.command, port_);
                 if (!problem.empty()) log_.warning(index_, problem);
             }
         }
-        DeviceResult result = runDevice({options_, settings_, image_, *transcript_, unit_,
+        DeviceResult result = runDevice({options_, settings_, loaded_.image, *transcript_, unit_,
                                          log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
@@ -422,11 +376,8 @@ class StationWorker final : public QThread {
     // Adds the attempt's final line before the next device can start on this port, counts it
     // and says its result. `gone`: the board left without being written, and needs no removal.
     void endAttempt(DeviceResult& result, bool gone) {
-        keepRecord(result, record_, *attempt_, image_);
+        keepRecord(result, record_, *attempt_, loaded_.image);
         attempt_.reset();
-        tally_.devices.add(result.severity);
-        if (result.severity == OutcomeSeverity::Success && !unit_.empty())
-            unitsWritten.add(unit_, tally_.port);
         // The whole story in the transcript; the operator reads the short one.
         transcript_->line(std::string("result: ") + result.outcome().mark + " " +
                           result.outcome().headline);
@@ -436,13 +387,14 @@ class StationWorker final : public QThread {
                       unitCheck_.empty() ? "" : "unit check " + unitCheck_);
         for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
-        if (options_.json) tally_.json.append(deviceJson(result));
-        if (!result.recordFailure.empty()) {
-            // A device that cannot be recorded cannot be traced: no more are written.
-            recordLost.store(true);
-            log_.error(index_,
-                       result.recordFailure + "; the station stops after the devices in hand");
-        }
+        if (options_.json) json_.append(deviceJson(result));
+        if (!result.recordFailure.empty()) recordFailed(result.recordFailure);
+    }
+
+    // A device that cannot be recorded cannot be traced: no more are written.
+    void recordFailed(const std::string& why) {
+        recordLost.store(true);
+        log_.error(index_, why + "; the station stops after the devices in hand");
     }
 
     // Ends the attempt at a board that never answered its connect and is given up (removed,
@@ -462,12 +414,12 @@ class StationWorker final : public QThread {
 
     const CliOptions& options_;
     ExchangeSettings settings_;
-    const MemoryImage& image_;
+    const LoadedImage& loaded_;
     size_t index_;
     StationLog& log_;
     RecordSink* record_;
-    const ImageFacts& facts_;
-    PortTally tally_;
+    std::string port_;
+    QJsonArray json_;
     PortWatch watch_;
     DeviceHold hold_;                // the device there, from its detection until it is removed
     ScanQueue* scans_;               // with --scan: the unit ids to write, one board each
@@ -513,7 +465,6 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
                          const LoadedImage& loaded, std::FILE* out, std::FILE* err,
                          RecordSink* record, std::FILE* in) {
     recordLost.store(false);
-    unitsWritten.clear();
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;
@@ -543,18 +494,17 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     if (record != nullptr) log.backlog(backlog);
     log.leave();
 
-    OutcomeCounts all;
+    const OutcomeCounts all = log.ended();
     QJsonArray perPort;
     CommandResult r;
     std::vector<std::string> lines;
-    for (auto& worker : workers) {
-        const PortTally& t = worker->tally();
-        for (size_t s = 0; s < kSeverities; ++s) all.count[s] += t.devices.count[s];
-        QJsonObject port = tallyJson(t.devices);
-        port["port"] = jsonPath(t.port);
+    for (size_t i = 0; i < workers.size(); ++i) {
+        const OutcomeCounts ended = log.ended(i);
+        QJsonObject port = tallyJson(ended);
+        port["port"] = jsonPath(names[i]);
         perPort.append(port);
-        for (const QJsonValue& device : t.json) r.devices.append(device);
-        lines.push_back("  " + t.port + ": " + tallyText(t.devices, " written"));
+        for (const QJsonValue& device : workers[i]->json()) r.devices.append(device);
+        lines.push_back("  " + names[i] + ": " + tallyText(ended, " written"));
     }
     r.endAs(all.worst());
     if (stopCause() == StopCause::OutputFailed) {
@@ -571,23 +521,19 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     QJsonObject totals = tallyJson(all);
     totals.remove("interrupted");
     totals["ports"] = perPort;
-    r.result = totals;
     r.image = loaded.facts;
     if (record != nullptr) markRecordLost(r, record->failure());
-    if (backlog.lines > 0 && !backlog.since.empty()) {
-        // Kept on this computer, not lost: the next run on this database sends them.
-        totals["record_lines_waiting"] = backlog.lines;
-        r.result = totals;
-    }
     r.text.push_back("Station: " + tallyText(all, all[OutcomeSeverity::Success] == 1
                                                       ? " device written"
                                                       : " devices written"));
     r.text.insert(r.text.end(), lines.begin(), lines.end());
     if (backlog.lines > 0 && !backlog.since.empty()) {
         // Kept on this computer, not lost: the next write to this database sends them.
+        totals["record_lines_waiting"] = backlog.lines;
         r.text.push_back("Record: " + backlogText(backlog) + " " + backlog.where +
                          "; the next write to this database sends them");
     }
+    r.result = totals;
     return r;
 }
 

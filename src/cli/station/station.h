@@ -16,9 +16,6 @@
 
 namespace quorvel::cli {
 
-// How often a waiting station looks at its port.
-constexpr int kStationPollMs = 500;
-
 // Each device's result line goes to `out`, progress to `err`. With --scan, the unit ids are
 // read from `in`, one a line, and each names the next board written on the one port.
 // Returns 0 when every device was written, 1 when one failed, 130 when a write was cut short.

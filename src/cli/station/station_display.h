@@ -1,13 +1,22 @@
 #pragma once
-// What a station shows while it runs. On a terminal, an operator board (one row per fixture,
-// redrawn in place, see station_board.h); otherwise one result line per device on standard
-// output ("PASS  COM1  unit U-1002  46.2 s  Rewriting success!") and the station's words on
-// standard error, a line each. Several port threads report at once; each line goes out whole.
-// The whole diagnosis of a failed device is in its transcript and record, not here.
+// What a station shows while it runs. On a terminal, an operator board that an operator reads
+// from a few steps away: one row per fixture, redrawn in place, with the port, the board's
+// unit, what the station does there (waiting, writing with the percent and the time left,
+// remove the board), the last result with its time of day, and a short reason; above the rows,
+// the running totals, counted as the record counts them (each attempt once, with its final
+// outcome): written, failed, unconfirmed and interrupted, the yield and the boards of the last
+// hour. Otherwise one result line per device on standard output ("PASS  COM1  unit U-1002
+// 46.2 s  Rewriting success!") and the station's words on standard error, a line each.
+// Several port threads report at once; each line goes out whole. The whole diagnosis of a
+// failed device is in its transcript and record, not here.
 
+#include <chrono>
 #include <cstdio>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,7 +24,8 @@
 #include "device_result.h"
 #include "device_run.h"
 #include "record_sink.h"
-#include "station_board.h"
+#include "terminal_screen.h"
+#include "time_left.h"
 
 namespace quorvel::cli {
 
@@ -58,19 +68,47 @@ class StationLog {
     RunDisplay display(size_t port);
     // Where -v shows the exchanges.
     std::FILE* err() const { return err_; }
+    // The attempts ended on the port, or on every port, each once with its final outcome.
+    OutcomeCounts ended(std::optional<size_t> port = std::nullopt) const;
+    // The port a board with `unit` was written on, or none: a label scanned twice is refused
+    // even while its record's lines wait for the database.
+    std::optional<std::string> writtenOn(const std::string& unit) const;
 
     // What waits for the record's database: a lasting banner on the board, a line when it
     // starts and when it ends. Call often, from the thread that redraws.
     void backlog(const RecordBacklog& backlog);
 
-    bool drawsBoard() const { return board_ != nullptr; }
-    // Board: redraws it when something changed (call often, from one thread), and leaves it
-    // drawn at the end with the cursor under it.
+    // Board: redraws it when something changed or the clock moved on (call often, from one
+    // thread), and leaves it drawn at the end with the cursor under it.
     void redraw(bool stopping);
     void leave();
 
   private:
+    struct Row {
+        explicit Row(std::string name) : port(std::move(name)) {}
+        std::string port;
+        std::string unit;
+        std::string doing = "starting";
+        std::optional<Step> step;
+        int percent = 0;
+        std::optional<TimeLeft> walk;
+        std::string left;  // "0:21 left"
+        const char* mark = nullptr;
+        OutcomeSeverity severity = OutcomeSeverity::Success;
+        std::string when;  // the time of day of the last result
+        std::string reason;
+        OutcomeCounts ended;
+    };
+
     void line(size_t port, const std::string& text, bool always);
+    // Changes the port's row for the board's next drawing.
+    template <typename Change>
+    void change(size_t port, Change edit);
+    // What the station does on the port now ("waiting for a board"), and why when `reason`.
+    void doing(size_t port, std::string what, const std::string* reason = nullptr);
+    OutcomeCounts endedLocked(std::optional<size_t> port) const;
+    // The board as it is now.
+    std::vector<ScreenRow> boardLocked() const;
 
     std::vector<std::string> ports_;
     std::string image_;                // "fw.mot (SHA-256 5f1c0a9d7e3b)"
@@ -80,9 +118,21 @@ class StationLog {
     bool quiet_;
     bool json_;
     bool lines_;  // the station's words on standard error: not on the terminal the board is on
-    std::unique_ptr<StationBoard> board_;
     bool backlogShown_ = false;  // the database's trouble was said
-    std::mutex mutex_;
+    std::mutex writing_;         // one line at a time on the streams
+
+    // The board: drawn on `screen_` when there is one, kept in any case.
+    std::unique_ptr<TerminalScreen> screen_;
+    std::string title_;  // the image written, which heads the board
+    std::chrono::steady_clock::time_point begun_ = std::chrono::steady_clock::now();
+    mutable std::mutex rowsMutex_;
+    std::vector<Row> rows_;
+    std::deque<std::chrono::steady_clock::time_point> lastHour_;  // when its boards ended
+    std::map<std::string, std::string> written_;                  // unit ids, with their port
+    bool stopping_ = false;
+    std::string banner_;
+    bool changed_ = true;
+    std::string drawnClock_;
 };
 
 }  // namespace quorvel::cli
