@@ -14,6 +14,7 @@
 #include "load_failure_text.h"
 #include "multi_write.h"
 #include "port_description.h"
+#include "port_mapping.h"
 #include "record_database.h"
 #include "record_file.h"
 #include "safe_file.h"
@@ -32,6 +33,9 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     std::string problem;
     const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, info, problem);
     if (devices.empty()) return usageProblem(problem);
+    // Each port as the operator reads it, described once for every line that names it.
+    std::vector<std::string> described;
+    for (const ExchangeSettings& s : devices) described.push_back(describePort(s));
 
     // The image and its facts, made once here and handed to every part of the run.
     LoadedImage loaded;
@@ -118,11 +122,11 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         }
     }
     if (std::optional<CommandResult> refused =
-            obtainConsent(info, options, loaded, devices, in, err)) {
+            obtainConsent(info, options, loaded, devices, described, in, err)) {
         return *refused;
     }
 
-    if (options.dryRun) return runDryRun(options, devices, loaded, err);
+    if (options.dryRun) return runDryRun(options, devices, described, loaded, err);
     watchStopSignals();
     if (options.station) {
         stationRuns.store(true);
@@ -130,15 +134,15 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         stationRuns.store(false);
         return r;
     }
-    if (devices.size() > 1) return runMultiWrite(options, devices, loaded, err, kept);
+    if (devices.size() > 1) return runMultiWrite(options, devices, described, loaded, err, kept);
 
     // One port: its steps and progress on standard error, the outcome on standard output.
     const ExchangeSettings& device = devices.front();
     Transcript transcript(options.verbose ? err : nullptr, "");
-    problem = transcript.open(options.logFile, options.command, portName(device));
+    problem = transcript.open(options.logFile, options.command, targetName(device));
     if (!problem.empty()) return fileProblem(problem);
     if (options.showsProgress()) {
-        writeLine(err, "quorvel-flash: port " + describePort(device));
+        writeLine(err, "quorvel-flash: port " + described.front());
     }
     std::optional<ImageFacts> facts;
     if (info.takesImage) facts = loaded.facts;
@@ -149,7 +153,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
                            "; nothing was sent");
     }
-    DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
+    DeviceResult result = runDevice(
+        {info.work, options.showsProgress(), device, image, transcript, options.unit, {}, err});
     if (write) keepRecord(result, kept, attempt, image);
     CommandResult r = oneDeviceResult(result, info, options, facts);
     markRecordLost(r, result.recordFailure);

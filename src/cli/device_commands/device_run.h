@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "cli_options.h"
+#include "command_table.h"
 #include "device_result.h"
 #include "memory_image.h"
 #include "transcript.h"
@@ -29,7 +29,8 @@ class ProgressBoard;
 RunDisplay boardDisplay(ProgressBoard& board, size_t index);
 
 struct DeviceRun {
-    const CliOptions& options;  // the command and how to show it
+    const CommandWork& work;  // what the command sends and which status it takes
+    bool showsProgress;       // whether the steps and the progress are shown
     ExchangeSettings settings;
     const MemoryImage& image;  // what write, program and row-write send
     Transcript& transcript;

@@ -7,12 +7,11 @@
 #include <chrono>
 #include <memory>
 
-#include "device_options.h"
 #include "device_report.h"
 #include "device_run.h"
 #include "json_run.h"
 #include "log_paths.h"
-#include "port_description.h"
+#include "port_mapping.h"
 #include "progress_board.h"
 #include "step_words.h"
 #include "terminal.h"
@@ -66,11 +65,12 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
 }
 
 CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const LoadedImage& loaded, std::FILE* err, RecordSink* record) {
+                            const std::vector<std::string>& described, const LoadedImage& loaded,
+                            std::FILE* err, RecordSink* record) {
     const MemoryImage& image = loaded.image;
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
-    for (const ExchangeSettings& s : devices) ports.push_back(portName(s));
+    for (const ExchangeSettings& s : devices) ports.push_back(targetName(s));
     // Every transcript is started before anything is sent, so that a file that cannot be
     // written stops the run while no device has been touched.
     std::vector<std::unique_ptr<Transcript>> transcripts;
@@ -91,9 +91,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
         mode = ProgressBoard::Mode::Terminal;
     }
     if (mode != ProgressBoard::Mode::Silent) {
-        for (const ExchangeSettings& s : devices) {
-            writeLine(err, "quorvel-flash: port " + describePort(s));
-        }
+        for (const std::string& port : described) writeLine(err, "quorvel-flash: port " + port);
     }
     ProgressBoard board(err, mode, ports);
 
@@ -113,8 +111,8 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     for (size_t i = 0; i < devices.size(); ++i) {
         // Each device on a thread of its own, whose event loop its reply waits run.
         threads.emplace_back(QThread::create([&, i] {
-            results[i] = runDevice({options, devices[i], image, *transcripts[i], options.unit,
-                                    boardDisplay(board, i)});
+            results[i] = runDevice({commandOf(options).work, options.showsProgress(), devices[i],
+                                    image, *transcripts[i], options.unit, boardDisplay(board, i)});
             keepRecord(results[i], record, attempts[i], image);
             board.finished(i, results[i].ok(), results[i].outcome().headline);
         }));

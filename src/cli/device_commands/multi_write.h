@@ -15,13 +15,14 @@
 
 namespace quorvel::cli {
 
-// Runs the whole rewrite on every device in parallel and reports each outcome. Needs a
+// Runs the whole rewrite on every device, `described` as each is named at the start, in
+// parallel and reports each outcome. Needs a
 // QCoreApplication. The run ends as its worst device (exit code 0 only when every device was
 // rewritten), or with 2 when a transcript file cannot be written; then nothing is sent. With
 // `record`, each device adds its line to it as it ends.
 CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const LoadedImage& loaded, std::FILE* err,
-                            RecordSink* record = nullptr);
+                            const std::vector<std::string>& described, const LoadedImage& loaded,
+                            std::FILE* err, RecordSink* record = nullptr);
 
 // The table that ends it: one row per port with its outcome, the step that failed and the time
 // it took, then how many devices were rewritten.

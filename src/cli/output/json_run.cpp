@@ -1,9 +1,7 @@
 #include "json_run.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <chrono>
-#include <cmath>
 #include <optional>
 
 #include "command_result.h"
@@ -27,20 +25,6 @@ const RunClock& runClock() {
 
 void startRunClock() {
     runClock();
-}
-
-QJsonValue jsonPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-QJsonValue jsonMilliseconds(double ms) {
-    return std::round(ms * 10) / 10;
-}
-
-QJsonArray jsonTexts(const std::vector<std::string>& texts) {
-    QJsonArray list;
-    for (const std::string& t : texts) list.append(jsonText(t));
-    return list;
 }
 
 QJsonObject imageJson(const ImageFacts& f) {

@@ -34,7 +34,7 @@ std::string pinProblem(const std::string& pin) {
 // A number that maps to no device keeps its name; it cannot be opened anyway.
 std::string deviceIdentity(const ExchangeSettings& settings) {
     const std::optional<std::string> device = deviceForTarget(GetCOM(settings));
-    if (!device) return portName(settings);
+    if (!device) return targetName(settings);
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(*device, error);
     return error ? *device : canonical.string();
@@ -47,7 +47,7 @@ std::string sameDeviceProblem(const std::vector<ExchangeSettings>& all) {
     for (size_t i = 0; i < all.size(); ++i) {
         for (size_t j = 0; j < i; ++j) {
             if (identities[i] == identities[j]) {
-                return "--port " + portName(all[j]) + " and --port " + portName(all[i]) +
+                return "--port " + targetName(all[j]) + " and --port " + targetName(all[i]) +
                        " reach the same device (" + identities[i] + ")";
             }
         }
@@ -110,8 +110,8 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
             s.devicePath = port;
         }
         for (const ExchangeSettings& earlier : all) {
-            if (portName(earlier) == portName(s)) {
-                error = "--port " + portName(s) + " is given twice";
+            if (targetName(earlier) == targetName(s)) {
+                error = "--port " + targetName(s) + " is given twice";
                 return {};
             }
         }
@@ -122,11 +122,6 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
         if (!error.empty()) return {};
     }
     return all;
-}
-
-std::string portName(const ExchangeSettings& settings) {
-    if (!settings.devicePath.empty()) return settings.devicePath;
-    return "COM" + std::to_string(settings.portNumber);
 }
 
 }  // namespace quorvel::cli

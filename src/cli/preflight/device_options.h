@@ -18,7 +18,4 @@ namespace quorvel::cli {
 std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
                                                       const Command& command, std::string& error);
 
-// How the port is named in messages: "COM1" or the device path.
-std::string portName(const ExchangeSettings& settings);
-
 }  // namespace quorvel::cli

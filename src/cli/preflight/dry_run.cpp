@@ -4,7 +4,6 @@
 
 #include "block_walk.h"
 #include "line_settings.h"
-#include "port_description.h"
 #include "port_mapping.h"
 #include "rewrite_confirmation.h"
 #include "serial_link.h"
@@ -83,7 +82,8 @@ double roundedSeconds(double seconds) {
 }
 
 CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                        const LoadedImage& loaded, std::FILE* err) {
+                        const std::vector<std::string>& described, const LoadedImage& loaded,
+                        std::FILE* err) {
     const MemoryImage& image = loaded.image;
     bool portsOpen = true;
     for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
@@ -93,7 +93,7 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
         RewriteFactLines(options.args.at(0), loaded.facts, image, WriteWalk::Blocks);
     facts.pop_back();  // the blocks are in the plan below
     for (std::string& line : facts) text.push_back(std::move(line));
-    for (const ExchangeSettings& s : devices) text.push_back("Port: " + describePort(s));
+    for (const std::string& port : described) text.push_back("Port: " + port);
     const std::vector<WireStep> plan = planWrite(image, devices.front().loader);
     int64_t bytesOut = 0;
     int64_t bytesBack = 0;

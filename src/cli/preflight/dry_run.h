@@ -30,9 +30,10 @@ struct WireStep {
 // The steps of a write of `image` in which every message is answered at the first attempt.
 std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader);
 
-// The plan as the result; each port that cannot be opened is named on `err`. Needs a
-// QCoreApplication. Exit code 0, or 1 when a port cannot be opened.
+// The plan as the result, with each port as `described`; each port that cannot be opened is
+// named on `err`. Needs a QCoreApplication. Exit code 0, or 1 when a port cannot be opened.
 CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                        const LoadedImage& loaded, std::FILE* err);
+                        const std::vector<std::string>& described, const LoadedImage& loaded,
+                        std::FILE* err);
 
 }  // namespace quorvel::cli

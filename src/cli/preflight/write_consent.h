@@ -21,13 +21,14 @@ inline constexpr const char* kTerminalConsentQuestion = "Type y to write, anythi
 
 // The consent of a command that writes the flash, unless --yes or --dry-run is given: on the
 // terminal `in`, the operator is asked (the warning, the file with its check sum, how many
-// blocks, or rows for row-write, go out, what the load warned of, and each port with the device
-// it maps to, on `err`);
+// blocks, or rows for row-write, go out, what the load warned of, and each port as `described`,
+// on `err`);
 // the cancellation is returned unless the answer agrees; when `in` is not a terminal, the
 // command is refused with kExitUsage. Nothing: go on.
 std::optional<CommandResult> obtainConsent(const Command& command, const CliOptions& options,
                                            const LoadedImage& loaded,
                                            const std::vector<ExchangeSettings>& devices,
-                                           std::FILE* in, std::FILE* err);
+                                           const std::vector<std::string>& described, std::FILE* in,
+                                           std::FILE* err);
 
 }  // namespace quorvel::cli

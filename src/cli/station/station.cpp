@@ -229,7 +229,7 @@ class StationWorker final : public QThread {
           watch_(settings_),
           scans_(scans),
           unit_(options.unit) {
-        tally_.port = portName(settings_);
+        tally_.port = targetName(settings_);
     }
     const PortTally& tally() const { return tally_; }
 
@@ -400,8 +400,9 @@ class StationWorker final : public QThread {
                 if (!problem.empty()) log_.warning(index_, problem);
             }
         }
-        DeviceResult result = runDevice({options_, settings_, image_, *transcript_, unit_,
-                                         log_.display(index_), nullptr, kRemoveTheBoard});
+        DeviceResult result =
+            runDevice({commandOf(options_).work, options_.showsProgress(), settings_, image_,
+                       *transcript_, unit_, log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
             // The port itself failed (the board's adapter pulled out): gone, not silent. Its
@@ -517,7 +518,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;
-    for (const ExchangeSettings& s : ports) names.push_back(portName(s));
+    for (const ExchangeSettings& s : ports) names.push_back(targetName(s));
     StationLog log(options, names, loaded.facts.sha256, out, err);
     log.starting();
 
