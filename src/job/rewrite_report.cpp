@@ -2,6 +2,7 @@
 
 #include "block_walk.h"
 #include "diagnosis.h"
+#include "step_words.h"
 
 namespace quorvel {
 namespace {
@@ -103,18 +104,8 @@ std::vector<std::string> RewriteWarnings(const RewriteResult& result) {
     std::vector<std::string> warnings;
     if (!Outcome(result.outcome).wentThrough()) return warnings;
     if (!result.unconfirmed.empty()) {
-        int blocks = 0;
-        bool erase = false;
-        for (const UnconfirmedAnswer& a : result.unconfirmed) {
-            if (a.row < 0) {
-                erase = true;
-            } else {
-                ++blocks;
-            }
-        }
-        std::string what = erase ? "the erase" : "";
-        if (blocks > 0) what += (erase ? " and " : "") + count(blocks, "block");
-        warnings.push_back("the device's answers did not confirm " + what +
+        warnings.push_back("the device's answers did not confirm " +
+                           UnconfirmedFrames(result.unconfirmed, true) +
                            ": the firmware may not be stored");
     }
     if (!result.endAnswered) {

@@ -7,10 +7,6 @@
 namespace quorvel::cli {
 namespace {
 
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
 // FILE with "-TAG" before its extension (the last dot of its last path component, when that
 // dot does not begin the name).
 std::string withTag(const std::string& file, const std::string& tag) {
@@ -26,7 +22,7 @@ std::string withTag(const std::string& file, const std::string& tag) {
 std::string portFileTag(const std::string& port) {
     std::string name = port;
     for (const char* prefix : {"/dev/", "\\\\.\\"}) {
-        if (startsWith(name, prefix)) {
+        if (name.rfind(prefix, 0) == 0) {
             name = name.substr(std::string(prefix).size());
             break;
         }

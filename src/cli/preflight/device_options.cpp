@@ -1,5 +1,6 @@
 #include "device_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <optional>
@@ -55,18 +56,12 @@ std::string sameDeviceProblem(const std::vector<ExchangeSettings>& all) {
     return {};
 }
 
-bool startsWithCom(const std::string& value) {
-    return value.size() > 3 && std::toupper(static_cast<unsigned char>(value[0])) == 'C' &&
-           std::toupper(static_cast<unsigned char>(value[1])) == 'O' &&
-           std::toupper(static_cast<unsigned char>(value[2])) == 'M';
-}
-
-bool allDigits(const std::string& text) {
-    if (text.empty()) return false;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    }
-    return true;
+// "COM" in any case, then one digit or more.
+bool isComNumber(const std::string& value) {
+    const auto upper = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
+    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    return value.size() > 3 && upper(value[0]) == 'C' && upper(value[1]) == 'O' &&
+           upper(value[2]) == 'M' && std::all_of(value.begin() + 3, value.end(), digit);
 }
 
 }  // namespace
@@ -98,7 +93,7 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
     std::vector<ExchangeSettings> all;
     for (const std::string& port : options.ports) {
         ExchangeSettings s = common;
-        if (startsWithCom(port) && allDigits(port.substr(3))) {
+        if (isComNumber(port)) {
             const std::string digits = port.substr(3);
             const int number = digits.size() > 3 ? kHighestComNumber + 1 : std::stoi(digits);
             if (number > kHighestComNumber) {

@@ -76,11 +76,6 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
     };
 }
 
-// Seconds to a hundredth, as the text says them.
-double roundedSeconds(double seconds) {
-    return std::round(seconds * 100) / 100;
-}
-
 CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
                         const std::vector<std::string>& described, const LoadedImage& loaded,
                         std::FILE* err) {
@@ -134,7 +129,7 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     r.result = QJsonObject{{"blocks", loaded.facts.blocks},
                            {"bytes_out", static_cast<qint64>(bytesOut)},
                            {"bytes_back", static_cast<qint64>(bytesBack)},
-                           {"line_seconds", roundedSeconds(seconds)}};
+                           {"line_seconds", std::round(seconds * 100) / 100}};
     r.image = loaded.facts;
     // With --json the report is the JSON object; the plan goes with the progress.
     if (options.json) {
