@@ -11,7 +11,6 @@
 #include "device_run.h"
 #include "json_run.h"
 #include "log_paths.h"
-#include "port_mapping.h"
 #include "progress_board.h"
 #include "step_words.h"
 #include "terminal.h"
@@ -64,13 +63,12 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
     return table;
 }
 
-CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const std::vector<std::string>& described, const LoadedImage& loaded,
-                            std::FILE* err, RecordSink* record) {
+CommandResult runMultiWrite(const CliOptions& options, const std::vector<DevicePort>& devices,
+                            const LoadedImage& loaded, std::FILE* err, RecordSink* record) {
     const MemoryImage& image = loaded.image;
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
-    for (const ExchangeSettings& s : devices) ports.push_back(targetName(s));
+    for (const DevicePort& p : devices) ports.push_back(p.name);
     // Every transcript is started before anything is sent, so that a file that cannot be
     // written stops the run while no device has been touched.
     std::vector<std::unique_ptr<Transcript>> transcripts;
@@ -91,7 +89,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
         mode = ProgressBoard::Mode::Terminal;
     }
     if (mode != ProgressBoard::Mode::Silent) {
-        for (const std::string& port : described) writeLine(err, "quorvel-flash: port " + port);
+        for (const DevicePort& p : devices) writeLine(err, "quorvel-flash: port " + p.description);
     }
     ProgressBoard board(err, mode, ports);
 
@@ -100,7 +98,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     const ImageFacts& facts = loaded.facts;
     std::vector<Record> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
-        if (!startRecord(attempts[i], record, devices[i], options.unit, facts,
+        if (!startRecord(attempts[i], record, devices[i].settings, options.unit, facts,
                          options.profileName)) {
             return fileProblem("cannot write the record file " + record->path() + ": " +
                                record->failure() + "; nothing was sent");
@@ -111,8 +109,9 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     for (size_t i = 0; i < devices.size(); ++i) {
         // Each device on a thread of its own, whose event loop its reply waits run.
         threads.emplace_back(QThread::create([&, i] {
-            results[i] = runDevice({commandOf(options).work, options.showsProgress(), devices[i],
-                                    image, *transcripts[i], options.unit, boardDisplay(board, i)});
+            results[i] =
+                runDevice({commandOf(options).work, options.showsProgress(), devices[i].settings,
+                           image, *transcripts[i], options.unit, boardDisplay(board, i)});
             keepRecord(results[i], record, attempts[i], image);
             board.finished(i, results[i].ok(), results[i].outcome().headline);
         }));

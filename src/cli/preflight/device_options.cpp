@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "command_table.h"
+#include "port_description.h"
 #include "port_mapping.h"
 
 namespace quorvel::cli {
@@ -33,22 +34,22 @@ std::string pinProblem(const std::string& pin) {
 
 // The device a port reaches, as one path: a COM number mapped to its device, links followed.
 // A number that maps to no device keeps its name; it cannot be opened anyway.
-std::string deviceIdentity(const ExchangeSettings& settings) {
-    const std::optional<std::string> device = deviceForTarget(GetCOM(settings));
-    if (!device) return targetName(settings);
+std::string deviceIdentity(const DevicePort& port) {
+    const std::optional<std::string> device = deviceForTarget(GetCOM(port.settings));
+    if (!device) return port.name;
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(*device, error);
     return error ? *device : canonical.string();
 }
 
 // Two ports that reach one device would run two rewrites over one line at once.
-std::string sameDeviceProblem(const std::vector<ExchangeSettings>& all) {
+std::string sameDeviceProblem(const std::vector<DevicePort>& all) {
     std::vector<std::string> identities;
-    for (const ExchangeSettings& s : all) identities.push_back(deviceIdentity(s));
+    for (const DevicePort& p : all) identities.push_back(deviceIdentity(p));
     for (size_t i = 0; i < all.size(); ++i) {
         for (size_t j = 0; j < i; ++j) {
             if (identities[i] == identities[j]) {
-                return "--port " + targetName(all[j]) + " and --port " + targetName(all[i]) +
+                return "--port " + all[j].name + " and --port " + all[i].name +
                        " reach the same device (" + identities[i] + ")";
             }
         }
@@ -66,8 +67,8 @@ bool isComNumber(const std::string& value) {
 
 }  // namespace
 
-std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
-                                                      const Command& command, std::string& error) {
+std::vector<DevicePort> devicePortsFor(const CliOptions& options, const Command& command,
+                                       std::string& error) {
     if (options.ports.size() > 1 && command.work.writes != FlashWrite::Rewrite) {
         error = options.command + " takes one --port (only write rewrites several devices)";
         return {};
@@ -88,9 +89,9 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
                       : options.mode == "high"  ? PortMode::OutputHigh
                       : options.mode == "input" ? PortMode::Input
                                                 : PortMode::Read;
-    if (options.ports.empty()) return {common};
+    if (options.ports.empty()) return {{common, targetName(common), describePort(common)}};
 
-    std::vector<ExchangeSettings> all;
+    std::vector<DevicePort> all;
     for (const std::string& port : options.ports) {
         ExchangeSettings s = common;
         if (isComNumber(port)) {
@@ -104,18 +105,20 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
         } else {
             s.devicePath = port;
         }
-        for (const ExchangeSettings& earlier : all) {
-            if (targetName(earlier) == targetName(s)) {
-                error = "--port " + targetName(s) + " is given twice";
+        const std::string name = targetName(s);
+        for (const DevicePort& earlier : all) {
+            if (earlier.name == name) {
+                error = "--port " + name + " is given twice";
                 return {};
             }
         }
-        all.push_back(s);
+        all.push_back({s, name, {}});
     }
     if (all.size() > 1) {
         error = sameDeviceProblem(all);
         if (!error.empty()) return {};
     }
+    for (DevicePort& p : all) p.description = describePort(p.settings);
     return all;
 }
 

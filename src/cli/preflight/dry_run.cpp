@@ -76,20 +76,19 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
     };
 }
 
-CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                        const std::vector<std::string>& described, const LoadedImage& loaded,
-                        std::FILE* err) {
+CommandResult runDryRun(const CliOptions& options, const std::vector<DevicePort>& devices,
+                        const LoadedImage& loaded, std::FILE* err) {
     const MemoryImage& image = loaded.image;
     bool portsOpen = true;
-    for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
+    for (const DevicePort& p : devices) portsOpen = portOpens(p.settings, err) && portsOpen;
 
     std::vector<std::string> text{"Dry run: nothing is sent."};
     std::vector<std::string> facts =
         RewriteFactLines(options.args.at(0), loaded.facts, image, WriteWalk::Blocks);
     facts.pop_back();  // the blocks are in the plan below
     for (std::string& line : facts) text.push_back(std::move(line));
-    for (const std::string& port : described) text.push_back("Port: " + port);
-    const std::vector<WireStep> plan = planWrite(image, devices.front().loader);
+    for (const DevicePort& p : devices) text.push_back("Port: " + p.description);
+    const std::vector<WireStep> plan = planWrite(image, devices.front().settings.loader);
     int64_t bytesOut = 0;
     int64_t bytesBack = 0;
     double seconds = 0;

@@ -10,7 +10,7 @@
 
 #include "cli_options.h"
 #include "command_result.h"
-#include "exchange_settings.h"
+#include "device_options.h"
 #include "image_identity.h"
 #include "memory_image.h"
 #include "step.h"
@@ -30,10 +30,9 @@ struct WireStep {
 // The steps of a write of `image` in which every message is answered at the first attempt.
 std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader);
 
-// The plan as the result, with each port as `described`; each port that cannot be opened is
+// The plan as the result, with each port as described; each port that cannot be opened is
 // named on `err`. Needs a QCoreApplication. Exit code 0, or 1 when a port cannot be opened.
-CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                        const std::vector<std::string>& described, const LoadedImage& loaded,
-                        std::FILE* err);
+CommandResult runDryRun(const CliOptions& options, const std::vector<DevicePort>& devices,
+                        const LoadedImage& loaded, std::FILE* err);
 
 }  // namespace quorvel::cli
