@@ -13,6 +13,15 @@ std::string count(int n, const char* unit) {
     return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
 }
 
+// The line of one such answer.
+std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer) {
+    const std::string frame = answer.row >= 0
+                                  ? "block " + byteAddress(static_cast<uint32_t>(answer.row) * 16)
+                                  : "the " + std::string(StepName(step)) + " frame";
+    return frame + " answered " + byteText(answer.answer) +
+           (answer.repeated ? "" : ", without repeating the frame");
+}
+
 }  // namespace
 
 std::string UnknownDeviceState() {
@@ -53,14 +62,6 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
         return "every block was sent, but the firmware may not be stored; " + again;
     }
     return "the device is written and has left flash mode";
-}
-
-std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer) {
-    const std::string frame = answer.row >= 0
-                                  ? "block " + byteAddress(static_cast<uint32_t>(answer.row) * 16)
-                                  : "the " + std::string(StepName(step)) + " frame";
-    return frame + " answered " + byteText(answer.answer) +
-           (answer.repeated ? "" : ", without repeating the frame");
 }
 
 std::vector<std::string> UnconfirmedLines(const std::vector<StepRecord>& steps, size_t listed) {

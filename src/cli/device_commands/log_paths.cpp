@@ -17,8 +17,8 @@ std::string withTag(const std::string& file, const std::string& tag) {
     return file.substr(0, dot) + "-" + tag + file.substr(dot);
 }
 
-}  // namespace
-
+// The port's name as it goes into a file name: the device path without "/dev/" (or "\\.\"),
+// every character other than letters, digits, '.', '_' and '-' turned into '-'.
 std::string portFileTag(const std::string& port) {
     std::string name = port;
     for (const char* prefix : {"/dev/", "\\\\.\\"}) {
@@ -36,6 +36,8 @@ std::string portFileTag(const std::string& port) {
     const size_t first = tag.find_first_not_of('-');
     return first == std::string::npos ? "port" : tag.substr(first);
 }
+
+}  // namespace
 
 std::vector<std::string> logPathsForPorts(const std::string& file,
                                           const std::vector<std::string>& ports) {

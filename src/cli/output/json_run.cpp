@@ -21,18 +21,19 @@ const RunClock& runClock() {
     return clock;
 }
 
-}  // namespace
-
-void startRunClock() {
-    runClock();
-}
-
+// The facts as the report's image object.
 QJsonObject imageJson(const ImageFacts& f) {
     return {{"path", jsonPath(f.path)},
             {"sha256", jsonText(f.sha256)},
             {"checksum", jsonText(f.checksum)},
             {"blocks", f.blocks},
             {"warnings", jsonTexts(f.warnings)}};
+}
+
+}  // namespace
+
+void startRunClock() {
+    runClock();
 }
 
 std::string runJson(const CommandResult& r, const std::string& command) {

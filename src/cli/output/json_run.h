@@ -28,7 +28,4 @@ void startRunClock();
 // the run's times.
 std::string runJson(const CommandResult& result, const std::string& command);
 
-// The facts as the report's image object.
-QJsonObject imageJson(const ImageFacts& facts);
-
 }  // namespace quorvel::cli

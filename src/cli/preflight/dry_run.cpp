@@ -17,6 +17,16 @@ namespace {
 
 constexpr size_t kRangesPerLine = 4;
 
+// One step of the write as it goes over the line, its replies included.
+struct WireStep {
+    Step step = Step::Connect;  // connect, erase, program or disconnect
+    int messages = 0;           // the command or frames it sends, each once
+    int64_t bytesOut = 0;
+    int64_t bytesBack = 0;  // whole replies
+    int32_t baudRate = 0;
+    double seconds = 0;  // the bytes both ways at that speed
+};
+
 WireStep wireStep(Step step, int messages, int64_t out, int64_t back, const LineSettings& line) {
     const int bitsPerByte = line.bitsPerByte();
     const int64_t bytes = (out + back) * messages;
@@ -61,8 +71,6 @@ bool portOpens(const ExchangeSettings& settings, std::FILE* err) {
     return true;
 }
 
-}  // namespace
-
 // The steps of a write of `image` in which every message is answered at the first attempt.
 std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader) {
     const ConnectCommand connect = connectCommandFor(loader);
@@ -75,6 +83,8 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
         wireStep(Step::Disconnect, 1, frame, kFrameReplyLength, kSettings38400),
     };
 }
+
+}  // namespace
 
 CommandResult runDryRun(const CliOptions& options, const std::vector<DevicePort>& devices,
                         const LoadedImage& loaded, std::FILE* err) {
