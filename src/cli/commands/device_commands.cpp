@@ -133,7 +133,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
         stationRuns.store(false);
         return r;
     }
-    if (devices.size() > 1) return runMultiWrite(options, devices, loaded, err, kept);
+    if (devices.size() > 1) return runMultiWrite(info, options, devices, loaded, err, kept);
 
     // One port: its steps and progress on standard error, the outcome on standard output.
     const DevicePort& device = devices.front();

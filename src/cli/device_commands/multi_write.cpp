@@ -63,8 +63,9 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
     return table;
 }
 
-CommandResult runMultiWrite(const CliOptions& options, const std::vector<DevicePort>& devices,
-                            const LoadedImage& loaded, std::FILE* err, RecordSink* record) {
+CommandResult runMultiWrite(const Command& command, const CliOptions& options,
+                            const std::vector<DevicePort>& devices, const LoadedImage& loaded,
+                            std::FILE* err, RecordSink* record) {
     const MemoryImage& image = loaded.image;
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
@@ -109,9 +110,8 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<DeviceP
     for (size_t i = 0; i < devices.size(); ++i) {
         // Each device on a thread of its own, whose event loop its reply waits run.
         threads.emplace_back(QThread::create([&, i] {
-            results[i] =
-                runDevice({commandOf(options).work, options.showsProgress(), devices[i].settings,
-                           image, *transcripts[i], options.unit, boardDisplay(board, i)});
+            results[i] = runDevice({command.work, options.showsProgress(), devices[i].settings,
+                                    image, *transcripts[i], options.unit, boardDisplay(board, i)});
             keepRecord(results[i], record, attempts[i], image);
             board.finished(i, results[i].ok(), results[i].outcome().headline);
         }));

@@ -19,9 +19,9 @@ namespace quorvel::cli {
 // QCoreApplication. The run ends as its worst device (exit code 0 only when every device was
 // rewritten), or with 2 when a transcript file cannot be written; then nothing is sent. With
 // `record`, each device adds its line to it as it ends.
-CommandResult runMultiWrite(const CliOptions& options, const std::vector<DevicePort>& devices,
-                            const LoadedImage& loaded, std::FILE* err,
-                            RecordSink* record = nullptr);
+CommandResult runMultiWrite(const Command& command, const CliOptions& options,
+                            const std::vector<DevicePort>& devices, const LoadedImage& loaded,
+                            std::FILE* err, RecordSink* record = nullptr);
 
 // The table that ends it: one row per port with its outcome, the step that failed and the time
 // it took, then how many devices were rewritten.
