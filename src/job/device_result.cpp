@@ -8,7 +8,6 @@
 #include "json_text.h"
 #include "pin_answer.h"
 #include "port_description.h"
-#include "port_mapping.h"
 #include "rewrite_record.h"
 #include "rewrite_report.h"
 
@@ -130,9 +129,9 @@ QJsonObject deviceJson(const DeviceResult& r) {
 }
 
 bool startRecord(Record& line, RecordSink* file, const ExchangeSettings& settings,
-                 const std::string& unit, const ImageFacts& facts, const std::string& profile,
-                 const std::string& unitCheck) {
-    line = BeginRecord(settings, targetName(settings), unit, facts);
+                 const std::string& port, const std::string& unit, const ImageFacts& facts,
+                 const std::string& profile, const std::string& unitCheck) {
+    line = BeginRecord(settings, port, unit, facts);
     if (!profile.empty()) line.profile = profile;
     line.unitCheck = unitCheck;
     return file == nullptr || file->appendStarted(line);

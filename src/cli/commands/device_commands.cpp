@@ -147,7 +147,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (info.takesImage) facts = loaded.facts;
     const bool write = writes == FlashWrite::Rewrite;
     Record attempt;
-    if (write && !startRecord(attempt, kept, device.settings, options.unit, *facts,
+    if (write && !startRecord(attempt, kept, device.settings, device.name, options.unit, *facts,
                               options.profileName, unitCheck)) {
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
                            "; nothing was sent");
@@ -155,6 +155,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     DeviceResult result = runDevice({info.work,
                                      options.showsProgress(),
                                      device.settings,
+                                     device.name,
                                      image,
                                      transcript,
                                      options.unit,

@@ -8,7 +8,6 @@
 #include "diagnosis.h"
 #include "loader.h"
 #include "pin_answer.h"
-#include "port_mapping.h"
 #include "progress_board.h"
 #include "rewrite_flow.h"
 #include "serial_port_transport.h"
@@ -143,7 +142,7 @@ DeviceResult runDevice(const DeviceRun& run) {
     const bool rewrite = run.work.writes == FlashWrite::Rewrite;
     DeviceResult r;
     r.settings = run.settings;
-    r.port = targetName(run.settings);
+    r.port = run.port;
     r.unit = run.unit;
 
     auto transport = std::make_unique<TraceTransport>(

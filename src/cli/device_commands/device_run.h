@@ -32,6 +32,7 @@ struct DeviceRun {
     const CommandWork& work;  // what the command sends and which status it takes
     bool showsProgress;       // whether the steps and the progress are shown
     ExchangeSettings settings;
+    std::string port;          // as messages name it ("COM2", "/dev/ttyUSB1")
     const MemoryImage& image;  // what write, program and row-write send
     Transcript& transcript;
     std::string unit;    // the board's unit id, or empty

@@ -99,8 +99,8 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
     const ImageFacts& facts = loaded.facts;
     std::vector<Record> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
-        if (!startRecord(attempts[i], record, devices[i].settings, options.unit, facts,
-                         options.profileName)) {
+        if (!startRecord(attempts[i], record, devices[i].settings, devices[i].name, options.unit,
+                         facts, options.profileName)) {
             return fileProblem("cannot write the record file " + record->path() + ": " +
                                record->failure() + "; nothing was sent");
         }
@@ -111,7 +111,8 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
         // Each device on a thread of its own, whose event loop its reply waits run.
         threads.emplace_back(QThread::create([&, i] {
             results[i] = runDevice({command.work, options.showsProgress(), devices[i].settings,
-                                    image, *transcripts[i], options.unit, boardDisplay(board, i)});
+                                    devices[i].name, image, *transcripts[i], options.unit,
+                                    boardDisplay(board, i)});
             keepRecord(results[i], record, attempts[i], image);
             board.finished(i, results[i].ok(), results[i].outcome().headline);
         }));

@@ -382,7 +382,7 @@ class StationWorker final : public QThread {
         // One attempt per board, with one transcript: the tries of a board that does not
         // answer yet go on under the started line of the first.
         if (!attempt_) {
-            if (!startRecord(attempt_.emplace(), record_, settings_, unit_, facts_,
+            if (!startRecord(attempt_.emplace(), record_, settings_, port, unit_, facts_,
                              options_.profileName, unitCheck_)) {
                 attempt_.reset();
                 recordLost.store(true);
@@ -401,7 +401,7 @@ class StationWorker final : public QThread {
             }
         }
         DeviceResult result =
-            runDevice({commandOf(options_).work, options_.showsProgress(), settings_, image_,
+            runDevice({commandOf(options_).work, options_.showsProgress(), settings_, port, image_,
                        *transcript_, unit_, log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
