@@ -2,7 +2,7 @@
 // One device command on one port, set up the same way whether it runs alone, beside other
 // devices or in a station: the loader on that port behind the transcript, the stop requests
 // wired to it, the steps (the whole rewrite, or a step command's one exchange) and what they
-// leave, as one DeviceResult. Its reports are made from that result (device_report.h).
+// leave, as one DeviceResult. Its reports are made from that result (device_result.h).
 
 #include <cstdio>
 #include <functional>
