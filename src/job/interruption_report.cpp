@@ -1,8 +1,7 @@
 #include "interruption_report.h"
 
-#include <cstdio>
-
 #include "block_walk.h"
+#include "diagnosis.h"
 #include "rewrite_report.h"
 
 namespace quorvel {
@@ -15,18 +14,13 @@ constexpr const char* kWrittenInFlashMode =
     "every block is written, but the device stays in flash mode; run disconnect to leave it";
 constexpr const char* kNotConfirmed = ", which the device did not confirm";
 
-std::string address(int row) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(row) * kRowBytes);
-    return text;
-}
-
 // The walk stopped at block or row `row` (`sent`: it went out without a confirmation);
 // `done` of `total` units were written before it.
 std::string walkPosition(const std::string& unit, int row, bool sent, int done, int total) {
-    return std::string(sent ? "at " : "before ") + unit + " " + address(row) +
-           (sent ? kNotConfirmed : "") + ", with " + std::to_string(done) + " of " +
-           std::to_string(total) + " " + unit + "s written";
+    return std::string(sent ? "at " : "before ") + unit + " " +
+           byteAddress(static_cast<uint32_t>(row) * kRowBytes) + (sent ? kNotConfirmed : "") +
+           ", with " + std::to_string(done) + " of " + std::to_string(total) + " " + unit +
+           "s written";
 }
 
 struct Stop {

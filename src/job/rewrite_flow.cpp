@@ -4,26 +4,13 @@
 
 namespace quorvel {
 
-int16_t RewriteStepAccepts(Step step) {
-    switch (step) {
-        case Step::Connect:
-            return kConnected;
-        case Step::Erase:
-            return kEraseAccepted;
-        case Step::Disconnect:
-            return kDisconnected;
-        default:
-            break;
-    }
-    return kProgramDone;
-}
-
 RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const RewriteHooks& hooks) {
     RewriteResult result;
     const auto settings = [&] { return hooks.settings ? hooks.settings() : ExchangeSettings{}; };
-    // Runs the step and keeps its record; true when its status lets the rewrite go on.
-    const auto run = [&](Step step, const std::function<int16_t()>& exchange) {
-        const auto accepts = [step](int16_t status) { return status == RewriteStepAccepts(step); };
+    // Runs the step and keeps its record; true when its status is `success`, which lets the
+    // rewrite go on (the disconnect's is only recorded).
+    const auto run = [&](Step step, int16_t success, const std::function<int16_t()>& exchange) {
+        const auto accepts = [success](int16_t status) { return status == success; };
         result.steps.push_back(
             RunStep(link, step, accepts, exchange, settings().strictAnswers, hooks.watch));
         return result.steps.back().accepted;
@@ -57,7 +44,7 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
         Exchanges& link;
         ~Release() { link.releaseDevice(); }
     } release{link};
-    if (!run(Step::Connect, [&] { return link.LoaderConnect(settings()); })) {
+    if (!run(Step::Connect, kConnected, [&] { return link.LoaderConnect(settings()); })) {
         const StepRecord& connect = result.steps.back();
         result.connectAnswerForeign = connect.seen.foreignAnswer;
         result.nothingSent = connect.seen.attempts == 0 && !connect.portError.empty();
@@ -66,20 +53,22 @@ RewriteResult RunRewrite(Exchanges& link, const MemoryImage& image, const Rewrit
     if (hooks.connected) hooks.connected();
     if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
-    const bool erased = run(Step::Erase, [&] { return link.FlashErase(settings()); });
+    const bool erased =
+        run(Step::Erase, kEraseAccepted, [&] { return link.FlashErase(settings()); });
     noteUnconfirmed();
     if (!erased) return failed(RewriteOutcome::DeletionFailure);
     if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
-    const bool programmed =
-        run(Step::Program, [&] { return link.FlashProgram(settings(), image, progress); });
+    const bool programmed = run(Step::Program, kProgramDone,
+                                [&] { return link.FlashProgram(settings(), image, progress); });
     noteUnconfirmed();
     if (!programmed) return failed(RewriteOutcome::WritingFailure);
     if (stopRequested()) return ended(RewriteOutcome::Stopped);
 
     // Whatever the disconnect says, the rewrite is done, unless it was stopped before its
     // answer came; an end left unanswered is said beside the outcome.
-    result.endAnswered = run(Step::Disconnect, [&] { return link.LoaderDisconnect(settings()); });
+    result.endAnswered =
+        run(Step::Disconnect, kDisconnected, [&] { return link.LoaderDisconnect(settings()); });
     return failed(result.unconfirmed.empty() ? RewriteOutcome::Success
                                              : RewriteOutcome::Unconfirmed);
 }

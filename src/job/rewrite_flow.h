@@ -15,10 +15,6 @@
 
 namespace quorvel {
 
-// The status with which a step of the rewrite (connect, erase, program, disconnect) lets it go
-// on (the disconnect's is only recorded).
-int16_t RewriteStepAccepts(Step step);
-
 // How a rewrite ended and what the device's answers said on the way.
 struct RewriteResult {
     RewriteOutcome outcome = RewriteOutcome::ConnectionFailure;

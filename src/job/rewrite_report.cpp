@@ -2,6 +2,7 @@
 
 #include "block_walk.h"
 #include "diagnosis.h"
+#include "step_words.h"
 
 namespace quorvel {
 namespace {
@@ -10,6 +11,15 @@ constexpr const char* kInFlashMode = "; it stays in flash mode; ";
 
 std::string count(int n, const char* unit) {
     return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
+}
+
+// The line of one such answer.
+std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer) {
+    const std::string frame = answer.row >= 0
+                                  ? "block " + byteAddress(static_cast<uint32_t>(answer.row) * 16)
+                                  : "the " + std::string(StepName(step)) + " frame";
+    return frame + " answered " + byteText(answer.answer) +
+           (answer.repeated ? "" : ", without repeating the frame");
 }
 
 }  // namespace
@@ -54,14 +64,6 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
     return "the device is written and has left flash mode";
 }
 
-std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer) {
-    const std::string frame = answer.row >= 0
-                                  ? "block " + byteAddress(static_cast<uint32_t>(answer.row) * 16)
-                                  : "the " + std::string(StepName(step)) + " frame";
-    return frame + " answered " + byteText(answer.answer) +
-           (answer.repeated ? "" : ", without repeating the frame");
-}
-
 std::vector<std::string> UnconfirmedLines(const std::vector<StepRecord>& steps, size_t listed) {
     std::vector<std::string> lines;
     size_t total = 0;
@@ -103,18 +105,8 @@ std::vector<std::string> RewriteWarnings(const RewriteResult& result) {
     std::vector<std::string> warnings;
     if (!Outcome(result.outcome).wentThrough()) return warnings;
     if (!result.unconfirmed.empty()) {
-        int blocks = 0;
-        bool erase = false;
-        for (const UnconfirmedAnswer& a : result.unconfirmed) {
-            if (a.row < 0) {
-                erase = true;
-            } else {
-                ++blocks;
-            }
-        }
-        std::string what = erase ? "the erase" : "";
-        if (blocks > 0) what += (erase ? " and " : "") + count(blocks, "block");
-        warnings.push_back("the device's answers did not confirm " + what +
+        warnings.push_back("the device's answers did not confirm " +
+                           UnconfirmedFrames(result.unconfirmed, true) +
                            ": the firmware may not be stored");
     }
     if (!result.endAnswered) {

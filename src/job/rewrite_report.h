@@ -21,15 +21,12 @@ std::string RewriteDeviceState(const RewriteResult& result, const MemoryImage& i
 // device's state is unknown: it may hold an interrupted write; power-cycle it, then write again".
 std::string UnknownDeviceState();
 
-// One line for a frame whose answer was taken without confirming it, naming the frame and what
-// it answered: "block 0x010000 answered 'B' (0x42)", "the erase frame answered '1' (0x31),
-// without repeating the frame".
-std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer);
-
-// How many of those answers the reports list one by one.
+// How many answers that were taken without confirming their frames the reports list one by one.
 inline constexpr size_t kListedUnconfirmed = 8;
 
-// Those lines for every such answer of `steps`, at most `listed` of them, then "and 3 more".
+// A line for every such answer of `steps`, naming the frame and what it answered ("block
+// 0x010000 answered 'B' (0x42)", "the erase frame answered '1' (0x31), without repeating the
+// frame"), at most `listed` of them, then "and 3 more".
 std::vector<std::string> UnconfirmedLines(const std::vector<StepRecord>& steps, size_t listed);
 
 // What a step that the device took leaves in doubt: what its answers did not confirm and what

@@ -24,10 +24,6 @@ const char* StepName(Step step) {
     return "row-write";
 }
 
-}  // namespace quorvel
-
-namespace quorvel {
-
 int16_t RunExchange(Exchanges& link, Step step, const ExchangeSettings& settings,
                     const MemoryImage& image, const ProgressCallback& progress) {
     switch (step) {

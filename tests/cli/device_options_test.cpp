@@ -37,12 +37,11 @@ TEST(DeviceOptions, PinTextTheLoaderCanAnswer) {
         options.command = "pin";
         options.pin = c.pin;
         std::string error;
-        const std::vector<ExchangeSettings> devices =
-            exchangeSettingsForEach(options, commandOf(options), error);
+        const std::vector<DevicePort> devices = devicePortsFor(options, commandOf(options), error);
         EXPECT_EQ(devices.size(), c.accepted ? 1u : 0u);
         EXPECT_EQ(error.empty(), c.accepted);
         if (c.accepted) {
-            EXPECT_EQ(devices.front().pinText, c.pin);
+            EXPECT_EQ(devices.front().settings.pinText, c.pin);
         }
     }
 }
@@ -98,8 +97,7 @@ TEST_F(SameDevice, TwoPortsMustReachTwoDevices) {
         options.command = "write";
         options.ports = c.ports;
         std::string error;
-        const std::vector<ExchangeSettings> devices =
-            exchangeSettingsForEach(options, commandOf(options), error);
+        const std::vector<DevicePort> devices = devicePortsFor(options, commandOf(options), error);
         if (c.error.empty()) {
             EXPECT_EQ(error, "");
             EXPECT_EQ(devices.size(), c.ports.size());

@@ -13,6 +13,7 @@
 #include "image_checks.h"
 #include "multi_write.h"
 #include "port_description.h"
+#include "port_mapping.h"
 #include "record_database.h"
 #include "record_file.h"
 #include "safe_file.h"
@@ -29,7 +30,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                                std::FILE* err) {
     const Command& info = commandOf(options);
     std::string problem;
-    const std::vector<ExchangeSettings> devices = exchangeSettingsForEach(options, info, problem);
+    const std::vector<DevicePort> devices = devicePortsFor(options, info, problem);
     if (devices.empty()) return usageProblem(problem);
 
     // The image and its facts, made once here and handed to every part of the run.
@@ -125,30 +126,40 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     watchStopSignals();
     if (options.station) {
         stationRuns.store(true);
-        CommandResult r = runStation(options, devices, loaded, out, err, kept, in);
+        std::vector<ExchangeSettings> ports;
+        for (const DevicePort& p : devices) ports.push_back(p.settings);
+        CommandResult r = runStation(options, ports, loaded, out, err, kept, in);
         stationRuns.store(false);
         return r;
     }
-    if (devices.size() > 1) return runMultiWrite(options, devices, loaded, err, kept);
+    if (devices.size() > 1) return runMultiWrite(info, options, devices, loaded, err, kept);
 
     // One port: its steps and progress on standard error, the outcome on standard output.
-    const ExchangeSettings& device = devices.front();
+    const DevicePort& device = devices.front();
     Transcript transcript(options.verbose ? err : nullptr, "");
-    problem = transcript.open(options.logFile, options.command, portName(device));
+    problem = transcript.open(options.logFile, options.command, device.name);
     if (!problem.empty()) return fileProblem(problem);
     if (options.showsProgress()) {
-        writeLine(err, "quorvel-flash: port " + describePort(device));
+        writeLine(err, "quorvel-flash: port " + device.description);
     }
     std::optional<ImageFacts> facts;
     if (info.takesImage) facts = loaded.facts;
     const bool write = writes == FlashWrite::Rewrite;
     Record attempt;
-    if (write &&
-        !startRecord(attempt, kept, device, options.unit, *facts, options.profileName, unitCheck)) {
+    if (write && !startRecord(attempt, kept, device.settings, device.name, options.unit, *facts,
+                              options.profileName, unitCheck)) {
         return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
                            "; nothing was sent");
     }
-    DeviceResult result = runDevice({options, device, image, transcript, options.unit, {}, err});
+    DeviceResult result = runDevice({info.work,
+                                     options.showsProgress(),
+                                     device.settings,
+                                     device.name,
+                                     image,
+                                     transcript,
+                                     options.unit,
+                                     {},
+                                     err});
     if (write) keepRecord(result, kept, attempt, image);
     CommandResult r = oneDeviceResult(result, info, options, facts);
     markRecordLost(r, result.recordFailure);

@@ -5,15 +5,11 @@
 #include <string_view>
 
 #include "block_walk.h"
-#include "command_table.h"
-#include "device_options.h"
 #include "diagnosis.h"
-#include "interruption_report.h"
 #include "loader.h"
 #include "pin_answer.h"
 #include "progress_board.h"
 #include "rewrite_flow.h"
-#include "rewrite_report.h"
 #include "serial_port_transport.h"
 #include "step_words.h"
 #include "stop_signals.h"
@@ -94,7 +90,7 @@ class RunWatch {
         }
         if (run_.display.stepDone) {
             run_.display.stepDone(step);
-        } else if (run_.options.showsProgress()) {
+        } else if (run_.showsProgress) {
             writeLine(run_.err, std::string(StepName(step.step)) + ": " + StepEndWords(step));
         }
     }
@@ -104,9 +100,9 @@ class RunWatch {
         const int total = rows ? countRowsToSend(run_.image) : countBlocksToSend(run_.image);
         if (run_.display.progress) return ProgressDisplay(run_.display.progress, total);
         using Mode = ProgressDisplay::Mode;
-        const Mode mode = !run_.options.showsProgress() ? Mode::Silent
-                          : isTerminal(run_.err)        ? Mode::Bar
-                                                        : Mode::Lines;
+        const Mode mode = !run_.showsProgress    ? Mode::Silent
+                          : isTerminal(run_.err) ? Mode::Bar
+                                                 : Mode::Lines;
         return ProgressDisplay(run_.err, mode, StepName(step), rows ? "row" : "block", total,
                                rows ? kRowsPerLine : 1);
     }
@@ -118,8 +114,8 @@ class RunWatch {
 };
 
 // The one exchange of a step command, as a recorded step.
-StepRecord runStepCommand(const DeviceRun& run, const CommandWork& work, Exchanges& link,
-                          RunWatch& watch) {
+StepRecord runStepCommand(const DeviceRun& run, Exchanges& link, RunWatch& watch) {
+    const CommandWork& work = run.work;
     const Step step = work.step.value_or(Step::Connect);
     const ExchangeSettings& s = run.settings;
     const auto exchange = [&] { return RunExchange(link, step, s, run.image, watch.progress()); };
@@ -143,11 +139,10 @@ RunDisplay boardDisplay(ProgressBoard& board, size_t index) {
 DeviceResult runDevice(const DeviceRun& run) {
     const OnTheLine talking;
     const auto start = std::chrono::steady_clock::now();
-    const CommandWork& work = commandOf(run.options).work;
-    const bool rewrite = work.writes == FlashWrite::Rewrite;
+    const bool rewrite = run.work.writes == FlashWrite::Rewrite;
     DeviceResult r;
     r.settings = run.settings;
-    r.port = portName(run.settings);
+    r.port = run.port;
     r.unit = run.unit;
 
     auto transport = std::make_unique<TraceTransport>(
@@ -168,34 +163,10 @@ DeviceResult runDevice(const DeviceRun& run) {
         hooks.progress = watch.progress();
         hooks.stopRequested = [&loader] { return loader.stopRequested(); };
         hooks.stepStopped = stopUrgently;
-        RewriteResult write = RunRewrite(link, run.image, hooks);
-        r.rewrite = write.outcome;
-        r.severity = Outcome(write.outcome).severity;
-        r.deviceState = RewriteDeviceState(write, run.image, run.again);
-        r.warnings = RewriteWarnings(write);
-        r.unconfirmed = std::move(write.unconfirmed);
-        r.steps = std::move(write.steps);
-        if (r.severity == OutcomeSeverity::Interrupted) {
-            r.interruption = interruptionReport(rewrite, r.steps, run.image, stopCause());
-            r.deviceState = r.interruption;
-        }
+        SettleRewrite(r, RunRewrite(link, run.image, hooks), run.image, run.again, stopCause());
     } else {
-        r.steps.push_back(runStepCommand(run, work, link, watch));
-        const StepRecord& step = r.steps.back();
-        if (step.step == Step::Pin) r.answer = pinAnswer(step.status).text;
-        if (stopUrgently() || step.seen.stopped) {
-            r.interruption = interruptionReport(rewrite, r.steps, run.image, stopCause());
-        }
-        r.severity = step.accepted            ? OutcomeSeverity::Success
-                     : r.interruption.empty() ? OutcomeSeverity::Failure
-                                              : OutcomeSeverity::Interrupted;
-    }
-    if (!r.interruption.empty()) {
-        r.diagnosis = {r.interruption};
-    } else if (const StepRecord* failed = r.failedStep()) {
-        r.diagnosis = {failureLine(*failed)};
-        for (std::string& why : explainFailure(*failed, run.settings.loader))
-            r.diagnosis.push_back(std::move(why));
+        r.steps.push_back(runStepCommand(run, link, watch));
+        SettleStep(r, run.image, stopUrgently(), stopCause());
     }
     r.transcriptFailure = run.transcript.failure();
     r.bytesSent = trace.bytesSent();

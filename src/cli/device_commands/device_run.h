@@ -2,13 +2,13 @@
 // One device command on one port, set up the same way whether it runs alone, beside other
 // devices or in a station: the loader on that port behind the transcript, the stop requests
 // wired to it, the steps (the whole rewrite, or a step command's one exchange) and what they
-// leave, as one DeviceResult. Its reports are made from that result (device_report.h).
+// leave, as one DeviceResult. Its reports are made from that result (device_result.h).
 
 #include <cstdio>
 #include <functional>
 #include <string>
 
-#include "cli_options.h"
+#include "command_table.h"
 #include "device_result.h"
 #include "memory_image.h"
 #include "transcript.h"
@@ -29,8 +29,10 @@ class ProgressBoard;
 RunDisplay boardDisplay(ProgressBoard& board, size_t index);
 
 struct DeviceRun {
-    const CliOptions& options;  // the command and how to show it
+    const CommandWork& work;  // what the command sends and which status it takes
+    bool showsProgress;       // whether the steps and the progress are shown
     ExchangeSettings settings;
+    std::string port;          // as messages name it ("COM2", "/dev/ttyUSB1")
     const MemoryImage& image;  // what write, program and row-write send
     Transcript& transcript;
     std::string unit;    // the board's unit id, or empty

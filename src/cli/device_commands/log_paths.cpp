@@ -7,10 +7,6 @@
 namespace quorvel::cli {
 namespace {
 
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
 // FILE with "-TAG" before its extension (the last dot of its last path component, when that
 // dot does not begin the name).
 std::string withTag(const std::string& file, const std::string& tag) {
@@ -21,12 +17,12 @@ std::string withTag(const std::string& file, const std::string& tag) {
     return file.substr(0, dot) + "-" + tag + file.substr(dot);
 }
 
-}  // namespace
-
+// The port's name as it goes into a file name: the device path without "/dev/" (or "\\.\"),
+// every character other than letters, digits, '.', '_' and '-' turned into '-'.
 std::string portFileTag(const std::string& port) {
     std::string name = port;
     for (const char* prefix : {"/dev/", "\\\\.\\"}) {
-        if (startsWith(name, prefix)) {
+        if (name.rfind(prefix, 0) == 0) {
             name = name.substr(std::string(prefix).size());
             break;
         }
@@ -40,6 +36,8 @@ std::string portFileTag(const std::string& port) {
     const size_t first = tag.find_first_not_of('-');
     return first == std::string::npos ? "port" : tag.substr(first);
 }
+
+}  // namespace
 
 std::vector<std::string> logPathsForPorts(const std::string& file,
                                           const std::vector<std::string>& ports) {

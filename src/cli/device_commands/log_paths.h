@@ -8,10 +8,6 @@
 
 namespace quorvel::cli {
 
-// The port's name as it goes into a file name: the device path without "/dev/" (or "\\.\"),
-// every character other than letters, digits, '.', '_' and '-' turned into '-'.
-std::string portFileTag(const std::string& port);
-
 // The transcript file for each of `ports`, in order; a tag that two ports share gets "-2",
 // "-3"... on its later ports.
 std::vector<std::string> logPathsForPorts(const std::string& file,

@@ -7,12 +7,10 @@
 #include <chrono>
 #include <memory>
 
-#include "device_options.h"
 #include "device_report.h"
 #include "device_run.h"
 #include "json_run.h"
 #include "log_paths.h"
-#include "port_description.h"
 #include "progress_board.h"
 #include "step_words.h"
 #include "terminal.h"
@@ -65,12 +63,13 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
     return table;
 }
 
-CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const LoadedImage& loaded, std::FILE* err, RecordSink* record) {
+CommandResult runMultiWrite(const Command& command, const CliOptions& options,
+                            const std::vector<DevicePort>& devices, const LoadedImage& loaded,
+                            std::FILE* err, RecordSink* record) {
     const MemoryImage& image = loaded.image;
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::string> ports;
-    for (const ExchangeSettings& s : devices) ports.push_back(portName(s));
+    for (const DevicePort& p : devices) ports.push_back(p.name);
     // Every transcript is started before anything is sent, so that a file that cannot be
     // written stops the run while no device has been touched.
     std::vector<std::unique_ptr<Transcript>> transcripts;
@@ -91,9 +90,7 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
         mode = ProgressBoard::Mode::Terminal;
     }
     if (mode != ProgressBoard::Mode::Silent) {
-        for (const ExchangeSettings& s : devices) {
-            writeLine(err, "quorvel-flash: port " + describePort(s));
-        }
+        for (const DevicePort& p : devices) writeLine(err, "quorvel-flash: port " + p.description);
     }
     ProgressBoard board(err, mode, ports);
 
@@ -102,8 +99,8 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     const ImageFacts& facts = loaded.facts;
     std::vector<Record> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
-        if (!startRecord(attempts[i], record, devices[i], options.unit, facts,
-                         options.profileName)) {
+        if (!startRecord(attempts[i], record, devices[i].settings, devices[i].name, options.unit,
+                         facts, options.profileName)) {
             return fileProblem("cannot write the record file " + record->path() + ": " +
                                record->failure() + "; nothing was sent");
         }
@@ -113,7 +110,8 @@ CommandResult runMultiWrite(const CliOptions& options, const std::vector<Exchang
     for (size_t i = 0; i < devices.size(); ++i) {
         // Each device on a thread of its own, whose event loop its reply waits run.
         threads.emplace_back(QThread::create([&, i] {
-            results[i] = runDevice({options, devices[i], image, *transcripts[i], options.unit,
+            results[i] = runDevice({command.work, options.showsProgress(), devices[i].settings,
+                                    devices[i].name, image, *transcripts[i], options.unit,
                                     boardDisplay(board, i)});
             keepRecord(results[i], record, attempts[i], image);
             board.finished(i, results[i].ok(), results[i].outcome().headline);

@@ -8,8 +8,8 @@
 
 #include "cli_options.h"
 #include "command_result.h"
+#include "device_options.h"
 #include "device_result.h"
-#include "exchange_settings.h"
 #include "image_identity.h"
 #include "record_file.h"
 
@@ -19,9 +19,9 @@ namespace quorvel::cli {
 // QCoreApplication. The run ends as its worst device (exit code 0 only when every device was
 // rewritten), or with 2 when a transcript file cannot be written; then nothing is sent. With
 // `record`, each device adds its line to it as it ends.
-CommandResult runMultiWrite(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
-                            const LoadedImage& loaded, std::FILE* err,
-                            RecordSink* record = nullptr);
+CommandResult runMultiWrite(const Command& command, const CliOptions& options,
+                            const std::vector<DevicePort>& devices, const LoadedImage& loaded,
+                            std::FILE* err, RecordSink* record = nullptr);
 
 // The table that ends it: one row per port with its outcome, the step that failed and the time
 // it took, then how many devices were rewritten.

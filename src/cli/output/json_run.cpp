@@ -1,9 +1,7 @@
 #include "json_run.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <chrono>
-#include <cmath>
 #include <optional>
 
 #include "command_result.h"
@@ -23,32 +21,19 @@ const RunClock& runClock() {
     return clock;
 }
 
-}  // namespace
-
-void startRunClock() {
-    runClock();
-}
-
-QJsonValue jsonPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-QJsonValue jsonMilliseconds(double ms) {
-    return std::round(ms * 10) / 10;
-}
-
-QJsonArray jsonTexts(const std::vector<std::string>& texts) {
-    QJsonArray list;
-    for (const std::string& t : texts) list.append(jsonText(t));
-    return list;
-}
-
+// The facts as the report's image object.
 QJsonObject imageJson(const ImageFacts& f) {
     return {{"path", jsonPath(f.path)},
             {"sha256", jsonText(f.sha256)},
             {"checksum", jsonText(f.checksum)},
             {"blocks", f.blocks},
             {"warnings", jsonTexts(f.warnings)}};
+}
+
+}  // namespace
+
+void startRunClock() {
+    runClock();
 }
 
 std::string runJson(const CommandResult& r, const std::string& command) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "device_result.h"  // jsonPath, jsonMilliseconds, jsonTexts
 #include "image_identity.h"
 #include "json_text.h"
 
@@ -26,15 +27,5 @@ void startRunClock();
 // The whole object for `result`, with the tool, its version, `command` (empty: none given) and
 // the run's times.
 std::string runJson(const CommandResult& result, const std::string& command);
-
-// The facts as the report's image object.
-QJsonObject imageJson(const ImageFacts& facts);
-
-// A file name as a JSON string, decoded the way Qt decodes file names.
-QJsonValue jsonPath(const std::string& path);
-// A duration in milliseconds, to a tenth.
-QJsonValue jsonMilliseconds(double ms);
-// A list of texts as a JSON array of strings.
-QJsonArray jsonTexts(const std::vector<std::string>& texts);
 
 }  // namespace quorvel::cli

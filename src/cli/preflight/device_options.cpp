@@ -1,10 +1,12 @@
 #include "device_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <optional>
 
 #include "command_table.h"
+#include "port_description.h"
 #include "port_mapping.h"
 
 namespace quorvel::cli {
@@ -32,22 +34,22 @@ std::string pinProblem(const std::string& pin) {
 
 // The device a port reaches, as one path: a COM number mapped to its device, links followed.
 // A number that maps to no device keeps its name; it cannot be opened anyway.
-std::string deviceIdentity(const ExchangeSettings& settings) {
-    const std::optional<std::string> device = deviceForTarget(GetCOM(settings));
-    if (!device) return portName(settings);
+std::string deviceIdentity(const DevicePort& port) {
+    const std::optional<std::string> device = deviceForTarget(GetCOM(port.settings));
+    if (!device) return port.name;
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(*device, error);
     return error ? *device : canonical.string();
 }
 
 // Two ports that reach one device would run two rewrites over one line at once.
-std::string sameDeviceProblem(const std::vector<ExchangeSettings>& all) {
+std::string sameDeviceProblem(const std::vector<DevicePort>& all) {
     std::vector<std::string> identities;
-    for (const ExchangeSettings& s : all) identities.push_back(deviceIdentity(s));
+    for (const DevicePort& p : all) identities.push_back(deviceIdentity(p));
     for (size_t i = 0; i < all.size(); ++i) {
         for (size_t j = 0; j < i; ++j) {
             if (identities[i] == identities[j]) {
-                return "--port " + portName(all[j]) + " and --port " + portName(all[i]) +
+                return "--port " + all[j].name + " and --port " + all[i].name +
                        " reach the same device (" + identities[i] + ")";
             }
         }
@@ -55,24 +57,18 @@ std::string sameDeviceProblem(const std::vector<ExchangeSettings>& all) {
     return {};
 }
 
-bool startsWithCom(const std::string& value) {
-    return value.size() > 3 && std::toupper(static_cast<unsigned char>(value[0])) == 'C' &&
-           std::toupper(static_cast<unsigned char>(value[1])) == 'O' &&
-           std::toupper(static_cast<unsigned char>(value[2])) == 'M';
-}
-
-bool allDigits(const std::string& text) {
-    if (text.empty()) return false;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    }
-    return true;
+// "COM" in any case, then one digit or more.
+bool isComNumber(const std::string& value) {
+    const auto upper = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
+    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    return value.size() > 3 && upper(value[0]) == 'C' && upper(value[1]) == 'O' &&
+           upper(value[2]) == 'M' && std::all_of(value.begin() + 3, value.end(), digit);
 }
 
 }  // namespace
 
-std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
-                                                      const Command& command, std::string& error) {
+std::vector<DevicePort> devicePortsFor(const CliOptions& options, const Command& command,
+                                       std::string& error) {
     if (options.ports.size() > 1 && command.work.writes != FlashWrite::Rewrite) {
         error = options.command + " takes one --port (only write rewrites several devices)";
         return {};
@@ -93,12 +89,12 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
                       : options.mode == "high"  ? PortMode::OutputHigh
                       : options.mode == "input" ? PortMode::Input
                                                 : PortMode::Read;
-    if (options.ports.empty()) return {common};
+    if (options.ports.empty()) return {{common, targetName(common), describePort(common)}};
 
-    std::vector<ExchangeSettings> all;
+    std::vector<DevicePort> all;
     for (const std::string& port : options.ports) {
         ExchangeSettings s = common;
-        if (startsWithCom(port) && allDigits(port.substr(3))) {
+        if (isComNumber(port)) {
             const std::string digits = port.substr(3);
             const int number = digits.size() > 3 ? kHighestComNumber + 1 : std::stoi(digits);
             if (number > kHighestComNumber) {
@@ -109,24 +105,21 @@ std::vector<ExchangeSettings> exchangeSettingsForEach(const CliOptions& options,
         } else {
             s.devicePath = port;
         }
-        for (const ExchangeSettings& earlier : all) {
-            if (portName(earlier) == portName(s)) {
-                error = "--port " + portName(s) + " is given twice";
+        const std::string name = targetName(s);
+        for (const DevicePort& earlier : all) {
+            if (earlier.name == name) {
+                error = "--port " + name + " is given twice";
                 return {};
             }
         }
-        all.push_back(s);
+        all.push_back({s, name, {}});
     }
     if (all.size() > 1) {
         error = sameDeviceProblem(all);
         if (!error.empty()) return {};
     }
+    for (DevicePort& p : all) p.description = describePort(p.settings);
     return all;
-}
-
-std::string portName(const ExchangeSettings& settings) {
-    if (!settings.devicePath.empty()) return settings.devicePath;
-    return "COM" + std::to_string(settings.portNumber);
 }
 
 }  // namespace quorvel::cli

@@ -4,7 +4,6 @@
 
 #include "block_walk.h"
 #include "line_settings.h"
-#include "port_description.h"
 #include "port_mapping.h"
 #include "rewrite_confirmation.h"
 #include "serial_link.h"
@@ -17,6 +16,16 @@ namespace quorvel::cli {
 namespace {
 
 constexpr size_t kRangesPerLine = 4;
+
+// One step of the write as it goes over the line, its replies included.
+struct WireStep {
+    Step step = Step::Connect;  // connect, erase, program or disconnect
+    int messages = 0;           // the command or frames it sends, each once
+    int64_t bytesOut = 0;
+    int64_t bytesBack = 0;  // whole replies
+    int32_t baudRate = 0;
+    double seconds = 0;  // the bytes both ways at that speed
+};
 
 WireStep wireStep(Step step, int messages, int64_t out, int64_t back, const LineSettings& line) {
     const int bitsPerByte = line.bitsPerByte();
@@ -62,8 +71,6 @@ bool portOpens(const ExchangeSettings& settings, std::FILE* err) {
     return true;
 }
 
-}  // namespace
-
 // The steps of a write of `image` in which every message is answered at the first attempt.
 std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loader) {
     const ConnectCommand connect = connectCommandFor(loader);
@@ -77,24 +84,21 @@ std::vector<WireStep> planWrite(const MemoryImage& image, LoaderGeneration loade
     };
 }
 
-// Seconds to a hundredth, as the text says them.
-double roundedSeconds(double seconds) {
-    return std::round(seconds * 100) / 100;
-}
+}  // namespace
 
-CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSettings>& devices,
+CommandResult runDryRun(const CliOptions& options, const std::vector<DevicePort>& devices,
                         const LoadedImage& loaded, std::FILE* err) {
     const MemoryImage& image = loaded.image;
     bool portsOpen = true;
-    for (const ExchangeSettings& s : devices) portsOpen = portOpens(s, err) && portsOpen;
+    for (const DevicePort& p : devices) portsOpen = portOpens(p.settings, err) && portsOpen;
 
     std::vector<std::string> text{"Dry run: nothing is sent."};
     std::vector<std::string> facts =
         RewriteFactLines(options.args.at(0), loaded.facts, image, WriteWalk::Blocks);
     facts.pop_back();  // the blocks are in the plan below
     for (std::string& line : facts) text.push_back(std::move(line));
-    for (const ExchangeSettings& s : devices) text.push_back("Port: " + describePort(s));
-    const std::vector<WireStep> plan = planWrite(image, devices.front().loader);
+    for (const DevicePort& p : devices) text.push_back("Port: " + p.description);
+    const std::vector<WireStep> plan = planWrite(image, devices.front().settings.loader);
     int64_t bytesOut = 0;
     int64_t bytesBack = 0;
     double seconds = 0;
@@ -134,7 +138,7 @@ CommandResult runDryRun(const CliOptions& options, const std::vector<ExchangeSet
     r.result = QJsonObject{{"blocks", loaded.facts.blocks},
                            {"bytes_out", static_cast<qint64>(bytesOut)},
                            {"bytes_back", static_cast<qint64>(bytesBack)},
-                           {"line_seconds", roundedSeconds(seconds)}};
+                           {"line_seconds", std::round(seconds * 100) / 100}};
     r.image = loaded.facts;
     // With --json the report is the JSON object; the plan goes with the progress.
     if (options.json) {

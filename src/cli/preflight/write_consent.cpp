@@ -2,9 +2,6 @@
 
 #include <cctype>
 
-#include "device_options.h"
-#include "port_description.h"
-#include "port_mapping.h"
 #include "rewrite_confirmation.h"
 #include "terminal.h"
 #include "text_out.h"
@@ -26,8 +23,8 @@ bool agreed(std::FILE* in) {
 
 std::optional<CommandResult> obtainConsent(const Command& command, const CliOptions& options,
                                            const LoadedImage& loaded,
-                                           const std::vector<ExchangeSettings>& devices,
-                                           std::FILE* in, std::FILE* err) {
+                                           const std::vector<DevicePort>& devices, std::FILE* in,
+                                           std::FILE* err) {
     if (!command.writesFlash() || options.yes || options.dryRun) return std::nullopt;
     if (!isTerminal(in)) return usageProblem("pass --yes to write without a confirmation");
     // The question goes where the progress goes: standard output carries only results. The
@@ -47,11 +44,10 @@ std::optional<CommandResult> obtainConsent(const Command& command, const CliOpti
         question.push_back("Warning: " + warning);
     if (devices.size() > 1) {
         std::string ports;
-        for (const ExchangeSettings& s : devices)
-            ports += (ports.empty() ? "" : ", ") + portName(s);
+        for (const DevicePort& p : devices) ports += (ports.empty() ? "" : ", ") + p.name;
         question.push_back(std::to_string(devices.size()) + " devices at once: " + ports);
     }
-    for (const ExchangeSettings& s : devices) question.push_back("Port: " + describePort(s));
+    for (const DevicePort& p : devices) question.push_back("Port: " + p.description);
     writeLines(err, question);
     writeShown(err, kTerminalConsentQuestion);
     if (agreed(in)) return std::nullopt;

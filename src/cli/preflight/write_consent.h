@@ -11,7 +11,7 @@
 #include "cli_options.h"
 #include "command_result.h"
 #include "command_table.h"
-#include "exchange_settings.h"
+#include "device_options.h"
 #include "image_identity.h"
 
 namespace quorvel::cli {
@@ -21,13 +21,12 @@ inline constexpr const char* kTerminalConsentQuestion = "Type y to write, anythi
 
 // The consent of a command that writes the flash, unless --yes or --dry-run is given: on the
 // terminal `in`, the operator is asked (the warning, the file with its check sum, how many
-// blocks, or rows for row-write, go out, what the load warned of, and each port with the device
-// it maps to, on `err`);
-// the cancellation is returned unless the answer agrees; when `in` is not a terminal, the
+// blocks, or rows for row-write, go out, what the load warned of, and each port as described, on
+// `err`); the cancellation is returned unless the answer agrees; when `in` is not a terminal, the
 // command is refused with kExitUsage. Nothing: go on.
 std::optional<CommandResult> obtainConsent(const Command& command, const CliOptions& options,
                                            const LoadedImage& loaded,
-                                           const std::vector<ExchangeSettings>& devices,
-                                           std::FILE* in, std::FILE* err);
+                                           const std::vector<DevicePort>& devices, std::FILE* in,
+                                           std::FILE* err);
 
 }  // namespace quorvel::cli

@@ -20,6 +20,7 @@
 #include "json_run.h"
 #include "log_paths.h"
 #include "port_description.h"
+#include "port_mapping.h"
 #include "serial_port_transport.h"
 #include "station_display.h"
 #include "stop_signals.h"
@@ -190,7 +191,7 @@ class StationWorker final : public QThread {
           index_(index),
           log_(log),
           record_(record),
-          port_(portName(settings_)),
+          port_(targetName(settings_)),
           watch_(settings_),
           scans_(scans),
           unit_(options.unit) {}
@@ -339,7 +340,7 @@ class StationWorker final : public QThread {
         // One attempt per board, with one transcript: the tries of a board that does not
         // answer yet go on under the started line of the first.
         if (!attempt_) {
-            if (!startRecord(attempt_.emplace(), record_, settings_, unit_, loaded_.facts,
+            if (!startRecord(attempt_.emplace(), record_, settings_, port_, unit_, loaded_.facts,
                              options_.profileName, unitCheck_)) {
                 attempt_.reset();
                 recordFailed(record_->failure() + "; nothing was sent");
@@ -354,7 +355,8 @@ class StationWorker final : public QThread {
                 if (!problem.empty()) log_.warning(index_, problem);
             }
         }
-        DeviceResult result = runDevice({options_, settings_, loaded_.image, *transcript_, unit_,
+        DeviceResult result = runDevice({commandOf(options_).work, options_.showsProgress(),
+                                         settings_, port_, loaded_.image, *transcript_, unit_,
                                          log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
@@ -468,7 +470,7 @@ CommandResult runStation(const CliOptions& options, const std::vector<ExchangeSe
     std::unique_ptr<ScanQueue> scans;
     if (options.scan) scans = std::make_unique<ScanQueue>(in);
     std::vector<std::string> names;
-    for (const ExchangeSettings& s : ports) names.push_back(portName(s));
+    for (const ExchangeSettings& s : ports) names.push_back(targetName(s));
     StationLog log(options, names, loaded.facts.sha256, out, err);
     log.starting();
 

@@ -1,0 +1,103 @@
+#pragma once
+// How a device command's run on one port ended: the one result that its text, its JSON object,
+// its record line, its row in the table of several devices and its station line are made of.
+// It is settled here from what the rewrite or the step command left, and its reports are made
+// of it here, the same for every front end that runs devices.
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "exchange_settings.h"
+#include "image_identity.h"
+#include "interruption_report.h"
+#include "memory_image.h"
+#include "record_sink.h"
+#include "rewrite_flow.h"
+#include "rewrite_outcome.h"
+#include "rewrite_record.h"
+#include "step_record.h"
+
+namespace quorvel {
+
+struct DeviceResult {
+    ExchangeSettings settings;
+    std::string port;  // as named on the command line ("COM2", "/dev/ttyUSB1")
+    std::string unit;  // the board's unit id (--unit, a station's scan), or empty
+    OutcomeSeverity severity = OutcomeSeverity::Failure;
+    std::optional<RewriteOutcome> rewrite;  // write: how the rewrite ended
+    std::vector<StepRecord> steps;          // in order; a failed run ends with its failed step
+    std::string answer;                     // pin: the answer in words ("output low", "NG")
+    std::string interruption;  // stopped on request: where, and what that leaves on the device
+    // What went wrong, for the JSON report and the record: where the run was stopped, or the
+    // failed step with its status and attempts, then what it saw (the device's state apart).
+    std::vector<std::string> diagnosis;
+    // write: what it leaves on the device, the warnings beside its outcome (answers that did
+    // not confirm their frames, the end unanswered) and the erase and block answers concerned.
+    std::string deviceState;
+    std::vector<std::string> warnings;
+    std::vector<UnconfirmedAnswer> unconfirmed;
+    std::string transcriptFailure;  // why the transcript could not be written
+    std::string recordFailure;      // why the record line could not be added
+    double ms = 0;
+    uint64_t bytesSent = 0;
+    uint64_t bytesReceived = 0;
+
+    // The device took what was sent (for write: success or unconfirmed).
+    bool ok() const { return severity <= OutcomeSeverity::Unconfirmed; }
+    // The outcome's row; a step command, which is no rewrite, has only its name and severity.
+    const OutcomeFacts& outcome() const { return rewrite ? Outcome(*rewrite) : Outcome(severity); }
+    // The step the run ended on when it failed or was stopped; null otherwise.
+    const StepRecord* failedStep() const { return ok() || steps.empty() ? nullptr : &steps.back(); }
+};
+
+// Settles `r` with how the rewrite of `image` ended (`write`): its outcome, the device's state
+// ending with `again` (what to do next, in the caller's words), the warnings and, when it was
+// stopped for `cause`, where; then what went wrong.
+void SettleRewrite(DeviceResult& r, RewriteResult write, const MemoryImage& image,
+                   const std::string& again, StopCause cause);
+
+// Settles `r` with how a step command's one exchange, the last of r.steps, ended: the pin's
+// answer, and where it stopped when the step says so or `urgent` (a second stop request) came
+// for `cause`; then what went wrong.
+void SettleStep(DeviceResult& r, const MemoryImage& image, bool urgent, StopCause cause);
+
+// What went wrong, for the operator: where the run was stopped, or the failed step with its
+// status and attempts and what it saw (diagnosis.h), then what that leaves on the device.
+// Empty when the device took what was sent.
+std::vector<std::string> whatWentWrong(const DeviceResult& result);
+
+// The warnings beside the outcome: answers that did not repeat their frames, a transcript that
+// could not be written, answers that did not confirm their frames, an end left unanswered.
+std::vector<std::string> warningsOf(const DeviceResult& result);
+
+// The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
+QJsonObject deviceJson(const DeviceResult& result);
+
+// Begins the record of a write of the file `facts` describe to the port of `settings`, named
+// `port` as the operator gave it, for
+// the board `unit` (empty: none) on the station `profile` names (empty: none): a new attempt,
+// its identity and its start time, with its started line added to `file` (none: only the
+// record is made). Called by every write right before its first byte. False when the line
+// could not be added: the write must then send nothing, and file->failure() says why.
+bool startRecord(Record& record, RecordSink* file, const ExchangeSettings& settings,
+                 const std::string& port, const std::string& unit, const ImageFacts& facts,
+                 const std::string& profile, const std::string& unitCheck = {});
+
+// Adds the final line of the attempt that `record` began (startRecord) to `file` (none: nothing
+// to do), for a write of `image` that ended as `result`; a line that could not be added is
+// kept in result.recordFailure.
+void keepRecord(DeviceResult& result, RecordSink* file, Record record, const MemoryImage& image);
+
+// A file name as a JSON string, decoded the way Qt decodes file names.
+QJsonValue jsonPath(const std::string& path);
+// A duration in milliseconds, to a tenth.
+QJsonValue jsonMilliseconds(double ms);
+// A list of texts as a JSON array of strings.
+QJsonArray jsonTexts(const std::vector<std::string>& texts);
+
+}  // namespace quorvel
