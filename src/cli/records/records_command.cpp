@@ -160,6 +160,11 @@ std::string sumInDatabase(const std::string& uri, const Reading& r) {
     return {};
 }
 
+// "1 line", "2 lines".
+std::string counted(long long count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 // "line 7: not a record", with the file's name before it when `named`.
 std::string unreadText(const std::vector<std::string>& paths, const UnreadLine& u, bool named) {
     return (named ? fileName(paths[u.file]) + " " : std::string()) + "line " +
@@ -341,8 +346,7 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
         }
     }
     if (!s.unread().empty()) {
-        add({"", "Not read: " + std::to_string(s.unread().size()) + " line" +
-                     (s.unread().size() == 1 ? "" : "s")});
+        add({"", "Not read: " + counted(static_cast<long long>(s.unread().size()), "line")});
         for (const UnreadLine& u : s.unread()) {
             text.push_back("  " + unreadText(paths, u, paths.size() > 1));
         }
@@ -507,11 +511,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     // not be read, ends the command at once.
     std::vector<std::unique_ptr<std::FILE, FileCloser>> files;
     for (const std::string& path : options.args) {
-        if (isDatabaseUri(path)) {
-            files.emplace_back(nullptr);
-            continue;
-        }
-        if (path == kStandardInput) {
+        if (isDatabaseUri(path) || path == kStandardInput) {
             files.emplace_back(nullptr);
             continue;
         }
@@ -578,7 +578,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
         if (database) {
             const std::string spool = spoolPathOf(options.args[i]);
             if (const size_t lines = spooledLines(spool).size(); lines > 0) {
-                waiting.push_back(std::to_string(lines) + (lines == 1 ? " line" : " lines") +
+                waiting.push_back(counted(static_cast<long long>(lines), "line") +
                                   " of this computer " + (lines == 1 ? "waits" : "wait") + " in " +
                                   spool + " for " + paths[i] +
                                   ", not counted here; the next write to it sends them");
@@ -625,10 +625,8 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (options.csv && !summary.unread().empty()) {
         const size_t count = summary.unread().size();
         const std::string first = unreadText(paths, summary.unread().front(), paths.size() > 1);
-        r.note("left out of the CSV: " +
-               (count == 1 ? "1 line that could not be read (" + first + ")"
-                           : std::to_string(count) +
-                                 " lines that could not be read (the first: " + first + ")"));
+        r.note("left out of the CSV: " + counted(static_cast<long long>(count), "line") +
+               " that could not be read (" + (count == 1 ? "" : "the first: ") + first + ")");
     }
     if (report.isOpen() && !databaseUnread) {
         const std::vector<std::string> names(paths.begin(), paths.end());
@@ -642,33 +640,31 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (!options.check) return r;
     // For the supervisor's script: every line was read, and every device and unit recorded
     // was written.
+    // What follows the first of `count` lines or attempts: " (and 2 more lines not read)".
+    const auto andMore = [](size_t count, const std::string& noun, const std::string& tail) {
+        const auto more = static_cast<long long>(count) - 1;
+        return more > 0 ? " (and " + counted(more, "more " + noun) + tail + ")" : std::string();
+    };
     if (const std::vector<UnreadLine>& unread = summary.unread(); !unread.empty()) {
-        const size_t more = unread.size() - 1;
         fail(kExitFileError, "error",
              "check: " + unreadText(paths, unread.front(), true) +
-                 (more > 0 ? " (and " + std::to_string(more) + " more line" +
-                                 (more == 1 ? "" : "s") + " not read)"
-                           : ""));
+                 andMore(unread.size(), "line", " not read"));
     }
     // An attempt cut off mid-write: nobody knows what the device holds.
     if (const std::vector<UnreadLine>& open = summary.unfinished(); !open.empty()) {
-        const size_t more = open.size() - 1;
         fail(kExitFileError, "error",
              "check: " + fileName(paths[open.front().file]) + " line " +
                  std::to_string(open.front().line) +
                  ": started, with no final line: interrupted, state unknown" +
-                 (more > 0 ? " (and " + std::to_string(more) + " more attempt" +
-                                 (more == 1 ? "" : "s") + " like it)"
-                           : ""));
+                 andMore(open.size(), "attempt", " like it"));
     }
     const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
                                                  [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
         fail(kExitDeviceFailure, OutcomeWord(OutcomeSeverity::Failure),
-             "check: not every device is written: " + std::to_string(unitsNotWritten) + " unit" +
-                 (unitsNotWritten == 1 ? "" : "s") + " and " + std::to_string(devicesNotWritten) +
-                 " device" + (devicesNotWritten == 1 ? "" : "s") + " without a unit");
+             "check: not every device is written: " + counted(unitsNotWritten, "unit") + " and " +
+                 counted(devicesNotWritten, "device") + " without a unit");
     }
     return r;
 }
