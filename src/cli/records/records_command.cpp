@@ -194,15 +194,12 @@ std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows
 
 // "97.5%", or "-" when there is nothing to take a share of.
 std::string percentText(const std::optional<double>& share) {
-    if (!share) return "-";
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f%%", *share);
-    return text;
+    return share ? QString::number(*share, 'f', 1).toStdString() + "%" : "-";
 }
 
 // The row's cells: its names, its counts, then the yields of the units first tried there.
 std::vector<std::string> cells(std::vector<std::string> names, const Tally& t) {
-    names.push_back(std::to_string(t.devices()));
+    names.push_back(std::to_string(t.total()));
     for (const OutcomeSeverity s : kCountOrder) names.push_back(std::to_string(t[s]));
     names.push_back(percentText(t.firstPassYield()));
     names.push_back(percentText(t.finalYield()));
@@ -301,8 +298,8 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
         byOutcome +=
             (byOutcome.empty() ? "" : ", ") + std::to_string(all[o]) + " " + OutcomeWord(o);
     }
-    text.push_back("Devices: " + std::to_string(all.devices()) + " (" + byOutcome + ")");
-    if (all.devices() > 0) {
+    text.push_back("Devices: " + std::to_string(all.total()) + " (" + byOutcome + ")");
+    if (all.total() > 0) {
         const std::vector<std::string> counts{"DEVICES",     "SUCCESS",    "FAILURE", "INTERRUPTED",
                                               "UNCONFIRMED", "FIRST PASS", "FINAL"};
         std::vector<std::vector<std::string>> images{{"IMAGE", "SHA-256"}};
@@ -360,7 +357,7 @@ QJsonValue orNull(const std::optional<double>& value) {
 
 // `object` with the tally's counts added.
 QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
-    object["devices"] = t.devices();
+    object["devices"] = t.total();
     for (const OutcomeSeverity s : kCountOrder) object[OutcomeWord(s)] = t[s];
     object["yield"] = orNull(t.yield());
     return object;
@@ -597,7 +594,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (options.csv && std::fflush(out) != 0) csvCut = true;
     const std::vector<Record> notWritten = summary.notWritten();
     CommandResult r;
-    r.message = std::to_string(summary.all().devices()) + " devices recorded";
+    r.message = std::to_string(summary.all().total()) + " devices recorded";
     const Question question(bounds, options);
     QJsonObject result = summaryJson(paths, summary, notWritten, question);
     if (!waitingJson.isEmpty()) result["waiting_in_spool"] = waitingJson;

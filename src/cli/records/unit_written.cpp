@@ -69,10 +69,8 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
             (line.find(unit) == std::string::npos && line.find('\\') == std::string::npos)) {
             continue;
         }
-        const std::optional<Record> r = readRecordLine(line);
-        if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
-            continue;
-        found = UnitWritten{r->ended, r->host, r->port, lines.number(), {}};
+        if (const std::optional<Record> r = writtenBy(line, unit))
+            found = UnitWritten{r->ended, r->host, r->port, lines.number(), {}};
     }
     return found;
 }
