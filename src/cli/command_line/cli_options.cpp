@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ranges>
 #include <string_view>
 #include <vector>
 
@@ -173,11 +174,8 @@ std::span<const OptionEntry> optionTable() {
 }
 
 bool listed(std::string_view word, std::string_view words) {
-    while (!words.empty()) {
-        const size_t blank = words.find(' ');
-        if (word == words.substr(0, blank)) return true;
-        if (blank == std::string_view::npos) break;
-        words.remove_prefix(blank + 1);
+    for (const auto listedWord : std::views::split(words, ' ')) {
+        if (std::string_view(listedWord.begin(), listedWord.end()) == word) return true;
     }
     return false;
 }

@@ -100,13 +100,6 @@ bool takeRecord(std::optional<Record>& record, long long number, const Reading& 
     return true;
 }
 
-// Takes line `number` of the source, as takeRecord() does; a blank line is passed over.
-bool takeLine(const std::string& line, long long number, const Reading& r) {
-    if (blankLine(line)) return true;
-    std::optional<Record> record = readRecordLine(line);
-    return takeRecord(record, number, r);
-}
-
 // Reads `file` to its end, a regular file read ahead on a thread of its own. Empty, or why it
 // could not be read to its end.
 std::string summarize(std::FILE* file, const std::string& path, const Reading& r) {
@@ -140,11 +133,15 @@ std::string summarize(std::FILE* file, const std::string& path, const Reading& r
     }
 }
 
-// Reads the lines stored in the database at `uri`, oldest first, numbered by their rows' ids.
+// Reads the lines stored in the database at `uri`, oldest first, numbered by their rows' ids;
+// a blank line is passed over.
 std::string summarizeDatabase(const std::string& uri, const Reading& r) {
-    return readDatabaseLines(
-        uri, r.bounds.since, r.bounds.until, r.filter,
-        [&](const std::string& line, long long id) { return takeLine(line, id, r); });
+    return readDatabaseLines(uri, r.bounds.since, r.bounds.until, r.filter,
+                             [&](const std::string& line, long long id) {
+                                 if (blankLine(line)) return true;
+                                 std::optional<Record> record = readRecordLine(line);
+                                 return takeRecord(record, id, r);
+                             });
 }
 
 // Sums the attempts stored in the database at `uri` where they are: only the figures and the
