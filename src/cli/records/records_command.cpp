@@ -374,23 +374,27 @@ QString qText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The elements of `list`, each as `json` makes it.
+template <typename List, typename Json>
+QJsonArray jsonArray(const List& list, Json json) {
+    QJsonArray array;
+    for (const auto& element : list) array.append(json(element));
+    return array;
+}
+
 // The causes, the most frequent first (as first seen among equals).
 QJsonArray causesJson(const std::vector<Cause>& causes) {
     std::vector<const Cause*> sorted;
     for (const Cause& c : causes) sorted.push_back(&c);
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const Cause* a, const Cause* b) { return a->devices > b->devices; });
-    QJsonArray list;
-    for (const Cause* c : sorted) {
-        QJsonArray units;
-        for (const std::string& unit : c->units) units.append(qText(unit));
-        list.append(QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
-                                {"answer", qText(c->answer)},
-                                {"devices", c->devices},
-                                {"units", units},
-                                {"more", c->more}});
-    }
-    return list;
+    return jsonArray(sorted, [](const Cause* c) {
+        return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
+                           {"answer", qText(c->answer)},
+                           {"devices", c->devices},
+                           {"units", jsonArray(c->units, qText)},
+                           {"more", c->more}};
+    });
 }
 
 QJsonObject cycleTimeJson(const CycleTimes& times) {
@@ -399,10 +403,9 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
     const auto seconds = [any](double value) {
         return any ? QJsonValue(std::round(value * 10) / 10) : QJsonValue();
     };
-    QJsonArray bins;
-    for (const CycleTimes::Bin& bin : times.bins()) {
-        bins.append(QJsonObject{{"from", bin.from}, {"to", bin.to}, {"devices", bin.devices}});
-    }
+    const QJsonArray bins = jsonArray(times.bins(), [](const CycleTimes::Bin& bin) {
+        return QJsonObject{{"from", bin.from}, {"to", bin.to}, {"devices", bin.devices}};
+    });
     return {{"devices", times.devices()},
             {"min", seconds(times.min())},
             {"median", seconds(times.quantile(0.5))},
@@ -412,80 +415,63 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
 }
 
 QJsonObject attemptJson(const Record& r) {
-    QJsonArray diagnosis;
-    for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
     return QJsonObject{
-        {"started", qText(r.started)}, {"host", jsonTextOrNull(r.host)},
-        {"port", qText(r.port)},       {"unit", jsonTextOrNull(r.unit)},
-        {"outcome", qText(r.outcome)}, {"failed_step", jsonTextOrNull(r.failedStep)},
-        {"diagnosis", diagnosis},
+        {"started", qText(r.started)},
+        {"host", jsonTextOrNull(r.host)},
+        {"port", qText(r.port)},
+        {"unit", jsonTextOrNull(r.unit)},
+        {"outcome", qText(r.outcome)},
+        {"failed_step", jsonTextOrNull(r.failedStep)},
+        {"diagnosis", jsonArray(r.diagnosis, qText)},
     };
 }
 
 QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSummary& s,
                         const std::vector<Record>& notWritten, const Question& question) {
     const CliOptions& options = question.options;
-    QJsonArray images;
-    for (const Tally& t : s.images()) {
-        images.append(withUnitCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}}));
-    }
-    QJsonArray ports;
-    for (const Tally& t : s.ports()) {
-        ports.append(
-            withUnitCounts(t, {{"port", qText(t.name)}, {"host", jsonTextOrNull(t.detail)}}));
-    }
-    QJsonArray attempts;
-    for (const Record& r : notWritten) attempts.append(attemptJson(r));
-    QJsonArray unread;
-    QJsonArray unreadWhere;
-    for (const UnreadLine& u : s.unread()) {
-        unread.append(u.line);
-        unreadWhere.append(QJsonObject{{"file", qText(paths[u.file])}, {"line", u.line}});
-    }
-    QJsonArray unitsNotWritten;
-    for (const std::string& unit : s.unitsNotWritten()) unitsNotWritten.append(qText(unit));
     QJsonObject summary = withCounts(s.all());
     summary["first_pass_yield"] = orNull(s.all().firstPassYield());
     summary["final_yield"] = orNull(s.all().finalYield());
     summary["units_first_pass"] = s.unitsFirstPass();
-    QJsonArray askedPorts;
-    for (const std::string& port : options.ports) askedPorts.append(qText(port));
     summary["period"] = QJsonObject{{"first", jsonTextOrNull(s.firstStarted())},
                                     {"last", jsonTextOrNull(s.lastStarted())},
                                     {"since", jsonTextOrNull(question.since)},
                                     {"until", jsonTextOrNull(question.until)}};
     summary["asked"] = QJsonObject{{"unit", jsonTextOrNull(options.unit)},
                                    {"host", jsonTextOrNull(options.host)},
-                                   {"ports", askedPorts},
+                                   {"ports", jsonArray(options.ports, qText)},
                                    {"image", jsonTextOrNull(options.image)}};
     summary["made"] = QJsonObject{{"at", qText(Question::utcText(question.made))},
                                   {"host", qText(question.host)}};
-    summary["images"] = images;
-    summary["ports"] = ports;
-    summary["not_written"] = attempts;
-    summary["lines_not_read"] = unread;
-    summary["lines_not_read_in"] = unreadWhere;
+    summary["images"] = jsonArray(s.images(), [](const Tally& t) {
+        return withUnitCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}});
+    });
+    summary["ports"] = jsonArray(s.ports(), [](const Tally& t) {
+        return withUnitCounts(t, {{"port", qText(t.name)}, {"host", jsonTextOrNull(t.detail)}});
+    });
+    summary["not_written"] = jsonArray(notWritten, attemptJson);
+    summary["lines_not_read"] = jsonArray(s.unread(), [](const UnreadLine& u) { return u.line; });
+    summary["lines_not_read_in"] = jsonArray(s.unread(), [&paths](const UnreadLine& u) {
+        return QJsonObject{{"file", qText(paths[u.file])}, {"line", u.line}};
+    });
     summary["units"] = s.units();
     summary["units_written"] = s.unitsWritten();
-    summary["units_not_written"] = unitsNotWritten;
-    QJsonArray hours;
-    for (const auto& [hour, t] : s.hours())
-        hours.append(withCounts(t, {{"hour", jsonTextOrNull(hour)}}));
-    summary["hours"] = hours;
+    summary["units_not_written"] = jsonArray(s.unitsNotWritten(), qText);
+    summary["hours"] = jsonArray(s.hours(), [](const auto& hour) {
+        return withCounts(hour.second, {{"hour", jsonTextOrNull(hour.first)}});
+    });
     summary["causes"] = causesJson(s.causes());
     summary["cycle_time"] = cycleTimeJson(s.cycleTimes());
     if (!options.unit.empty()) {
-        QJsonArray unitAttempts;
-        for (const Record& r : s.attempts()) {
+        summary["attempts"] = jsonArray(s.attempts(), [](const Record& r) {
             QJsonObject a = attemptJson(r);
             a["image"] = qText(r.image);
             a["sha256"] = qText(r.sha256);
             a["cause"] = r.severity == OutcomeSeverity::Failure ? QJsonValue(qText(causeOf(r)))
                                                                 : QJsonValue();
             a["seconds"] = r.seconds ? QJsonValue(*r.seconds) : QJsonValue();
-            unitAttempts.append(a);
-        }
-        summary["attempts"] = unitAttempts;
+            return a;
+        });
     }
     return summary;
 }
