@@ -137,8 +137,9 @@ void RecordsSummary::count(const Record& record, long long order) {
     Unit& unit = units_[found->second];
     if (added || earlier(record.started, unit.firstStarted)) {
         unit.firstStarted = record.started;
-        unit.firstImage = images_.at(record.image, record.sha256);
-        unit.firstPort = ports_.at(record.port, record.host);
+        // The rows this record was just counted in.
+        unit.firstImage = images_.last;
+        unit.firstPort = ports_.last;
         unit.firstWritten = written;
     }
     if (unit.written) return;

@@ -114,16 +114,13 @@ class RecordsSummary {
         size_t firstPort = 0;
         bool firstWritten = false;
     };
-    // Rows in the order first seen, found by their name and detail; the row found last is
-    // looked at first (the image of a day's lines is mostly one).
+    // Rows in the order first seen, found by their name and detail; the row found last, whose
+    // index `last` holds, is looked at first (the image of a day's lines is mostly one).
     struct Rows {
         std::vector<Tally> rows;
         std::map<std::pair<std::string, std::string>, size_t> index;
         size_t last = 0;
         Tally& row(const std::string& name, const std::string& detail);
-        size_t at(const std::string& name, const std::string& detail) const {
-            return isLast(name, detail) ? last : index.at({name, detail});
-        }
         bool isLast(const std::string& name, const std::string& detail) const {
             return last < rows.size() && rows[last].name == name && rows[last].detail == detail;
         }
