@@ -35,9 +35,7 @@ namespace {
 constexpr size_t kShownHashDigits = 12;
 constexpr const char* kStandardInput = "-";
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+using FileStream = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // How the summary and its errors name a file.
 std::string fileName(const std::string& path) {
@@ -489,10 +487,10 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     }
     // Every file is looked at and opened before any is read: a wrong name, or a file that may
     // not be read, ends the command at once.
-    std::vector<std::unique_ptr<std::FILE, FileCloser>> files;
+    std::vector<FileStream> files;
     for (const std::string& path : options.args) {
         if (isDatabaseUri(path) || path == kStandardInput) {
-            files.emplace_back(nullptr);
+            files.emplace_back(nullptr, &std::fclose);
             continue;
         }
         // Opened, then judged on what was opened: a pipe swapped in cannot hang the command.
@@ -503,7 +501,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                                                 : "cannot read the record file " + path + ": " +
                                                       std::strerror(opened.error));
         }
-        files.emplace_back(streamOf(opened.fd, "rb"));
+        files.emplace_back(streamOf(opened.fd, "rb"), &std::fclose);
         if (!files.back()) {
             return fileProblem("cannot read the record file " + path + ": " + std::strerror(errno));
         }
@@ -609,8 +607,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                " that could not be read (" + (count == 1 ? "" : "the first: ") + first + ")");
     }
     if (report.isOpen() && !databaseUnread) {
-        const std::vector<std::string> names(paths.begin(), paths.end());
-        if (std::string problem = report.save(htmlReport(result, names)); !problem.empty()) {
+        if (std::string problem = report.save(htmlReport(result, paths)); !problem.empty()) {
             fail(kExitFileError, "error", problem);
         } else if (!options.csv) {
             r.text.push_back("");
