@@ -295,8 +295,11 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     }
     text.push_back("Devices: " + std::to_string(all.total()) + " (" + byOutcome + ")");
     if (all.total() > 0) {
-        const std::vector<std::string> counts{"DEVICES",     "SUCCESS",    "FAILURE", "INTERRUPTED",
-                                              "UNCONFIRMED", "FIRST PASS", "FINAL"};
+        // The heads of cells(): the counts in kCountOrder, named by their outcomes' words.
+        std::vector<std::string> counts{"DEVICES"};
+        for (const OutcomeSeverity o : kCountOrder)
+            counts.push_back(QString(OutcomeWord(o)).toUpper().toStdString());
+        counts.insert(counts.end(), {"FIRST PASS", "FINAL"});
         std::vector<std::vector<std::string>> images{{"IMAGE", "SHA-256"}};
         images.front().insert(images.front().end(), counts.begin(), counts.end());
         for (const Tally& t : s.images()) {
