@@ -211,11 +211,14 @@ std::string causeOf(const Record& r) {
                                                   : "-";
 }
 
+// How an attempt whose started line has no final line ended.
+std::string cutOffText() {
+    return OutcomeWord(OutcomeSeverity::Interrupted) + std::string(", state unknown");
+}
+
 // "failure at erase", "interrupted, state unknown".
 std::string outcomeText(const Record& r) {
-    return (r.unfinished
-                ? OutcomeWord(OutcomeSeverity::Interrupted) + std::string(", state unknown")
-                : r.outcome) +
+    return (r.unfinished ? cutOffText() : r.outcome) +
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
@@ -634,9 +637,8 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (const std::vector<UnreadLine>& open = summary.unfinished(); !open.empty()) {
         fail(kExitFileError, "error",
              "check: " + fileName(paths[open.front().file]) + " line " +
-                 std::to_string(open.front().line) +
-                 ": started, with no final line: interrupted, state unknown" +
-                 andMore(open.size(), "attempt", " like it"));
+                 std::to_string(open.front().line) + ": started, with no final line: " +
+                 cutOffText() + andMore(open.size(), "attempt", " like it"));
     }
     const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
                                                  [](const Record& d) { return d.unit.empty(); });
