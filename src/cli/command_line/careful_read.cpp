@@ -1,5 +1,6 @@
 #include "careful_read.h"
 
+#include <QFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -84,23 +85,19 @@ std::optional<QByteArray> readCarefully(const std::string& path, qint64 largest,
     }
 #endif
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(streamOf(opened.fd, "rb"), &std::fclose);
-    if (!file) {
+    QFile reader;
+    if (!file || !reader.open(file.get(), QIODevice::ReadOnly)) {
         problem = "cannot be read";
         return std::nullopt;
     }
-    QByteArray text;
-    char buffer[8192];
-    for (;;) {
-        const size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
-        text.append(buffer, static_cast<qsizetype>(n));
-        if (text.size() > largest) {
-            problem = "it is larger than " + std::to_string(largest) + " bytes";
-            return std::nullopt;
-        }
-        if (n < sizeof buffer) break;
-    }
-    if (std::ferror(file.get()) != 0) {
+    // One byte more than the largest file taken tells a larger one.
+    const QByteArray text = reader.read(largest + 1);
+    if (reader.error() != QFileDevice::NoError) {
         problem = "cannot be read";
+        return std::nullopt;
+    }
+    if (text.size() > largest) {
+        problem = "it is larger than " + std::to_string(largest) + " bytes";
         return std::nullopt;
     }
     return text;

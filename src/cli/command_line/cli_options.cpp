@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ranges>
 #include <string_view>
 #include <vector>
 
@@ -125,10 +126,8 @@ constexpr OptionEntry kOptions[] = {
 };
 
 const OptionEntry* findShort(char name) {
-    for (const OptionEntry& o : kOptions) {
-        if (o.shortName != '\0' && o.shortName == name) return &o;
-    }
-    return nullptr;
+    const OptionEntry* o = std::ranges::find(kOptions, name, &OptionEntry::shortName);
+    return name != '\0' && o != std::end(kOptions) ? o : nullptr;
 }
 
 bool isOption(const std::string& arg) {
@@ -175,11 +174,8 @@ std::span<const OptionEntry> optionTable() {
 }
 
 bool listed(std::string_view word, std::string_view words) {
-    while (!words.empty()) {
-        const size_t blank = words.find(' ');
-        if (word == words.substr(0, blank)) return true;
-        if (blank == std::string_view::npos) break;
-        words.remove_prefix(blank + 1);
+    for (const auto listedWord : std::views::split(words, ' ')) {
+        if (std::string_view(listedWord.begin(), listedWord.end()) == word) return true;
     }
     return false;
 }
@@ -239,18 +235,23 @@ std::string unknownLongOption(const std::string& name) {
 }
 
 const OptionEntry* findOption(std::string_view longName) {
-    for (const OptionEntry& o : kOptions) {
-        if (o.longName == longName) return &o;
-    }
-    return nullptr;
+    const OptionEntry* o = std::ranges::find(kOptions, longName, &OptionEntry::longName);
+    return o != std::end(kOptions) ? o : nullptr;
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& argv) {
-    ParseResult result;
     CliOptions o;
     bool optionsEnded = false;
     for (size_t i = 1; i < argv.size(); ++i) {
         const std::string& arg = argv[i];
+        // Stores `entry` (named `name` as given) with the value `attached` to it in the same
+        // argument, else with the next argument when it takes one; empty, or why not.
+        const auto take = [&](const OptionEntry& entry, const std::string& name,
+                              const std::optional<std::string>& attached) -> std::string {
+            if (!entry.takesValue()) return store(o, entry, {});
+            if (!attached && i + 1 >= argv.size()) return "option " + name + " needs a value";
+            return store(o, entry, attached ? *attached : argv[++i]);
+        };
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
             continue;
@@ -268,25 +269,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& argv) {
             const size_t eq = arg.find('=');
             const std::string name = arg.substr(0, eq);
             const OptionEntry* entry = findOption(name);
-            if (entry == nullptr) {
-                result.error = unknownLongOption(name);
-                return result;
-            }
-            if (!entry->takesValue() && eq != std::string::npos) {
-                result.error = "option " + name + " takes no value";
-                return result;
-            }
-            if (entry->takesValue() && eq == std::string::npos && i + 1 >= argv.size()) {
-                result.error = "option " + name + " needs a value";
-                return result;
-            }
-            const std::string value = !entry->takesValue()      ? std::string()
-                                      : eq != std::string::npos ? arg.substr(eq + 1)
-                                                                : argv[++i];
-            if (std::string refusal = store(o, *entry, value); !refusal.empty()) {
-                result.error = std::move(refusal);
-                return result;
-            }
+            if (entry == nullptr) return {{}, unknownLongOption(name)};
+            if (!entry->takesValue() && eq != std::string::npos)
+                return {{}, "option " + name + " takes no value"};
+            const std::optional<std::string> attached =
+                eq != std::string::npos ? std::optional(arg.substr(eq + 1)) : std::nullopt;
+            if (std::string refusal = take(*entry, name, attached); !refusal.empty())
+                return {{}, std::move(refusal)};
             continue;
         }
         // A bundle of short options. "=" belongs to the long forms only: -p=COM2 and -y=1 are
@@ -296,35 +285,21 @@ ParseResult parseCommandLine(const std::vector<std::string>& argv) {
             const std::string rest = arg.substr(k + 1);
             if (arg[k] == '=' ||
                 (entry != nullptr && entry->takesValue() && rest.starts_with('='))) {
-                result.error = "unknown option " + arg;
-                return result;
+                return {{}, "unknown option " + arg};
             }
             const std::string name = std::string("-") + arg[k];
-            if (entry == nullptr) {
-                // -x.mot is most likely a file that needs "--" before it: name it whole.
-                result.error = "unknown option " + (k == 1 ? arg : name + " in " + arg);
-                return result;
-            }
-            if (entry->takesValue() && rest.empty() && i + 1 >= argv.size()) {
-                result.error = "option " + name + " needs a value";
-                return result;
-            }
-            const std::string value = !entry->takesValue() ? std::string()
-                                      : rest.empty()       ? argv[++i]
-                                                           : rest;
-            if (std::string refusal = store(o, *entry, value); !refusal.empty()) {
-                result.error = std::move(refusal);
-                return result;
-            }
+            // -x.mot is most likely a file that needs "--" before it: name it whole.
+            if (entry == nullptr)
+                return {{}, "unknown option " + (k == 1 ? arg : name + " in " + arg)};
+            const std::optional<std::string> attached =
+                rest.empty() ? std::nullopt : std::optional(rest);
+            if (std::string refusal = take(*entry, name, attached); !refusal.empty())
+                return {{}, std::move(refusal)};
             if (entry->takesValue()) break;
         }
     }
-    if (o.verbose && o.quiet) {
-        result.error = "--verbose and --quiet cannot be used together";
-        return result;
-    }
-    result.options = o;
-    return result;
+    if (o.verbose && o.quiet) return {{}, "--verbose and --quiet cannot be used together"};
+    return {o, {}};
 }
 
 }  // namespace quorvel::cli

@@ -79,13 +79,11 @@ std::string overview() {
                        "the options its help lists):",
                        0);
     for (const OptionEntry& o : optionTable()) text += optionEntry(o, optionHelp(o));
-    text += "\nEnvironment:\n";
-    for (const EnvironmentEntry& e : environmentTable()) {
-        text += entry(std::string(e.name), e.meaning, kTextColumn);
-    }
-    text += "\nFiles:\n";
-    for (const EnvironmentEntry& f : filesTable()) {
-        text += entry(std::string(f.name), f.meaning, kTextColumn);
+    for (const auto& [heading, table] :
+         {std::pair{"Environment", environmentTable()}, {"Files", filesTable()}}) {
+        text += "\n" + std::string(heading) + ":\n";
+        for (const EnvironmentEntry& e : table)
+            text += entry(std::string(e.name), e.meaning, kTextColumn);
     }
     return text + exitCodes(nullptr);
 }

@@ -17,6 +17,7 @@ constexpr int kListExits[] = {0, 64};
 constexpr int kDatabaseExits[] = {0, 2, 64};
 
 constexpr CommandWork kNoDevice{};
+constexpr CommandWork kWholeRewrite{FlashWrite::Rewrite};
 constexpr CommandWork stepWork(Step step, int16_t success, FlashWrite writes = FlashWrite::None) {
     return {writes, step, success};
 }
@@ -63,16 +64,10 @@ constexpr Command kCommands[] = {
      "line. Run again, it changes nothing that is there. With --print-sql nothing is connected "
      "to: the SQL goes to standard output, for psql.",
      "quorvel-flash prepare-database postgresql://line3@db-host/records"},
-    {"write",
-     "FILE",
-     1,
-     1,
+    {"write", "FILE", 1, 1,
      kPort | kLoader | kStrict | kYes | kDryRun | kStation | kReporting | kRecord | kUnit | kScan |
          kRewrite | kProfile,
-     true,
-     runDeviceCommand,
-     {FlashWrite::Rewrite},
-     kWriteExits,
+     true, runDeviceCommand, kWholeRewrite, kWriteExits,
      "the whole rewrite of the device with FILE: connect, erase, program, disconnect",
      "With several --port options every device is rewritten at once, one progress line each, "
      "then a table of the outcomes; the exit code is 0 only when every device succeeded. With "
@@ -143,10 +138,8 @@ std::span<const Command> commandTable() {
 }
 
 const Command* findCommand(std::string_view name) {
-    for (const Command& c : kCommands) {
-        if (c.name == name) return &c;
-    }
-    return nullptr;
+    const Command* c = std::ranges::find(kCommands, name, &Command::name);
+    return c != std::end(kCommands) ? c : nullptr;
 }
 
 const Command& commandOf(const CliOptions& options) {

@@ -1,6 +1,6 @@
 #include "environment_table.h"
 
-#include <array>
+#include <string>
 
 #include "device_lock.h"
 
@@ -18,27 +18,6 @@ constexpr EnvironmentEntry kEnvironment[] = {
     {"PGPASSFILE", "the password file of a --record database, in place of ~/.pgpass"},
 };
 
-// The lock folder's entry is made from the constant the locks use, so the two never differ.
-constexpr std::string_view kLockFiles = "/quorvel-flash*.lock";
-constexpr size_t kLockFolderLength = std::string_view(kDeviceLockFolder).size();
-constexpr auto kLockPath = [] {
-    std::array<char, kLockFolderLength + kLockFiles.size()> path{};
-    for (size_t i = 0; i < kLockFolderLength; ++i) path[i] = kDeviceLockFolder[i];
-    for (size_t i = 0; i < kLockFiles.size(); ++i) path[kLockFolderLength + i] = kLockFiles[i];
-    return path;
-}();
-
-constexpr EnvironmentEntry kFiles[] = {
-    {"/usr/lib/quorvel/QUORVEL_140428_01_02.mot", "the default firmware image"},
-    {"~/.local/share/Quorvel Software Writer/history.jsonl",
-     "the window's service history: the record lines of every write from the window"},
-    {"~/.local/state/quorvel/spool-*.jsonl",
-     "record lines that a --record database did not take, sent to it on the next run"},
-    {std::string_view(kLockPath.data(), kLockPath.size()),
-     "the locks that keep a device to one writer at a time, one file per device"},
-    {"~/.pgpass", "the password of a --record database whose URI names none"},
-};
-
 }  // namespace
 
 std::span<const EnvironmentEntry> environmentTable() {
@@ -46,7 +25,18 @@ std::span<const EnvironmentEntry> environmentTable() {
 }
 
 std::span<const EnvironmentEntry> filesTable() {
-    return kFiles;
+    // The lock folder's entry is made from the constant the locks use, so the two never differ.
+    static const std::string lockFiles = std::string(kDeviceLockFolder) + "/quorvel-flash*.lock";
+    static const EnvironmentEntry files[] = {
+        {"/usr/lib/quorvel/QUORVEL_140428_01_02.mot", "the default firmware image"},
+        {"~/.local/share/Quorvel Software Writer/history.jsonl",
+         "the window's service history: the record lines of every write from the window"},
+        {"~/.local/state/quorvel/spool-*.jsonl",
+         "record lines that a --record database did not take, sent to it on the next run"},
+        {lockFiles, "the locks that keep a device to one writer at a time, one file per device"},
+        {"~/.pgpass", "the password of a --record database whose URI names none"},
+    };
+    return files;
 }
 
 }  // namespace quorvel::cli

@@ -24,9 +24,9 @@ std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliO
         return usageProblem(parsed.error);
     }
     options = *parsed.options;
-    if (options.json) form = OutputForm::Json;
+    const Command* command = findCommand(options.command);
     if (options.json) {
-        const Command* command = findCommand(options.command);
+        form = OutputForm::Json;
         const std::string refusal = options.help      ? "--json does not go with help"
                                     : options.version ? "--json does not go with --version"
                                     : command         ? std::string(command->jsonRefusal)
@@ -37,7 +37,6 @@ std::optional<CommandResult> startRun(const std::vector<std::string>& args, CliO
     if (!options.help && !options.version) {
         // The profile fills in what the command line left out, before the whole is checked; it
         // is read before anything else is, and a profile that cannot be used stops the run.
-        const Command* command = findCommand(options.command);
         if (!options.profile.empty() && command != nullptr && (command->options & kProfile) != 0) {
             if (std::string problem; !applyStationProfile(options.profile, options, problem)) {
                 return fileProblem(problem);

@@ -9,19 +9,13 @@
 namespace quorvel::cli {
 namespace {
 
+constexpr QChar::Category kNotPrintable[] = {QChar::Other_Control,      QChar::Other_Format,
+                                             QChar::Other_Surrogate,    QChar::Other_PrivateUse,
+                                             QChar::Other_NotAssigned,  QChar::Separator_Line,
+                                             QChar::Separator_Paragraph};
+
 bool printable(char32_t c) {
-    switch (QChar::category(c)) {
-        case QChar::Other_Control:
-        case QChar::Other_Format:
-        case QChar::Other_Surrogate:
-        case QChar::Other_PrivateUse:
-        case QChar::Other_NotAssigned:
-        case QChar::Separator_Line:
-        case QChar::Separator_Paragraph:
-            return false;
-        default:
-            return true;
-    }
+    return std::ranges::find(kNotPrintable, QChar::category(c)) == std::end(kNotPrintable);
 }
 
 }  // namespace

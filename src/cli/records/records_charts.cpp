@@ -31,26 +31,22 @@ QString columnChart(const std::vector<ChartColumn>& columns, const std::vector<C
     const double slot = plotWidth / static_cast<double>(std::max<size_t>(columns.size(), 1));
     const size_t labelEvery = (columns.size() + kMostLabels - 1) / kMostLabels;
     QString svg = QStringLiteral("<svg class=\"chart\" viewBox=\"0 0 %1 %2\" role=\"img\">")
-                      .arg(kWidth)
-                      .arg(kHeight);
+                      .arg(QString::number(kWidth), QString::number(kHeight));
     svg += "<title>" + caption.toHtmlEscaped() + "</title>";
+    // A line across the plot at `y`.
+    const auto across = [](const QString& cssClass, double y) {
+        return QStringLiteral("<line class=\"%1\" x1=\"%2\" y1=\"%3\" x2=\"%4\" y2=\"%3\"/>")
+            .arg(cssClass, QString::number(kLeft), number(y), QString::number(kWidth - 10));
+    };
     // The scale: the axis, the highest count and half of it.
     const double axisY = kTop + plotHeight;
-    svg += QStringLiteral("<line class=\"axis\" x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\"/>")
-               .arg(kLeft)
-               .arg(number(axisY))
-               .arg(kWidth - 10);
+    svg += across("axis", axisY);
     for (const long long mark : {highest, highest / 2}) {
         const double y =
             axisY - plotHeight * static_cast<double>(mark) / static_cast<double>(highest);
         svg += QStringLiteral("<text class=\"scale\" x=\"%1\" y=\"%2\">%3</text>")
-                   .arg(kLeft - 6)
-                   .arg(number(y + 4))
-                   .arg(mark);
-        svg += QStringLiteral("<line class=\"grid\" x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\"/>")
-                   .arg(kLeft)
-                   .arg(number(y))
-                   .arg(kWidth - 10);
+                   .arg(QString::number(kLeft - 6), number(y + 4), QString::number(mark));
+        svg += across("grid", y);
     }
     for (size_t i = 0; i < columns.size(); ++i) {
         const ChartColumn& c = columns[i];

@@ -35,9 +35,7 @@ namespace {
 constexpr size_t kShownHashDigits = 12;
 constexpr const char* kStandardInput = "-";
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+using FileStream = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // How the summary and its errors name a file.
 std::string fileName(const std::string& path) {
@@ -100,13 +98,6 @@ bool takeRecord(std::optional<Record>& record, long long number, const Reading& 
     return true;
 }
 
-// Takes line `number` of the source, as takeRecord() does; a blank line is passed over.
-bool takeLine(const std::string& line, long long number, const Reading& r) {
-    if (blankLine(line)) return true;
-    std::optional<Record> record = readRecordLine(line);
-    return takeRecord(record, number, r);
-}
-
 // Reads `file` to its end, a regular file read ahead on a thread of its own. Empty, or why it
 // could not be read to its end.
 std::string summarize(std::FILE* file, const std::string& path, const Reading& r) {
@@ -140,11 +131,15 @@ std::string summarize(std::FILE* file, const std::string& path, const Reading& r
     }
 }
 
-// Reads the lines stored in the database at `uri`, oldest first, numbered by their rows' ids.
+// Reads the lines stored in the database at `uri`, oldest first, numbered by their rows' ids;
+// a blank line is passed over.
 std::string summarizeDatabase(const std::string& uri, const Reading& r) {
-    return readDatabaseLines(
-        uri, r.bounds.since, r.bounds.until, r.filter,
-        [&](const std::string& line, long long id) { return takeLine(line, id, r); });
+    return readDatabaseLines(uri, r.bounds.since, r.bounds.until, r.filter,
+                             [&](const std::string& line, long long id) {
+                                 if (blankLine(line)) return true;
+                                 std::optional<Record> record = readRecordLine(line);
+                                 return takeRecord(record, id, r);
+                             });
 }
 
 // Sums the attempts stored in the database at `uri` where they are: only the figures and the
@@ -158,6 +153,11 @@ std::string sumInDatabase(const std::string& uri, const Reading& r) {
     r.summary.addSums(sums, r.index);
     for (const DatabaseAttempt& a : attempts) r.summary.addNotSuccess(a, r.index);
     return {};
+}
+
+// "1 line", "2 lines".
+std::string counted(long long count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 // "line 7: not a record", with the file's name before it when `named`.
@@ -189,15 +189,12 @@ std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows
 
 // "97.5%", or "-" when there is nothing to take a share of.
 std::string percentText(const std::optional<double>& share) {
-    if (!share) return "-";
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f%%", *share);
-    return text;
+    return share ? QString::number(*share, 'f', 1).toStdString() + "%" : "-";
 }
 
 // The row's cells: its names, its counts, then the yields of the units first tried there.
 std::vector<std::string> cells(std::vector<std::string> names, const Tally& t) {
-    names.push_back(std::to_string(t.devices()));
+    names.push_back(std::to_string(t.total()));
     for (const OutcomeSeverity s : kCountOrder) names.push_back(std::to_string(t[s]));
     names.push_back(percentText(t.firstPassYield()));
     names.push_back(percentText(t.finalYield()));
@@ -214,11 +211,14 @@ std::string causeOf(const Record& r) {
                                                   : "-";
 }
 
+// How an attempt whose started line has no final line ended.
+std::string cutOffText() {
+    return OutcomeWord(OutcomeSeverity::Interrupted) + std::string(", state unknown");
+}
+
 // "failure at erase", "interrupted, state unknown".
 std::string outcomeText(const Record& r) {
-    return (r.unfinished
-                ? OutcomeWord(OutcomeSeverity::Interrupted) + std::string(", state unknown")
-                : r.outcome) +
+    return (r.unfinished ? cutOffText() : r.outcome) +
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
@@ -296,10 +296,13 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
         byOutcome +=
             (byOutcome.empty() ? "" : ", ") + std::to_string(all[o]) + " " + OutcomeWord(o);
     }
-    text.push_back("Devices: " + std::to_string(all.devices()) + " (" + byOutcome + ")");
-    if (all.devices() > 0) {
-        const std::vector<std::string> counts{"DEVICES",     "SUCCESS",    "FAILURE", "INTERRUPTED",
-                                              "UNCONFIRMED", "FIRST PASS", "FINAL"};
+    text.push_back("Devices: " + std::to_string(all.total()) + " (" + byOutcome + ")");
+    if (all.total() > 0) {
+        // The heads of cells(): the counts in kCountOrder, named by their outcomes' words.
+        std::vector<std::string> counts{"DEVICES"};
+        for (const OutcomeSeverity o : kCountOrder)
+            counts.push_back(QString(OutcomeWord(o)).toUpper().toStdString());
+        counts.insert(counts.end(), {"FIRST PASS", "FINAL"});
         std::vector<std::vector<std::string>> images{{"IMAGE", "SHA-256"}};
         images.front().insert(images.front().end(), counts.begin(), counts.end());
         for (const Tally& t : s.images()) {
@@ -341,8 +344,7 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
         }
     }
     if (!s.unread().empty()) {
-        add({"", "Not read: " + std::to_string(s.unread().size()) + " line" +
-                     (s.unread().size() == 1 ? "" : "s")});
+        add({"", "Not read: " + counted(static_cast<long long>(s.unread().size()), "line")});
         for (const UnreadLine& u : s.unread()) {
             text.push_back("  " + unreadText(paths, u, paths.size() > 1));
         }
@@ -356,7 +358,7 @@ QJsonValue orNull(const std::optional<double>& value) {
 
 // `object` with the tally's counts added.
 QJsonObject withCounts(const Tally& t, QJsonObject object = {}) {
-    object["devices"] = t.devices();
+    object["devices"] = t.total();
     for (const OutcomeSeverity s : kCountOrder) object[OutcomeWord(s)] = t[s];
     object["yield"] = orNull(t.yield());
     return object;
@@ -376,23 +378,27 @@ QString qText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The elements of `list`, each as `json` makes it.
+template <typename List, typename Json>
+QJsonArray jsonArray(const List& list, Json json) {
+    QJsonArray array;
+    for (const auto& element : list) array.append(json(element));
+    return array;
+}
+
 // The causes, the most frequent first (as first seen among equals).
 QJsonArray causesJson(const std::vector<Cause>& causes) {
     std::vector<const Cause*> sorted;
     for (const Cause& c : causes) sorted.push_back(&c);
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const Cause* a, const Cause* b) { return a->devices > b->devices; });
-    QJsonArray list;
-    for (const Cause* c : sorted) {
-        QJsonArray units;
-        for (const std::string& unit : c->units) units.append(qText(unit));
-        list.append(QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
-                                {"answer", qText(c->answer)},
-                                {"devices", c->devices},
-                                {"units", units},
-                                {"more", c->more}});
-    }
-    return list;
+    return jsonArray(sorted, [](const Cause* c) {
+        return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
+                           {"answer", qText(c->answer)},
+                           {"devices", c->devices},
+                           {"units", jsonArray(c->units, qText)},
+                           {"more", c->more}};
+    });
 }
 
 QJsonObject cycleTimeJson(const CycleTimes& times) {
@@ -401,10 +407,9 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
     const auto seconds = [any](double value) {
         return any ? QJsonValue(std::round(value * 10) / 10) : QJsonValue();
     };
-    QJsonArray bins;
-    for (const CycleTimes::Bin& bin : times.bins()) {
-        bins.append(QJsonObject{{"from", bin.from}, {"to", bin.to}, {"devices", bin.devices}});
-    }
+    const QJsonArray bins = jsonArray(times.bins(), [](const CycleTimes::Bin& bin) {
+        return QJsonObject{{"from", bin.from}, {"to", bin.to}, {"devices", bin.devices}};
+    });
     return {{"devices", times.devices()},
             {"min", seconds(times.min())},
             {"median", seconds(times.quantile(0.5))},
@@ -414,80 +419,63 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
 }
 
 QJsonObject attemptJson(const Record& r) {
-    QJsonArray diagnosis;
-    for (const std::string& d : r.diagnosis) diagnosis.append(qText(d));
     return QJsonObject{
-        {"started", qText(r.started)}, {"host", jsonTextOrNull(r.host)},
-        {"port", qText(r.port)},       {"unit", jsonTextOrNull(r.unit)},
-        {"outcome", qText(r.outcome)}, {"failed_step", jsonTextOrNull(r.failedStep)},
-        {"diagnosis", diagnosis},
+        {"started", qText(r.started)},
+        {"host", jsonTextOrNull(r.host)},
+        {"port", qText(r.port)},
+        {"unit", jsonTextOrNull(r.unit)},
+        {"outcome", qText(r.outcome)},
+        {"failed_step", jsonTextOrNull(r.failedStep)},
+        {"diagnosis", jsonArray(r.diagnosis, qText)},
     };
 }
 
 QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSummary& s,
                         const std::vector<Record>& notWritten, const Question& question) {
     const CliOptions& options = question.options;
-    QJsonArray images;
-    for (const Tally& t : s.images()) {
-        images.append(withUnitCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}}));
-    }
-    QJsonArray ports;
-    for (const Tally& t : s.ports()) {
-        ports.append(
-            withUnitCounts(t, {{"port", qText(t.name)}, {"host", jsonTextOrNull(t.detail)}}));
-    }
-    QJsonArray attempts;
-    for (const Record& r : notWritten) attempts.append(attemptJson(r));
-    QJsonArray unread;
-    QJsonArray unreadWhere;
-    for (const UnreadLine& u : s.unread()) {
-        unread.append(u.line);
-        unreadWhere.append(QJsonObject{{"file", qText(paths[u.file])}, {"line", u.line}});
-    }
-    QJsonArray unitsNotWritten;
-    for (const std::string& unit : s.unitsNotWritten()) unitsNotWritten.append(qText(unit));
     QJsonObject summary = withCounts(s.all());
     summary["first_pass_yield"] = orNull(s.all().firstPassYield());
     summary["final_yield"] = orNull(s.all().finalYield());
     summary["units_first_pass"] = s.unitsFirstPass();
-    QJsonArray askedPorts;
-    for (const std::string& port : options.ports) askedPorts.append(qText(port));
     summary["period"] = QJsonObject{{"first", jsonTextOrNull(s.firstStarted())},
                                     {"last", jsonTextOrNull(s.lastStarted())},
                                     {"since", jsonTextOrNull(question.since)},
                                     {"until", jsonTextOrNull(question.until)}};
     summary["asked"] = QJsonObject{{"unit", jsonTextOrNull(options.unit)},
                                    {"host", jsonTextOrNull(options.host)},
-                                   {"ports", askedPorts},
+                                   {"ports", jsonArray(options.ports, qText)},
                                    {"image", jsonTextOrNull(options.image)}};
     summary["made"] = QJsonObject{{"at", qText(Question::utcText(question.made))},
                                   {"host", qText(question.host)}};
-    summary["images"] = images;
-    summary["ports"] = ports;
-    summary["not_written"] = attempts;
-    summary["lines_not_read"] = unread;
-    summary["lines_not_read_in"] = unreadWhere;
+    summary["images"] = jsonArray(s.images(), [](const Tally& t) {
+        return withUnitCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}});
+    });
+    summary["ports"] = jsonArray(s.ports(), [](const Tally& t) {
+        return withUnitCounts(t, {{"port", qText(t.name)}, {"host", jsonTextOrNull(t.detail)}});
+    });
+    summary["not_written"] = jsonArray(notWritten, attemptJson);
+    summary["lines_not_read"] = jsonArray(s.unread(), [](const UnreadLine& u) { return u.line; });
+    summary["lines_not_read_in"] = jsonArray(s.unread(), [&paths](const UnreadLine& u) {
+        return QJsonObject{{"file", qText(paths[u.file])}, {"line", u.line}};
+    });
     summary["units"] = s.units();
     summary["units_written"] = s.unitsWritten();
-    summary["units_not_written"] = unitsNotWritten;
-    QJsonArray hours;
-    for (const auto& [hour, t] : s.hours())
-        hours.append(withCounts(t, {{"hour", jsonTextOrNull(hour)}}));
-    summary["hours"] = hours;
+    summary["units_not_written"] = jsonArray(s.unitsNotWritten(), qText);
+    summary["hours"] = jsonArray(s.hours(), [](const auto& hour) {
+        return withCounts(hour.second, {{"hour", jsonTextOrNull(hour.first)}});
+    });
     summary["causes"] = causesJson(s.causes());
     summary["cycle_time"] = cycleTimeJson(s.cycleTimes());
     if (!options.unit.empty()) {
-        QJsonArray unitAttempts;
-        for (const Record& r : s.attempts()) {
+        summary["attempts"] = jsonArray(s.attempts(), [](const Record& r) {
             QJsonObject a = attemptJson(r);
             a["image"] = qText(r.image);
             a["sha256"] = qText(r.sha256);
             a["cause"] = r.severity == OutcomeSeverity::Failure ? QJsonValue(qText(causeOf(r)))
                                                                 : QJsonValue();
             a["seconds"] = r.seconds ? QJsonValue(*r.seconds) : QJsonValue();
-            unitAttempts.append(a);
-        }
-        summary["attempts"] = unitAttempts;
+            return a;
+        });
     }
     return summary;
 }
@@ -505,14 +493,10 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     }
     // Every file is looked at and opened before any is read: a wrong name, or a file that may
     // not be read, ends the command at once.
-    std::vector<std::unique_ptr<std::FILE, FileCloser>> files;
+    std::vector<FileStream> files;
     for (const std::string& path : options.args) {
-        if (isDatabaseUri(path)) {
-            files.emplace_back(nullptr);
-            continue;
-        }
-        if (path == kStandardInput) {
-            files.emplace_back(nullptr);
+        if (isDatabaseUri(path) || path == kStandardInput) {
+            files.emplace_back(nullptr, &std::fclose);
             continue;
         }
         // Opened, then judged on what was opened: a pipe swapped in cannot hang the command.
@@ -523,7 +507,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                                                 : "cannot read the record file " + path + ": " +
                                                       std::strerror(opened.error));
         }
-        files.emplace_back(streamOf(opened.fd, "rb"));
+        files.emplace_back(streamOf(opened.fd, "rb"), &std::fclose);
         if (!files.back()) {
             return fileProblem("cannot read the record file " + path + ": " + std::strerror(errno));
         }
@@ -578,7 +562,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
         if (database) {
             const std::string spool = spoolPathOf(options.args[i]);
             if (const size_t lines = spooledLines(spool).size(); lines > 0) {
-                waiting.push_back(std::to_string(lines) + (lines == 1 ? " line" : " lines") +
+                waiting.push_back(counted(static_cast<long long>(lines), "line") +
                                   " of this computer " + (lines == 1 ? "waits" : "wait") + " in " +
                                   spool + " for " + paths[i] +
                                   ", not counted here; the next write to it sends them");
@@ -597,7 +581,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (options.csv && std::fflush(out) != 0) csvCut = true;
     const std::vector<Record> notWritten = summary.notWritten();
     CommandResult r;
-    r.message = std::to_string(summary.all().devices()) + " devices recorded";
+    r.message = std::to_string(summary.all().total()) + " devices recorded";
     const Question question(bounds, options);
     QJsonObject result = summaryJson(paths, summary, notWritten, question);
     if (!waitingJson.isEmpty()) result["waiting_in_spool"] = waitingJson;
@@ -625,14 +609,11 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (options.csv && !summary.unread().empty()) {
         const size_t count = summary.unread().size();
         const std::string first = unreadText(paths, summary.unread().front(), paths.size() > 1);
-        r.note("left out of the CSV: " +
-               (count == 1 ? "1 line that could not be read (" + first + ")"
-                           : std::to_string(count) +
-                                 " lines that could not be read (the first: " + first + ")"));
+        r.note("left out of the CSV: " + counted(static_cast<long long>(count), "line") +
+               " that could not be read (" + (count == 1 ? "" : "the first: ") + first + ")");
     }
     if (report.isOpen() && !databaseUnread) {
-        const std::vector<std::string> names(paths.begin(), paths.end());
-        if (std::string problem = report.save(htmlReport(result, names)); !problem.empty()) {
+        if (std::string problem = report.save(htmlReport(result, paths)); !problem.empty()) {
             fail(kExitFileError, "error", problem);
         } else if (!options.csv) {
             r.text.push_back("");
@@ -642,33 +623,30 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     if (!options.check) return r;
     // For the supervisor's script: every line was read, and every device and unit recorded
     // was written.
+    // What follows the first of `count` lines or attempts: " (and 2 more lines not read)".
+    const auto andMore = [](size_t count, const std::string& noun, const std::string& tail) {
+        const auto more = static_cast<long long>(count) - 1;
+        return more > 0 ? " (and " + counted(more, "more " + noun) + tail + ")" : std::string();
+    };
     if (const std::vector<UnreadLine>& unread = summary.unread(); !unread.empty()) {
-        const size_t more = unread.size() - 1;
         fail(kExitFileError, "error",
              "check: " + unreadText(paths, unread.front(), true) +
-                 (more > 0 ? " (and " + std::to_string(more) + " more line" +
-                                 (more == 1 ? "" : "s") + " not read)"
-                           : ""));
+                 andMore(unread.size(), "line", " not read"));
     }
     // An attempt cut off mid-write: nobody knows what the device holds.
     if (const std::vector<UnreadLine>& open = summary.unfinished(); !open.empty()) {
-        const size_t more = open.size() - 1;
         fail(kExitFileError, "error",
              "check: " + fileName(paths[open.front().file]) + " line " +
-                 std::to_string(open.front().line) +
-                 ": started, with no final line: interrupted, state unknown" +
-                 (more > 0 ? " (and " + std::to_string(more) + " more attempt" +
-                                 (more == 1 ? "" : "s") + " like it)"
-                           : ""));
+                 std::to_string(open.front().line) + ": started, with no final line: " +
+                 cutOffText() + andMore(open.size(), "attempt", " like it"));
     }
     const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
                                                  [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
         fail(kExitDeviceFailure, OutcomeWord(OutcomeSeverity::Failure),
-             "check: not every device is written: " + std::to_string(unitsNotWritten) + " unit" +
-                 (unitsNotWritten == 1 ? "" : "s") + " and " + std::to_string(devicesNotWritten) +
-                 " device" + (devicesNotWritten == 1 ? "" : "s") + " without a unit");
+             "check: not every device is written: " + counted(unitsNotWritten, "unit") + " and " +
+                 counted(devicesNotWritten, "device") + " without a unit");
     }
     return r;
 }

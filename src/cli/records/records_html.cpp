@@ -95,10 +95,14 @@ QString countCells(const QJsonObject& summary, const QString& path) {
     return cells;
 }
 
+// The heads of countCells().
 QString countHeads() {
-    return "<th class=\"n\">Devices</th><th class=\"n\">Success</th><th class=\"n\">Failure</th>"
-           "<th class=\"n\">Interrupted</th><th class=\"n\">Unconfirmed</th>"
-           "<th class=\"n\">Yield %</th><th></th>";
+    QString heads = "<th class=\"n\">Devices</th>";
+    for (const OutcomeSeverity s : kCountOrder) {
+        const QString word = OutcomeWord(s);
+        heads += "<th class=\"n\">" + word.left(1).toUpper() + word.mid(1) + "</th>";
+    }
+    return heads + "<th class=\"n\">Yield %</th><th></th>";
 }
 
 // The yields of the units first tried at the row at `path`: by that first attempt, and in the

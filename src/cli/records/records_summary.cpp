@@ -7,10 +7,6 @@
 
 namespace quorvel::cli {
 
-std::optional<double> Tally::yield() const {
-    return counts.yield();
-}
-
 namespace {
 
 std::optional<double> percent(long long part, long long whole) {
@@ -55,7 +51,7 @@ std::optional<double> Tally::finalYield() const {
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
     if (isLast(name, detail)) return rows[last];
     const auto [at, added] = index.try_emplace({name, detail}, rows.size());
-    if (added) rows.push_back(Tally{name, detail, {}});
+    if (added) rows.push_back(Tally{{}, name, detail});
     last = at->second;
     return rows[last];
 }
@@ -126,7 +122,7 @@ void RecordsSummary::count(const Record& record, long long order) {
     if (record.started > lastStarted_) lastStarted_ = record.started;
     const std::string hour = hourOf(record.started);
     if (hour_ == nullptr || hour_->name != hour) {
-        hour_ = &hours_.try_emplace(hour, Tally{hour, {}, {}}).first->second;
+        hour_ = &hours_.try_emplace(hour, Tally{{}, hour, {}}).first->second;
     }
     hour_->add(record.severity);
     const bool written = record.severity == OutcomeSeverity::Success;
@@ -141,8 +137,9 @@ void RecordsSummary::count(const Record& record, long long order) {
     Unit& unit = units_[found->second];
     if (added || earlier(record.started, unit.firstStarted)) {
         unit.firstStarted = record.started;
-        unit.firstImage = images_.at(record.image, record.sha256);
-        unit.firstPort = ports_.at(record.port, record.host);
+        // The rows this record was just counted in.
+        unit.firstImage = images_.last;
+        unit.firstPort = ports_.last;
         unit.firstWritten = written;
     }
     if (unit.written) return;
@@ -165,14 +162,14 @@ void RecordsSummary::addCause(const Record& record) {
 
 void RecordsSummary::addSums(const DatabaseSums& sums, size_t file) {
     for (const auto& g : asFirstSeen(sums.images)) {
-        images_.row(g.name, g.detail).counts.add(g.severity, static_cast<int>(g.attempts));
-        all_.counts.add(g.severity, static_cast<int>(g.attempts));
+        images_.row(g.name, g.detail).add(g.severity, static_cast<int>(g.attempts));
+        all_.add(g.severity, static_cast<int>(g.attempts));
     }
     for (const auto& g : asFirstSeen(sums.ports))
-        ports_.row(g.name, g.detail).counts.add(g.severity, static_cast<int>(g.attempts));
+        ports_.row(g.name, g.detail).add(g.severity, static_cast<int>(g.attempts));
     for (const auto& g : sums.hours) {
-        hours_.try_emplace(g.name, Tally{g.name, {}, {}})
-            .first->second.counts.add(g.severity, static_cast<int>(g.attempts));
+        hours_.try_emplace(g.name, Tally{{}, g.name, {}})
+            .first->second.add(g.severity, static_cast<int>(g.attempts));
     }
     for (const DatabaseSums::Units& u : sums.units) {
         for (Tally* t : {u.byPort ? &ports_.row(u.name, u.detail) : &images_.row(u.name, u.detail),

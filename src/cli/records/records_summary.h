@@ -19,21 +19,17 @@
 
 namespace quorvel::cli {
 
-struct Tally {
-    std::string name;      // the port, or the image's path
-    std::string detail;    // the port's host, or the image's SHA-256
-    OutcomeCounts counts;  // unconfirmed: written, but the device's answers did not confirm it
+// The devices per outcome (unconfirmed: written, but the device's answers did not confirm it)
+// at one image, port or hour; total() is the number of devices.
+struct Tally : OutcomeCounts {
+    std::string name;    // the port, or the image's path
+    std::string detail;  // the port's host, or the image's SHA-256
     // The units whose first attempt (by its start time) was here; of those, the ones that first
     // attempt wrote, and the ones written in the end (here or elsewhere).
     long long units = 0;
     long long firstPass = 0;
     long long unitsWritten = 0;
 
-    int devices() const { return counts.total(); }
-    int operator[](OutcomeSeverity severity) const { return counts[severity]; }
-    void add(OutcomeSeverity severity) { counts.add(severity); }
-    // The share of successes in percent, to a tenth; empty without devices.
-    std::optional<double> yield() const;
     // The share of the units first tried here written by that first attempt, and written in
     // the end, in percent to a tenth; empty without units.
     std::optional<double> firstPassYield() const;
@@ -118,16 +114,13 @@ class RecordsSummary {
         size_t firstPort = 0;
         bool firstWritten = false;
     };
-    // Rows in the order first seen, found by their name and detail; the row found last is
-    // looked at first (the image of a day's lines is mostly one).
+    // Rows in the order first seen, found by their name and detail; the row found last, whose
+    // index `last` holds, is looked at first (the image of a day's lines is mostly one).
     struct Rows {
         std::vector<Tally> rows;
         std::map<std::pair<std::string, std::string>, size_t> index;
         size_t last = 0;
         Tally& row(const std::string& name, const std::string& detail);
-        size_t at(const std::string& name, const std::string& detail) const {
-            return isLast(name, detail) ? last : index.at({name, detail});
-        }
         bool isLast(const std::string& name, const std::string& detail) const {
             return last < rows.size() && rows[last].name == name && rows[last].detail == detail;
         }

@@ -49,14 +49,12 @@ std::optional<UnitWritten> writtenInDatabase(const std::string& uri, const std::
 
 std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::string& unit,
                                            std::string* unasked, const std::string& down) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     if (isDatabaseUri(path)) return writtenInDatabase(path, unit, unasked, down);
     if (unit.empty()) return std::nullopt;
     const OpenedFile opened = openFileForReading(path);
     if (opened.fd < 0) return std::nullopt;
-    const std::unique_ptr<std::FILE, Closer> file(streamOf(opened.fd, "rb"));
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(streamOf(opened.fd, "rb"),
+                                                               &std::fclose);
     if (!file) return std::nullopt;
     std::optional<UnitWritten> found;
     RecordLines lines(file.get());
@@ -69,10 +67,8 @@ std::optional<UnitWritten> findUnitWritten(const std::string& path, const std::s
             (line.find(unit) == std::string::npos && line.find('\\') == std::string::npos)) {
             continue;
         }
-        const std::optional<Record> r = readRecordLine(line);
-        if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
-            continue;
-        found = UnitWritten{r->ended, r->host, r->port, lines.number(), {}};
+        if (const std::optional<Record> r = writtenBy(line, unit))
+            found = UnitWritten{r->ended, r->host, r->port, lines.number(), {}};
     }
     return found;
 }
