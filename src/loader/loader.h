@@ -3,9 +3,6 @@
 // three buffers that the exchanges share (frame buffer, receive buffer, line buffer); it runs
 // one exchange at a time. Every exchange opens the port, talks, and closes the port before it
 // returns, on every path, and reports a 16-bit status; none of them throws.
-//
-// (This header is the contract between the loader layer and its users; the implementation
-// lives in the .cpp files beside it.)
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "failure_cause.h"
+#include "diagnosis.h"
 #include "interruption_report.h"
 #include "progress_display.h"
 #include "result_box.h"
@@ -14,6 +14,17 @@
 namespace quorvel {
 
 namespace {
+
+// The cause of a failed exchange under the failure box's first line, in the words the command
+// line uses for the same step; read right after the exchange, before another one runs.
+std::vector<std::string> FailureCause(const Exchanges& link, Step step, int16_t status) {
+    StepRecord record;
+    record.step = step;
+    record.status = status;
+    record.portError = link.portFailureText();
+    record.seen = link.lastDiagnostics();
+    return explainStep(record);
+}
 
 // The bench's boxes: "OK" with no icon, "NG".
 ResultWords words(const StepEntry& entry) {
@@ -88,19 +99,9 @@ void StepButtons::endHistory(HistoryEntry& history, const StepRecord& step,
 }
 
 bool StepButtons::imageReady(const StepEntry& entry) {
-    switch (entry.step) {
-        case Step::Program:
-            return ImageReadyToWrite(context_, WriteWalk::Blocks);
-        case Step::RowWrite:
-            return ImageReadyToWrite(context_, WriteWalk::Rows);
-        case Step::Connect:
-        case Step::Erase:
-        case Step::Disconnect:
-        case Step::TextErase:
-        case Step::TextEnd:
-        case Step::Pin:
-            break;  // these steps send no image
-    }
+    // The other steps send no image.
+    if (entry.step == Step::Program) return ImageReadyToWrite(context_, WriteWalk::Blocks);
+    if (entry.step == Step::RowWrite) return ImageReadyToWrite(context_, WriteWalk::Rows);
     return true;
 }
 
