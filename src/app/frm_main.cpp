@@ -78,27 +78,18 @@ frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(pa
     menu_ = BuildMainMenu(menuBar());
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    Exchanges* exchanges = options.exchanges;
-    if (!exchanges) {
-        loader_ = std::make_unique<Loader>();
-        exchanges = loader_.get();
-    }
-    Prompt* prompt = options.prompt;
-    if (!prompt) {
-        ownPrompt_ = std::make_unique<MessageBoxPrompt>(this);
-        prompt = ownPrompt_.get();
-    }
-    FileChooser* chooser = options.chooser;
-    if (!chooser) {
-        ownChooser_ = std::make_unique<ImageFileDialog>(this);
-        chooser = ownChooser_.get();
-    }
+    if (!options.exchanges) loader_ = std::make_unique<Loader>();
+    if (!options.prompt) ownPrompt_ = std::make_unique<MessageBoxPrompt>(this);
+    if (!options.chooser) ownChooser_ = std::make_unique<ImageFileDialog>(this);
+    Exchanges& exchanges = options.exchanges ? *options.exchanges : *loader_;
+    Prompt& prompt = options.prompt ? *options.prompt : *ownPrompt_;
+    FileChooser& chooser = options.chooser ? *options.chooser : *ownChooser_;
     panel_ = std::make_unique<WindowPanel>(
         this, c_, menu_, [this](int index) { mnuCom_Click(int16_t(index)); },
         [this] { exchangesIdle(); });
-    context_ = std::make_unique<CommandContext>(*exchanges, image_, *prompt, *panel_);
+    context_ = std::make_unique<CommandContext>(exchanges, image_, prompt, *panel_);
     context_->historyPath = DefaultHistoryPath();
-    commands_ = std::make_unique<WindowCommands>(*context_, *chooser);
+    commands_ = std::make_unique<WindowCommands>(*context_, chooser);
     connectHandlers();
 
     // The keyboard starts on the big button, with its focus shown from the start rather than
