@@ -7,15 +7,19 @@
 #include <QMenuBar>
 
 #include "app_icon.h"
-#include "com_port_tooltip.h"
+#include "checksum_command.h"
 #include "control_layout.h"
 #include "image_file_dialog.h"
+#include "image_file_open.h"
 #include "loader.h"
 #include "message_box_prompt.h"
+#include "port_mapping.h"
+#include "port_panel.h"
+#include "rewrite_sequence.h"
 #include "service_history.h"
 #include "start_up.h"
+#include "step_buttons.h"
 #include "twips.h"
-#include "window_commands.h"
 #include "window_fonts.h"
 #include "window_panel.h"
 
@@ -25,7 +29,34 @@ namespace {
 
 const QString kAccessWord = QStringLiteral("VESPERA");
 
+// The tooltip of the COM-port list: "COM3: /dev/ttyUSB0", "COM3: no serial device", or
+// "No COM port selected" for number 0.
+QString ComPortToolTip(int16_t portNumber) {
+    if (portNumber <= 0) return QStringLiteral("No COM port selected");
+    const PortTarget target{portNumber, {}};
+    const QString name = QString::fromStdString(targetName(target));
+    const std::optional<std::string> device = deviceForTarget(target);
+    if (!device) return name + QStringLiteral(": no serial device");
+    return name + QStringLiteral(": ") + QString::fromStdString(*device);
+}
+
 }  // namespace
+
+// The operator commands of the window, built on one command context.
+struct WindowCommands {
+    WindowCommands(CommandContext& context, FileChooser& chooser)
+        : rewrite(context),
+          steps(context),
+          portPanel(context),
+          fileOpen(context, chooser, rewrite),
+          checksum(context) {}
+
+    RewriteSequence rewrite;
+    StepButtons steps;
+    PortPanel portPanel;
+    ImageFileOpen fileOpen;
+    ChecksumCommand checksum;
+};
 
 frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
@@ -47,27 +78,18 @@ frmMain::frmMain(const WindowOptions& options, QWidget* parent) : QMainWindow(pa
     menu_ = BuildMainMenu(menuBar());
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    Exchanges* exchanges = options.exchanges;
-    if (!exchanges) {
-        loader_ = std::make_unique<Loader>();
-        exchanges = loader_.get();
-    }
-    Prompt* prompt = options.prompt;
-    if (!prompt) {
-        ownPrompt_ = std::make_unique<MessageBoxPrompt>(this);
-        prompt = ownPrompt_.get();
-    }
-    FileChooser* chooser = options.chooser;
-    if (!chooser) {
-        ownChooser_ = std::make_unique<ImageFileDialog>(this);
-        chooser = ownChooser_.get();
-    }
+    if (!options.exchanges) loader_ = std::make_unique<Loader>();
+    if (!options.prompt) ownPrompt_ = std::make_unique<MessageBoxPrompt>(this);
+    if (!options.chooser) ownChooser_ = std::make_unique<ImageFileDialog>(this);
+    Exchanges& exchanges = options.exchanges ? *options.exchanges : *loader_;
+    Prompt& prompt = options.prompt ? *options.prompt : *ownPrompt_;
+    FileChooser& chooser = options.chooser ? *options.chooser : *ownChooser_;
     panel_ = std::make_unique<WindowPanel>(
         this, c_, menu_, [this](int index) { mnuCom_Click(int16_t(index)); },
         [this] { exchangesIdle(); });
-    context_ = std::make_unique<CommandContext>(*exchanges, image_, *prompt, *panel_);
+    context_ = std::make_unique<CommandContext>(exchanges, image_, prompt, *panel_);
     context_->historyPath = DefaultHistoryPath();
-    commands_ = std::make_unique<WindowCommands>(*context_, *chooser);
+    commands_ = std::make_unique<WindowCommands>(*context_, chooser);
     connectHandlers();
 
     // The keyboard starts on the big button, with its focus shown from the start rather than

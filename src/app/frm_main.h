@@ -44,14 +44,10 @@ class frmMain : public QMainWindow {
     void cmbCOM_Change(int listIndex);
     void txtPinNumber_Change();
 
-    // True while a command holds the exchange lock.
-    bool exchangeRunning() const;
+    bool exchangeRunning() const;  // CommandContext::running
 
   protected:
-    // Closing while an exchange runs asks first, in a box that leaves the exchange running.
-    // On Yes the exchange sends nothing after the message on the line, closes the port, and
-    // the window closes once the command has finished, without showing anything more; on No,
-    // or when the command ends before the answer, it ends with its usual box.
+    // Closing while an exchange runs asks first (CommandContext::requestClose).
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

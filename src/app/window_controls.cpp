@@ -62,6 +62,13 @@ T* find(QWidget* client, const char* name) {
     return client->findChild<T*>(QString::fromUtf8(name));
 }
 
+// A control array: its elements are named "name(0)", "name(1)"...
+template <typename T, size_t N>
+void findArray(QWidget* client, const std::string& name, std::array<T*, N>& elements) {
+    for (size_t i = 0; i < N; ++i)
+        elements[i] = find<T>(client, (name + "(" + std::to_string(i) + ")").c_str());
+}
+
 }  // namespace
 
 WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
@@ -85,17 +92,10 @@ WindowControls BuildControls(QWidget* client, qreal logicalDpi) {
     }
 
     WindowControls c;
-    for (int i = 0; i < 3; ++i) {
-        c.cmdMacro[i] = find<QPushButton>(client, ("cmdMacro(" + std::to_string(i) + ")").c_str());
-        c.optBPS[i] = find<QRadioButton>(client, ("optBPS(" + std::to_string(i) + ")").c_str());
-    }
-    for (int i = 0; i < 2; ++i) {
-        c.optVersion[i] =
-            find<QRadioButton>(client, ("optVersion(" + std::to_string(i) + ")").c_str());
-    }
-    for (int i = 0; i < 4; ++i) {
-        c.port[i] = find<QRadioButton>(client, ("port(" + std::to_string(i) + ")").c_str());
-    }
+    findArray(client, "cmdMacro", c.cmdMacro);
+    findArray(client, "optBPS", c.optBPS);
+    findArray(client, "optVersion", c.optVersion);
+    findArray(client, "port", c.port);
     c.ProgressBar1 = find<QProgressBar>(client, "ProgressBar1");
     c.cmbCOM = find<QComboBox>(client, "cmbCOM");
     c.Frame3 = find<QGroupBox>(client, "Frame3");

@@ -62,10 +62,7 @@ void WindowPanel::setExchangeLock(bool locked) {
 }
 
 void WindowPanel::apply(ControlId id) {
-    setControlEnabled(id, enabled_[id] && !(locked_ && startsExchange(id)));
-}
-
-void WindowPanel::setControlEnabled(ControlId id, bool on) {
+    const bool on = enabled_[id] && !(locked_ && startsExchange(id));
     QObject* control = controls_.at(id);
     if (auto* action = qobject_cast<QAction*>(control)) {
         action->setEnabled(on);

@@ -49,7 +49,6 @@ class WindowPanel : public Panel {
 
   private:
     void apply(ControlId id);
-    void setControlEnabled(ControlId id, bool enabled);
 
     QWidget* window_;
     WindowControls c_;

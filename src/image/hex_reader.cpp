@@ -15,49 +15,44 @@ int lenientPair(std::string_view line, size_t index) {
     return static_cast<int>(readHexField(line, index + 1, 2));
 }
 
-LineOutcome reject(MemoryImage& image, int16_t code) {
-    image.intErrCode = code;
-    return LineOutcome::Rejected;
-}
-
 }  // namespace
 
 LineOutcome ReadHexLine(MemoryImage& image, std::string_view line, FileTally& tally) {
     image.intErrCode = 0;
-    if (line.empty() || line[0] != ':') return reject(image, kCodeNoStartMark);
+    if (line.empty() || line[0] != ':') return rejectLine(image, kCodeNoStartMark);
 
     const size_t n = line.size();
     if (n < kShortestDataRecord) {
-        if (line != kEndRecord) return reject(image, kCodeShortRecord);
+        if (line != kEndRecord) return rejectLine(image, kCodeShortRecord);
         tally.endRecord = true;  // a file cut short has none
         return LineOutcome::Accepted;
     }
     const size_t count = static_cast<size_t>(lenientPair(line, 1));
-    if (count > 16) return reject(image, kCodeCountTooLarge);
-    if (n != 2 * count + 11) return reject(image, kCodeBadLength);
-    if (line[7] != '0') return reject(image, kCodeBadType);
+    if (count > 16) return rejectLine(image, kCodeCountTooLarge);
+    if (n != 2 * count + 11) return rejectLine(image, kCodeBadLength);
+    if (line[7] != '0') return rejectLine(image, kCodeBadType);
 
     const int type = readDecimalDigit(line, 9);
     if (type == 2) {
         // Extended segment address: only a zero segment leaves later data where it belongs.
         for (size_t i = 0; i < count; ++i) {
-            if (lenientPair(line, 9 + 2 * i) != 0) return reject(image, kCodeUnsupportedType);
+            if (lenientPair(line, 9 + 2 * i) != 0) return rejectLine(image, kCodeUnsupportedType);
         }
         return LineOutcome::Accepted;
     }
     if (type == 1) tally.endRecord = true;
     if (type == 1 || type == 3) return LineOutcome::Accepted;
-    if (type >= 4) return reject(image, kCodeUnsupportedType);
+    if (type >= 4) return rejectLine(image, kCodeUnsupportedType);
 
     const int row = static_cast<int>(readHexField(line, 4, 3));
-    if (!MemoryImage::rowInImage(row)) return reject(image, kCodeBelowImage);
+    if (!MemoryImage::rowInImage(row)) return rejectLine(image, kCodeBelowImage);
     int column = static_cast<int>(readHexField(line, 7, 1));
 
     unsigned sum = 0;
     for (size_t pos = 1; pos + 1 < n; pos += 2) {
         sum += static_cast<unsigned>(lenientPair(line, pos));
     }
-    if ((sum & 0xFF) != 0) return reject(image, kCodeChecksum);
+    if ((sum & 0xFF) != 0) return rejectLine(image, kCodeChecksum);
 
     int currentRow = row;
     for (size_t i = 0; i < count; ++i) {

@@ -42,6 +42,12 @@ enum ReaderCode : int16_t {
     kCodeCountDisagrees = 11,  // an S5 or S6 count that is not the number of data records before it
 };
 
+// Refuses the line with `code`, left in intErrCode.
+inline LineOutcome rejectLine(MemoryImage& image, int16_t code) {
+    image.intErrCode = code;
+    return LineOutcome::Rejected;
+}
+
 // Motorola S-record: S1/S2/S3 data; S5 and S6 counts checked against the data records so far;
 // S7, S8 and S9 noted as the end; S0 and anything else ignored.
 LineOutcome ReadMotLine(MemoryImage& image, std::string_view line, FileTally& tally);

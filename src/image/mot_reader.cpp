@@ -9,11 +9,6 @@
 namespace quorvel {
 namespace {
 
-LineOutcome reject(MemoryImage& image, int16_t code) {
-    image.intErrCode = code;
-    return LineOutcome::Rejected;
-}
-
 // Decodes a whole record: the byte count and the `count` bytes it covers (the address or count
 // field, the data, the checksum), every one of them two hex digits, the line as long as the
 // count says and the checksum right. 0, or the code that refuses the line.
@@ -56,7 +51,7 @@ uint32_t fieldValue(const unsigned char* bytes, size_t fieldBytes) {
 
 LineOutcome ReadMotLine(MemoryImage& image, std::string_view line, FileTally& tally) {
     image.intErrCode = 0;
-    if (line.empty() || line[0] != 'S') return reject(image, kCodeNoStartMark);
+    if (line.empty() || line[0] != 'S') return rejectLine(image, kCodeNoStartMark);
 
     const int type = readDecimalDigit(line, 2);
     if (type >= 7) {
@@ -71,7 +66,7 @@ LineOutcome ReadMotLine(MemoryImage& image, std::string_view line, FileTally& ta
         // file that lost records in between no longer adds up to it.
         const size_t countBytes = type == 5 ? 2 : 3;
         if (const int16_t code = decodeRecord(line, countBytes, bytes, count)) {
-            return reject(image, code);
+            return rejectLine(image, code);
         }
         const uint32_t says = fieldValue(bytes, countBytes);
         if (says == tally.dataRecords) {
@@ -79,13 +74,13 @@ LineOutcome ReadMotLine(MemoryImage& image, std::string_view line, FileTally& ta
             return LineOutcome::Accepted;
         }
         tally.countRecordSays = says;
-        return reject(image, kCodeCountDisagrees);
+        return rejectLine(image, kCodeCountDisagrees);
     }
     if (type == 0 || type > 3) return LineOutcome::Accepted;  // header, S4, not a digit
 
     const size_t addressBytes = static_cast<size_t>(type) + 1;  // S1: 2, S2: 3, S3: 4
     if (const int16_t code = decodeRecord(line, addressBytes, bytes, count)) {
-        return reject(image, code);
+        return rejectLine(image, code);
     }
     ++tally.dataRecords;
     tally.countAgrees = false;

@@ -1,5 +1,7 @@
 #include "range_checksum.h"
 
+#include <cstdio>
+
 #include "hex_text.h"
 
 namespace quorvel {
@@ -11,13 +13,9 @@ constexpr uint64_t kLargestAddressValue = 0xFFFFFFFF;
 }  // namespace
 
 std::string toUpperHex(uint32_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    do {
-        out.insert(out.begin(), digits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return out;
+    char text[9];
+    std::snprintf(text, sizeof text, "%X", unsigned(value));
+    return text;
 }
 
 ChecksumResult RangeChecksum(const MemoryImage& image, std::string_view startText,

@@ -20,10 +20,6 @@
 namespace quorvel {
 namespace {
 
-std::string said(int error) {
-    return std::strerror(error);
-}
-
 // "PATH: why", or "PATH is ..." for what stands in a file's place.
 std::string named(const std::string& path, int error) {
     switch (error) {
@@ -32,8 +28,16 @@ std::string named(const std::string& path, int error) {
         case ENXIO:
             return path + " is not a regular file (a device, a pipe or a socket)";
         default:
-            return path + ": " + said(error);
+            return path + ": " + std::strerror(error);
     }
+}
+
+OpenedFile refused(const std::string& problem, bool notRegular = false, int error = 0) {
+    OpenedFile opened;
+    opened.problem = problem;
+    opened.notRegular = notRegular;
+    opened.error = error;
+    return opened;
 }
 
 }  // namespace
@@ -56,30 +60,26 @@ std::FILE* streamOf(int fd, const char* mode) {
 namespace {
 
 OpenedFile openHandle(const std::string& path, DWORD access, DWORD disposition, bool append) {
-    OpenedFile opened;
     const HANDLE file =
         CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     const DWORD error = GetLastError();
     if (file == INVALID_HANDLE_VALUE) {
-        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        opened.error = missing ? ENOENT : EACCES;
-        opened.problem =
-            missing ? named(path, ENOENT)
-                    : path + ": the system refused it (error " + std::to_string(error) + ")";
-        return opened;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return refused(named(path, ENOENT), false, ENOENT);
+        return refused(path + ": the system refused it (error " + std::to_string(error) + ")",
+                       false, EACCES);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         CloseHandle(file);
-        opened.notRegular = true;
-        opened.error = ENXIO;
-        opened.problem = path +
-                         " is not a regular file (a link, a folder or a device), which is "
-                         "not followed";
-        return opened;
+        return refused(path +
+                           " is not a regular file (a link, a folder or a device), which is "
+                           "not followed",
+                       true, ENXIO);
     }
+    OpenedFile opened;
     opened.created = error != ERROR_ALREADY_EXISTS;
     opened.fd =
         _open_osfhandle(reinterpret_cast<intptr_t>(file),
@@ -106,10 +106,7 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
     if (opened.fd >= 0 && how == FileWrite::Truncate && _chsize_s(opened.fd, 0) != 0) {
         const int error = errno;
         _close(opened.fd);
-        OpenedFile failed;
-        failed.error = error;
-        failed.problem = named(path, error);
-        return failed;
+        return refused(named(path, error), false, error);
     }
     return opened;
 }
@@ -181,7 +178,7 @@ class Walk {
         if (absolute.front() != '/') {
             std::vector<char> cwd(4096);
             if (::getcwd(cwd.data(), cwd.size()) == nullptr)
-                return path_ + ": the current folder cannot be found: " + said(errno);
+                return path_ + ": the current folder cannot be found: " + std::strerror(errno);
             absolute = std::string(cwd.data()) + "/" + absolute;
         }
         const std::vector<std::string> names = namesOf(absolute);
@@ -202,7 +199,8 @@ class Walk {
         const std::string name = queue_.front();
         Descriptor link(::openat(folder_.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat info {};
-        if (link.get() < 0 || ::fstat(link.get(), &info) != 0) return path_ + ": " + said(errno);
+        if (link.get() < 0 || ::fstat(link.get(), &info) != 0)
+            return path_ + ": " + std::strerror(errno);
         if (!S_ISLNK(info.st_mode)) return path_ + " keeps being replaced";
         queue_.pop_front();
         if (std::string problem = followLink(link.get(), info, name); !problem.empty())
@@ -216,7 +214,7 @@ class Walk {
         folder_.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
         shown_.clear();
         if (folder_.get() < 0 || ::fstat(folder_.get(), &folderInfo_) != 0)
-            return path_ + ": / cannot be opened: " + said(errno);
+            return path_ + ": / cannot be opened: " + std::strerror(errno);
         return {};
     }
 
@@ -235,7 +233,8 @@ class Walk {
             if (next.get() < 0 && errno == ENOENT)
                 return path_ + ": the folder " + where(name) + " does not exist";
             if (next.get() < 0 || ::fstat(next.get(), &info) != 0)
-                return path_ + ": the folder " + where(name) + " cannot be entered: " + said(errno);
+                return path_ + ": the folder " + where(name) +
+                       " cannot be entered: " + std::strerror(errno);
             if (S_ISLNK(info.st_mode)) {
                 if (std::string problem = followLink(next.get(), info, name); !problem.empty())
                     return problem;
@@ -266,10 +265,10 @@ class Walk {
         if (!trustedOwner(info.st_uid)) {
             return subject + " is a link that belongs to another user, which is not followed";
         }
-        if (--linkBudget_ < 0) return path_ + ": " + said(ELOOP);
+        if (--linkBudget_ < 0) return path_ + ": " + std::strerror(ELOOP);
         std::vector<char> target(4096);
         const ssize_t size = ::readlinkat(link, "", target.data(), target.size());
-        if (size <= 0 || size_t(size) >= target.size()) return path_ + ": " + said(errno);
+        if (size <= 0 || size_t(size) >= target.size()) return path_ + ": " + std::strerror(errno);
         const std::string text(target.data(), size_t(size));
         const std::vector<std::string> names = namesOf(text);
         queue_.insert(queue_.begin(), names.begin(), names.end());
@@ -288,14 +287,6 @@ class Walk {
     int linkBudget_ = kLinkBudget;
 };
 
-OpenedFile refused(const std::string& problem, bool notRegular = false, int error = 0) {
-    OpenedFile opened;
-    opened.problem = problem;
-    opened.notRegular = notRegular;
-    opened.error = error;
-    return opened;
-}
-
 // Opens the walk's file with `flags` (never following a link at it), made new when missing.
 // Follows a link at the file's name only where that is safe.
 OpenedFile openWalked(Walk& walk, const std::string& path, int flags, bool create) {
@@ -305,7 +296,8 @@ OpenedFile openWalked(Walk& walk, const std::string& path, int flags, bool creat
         if (create) {
             opened.fd = ::openat(walk.folder(), name.c_str(), flags | O_CREAT | O_EXCL, 0644);
             opened.created = opened.fd >= 0;
-            if (opened.fd < 0 && errno != EEXIST) return refused(path + ": " + said(errno));
+            if (opened.fd < 0 && errno != EEXIST)
+                return refused(path + ": " + std::strerror(errno));
         }
         if (opened.fd < 0) opened.fd = ::openat(walk.folder(), name.c_str(), flags);
         if (opened.fd < 0 && errno == ENOENT && create) continue;  // removed meanwhile
@@ -347,7 +339,7 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
     if (opened.fd < 0) return opened;
     Descriptor fd(opened.fd);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return refused(path + ": " + said(errno));
+    if (::fstat(fd.get(), &info) != 0) return refused(path + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode)) return refused(named(path, ENXIO), true);
     // In a folder others may write to, a file someone else made there, or a second name of a
     // file (a hard link) that may be anything, is not written: it could have been put there.
@@ -357,7 +349,7 @@ OpenedFile openFileForWriting(const std::string& path, FileWrite how, bool makeF
     // A lock file is readable by every user whatever the umask: holds are taken on it read-only.
     if (opened.created && how == FileWrite::Lock) (void)::fchmod(fd.get(), 0644);
     if (how == FileWrite::Truncate && ::ftruncate(fd.get(), 0) != 0)
-        return refused(path + ": " + said(errno));
+        return refused(path + ": " + std::strerror(errno));
     opened.fd = fd.release();
     return opened;
 }
@@ -384,7 +376,7 @@ OpenedFile openFileForReading(const std::string& path, bool ownFile) {
     if (opened.fd < 0) return opened;
     Descriptor fd(opened.fd);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return refused(path + ": " + said(errno));
+    if (::fstat(fd.get(), &info) != 0) return refused(path + ": " + std::strerror(errno));
     if (S_ISDIR(info.st_mode)) return refused(named(path, EISDIR), true, EISDIR);
     if (!S_ISREG(info.st_mode)) return refused(named(path, ENXIO), true, ENXIO);
     if (shared) {

@@ -37,17 +37,10 @@ inline PortTarget GetCOM(const ExchangeSettings& settings) {
     return settings;
 }
 
-// The line settings that a speed option selects.
+// The line settings that a speed option selects, in the order of SpeedOption.
+inline constexpr LineSettings kSpeedSettings[] = {kSettings9600, kSettings38400, kSettings4800};
 inline LineSettings settingsForSpeed(SpeedOption option) {
-    switch (option) {
-        case SpeedOption::Bps38400:
-            return kSettings38400;
-        case SpeedOption::Bps4800:
-            return kSettings4800;
-        case SpeedOption::Bps9600:
-            break;
-    }
-    return kSettings9600;
+    return kSpeedSettings[static_cast<size_t>(option)];
 }
 
 }  // namespace quorvel

@@ -3,9 +3,6 @@
 // three buffers that the exchanges share (frame buffer, receive buffer, line buffer); it runs
 // one exchange at a time. Every exchange opens the port, talks, and closes the port before it
 // returns, on every path, and reports a 16-bit status; none of them throws.
-//
-// (This header is the contract between the loader layer and its users; the implementation
-// lives in the .cpp files beside it.)
 
 #include <cstdint>
 #include <functional>
@@ -55,13 +52,11 @@ class Loader : public Exchanges {
     // exchange takes its error path and closes the port. Used when the window closes.
     void cancel();
 
-    // Stops the exchanges between messages when `source` says so: it is asked right before
-    // every transmission (each attempt of a command or frame; in the row walk, each row's
-    // record, whose acknowledgement still follows it). Once it has said yes, the message on
-    // the line still gets its answer or its whole wait, then nothing more is sent: the running
-    // exchange and every later one close the port and return their failure code, with
-    // `stopped` in their diagnostics. Set it before the exchanges run; it is called on the
-    // thread that runs them.
+    // The stop source is asked right before every transmission (each attempt of a command or
+    // frame; in the row walk, each row's record, whose acknowledgement still follows it). Once
+    // it said yes, the running exchange and every later one close the port and return their
+    // failure code, with `stopped` in their diagnostics. Set it before the exchanges run; it is
+    // called on the thread that runs them.
     void stopWhen(std::function<bool()> source) override;
     // True once the stop source has said yes (it is asked again until then).
     bool stopRequested() const;

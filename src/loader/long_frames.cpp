@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <array>
 
+#include "block_walk.h"
+
 namespace quorvel::frame {
 namespace {
 
 constexpr size_t kPayload = 4;        // first byte after the command letters
 constexpr size_t kCheck = kSize - 1;  // index of the check byte
-constexpr int kBlockRows = 64;
 
 void startFrame(Buffer frame, uint8_t first, uint8_t second) {
     frame[0] = 0xFF;

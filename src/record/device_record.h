@@ -44,10 +44,8 @@ struct Record {
     std::string deviceState;                   // what the write left on the device; may be empty
     std::optional<double> seconds = 0;         // written in full, so a short failure is not 0
 
-    // Read back from a line: a started line opens an attempt, whose final line (with the same
-    // attempt id) says how it ended; it has no outcome. An attempt whose started line has no
-    // final line was cut off, and what it left on the device is unknown (`unfinished`, counted
-    // as interrupted). Read numbers are empty where the line gives none.
+    // Read back from a line (numbers empty where it gives none): a started line has no outcome;
+    // an attempt whose started line has no final line is `unfinished`, counted as interrupted.
     bool opening = false;
     bool unfinished = false;
     OutcomeSeverity severity = OutcomeSeverity::Success;  // the outcome's

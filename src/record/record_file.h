@@ -28,24 +28,19 @@ class RecordFile : public RecordSink {
     bool isOpen() const { return file_ != kNoFile; }
     const std::string& path() const override { return path_; }
 
-    // Adds the record's final line and flushes it to the disk. Safe from several threads and
-    // programs. False when the line could not be written (the file is cut back to its last
-    // whole line); failure() then says so.
+    // Each line is flushed to the disk, safe from several programs too; a line that could not
+    // be written whole is cut back off the file.
     bool append(const Record& record) override;
-    // The same for the attempt's started line.
     bool appendStarted(const Record& record) override;
     // The same for a line made already (one that waited for a database), about `port`.
     bool appendText(const std::string& line, const std::string& port);
 
-    // Why the file could not be opened, or the first line that could not be written, as a
-    // message; empty while every one was.
     std::string failure() const override;
 
   private:
     bool add(const std::string& line, const std::string& port);
 
-    // The open file's descriptor; -1 when none is open.
-    static constexpr std::intptr_t kNoFile = -1;
+    static constexpr std::intptr_t kNoFile = -1;  // the descriptor while none is open
     std::string path_;
     std::intptr_t file_ = kNoFile;
     mutable std::mutex mutex_;

@@ -11,7 +11,7 @@
 #endif
 
 #include "device_lock.h"
-#include "port_mapping.h"
+#include "port_description.h"
 
 namespace quorvel {
 namespace {
@@ -28,14 +28,13 @@ std::map<std::string, Held> heldDevices;
 // The device a target stands for with every link followed ("/dev/ttyUSB0", "COM3"); empty
 // when it maps to none.
 std::string resolvedDeviceName(const PortTarget& target) {
-    const std::optional<std::string> device = deviceForTarget(target);
-    if (!device) return {};
+    const std::string device = resolvedDevice(target);
 #ifdef _WIN32
-    return *device;
+    return device;
 #else
     std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::canonical(*device, error);
-    return error ? *device : canonical.string();
+    const std::filesystem::path canonical = std::filesystem::canonical(device, error);
+    return error ? device : canonical.string();
 #endif
 }
 

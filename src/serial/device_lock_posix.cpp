@@ -160,8 +160,11 @@ std::string holderOf(const struct stat& locked) {
     return {};
 }
 
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// Whether `path` still names the file `held` describes (not removed or replaced meanwhile).
+bool pathNames(const std::string& path, const struct stat& held) {
+    struct stat named {};
+    return ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+           named.st_ino == held.st_ino;
 }
 
 // Pseudo-terminal slaves (Unix98 ptys, majors 136 to 143): a simulator, a network bridge.
@@ -258,9 +261,8 @@ void removeLeftLocks(const std::string& folder, const std::string& own) {
         const OpenedFile opened = openFileForWriting(entry.path().string(), FileWrite::Lock);
         if (opened.fd < 0) continue;
         struct stat held {};
-        struct stat named {};
         if (::flock(opened.fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(opened.fd, &held) == 0 &&
-            ::lstat(entry.path().c_str(), &named) == 0 && sameFile(held, named)) {
+            pathNames(entry.path().string(), held)) {
             (void)::unlink(entry.path().c_str());
         }
         ::close(opened.fd);
@@ -292,58 +294,48 @@ void setAsidePlantedPortLocks(const std::string& device, const struct stat& node
 bool DeviceLock::lock(const std::string& device) {
     unlock();
     refusal_.clear();
-    const std::string cannot = "cannot hold " + device + ": ";
-    const std::string unsent = "; nothing was sent";
+    const auto refuse = [&](const std::string& why) {
+        refusal_ = "cannot hold " + device + ": " + why + "; nothing was sent";
+        return false;
+    };
     struct stat node {};
-    if (::stat(device.c_str(), &node) != 0) {
-        refusal_ = cannot + std::strerror(errno) + unsent;
-        return false;
-    }
+    if (::stat(device.c_str(), &node) != 0) return refuse(std::strerror(errno));
     const std::string folder = lockFolder();
-    if (const std::string problem = prepareLockFolder(folder); !problem.empty()) {
-        refusal_ = cannot + problem + unsent;
-        return false;
-    }
+    if (const std::string problem = prepareLockFolder(folder); !problem.empty())
+        return refuse(problem);
     const std::string path = deviceLockPath(device);
     for (int round = 0; round < kLockRounds; ++round) {
         const OpenedFile opened = openFileForWriting(path, FileWrite::Lock);
         if (opened.fd < 0 && opened.notRegular) {
             // A folder, a pipe or a link: nothing a writer makes.
-            if (!setAside(path)) {
-                refusal_ = cannot + "its lock file " + path +
-                           " is not a regular file and cannot be set aside" + unsent;
-                return false;
-            }
+            if (!setAside(path))
+                return refuse("its lock file " + path +
+                              " is not a regular file and cannot be set aside");
             sayOnce("what stood at the lock file " + path + " was not a regular file: set aside");
             continue;
         }
         if (opened.fd < 0) {
             const bool member = ::access(folder.c_str(), W_OK) == 0;
-            refusal_ = cannot + "its lock file cannot be opened: " + opened.problem +
-                       (member ? ""
-                               : " (only root and the group that may open serial devices, "
-                                 "dialout, may hold one)") +
-                       unsent;
-            return false;
+            return refuse("its lock file cannot be opened: " + opened.problem +
+                          (member ? ""
+                                  : " (only root and the group that may open serial devices, "
+                                    "dialout, may hold one)"));
         }
         const int fd = opened.fd;
         struct stat held {};
-        struct stat named {};
         if (::fstat(fd, &held) != 0) {
-            refusal_ = cannot + "its lock file " + path + ": " + std::strerror(errno) + unsent;
+            const int cause = errno;
             ::close(fd);
-            return false;
+            return refuse("its lock file " + path + ": " + std::strerror(cause));
         }
         // A lock file of a user who may not open the device holds nothing.
         if (!mayOpen(held.st_uid, node)) {
             const std::string owner = userName(held.st_uid);
-            const bool removed = ::lstat(path.c_str(), &named) == 0 && sameFile(held, named) &&
-                                 ::unlink(path.c_str()) == 0;
+            const bool removed = pathNames(path, held) && ::unlink(path.c_str()) == 0;
             ::close(fd);
             if (!removed) {
-                refusal_ = cannot + "its lock file " + path + " belongs to " + owner +
-                           ", who may not open the device, and cannot be set aside" + unsent;
-                return false;
+                return refuse("its lock file " + path + " belongs to " + owner +
+                              ", who may not open the device, and cannot be set aside");
             }
             sayOnce("the lock file " + path + " belonged to " + owner + ", who may not open " +
                     device + ": set aside");
@@ -352,19 +344,17 @@ bool DeviceLock::lock(const std::string& device) {
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int cause = errno;
             ::close(fd);
-            if (cause == EWOULDBLOCK) {
-                const std::string holder = holderOf(held);
-                refusal_ = "busy: " + device + " is being written by " +
-                           (holder.empty() ? "another writer" : holder) + unsent;
-            } else {
-                refusal_ = cannot + "its lock file " + path +
-                           " cannot be locked: " + std::strerror(cause) + unsent;
-            }
+            if (cause != EWOULDBLOCK)
+                return refuse("its lock file " + path +
+                              " cannot be locked: " + std::strerror(cause));
+            const std::string holder = holderOf(held);
+            refusal_ = "busy: " + device + " is being written by " +
+                       (holder.empty() ? "another writer" : holder) + "; nothing was sent";
             return false;
         }
         // The file may have been removed by the writer before us between our open and our
         // lock: only the file that the path still names is the lock.
-        if (::lstat(path.c_str(), &named) != 0 || !sameFile(named, held)) {
+        if (!pathNames(path, held)) {
             ::close(fd);
             continue;
         }
@@ -374,8 +364,7 @@ bool DeviceLock::lock(const std::string& device) {
         setAsidePlantedPortLocks(device, node);
         return true;
     }
-    refusal_ = cannot + "its lock file " + path + " keeps being replaced" + unsent;
-    return false;
+    return refuse("its lock file " + path + " keeps being replaced");
 }
 
 void DeviceLock::unlock() {
@@ -384,11 +373,7 @@ void DeviceLock::unlock() {
     // Removed while still locked, and only if the path still names our file: a writer that
     // opened it meanwhile finds it gone once it has the lock, and looks again.
     struct stat opened {};
-    struct stat named {};
-    if (::fstat(fd, &opened) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
-        sameFile(opened, named)) {
-        (void)::unlink(path_.c_str());
-    }
+    if (::fstat(fd, &opened) == 0 && pathNames(path_, opened)) (void)::unlink(path_.c_str());
     ::close(fd);
     handle_ = kNone;
     path_.clear();

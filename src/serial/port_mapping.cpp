@@ -74,11 +74,11 @@ std::vector<std::string> orderPortNames(std::vector<std::string> names) {
 
 std::optional<std::string> deviceForTarget(const PortTarget& target) {
     if (!target.devicePath.empty()) return target.devicePath;
-    if (target.portNumber <= 0) return {};
 #ifdef _WIN32
-    return "COM" + std::to_string(target.portNumber);
+    return deviceForNumber(target.portNumber, {});
 #else
     // An override needs no look at the system's ports.
+    if (target.portNumber <= 0) return {};
     if (std::optional<std::string> device = overrideFor(target.portNumber)) return device;
     return deviceForNumber(target.portNumber, QSerialPortInfo::availablePorts());
 #endif

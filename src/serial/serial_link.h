@@ -4,8 +4,7 @@
 //
 // The link keeps no state between exchanges except the two buffers: the frame buffer
 // bytTxBuf (1032 bytes, always sent whole) and the receive buffer bytRxBuf (everything the
-// latest wait read, first byte at index 0). Operations that can fail return false or an empty
-// optional; the exchange then takes its error path.
+// latest wait read, first byte at index 0).
 
 #include <cstdint>
 #include <functional>
@@ -37,18 +36,13 @@ class SerialLink {
   public:
     explicit SerialLink(std::unique_ptr<Transport> transport);
 
-    // Sets the line settings; takes effect at once on an open port.
+    // Closes the port if it is open, opens the selected port (Transport::open).
+    bool openPort(const PortTarget& target);
+    void closePort();
+    // As the transport's own (transport.h).
     bool setLineSettings(const LineSettings& settings) {
         return transport_->setLineSettings(settings);
     }
-    // Closes the port if it is open, opens the selected port. False,
-    // with nothing sent, when another writer holds the device or the port cannot be opened:
-    // failureText() says which.
-    bool openPort(const PortTarget& target);
-    // Closes the port if it is open.
-    void closePort();
-    // Holds the target's device across several exchanges (Transport::holdDevice): empty when
-    // held, otherwise who holds it.
     std::string holdDevice(const PortTarget& target) { return transport_->holdDevice(target); }
     void releaseDevice() { transport_->releaseDevice(); }
     bool isOpen() const { return transport_->isOpen(); }
@@ -73,11 +67,10 @@ class SerialLink {
 
     // Ends a wait in progress and refuses every later wait until clearCancel().
     void cancel();
-    // See Transport::abortWaitsWhen().
-    void abortWaitsWhen(std::function<bool()> source) {
+    void clearCancel();
+    void abortWaitsWhen(std::function<bool()> source) {  // Transport::abortWaitsWhen
         transport_->abortWaitsWhen(std::move(source));
     }
-    void clearCancel();
 
     // Why the port could not be opened or used during the latest exchange; empty when it was
     // fine.

@@ -7,13 +7,8 @@ namespace quorvel {
 void ChecksumCommand::cmdCheckSum_Click() {
     const ChecksumResult result = RangeChecksum(context_.image, context_.panel.checksumStartText(),
                                                 context_.panel.checksumStopText());
-    if (result.ok) {
-        context_.ask(
-            {"CHECK SUM", result.text, PromptButtons::Ok, PromptIcon::None, PromptAnswer::Ok});
-    } else {
-        context_.ask({"CHECK SUM", result.error, PromptButtons::Ok, PromptIcon::Exclamation,
-                      PromptAnswer::Ok});
-    }
+    context_.ask({"CHECK SUM", result.ok ? result.text : result.error, PromptButtons::Ok,
+                  result.ok ? PromptIcon::None : PromptIcon::Exclamation, PromptAnswer::Ok});
 }
 
 }  // namespace quorvel

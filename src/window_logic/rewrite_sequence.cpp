@@ -33,52 +33,32 @@ void setVersionFrameEnabled(Panel& panel, bool enabled) {
     panel.setEnabled(ControlId::optVersion1, enabled);
 }
 
-}  // namespace
-
-void RewriteSequence::cmdMacro_Click(int16_t index) {
-    const ControlId button = macroButton(index);
-    Panel& panel = context_.panel;
-    panel.setEnabled(button, false);
-    setVersionFrameEnabled(panel, false);
-    {
-        ExchangeLock lock(context_);
-        if (ImageReadyToWrite(context_, WriteWalk::Blocks) &&
-            WriteConfirmed(context_, rewriteWords(Outcome(RewriteOutcome::ConnectionFailure))) &&
-            !context_.closing()) {
-            runExchanges();
-        }
-        panel.setEnabled(button, true);
-        setVersionFrameEnabled(panel, true);
-        panel.setProgressVisible(false);
-        panel.setProgressText({});
-    }
-}
-
-void RewriteSequence::runExchanges() {
-    Panel& panel = context_.panel;
+// Runs the exchanges after the confirmation; shows the outcome box.
+void runExchanges(CommandContext& context) {
+    Panel& panel = context.panel;
     RewriteHooks hooks;
-    hooks.settings = [this] { return context_.settings(); };
+    hooks.settings = [&context] { return context.settings(); };
     hooks.connected = [&panel] {
         panel.setProgressValue(0);
         panel.setProgressVisible(true);
     };
-    hooks.progress = WriteProgressOnPanel(panel, context_.image);
-    context_.link.watchAttempts(AttemptsOnPanel(panel));
-    hooks.stopRequested = [this] { return context_.closing(); };
+    hooks.progress = WriteProgressOnPanel(panel, context.image);
+    context.link.watchAttempts(AttemptsOnPanel(panel));
+    hooks.stopRequested = [&context] { return context.closing(); };
     hooks.stepStopped = hooks.stopRequested;
-    HistoryEntry history(context_);
-    const WriteFacts facts(context_);
-    const RewriteResult result = RunRewrite(context_.link, context_.image, hooks);
+    HistoryEntry history(context);
+    const WriteFacts facts(context);
+    const RewriteResult result = RunRewrite(context.link, context.image, hooks);
     const OutcomeFacts& outcome = Outcome(result.outcome);
-    context_.link.watchAttempts({});
+    context.link.watchAttempts({});
     const std::vector<std::string> warnings = RewriteWarnings(result);
     // The failed step's cause (none when another writer held the device and nothing ran).
     std::vector<std::string> cause;
     if (!outcome.wentThrough() && !result.steps.empty()) cause = explainStep(result.steps.back());
     const std::string state =
         outcome.severity == OutcomeSeverity::Interrupted
-            ? interruptionReport(true, result.steps, context_.image, StopCause::Signal)
-            : RewriteDeviceState(result, context_.image, "press the button again");
+            ? interruptionReport(true, result.steps, context.image, StopCause::Signal)
+            : RewriteDeviceState(result, context.image, "press the button again");
     history.end(outcome, result.steps, HistoryDiagnosis(outcome, result.steps, cause, state), state,
                 warnings);
     if (outcome.severity == OutcomeSeverity::Interrupted) return;  // the window is closing: no box
@@ -103,7 +83,28 @@ void RewriteSequence::runExchanges() {
     if (std::string w = history.warning(); !w.empty()) lines.push_back(std::move(w));
     PromptBox box = ResultBox(rewriteWords(outcome), outcome.wentThrough(), lines);
     box.text = facts.under(box.text);
-    context_.ask(box);
+    context.ask(box);
+}
+
+}  // namespace
+
+void RewriteSequence::cmdMacro_Click(int16_t index) {
+    const ControlId button = macroButton(index);
+    Panel& panel = context_.panel;
+    panel.setEnabled(button, false);
+    setVersionFrameEnabled(panel, false);
+    {
+        ExchangeLock lock(context_);
+        if (ImageReadyToWrite(context_, WriteWalk::Blocks) &&
+            WriteConfirmed(context_, rewriteWords(Outcome(RewriteOutcome::ConnectionFailure))) &&
+            !context_.closing()) {
+            runExchanges(context_);
+        }
+        panel.setEnabled(button, true);
+        setVersionFrameEnabled(panel, true);
+        panel.setProgressVisible(false);
+        panel.setProgressText({});
+    }
 }
 
 }  // namespace quorvel

@@ -3,8 +3,6 @@
 // and report the outcome. Serves every element of the cmdMacro button array.
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "command_context.h"
 
@@ -17,9 +15,6 @@ class RewriteSequence {
     void cmdMacro_Click(int16_t index);
 
   private:
-    // Runs the exchanges after the confirmation; shows the outcome box.
-    void runExchanges();
-
     CommandContext& context_;
 };
 

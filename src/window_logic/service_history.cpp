@@ -5,17 +5,9 @@
 #include <QStandardPaths>
 
 #include "diagnosis.h"
+#include "port_mapping.h"
 
 namespace quorvel {
-namespace {
-
-// The port as the window names it: "COM1", or the device a test or an override opens.
-std::string portOf(const ExchangeSettings& settings) {
-    if (!settings.devicePath.empty()) return settings.devicePath;
-    return "COM" + std::to_string(settings.portNumber);
-}
-
-}  // namespace
 
 std::string DefaultHistoryPath() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
@@ -38,7 +30,8 @@ std::vector<std::string> HistoryDiagnosis(const OutcomeFacts& outcome,
 
 HistoryEntry::HistoryEntry(const CommandContext& context) : context_(context) {
     if (context.historyPath.empty()) return;
-    record_ = BeginRecord(context.settings(), portOf(context.settings()), {}, context.imageFacts);
+    record_ =
+        BeginRecord(context.settings(), targetName(context.settings()), {}, context.imageFacts);
     // The data folder does not exist before the first write.
     if (!file_.open(context.historyPath, true)) {
         failure_ = file_.failure();

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "failure_cause.h"
+#include "diagnosis.h"
 #include "interruption_report.h"
 #include "progress_display.h"
 #include "result_box.h"
@@ -15,24 +15,77 @@ namespace quorvel {
 
 namespace {
 
+// Why a step failed, under the failure box's first line, in the words the command line uses for
+// the same step; read right after the exchange, before another one runs.
+std::vector<std::string> failureCause(const Exchanges& link, const StepEntry& entry,
+                                      int16_t status) {
+    // Command4 takes the loader's '0' as its success; the 'C' that the other connect buttons
+    // take is, for it, the wrong answer.
+    if (entry.step == Step::Connect && status == kConnected) {
+        return {"the loader answered 'C' (connected), where this button takes only '0'"};
+    }
+    StepRecord record;
+    record.step = entry.step;
+    record.status = status;
+    record.portError = link.portFailureText();
+    record.seen = link.lastDiagnostics();
+    return explainStep(record);
+}
+
 // The bench's boxes: "OK" with no icon, "NG".
 ResultWords words(const StepEntry& entry) {
     return {"OK", entry.successText, PromptIcon::None, "NG", entry.failureText};
+}
+
+// While its step runs a button is disabled, or the pointer is the hourglass.
+void showRunning(Panel& panel, const StepEntry& entry, bool running) {
+    if (entry.kind == StepKind::Disabling) {
+        panel.setEnabled(entry.control, !running);
+    } else {
+        panel.setBusyPointer(running);
+    }
+}
+
+// False, after the "no image" box, when the button writes the image and it holds nothing that
+// its walk would send. The other steps send no image.
+bool imageReady(CommandContext& context, const StepEntry& entry) {
+    if (entry.step == Step::Program) return ImageReadyToWrite(context, WriteWalk::Blocks);
+    if (entry.step == Step::RowWrite) return ImageReadyToWrite(context, WriteWalk::Rows);
+    return true;
+}
+
+int16_t runExchange(CommandContext& context, const StepEntry& entry) {
+    Panel& panel = context.panel;
+    // The bar stays hidden here; starting from 0 keeps a second write inside its range.
+    if (entry.step == Step::Program) panel.setProgressValue(0);
+    const ProgressCallback progress = entry.step == Step::Program
+                                          ? WriteProgressOnPanel(panel, context.image)
+                                          : ProgressOnPanel(panel);
+    return RunExchange(context.link, entry.step, context.settings(), context.image, progress);
+}
+
+// Adds the final line of the Edit menu's write to the service history.
+void endHistory(const CommandContext& context, HistoryEntry& history, const StepRecord& step,
+                const std::vector<std::string>& why) {
+    const bool stopped = context.closing() || step.seen.stopped;
+    const OutcomeFacts& outcome = stopped          ? Outcome(RewriteOutcome::Stopped)
+                                  : !step.accepted ? Outcome(RewriteOutcome::WritingFailure)
+                                  : step.unconfirmed.empty() ? Outcome(RewriteOutcome::Success)
+                                                             : Outcome(RewriteOutcome::Unconfirmed);
+    const std::string state =
+        stopped ? interruptionReport(false, {step}, context.image, StopCause::Signal) : "";
+    history.end(outcome, {step}, HistoryDiagnosis(outcome, {step}, why, state), state, {});
 }
 
 }  // namespace
 
 void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
     Panel& panel = context_.panel;
-    if (entry.kind == StepKind::Disabling) {
-        panel.setEnabled(entry.control, false);
-    } else {
-        panel.setBusyPointer(true);
-    }
+    showRunning(panel, entry, true);
     {
         ExchangeLock lock(context_);
         const bool go =
-            imageReady(entry) &&
+            imageReady(context_, entry) &&
             (!confirmAndShowBar || (WriteConfirmed(context_, words(entry)) && !context_.closing()));
         if (go) {
             if (confirmAndShowBar) {
@@ -49,13 +102,15 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
             }
             const StepRecord step = RunStep(
                 context_.link, entry.step, [&](int16_t status) { return status == entry.success; },
-                [&] { return runExchange(entry); }, context_.settings().strictAnswers, {});
+                [&] { return runExchange(context_, entry); }, context_.settings().strictAnswers,
+                {});
             context_.link.watchAttempts({});
             // A failure says why; a step the device took says what its answers left in doubt.
             std::vector<std::string> lines =
-                step.accepted ? StepDoubts(step) : cause(entry, step.status);
+                step.accepted ? StepDoubts(step) : failureCause(context_.link, entry, step.status);
             if (history) {
-                endHistory(*history, step, step.accepted ? std::vector<std::string>{} : lines);
+                endHistory(context_, *history, step,
+                           step.accepted ? std::vector<std::string>{} : lines);
                 if (std::string w = history->warning(); !w.empty()) lines.push_back(std::move(w));
             }
             PromptBox box = ResultBox(words(entry), step.accepted, lines);
@@ -63,64 +118,12 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
             if (facts) box.text = facts->under(box.text);
             context_.ask(box);
         }
-        if (entry.kind == StepKind::Disabling) {
-            panel.setEnabled(entry.control, true);
-        } else {
-            panel.setBusyPointer(false);
-        }
+        showRunning(panel, entry, false);
         if (confirmAndShowBar) {
             panel.setProgressVisible(false);
             panel.setProgressText({});
         }
     }
-}
-
-void StepButtons::endHistory(HistoryEntry& history, const StepRecord& step,
-                             const std::vector<std::string>& why) {
-    const bool stopped = context_.closing() || step.seen.stopped;
-    const OutcomeFacts& outcome = stopped          ? Outcome(RewriteOutcome::Stopped)
-                                  : !step.accepted ? Outcome(RewriteOutcome::WritingFailure)
-                                  : step.unconfirmed.empty() ? Outcome(RewriteOutcome::Success)
-                                                             : Outcome(RewriteOutcome::Unconfirmed);
-    const std::string state =
-        stopped ? interruptionReport(false, {step}, context_.image, StopCause::Signal) : "";
-    history.end(outcome, {step}, HistoryDiagnosis(outcome, {step}, why, state), state, {});
-}
-
-bool StepButtons::imageReady(const StepEntry& entry) {
-    switch (entry.step) {
-        case Step::Program:
-            return ImageReadyToWrite(context_, WriteWalk::Blocks);
-        case Step::RowWrite:
-            return ImageReadyToWrite(context_, WriteWalk::Rows);
-        case Step::Connect:
-        case Step::Erase:
-        case Step::Disconnect:
-        case Step::TextErase:
-        case Step::TextEnd:
-        case Step::Pin:
-            break;  // these steps send no image
-    }
-    return true;
-}
-
-std::vector<std::string> StepButtons::cause(const StepEntry& entry, int16_t status) {
-    // Command4 takes the loader's '0' as its success; the 'C' that the other connect buttons
-    // take is, for it, the wrong answer.
-    if (entry.step == Step::Connect && status == kConnected) {
-        return {"the loader answered 'C' (connected), where this button takes only '0'"};
-    }
-    return FailureCause(context_.link, entry.step, status);
-}
-
-int16_t StepButtons::runExchange(const StepEntry& entry) {
-    Panel& panel = context_.panel;
-    // The bar stays hidden here; starting from 0 keeps a second write inside its range.
-    if (entry.step == Step::Program) panel.setProgressValue(0);
-    const ProgressCallback progress = entry.step == Step::Program
-                                          ? WriteProgressOnPanel(panel, context_.image)
-                                          : ProgressOnPanel(panel);
-    return RunExchange(context_.link, entry.step, context_.settings(), context_.image, progress);
 }
 
 }  // namespace quorvel

@@ -2,12 +2,7 @@
 // The bench's step buttons and the Edit menu's write item: one exchange each, reported in a
 // box titled "OK" or "NG".
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "command_context.h"
-#include "service_history.h"
 #include "step_table.h"
 
 namespace quorvel {
@@ -23,16 +18,6 @@ class StepButtons {
 
   private:
     void run(const StepEntry& entry, bool confirmAndShowBar);
-    // False, after the "no image" box, when the button writes the image and it holds nothing
-    // that its walk would send.
-    bool imageReady(const StepEntry& entry);
-    int16_t runExchange(const StepEntry& entry);
-    // The failure box's lines under its first: why the step failed.
-    std::vector<std::string> cause(const StepEntry& entry, int16_t status);
-
-    // Adds the final line of the Edit menu's write to the service history.
-    void endHistory(HistoryEntry& history, const StepRecord& step,
-                    const std::vector<std::string>& why);
 
     CommandContext& context_;
 };

@@ -10,13 +10,14 @@ namespace {
 // error and still gives the write nothing to send.
 constexpr const char* kOnlyGapData = ": nothing to write outside 0xE000–0xFFFF";
 
-}  // namespace
-
+// Why the walk has nothing to send, as the refusal says it.
 std::string NothingToWriteText(const CommandContext& context, WriteWalk walk) {
     if (context.imageFacts.path.empty()) return "No firmware image is loaded.";
     if (walk == WriteWalk::Blocks) return context.imageFileName() + kOnlyGapData;
     return context.imageFileName() + ": nothing to write, the file holds no data";
 }
+
+}  // namespace
 
 bool ImageReadyToWrite(CommandContext& context, WriteWalk walk) {
     if (HasDataToWrite(context.image, walk)) return true;

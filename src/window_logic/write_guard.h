@@ -18,9 +18,6 @@ namespace quorvel {
 // nothing to send; the caller then sends nothing at all.
 bool ImageReadyToWrite(CommandContext& context, WriteWalk walk);
 
-// Why the walk has nothing to send, as the refusal says it.
-std::string NothingToWriteText(const CommandContext& context, WriteWalk walk);
-
 // Tells the operator, right after a file loaded, that its image holds nothing the write sends.
 void WarnNothingToWrite(CommandContext& context);
 
