@@ -8,7 +8,6 @@
 #include "json_text.h"
 #include "pin_answer.h"
 #include "port_description.h"
-#include "rewrite_record.h"
 #include "rewrite_report.h"
 
 namespace quorvel {
@@ -126,22 +125,6 @@ QJsonObject deviceJson(const DeviceResult& r) {
             {"bytes_sent", static_cast<qint64>(r.bytesSent)},
             {"bytes_received", static_cast<qint64>(r.bytesReceived)},
             {"total_ms", jsonMilliseconds(r.ms)}};
-}
-
-bool startRecord(Record& line, RecordSink* file, const ExchangeSettings& settings,
-                 const std::string& port, const std::string& unit, const ImageFacts& facts,
-                 const std::string& profile, const std::string& unitCheck) {
-    line = BeginRecord(settings, port, unit, facts);
-    if (!profile.empty()) line.profile = profile;
-    line.unitCheck = unitCheck;
-    return file == nullptr || file->appendStarted(line);
-}
-
-void keepRecord(DeviceResult& r, RecordSink* file, Record line, const MemoryImage& image) {
-    if (file == nullptr) return;
-    EndRecord(line, r.outcome(), r.steps, image, r.diagnosis, r.deviceState, r.warnings,
-              r.ms / 1000);
-    if (!file->append(line)) r.recordFailure = file->failure();
 }
 
 QJsonValue jsonPath(const std::string& path) {

@@ -16,10 +16,8 @@
 #include "image_identity.h"
 #include "interruption_report.h"
 #include "memory_image.h"
-#include "record_sink.h"
 #include "rewrite_flow.h"
 #include "rewrite_outcome.h"
-#include "rewrite_record.h"
 #include "step_record.h"
 
 namespace quorvel {
@@ -77,21 +75,6 @@ std::vector<std::string> warningsOf(const DeviceResult& result);
 
 // The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
 QJsonObject deviceJson(const DeviceResult& result);
-
-// Begins the record of a write of the file `facts` describe to the port of `settings`, named
-// `port` as the operator gave it, for
-// the board `unit` (empty: none) on the station `profile` names (empty: none): a new attempt,
-// its identity and its start time, with its started line added to `file` (none: only the
-// record is made). Called by every write right before its first byte. False when the line
-// could not be added: the write must then send nothing, and file->failure() says why.
-bool startRecord(Record& record, RecordSink* file, const ExchangeSettings& settings,
-                 const std::string& port, const std::string& unit, const ImageFacts& facts,
-                 const std::string& profile, const std::string& unitCheck = {});
-
-// Adds the final line of the attempt that `record` began (startRecord) to `file` (none: nothing
-// to do), for a write of `image` that ended as `result`; a line that could not be added is
-// kept in result.recordFailure.
-void keepRecord(DeviceResult& result, RecordSink* file, Record record, const MemoryImage& image);
 
 // A file name as a JSON string, decoded the way Qt decodes file names.
 QJsonValue jsonPath(const std::string& path);

@@ -54,11 +54,4 @@ const OutcomeFacts& Outcome(OutcomeSeverity severity) {
     return kOutcomes[0];
 }
 
-const OutcomeFacts* OutcomeNamed(std::string_view name) {
-    for (const OutcomeFacts& facts : kOutcomes) {
-        if (facts.name == name) return &facts;
-    }
-    return nullptr;
-}
-
 }  // namespace quorvel

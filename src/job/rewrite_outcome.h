@@ -4,7 +4,6 @@
 // is, and the step that failed. Everything that says an outcome reads it here.
 
 #include <optional>
-#include <string_view>
 
 #include "outcome_words.h"
 #include "step.h"
@@ -39,7 +38,5 @@ const OutcomeFacts& Outcome(RewriteOutcome outcome);
 // The first outcome of that severity: how a run that is no single rewrite (a step command,
 // several devices) is named.
 const OutcomeFacts& Outcome(OutcomeSeverity severity);
-// The outcome that a report or record names `name`; null for a name no outcome has.
-const OutcomeFacts* OutcomeNamed(std::string_view name);
 
 }  // namespace quorvel

@@ -22,6 +22,7 @@
 #include "record_reader.h"
 #include "record_stream.h"
 #include "records_summary.h"
+#include "rewrite_record.h"
 
 using namespace quorvel;
 using namespace quorvel::cli;

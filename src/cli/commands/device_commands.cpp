@@ -6,6 +6,7 @@
 #include "block_walk.h"
 #include "command_actions.h"
 #include "command_table.h"
+#include "device_attempt.h"
 #include "device_options.h"
 #include "device_report.h"
 #include "device_run.h"
@@ -136,31 +137,29 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
 
     // One port: its steps and progress on standard error, the outcome on standard output.
     const DevicePort& device = devices.front();
-    Transcript transcript(options.verbose ? err : nullptr, "");
-    problem = transcript.open(options.logFile, options.command, device.name);
+    DeviceAttempt attempt(options.verbose ? err : nullptr, "");
+    problem = attempt.transcript.open(options.logFile, options.command, device.name);
     if (!problem.empty()) return fileProblem(problem);
     if (options.showsProgress()) {
         writeLine(err, "quorvel-flash: port " + device.description);
     }
     std::optional<ImageFacts> facts;
     if (info.takesImage) facts = loaded.facts;
-    const bool write = writes == FlashWrite::Rewrite;
-    Record attempt;
-    if (write && !startRecord(attempt, kept, device.settings, device.name, options.unit, *facts,
-                              options.profileName, unitCheck)) {
-        return fileProblem("cannot write the record file " + kept->path() + ": " + kept->failure() +
-                           "; nothing was sent");
+    if (writes == FlashWrite::Rewrite &&
+        !attempt.startRecord(kept, device.settings, device.name, options.unit, *facts,
+                             options.profileName, unitCheck)) {
+        return recordNotStarted(*kept);
     }
     DeviceResult result = runDevice({info.work,
                                      options.showsProgress(),
                                      device.settings,
                                      device.name,
                                      image,
-                                     transcript,
+                                     attempt.transcript,
                                      options.unit,
                                      {},
                                      err});
-    if (write) keepRecord(result, kept, attempt, image);
+    attempt.keepRecord(result, image);
     CommandResult r = oneDeviceResult(result, info, options, facts);
     markRecordLost(r, result.recordFailure);
     return r;

@@ -45,4 +45,9 @@ void markRecordLost(CommandResult& result, const std::string& failure) {
     }
 }
 
+CommandResult recordNotStarted(const RecordSink& file) {
+    return fileProblem("cannot write the record file " + file.path() + ": " + file.failure() +
+                       "; nothing was sent");
+}
+
 }  // namespace quorvel::cli

@@ -8,6 +8,7 @@
 #include "command_result.h"
 #include "command_table.h"
 #include "device_result.h"
+#include "record_sink.h"
 
 namespace quorvel::cli {
 
@@ -19,5 +20,7 @@ CommandResult oneDeviceResult(const DeviceResult& result, const Command& command
 // A record line that could not be added: said as an error, carried in the JSON report, and
 // the outcome of a write that went through (exit code 5): a device nobody can trace.
 void markRecordLost(CommandResult& result, const std::string& failure);
+// A write whose started line `file` could not add: it sends nothing (exit code 2).
+CommandResult recordNotStarted(const RecordSink& file);
 
 }  // namespace quorvel::cli

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 
+#include "device_attempt.h"
 #include "device_report.h"
 #include "device_run.h"
 #include "json_run.h"
@@ -72,13 +73,13 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
     for (const DevicePort& p : devices) ports.push_back(p.name);
     // Every transcript is started before anything is sent, so that a file that cannot be
     // written stops the run while no device has been touched.
-    std::vector<std::unique_ptr<Transcript>> transcripts;
+    std::vector<std::unique_ptr<DeviceAttempt>> attempts;
     std::vector<std::string> logPaths(devices.size());
     if (!options.logFile.empty()) logPaths = logPathsForPorts(options.logFile, ports);
     for (size_t i = 0; i < devices.size(); ++i) {
-        transcripts.push_back(std::make_unique<Transcript>(nullptr, ""));
+        attempts.push_back(std::make_unique<DeviceAttempt>(nullptr, ""));
         const std::string problem =
-            transcripts.back()->open(logPaths[i], options.command, ports[i]);
+            attempts.back()->transcript.open(logPaths[i], options.command, ports[i]);
         if (!problem.empty()) return fileProblem(problem);
     }
 
@@ -97,12 +98,10 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
     // Every started line is added before any device is touched: a record that cannot be kept
     // stops the run while nothing has been sent.
     const ImageFacts& facts = loaded.facts;
-    std::vector<Record> attempts(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
-        if (!startRecord(attempts[i], record, devices[i].settings, devices[i].name, options.unit,
-                         facts, options.profileName)) {
-            return fileProblem("cannot write the record file " + record->path() + ": " +
-                               record->failure() + "; nothing was sent");
+        if (!attempts[i]->startRecord(record, devices[i].settings, devices[i].name, options.unit,
+                                      facts, options.profileName)) {
+            return recordNotStarted(*record);
         }
     }
     std::vector<DeviceResult> results(devices.size());
@@ -111,9 +110,9 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
         // Each device on a thread of its own, whose event loop its reply waits run.
         threads.emplace_back(QThread::create([&, i] {
             results[i] = runDevice({command.work, options.showsProgress(), devices[i].settings,
-                                    devices[i].name, image, *transcripts[i], options.unit,
+                                    devices[i].name, image, attempts[i]->transcript, options.unit,
                                     boardDisplay(board, i)});
-            keepRecord(results[i], record, attempts[i], image);
+            attempts[i]->keepRecord(results[i], image);
             board.finished(i, results[i].ok(), results[i].outcome().headline);
         }));
         threads.back()->start();

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "device_attempt.h"
 #include "device_hold.h"
 #include "device_options.h"
 #include "device_report.h"
@@ -340,24 +341,24 @@ class StationWorker final : public QThread {
         // One attempt per board, with one transcript: the tries of a board that does not
         // answer yet go on under the started line of the first.
         if (!attempt_) {
-            if (!startRecord(attempt_.emplace(), record_, settings_, port_, unit_, loaded_.facts,
-                             options_.profileName, unitCheck_)) {
+            attempt_.emplace(options_.verbose ? log_.err() : nullptr, port_);
+            if (!attempt_->startRecord(record_, settings_, port_, unit_, loaded_.facts,
+                                       options_.profileName, unitCheck_)) {
                 attempt_.reset();
                 recordFailed(record_->failure() + "; nothing was sent");
                 return Tried::Ended;
             }
             attemptBegun_ = std::chrono::steady_clock::now();
-            transcript_.emplace(options_.verbose ? log_.err() : nullptr, port_);
             if (!options_.logFile.empty()) {
-                const std::string problem =
-                    transcript_->open(logPathForDevice(options_.logFile, port_, number, unit_),
-                                      options_.command, port_);
+                const std::string problem = attempt_->transcript.open(
+                    logPathForDevice(options_.logFile, port_, number, unit_), options_.command,
+                    port_);
                 if (!problem.empty()) log_.warning(index_, problem);
             }
         }
         DeviceResult result = runDevice({commandOf(options_).work, options_.showsProgress(),
-                                         settings_, port_, loaded_.image, *transcript_, unit_,
-                                         log_.display(index_), nullptr, kRemoveTheBoard});
+                                         settings_, port_, loaded_.image, attempt_->transcript,
+                                         unit_, log_.display(index_), nullptr, kRemoveTheBoard});
         if (result.outcome().failedStep == Step::Connect && !result.steps.empty() &&
             !stationEnds()) {
             // The port itself failed (the board's adapter pulled out): gone, not silent. Its
@@ -378,13 +379,12 @@ class StationWorker final : public QThread {
     // Adds the attempt's final line before the next device can start on this port, counts it
     // and says its result. `gone`: the board left without being written, and needs no removal.
     void endAttempt(DeviceResult& result, bool gone) {
-        keepRecord(result, record_, *attempt_, loaded_.image);
-        attempt_.reset();
+        attempt_->keepRecord(result, loaded_.image);
         // The whole story in the transcript; the operator reads the short one.
-        transcript_->line(std::string("result: ") + result.outcome().mark + " " +
-                          result.outcome().headline);
-        for (const std::string& why : whatWentWrong(result)) transcript_->line("  " + why);
-        transcript_.reset();
+        attempt_->transcript.line(std::string("result: ") + result.outcome().mark + " " +
+                                  result.outcome().headline);
+        for (const std::string& why : whatWentWrong(result)) attempt_->transcript.line("  " + why);
+        attempt_.reset();
         log_.finished(index_, result, unit_, gone,
                       unitCheck_.empty() ? "" : "unit check " + unitCheck_);
         for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
@@ -410,7 +410,6 @@ class StationWorker final : public QThread {
             endAttempt(*unanswered_, gone);
         }
         attempt_.reset();
-        transcript_.reset();
         unanswered_.reset();
     }
 
@@ -423,13 +422,14 @@ class StationWorker final : public QThread {
     std::string port_;
     QJsonArray json_;
     PortWatch watch_;
-    DeviceHold hold_;                // the device there, from its detection until it is removed
-    ScanQueue* scans_;               // with --scan: the unit ids to write, one board each
-    std::string unit_;               // the board's unit id, or empty
-    std::string unitCheck_;          // why the record could not say whether it is written
-    std::optional<Record> attempt_;  // the board's attempt, started and not yet ended
+    DeviceHold hold_;        // the device there, from its detection until it is removed
+    ScanQueue* scans_;       // with --scan: the unit ids to write, one board each
+    std::string unit_;       // the board's unit id, or empty
+    std::string unitCheck_;  // why the record could not say whether it is written
+    // The board's attempt, with its transcript from its first try to its end: started and not
+    // yet ended.
+    std::optional<DeviceAttempt> attempt_;
     std::optional<DeviceResult> unanswered_;  // its last try, while its connect goes unanswered
-    std::optional<Transcript> transcript_;    // the attempt's, from its first try to its end
     std::chrono::steady_clock::time_point attemptBegun_;
 };
 
