@@ -90,31 +90,24 @@ QStringList attemptTableStatements() {
     // looked up in the schema of the tables alone. Its plans are kept from one row to the next,
     // while many rows come in one statement: each finds its few rows by their indexes.
     const QString function =
-        "CREATE OR REPLACE FUNCTION " + t +
-        "_kept() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER SET search_path = %I,"
-        " pg_temp SET enable_seqscan = off AS $body$ DECLARE ids bigint[]; atts text[]; units "
-        "text[]; BEGIN"
-        " IF TG_OP = 'TRUNCATE' THEN TRUNCATE " +
-        t +
-        "; RETURN NULL; END IF;"
-        " IF TG_OP <> 'INSERT' THEN ids := ARRAY[OLD.id]; atts := ARRAY[nullif(OLD.attempt, '')];"
-        " END IF;"
-        " IF TG_OP <> 'DELETE' THEN ids := ids || NEW.id; atts := atts || nullif(NEW.attempt, '');"
-        " END IF;"
-        " units := ARRAY(SELECT unit FROM " +
-        t + " WHERE " + some +
-        ");"
-        " DELETE FROM " +
-        t + " WHERE " + some +
-        ";"
-        " INSERT INTO " +
-        t + " (" + kAttemptColumns + ") " + attemptRows(some) +
-        ";"
-        " UPDATE " +
-        t + " a SET retried = (SELECT count(*) > 1 FROM " + t +
-        " c WHERE c.unit = a.unit AND c.sev IS NOT NULL) WHERE a.unit <> '' AND a.unit = ANY(units"
-        " || ARRAY(SELECT unit FROM " +
-        t + " WHERE " + some + ")); RETURN NULL; END $body$";
+        QString(
+            "CREATE OR REPLACE FUNCTION %1_kept() RETURNS trigger LANGUAGE plpgsql"
+            " SECURITY DEFINER SET search_path = %I, pg_temp SET enable_seqscan = off AS"
+            " $body$ DECLARE ids bigint[]; atts text[]; units text[]; BEGIN"
+            " IF TG_OP = 'TRUNCATE' THEN TRUNCATE %1; RETURN NULL; END IF;"
+            " IF TG_OP <> 'INSERT' THEN ids := ARRAY[OLD.id];"
+            " atts := ARRAY[nullif(OLD.attempt, '')]; END IF;"
+            " IF TG_OP <> 'DELETE' THEN ids := ids || NEW.id;"
+            " atts := atts || nullif(NEW.attempt, ''); END IF;"
+            " units := ARRAY(SELECT unit FROM %1 WHERE %2);"
+            " DELETE FROM %1 WHERE %2;"
+            " INSERT INTO %1 (%3) %4;"
+            // A unit tried many times is marked again only when that changes.
+            " UPDATE %1 a SET retried = r.many FROM (SELECT unit, count(*) > 1 AS many"
+            " FROM %1 WHERE unit <> '' AND sev IS NOT NULL AND unit = ANY(units ||"
+            " ARRAY(SELECT unit FROM %1 WHERE %2)) GROUP BY unit) r"
+            " WHERE a.unit = r.unit AND a.retried <> r.many; RETURN NULL; END $body$")
+            .arg(t, some, kAttemptColumns, attemptRows(some));
     return {// One row per attempt, kept by a trigger as rows come, go or change, so that records
             // sums a narrow table of half the rows with no pairing of started and final rows left.
             "CREATE TABLE IF NOT EXISTS " + t +
