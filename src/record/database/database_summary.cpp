@@ -172,114 +172,109 @@ std::string sumDatabase(const std::string& uri, const QDateTime& since, const QD
                         const RecordFilter& filter, DatabaseSums& sums,
                         const std::function<void(const DatabaseAttempt&)>& notWritten) {
     // The attempts' table where its owner made it (and this role may read it); else the same
-    // rows made from the table here, slower.
-    bool kept = false;
+    // rows made from the table here, slower. Asked on the connection that sums.
     const QString t = kAttemptTable;
-    if (std::string error = queryDatabase(
-            uri,
-            "SELECT to_regclass('" + t + "') IS NOT NULL AND has_table_privilege(to_regclass('" +
-                t + "'), 'SELECT')",
-            {},
-            [&kept](const QSqlQuery& q) {
-                kept = q.value(0).toBool();
-                return false;
-            });
-        !error.empty()) {
-        return error;
-    }
-    QString sql = "WITH ";
-    if (!kept) {
-        sql += "attempts AS MATERIALIZED (" + attemptsRetried() + "), ";
-    }
-    const QString source = kept ? t : "attempts";
-    const QString success = severity(OutcomeSeverity::Success);
     std::vector<QVariant> values;
-    // The attempts asked for: a shadow counts where its final row is not asked for.
-    sql +=
-        "a AS NOT MATERIALIZED (SELECT id AS o, ord, started, hour, host, port, unit, image,"
-        " sha256, sev, seconds, retried FROM " +
-        source + " t WHERE sev IS NOT NULL AND (" + recordsWhere(since, until, filter, values) +
-        ") AND (NOT shadow OR NOT EXISTS (SELECT 1 FROM " + source +
-        " e WHERE e.attempt = t.attempt AND NOT e.shadow AND e.sev IS NOT NULL AND (" +
-        recordsWhere(since, until, filter, values) + ")))), ";
-    // The attempts by image, port, hour and outcome, whether they name a unit and whether it
-    // was tried more than once; and the successful writes' seconds per tenth.
-    sql +=
-        "g AS MATERIALIZED (SELECT GROUPING(tenth) AS whole, image, sha256, port, host, hour,"
-        " sev, named, retried, tenth, count(*) AS n, min(ord) AS first, min(seconds) AS"
-        " shortest, max(seconds) AS longest FROM (SELECT *, unit <> '' AS named, CASE WHEN"
-        " sev = " +
-        success +
-        " AND seconds >= 0 AND seconds < 'Infinity' THEN"
-        " least(floor(seconds * 10), 9999)::bigint END AS tenth FROM a) h GROUP BY GROUPING"
-        " SETS ((image, sha256, port, host, hour, sev, named, retried), (tenth))), ";
-    // The attempts listed, and those of units tried more than once.
-    sql += "b AS MATERIALIZED (SELECT * FROM a WHERE sev <> " + success + " OR retried), ";
-    // The units tried more than once: where their first attempt was (by its start, then as
-    // counted), whether it wrote the unit, whether any did, and where the unit was first seen
-    // (its first final row, else its first started row). A unit tried once is all its attempt.
-    sql +=
-        "u AS MATERIALIZED (SELECT DISTINCT ON (unit COLLATE \"C\") unit, image, sha256, port,"
-        " host, sev = " +
-        success + " AS first_ok, bool_or(sev = " + success +
-        ") OVER w AS written, coalesce(min(o) FILTER (WHERE ord = o) OVER w, min(o) OVER w)"
-        " AS seen FROM b WHERE retried WINDOW w AS (PARTITION BY unit COLLATE \"C\" ORDER BY"
-        " started NULLS LAST, ord ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)"
-        " ORDER BY unit COLLATE \"C\", started NULLS LAST, ord) ";
-    // One result of rows of seven kinds (the first column), each in its order:
-    // 1 the attempts by image (part 0), by port (1) and by hour (2) and outcome;
-    sql +=
-        "SELECT 1 AS kind, CASE WHEN GROUPING(image, sha256) = 0 THEN 0"
-        " WHEN GROUPING(port, host) = 0 THEN 1 ELSE 2 END AS part,"
-        " coalesce(image, port, to_char(hour, 'YYYY-MM-DD\"T\"HH24'), '') AS t1,"
-        " coalesce(sha256, host) AS t2, sev, sum(n)::bigint AS n1, min(first) AS n2,"
-        " NULL::bigint AS n3, NULL::float8 AS f1, NULL::float8 AS f2, NULL::text AS line FROM g"
-        " WHERE whole = 1 GROUP BY GROUPING SETS ((image, sha256, sev), (port, host, sev),"
-        " (hour, sev))";
-    // 2 the units by their first attempt's image (part 0) and port (1);
-    sql +=
-        " UNION ALL SELECT 2, CASE WHEN GROUPING(image, sha256) = 0 THEN 0 ELSE 1 END,"
-        " coalesce(image, port), coalesce(sha256, host), NULL, sum(n)::bigint,"
-        " sum(ok)::bigint, sum(written)::bigint, NULL, NULL, NULL FROM (SELECT image, sha256,"
-        " port, host, n, CASE WHEN sev = " +
-        success +
-        " THEN n ELSE 0 END AS ok, CASE WHEN"
-        " sev = " +
-        success +
-        " THEN n ELSE 0 END AS written FROM g WHERE whole = 1 AND named"
-        " AND NOT retried UNION ALL SELECT image, sha256, port, host, 1, first_ok::int,"
-        " written::int FROM u) v GROUP BY GROUPING SETS ((image, sha256), (port, host))";
-    // 3 the successful writes' seconds per tenth;
-    sql +=
-        " UNION ALL SELECT 3, 0, NULL, NULL, NULL, n, tenth, NULL, shortest, longest, NULL"
-        " FROM g WHERE whole = 0 AND tenth IS NOT NULL";
-    // 4 the units never written, as first seen;
-    sql +=
-        " UNION ALL SELECT 4, 0, unit, NULL, NULL, NULL, seen, NULL, NULL, NULL, NULL FROM"
-        " (SELECT unit, o AS seen FROM b WHERE unit <> '' AND NOT retried UNION ALL SELECT"
-        " unit, seen FROM u WHERE NOT written) w";
-    // 5 the lines of the first (part 0) and the last (1) start;
-    const QString lineOf = "(SELECT line FROM " + QString(kRecordTable) + " q WHERE q.id = ";
-    sql += " UNION ALL SELECT 5, part, NULL, NULL, NULL, NULL, 0, NULL, NULL, NULL, " + lineOf +
-           "p.o) FROM (SELECT 0 AS part, o FROM (SELECT o FROM a WHERE started IS NOT NULL"
-           " ORDER BY started, ord LIMIT 1) f UNION ALL SELECT 1, o FROM (SELECT o FROM a WHERE"
-           " started IS NOT NULL ORDER BY started DESC, ord LIMIT 1) l) p";
-    // 6 the attempts that were not a success, whole, as read (part 1: without a final row),
-    // with whether their unit was written (sev 1);
-    sql +=
-        " UNION ALL SELECT 6, CASE WHEN x.ord = x.o THEN 0 ELSE 1 END, NULL, NULL, CASE WHEN"
-        " x.retried AND x.unit NOT IN (SELECT unit FROM u WHERE NOT written) THEN 1 ELSE 0"
-        " END, x.o, x.ord, NULL, NULL, NULL, " +
-        lineOf + "x.o) FROM b x WHERE x.sev <> " + success;
-    // 7 the rows that are no record: a final row of an outcome no word names, a started row
-    // without an attempt id, an event of neither kind.
-    sql += " UNION ALL SELECT 7, 0, NULL, NULL, NULL, NULL, id, NULL, NULL, NULL, NULL FROM " +
-           source + " WHERE sev IS NULL AND (" + recordsWhere(since, until, filter, values) + ")";
-    sql += " ORDER BY kind, part, n2";
+    const auto statement = [&](QSqlQuery& q) {
+        const bool kept =
+            q.exec("SELECT to_regclass('" + t +
+                   "') IS NOT NULL AND has_table_privilege(to_regclass('" + t + "'), 'SELECT')") &&
+            q.next() && q.value(0).toBool();
+        QString sql = "WITH ";
+        if (!kept) {
+            sql += "attempts AS MATERIALIZED (" + attemptsRetried() + "), ";
+        }
+        const QString source = kept ? t : "attempts";
+        const QString success = severity(OutcomeSeverity::Success);
+        // The attempts asked for: a shadow counts where its final row is not asked for.
+        sql +=
+            "a AS NOT MATERIALIZED (SELECT id AS o, ord, started, hour, host, port, unit, image,"
+            " sha256, sev, seconds, retried FROM " +
+            source + " t WHERE sev IS NOT NULL AND (" + recordsWhere(since, until, filter, values) +
+            ") AND (NOT shadow OR NOT EXISTS (SELECT 1 FROM " + source +
+            " e WHERE e.attempt = t.attempt AND NOT e.shadow AND e.sev IS NOT NULL AND (" +
+            recordsWhere(since, until, filter, values) + ")))), ";
+        // The attempts by image, port, hour and outcome, whether they name a unit and whether it
+        // was tried more than once; and the successful writes' seconds per tenth.
+        sql +=
+            "g AS MATERIALIZED (SELECT GROUPING(tenth) AS whole, image, sha256, port, host, hour,"
+            " sev, named, retried, tenth, count(*) AS n, min(ord) AS first, min(seconds) AS"
+            " shortest, max(seconds) AS longest FROM (SELECT *, unit <> '' AS named, CASE WHEN"
+            " sev = " +
+            success +
+            " AND seconds >= 0 AND seconds < 'Infinity' THEN"
+            " least(floor(seconds * 10), 9999)::bigint END AS tenth FROM a) h GROUP BY GROUPING"
+            " SETS ((image, sha256, port, host, hour, sev, named, retried), (tenth))), ";
+        // The attempts listed, and those of units tried more than once.
+        sql += "b AS MATERIALIZED (SELECT * FROM a WHERE sev <> " + success + " OR retried), ";
+        // The units tried more than once: where their first attempt was (by its start, then as
+        // counted), whether it wrote the unit, whether any did, and where the unit was first seen
+        // (its first final row, else its first started row). A unit tried once is all its attempt.
+        sql +=
+            "u AS MATERIALIZED (SELECT DISTINCT ON (unit COLLATE \"C\") unit, image, sha256, port,"
+            " host, sev = " +
+            success + " AS first_ok, bool_or(sev = " + success +
+            ") OVER w AS written, coalesce(min(o) FILTER (WHERE ord = o) OVER w, min(o) OVER w)"
+            " AS seen FROM b WHERE retried WINDOW w AS (PARTITION BY unit COLLATE \"C\" ORDER BY"
+            " started NULLS LAST, ord ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)"
+            " ORDER BY unit COLLATE \"C\", started NULLS LAST, ord) ";
+        // One result of rows of seven kinds (the first column), each in its order:
+        // 1 the attempts by image (part 0), by port (1) and by hour (2) and outcome;
+        sql +=
+            "SELECT 1 AS kind, CASE WHEN GROUPING(image, sha256) = 0 THEN 0"
+            " WHEN GROUPING(port, host) = 0 THEN 1 ELSE 2 END AS part,"
+            " coalesce(image, port, to_char(hour, 'YYYY-MM-DD\"T\"HH24'), '') AS t1,"
+            " coalesce(sha256, host) AS t2, sev, sum(n)::bigint AS n1, min(first) AS n2,"
+            " NULL::bigint AS n3, NULL::float8 AS f1, NULL::float8 AS f2, NULL::text AS line FROM g"
+            " WHERE whole = 1 GROUP BY GROUPING SETS ((image, sha256, sev), (port, host, sev),"
+            " (hour, sev))";
+        // 2 the units by their first attempt's image (part 0) and port (1);
+        sql +=
+            " UNION ALL SELECT 2, CASE WHEN GROUPING(image, sha256) = 0 THEN 0 ELSE 1 END,"
+            " coalesce(image, port), coalesce(sha256, host), NULL, sum(n)::bigint,"
+            " sum(ok)::bigint, sum(written)::bigint, NULL, NULL, NULL FROM (SELECT image, sha256,"
+            " port, host, n, CASE WHEN sev = " +
+            success +
+            " THEN n ELSE 0 END AS ok, CASE WHEN"
+            " sev = " +
+            success +
+            " THEN n ELSE 0 END AS written FROM g WHERE whole = 1 AND named"
+            " AND NOT retried UNION ALL SELECT image, sha256, port, host, 1, first_ok::int,"
+            " written::int FROM u) v GROUP BY GROUPING SETS ((image, sha256), (port, host))";
+        // 3 the successful writes' seconds per tenth;
+        sql +=
+            " UNION ALL SELECT 3, 0, NULL, NULL, NULL, n, tenth, NULL, shortest, longest, NULL"
+            " FROM g WHERE whole = 0 AND tenth IS NOT NULL";
+        // 4 the units never written, as first seen;
+        sql +=
+            " UNION ALL SELECT 4, 0, unit, NULL, NULL, NULL, seen, NULL, NULL, NULL, NULL FROM"
+            " (SELECT unit, o AS seen FROM b WHERE unit <> '' AND NOT retried UNION ALL SELECT"
+            " unit, seen FROM u WHERE NOT written) w";
+        // 5 the lines of the first (part 0) and the last (1) start;
+        const QString lineOf = "(SELECT line FROM " + QString(kRecordTable) + " q WHERE q.id = ";
+        sql += " UNION ALL SELECT 5, part, NULL, NULL, NULL, NULL, 0, NULL, NULL, NULL, " + lineOf +
+               "p.o) FROM (SELECT 0 AS part, o FROM (SELECT o FROM a WHERE started IS NOT NULL"
+               " ORDER BY started, ord LIMIT 1) f UNION ALL SELECT 1, o FROM (SELECT o FROM a WHERE"
+               " started IS NOT NULL ORDER BY started DESC, ord LIMIT 1) l) p";
+        // 6 the attempts that were not a success, whole, as read (part 1: without a final row),
+        // with whether their unit was written (sev 1);
+        sql +=
+            " UNION ALL SELECT 6, CASE WHEN x.ord = x.o THEN 0 ELSE 1 END, NULL, NULL, CASE WHEN"
+            " x.retried AND x.unit NOT IN (SELECT unit FROM u WHERE NOT written) THEN 1 ELSE 0"
+            " END, x.o, x.ord, NULL, NULL, NULL, " +
+            lineOf + "x.o) FROM b x WHERE x.sev <> " + success;
+        // 7 the rows that are no record: a final row of an outcome no word names, a started row
+        // without an attempt id, an event of neither kind.
+        sql += " UNION ALL SELECT 7, 0, NULL, NULL, NULL, NULL, id, NULL, NULL, NULL, NULL FROM " +
+               source + " WHERE sev IS NULL AND (" + recordsWhere(since, until, filter, values) +
+               ")";
+        sql += " ORDER BY kind, part, n2";
+        return sql;
+    };
 
     sums = DatabaseSums();
     return queryDatabase(
-        uri, sql, values,
+        uri, statement, values,
         [&](const QSqlQuery& q) {
             const int part = q.value(1).toInt();
             const long long n1 = q.value(5).toLongLong();

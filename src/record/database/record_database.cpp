@@ -756,7 +756,7 @@ std::string RecordDatabase::failure() const {
     return failure_;
 }
 
-std::string queryDatabase(const std::string& uri, const QString& sql,
+std::string queryDatabase(const std::string& uri, const std::function<QString(QSqlQuery&)>& sql,
                           const std::vector<QVariant>& values,
                           const std::function<bool(const QSqlQuery&)>& row, int seconds) {
     const std::string shown = shownDatabase(uri);
@@ -774,8 +774,10 @@ std::string queryDatabase(const std::string& uri, const QString& sql,
          !query.exec("SET work_mem = '256MB'") || !query.exec("SET jit = off"))) {
         return "cannot read the records in " + shown + ": " + said(query.lastError());
     }
+    const QString statement = sql(query);
+    query.finish();
     query.setForwardOnly(true);
-    bool ok = query.prepare(sql);
+    bool ok = query.prepare(statement);
     for (const QVariant& value : values) query.addBindValue(value);
     if (!ok || !query.exec())
         return "cannot read the records in " + shown + ": " + said(query.lastError());
