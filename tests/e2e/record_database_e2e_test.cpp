@@ -207,19 +207,30 @@ class RecordDatabaseE2eTest : public QObject {
                              .toUpper()},
              4},
         };
-        for (const auto& [more, devices] : asked) {
-            const QJsonObject summary = summaryOf(uri, state_.path(), more);
-            QCOMPARE(summary.value("devices").toInt(), devices);
-            QCOMPARE(summary, summaryOf(file.fileName(), state_.path(), more));
-        }
         // The database does the choosing: a row whose unit column no longer names A1 is not
-        // fetched, whatever its line says; A1's started line alone is left, cut off.
-        QVERIFY(server_->exec("line2",
-                              "UPDATE quorvel_records SET unit = 'moved' "
-                              "WHERE unit = 'A1' AND outcome IS NOT NULL"));
-        const QJsonObject moved = summaryOf(uri, state_.path(), {"--unit", "A1"});
-        QCOMPARE(moved.value("devices").toInt(), 1);
-        QCOMPARE(moved.value("interrupted").toInt(), 1);
+        // fetched, whatever its line says; A1's started line alone is left, cut off. So with
+        // the table of attempts its owner made, and from the rows alone on a table made before.
+        for (const bool attemptsTable : {true, false}) {
+            for (const auto& [more, devices] : asked) {
+                const QJsonObject summary = summaryOf(uri, state_.path(), more);
+                QCOMPARE(summary.value("devices").toInt(), devices);
+                QCOMPARE(summary, summaryOf(file.fileName(), state_.path(), more));
+            }
+            QVERIFY(server_->exec("line2",
+                                  "UPDATE quorvel_records SET unit = 'moved' "
+                                  "WHERE unit = 'A1' AND outcome IS NOT NULL"));
+            const QJsonObject moved = summaryOf(uri, state_.path(), {"--unit", "A1"});
+            QCOMPARE(moved.value("devices").toInt(), 1);
+            QCOMPARE(moved.value("interrupted").toInt(), 1);
+            QCOMPARE(summaryOf(uri, state_.path()).value("devices").toInt(), 4);
+            QVERIFY(server_->exec("line2",
+                                  "UPDATE quorvel_records SET unit = 'A1' "
+                                  "WHERE unit = 'moved'"));
+            if (attemptsTable) {
+                QVERIFY(server_->exec("line2", "DROP FUNCTION quorvel_attempts_kept() CASCADE"));
+                QVERIFY(server_->exec("line2", "DROP TABLE quorvel_attempts"));
+            }
+        }
     }
 
     // The server stops while a device is written: its final line waits in the spool, the write

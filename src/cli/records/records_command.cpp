@@ -583,9 +583,13 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     CommandResult r;
     r.message = std::to_string(summary.all().total()) + " devices recorded";
     const Question question(bounds, options);
-    QJsonObject result = summaryJson(paths, summary, notWritten, question);
-    if (!waitingJson.isEmpty()) result["waiting_in_spool"] = waitingJson;
-    r.result = result;
+    // The figures as JSON, for --json and the page alone: a million rows list many attempts.
+    QJsonObject result;
+    if (options.json || report.isOpen()) {
+        result = summaryJson(paths, summary, notWritten, question);
+        if (!waitingJson.isEmpty()) result["waiting_in_spool"] = waitingJson;
+        r.result = result;
+    }
     // A database that could not be read leaves nothing to sum: only the error is said.
     if (databaseUnread) {
         r.result = QJsonValue();

@@ -71,6 +71,7 @@ std::vector<std::string> databaseSetupStatements(const DatabaseRoles& roles) {
         "GRANT SELECT, INSERT ON " + table + " TO " + station,
         "GRANT USAGE ON SEQUENCE " + table + "_id_seq TO " + station,
         "GRANT SELECT ON " + table + " TO " + supervisor,
+        "GRANT SELECT ON quorvel_attempts TO " + station + ", " + supervisor,
         // A GRANT by a role that does not own the table only warns: said here, and nothing of
         // the set-up is kept.
         "DO $$ BEGIN IF NOT (has_table_privilege(" + literal(roles.station) + ", " +
@@ -84,7 +85,9 @@ std::vector<std::string> databaseSetupStatements(const DatabaseRoles& roles) {
 }
 
 std::string prepareDatabase(const std::string& uri, const DatabaseRoles& roles) {
-    std::vector<std::string> statements{"SET client_min_messages TO warning"};
+    // Filling the table of attempts from a big table takes longer than any write may wait.
+    std::vector<std::string> statements{"SET client_min_messages TO warning",
+                                        "SET statement_timeout = '10min'"};
     for (const std::string& sql : databaseSetupStatements(roles)) statements.push_back(sql);
     return runOnDatabase(uri, statements);
 }

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <string>
@@ -24,6 +25,12 @@ namespace quorvel {
 // put in the text.
 QString recordsWhere(const QDateTime& since, const QDateTime& until, const RecordFilter& filter,
                      std::vector<QVariant>& values);
+
+// The statements that make the table of attempts beside the record table (one row per attempt,
+// kept by a trigger), fill it with the rows already there, to be run with the record table's
+// in one transaction by its owner. records reads it where it is, and makes the same rows itself
+// where it is not.
+QStringList attemptTableStatements();
 
 struct DatabaseSums {
     // The attempts by image (its path and SHA-256), by port (its name and host) or by hour of

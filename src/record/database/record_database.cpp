@@ -212,19 +212,21 @@ QStringList tableStatements() {
             << "stored timestamptz NOT NULL DEFAULT now()";
     for (const char* c : kTextColumns) columns << QString(c) + " text";
     for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
-    return {"SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
-            "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
-            // A line sent twice (its answer lost as the connection broke) is kept once.
-            "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
-                " (attempt, event)",
-            "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)",
-            // What records asks for: one unit's attempts, one station's, one port's, one image's.
-            // A table made before these has none until its owner runs prepare-database: records
-            // is slower there, and stations, which may not make indexes, go on writing.
-            "CREATE INDEX IF NOT EXISTS " + table + "_unit ON " + table + " (unit, started)",
-            "CREATE INDEX IF NOT EXISTS " + table + "_host ON " + table + " (host, started)",
-            "CREATE INDEX IF NOT EXISTS " + table + "_port ON " + table + " (port, started)",
-            "CREATE INDEX IF NOT EXISTS " + table + "_image ON " + table + " (image, started)"};
+    return QStringList{
+               "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
+               "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
+               // A line sent twice (its answer lost as the connection broke) is kept once.
+               "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
+                   " (attempt, event)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)",
+               // What records asks for: one unit's attempts, one station's, one port's, one
+               // image's. A table made before these has none until its owner runs prepare-database:
+               // records is slower there, and stations, which may not make indexes, go on writing.
+               "CREATE INDEX IF NOT EXISTS " + table + "_unit ON " + table + " (unit, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_host ON " + table + " (host, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_port ON " + table + " (port, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_image ON " + table + " (image, started)"} +
+           attemptTableStatements();
 }
 
 // The table and its indexes, when missing.
@@ -754,7 +756,7 @@ std::string RecordDatabase::failure() const {
     return failure_;
 }
 
-std::string queryDatabase(const std::string& uri, const QString& sql,
+std::string queryDatabase(const std::string& uri, const std::function<QString(QSqlQuery&)>& sql,
                           const std::vector<QVariant>& values,
                           const std::function<bool(const QSqlQuery&)>& row, int seconds) {
     const std::string shown = shownDatabase(uri);
@@ -765,15 +767,17 @@ std::string queryDatabase(const std::string& uri, const QString& sql,
     if (!connection.ok()) return "cannot connect to " + shown + ": " + connection.problem();
     QSqlQuery query(connection.db());
     // A longer statement still waits for a lock no longer than any other; it sums many rows, in
-    // memory rather than in the server's temporary files.
+    // memory rather than in the server's temporary files, and is not worth compiling.
     if (seconds > target.waitSeconds &&
         (!query.exec(QString("SET lock_timeout = %1").arg(target.waitSeconds * 1000)) ||
          !query.exec(QString("SET statement_timeout = %1").arg(seconds * 1000)) ||
-         !query.exec("SET work_mem = '256MB'"))) {
+         !query.exec("SET work_mem = '256MB'") || !query.exec("SET jit = off"))) {
         return "cannot read the records in " + shown + ": " + said(query.lastError());
     }
+    const QString statement = sql(query);
+    query.finish();
     query.setForwardOnly(true);
-    bool ok = query.prepare(sql);
+    bool ok = query.prepare(statement);
     for (const QVariant& value : values) query.addBindValue(value);
     if (!ok || !query.exec())
         return "cannot read the records in " + shown + ": " + said(query.lastError());

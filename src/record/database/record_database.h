@@ -116,10 +116,18 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
 // Runs the query `sql` with `values` bound to its marks in order, on a connection of its own to
 // the database at `uri`, and hands each row to `row` (false stops). The statement may take up
 // to `seconds` when more than the URI's wait (which still bounds the connect and any lock).
-// Empty, or why the database could not be read.
-std::string queryDatabase(const std::string& uri, const QString& sql,
+// Empty, or why the database could not be read. `sql` may first ask the connection what the
+// statement depends on (and fill `values`, which are bound after it).
+std::string queryDatabase(const std::string& uri, const std::function<QString(QSqlQuery&)>& sql,
                           const std::vector<QVariant>& values,
                           const std::function<bool(const QSqlQuery&)>& row, int seconds = 0);
+inline std::string queryDatabase(const std::string& uri, const QString& sql,
+                                 const std::vector<QVariant>& values,
+                                 const std::function<bool(const QSqlQuery&)>& row,
+                                 int seconds = 0) {
+    return queryDatabase(
+        uri, [&sql](QSqlQuery&) { return sql; }, values, row, seconds);
+}
 
 // The last line stored in the database at `uri` that shows `unit` written (its outcome
 // success), with its row's id; none when no line does. `problem` says why the database could
