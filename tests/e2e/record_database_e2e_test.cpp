@@ -227,6 +227,31 @@ class RecordDatabaseE2eTest : public QObject {
                                   "UPDATE quorvel_records SET unit = 'A1' "
                                   "WHERE unit = 'moved'"));
             if (attemptsTable) {
+                // Rows taken out: A1's final row (A1 interrupted) and both of B1's first attempt
+                // (B1 tried once); then every row, and all put back in one statement.
+                QVERIFY(
+                    server_->exec("line2", "CREATE TABLE kept AS SELECT * FROM quorvel_records"));
+                QStringList left = lines;
+                left.removeAt(left.indexOf(lines.filter("\"unit\":\"A1\"").last()));
+                for (const QString& line : lines.filter("\"unit\":\"B1\"").mid(0, 2))
+                    left.removeAt(left.indexOf(line));
+                QVERIFY(server_->exec(
+                    "line2",
+                    "DELETE FROM quorvel_records WHERE (unit = 'A1' AND outcome IS NOT NULL) OR "
+                    "(unit = 'B1' AND attempt <> 'retry-b1')"));
+                QFile rest(dir.filePath("rest.jsonl"));
+                QVERIFY(rest.open(QIODevice::WriteOnly));
+                rest.write((left.join('\n') + '\n').toUtf8());
+                rest.close();
+                const QJsonObject taken = summaryOf(uri, state_.path());
+                QCOMPARE(taken.value("interrupted").toInt(), 2);
+                QCOMPARE(taken, summaryOf(rest.fileName(), state_.path()));
+                QVERIFY(server_->exec("line2", "TRUNCATE quorvel_records"));
+                QCOMPARE(summaryOf(uri, state_.path()).value("devices").toInt(), 0);
+                QVERIFY(server_->exec(
+                    "line2", "INSERT INTO quorvel_records SELECT * FROM kept ORDER BY id"));
+                QVERIFY(server_->exec("line2", "DROP TABLE kept"));
+                QCOMPARE(summaryOf(uri, state_.path()), fromDatabase);
                 QVERIFY(server_->exec("line2", "DROP FUNCTION quorvel_attempts_kept() CASCADE"));
                 QVERIFY(server_->exec("line2", "DROP TABLE quorvel_attempts"));
             }
