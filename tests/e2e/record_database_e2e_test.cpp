@@ -16,6 +16,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 #include "pg_server.h"
 #include "sim_process.h"
@@ -80,6 +82,27 @@ QStringList keysOf(const QStringList& lines) {
     }
     keys.sort();
     return keys;
+}
+
+// The statement that adds `line` to the records table, its keys in their columns.
+QString inserting(const QString& line) {
+    return "INSERT INTO quorvel_records (attempt, event, started, host, port, unit, image, "
+           "sha256, outcome, failed_step, cause, seconds, line) SELECT j->>'attempt', "
+           "j->>'event', (j->>'started')::timestamptz, j->>'host', j->>'port', j->>'unit', "
+           "j->>'image', j->>'sha256', j->>'outcome', j->>'failed_step', j->>'cause', "
+           "(j->>'seconds')::double precision, l FROM (SELECT $l$" +
+           line + "$l$ AS l, $l$" + line + "$l$::jsonb AS j) s";
+}
+
+// A connection named `name` to `database` of `server`, open unless the server refused it.
+QSqlDatabase connected(const PgServer& server, const QString& database, const QString& name) {
+    QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
+    db.setHostName(server.folder());
+    db.setUserName(PgServer::kUser);
+    db.setPassword(PgServer::kPassword);
+    db.setDatabaseName(database);
+    db.open();
+    return db;
 }
 
 // What keeps the database from taking a station's lines.
@@ -163,14 +186,7 @@ class RecordDatabaseE2eTest : public QObject {
         };
         for (const QString& line :
              {added("B1", "B1", "retry-b1", false), added("A1", "C1", "cut-c1", true)}) {
-            QVERIFY(server_->exec(
-                "line2",
-                "INSERT INTO quorvel_records (attempt, event, started, host, port, unit, image, "
-                "sha256, outcome, failed_step, cause, seconds, line) SELECT j->>'attempt', "
-                "j->>'event', (j->>'started')::timestamptz, j->>'host', j->>'port', j->>'unit', "
-                "j->>'image', j->>'sha256', j->>'outcome', j->>'failed_step', j->>'cause', "
-                "(j->>'seconds')::double precision, l FROM (SELECT $l$" +
-                    line + "$l$ AS l, $l$" + line + "$l$::jsonb AS j) s"));
+            QVERIFY(server_->exec("line2", inserting(line)));
         }
         lines = server_->lines("line2");
         QTemporaryDir dir;
@@ -227,6 +243,64 @@ class RecordDatabaseE2eTest : public QObject {
                                   "UPDATE quorvel_records SET unit = 'A1' "
                                   "WHERE unit = 'moved'"));
             if (attemptsTable) {
+                // Rows taken out: A1's final row (A1 interrupted) and both of B1's first attempt
+                // (B1 tried once); then every row, and all put back in one statement.
+                QVERIFY(
+                    server_->exec("line2", "CREATE TABLE kept AS SELECT * FROM quorvel_records"));
+                QStringList left = lines;
+                left.removeAt(left.indexOf(lines.filter("\"unit\":\"A1\"").last()));
+                for (const QString& line : lines.filter("\"unit\":\"B1\"").mid(0, 2))
+                    left.removeAt(left.indexOf(line));
+                QVERIFY(server_->exec(
+                    "line2",
+                    "DELETE FROM quorvel_records WHERE (unit = 'A1' AND outcome IS NOT NULL) OR "
+                    "(unit = 'B1' AND attempt <> 'retry-b1')"));
+                const auto fileOf = [&dir](const QString& name, const QStringList& those) {
+                    QFile f(dir.filePath(name));
+                    if (f.open(QIODevice::WriteOnly)) f.write((those.join('\n') + '\n').toUtf8());
+                    return f.fileName();
+                };
+                const QJsonObject taken = summaryOf(uri, state_.path());
+                QCOMPARE(taken.value("interrupted").toInt(), 2);
+                QCOMPARE(taken, summaryOf(fileOf("rest.jsonl", left), state_.path()));
+                QVERIFY(server_->exec("line2", "TRUNCATE quorvel_records"));
+                QCOMPARE(summaryOf(uri, state_.path()).value("devices").toInt(), 0);
+                QVERIFY(server_->exec(
+                    "line2", "INSERT INTO quorvel_records SELECT * FROM kept ORDER BY id"));
+                QVERIFY(server_->exec("line2", "DROP TABLE kept"));
+                QCOMPARE(summaryOf(uri, state_.path()), fromDatabase);
+                // Two stations add attempts of one unit at once: the second's count waits for
+                // the first's to be committed, and the unit is tried twice in both.
+                const QStringList raced{added("A1", "D1", "race-1", false),
+                                        added("A1", "D1", "race-2", false)};
+                {
+                    QSqlDatabase first = connected(*server_, "line2", "first");
+                    QVERIFY(first.transaction());
+                    QVERIFY(QSqlQuery(first).exec(inserting(raced[0])));
+                    std::atomic<bool> done = false;
+                    bool stored = false;
+                    std::thread second([&] {
+                        stored = QSqlQuery(connected(*server_, "line2", "second"))
+                                     .exec(inserting(raced[1]));
+                        QSqlDatabase::removeDatabase("second");
+                        done = true;
+                    });
+                    const bool waited = QTest::qWaitFor(
+                        [&] {
+                            QSqlQuery q(first);
+                            return done ||
+                                   (q.exec("SELECT FROM pg_locks WHERE NOT granted") && q.next());
+                        },
+                        kToolMs);
+                    const bool committed = first.commit();
+                    second.join();
+                    QVERIFY(waited && committed && stored);
+                }
+                QSqlDatabase::removeDatabase("first");
+                QCOMPARE(summaryOf(uri, state_.path()),
+                         summaryOf(fileOf("raced.jsonl", lines + raced), state_.path()));
+                QVERIFY(server_->exec("line2", "DELETE FROM quorvel_records WHERE unit = 'D1'"));
+                QCOMPARE(summaryOf(uri, state_.path()), fromDatabase);
                 QVERIFY(server_->exec("line2", "DROP FUNCTION quorvel_attempts_kept() CASCADE"));
                 QVERIFY(server_->exec("line2", "DROP TABLE quorvel_attempts"));
             }

@@ -95,6 +95,10 @@ QStringList attemptTableStatements() {
             " SECURITY DEFINER SET search_path = %I, pg_temp SET enable_seqscan = off AS"
             " $body$ DECLARE ids bigint[]; atts text[]; units text[]; BEGIN"
             " IF TG_OP = 'TRUNCATE' THEN TRUNCATE %1; RETURN NULL; END IF;"
+            // One transaction at a time, to its end: two stations adding attempts of one unit
+            // at once would each count the unit's attempts without the other's and leave it
+            // marked as tried once. Stations add one row per statement: the wait is short.
+            " PERFORM pg_advisory_xact_lock(hashtext('%1'));"
             " IF TG_OP <> 'INSERT' THEN ids := ARRAY[OLD.id];"
             " atts := ARRAY[nullif(OLD.attempt, '')]; END IF;"
             " IF TG_OP <> 'DELETE' THEN ids := ids || NEW.id;"
