@@ -33,10 +33,6 @@ bool Loader::busy() const {
     return d->busy;
 }
 
-void Loader::cancel() {
-    if (d->busy) d->link.cancel();
-}
-
 void Loader::stopWhen(std::function<bool()> source) {
     d->stopSource = std::move(source);
 }

@@ -98,7 +98,7 @@ class ExchangeScope {
         state_.diagnostics = ExchangeDiagnostics{};
         state_.notEchoed.clear();
         state_.unconfirmed.clear();
-        state_.link.clearCancel();
+        state_.link.clearLastWait();
     }
     ~ExchangeScope() {
         if (!entered_) return;
