@@ -69,10 +69,6 @@ const ExchangeDiagnostics& Loader::lastDiagnostics() const {
     return d->diagnostics;
 }
 
-const std::vector<int>& Loader::answersNotEchoed() const {
-    return d->notEchoed;
-}
-
 const std::vector<UnconfirmedAnswer>& Loader::answersNotConfirmed() const {
     return d->unconfirmed;
 }

@@ -73,7 +73,6 @@ class Loader : public Exchanges {
 
     std::string portFailureText() const override;
     const ExchangeDiagnostics& lastDiagnostics() const override;
-    const std::vector<int>& answersNotEchoed() const override;
     const std::vector<UnconfirmedAnswer>& answersNotConfirmed() const override;
 
   private:
