@@ -17,7 +17,7 @@ struct Outcome {
     int16_t status;
     const std::vector<Transmission>& sent;
     ProgressCount progress;
-    bool portTrouble;  // the port could not be opened, failed, or the exchange was cancelled
+    bool portTrouble;  // the port could not be opened, failed, or a wait was aborted
 };
 
 void checkOutcome(const Run& run, const MemoryImage& image, const Outcome& outcome);

@@ -14,7 +14,7 @@ enum Kind : uint8_t {
     kSilence = 7,
     kWriteFails = 8,
     kWaitFails = 9,
-    kCancel = 10,
+    kAbort = 10,
     kReenter = 11,
     kSplit = 12,
     kRefuseSettings = 13,
@@ -86,9 +86,9 @@ bool FuzzedTransport::write(std::span<const uint8_t> bytes) {
         case kWaitFails:
             waitFails_ = true;
             return true;
-        case kCancel:
+        case kAbort:
             waitEvent_ = true;
-            event_ = WaitEvent::Cancel;
+            event_ = WaitEvent::Abort;
             return true;
         case kReenter:
             waitEvent_ = true;
@@ -143,13 +143,12 @@ bool FuzzedTransport::waitForBytes(int64_t minimum, std::chrono::milliseconds de
         late_.clear();
         return true;
     }
-    aborted_ = false;
     if (waitEvent_ && onWait) {
         waitEvent_ = false;
         onWait(event_, eventChoice_);
     }
     if (waitFails_) lose("the connection was lost while waiting");
-    return !failed_ && !aborted_;
+    return !failed_ && !(abortSource_ && abortSource_());
 }
 
 std::vector<uint8_t> FuzzedTransport::readAll() {

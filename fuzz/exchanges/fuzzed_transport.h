@@ -9,7 +9,7 @@
 //            7        silence
 //            8        the write fails (the port is lost)
 //            9        the wait fails (the port is lost during it)
-//            10       the exchange is cancelled during the wait
+//            10       the wait is aborted (and every later one)
 //            11       another exchange is started during the wait: [X] picks it, then an answer
 //            12       split answer: [N] and N bytes; half now, the rest before the next answer
 //            13       the line-settings change before this transmission is refused (the step
@@ -38,7 +38,7 @@ struct Transmission {
 };
 
 // What the device side does while an exchange waits, besides answering.
-enum class WaitEvent { Cancel, Reenter };
+enum class WaitEvent { Abort, Reenter };
 
 class FuzzedTransport : public Transport {
   public:
@@ -62,7 +62,7 @@ class FuzzedTransport : public Transport {
     int64_t bytesAvailable() override { return static_cast<int64_t>(pending_.size()); }
     std::vector<uint8_t> readAll() override;
     int64_t discardInput() override;
-    void abortWait() override { aborted_ = true; }
+    void abortWaitsWhen(std::function<bool()> source) override { abortSource_ = std::move(source); }
     std::string failureText() const override { return failure_; }
 
   private:
@@ -76,10 +76,10 @@ class FuzzedTransport : public Transport {
     LineSettings settings_;
     bool open_ = false;
     bool failed_ = false;
-    bool aborted_ = false;
+    std::function<bool()> abortSource_;
     bool waitFails_ = false;
     bool waitEvent_ = false;
-    WaitEvent event_ = WaitEvent::Cancel;
+    WaitEvent event_ = WaitEvent::Abort;
     uint8_t eventChoice_ = 0;
     std::optional<size_t> lostAfter_;
     std::vector<uint8_t> pending_;  // arrived, not yet read

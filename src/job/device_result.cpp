@@ -31,7 +31,9 @@ QJsonObject stepJson(const StepRecord& s) {
         return known ? QJsonValue(static_cast<qint64>(value)) : QJsonValue();
     };
     QJsonArray echoes;
-    for (int row : s.notEchoed) echoes.append(row < 0 ? -1 : row * 16);
+    for (const UnconfirmedAnswer& a : s.unconfirmed) {
+        if (!a.repeated) echoes.append(a.row < 0 ? -1 : a.row * 16);
+    }
     const bool read = seen.judged && seen.statusPosition >= 0;
     return {{"step", jsonText(StepName(s.step))},
             {"status", s.status},

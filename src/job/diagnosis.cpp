@@ -120,10 +120,11 @@ std::string loaderHint(LoaderGeneration loader) {
 std::string echoWarning(const std::vector<StepRecord>& steps) {
     std::string frames;
     for (const StepRecord& step : steps) {
-        for (int row : step.notEchoed) {
+        for (const UnconfirmedAnswer& a : step.unconfirmed) {
+            if (a.repeated) continue;
             frames += frames.empty() ? "" : ", ";
-            frames += row >= 0 ? "block " + hexAddress(row)
-                               : "the " + std::string(StepName(step.step)) + " frame";
+            frames += a.row >= 0 ? "block " + hexAddress(a.row)
+                                 : "the " + std::string(StepName(step.step)) + " frame";
         }
     }
     if (frames.empty()) return {};

@@ -17,7 +17,6 @@ StepRecord RunStep(Exchanges& link, Step step, const std::function<bool(int16_t)
         link.portFailureText(),
         link.lastDiagnostics(),
         strict,
-        link.answersNotEchoed(),
         link.answersNotConfirmed()};
     if (watch.done) watch.done(record);
     return record;

@@ -20,7 +20,6 @@ struct StepRecord {
     std::string portError;  // why the port could not be opened or used; empty when it was fine
     ExchangeDiagnostics seen;
     bool strict = false;                         // run with --strict
-    std::vector<int> notEchoed;                  // see Loader::answersNotEchoed()
     std::vector<UnconfirmedAnswer> unconfirmed;  // see Loader::answersNotConfirmed()
 };
 

@@ -32,11 +32,6 @@ struct ExchangeSettings : PortTarget {
     bool strictAnswers = false;
 };
 
-// The port that the operator selected (the COM-port list or the command line's port).
-inline PortTarget GetCOM(const ExchangeSettings& settings) {
-    return settings;
-}
-
 // The line settings that a speed option selects, in the order of SpeedOption.
 inline constexpr LineSettings kSpeedSettings[] = {kSettings9600, kSettings38400, kSettings4800};
 inline LineSettings settingsForSpeed(SpeedOption option) {

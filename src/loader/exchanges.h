@@ -89,10 +89,6 @@ class Exchanges {
     virtual std::string portFailureText() const = 0;
     // What the last exchange saw of the device (see ExchangeDiagnostics).
     virtual const ExchangeDiagnostics& lastDiagnostics() const = 0;
-    // The frames of the last exchange whose answer was taken although it did not begin with
-    // the frame as sent: the block's first row for programming, -1 for the erase and end
-    // frames. Such an answer may not come from a loader that stored the frame.
-    virtual const std::vector<int>& answersNotEchoed() const = 0;
     // The frames of the last exchange whose answer was taken without confirming them (see
     // UnconfirmedAnswer): a block not stored, or a loader of another kind.
     virtual const std::vector<UnconfirmedAnswer>& answersNotConfirmed() const = 0;

@@ -64,7 +64,6 @@ Answer sendFrame(LoaderState& d, Judging judging, int unit) {
         return echoes && *code == kDone ? Answer::Accepted : Answer::Failed;
     }
     if (judging == Judging::Lenient && *code == kRejected) return Answer::Failed;
-    if (!echoes) d.notEchoed.push_back(unit);
     const uint8_t answer = link.bytRxBuf[kAnswerPosition];
     if (!echoes || answer != '0') d.unconfirmed.push_back({unit, echoes, answer});
     return Answer::Accepted;

@@ -33,10 +33,6 @@ bool Loader::busy() const {
     return d->busy;
 }
 
-void Loader::cancel() {
-    if (d->busy) d->link.cancel();
-}
-
 void Loader::stopWhen(std::function<bool()> source) {
     d->stopSource = std::move(source);
 }
@@ -71,10 +67,6 @@ std::string Loader::portFailureText() const {
 
 const ExchangeDiagnostics& Loader::lastDiagnostics() const {
     return d->diagnostics;
-}
-
-const std::vector<int>& Loader::answersNotEchoed() const {
-    return d->notEchoed;
 }
 
 const std::vector<UnconfirmedAnswer>& Loader::answersNotConfirmed() const {

@@ -48,10 +48,6 @@ class Loader : public Exchanges {
     // True while an exchange holds the link. An exchange started meanwhile (from an event
     // handled during a reply wait) is refused at once with its failure code.
     bool busy() const override;
-    // Ends the running exchange as soon as possible: the current wait returns at once, the
-    // exchange takes its error path and closes the port. Used when the window closes.
-    void cancel();
-
     // The stop source is asked right before every transmission (each attempt of a command or
     // frame; in the row walk, each row's record, whose acknowledgement still follows it). Once
     // it said yes, the running exchange and every later one close the port and return their
@@ -77,7 +73,6 @@ class Loader : public Exchanges {
 
     std::string portFailureText() const override;
     const ExchangeDiagnostics& lastDiagnostics() const override;
-    const std::vector<int>& answersNotEchoed() const override;
     const std::vector<UnconfirmedAnswer>& answersNotConfirmed() const override;
 
   private:

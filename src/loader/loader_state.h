@@ -81,7 +81,6 @@ struct LoaderState {
     bool busy = false;
     std::string failure;  // why the port failed during the last exchange
     ExchangeDiagnostics diagnostics;
-    std::vector<int> notEchoed;                  // see Loader::answersNotEchoed()
     std::vector<UnconfirmedAnswer> unconfirmed;  // see Loader::answersNotConfirmed()
 };
 
@@ -96,9 +95,8 @@ class ExchangeScope {
         state_.busy = true;
         state_.failure.clear();
         state_.diagnostics = ExchangeDiagnostics{};
-        state_.notEchoed.clear();
         state_.unconfirmed.clear();
-        state_.link.clearCancel();
+        state_.link.clearLastWait();
     }
     ~ExchangeScope() {
         if (!entered_) return;

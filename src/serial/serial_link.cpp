@@ -40,8 +40,7 @@ bool SerialLink::sendText(std::string_view text) {
 
 std::optional<int16_t> SerialLink::WaitForReply(int16_t minimum) {
     lastWait_ = WaitRecord{false, minimum, 0, false, 0};
-    if (cancelled_) return {};
-    if (!transport_->waitForBytes(minimum, kReplyTimeout) || cancelled_) return {};
+    if (!transport_->waitForBytes(minimum, kReplyTimeout)) return {};
     const int16_t count = toCount(transport_->bytesAvailable());
     bytRxBuf = transport_->readAll();
     lastWait_ = WaitRecord{true, minimum, count, count < minimum, 0};
@@ -55,13 +54,13 @@ std::optional<int16_t> SerialLink::WaitForReply(int16_t minimum) {
 void SerialLink::settleLine(int64_t received, int16_t minimum) {
     using std::chrono::milliseconds;
     const auto start = std::chrono::steady_clock::now();
-    while (!cancelled_) {
+    for (;;) {
         const auto spent =
             std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
         const milliseconds quiet = received >= minimum ? kSettleQuiet : kLateReplyWindow;
         const milliseconds window = std::min(quiet, kSettleLimit - spent);
         if (window <= milliseconds{0}) return;
-        // A failed port or a cancel shows at the next send; nothing more to settle here.
+        // A failed port or an aborted wait shows at the next send; nothing more to settle here.
         if (!transport_->waitForBytes(1, window)) return;
         const int64_t late = transport_->discardInput();
         if (late == 0) return;  // quiet for the whole window
@@ -76,25 +75,9 @@ std::optional<int16_t> SerialLink::ReceiveWait() {
 }
 
 std::optional<int16_t> SerialLink::ReceiveWaitLine(std::span<const uint8_t> line, int16_t minimum) {
-    if (cancelled_) return {};
     if (!setLineSettings(kSettings38400)) return {};
     if (!send(line)) return {};
     return WaitForReply(minimum);
-}
-
-void SerialLink::cancel() {
-    cancelled_ = true;
-    transport_->abortWait();
-}
-
-void SerialLink::clearCancel() {
-    cancelled_ = false;
-    lastWait_ = WaitRecord{};
-}
-
-std::string SerialLink::failureText() const {
-    if (cancelled_) return "cancelled";
-    return transport_->failureText();
 }
 
 }  // namespace quorvel

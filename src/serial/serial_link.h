@@ -52,7 +52,7 @@ class SerialLink {
     bool sendText(std::string_view text);
     // Waits until at least `minimum` bytes are counted or the reply deadline has passed, then
     // reads every waiting byte into bytRxBuf. Returns the count read just before the buffer
-    // was taken; empty when the port failed or the wait was cancelled.
+    // was taken; empty when the port failed or the wait was aborted.
     std::optional<int16_t> WaitForReply(int16_t minimum);
     // Switches to 38400 bit/s, sends all of bytTxBuf in one write and waits for 1036 bytes.
     std::optional<int16_t> ReceiveWait();
@@ -65,17 +65,16 @@ class SerialLink {
     // nothing happen. Changes nothing on the line.
     void watchDeadline(std::function<void()> watcher) { deadlineWatcher_ = std::move(watcher); }
 
-    // Ends a wait in progress and refuses every later wait until clearCancel().
-    void cancel();
-    void clearCancel();
+    // Forgets the latest reply wait, at the start of an exchange.
+    void clearLastWait() { lastWait_ = WaitRecord{}; }
     void abortWaitsWhen(std::function<bool()> source) {  // Transport::abortWaitsWhen
         transport_->abortWaitsWhen(std::move(source));
     }
 
     // Why the port could not be opened or used during the latest exchange; empty when it was
     // fine.
-    std::string failureText() const;
-    // The latest reply wait of the current exchange; cleared by clearCancel().
+    std::string failureText() const { return transport_->failureText(); }
+    // The latest reply wait of the current exchange; cleared by clearLastWait().
     const WaitRecord& lastWait() const { return lastWait_; }
 
     std::vector<uint8_t> bytTxBuf;
@@ -86,7 +85,6 @@ class SerialLink {
     void settleLine(int64_t received, int16_t minimum);
 
     std::unique_ptr<Transport> transport_;
-    bool cancelled_ = false;
     WaitRecord lastWait_;
     std::function<void()> deadlineWatcher_;
 };

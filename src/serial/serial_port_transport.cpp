@@ -122,7 +122,7 @@ bool SerialPortTransport::write(std::span<const uint8_t> bytes) {
 
 bool SerialPortTransport::waitForBytes(int64_t minimum, std::chrono::milliseconds deadline) {
     if (!port_->isOpen() || failed_) return false;
-    aborted_ = false;
+    bool aborted = false;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
@@ -142,26 +142,24 @@ bool SerialPortTransport::waitForBytes(int64_t minimum, std::chrono::millisecond
     if (abortSource_) {
         QObject::connect(&abortPoll, &QTimer::timeout, &loop, [&] {
             if (!abortSource_()) return;
-            aborted_ = true;
+            aborted = true;
             loop.quit();
         });
         abortPoll.start(kAbortPollInterval);
-        if (abortSource_()) aborted_ = true;
+        if (abortSource_()) aborted = true;
     }
     timer.start(deadline);
-    loop_ = &loop;
-    if (!aborted_ && port_->bytesAvailable() < minimum) loop.exec();
-    loop_ = nullptr;
+    if (!aborted && port_->bytesAvailable() < minimum) loop.exec();
     // At the deadline, take in what the driver already holds, without waiting for more.
-    if (!failed_ && !aborted_ && port_->bytesAvailable() < minimum && port_->isOpen()) {
+    if (!failed_ && !aborted && port_->bytesAvailable() < minimum && port_->isOpen()) {
         port_->waitForReadyRead(0);
         if (!breaksThePort(port_->error())) port_->clearError();
     }
-    if (!port_->isOpen() && !aborted_ && !failed_) {
+    if (!port_->isOpen() && !aborted && !failed_) {
         failed_ = true;
         failure_ = "the connection to " + name_ + " was lost";
     }
-    return !failed_ && !aborted_;
+    return !failed_ && !aborted;
 }
 
 int64_t SerialPortTransport::bytesAvailable() {
@@ -179,11 +177,6 @@ int64_t SerialPortTransport::discardInput() {
     port_->waitForReadyRead(0);
     if (!breaksThePort(port_->error())) port_->clearError();
     return static_cast<int64_t>(port_->readAll().size());
-}
-
-void SerialPortTransport::abortWait() {
-    aborted_ = true;
-    if (loop_ != nullptr) loop_->quit();
 }
 
 std::string SerialPortTransport::failureText() const {

@@ -10,8 +10,6 @@
 #include "device_hold.h"
 #include "transport.h"
 
-class QEventLoop;
-
 namespace quorvel {
 
 class SerialPortTransport final : public Transport {
@@ -29,7 +27,6 @@ class SerialPortTransport final : public Transport {
     std::vector<uint8_t> readAll() override;
     int64_t discardInput() override;
     void abortWaitsWhen(std::function<bool()> source) override { abortSource_ = std::move(source); }
-    void abortWait() override;
     std::string failureText() const override;
     std::string holdDevice(const PortTarget& target) override;
     void releaseDevice() override { sequenceHold_.release(); }
@@ -45,9 +42,7 @@ class SerialPortTransport final : public Transport {
     std::string name_;  // "COM3 (/dev/ttyUSB0)" for messages
     std::string failure_;
     bool failed_ = false;
-    bool aborted_ = false;
     std::function<bool()> abortSource_;  // see Transport::abortWaitsWhen()
-    QEventLoop* loop_ = nullptr;         // the wait in progress, if any
 };
 
 }  // namespace quorvel

@@ -31,7 +31,6 @@ class TraceTransport final : public Transport {
     int64_t bytesAvailable() override { return inner_->bytesAvailable(); }
     std::vector<uint8_t> readAll() override;
     int64_t discardInput() override;
-    void abortWait() override { inner_->abortWait(); }
     void abortWaitsWhen(std::function<bool()> source) override {
         inner_->abortWaitsWhen(std::move(source));
     }

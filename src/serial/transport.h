@@ -44,10 +44,8 @@ class Transport {
     // Throws away every byte that waits, also what the driver holds and has not handed over
     // yet; returns how many there were.
     virtual int64_t discardInput() = 0;
-    // Ends a wait in progress at once (it returns false).
-    virtual void abortWait() = 0;
-    // Asked every few milliseconds while a wait runs: true ends the wait at once, as
-    // abortWait() does. For a stop that cannot wait for the device's answer.
+    // Asked every few milliseconds while a wait runs: true ends the wait at once (it returns
+    // false). For a stop that cannot wait for the device's answer.
     virtual void abortWaitsWhen(std::function<bool()> source) { (void)source; }
     // Holds the target's device across several opens and closes (a rewrite from its connect to
     // its disconnect), so that no other writer takes it between two exchanges. Empty when held

@@ -40,8 +40,7 @@ StepRecord record(const std::string& name, int16_t status, ExchangeDiagnostics s
                          Step::TextErase, Step::TextEnd, Step::RowWrite}) {
         if (name == StepName(s)) step = s;
     }
-    return StepRecord{step,   status, false, 0, std::move(portError), std::move(seen),
-                      strict, {},     {}};
+    return StepRecord{step, status, false, 0, std::move(portError), std::move(seen), strict, {}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -181,8 +180,8 @@ TEST(EchoWarning, NamesEveryFrameWhoseAnswerDidNotRepeatIt) {
     std::vector<StepRecord> steps = {record("erase", 4, {}), record("program", 0, {}),
                                      record("disconnect", 0, {})};
     EXPECT_EQ(echoWarning(steps), "");
-    steps[0].notEchoed = {-1};
-    steps[1].notEchoed = {1024, 4096};
+    steps[0].unconfirmed = {{-1, false, '0'}};
+    steps[1].unconfirmed = {{1024, false, '0'}, {2048, true, 'B'}, {4096, false, 0x8A}};
     EXPECT_EQ(echoWarning(steps),
               "the device's answers did not repeat what was sent: the write may not have been "
               "stored (the erase frame, block 0x004000, block 0x010000)");

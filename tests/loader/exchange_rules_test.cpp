@@ -112,18 +112,21 @@ class ExchangeRulesTest : public QObject {
         verifyClosedAtEnd(*s.transport);
     }
 
-    void cancelEndsTheExchange_data() { addExchangeRows(); }
-    void cancelEndsTheExchange() {
+    void abortedWaitEndsTheExchange_data() { addExchangeRows(); }
+    void abortedWaitEndsTheExchange() {
         QFETCH(QString, exchange);
         ScriptedLoader s;
-        s.transport->duringWait = [&] { s.loader->cancel(); };
+        bool abort = false;
+        s.loader->abortWaitsWhen([&] { return abort; });
+        s.transport->duringWait = [&] { abort = true; };
         QCOMPARE(int(run(*s.loader, exchange, com1(), imageWithRows({1024}))),
                  failureCodeOf(exchange));
-        QCOMPARE(s.transport->written.size(), 1);  // no further attempt after the cancel
+        QCOMPARE(s.transport->written.size(), 1);  // no further attempt after the abort
         QCOMPARE(s.transport->waits, 1);
         QVERIFY(!s.loader->busy());
         verifyClosedAtEnd(*s.transport);
         // The next exchange runs normally again.
+        abort = false;
         s.transport->duringWait = nullptr;
         s.transport->replies = {QByteArray(), frameAnswer('0')};
         QCOMPARE(int(s.loader->FlashErase(com1())), 4);

@@ -56,12 +56,11 @@ class ScriptedTransport : public quorvel::Transport {
     }
     bool waitForBytes(int64_t, std::chrono::milliseconds) override {
         ++waits;
-        aborted_ = false;
         if (duringWait) {
             const auto hook = duringWait;  // the hook may replace itself
             hook();
         }
-        return open_ && !aborted_;
+        return open_ && !(abortSource_ && abortSource_());
     }
     int64_t bytesAvailable() override { return pending_.size(); }
     std::vector<uint8_t> readAll() override {
@@ -74,7 +73,7 @@ class ScriptedTransport : public quorvel::Transport {
         pending_.clear();
         return n;
     }
-    void abortWait() override { aborted_ = true; }
+    void abortWaitsWhen(std::function<bool()> source) override { abortSource_ = std::move(source); }
     std::string failureText() const override { return failure_; }
 
     // Bytes a test wants the device to have sent before the next wait.
@@ -82,7 +81,7 @@ class ScriptedTransport : public quorvel::Transport {
 
   private:
     bool open_ = false;
-    bool aborted_ = false;
+    std::function<bool()> abortSource_;
     QByteArray pending_;
     std::string failure_;
 };

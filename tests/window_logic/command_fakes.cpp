@@ -98,7 +98,7 @@ QString CommandRig::boxes() const {
 }
 
 std::string FakeExchanges::holdDevice(const ExchangeSettings& settings) {
-    return hold_.take(GetCOM(settings)) ? std::string() : hold_.refusal();
+    return hold_.take(settings) ? std::string() : hold_.refusal();
 }
 
 }  // namespace quorvel::test

@@ -119,7 +119,6 @@ class FakeExchanges : public Exchanges {
         const bool named = unconfirmedCall.empty() || calls.back().name == unconfirmedCall;
         return named ? unconfirmed : none;
     }
-    const std::vector<int>& answersNotEchoed() const override { return notEchoed; }
     std::string portFailureText() const override { return portFailure; }
     const ExchangeDiagnostics& lastDiagnostics() const override { return diagnostics; }
     std::string portDescription(const ExchangeSettings&) const override {
@@ -140,7 +139,6 @@ class FakeExchanges : public Exchanges {
     bool deviceThere = true;                     // whether a device stands behind the port
     int programSteps = 120;                      // block positions the program walk reports
     std::vector<UnconfirmedAnswer> unconfirmed;  // what every exchange took unconfirmed
-    std::vector<int> notEchoed;                  // frames whose answer did not repeat them
     std::string unconfirmedCall;                 // only this one's, when named
     std::function<void(const std::string& name)> during;  // runs inside every exchange
     std::vector<ExchangeCall> calls;

@@ -118,7 +118,7 @@ void RewriteSequenceTest::outcomes() {
         QVERIFY(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
         rig.panel.settings.devicePath = ::ptsname(terminal);
         bool taken = false;
-        std::thread([&] { taken = other.take(GetCOM(rig.panel.settings)); }).join();
+        std::thread([&] { taken = other.take(rig.panel.settings); }).join();
         QVERIFY(taken);
         lastBox.replace("${HELD}", QString::fromStdString(rig.panel.settings.devicePath));
     }

@@ -35,7 +35,7 @@ std::string pinProblem(const std::string& pin) {
 // The device a port reaches, as one path: a COM number mapped to its device, links followed.
 // A number that maps to no device keeps its name; it cannot be opened anyway.
 std::string deviceIdentity(const DevicePort& port) {
-    const std::optional<std::string> device = deviceForTarget(GetCOM(port.settings));
+    const std::optional<std::string> device = deviceForTarget(port.settings);
     if (!device) return port.name;
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(*device, error);

@@ -63,7 +63,7 @@ std::vector<std::string> blockRanges(const MemoryImage& image) {
 // Opens the port and closes it again; false, with the port's failure text, when it will not.
 bool portOpens(const ExchangeSettings& settings, std::FILE* err) {
     SerialPortTransport port;
-    if (!port.open(GetCOM(settings))) {
+    if (!port.open(settings)) {
         writeLine(err, "quorvel-flash: " + port.failureText());
         return false;
     }

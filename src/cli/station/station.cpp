@@ -50,7 +50,7 @@ class PortWatch {
         if (device.empty() || !std::filesystem::exists(device, error)) return false;
         if (!opens) return true;
         SerialPortTransport probe;
-        const bool opened = probe.open(GetCOM(settings_));
+        const bool opened = probe.open(settings_);
         if (!opened) openFailure_ = probe.failureText();
         probe.close();
         return opened;
@@ -301,7 +301,7 @@ class StationWorker final : public QThread {
         };
         while (!stationEnds()) {
             if (watch_.present(false)) {
-                if (!hold_.take(GetCOM(settings_))) {
+                if (!hold_.take(settings_)) {
                     sayOnce(hold_.refusal());
                 } else if (watch_.present(true)) {
                     return true;
