@@ -370,4 +370,13 @@ std::optional<Record> readRecordLine(std::string_view line, RecordParser parser)
     return record;
 }
 
+std::optional<Record> readWrittenLine(std::string_view line, std::string_view unit) {
+    if (line.find(unit) == std::string_view::npos && line.find('\\') == std::string_view::npos)
+        return std::nullopt;
+    std::optional<Record> r = readRecordLine(line);
+    if (!r || r->opening || r->unit != unit || r->severity != OutcomeSeverity::Success)
+        return std::nullopt;
+    return r;
+}
+
 }  // namespace quorvel

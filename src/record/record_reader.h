@@ -27,6 +27,11 @@ std::optional<Record> readRecordLine(std::string_view line,
 bool readRecordLine(std::string_view line, std::optional<Record>& record,
                     RecordParser parser = RecordParser::Fastest);
 
+// The record on `line` when it is the final line of a write of `unit` that succeeded; empty for
+// any other line. A line that holds neither the id as it is nor an escape cannot name the unit,
+// and is passed over without being read as JSON, so that years of records take little.
+std::optional<Record> readWrittenLine(std::string_view line, std::string_view unit);
+
 // Whether the build reads record lines with simdjson.
 bool fastRecordParser();
 

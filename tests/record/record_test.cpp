@@ -23,6 +23,7 @@
 #include "record_stream.h"
 #include "records_summary.h"
 #include "rewrite_record.h"
+#include "unit_written.h"
 
 using namespace quorvel;
 using namespace quorvel::cli;
@@ -380,6 +381,38 @@ TEST(BlocksAccepted, CountsTheBlocksBeforeTheOneAWalkEndedOn) {
     EXPECT_EQ(blocksAccepted({erase, program(false, 4096)}, image), 2);
     EXPECT_EQ(blocksAccepted({erase, program(false, 1024)}, image), 0);
     EXPECT_EQ(blocksAccepted({erase, program(false, -1)}, image), 0);  // the port never opened
+}
+
+// A unit is written when a final line of it ended in success: the last such line is named, an id
+// the line holds escaped is found too, and a started or a failed line is none.
+TEST(UnitWritten, LastSuccessfulFinalLineOfTheUnit) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("line.jsonl").toStdString();
+    const auto line = [](const std::string& unit, const std::string& port, const char* outcome) {
+        Record r = failedRecord();
+        r.unit = unit;
+        r.port = port;
+        r.outcome = outcome;
+        return recordLine(r) + "\n";
+    };
+    Record started = failedRecord();
+    started.unit = "U-2";
+    {
+        std::ofstream(path) << startedLine(started) << "\n"
+                            << line("U-1", "COM1", "success") << line("U-2", "COM2", "failure")
+                            << line("U\"7", "COM4", "success") << line("U-1", "COM3", "success");
+    }
+    const std::string at = "at 2026-03-02T08:00:09.420Z on line3, port ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"U-1", "unit U-1 was written " + at + "COM3 (" + path + " line 5)"},
+        {"U\"7", "unit U\"7 was written " + at + "COM4 (" + path + " line 4)"},
+        {"U-2", ""},
+        {"U-9", ""},
+        {"", ""},
+    };
+    for (const auto& [unit, written] : cases)
+        EXPECT_EQ(findUnitWritten(path, unit).value_or(""), written) << unit;
+    EXPECT_FALSE(findUnitWritten(dir.filePath("none.jsonl").toStdString(), "U-1"));
 }
 
 TEST(RecordFile, WholeLinesFromSeveralThreadsAfterEarlierOnes) {

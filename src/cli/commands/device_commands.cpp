@@ -105,7 +105,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     std::string unitCheck;
     if (kept != nullptr && !options.unit.empty() && !options.scan && !options.rewrite) {
         std::string unasked;
-        const std::optional<UnitWritten> written =
+        const std::optional<std::string> written =
             findUnitWritten(options.record, options.unit, &unasked);
         if (!unasked.empty()) {
             unitCheck = "not made: " + unasked;
@@ -113,8 +113,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                                ": the check whether it is written already was " + unitCheck);
         }
         if (written) {
-            return cancelled(unitWrittenText(options.unit, *written, kept->path()) +
-                                 "; nothing was sent (--rewrite writes it again)",
+            return cancelled(*written + "; nothing was sent (--rewrite writes it again)",
                              loaded.facts);
         }
     }

@@ -253,9 +253,9 @@ class StationWorker final : public QThread {
             if (record_ != nullptr && !options_.rewrite) {
                 std::string unasked;
                 std::string written;  // where the unit was written before, if it was
-                if (const std::optional<UnitWritten> found = findUnitWritten(
+                if (const std::optional<std::string> found = findUnitWritten(
                         options_.record, scan.unit, &unasked, record_->backlog().since)) {
-                    written = unitWrittenText(scan.unit, *found, record_->path());
+                    written = *found;
                 } else if (const std::optional<std::string> port = log_.writtenOn(scan.unit)) {
                     // Its lines on their way to the record.
                     written = "unit " + scan.unit + " was written by this station, port " + *port;
