@@ -63,7 +63,7 @@ std::string valueChoices() {
 std::string fileCommands(bool images) {
     std::string pattern;
     for (const Command& c : commandTable()) {
-        if (c.takesFile() && c.takesImage == images)
+        if (c.takesFile && c.takesImage == images)
             pattern += (pattern.empty() ? "" : " | ") + std::string(c.name);
     }
     return pattern;

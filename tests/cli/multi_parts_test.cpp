@@ -121,9 +121,12 @@ TEST(SummaryTable, SeveralDevicesEndAsTheWorst) {
 }
 
 TEST(ProgressBoard, LinesFollowTheDevices) {
-    ProgressBoard board(nullptr, ProgressBoard::Mode::Silent,
-                        {"COM1", "/dev/serial/by-id/usb-FTDI_FT232R-if00"});
+    ProgressBoard board(
+        nullptr, ProgressBoard::Mode::Silent,
+        {"COM1", "/dev/serial/by-id/usb-FTDI_FT232R-if00", "/dev/ttyUSB-Prüfstand-日本"});
     EXPECT_EQ(board.line(0), "COM1                      [....................]   0%  waiting");
+    // Columns are counted in characters: a UTF-8 name is as wide as it looks.
+    EXPECT_EQ(board.line(2), "/dev/ttyUSB-Prüfstand-日本  [....................]   0%  waiting");
     board.stepStarted(0, Step::Program);
     board.progress(0, 60, 120, 0x23C00);
     EXPECT_EQ(board.line(0),

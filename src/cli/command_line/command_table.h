@@ -37,6 +37,7 @@ struct CommandWork {
 struct Command {
     std::string_view name;
     std::string_view arguments;  // as the usage line shows them, after the options
+    bool takesFile;  // its arguments name files: a firmware image, or (records) record files
     // How many arguments it takes: one of the two, or from fewestArgs on when mostArgs is
     // kAnyCount. The part of `arguments` in brackets is given whole or not at all.
     size_t fewestArgs;
@@ -55,8 +56,6 @@ struct Command {
         return std::ranges::find(exits, exitCode) != exits.end();
     }
     bool writesFlash() const { return work.writes != FlashWrite::None; }
-    // Its arguments name files: a firmware image, or (records) record files.
-    bool takesFile() const { return arguments.starts_with("FILE"); }
 };
 
 // The endings of the firmware files the tool reads, in small letters: an ending in HEX is read

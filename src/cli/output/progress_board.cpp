@@ -18,7 +18,7 @@ constexpr int kLineEveryPercent = 10;  // plain lines: one per tenth of the walk
 ProgressBoard::ProgressBoard(std::FILE* out, Mode mode, std::vector<std::string> ports)
     : out_(out), mode_(mode) {
     for (std::string& port : ports) {
-        portWidth_ = std::max(portWidth_, shownFitted(port, kLongestPort, true).size());
+        portWidth_ = std::max(portWidth_, characterCount(shownFitted(port, kLongestPort, true)));
         devices_.push_back(Device{std::move(port), {}, {}, 0, false, {}});
     }
 }
@@ -73,8 +73,7 @@ std::string ProgressBoard::line(size_t device) const {
 
 std::string ProgressBoard::lineLocked(const Device& d) const {
     const int filled = d.percent * kBarWidth / 100;
-    std::string port = shownFitted(d.port, kLongestPort, true);
-    port.resize(portWidth_, ' ');
+    const std::string port = padded(shownFitted(d.port, kLongestPort, true), portWidth_);
     char percent[8];
     std::snprintf(percent, sizeof percent, "%3d%%", d.percent);
     std::string text = port + "  [" + std::string(filled, '#') +

@@ -50,7 +50,7 @@ class ProgressBoard {
 
     std::FILE* out_;
     Mode mode_;
-    size_t portWidth_ = 0;
+    size_t portWidth_ = 0;  // in characters, the widest port name as shown
     mutable std::mutex mutex_;
     std::vector<Device> devices_;
     bool drawn_ = false;

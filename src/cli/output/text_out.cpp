@@ -86,6 +86,12 @@ size_t characterCount(std::string_view text) {
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), startsCharacter));
 }
 
+std::string padded(std::string text, size_t width) {
+    const size_t n = characterCount(text);
+    if (n < width) text.append(width - n, ' ');
+    return text;
+}
+
 std::string shownFitted(std::string_view text, size_t most, bool keepEnd) {
     std::string shown = shownText(text);
     constexpr size_t kMark = 3;

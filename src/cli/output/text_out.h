@@ -28,6 +28,9 @@ std::string shownText(std::string_view text);
 std::string shownFitted(std::string_view text, size_t most, bool keepEnd = false);
 // How many characters UTF-8 `text` holds.
 size_t characterCount(std::string_view text);
+// `text` with blanks after it up to `width` characters, so that columns of UTF-8 names line up;
+// a longer text stays as it is.
+std::string padded(std::string text, size_t width);
 // Whether a byte of UTF-8 text starts a character: every byte but a continuation byte does.
 inline bool startsCharacter(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;

@@ -26,12 +26,6 @@ constexpr const char* kGap = "  ";
 constexpr std::chrono::steady_clock::duration kPaceWindow = std::chrono::hours(1);
 constexpr int kBoardsForPace = 3;
 
-std::string padded(std::string text, size_t width) {
-    const size_t n = characterCount(text);
-    if (n < width) text.append(width - n, ' ');
-    return text;
-}
-
 // The result's colour, in the order of OutcomeSeverity.
 constexpr Ink kSeverityInks[kSeverities] = {Ink::Green, Ink::Yellow, Ink::Red, Ink::Yellow};
 
