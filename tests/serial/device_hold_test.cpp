@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <QtTest>
+#include <ctime>
+#include <memory>
 #include <thread>
 
 #include "device_lock.h"
@@ -24,6 +26,41 @@ const QString kNobody = "65534";
 QByteArray contents(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// A file of nobody's (mode 0600) beside the lock file `path`, under a name no writer's clean-up
+// takes; empty when it cannot be made. The lock folder is the machine's: a lock file made in
+// place with no holder yet is a left-over to any writer of another device running meanwhile.
+QString madeForNobody(const QString& path, const QByteArray& text) {
+    const QString made = QFileInfo(path).path() + "/planted." + QFileInfo(path).fileName();
+    QFile file(made);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) return {};
+    file.close();
+    const QByteArray name = made.toUtf8();
+    if (::chown(name.constData(), 65534, 65534) != 0 || ::chmod(name.constData(), 0600) != 0)
+        return {};
+    return made;
+}
+
+bool movedInPlace(const QString& made, const QString& path) {
+    return ::rename(made.toUtf8().constData(), path.toUtf8().constData()) == 0;
+}
+
+// Waits until the kernel's coarse clock, which stamps a node's change time, has passed that of
+// `path`: a node changed or made from then on has another. Within a tick or two.
+bool pastChangeTime(const std::string& path) {
+    struct stat node {};
+    if (::stat(path.c_str(), &node) != 0) return false;
+    QDeadlineTimer deadline(kWaitMs);
+    timespec now{};
+    do {
+        std::this_thread::yield();
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (now.tv_sec > node.st_ctim.tv_sec ||
+            (now.tv_sec == node.st_ctim.tv_sec && now.tv_nsec > node.st_ctim.tv_nsec))
+            return true;
+    } while (!deadline.hasExpired());
+    return false;
 }
 
 }  // namespace
@@ -87,6 +124,7 @@ class DeviceHoldTest : public QObject {
     void nodeMadeAgainIsAnotherDevice() {
         DeviceHold hold;
         QVERIFY(hold.take(target(device(0))));
+        QVERIFY(pastChangeTime(devices_[0].path()));
         QVERIFY(::chmod(devices_[0].path().c_str(), 0660) == 0);
         bool taken = false;
         DeviceHold other;
@@ -129,9 +167,8 @@ class DeviceHoldTest : public QObject {
         if (planted == "folder") QVERIFY(QDir().mkpath(path + "/inside"));
         if (planted == "fifo") QCOMPARE(::mkfifo(path.toUtf8().constData(), 0666), 0);
         if (planted == "file") {
-            QVERIFY(QFile::copy(victim, path));
-            QCOMPARE(::chown(path.toUtf8().constData(), 65534, 65534), 0);
-            QCOMPARE(::chmod(path.toUtf8().constData(), 0600), 0);
+            const QString made = madeForNobody(path, "secret\n");
+            QVERIFY(!made.isEmpty() && movedInPlace(made, path));
         }
         const auto cleanUp = qScopeGuard([&] {
             for (const QString& left :
@@ -163,20 +200,21 @@ class DeviceHoldTest : public QObject {
         // After the chown: a pseudo-terminal's lock path follows its change time.
         const QString path = lockPath(0);
         QCOMPARE(prepareLockFolder(QFileInfo(path).path().toStdString()), std::string());
-        QFile made(path);
-        QVERIFY(made.open(QIODevice::WriteOnly));
-        made.close();
-        QCOMPARE(::chown(path.toUtf8().constData(), 65534, 65534), 0);
+        // Held first, then put in place.
+        const QString made = madeForNobody(path, {});
+        QVERIFY(!made.isEmpty());
         QProcess holder;
         holder.start("setpriv", {"--reuid", kNobody, "--regid", kNobody, "--clear-groups", "flock",
-                                 "-n", path, "-c", "echo held; exec sleep 60"});
-        QVERIFY(holder.waitForReadyRead(kWaitMs));
+                                 "-n", made, "-c", "echo held; exec sleep 60"});
         const auto cleanUp = qScopeGuard([&] {
             holder.kill();
             holder.waitForFinished();
+            QFile::remove(made);
             QFile::remove(path);
             (void)::chown(node.constData(), before.st_uid, before.st_gid);
         });
+        QVERIFY(holder.waitForReadyRead(kWaitMs));
+        QVERIFY(movedInPlace(made, path));
         DeviceHold hold;
         QCOMPARE(hold.take(target(folder_.filePath("by-id"))), !mayOpen);
         if (mayOpen) {
