@@ -6,10 +6,6 @@
 #include <mutex>
 #include <thread>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
 #include "device_lock.h"
 #include "port_description.h"
 
@@ -40,17 +36,6 @@ std::string resolvedDeviceName(const PortTarget& target) {
 
 }  // namespace
 
-std::string deviceIdentity([[maybe_unused]] const std::string& path) {
-#ifdef _WIN32
-    return path;
-#else
-    struct stat node {};
-    if (::stat(path.c_str(), &node) != 0) return {};
-    return std::to_string(node.st_rdev) + "/" + std::to_string(node.st_ino) + "/" +
-           std::to_string(node.st_ctim.tv_sec) + "." + std::to_string(node.st_ctim.tv_nsec);
-#endif
-}
-
 bool DeviceHold::take(const PortTarget& target) {
     release();
     refusal_.clear();
@@ -60,7 +45,7 @@ bool DeviceHold::take(const PortTarget& target) {
     if (device.empty() || !isSerialDeviceNode(device)) return true;
     // The node, not only its path: a node replugged or a pseudo-terminal number reused is
     // another device, whoever still holds the one before.
-    const std::string key = device + "@" + deviceNodeKey(device);
+    const std::string key = device + "@" + deviceIdentity(device);
     const std::lock_guard<std::mutex> lock(heldMutex);
     if (auto it = heldDevices.find(key); it != heldDevices.end()) {
         if (it->second.owner != std::this_thread::get_id()) {

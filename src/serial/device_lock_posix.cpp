@@ -196,24 +196,23 @@ bool isSerialDeviceNode(const std::string& device) {
     return subsystem.filename() == "tty";
 }
 
-std::string deviceNodeKey(const std::string& device) {
+std::string deviceIdentity(const std::string& path) {
     struct stat node {};
-    if (::stat(device.c_str(), &node) != 0) return {};
-    std::string key = std::to_string(::major(node.st_rdev)) + "-" +
-                      std::to_string(::minor(node.st_rdev)) + "-" + std::to_string(node.st_ino);
-    // Not for a USB adapter's node: udev sets its permissions just after it appears, which
-    // moves its change time while a first writer may already hold it.
+    if (::stat(path.c_str(), &node) != 0) return {};
+    std::string identity = std::to_string(::major(node.st_rdev)) + "-" +
+                           std::to_string(::minor(node.st_rdev)) + "-" +
+                           std::to_string(node.st_ino);
     if (isPseudoTerminal(node)) {
-        key +=
+        identity +=
             "-" + std::to_string(node.st_ctim.tv_sec) + "." + std::to_string(node.st_ctim.tv_nsec);
     }
-    return key;
+    return identity;
 }
 
 std::string deviceLockPath(const std::string& device) {
     std::string name = device;
     std::replace(name.begin(), name.end(), '/', '_');
-    return lockFolder() + "/" + kLockPrefix + name + "." + deviceNodeKey(device) + ".lock";
+    return lockFolder() + "/" + kLockPrefix + name + "." + deviceIdentity(device) + ".lock";
 }
 
 void setLockNotices(std::function<void(const std::string&)> sink) {

@@ -6,6 +6,7 @@
 #include "device_hold.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QtTest>
@@ -246,30 +247,55 @@ class DeviceHoldTest : public QObject {
         QCOMPARE(info.st_mode & 07777, mode_t(01775));
     }
 
+    // What tells a device node from the next one at its place. A link made again for the same
+    // node, or the owner and mode udev sets on a USB node just after it appears, leave it alone
+    // (the board left connected); an adapter plugged again, or a pseudo-terminal opened again
+    // at the number of the one closed, change it.
+    void identityChangesWithTheNode_data() {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("link made again") << true << "link" << true;
+        QTest::newRow("USB node's owner and mode set by udev") << true << "mode" << true;
+        QTest::newRow("USB adapter plugged again") << true << "again" << false;
+        QTest::newRow("pseudo-terminal opened again") << false << "again" << false;
+    }
     void identityChangesWithTheNode() {
-        const QString node = folder_.filePath("node");
-        const QString link = folder_.filePath("node-link");
-        QFile file(node);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QFETCH(bool, usb);
+        QFETCH(QString, change);
+        QFETCH(bool, same);
+        // A memory file system, as devtmpfs is: a new node never gets the inode of one removed
+        // (a disk's may).
+        QTemporaryDir nodes("/dev/shm/quorvel-hold-XXXXXX");
+        QVERIFY(nodes.isValid());
+        const QByteArray usbNode = nodes.filePath("ttyUSB0").toUtf8();
+        const auto plugIn = [&] {
+            return ::mknod(usbNode.constData(), S_IFCHR | 0600, makedev(188, 0)) == 0;
+        };
+        std::unique_ptr<PtyPair> pty;
+        if (usb && !plugIn()) QSKIP("no device node can be made here");
+        if (!usb) QVERIFY((pty = std::make_unique<PtyPair>())->ok());
+        const QString node = usb ? QString(usbNode) : QString::fromStdString(pty->path());
+        const QString link = nodes.filePath("by-id");
         QVERIFY(QFile::link(node, link));
         const std::string path = link.toStdString();
         const std::string before = deviceIdentity(path);
         QVERIFY(!before.empty());
-        QCOMPARE(deviceIdentity(path), before);
-        // The link made again for the same node: the same device, left connected.
-        QVERIFY(QFile::remove(link));
-        QVERIFY(deviceIdentity(path).empty());
-        QVERIFY(QFile::link(node, link));
-        QCOMPARE(deviceIdentity(path), before);
-        // A new node behind it: another device, even with the old one's inode number. Its change
-        // time is the kernel's coarse clock: a node made within the same tick as the one before
-        // would look alike, which a board that was written in between never is.
-        QTest::qSleep(20);
-        QVERIFY(QFile::remove(node));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QVERIFY(deviceIdentity(path) != before);
+        QVERIFY(pastChangeTime(path));
+        if (change == "link") {
+            QVERIFY(QFile::remove(link));
+            QVERIFY(deviceIdentity(path).empty());
+            QVERIFY(QFile::link(node, link));
+        } else if (change == "mode") {
+            QCOMPARE(::chmod(usbNode.constData(), 0660), 0);
+        } else if (usb) {
+            QCOMPARE(::unlink(usbNode.constData()), 0);
+            QVERIFY(plugIn());
+        } else {
+            pty.reset();
+            QVERIFY((pty = std::make_unique<PtyPair>())->ok());
+        }
+        QCOMPARE(deviceIdentity(path) == before, same);
     }
 
   private:
