@@ -1,6 +1,5 @@
 #include "device_hold.h"
 
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -21,25 +20,12 @@ struct Held {
 std::mutex heldMutex;
 std::map<std::string, Held> heldDevices;
 
-// The device a target stands for with every link followed ("/dev/ttyUSB0", "COM3"); empty
-// when it maps to none.
-std::string resolvedDeviceName(const PortTarget& target) {
-    const std::string device = resolvedDevice(target);
-#ifdef _WIN32
-    return device;
-#else
-    std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::canonical(device, error);
-    return error ? device : canonical.string();
-#endif
-}
-
 }  // namespace
 
 bool DeviceHold::take(const PortTarget& target) {
     release();
     refusal_.clear();
-    const std::string device = resolvedDeviceName(target);
+    const std::string device = reachedDevice(target);
     // Nothing to hold for a port that maps to no device or is no serial line (a file, a folder,
     // /dev/null): opening it says what is wrong, and no lock file is made for it.
     if (device.empty() || !isSerialDeviceNode(device)) return true;
