@@ -1,14 +1,9 @@
 #include "device_hold.h"
 
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 #include "device_lock.h"
 #include "port_description.h"
@@ -25,42 +20,18 @@ struct Held {
 std::mutex heldMutex;
 std::map<std::string, Held> heldDevices;
 
-// The device a target stands for with every link followed ("/dev/ttyUSB0", "COM3"); empty
-// when it maps to none.
-std::string resolvedDeviceName(const PortTarget& target) {
-    const std::string device = resolvedDevice(target);
-#ifdef _WIN32
-    return device;
-#else
-    std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::canonical(device, error);
-    return error ? device : canonical.string();
-#endif
-}
-
 }  // namespace
-
-std::string deviceIdentity([[maybe_unused]] const std::string& path) {
-#ifdef _WIN32
-    return path;
-#else
-    struct stat node {};
-    if (::stat(path.c_str(), &node) != 0) return {};
-    return std::to_string(node.st_rdev) + "/" + std::to_string(node.st_ino) + "/" +
-           std::to_string(node.st_ctim.tv_sec) + "." + std::to_string(node.st_ctim.tv_nsec);
-#endif
-}
 
 bool DeviceHold::take(const PortTarget& target) {
     release();
     refusal_.clear();
-    const std::string device = resolvedDeviceName(target);
+    const std::string device = reachedDevice(target);
     // Nothing to hold for a port that maps to no device or is no serial line (a file, a folder,
     // /dev/null): opening it says what is wrong, and no lock file is made for it.
     if (device.empty() || !isSerialDeviceNode(device)) return true;
     // The node, not only its path: a node replugged or a pseudo-terminal number reused is
     // another device, whoever still holds the one before.
-    const std::string key = device + "@" + deviceNodeKey(device);
+    const std::string key = device + "@" + deviceIdentity(device);
     const std::lock_guard<std::mutex> lock(heldMutex);
     if (auto it = heldDevices.find(key); it != heldDevices.end()) {
         if (it->second.owner != std::this_thread::get_id()) {

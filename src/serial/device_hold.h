@@ -17,13 +17,6 @@
 
 namespace quorvel {
 
-// What tells this device node from the next one plugged in at the same place: the inode, device
-// number and change time of the node that `path` leads to. A board or adapter replugged, however
-// fast, gives a new node and so another identity; a link that udev merely recreated for the same
-// node does not (the board left connected is not taken for a new one). Empty when the device is
-// not there.
-std::string deviceIdentity(const std::string& path);
-
 class DeviceHold {
   public:
     DeviceHold() = default;
@@ -41,7 +34,7 @@ class DeviceHold {
     const std::string& refusal() const { return refusal_; }
 
   private:
-    std::string key_;  // the resolved device and its node (deviceNodeKey) while held
+    std::string key_;  // the resolved device and its node (deviceIdentity) while held
     std::string refusal_;
 };
 

@@ -35,12 +35,21 @@ class DeviceLock {
 // Whether `device` is a serial line worth a lock: a terminal device, not /dev/null or a file.
 bool isSerialDeviceNode(const std::string& device);
 
-// What tells the device node now at `device` from one made there before or after it, for the
-// hold: the device number and inode (a USB adapter plugged again gets a new inode), and for a
-// pseudo-terminal, whose number the next one opened takes over at once, its change time too.
-// ("188-0-1234"; empty on Windows and when no node is there.) A writer that still holds a node
-// that went away does not hold the next device at that path.
-std::string deviceNodeKey(const std::string& device);
+// What tells the device node now at `path` (links followed) from one made there before or after
+// it: "188-0-1234", empty when no node is there. It names the lock file and the hold (a writer
+// that still holds a node that went away does not hold the next device at that path), and the
+// station compares it to tell that the board's adapter was replugged between two boards.
+// - A USB adapter plugged again gets a new node: devtmpfs numbers its inodes from a counter and
+//   does not hand one out again, so the device number and inode tell it, however fast the
+//   replug. Its change time is left out: udev sets the node's owner and mode just after it
+//   appears, after a writer or the station may already have looked at it, and the adapter left
+//   in place is still the same device.
+// - A pseudo-terminal (a simulator, a network bridge) takes over the number of the one closed
+//   before it, and devpts derives the inode from that number: only its change time, the
+//   moment it was made, tells it apart. Two made within one tick of the kernel's coarse clock
+//   look alike.
+// On Windows the port's name ("COM3"): the system tells no node from the next.
+std::string deviceIdentity(const std::string& path);
 
 // The tool's lock folder, where the lock files of the devices are (POSIX): root's and the serial
 // group's (dialout), made by the package at every boot and by the tool run as root.

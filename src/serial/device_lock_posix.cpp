@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "device_lock.h"
@@ -37,6 +39,10 @@ namespace {
 // A lock file removed and made again by another writer between our open and our lock is
 // looked up again; more rounds than this mean something keeps replacing it.
 constexpr int kLockRounds = 8;
+// A clean-up looks at a lock file for microseconds; on a loaded machine it may be held up for
+// a while, but a look that lasts longer than this is no clean-up of ours.
+constexpr auto kLookedAtWait = std::chrono::seconds(2);
+constexpr auto kLookedAtPause = std::chrono::milliseconds(1);
 constexpr char kLockPrefix[] = "quorvel-flash";
 
 std::mutex noticeMutex;
@@ -138,7 +144,9 @@ std::string holderOf(const struct stat& locked) {
         std::istringstream fields(line);
         std::string number, kind, mode, access, where;
         long pid = 0;
-        if (!(fields >> number >> kind >> mode >> access >> pid >> where) || kind != "FLOCK")
+        // A shared lock is another writer's clean-up looking at the file, not a writer.
+        if (!(fields >> number >> kind >> mode >> access >> pid >> where) || kind != "FLOCK" ||
+            access != "WRITE")
             continue;
         unsigned major = 0, minor = 0;
         unsigned long long inode = 0;
@@ -188,24 +196,23 @@ bool isSerialDeviceNode(const std::string& device) {
     return subsystem.filename() == "tty";
 }
 
-std::string deviceNodeKey(const std::string& device) {
+std::string deviceIdentity(const std::string& path) {
     struct stat node {};
-    if (::stat(device.c_str(), &node) != 0) return {};
-    std::string key = std::to_string(::major(node.st_rdev)) + "-" +
-                      std::to_string(::minor(node.st_rdev)) + "-" + std::to_string(node.st_ino);
-    // Not for a USB adapter's node: udev sets its permissions just after it appears, which
-    // moves its change time while a first writer may already hold it.
+    if (::stat(path.c_str(), &node) != 0) return {};
+    std::string identity = std::to_string(::major(node.st_rdev)) + "-" +
+                           std::to_string(::minor(node.st_rdev)) + "-" +
+                           std::to_string(node.st_ino);
     if (isPseudoTerminal(node)) {
-        key +=
+        identity +=
             "-" + std::to_string(node.st_ctim.tv_sec) + "." + std::to_string(node.st_ctim.tv_nsec);
     }
-    return key;
+    return identity;
 }
 
 std::string deviceLockPath(const std::string& device) {
     std::string name = device;
     std::replace(name.begin(), name.end(), '/', '_');
-    return lockFolder() + "/" + kLockPrefix + name + "." + deviceNodeKey(device) + ".lock";
+    return lockFolder() + "/" + kLockPrefix + name + "." + deviceIdentity(device) + ".lock";
 }
 
 void setLockNotices(std::function<void(const std::string&)> sink) {
@@ -251,17 +258,22 @@ namespace {
 
 // Removes the lock files in `folder` whose holder is gone (a writer killed before it could
 // remove its own): each is locked first, and removed only while it is still the file its path
-// names, so that a writer that opened it meanwhile finds it gone and looks again.
+// names, so that a writer that opened it meanwhile finds it gone and looks again. The folder is
+// the machine's: the files are other writers' of other devices, in other processes, one of
+// which may be between its open and its lock. The look takes the file shared, which tells it
+// has no writer as well as an exclusive lock would, and lets that writer tell the look from a
+// holder (DeviceLock::lock) rather than refuse its device as busy.
 void removeLeftLocks(const std::string& folder, const std::string& own) {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
         if (entry.path() == own || !name.starts_with(kLockPrefix) || !name.ends_with(".lock"))
             continue;
-        const OpenedFile opened = openFileForWriting(entry.path().string(), FileWrite::Lock);
+        // Opened as it is, never made again: the writer that had it may have removed it since.
+        const OpenedFile opened = openFileForReading(entry.path().string());
         if (opened.fd < 0) continue;
         struct stat held {};
-        if (::flock(opened.fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(opened.fd, &held) == 0 &&
+        if (::flock(opened.fd, LOCK_SH | LOCK_NB) == 0 && ::fstat(opened.fd, &held) == 0 &&
             pathNames(entry.path().string(), held)) {
             (void)::unlink(entry.path().c_str());
         }
@@ -304,6 +316,7 @@ bool DeviceLock::lock(const std::string& device) {
     if (const std::string problem = prepareLockFolder(folder); !problem.empty())
         return refuse(problem);
     const std::string path = deviceLockPath(device);
+    const auto lookedAtUntil = std::chrono::steady_clock::now() + kLookedAtWait;
     for (int round = 0; round < kLockRounds; ++round) {
         const OpenedFile opened = openFileForWriting(path, FileWrite::Lock);
         if (opened.fd < 0 && opened.notRegular) {
@@ -328,12 +341,16 @@ bool DeviceLock::lock(const std::string& device) {
             ::close(fd);
             return refuse("its lock file " + path + ": " + std::strerror(cause));
         }
-        // A lock file of a user who may not open the device holds nothing.
+        // A lock file of a user who may not open the device holds nothing. One that another
+        // writer set aside meanwhile is simply looked up again.
         if (!mayOpen(held.st_uid, node)) {
             const std::string owner = userName(held.st_uid);
-            const bool removed = pathNames(path, held) && ::unlink(path.c_str()) == 0;
+            const int cause = !pathNames(path, held)        ? ENOENT
+                              : ::unlink(path.c_str()) == 0 ? 0
+                                                            : errno;
             ::close(fd);
-            if (!removed) {
+            if (cause == ENOENT) continue;
+            if (cause != 0) {
                 return refuse("its lock file " + path + " belongs to " + owner +
                               ", who may not open the device, and cannot be set aside");
             }
@@ -343,6 +360,18 @@ bool DeviceLock::lock(const std::string& device) {
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int cause = errno;
+            // Shared only: another writer's clean-up is looking at the file for a moment, and
+            // may remove it. Looked up again once it is done, within a bound.
+            if (cause == EWOULDBLOCK && ::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+                ::close(fd);
+                if (std::chrono::steady_clock::now() >= lookedAtUntil) {
+                    return refuse("its lock file " + path +
+                                  " is kept locked shared, which no writer does");
+                }
+                std::this_thread::sleep_for(kLookedAtPause);
+                --round;
+                continue;
+            }
             ::close(fd);
             if (cause != EWOULDBLOCK)
                 return refuse("its lock file " + path +

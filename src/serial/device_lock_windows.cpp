@@ -23,8 +23,8 @@ bool isSerialDeviceNode(const std::string& device) {
     return !device.empty();
 }
 
-std::string deviceNodeKey(const std::string&) {
-    return {};
+std::string deviceIdentity(const std::string& path) {
+    return path;
 }
 
 std::string deviceLockPath(const std::string&) {

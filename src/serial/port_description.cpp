@@ -45,6 +45,18 @@ std::string resolvedDevice(const PortTarget& target) {
     return deviceForTarget(target).value_or("");
 }
 
+std::string reachedDevice(const PortTarget& target) {
+    const std::string device = resolvedDevice(target);
+#ifdef _WIN32
+    return device;
+#else
+    if (device.empty()) return device;
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(device, error);
+    return error ? device : canonical.string();
+#endif
+}
+
 bool deviceIsThere(const PortTarget& target) {
     const std::string device = resolvedDevice(target);
     return !device.empty() && nodeExists(device);

@@ -26,6 +26,11 @@ std::string describeComNumber(int16_t number, const QList<QSerialPortInfo>& port
 // The device the port maps to ("/dev/ttyUSB0"), empty when it maps to none.
 std::string resolvedDevice(const PortTarget& target);
 
+// The device the port reaches with every link followed, so that two names of one device give
+// one: "/dev/ttyUSB0" for /dev/serial/by-id/usb-FTDI_..., "COM3" as it is. Empty when the port
+// maps to none.
+std::string reachedDevice(const PortTarget& target);
+
 // Whether a device stands behind the port now: it maps to one, and on a system of device
 // files that file exists (an adapter pulled out leaves its mapping behind).
 bool deviceIsThere(const PortTarget& target);

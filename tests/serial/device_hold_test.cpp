@@ -6,9 +6,12 @@
 #include "device_hold.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QtTest>
+#include <ctime>
+#include <memory>
 #include <thread>
 
 #include "device_lock.h"
@@ -24,6 +27,41 @@ const QString kNobody = "65534";
 QByteArray contents(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// A file of nobody's (mode 0600) beside the lock file `path`, under a name no writer's clean-up
+// takes; empty when it cannot be made. The lock folder is the machine's: a lock file made in
+// place with no holder yet is a left-over to any writer of another device running meanwhile.
+QString madeForNobody(const QString& path, const QByteArray& text) {
+    const QString made = QFileInfo(path).path() + "/planted." + QFileInfo(path).fileName();
+    QFile file(made);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) return {};
+    file.close();
+    const QByteArray name = made.toUtf8();
+    if (::chown(name.constData(), 65534, 65534) != 0 || ::chmod(name.constData(), 0600) != 0)
+        return {};
+    return made;
+}
+
+bool movedInPlace(const QString& made, const QString& path) {
+    return ::rename(made.toUtf8().constData(), path.toUtf8().constData()) == 0;
+}
+
+// Waits until the kernel's coarse clock, which stamps a node's change time, has passed that of
+// `path`: a node changed or made from then on has another. Within a tick or two.
+bool pastChangeTime(const std::string& path) {
+    struct stat node {};
+    if (::stat(path.c_str(), &node) != 0) return false;
+    QDeadlineTimer deadline(kWaitMs);
+    timespec now{};
+    do {
+        std::this_thread::yield();
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (now.tv_sec > node.st_ctim.tv_sec ||
+            (now.tv_sec == node.st_ctim.tv_sec && now.tv_nsec > node.st_ctim.tv_nsec))
+            return true;
+    } while (!deadline.hasExpired());
+    return false;
 }
 
 }  // namespace
@@ -87,6 +125,7 @@ class DeviceHoldTest : public QObject {
     void nodeMadeAgainIsAnotherDevice() {
         DeviceHold hold;
         QVERIFY(hold.take(target(device(0))));
+        QVERIFY(pastChangeTime(devices_[0].path()));
         QVERIFY(::chmod(devices_[0].path().c_str(), 0660) == 0);
         bool taken = false;
         DeviceHold other;
@@ -129,9 +168,8 @@ class DeviceHoldTest : public QObject {
         if (planted == "folder") QVERIFY(QDir().mkpath(path + "/inside"));
         if (planted == "fifo") QCOMPARE(::mkfifo(path.toUtf8().constData(), 0666), 0);
         if (planted == "file") {
-            QVERIFY(QFile::copy(victim, path));
-            QCOMPARE(::chown(path.toUtf8().constData(), 65534, 65534), 0);
-            QCOMPARE(::chmod(path.toUtf8().constData(), 0600), 0);
+            const QString made = madeForNobody(path, "secret\n");
+            QVERIFY(!made.isEmpty() && movedInPlace(made, path));
         }
         const auto cleanUp = qScopeGuard([&] {
             for (const QString& left :
@@ -163,20 +201,21 @@ class DeviceHoldTest : public QObject {
         // After the chown: a pseudo-terminal's lock path follows its change time.
         const QString path = lockPath(0);
         QCOMPARE(prepareLockFolder(QFileInfo(path).path().toStdString()), std::string());
-        QFile made(path);
-        QVERIFY(made.open(QIODevice::WriteOnly));
-        made.close();
-        QCOMPARE(::chown(path.toUtf8().constData(), 65534, 65534), 0);
+        // Held first, then put in place.
+        const QString made = madeForNobody(path, {});
+        QVERIFY(!made.isEmpty());
         QProcess holder;
         holder.start("setpriv", {"--reuid", kNobody, "--regid", kNobody, "--clear-groups", "flock",
-                                 "-n", path, "-c", "echo held; exec sleep 60"});
-        QVERIFY(holder.waitForReadyRead(kWaitMs));
+                                 "-n", made, "-c", "echo held; exec sleep 60"});
         const auto cleanUp = qScopeGuard([&] {
             holder.kill();
             holder.waitForFinished();
+            QFile::remove(made);
             QFile::remove(path);
             (void)::chown(node.constData(), before.st_uid, before.st_gid);
         });
+        QVERIFY(holder.waitForReadyRead(kWaitMs));
+        QVERIFY(movedInPlace(made, path));
         DeviceHold hold;
         QCOMPARE(hold.take(target(folder_.filePath("by-id"))), !mayOpen);
         if (mayOpen) {
@@ -208,30 +247,55 @@ class DeviceHoldTest : public QObject {
         QCOMPARE(info.st_mode & 07777, mode_t(01775));
     }
 
+    // What tells a device node from the next one at its place. A link made again for the same
+    // node, or the owner and mode udev sets on a USB node just after it appears, leave it alone
+    // (the board left connected); an adapter plugged again, or a pseudo-terminal opened again
+    // at the number of the one closed, change it.
+    void identityChangesWithTheNode_data() {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("link made again") << true << "link" << true;
+        QTest::newRow("USB node's owner and mode set by udev") << true << "mode" << true;
+        QTest::newRow("USB adapter plugged again") << true << "again" << false;
+        QTest::newRow("pseudo-terminal opened again") << false << "again" << false;
+    }
     void identityChangesWithTheNode() {
-        const QString node = folder_.filePath("node");
-        const QString link = folder_.filePath("node-link");
-        QFile file(node);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QFETCH(bool, usb);
+        QFETCH(QString, change);
+        QFETCH(bool, same);
+        // A memory file system, as devtmpfs is: a new node never gets the inode of one removed
+        // (a disk's may).
+        QTemporaryDir nodes("/dev/shm/quorvel-hold-XXXXXX");
+        QVERIFY(nodes.isValid());
+        const QByteArray usbNode = nodes.filePath("ttyUSB0").toUtf8();
+        const auto plugIn = [&] {
+            return ::mknod(usbNode.constData(), S_IFCHR | 0600, makedev(188, 0)) == 0;
+        };
+        std::unique_ptr<PtyPair> pty;
+        if (usb && !plugIn()) QSKIP("no device node can be made here");
+        if (!usb) QVERIFY((pty = std::make_unique<PtyPair>())->ok());
+        const QString node = usb ? QString(usbNode) : QString::fromStdString(pty->path());
+        const QString link = nodes.filePath("by-id");
         QVERIFY(QFile::link(node, link));
         const std::string path = link.toStdString();
         const std::string before = deviceIdentity(path);
         QVERIFY(!before.empty());
-        QCOMPARE(deviceIdentity(path), before);
-        // The link made again for the same node: the same device, left connected.
-        QVERIFY(QFile::remove(link));
-        QVERIFY(deviceIdentity(path).empty());
-        QVERIFY(QFile::link(node, link));
-        QCOMPARE(deviceIdentity(path), before);
-        // A new node behind it: another device, even with the old one's inode number. Its change
-        // time is the kernel's coarse clock: a node made within the same tick as the one before
-        // would look alike, which a board that was written in between never is.
-        QTest::qSleep(20);
-        QVERIFY(QFile::remove(node));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QVERIFY(deviceIdentity(path) != before);
+        QVERIFY(pastChangeTime(path));
+        if (change == "link") {
+            QVERIFY(QFile::remove(link));
+            QVERIFY(deviceIdentity(path).empty());
+            QVERIFY(QFile::link(node, link));
+        } else if (change == "mode") {
+            QCOMPARE(::chmod(usbNode.constData(), 0660), 0);
+        } else if (usb) {
+            QCOMPARE(::unlink(usbNode.constData()), 0);
+            QVERIFY(plugIn());
+        } else {
+            pty.reset();
+            QVERIFY((pty = std::make_unique<PtyPair>())->ok());
+        }
+        QCOMPARE(deviceIdentity(path) == before, same);
     }
 
   private:

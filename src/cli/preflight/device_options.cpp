@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <optional>
 
 #include "command_table.h"
 #include "port_description.h"
@@ -32,25 +30,19 @@ std::string pinProblem(const std::string& pin) {
     return {};
 }
 
-// The device a port reaches, as one path: a COM number mapped to its device, links followed.
-// A number that maps to no device keeps its name; it cannot be opened anyway.
-std::string deviceIdentity(const DevicePort& port) {
-    const std::optional<std::string> device = deviceForTarget(port.settings);
-    if (!device) return port.name;
-    std::error_code error;
-    const std::filesystem::path canonical = std::filesystem::weakly_canonical(*device, error);
-    return error ? *device : canonical.string();
-}
-
 // Two ports that reach one device would run two rewrites over one line at once.
 std::string sameDeviceProblem(const std::vector<DevicePort>& all) {
-    std::vector<std::string> identities;
-    for (const DevicePort& p : all) identities.push_back(deviceIdentity(p));
+    std::vector<std::string> devices;
+    for (const DevicePort& p : all) {
+        // A number that maps to no device keeps its name: it cannot be opened anyway.
+        const std::string device = reachedDevice(p.settings);
+        devices.push_back(device.empty() ? p.name : device);
+    }
     for (size_t i = 0; i < all.size(); ++i) {
         for (size_t j = 0; j < i; ++j) {
-            if (identities[i] == identities[j]) {
+            if (devices[i] == devices[j]) {
                 return "--port " + all[j].name + " and --port " + all[i].name +
-                       " reach the same device (" + identities[i] + ")";
+                       " reach the same device (" + devices[i] + ")";
             }
         }
     }

@@ -15,6 +15,7 @@
 
 #include "device_attempt.h"
 #include "device_hold.h"
+#include "device_lock.h"
 #include "device_options.h"
 #include "device_report.h"
 #include "device_run.h"
@@ -55,7 +56,8 @@ class PortWatch {
         probe.close();
         return opened;
     }
-    // The identity of the device node there now (see deviceIdentity), empty when none is.
+    // The identity of the device node there now, empty when none is: a replugged adapter or a
+    // new pseudo-terminal has another (see deviceIdentity).
     std::string identity() { return deviceIdentity(lookUp()); }
     const std::string& openFailure() const { return openFailure_; }
 
