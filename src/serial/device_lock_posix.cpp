@@ -262,8 +262,16 @@ namespace {
 // the machine's: the files are other writers' of other devices, in other processes, one of
 // which may be between its open and its lock. The look takes the file shared, which tells it
 // has no writer as well as an exclusive lock would, and lets that writer tell the look from a
-// holder (DeviceLock::lock) rather than refuse its device as busy.
+// holder (DeviceLock::lock) rather than refuse its device as busy. Shared looks of two clean-ups
+// could both find a file left and one remove the file a writer made after the other removed
+// it: so only one clean-up runs at a time, the one that holds the folder; the others pass.
 void removeLeftLocks(const std::string& folder, const std::string& own) {
+    const int cleaning = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (cleaning < 0) return;
+    if (::flock(cleaning, LOCK_EX | LOCK_NB) != 0) {
+        ::close(cleaning);
+        return;
+    }
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().string();
@@ -279,6 +287,7 @@ void removeLeftLocks(const std::string& folder, const std::string& own) {
         }
         ::close(opened.fd);
     }
+    ::close(cleaning);
 }
 
 // The serial library takes a lock file of its own, LCK..ttyS0, in the first of these folders
