@@ -7,6 +7,7 @@
 #include "block_walk.h"
 #include "range_checksum.h"
 #include "time_left.h"
+#include "time_text.h"
 
 namespace quorvel {
 
@@ -67,11 +68,7 @@ AttemptCallback AttemptsOnPanel(Panel& panel) {
 
 std::string ProgressText(int barValue, std::optional<std::chrono::seconds> left) {
     std::string text = std::to_string(barValue * 100 / kProgressMaximum) + "%";
-    if (!left) return text;
-    const long long seconds = std::max<long long>(0, left->count());
-    char clock[32];
-    std::snprintf(clock, sizeof clock, ", %lld:%02lld left", seconds / 60, seconds % 60);
-    return text + clock;
+    return left ? text + ", " + minutesText(left->count()) + " left" : text;
 }
 
 std::string AttemptText(const AttemptNote& note) {

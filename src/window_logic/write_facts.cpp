@@ -1,6 +1,6 @@
 #include "write_facts.h"
 
-#include <cstdio>
+#include "time_text.h"
 
 namespace quorvel {
 
@@ -11,11 +11,9 @@ WriteFacts::WriteFacts(const CommandContext& context)
 std::string WriteFacts::under(const std::string& boxText) const {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    char taken[32];
-    std::snprintf(taken, sizeof taken, "Time taken: %.1f s", seconds);
     std::string text = boxText + "\r\n";
     if (!file_.empty()) text += "\r\nFile: " + file_;
-    return text + "\r\nPort: " + port_ + "\r\n" + taken;
+    return text + "\r\nPort: " + port_ + "\r\nTime taken: " + secondsText(seconds);
 }
 
 }  // namespace quorvel
