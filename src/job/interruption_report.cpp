@@ -48,14 +48,9 @@ Stop programStop(const StepRecord& step, const MemoryImage& image, bool write) {
 Stop rowStop(const StepRecord& step, const MemoryImage& image) {
     const int row = step.seen.row;
     int done = 0;
-    int total = 0;
-    for (int r = kFirstRow; r <= kLastRow; ++r) {
-        if (!image.rowFlagged(r)) continue;
-        ++total;
-        if (r < row) ++done;
-    }
+    for (int r = kFirstRow; r < row && r <= kLastRow; ++r) done += image.rowFlagged(r) ? 1 : 0;
     const bool sent = step.seen.attempts > 0;
-    return {walkPosition("row", row, sent, done, total),
+    return {walkPosition("row", row, sent, done, countRowsToSend(image)),
             done == 0 && !sent ? "nothing was written" : "the device is partly written"};
 }
 
