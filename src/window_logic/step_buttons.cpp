@@ -16,20 +16,14 @@ namespace quorvel {
 namespace {
 
 // Why a step failed, under the failure box's first line, in the words the command line uses for
-// the same step; read right after the exchange, before another one runs.
-std::vector<std::string> failureCause(const Exchanges& link, const StepEntry& entry,
-                                      int16_t status) {
+// the same step.
+std::vector<std::string> failureCause(const StepRecord& step) {
     // Command4 takes the loader's '0' as its success; the 'C' that the other connect buttons
     // take is, for it, the wrong answer.
-    if (entry.step == Step::Connect && status == kConnected) {
+    if (step.step == Step::Connect && step.status == kConnected) {
         return {"the loader answered 'C' (connected), where this button takes only '0'"};
     }
-    StepRecord record;
-    record.step = entry.step;
-    record.status = status;
-    record.portError = link.portFailureText();
-    record.seen = link.lastDiagnostics();
-    return explainStep(record);
+    return explainStep(step);
 }
 
 // The bench's boxes: "OK" with no icon, "NG".
@@ -106,8 +100,7 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
                 {});
             context_.link.watchAttempts({});
             // A failure says why; a step the device took says what its answers left in doubt.
-            std::vector<std::string> lines =
-                step.accepted ? StepDoubts(step) : failureCause(context_.link, entry, step.status);
+            std::vector<std::string> lines = step.accepted ? StepDoubts(step) : failureCause(step);
             if (history) {
                 endHistory(context_, *history, step,
                            step.accepted ? std::vector<std::string>{} : lines);
