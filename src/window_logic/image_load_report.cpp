@@ -30,16 +30,14 @@ bool LoadImageWithReport(CommandContext& context, const std::string& path,
     lines.push_back(context.imageFacts.path.empty()
                         ? "No firmware image is loaded: open one with ファイル → 開く."
                         : "The image loaded before stays in use: " + context.imageFileName() + ".");
-    context.ask({result.title(), BoxText(result.message(), lines), PromptButtons::Ok, icon,
-                 PromptAnswer::Ok});
+    context.ask({result.title(), BoxText(result.message(), lines), PromptButtons::Ok, icon});
     context.panel.setBusyPointer(false);
     return false;
 }
 
 void ShowLoadWarnings(CommandContext& context, const std::vector<std::string>& warnings) {
     for (const std::string& warning : warnings) {
-        context.ask(
-            {"Warning", warning, PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+        context.ask({"Warning", warning, PromptButtons::Ok, PromptIcon::Exclamation});
     }
 }
 
