@@ -109,7 +109,6 @@ struct OptionEntry {
     std::string argumentName() const;
 };
 
-// Every option the command line knows.
 std::span<const OptionEntry> optionTable();
 const OptionEntry* findOption(std::string_view longName);
 
