@@ -43,7 +43,6 @@ class WindowPanel : public Panel {
 
     // The port number every exchange uses: the selected list position + 1, 0 with none.
     int16_t GetCOM() const;
-    bool locked() const { return locked_; }
     QObject* control(ControlId id) const { return controls_.at(id); }
 
   private:

@@ -70,28 +70,25 @@ std::string answerText(uint8_t byte) {
     return "byte " + byteText(byte);
 }
 
-// What the device did when its status byte was not the one the step takes, and what it
-// answered: "the device refused block 0x012000 (it answered 'E')".
-std::string refusalText(const StepRecord& step, uint8_t byte) {
-    std::string what;
+// What the device did when its status byte was not the one the step takes.
+std::string refusedWhat(const StepRecord& step) {
     switch (step.step) {
         case Step::Connect:
-            what = "the device did not enter flash mode";
-            break;
+            return "the device did not enter flash mode";
         case Step::Erase:
-            what = "the device refused the erase";
-            break;
+            return "the device refused the erase";
         case Step::Program:
-            what = step.seen.row >= 0 ? "the device refused block " + hexAddress(step.seen.row)
+            return step.seen.row >= 0 ? "the device refused block " + hexAddress(step.seen.row)
                                       : "the device refused the block";
-            break;
         case Step::Disconnect:
-            what = "the device refused to leave flash mode";
-            break;
+            return "the device refused to leave flash mode";
         default:
-            what = "the device refused the " + std::string(StepName(step.step)) + " command";
-            break;
+            return "the device refused the " + std::string(StepName(step.step)) + " command";
     }
+}
+
+// The same with what it answered: "the device refused block 0x012000 (it answered 'E')".
+std::string refusalText(const StepRecord& step, uint8_t byte) {
     std::string answer = "it answered " + answerText(byte);
     // Without --strict, erase and program take any answer but "E"; with it, only "0".
     const bool strictFrame =
@@ -102,7 +99,7 @@ std::string refusalText(const StepRecord& step, uint8_t byte) {
     } else if (strictFrame && byte != 'E') {
         answer += " where --strict takes only '0'";
     }
-    return what + " (" + answer + ")";
+    return refusedWhat(step) + " (" + answer + ")";
 }
 
 // What came back for a step whose port was fine: the answer's kind, as failures are counted by

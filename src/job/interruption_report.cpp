@@ -56,18 +56,10 @@ Stop rowStop(const StepRecord& step, const MemoryImage& image) {
 
 // The step as a sentence names it: "connect", "the erase", "the ERASE line".
 std::string stepInWords(Step step) {
-    switch (step) {
-        case Step::Connect:
-            return StepName(step);
-        case Step::Pin:
-            return "the pin command";
-        case Step::TextErase:
-            return "the ERASE line";
-        case Step::TextEnd:
-            return "the END line";
-        default:
-            break;
-    }
+    if (step == Step::Connect) return StepName(step);
+    if (step == Step::Pin) return "the pin command";
+    if (step == Step::TextErase) return "the ERASE line";
+    if (step == Step::TextEnd) return "the END line";
     return std::string("the ") + StepName(step);
 }
 
