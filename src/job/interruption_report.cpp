@@ -68,9 +68,8 @@ Stop stepStop(Step step, bool sent, bool write) {
     const std::string name = stepInWords(step);
     if (!sent) {
         if (step == Step::Erase && write) return {"before the erase", kNothingWritten};
-        if (step == Step::Disconnect && write) {
+        if (step == Step::Disconnect && write)
             return {"before the disconnect", kWrittenInFlashMode};
-        }
         return {"before " + name, "nothing was sent"};
     }
     const std::string where = "during " + name + kNotConfirmed;
@@ -87,9 +86,7 @@ Stop stepStop(Step step, bool sent, bool write) {
 
 // write: the step succeeded and the stop came before the next one.
 Stop betweenSteps(Step step) {
-    if (step == Step::Connect) {
-        return {"after connect", kNothingWritten};
-    }
+    if (step == Step::Connect) return {"after connect", kNothingWritten};
     if (step == Step::Erase) {
         return {"after the erase",
                 std::string("the device is erased and nothing is written yet") + kStaysInFlashMode};
