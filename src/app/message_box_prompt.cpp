@@ -4,19 +4,9 @@ namespace quorvel {
 
 namespace {
 
-QMessageBox::Icon iconFor(PromptIcon icon) {
-    switch (icon) {
-        case PromptIcon::Exclamation:
-            return QMessageBox::Warning;
-        case PromptIcon::Critical:
-            return QMessageBox::Critical;
-        case PromptIcon::Information:
-            return QMessageBox::Information;
-        case PromptIcon::None:
-            break;
-    }
-    return QMessageBox::NoIcon;
-}
+// The box's icon, in the order of PromptIcon.
+constexpr QMessageBox::Icon kIcons[] = {QMessageBox::NoIcon, QMessageBox::Warning,
+                                        QMessageBox::Critical, QMessageBox::Information};
 
 // The answer that the button clicked in `box` gives, for a box set up from `buttons`.
 PromptAnswer AnswerOf(const QMessageBox& box, PromptButtons buttons) {
@@ -33,7 +23,7 @@ void ConfigureMessageBox(QMessageBox& box, const PromptBox& prompt) {
     box.setWindowTitle(QString::fromStdString(prompt.title));
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(prompt.text).replace(QStringLiteral("\r\n"), "\n"));
-    box.setIcon(iconFor(prompt.icon));
+    box.setIcon(kIcons[static_cast<size_t>(prompt.icon)]);
     // The button that answers yes or OK, and the one that Escape presses (the same in a box
     // with one button).
     using enum QMessageBox::StandardButton;

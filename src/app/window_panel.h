@@ -43,8 +43,6 @@ class WindowPanel : public Panel {
 
     // The port number every exchange uses: the selected list position + 1, 0 with none.
     int16_t GetCOM() const;
-    bool locked() const { return locked_; }
-    // The widget or menu action of a control.
     QObject* control(ControlId id) const { return controls_.at(id); }
 
   private:

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "hex_text.h"
-
 namespace quorvel {
 namespace {
 
@@ -69,32 +67,28 @@ std::string triesText(const ExchangeDiagnostics& seen) {
 // A received byte as the operator reads it: "'E'", or "byte 0x0D" when it is not printable.
 std::string answerText(uint8_t byte) {
     if (byte >= 0x21 && byte <= 0x7E) return "'" + std::string(1, static_cast<char>(byte)) + "'";
-    const uint8_t bytes[] = {byte};
-    return "byte 0x" + hexBytes(bytes);
+    return "byte " + byteText(byte);
 }
 
-// What the device did when its status byte was not the one the step takes, and what it
-// answered: "the device refused block 0x012000 (it answered 'E')".
-std::string refusalText(const StepRecord& step, uint8_t byte) {
-    std::string what;
+// What the device did when its status byte was not the one the step takes.
+std::string refusedWhat(const StepRecord& step) {
     switch (step.step) {
         case Step::Connect:
-            what = "the device did not enter flash mode";
-            break;
+            return "the device did not enter flash mode";
         case Step::Erase:
-            what = "the device refused the erase";
-            break;
+            return "the device refused the erase";
         case Step::Program:
-            what = step.seen.row >= 0 ? "the device refused block " + hexAddress(step.seen.row)
+            return step.seen.row >= 0 ? "the device refused block " + hexAddress(step.seen.row)
                                       : "the device refused the block";
-            break;
         case Step::Disconnect:
-            what = "the device refused to leave flash mode";
-            break;
+            return "the device refused to leave flash mode";
         default:
-            what = "the device refused the " + std::string(StepName(step.step)) + " command";
-            break;
+            return "the device refused the " + std::string(StepName(step.step)) + " command";
     }
+}
+
+// The same with what it answered: "the device refused block 0x012000 (it answered 'E')".
+std::string refusalText(const StepRecord& step, uint8_t byte) {
     std::string answer = "it answered " + answerText(byte);
     // Without --strict, erase and program take any answer but "E"; with it, only "0".
     const bool strictFrame =
@@ -105,7 +99,56 @@ std::string refusalText(const StepRecord& step, uint8_t byte) {
     } else if (strictFrame && byte != 'E') {
         answer += " where --strict takes only '0'";
     }
-    return what + " (" + answer + ")";
+    return refusedWhat(step) + " (" + answer + ")";
+}
+
+// What came back for a step whose port was fine: the answer's kind, as failures are counted by
+// it (AnswerKind), and the line that tells the operator what it means, empty where the kind says
+// all there is. One ladder for both, so that the record's cause and the diagnosis beside it
+// never disagree.
+struct Answer {
+    std::string kind;
+    std::string line;
+};
+
+Answer answerOf(const StepRecord& step) {
+    const ExchangeDiagnostics& seen = step.seen;
+    if (!seen.judged) {
+        if (step.step == Step::RowWrite && seen.row >= kFirstUnaddressableRow)
+            return {"data beyond 0xFFFF",
+                    "the image holds data at " + hexAddress(seen.row) +
+                        ", beyond 0xFFFF, the last address a row record can carry"};
+        return {"not said", {}};
+    }
+    if (seen.timedOut && seen.receivedBytes == 0)
+        return {"no answer",
+                "no answer within 2.5 s" + triesText(seen) +
+                    ": check the cable, the power, and that the loader is in flash mode"};
+    if (seen.foreignAnswer)
+        return {"answer to an unfinished frame",
+                "the device's answer did not repeat the connect command, as a loader's answer "
+                "does: it may be the answer to a frame that an interrupted write left unfinished"};
+    if (seen.timedOut)
+        return {"short reply", "only part of an answer came back within 2.5 s" + triesText(seen) +
+                                   ": check the cable and the line speed"};
+    if (seen.statusBytes.size() == 1) {
+        // Strictly, a "0" that followed something other than the frame is no answer either.
+        if (step.strict && seen.echoDiffers && seen.statusBytes[0] == '0')
+            return {"frame not repeated (--strict)", {}};
+        return {"status byte " + byteText(seen.statusBytes[0]),
+                refusalText(step, seen.statusBytes[0])};
+    }
+    if (step.step == Step::Pin && step.status == kPinRefused)
+        return {"answered NG", "the device answered NG: it did not take the pin or the operation"};
+    if (seen.statusBytes.size() == kTextStatusLength)
+        return {"malformed line reply",
+                "the device's answer was not one it gives (OK, NG, or a pin state 00 to 03): "
+                "check the cable and the line speed"};
+    if (seen.statusBytes.size() == kRowEchoLength)
+        return {"row record not repeated",
+                "the device did not repeat row " + hexAddress(seen.row) +
+                    " as it was sent: check the cable and the line speed"};
+    return {"status " + std::to_string(step.status), {}};
 }
 
 std::string loaderHint(LoaderGeneration loader) {
@@ -182,38 +225,11 @@ std::vector<std::string> explainStep(const StepRecord& step) {
         }
         return {step.portError};
     }
-    if (!seen.judged) {
-        if (step.step == Step::RowWrite && seen.row >= kFirstUnaddressableRow) {
-            return {"the image holds data at " + hexAddress(seen.row) +
-                    ", beyond 0xFFFF, the last address a row record can carry"};
-        }
-        return {};
-    }
     std::vector<std::string> lines;
-    if (seen.timedOut && seen.receivedBytes == 0) {
-        lines.push_back("no answer within 2.5 s" + triesText(seen) +
-                        ": check the cable, the power, and that the loader is in flash mode");
-    } else if (seen.foreignAnswer) {
-        lines.push_back(
-            "the device's answer did not repeat the connect command, as a loader's answer does: "
-            "it may be the answer to a frame that an interrupted write left unfinished");
-    } else if (seen.timedOut) {
-        lines.push_back("only part of an answer came back within 2.5 s" + triesText(seen) +
-                        ": check the cable and the line speed");
-    } else if (seen.statusBytes.size() == 1) {
-        // Strictly, a "0" that followed something other than the frame is no answer either.
-        if (!(step.strict && seen.echoDiffers && seen.statusBytes[0] == '0'))
-            lines.push_back(refusalText(step, seen.statusBytes[0]));
-    } else if (step.step == Step::Pin && step.status == kPinRefused) {
-        lines.push_back("the device answered NG: it did not take the pin or the operation");
-    } else if (seen.statusBytes.size() == kTextStatusLength) {
-        lines.push_back(
-            "the device's answer was not one it gives (OK, NG, or a pin state 00 to 03): check "
-            "the cable and the line speed");
-    } else if (seen.statusBytes.size() == kRowEchoLength) {
-        lines.push_back("the device did not repeat row " + hexAddress(seen.row) +
-                        " as it was sent: check the cable and the line speed");
+    if (Answer answer = answerOf(step); !answer.line.empty()) {
+        lines.push_back(std::move(answer.line));
     }
+    if (!seen.judged) return lines;
     if (seen.echoDiffers && step.strict) {
         lines.push_back(
             "the device's answer did not begin with the frame that was sent, which --strict "
@@ -228,30 +244,11 @@ std::vector<std::string> explainStep(const StepRecord& step) {
 }
 
 std::string AnswerKind(const StepRecord& step) {
-    const ExchangeDiagnostics& seen = step.seen;
     if (!step.portError.empty()) {
         const char* kind = portTroubleKind(step.portError);
         return kind != nullptr ? kind : kNotOpened;
     }
-    if (!seen.judged) {
-        if (step.step == Step::RowWrite && seen.row >= kFirstUnaddressableRow) {
-            return "data beyond 0xFFFF";
-        }
-        return "not said";
-    }
-    if (seen.timedOut && seen.receivedBytes == 0) return "no answer";
-    if (seen.foreignAnswer) return "answer to an unfinished frame";
-    if (seen.timedOut) return "short reply";
-    if (seen.statusBytes.size() == 1) {
-        if (step.strict && seen.echoDiffers && seen.statusBytes[0] == '0') {
-            return "frame not repeated (--strict)";
-        }
-        return "status byte " + byteText(seen.statusBytes[0]);
-    }
-    if (step.step == Step::Pin && step.status == kPinRefused) return "answered NG";
-    if (seen.statusBytes.size() == kTextStatusLength) return "malformed line reply";
-    if (seen.statusBytes.size() == kRowEchoLength) return "row record not repeated";
-    return "status " + std::to_string(step.status);
+    return answerOf(step).kind;
 }
 
 std::string answerKind(const std::vector<std::string>& diagnosis) {

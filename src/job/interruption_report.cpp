@@ -48,31 +48,18 @@ Stop programStop(const StepRecord& step, const MemoryImage& image, bool write) {
 Stop rowStop(const StepRecord& step, const MemoryImage& image) {
     const int row = step.seen.row;
     int done = 0;
-    int total = 0;
-    for (int r = kFirstRow; r <= kLastRow; ++r) {
-        if (!image.rowFlagged(r)) continue;
-        ++total;
-        if (r < row) ++done;
-    }
+    for (int r = kFirstRow; r < row && r <= kLastRow; ++r) done += image.rowFlagged(r) ? 1 : 0;
     const bool sent = step.seen.attempts > 0;
-    return {walkPosition("row", row, sent, done, total),
+    return {walkPosition("row", row, sent, done, countRowsToSend(image)),
             done == 0 && !sent ? "nothing was written" : "the device is partly written"};
 }
 
 // The step as a sentence names it: "connect", "the erase", "the ERASE line".
 std::string stepInWords(Step step) {
-    switch (step) {
-        case Step::Connect:
-            return StepName(step);
-        case Step::Pin:
-            return "the pin command";
-        case Step::TextErase:
-            return "the ERASE line";
-        case Step::TextEnd:
-            return "the END line";
-        default:
-            break;
-    }
+    if (step == Step::Connect) return StepName(step);
+    if (step == Step::Pin) return "the pin command";
+    if (step == Step::TextErase) return "the ERASE line";
+    if (step == Step::TextEnd) return "the END line";
     return std::string("the ") + StepName(step);
 }
 
@@ -81,9 +68,8 @@ Stop stepStop(Step step, bool sent, bool write) {
     const std::string name = stepInWords(step);
     if (!sent) {
         if (step == Step::Erase && write) return {"before the erase", kNothingWritten};
-        if (step == Step::Disconnect && write) {
+        if (step == Step::Disconnect && write)
             return {"before the disconnect", kWrittenInFlashMode};
-        }
         return {"before " + name, "nothing was sent"};
     }
     const std::string where = "during " + name + kNotConfirmed;
@@ -100,9 +86,7 @@ Stop stepStop(Step step, bool sent, bool write) {
 
 // write: the step succeeded and the stop came before the next one.
 Stop betweenSteps(Step step) {
-    if (step == Step::Connect) {
-        return {"after connect", kNothingWritten};
-    }
+    if (step == Step::Connect) return {"after connect", kNothingWritten};
     if (step == Step::Erase) {
         return {"after the erase",
                 std::string("the device is erased and nothing is written yet") + kStaysInFlashMode};

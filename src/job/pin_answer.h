@@ -11,7 +11,6 @@ struct PinAnswer {
     bool good;              // false for NG and for an answer the tool cannot name
 };
 
-// The answer for the status of the port command.
 PinAnswer pinAnswer(int16_t status);
 
 }  // namespace quorvel

@@ -7,27 +7,9 @@
 namespace quorvel {
 namespace {
 
-// What each step's device did when it took the command.
-const char* acceptedWords(Step step) {
-    switch (step) {
-        case Step::Connect:
-            return "in flash mode";
-        case Step::Pin:
-            return "answered";
-        case Step::Erase:
-            return "accepted";
-        case Step::Program:
-        case Step::RowWrite:
-            return "written";
-        case Step::Disconnect:
-            return "left flash mode";
-        case Step::TextErase:
-            return "erased";
-        case Step::TextEnd:
-            return "ended";
-    }
-    return "done";
-}
+// What each step's device did when it took the command, in the order of Step.
+constexpr const char* kAcceptedWords[] = {"in flash mode",   "answered", "accepted", "written",
+                                          "left flash mode", "erased",   "ended",    "written"};
 
 }  // namespace
 
@@ -46,7 +28,7 @@ std::string StepEndWords(const StepRecord& step) {
         return blocks.empty() ? "answered, not confirmed"
                               : "answered, " + blocks + " not confirmed";
     }
-    if (step.accepted) return acceptedWords(step.step);
+    if (step.accepted) return kAcceptedWords[static_cast<size_t>(step.step)];
     if (!step.portError.empty()) return "the port could not be used";
     if (seen.stopped) return "stopped";
     if (!seen.judged) return "not sent";

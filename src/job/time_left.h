@@ -12,10 +12,8 @@ class TimeLeft {
     using Clock = std::chrono::steady_clock;
     using Seconds = std::chrono::duration<double>;
 
-    // A walk of `total` units that began at `begun`.
     explicit TimeLeft(int total, Clock::time_point begun = Clock::now());
 
-    // The time since the walk began.
     Seconds spent(Clock::time_point now = Clock::now()) const;
     // The time the units not yet answered take at the pace of the `answered` ones; none until
     // one is answered, and never below zero.

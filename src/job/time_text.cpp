@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 #include <QTimeZone>
+#include <algorithm>
+#include <cstdio>
 
 namespace quorvel {
 
@@ -21,6 +23,19 @@ std::string localTimeNow() {
 
 std::string clockTimeNow() {
     return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+std::string minutesText(long long seconds) {
+    seconds = std::max(0LL, seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+    return text;
 }
 
 }  // namespace quorvel

@@ -16,4 +16,9 @@ std::string localTimeNow();
 // The time of day in the computer's local time: "10:00:00".
 std::string clockTimeNow();
 
+// A length of time as the progress and the results show it: seconds with one decimal ("47.9 s"),
+// or whole seconds as minutes and seconds for the time left ("0:21"; below zero reads as 0:00).
+std::string secondsText(double seconds);
+std::string minutesText(long long seconds);
+
 }  // namespace quorvel

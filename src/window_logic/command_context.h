@@ -56,7 +56,6 @@ class CommandContext {
     // shows its box: the window stays, and closing it then asks nothing.
     bool requestClose(std::function<void()> closeWhenIdle);
 
-    // True while a command holds the exchange lock.
     bool running() const { return holds_ > 0; }
 
     void hold();

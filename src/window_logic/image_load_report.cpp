@@ -7,20 +7,17 @@
 
 namespace quorvel {
 
-bool LoadImageWithReport(CommandContext& context, const std::string& path,
-                         std::vector<std::string>* warnings) {
+std::optional<std::vector<std::string>> LoadImageWithReport(CommandContext& context,
+                                                            const std::string& path) {
     context.panel.setBusyPointer(true);
     LoadResult result = LoadImageWithFacts(path, context.image, context.imageFacts);
     if (result.ok()) {
-        if (warnings != nullptr) {
-            *warnings = std::move(result.warnings);
-            // Data that no write sends, beside data that it does (a file with nothing but such
-            // data is told of as one with nothing to write).
-            if (gapHoldsData(context.image) && HasDataToWrite(context.image, WriteWalk::Blocks)) {
-                warnings->push_back(GapDataWarning(path));
-            }
+        // Data that no write sends, beside data that it does (a file with nothing but such data
+        // is told of as one with nothing to write).
+        if (gapHoldsData(context.image) && HasDataToWrite(context.image, WriteWalk::Blocks)) {
+            result.warnings.push_back(GapDataWarning(path));
         }
-        return true;
+        return std::move(result.warnings);
     }
     const PromptIcon icon = result.kind == LoadResult::Kind::LineRejected ? PromptIcon::Exclamation
                                                                           : PromptIcon::Critical;
@@ -30,16 +27,14 @@ bool LoadImageWithReport(CommandContext& context, const std::string& path,
     lines.push_back(context.imageFacts.path.empty()
                         ? "No firmware image is loaded: open one with ファイル → 開く."
                         : "The image loaded before stays in use: " + context.imageFileName() + ".");
-    context.ask({result.title(), BoxText(result.message(), lines), PromptButtons::Ok, icon,
-                 PromptAnswer::Ok});
+    context.ask({result.title(), BoxText(result.message(), lines), PromptButtons::Ok, icon});
     context.panel.setBusyPointer(false);
-    return false;
+    return std::nullopt;
 }
 
 void ShowLoadWarnings(CommandContext& context, const std::vector<std::string>& warnings) {
     for (const std::string& warning : warnings) {
-        context.ask(
-            {"Warning", warning, PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+        context.ask({"Warning", warning, PromptButtons::Ok, PromptIcon::Exclamation});
     }
 }
 

@@ -7,21 +7,9 @@
 #include "block_walk.h"
 #include "range_checksum.h"
 #include "time_left.h"
+#include "time_text.h"
 
 namespace quorvel {
-
-namespace {
-
-// How far the write has gone: the estimate, from the first block position on, and the
-// position passed before the current one, whose block (when it holds data) is answered by now.
-struct WriteClock {
-    int total = 0;
-    std::optional<TimeLeft> timeLeft;
-    int previousRow = -1;
-    int answered = 0;
-};
-
-}  // namespace
 
 std::string PositionText(int row) {
     return "0" + toUpperHex(static_cast<uint32_t>(row));
@@ -37,21 +25,18 @@ ProgressCallback ProgressOnPanel(Panel& panel) {
 }
 
 ProgressCallback WriteProgressOnPanel(Panel& panel, const MemoryImage& image) {
-    auto clock = std::make_shared<WriteClock>();
-    clock->total = countBlocksToSend(image);
+    // The estimate runs from the first block position on; the blocks before the current
+    // position are answered by now.
+    auto timeLeft = std::make_shared<std::optional<TimeLeft>>();
+    const int total = countBlocksToSend(image);
     const ProgressCallback onPanel = ProgressOnPanel(panel);
-    return [&panel, &image, clock, onPanel](int row, bool blockStep) {
+    return [&panel, &image, timeLeft, total, onPanel](int row, bool blockStep) {
         onPanel(row, blockStep);
         if (!blockStep) return;
         const TimeLeft::Clock::time_point now = TimeLeft::Clock::now();
-        if (!clock->timeLeft) clock->timeLeft.emplace(clock->total, now);
-        const int previous = clock->previousRow;
-        if (previous >= kFirstRow && previous <= kLastBlockRow && blockHasData(image, previous)) {
-            ++clock->answered;
-        }
-        clock->previousRow = row;
+        if (!*timeLeft) timeLeft->emplace(total, now);
         std::optional<std::chrono::seconds> left;
-        if (const auto estimate = clock->timeLeft->left(clock->answered, now)) {
+        if (const auto estimate = (*timeLeft)->left(countBlocksBefore(image, row), now)) {
             left = std::chrono::duration_cast<std::chrono::seconds>(*estimate);
         }
         panel.setProgressText(ProgressText(panel.progressValue(), left));
@@ -67,11 +52,7 @@ AttemptCallback AttemptsOnPanel(Panel& panel) {
 
 std::string ProgressText(int barValue, std::optional<std::chrono::seconds> left) {
     std::string text = std::to_string(barValue * 100 / kProgressMaximum) + "%";
-    if (!left) return text;
-    const long long seconds = std::max<long long>(0, left->count());
-    char clock[32];
-    std::snprintf(clock, sizeof clock, ", %lld:%02lld left", seconds / 60, seconds % 60);
-    return text + clock;
+    return left ? text + ", " + minutesText(left->count()) + " left" : text;
 }
 
 std::string AttemptText(const AttemptNote& note) {

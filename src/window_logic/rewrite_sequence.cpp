@@ -7,7 +7,6 @@
 #include "rewrite_flow.h"
 #include "rewrite_report.h"
 #include "service_history.h"
-#include "write_facts.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -46,8 +45,7 @@ void runExchanges(CommandContext& context) {
     context.link.watchAttempts(AttemptsOnPanel(panel));
     hooks.stopRequested = [&context] { return context.closing(); };
     hooks.stepStopped = hooks.stopRequested;
-    HistoryEntry history(context);
-    const WriteFacts facts(context);
+    WindowWrite write(context);
     const RewriteResult result = RunRewrite(context.link, context.image, hooks);
     const OutcomeFacts& outcome = Outcome(result.outcome);
     context.link.watchAttempts({});
@@ -59,8 +57,7 @@ void runExchanges(CommandContext& context) {
         outcome.severity == OutcomeSeverity::Interrupted
             ? interruptionReport(true, result.steps, context.image, StopCause::Signal)
             : RewriteDeviceState(result, context.image, "press the button again");
-    history.end(outcome, result.steps, HistoryDiagnosis(outcome, result.steps, cause, state), state,
-                warnings);
+    write.end(outcome, result.steps, cause, state, warnings);
     if (outcome.severity == OutcomeSeverity::Interrupted) return;  // the window is closing: no box
     std::vector<std::string> lines;
     if (outcome.wentThrough()) {
@@ -80,10 +77,7 @@ void runExchanges(CommandContext& context) {
         lines = std::move(cause);
         lines.push_back(state);
     }
-    if (std::string w = history.warning(); !w.empty()) lines.push_back(std::move(w));
-    PromptBox box = ResultBox(rewriteWords(outcome), outcome.wentThrough(), lines);
-    box.text = facts.under(box.text);
-    context.ask(box);
+    context.ask(write.box(rewriteWords(outcome), outcome.wentThrough(), std::move(lines)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "diagnosis.h"
 #include "port_mapping.h"
+#include "time_text.h"
 
 namespace quorvel {
 
@@ -17,18 +18,18 @@ std::string DefaultHistoryPath() {
         .toStdString();
 }
 
-std::vector<std::string> HistoryDiagnosis(const OutcomeFacts& outcome,
-                                          const std::vector<StepRecord>& steps,
-                                          const std::vector<std::string>& cause,
-                                          const std::string& state) {
-    if (outcome.severity == OutcomeSeverity::Interrupted) return {state};
-    if (outcome.wentThrough() || steps.empty()) return cause;
-    std::vector<std::string> lines{failureLine(steps.back())};
-    lines.insert(lines.end(), cause.begin(), cause.end());
-    return lines;
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-HistoryEntry::HistoryEntry(const CommandContext& context) : context_(context) {
+}  // namespace
+
+WindowWrite::WindowWrite(const CommandContext& context)
+    : context_(context),
+      imageFile_(context.imageFacts.path.empty() ? std::string() : context.imageFileName()),
+      port_(context.link.portDescription(context.settings())) {
     if (context.historyPath.empty()) return;
     record_ =
         BeginRecord(context.settings(), targetName(context.settings()), {}, context.imageFacts);
@@ -43,21 +44,33 @@ HistoryEntry::HistoryEntry(const CommandContext& context) : context_(context) {
     }
 }
 
-void HistoryEntry::end(const OutcomeFacts& outcome, const std::vector<StepRecord>& steps,
-                       std::vector<std::string> diagnosis, const std::string& deviceState,
-                       const std::vector<std::string>& warnings) {
+void WindowWrite::end(const OutcomeFacts& outcome, const std::vector<StepRecord>& steps,
+                      const std::vector<std::string>& cause, const std::string& deviceState,
+                      const std::vector<std::string>& warnings) {
     if (!file_.isOpen()) return;
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::vector<std::string> diagnosis = cause;
+    if (outcome.severity == OutcomeSeverity::Interrupted) {
+        diagnosis = {deviceState};
+    } else if (!outcome.wentThrough() && !steps.empty()) {
+        diagnosis.insert(diagnosis.begin(), failureLine(steps.back()));
+    }
     EndRecord(record_, outcome, steps, context_.image, std::move(diagnosis), deviceState, warnings,
-              seconds);
+              secondsSince(start_));
     if (!file_.append(record_) && failure_.empty()) failure_ = file_.failure();
 }
 
-std::string HistoryEntry::warning() const {
-    if (failure_.empty()) return {};
-    return "warning: the service history could not be written, so this write is not in it: " +
-           failure_;
+PromptBox WindowWrite::box(const ResultWords& words, bool accepted,
+                           std::vector<std::string> lines) const {
+    if (!failure_.empty()) {
+        lines.push_back(
+            "warning: the service history could not be written, so this write is not in it: " +
+            failure_);
+    }
+    PromptBox box = ResultBox(words, accepted, lines);
+    box.text += "\r\n";
+    if (!imageFile_.empty()) box.text += "\r\nFile: " + imageFile_;
+    box.text += "\r\nPort: " + port_ + "\r\nTime taken: " + secondsText(secondsSince(start_));
+    return box;
 }
 
 }  // namespace quorvel

@@ -6,14 +6,13 @@
 namespace quorvel {
 
 bool FormLoad(CommandContext& context, const std::string& programDirectory) {
-    std::vector<std::string> warnings;
-    if (!LoadImageWithReport(context, programDirectory + "/" + kDefaultImageName, &warnings)) {
-        return false;
-    }
+    const std::optional<std::vector<std::string>> warnings =
+        LoadImageWithReport(context, programDirectory + "/" + kDefaultImageName);
+    if (!warnings) return false;
     FillComList(context.panel);
     context.panel.setBusyPointer(false);
     context.panel.checkComMenu(1);
-    ShowLoadWarnings(context, warnings);
+    ShowLoadWarnings(context, *warnings);
     return true;
 }
 

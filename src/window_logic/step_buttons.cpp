@@ -8,7 +8,6 @@
 #include "result_box.h"
 #include "rewrite_report.h"
 #include "service_history.h"
-#include "write_facts.h"
 #include "write_guard.h"
 
 namespace quorvel {
@@ -16,20 +15,14 @@ namespace quorvel {
 namespace {
 
 // Why a step failed, under the failure box's first line, in the words the command line uses for
-// the same step; read right after the exchange, before another one runs.
-std::vector<std::string> failureCause(const Exchanges& link, const StepEntry& entry,
-                                      int16_t status) {
+// the same step.
+std::vector<std::string> failureCause(const StepRecord& step) {
     // Command4 takes the loader's '0' as its success; the 'C' that the other connect buttons
     // take is, for it, the wrong answer.
-    if (entry.step == Step::Connect && status == kConnected) {
+    if (step.step == Step::Connect && step.status == kConnected) {
         return {"the loader answered 'C' (connected), where this button takes only '0'"};
     }
-    StepRecord record;
-    record.step = entry.step;
-    record.status = status;
-    record.portError = link.portFailureText();
-    record.seen = link.lastDiagnostics();
-    return explainStep(record);
+    return explainStep(step);
 }
 
 // The bench's boxes: "OK" with no icon, "NG".
@@ -65,7 +58,7 @@ int16_t runExchange(CommandContext& context, const StepEntry& entry) {
 }
 
 // Adds the final line of the Edit menu's write to the service history.
-void endHistory(const CommandContext& context, HistoryEntry& history, const StepRecord& step,
+void endHistory(const CommandContext& context, WindowWrite& write, const StepRecord& step,
                 const std::vector<std::string>& why) {
     const bool stopped = context.closing() || step.seen.stopped;
     const OutcomeFacts& outcome = stopped          ? Outcome(RewriteOutcome::Stopped)
@@ -74,7 +67,7 @@ void endHistory(const CommandContext& context, HistoryEntry& history, const Step
                                                              : Outcome(RewriteOutcome::Unconfirmed);
     const std::string state =
         stopped ? interruptionReport(false, {step}, context.image, StopCause::Signal) : "";
-    history.end(outcome, {step}, HistoryDiagnosis(outcome, {step}, why, state), state, {});
+    write.end(outcome, {step}, why, state, {});
 }
 
 }  // namespace
@@ -94,29 +87,22 @@ void StepButtons::run(const StepEntry& entry, bool confirmAndShowBar) {
                 context_.link.watchAttempts(AttemptsOnPanel(panel));
             }
             // The Edit menu's write is the end user's write, and goes into the service history.
-            std::optional<HistoryEntry> history;
-            std::optional<WriteFacts> facts;
-            if (confirmAndShowBar) {
-                history.emplace(context_);
-                facts.emplace(context_);
-            }
+            std::optional<WindowWrite> write;
+            if (confirmAndShowBar) write.emplace(context_);
             const StepRecord step = RunStep(
                 context_.link, entry.step, [&](int16_t status) { return status == entry.success; },
                 [&] { return runExchange(context_, entry); }, context_.settings().strictAnswers,
                 {});
             context_.link.watchAttempts({});
             // A failure says why; a step the device took says what its answers left in doubt.
-            std::vector<std::string> lines =
-                step.accepted ? StepDoubts(step) : failureCause(context_.link, entry, step.status);
-            if (history) {
-                endHistory(context_, *history, step,
+            std::vector<std::string> lines = step.accepted ? StepDoubts(step) : failureCause(step);
+            if (write) {
+                endHistory(context_, *write, step,
                            step.accepted ? std::vector<std::string>{} : lines);
-                if (std::string w = history->warning(); !w.empty()) lines.push_back(std::move(w));
             }
-            PromptBox box = ResultBox(words(entry), step.accepted, lines);
             // A write's box ends with what went where, in how long.
-            if (facts) box.text = facts->under(box.text);
-            context_.ask(box);
+            context_.ask(write ? write->box(words(entry), step.accepted, lines)
+                               : ResultBox(words(entry), step.accepted, lines));
         }
         showRunning(panel, entry, false);
         if (confirmAndShowBar) {

@@ -21,8 +21,8 @@ std::string NothingToWriteText(const CommandContext& context, WriteWalk walk) {
 
 bool ImageReadyToWrite(CommandContext& context, WriteWalk walk) {
     if (HasDataToWrite(context.image, walk)) return true;
-    context.ask({"ERROR", NothingToWriteText(context, walk), PromptButtons::Ok,
-                 PromptIcon::Exclamation, PromptAnswer::Ok});
+    context.ask(
+        {"ERROR", NothingToWriteText(context, walk), PromptButtons::Ok, PromptIcon::Exclamation});
     return false;
 }
 
@@ -30,7 +30,7 @@ void WarnNothingToWrite(CommandContext& context) {
     context.ask({"Warning",
                  NothingToWriteText(context, WriteWalk::Blocks) +
                      "\r\nThe write would send nothing: open the device's firmware file.",
-                 PromptButtons::Ok, PromptIcon::Exclamation, PromptAnswer::Ok});
+                 PromptButtons::Ok, PromptIcon::Exclamation});
 }
 
 bool WriteConfirmed(CommandContext& context, const ResultWords& refusal) {

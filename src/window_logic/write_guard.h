@@ -5,8 +5,6 @@
 // erase the device and leave it empty, and a bench write would report success with nothing
 // sent.
 
-#include <string>
-
 #include "block_walk.h"
 #include "command_context.h"
 #include "result_box.h"

@@ -21,8 +21,7 @@ struct CliOptions {
     std::string mode = "read";            // --mode low|high|input|read
     std::string logFile;                  // --log FILE
     std::string record;                   // --record FILE|URI (write)
-    std::string unit;                     // --unit ID (write): names the board; (records) asks
-                                          // for its attempts
+    std::string unit;                     // --unit ID: the board written; (records) its attempts
     std::string host;                     // --host NAME (records): one station's attempts
     std::string image;                    // --image FILE|SHA256 (records): one image's attempts
     std::string html;                     // --html FILE (records): the report page
@@ -109,7 +108,6 @@ struct OptionEntry {
     std::string argumentName() const;
 };
 
-// Every option the command line knows.
 std::span<const OptionEntry> optionTable();
 const OptionEntry* findOption(std::string_view longName);
 

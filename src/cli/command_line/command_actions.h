@@ -12,24 +12,17 @@
 
 namespace quorvel::cli {
 
-using CommandAction = CommandResult (*)(const CliOptions& options, std::FILE* in, std::FILE* out,
-                                        std::FILE* err);
+using CommandRun = CommandResult(const CliOptions& options, std::FILE* in, std::FILE* out,
+                                 std::FILE* err);
+using CommandAction = CommandRun*;
 
 // The commands on an image file alone. dump writes the binary image to `out` itself.
-CommandResult runInfo(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
-CommandResult runDump(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
-CommandResult runChecksum(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
-
-// --csv writes its rows to `out` as they are read.
-CommandResult runRecords(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
-CommandResult runPrepareDatabase(const CliOptions& options, std::FILE* in, std::FILE* out,
-                                 std::FILE* err);
-CommandResult runPorts(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
+CommandRun runInfo, runDump, runChecksum;
+// records (--csv writes its rows to `out` as they are read), prepare-database and ports.
+CommandRun runRecords, runPrepareDatabase, runPorts;
 // The commands that talk to the device's flash loader.
-CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FILE* out,
-                               std::FILE* err);
-
+CommandRun runDeviceCommand;
 // --help and the help command, on `out`; an unknown command is a usage error.
-CommandResult runHelp(const CliOptions& options, std::FILE* in, std::FILE* out, std::FILE* err);
+CommandRun runHelp;
 
 }  // namespace quorvel::cli

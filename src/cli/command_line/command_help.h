@@ -2,7 +2,6 @@
 // The help of quorvel-flash: the overview (--help) and each command's help (`help COMMAND`,
 // `COMMAND --help`), rendered from the command, option and exit-code tables.
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "command_help.h"
 #include "command_table.h"
 #include "json_run.h"
 #include "quorvel_version.h"

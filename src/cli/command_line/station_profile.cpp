@@ -53,10 +53,6 @@ QByteArray jsonText(const QString& text) {
     return array.mid(1, array.size() - 2);
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // Where the key `name` stands in the text, each time it does: its quoted name followed by a
 // colon. A profile is one flat object whose values are texts, lists of texts and flags, so a
 // quoted name before a colon is a key; inside a text its quotes would be escaped.
@@ -66,7 +62,8 @@ std::vector<qsizetype> keyOffsets(const QByteArray& text, const QString& name) {
     for (qsizetype at = text.indexOf(quoted); at >= 0; at = text.indexOf(quoted, at + 1)) {
         if (at > 0 && text[at - 1] == '\\') continue;
         qsizetype after = at + quoted.size();
-        while (after < text.size() && isBlank(text[after])) ++after;
+        while (after < text.size() && std::isspace(static_cast<unsigned char>(text[after])))
+            ++after;
         if (after < text.size() && text[after] == ':') offsets.push_back(at);
     }
     return offsets;

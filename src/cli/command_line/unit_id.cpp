@@ -26,8 +26,7 @@ std::string unitIdProblem(std::string_view id) {
     if (id.size() > kLongestUnitId * 4) return tooLong;
     if (!QUtf8StringView(id).isValidUtf8()) return "must be UTF-8 text";
     const QList<uint> characters = QString::fromUtf8(id.data(), qsizetype(id.size())).toUcs4();
-    if (!std::all_of(characters.begin(), characters.end(),
-                     [](uint c) { return printable(char32_t(c)); })) {
+    if (!std::ranges::all_of(characters, [](uint c) { return printable(char32_t(c)); })) {
         return "must be printable: no control or format characters (such as a line end or an "
                "escape)";
     }

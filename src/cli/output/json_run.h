@@ -5,11 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <cstdio>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "device_result.h"  // jsonPath, jsonMilliseconds, jsonTexts
 #include "image_identity.h"

@@ -15,8 +15,6 @@
 
 namespace quorvel::cli {
 
-using quorvel::StopCause;
-
 // Installs the handlers of SIGINT, SIGTERM and SIGHUP and ignores SIGPIPE and SIGXFSZ (on Windows,
 // the console control handler). Call once, after the confirmation and before the first exchange.
 void watchStopSignals();

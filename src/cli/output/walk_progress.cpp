@@ -11,12 +11,6 @@ constexpr int kBarWidth = 30;
 constexpr size_t kStatusWidth = 60;
 }  // namespace
 
-std::string secondsText(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
-    return text;
-}
-
 ProgressDisplay::ProgressDisplay(std::FILE* out, Mode mode, std::string label, std::string unit,
                                  int total, int lineEvery)
     : out_(out),

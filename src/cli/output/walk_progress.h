@@ -11,6 +11,7 @@
 
 #include "diagnosis.h"  // byteAddress
 #include "time_left.h"
+#include "time_text.h"  // secondsText
 
 namespace quorvel::cli {
 
@@ -46,8 +47,5 @@ class ProgressDisplay {
     Report report_;
     TimeLeft timeLeft_;
 };
-
-// Seconds with one decimal: "47.9 s".
-std::string secondsText(double seconds);
 
 }  // namespace quorvel::cli

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "diagnosis.h"
@@ -10,7 +11,6 @@
 #include "terminal.h"
 #include "text_out.h"
 #include "time_text.h"
-#include "walk_progress.h"
 
 namespace quorvel::cli {
 namespace {
@@ -28,14 +28,6 @@ constexpr int kBoardsForPace = 3;
 
 // The result's colour, in the order of OutcomeSeverity.
 constexpr Ink kSeverityInks[kSeverities] = {Ink::Green, Ink::Yellow, Ink::Red, Ink::Yellow};
-
-// "0:21" for the time left.
-std::string minutesText(double seconds) {
-    const long whole = std::max(0L, static_cast<long>(seconds + 0.5));
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    return text;
-}
 
 // What the failed step saw, briefly: the diagnosis's first cause without the advice after its
 // colon ("no answer within 2.5 s, 3 tries"); a port's trouble whole. The outcome before it
@@ -257,7 +249,7 @@ RunDisplay StationLog::display(size_t port) {
                     if (done <= 1 || !row.walk) row.walk.emplace(std::max(total, 1));
                     row.percent = std::clamp(done * 100 / std::max(total, 1), 0, 100);
                     const auto left = row.walk->left(done - 1);
-                    row.left = left ? minutesText(left->count()) + " left" : "";
+                    row.left = left ? minutesText(std::llround(left->count())) + " left" : "";
                 });
             }};
 }
