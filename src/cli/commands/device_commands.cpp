@@ -160,9 +160,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                                      {},
                                      err});
     attempt.keepRecord(result, image);
-    CommandResult r = oneDeviceResult(result, info, options, facts);
-    markRecordLost(r, result.recordFailure);
-    return r;
+    return oneDeviceResult(result, info, options, facts);
 }
 
 }  // namespace quorvel::cli

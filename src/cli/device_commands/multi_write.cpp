@@ -127,8 +127,10 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
 
     CommandResult r;
     OutcomeCounts counts;
+    std::vector<DeviceReport> reports;
     for (const DeviceResult& d : results) {
-        r.devices.append(deviceJson(d));
+        reports.push_back(ReportDevice(d, false));
+        r.devices.append(reports.back().json);
         counts.add(d.severity);
     }
     r.endAs(counts.worst());
@@ -137,11 +139,12 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
     r.text = summaryTable(results);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    for (const DeviceResult& d : results) {
-        for (const std::string& line : whatWentWrong(d)) r.note(d.port + ": " + line);
+    for (size_t i = 0; i < results.size(); ++i) {
+        for (const std::string& line : reports[i].wentWrong) r.note(results[i].port + ": " + line);
     }
-    for (const DeviceResult& d : results) {
-        for (const std::string& w : warningsOf(d)) r.note(d.port + ": warning: " + w);
+    for (size_t i = 0; i < results.size(); ++i) {
+        for (const std::string& w : reports[i].warnings)
+            r.note(results[i].port + ": warning: " + w);
     }
     if (record != nullptr) markRecordLost(r, record->failure());
     if (options.showsProgress()) r.note("write took " + secondsText(ms / 1000));
