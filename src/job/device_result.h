@@ -64,27 +64,23 @@ void SettleRewrite(DeviceResult& r, RewriteResult write, const MemoryImage& imag
 // for `cause`; then what went wrong.
 void SettleStep(DeviceResult& r, const MemoryImage& image, bool urgent, StopCause cause);
 
-// What a device's run reports, composed once here for every front end that prints it: the
-// device alone, beside other devices, on a station's port.
+// What a device's run reports, composed once here for every front end that prints it.
 struct DeviceReport {
     std::vector<std::string> text;       // the outcome: the pin's answer, a write's headline
     std::optional<std::string> message;  // a write's outcome in the window's words
-    // The answers that did not repeat their frames, a transcript that could not be written,
-    // answers that did not confirm their frames, an end left unanswered.
+    // Answers that did not repeat their frames, a transcript that could not be written, answers
+    // that did not confirm their frames, an end left unanswered.
     std::vector<std::string> warnings;
-    // A write's answers that did not confirm their frames, one line each (UnconfirmedLines).
-    std::vector<std::string> unconfirmed;
-    // When the device did not take what was sent: the port as it stands now (an adapter pulled
-    // out during the run is no longer there), for a device run alone; empty otherwise.
-    std::string port;
+    std::vector<std::string> unconfirmed;  // a write's unconfirmed answers, a line each
     // Where the run was stopped, or the failed step with its status and attempts and what it
     // saw (diagnosis.h), then what that leaves on the device. Empty when the device took it.
     std::vector<std::string> wentWrong;
+    std::string port;  // beside what went wrong: the port as it stands now (a run alone only)
     QJsonObject json;  // the device's part of the JSON report (docs/json.md)
 };
 
 // The report of `result`; `alone`: the only device of its command, whose port is described again
-// beside what went wrong.
+// beside what went wrong (an adapter pulled out during the run is no longer there).
 DeviceReport ReportDevice(const DeviceResult& result, bool alone);
 
 // A file name as a JSON string, decoded the way Qt decodes file names.

@@ -43,9 +43,7 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
         // The step and what it came to, in the words of the step lines ("erase: refused").
         const std::string step =
             failed ? std::string(StepName(failed->step)) + ": " + StepEndWords(*failed) : "-";
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f s", r.ms / 1000);
-        rows.push_back(Row{r.port, r.outcome().headline, step, seconds});
+        rows.push_back(Row{r.port, r.outcome().headline, step, secondsText(r.ms / 1000)});
     }
     std::array<size_t, kColumns> width{};
     for (const Row& row : rows) {
