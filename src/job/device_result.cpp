@@ -63,14 +63,15 @@ void addStepsJson(QJsonObject& json, const std::vector<StepRecord>& steps) {
     json["unconfirmed"] = unconfirmed;
 }
 
-// The device's part of the JSON report (docs/json.md), `echo` its warning of answers that did not
-// repeat their frames: the job's words first, then the device that the port reached, then the
-// steps with the bytes they saw.
+// The device's part of the JSON report (docs/json.md); `echo` warns of answers that did not
+// repeat their frames.
 QJsonObject deviceJson(const DeviceResult& r, const std::string& echo) {
     const StepRecord* failed = r.failedStep();
+    const std::string device = resolvedDevice(r.settings);
     QJsonObject json{
         {"port", jsonPath(r.port)},
         {"unit", jsonTextOrNull(r.unit)},
+        {"device", device.empty() ? QJsonValue() : jsonPath(device)},
         {"outcome", jsonText(r.outcome().name)},
         {"device_state", r.rewrite ? jsonTextOrNull(r.deviceState) : QJsonValue()},
         {"warnings", jsonTexts(r.warnings)},
@@ -81,8 +82,6 @@ QJsonObject deviceJson(const DeviceResult& r, const std::string& echo) {
         {"bytes_sent", static_cast<qint64>(r.bytesSent)},
         {"bytes_received", static_cast<qint64>(r.bytesReceived)},
         {"total_ms", jsonMilliseconds(r.ms)}};
-    const std::string device = resolvedDevice(r.settings);
-    json["device"] = device.empty() ? QJsonValue() : jsonPath(device);
     addStepsJson(json, r.steps);
     return json;
 }

@@ -68,9 +68,7 @@ void SettleStep(DeviceResult& r, const MemoryImage& image, bool urgent, StopCaus
 struct DeviceReport {
     std::vector<std::string> text;       // the outcome: the pin's answer, a write's headline
     std::optional<std::string> message;  // a write's outcome in the window's words
-    // Answers that did not repeat their frames, a transcript that could not be written, answers
-    // that did not confirm their frames, an end left unanswered.
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings;   // beside the outcome: doubtful answers, a lost transcript
     std::vector<std::string> unconfirmed;  // a write's unconfirmed answers, a line each
     // Where the run was stopped, or the failed step with its status and attempts and what it
     // saw (diagnosis.h), then what that leaves on the device. Empty when the device took it.

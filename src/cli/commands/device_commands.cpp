@@ -125,10 +125,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     if (options.showsProgress()) {
         writeLine(err, "quorvel-flash: port " + device.description);
     }
-    std::optional<ImageFacts> facts;
-    if (info.takesImage) facts = loaded.facts;
     if (info.work.writes == FlashWrite::Rewrite &&
-        !attempt.startRecord(kept, device.settings, device.name, options.unit, *facts,
+        !attempt.startRecord(kept, device.settings, device.name, options.unit, loaded.facts,
                              options.profileName, unitCheck)) {
         return recordNotStarted(*kept);
     }
@@ -142,7 +140,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                                      {},
                                      err});
     attempt.keepRecord(result, image);
-    return oneDeviceResult(result, info, options, facts);
+    return oneDeviceResult(result, info, options,
+                           info.takesImage ? std::optional(loaded.facts) : std::nullopt);
 }
 
 }  // namespace quorvel::cli

@@ -23,11 +23,9 @@ CommandResult oneDeviceResult(const DeviceResult& result, const Command& command
     r.text = report.text;
     for (const std::string& warning : report.warnings) r.note("warning: " + warning);
     for (const std::string& line : report.unconfirmed) r.note("  " + line);
-    if (!result.ok()) {
-        // Named at the start too; a failure names it again, right beside what went wrong.
-        r.note("port " + report.port);
-        for (const std::string& line : report.wentWrong) r.note(line);
-    }
+    // Named at the start too; a failure names it again, right beside what went wrong.
+    if (!report.port.empty()) r.note("port " + report.port);
+    for (const std::string& line : report.wentWrong) r.note(line);
     if (!took.empty()) r.note(took);
     markRecordLost(r, result.recordFailure);
     return r;

@@ -24,12 +24,9 @@ namespace {
 constexpr int kRedrawMs = 100;
 
 // "3 of 4 devices rewritten": unconfirmed ones are not.
-std::string rewrittenCount(const std::vector<DeviceResult>& results) {
-    const auto rewritten = std::count_if(results.begin(), results.end(), [](const DeviceResult& r) {
-        return r.severity == OutcomeSeverity::Success;
-    });
-    return std::to_string(rewritten) + " of " + std::to_string(results.size()) +
-           " devices rewritten";
+std::string rewrittenCount(const OutcomeCounts& counts) {
+    return std::to_string(counts[OutcomeSeverity::Success]) + " of " +
+           std::to_string(counts.total()) + " devices rewritten";
 }
 
 }  // namespace
@@ -38,7 +35,9 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
     constexpr size_t kColumns = 4;
     using Row = std::array<std::string, kColumns>;
     std::vector<Row> rows{Row{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
+    OutcomeCounts counts;
     for (const DeviceResult& r : results) {
+        counts.add(r.severity);
         const StepRecord* failed = r.interruption.empty() ? r.failedStep() : nullptr;
         // The step and what it came to, in the words of the step lines ("erase: refused").
         const std::string step =
@@ -58,7 +57,7 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
         // The time column is aligned to the right, the others to the left.
         table.push_back(line + std::string(width.back() - row.back().size(), ' ') + row.back());
     }
-    table.push_back(rewrittenCount(results));
+    table.push_back(rewrittenCount(counts));
     return table;
 }
 
@@ -132,7 +131,7 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
         counts.add(d.severity);
     }
     r.endAs(counts.worst());
-    r.message = rewrittenCount(results);
+    r.message = rewrittenCount(counts);
     r.image = facts;
     r.text = summaryTable(results);
     const double ms =

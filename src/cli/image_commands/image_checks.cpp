@@ -21,9 +21,8 @@ std::optional<CommandResult> loadFromArgs(const CliOptions& options, LoadedImage
     const std::string& path = options.args[0];
     const LoadResult load = LoadImageWithFacts(path, loaded.image, loaded.facts);
     if (!load.ok()) return loadProblem(path, load);
-    if (warnTo == nullptr) return std::nullopt;
     for (const std::string& warning : load.warnings) {
-        writeLine(warnTo, "quorvel-flash: warning: " + warning);
+        if (warnTo != nullptr) writeLine(warnTo, "quorvel-flash: warning: " + warning);
     }
     return std::nullopt;
 }
