@@ -128,9 +128,8 @@ DeviceReport ReportDevice(const DeviceResult& r, bool alone) {
     report.warnings.insert(report.warnings.end(), r.warnings.begin(), r.warnings.end());
     if (!r.ok()) {
         report.wentWrong = r.diagnosis;
-        if (r.interruption.empty() && !r.deviceState.empty()) {
+        if (r.interruption.empty() && !r.deviceState.empty())
             report.wentWrong.push_back(r.deviceState);
-        }
         if (alone) report.port = describePort(r.settings);
     }
     report.json = deviceJson(r, echo);

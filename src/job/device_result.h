@@ -70,9 +70,7 @@ struct DeviceReport {
     std::optional<std::string> message;  // a write's outcome in the window's words
     std::vector<std::string> warnings;   // beside the outcome: doubtful answers, a lost transcript
     std::vector<std::string> unconfirmed;  // a write's unconfirmed answers, a line each
-    // Where the run was stopped, or the failed step with its status and attempts and what it
-    // saw (diagnosis.h), then what that leaves on the device. Empty when the device took it.
-    std::vector<std::string> wentWrong;
+    std::vector<std::string> wentWrong;  // where it stopped or what failed, then the device's state
     std::string port;  // beside what went wrong: the port as it stands now (a run alone only)
     QJsonObject json;  // the device's part of the JSON report (docs/json.md)
 };

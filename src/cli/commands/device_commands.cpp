@@ -67,10 +67,9 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
             }
             kept = &database;
         } else {
-            if (!file.open(options.record)) {
-                // The reason names the path.
+            // The reason names the path.
+            if (!file.open(options.record))
                 return fileProblem("cannot write the record file " + file.failure());
-            }
             kept = &file;
         }
     }
@@ -122,9 +121,7 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     DeviceAttempt attempt(options.verbose ? err : nullptr, "");
     problem = attempt.transcript.open(options.logFile, options.command, device.name);
     if (!problem.empty()) return fileProblem(problem);
-    if (options.showsProgress()) {
-        writeLine(err, "quorvel-flash: port " + device.description);
-    }
+    if (options.showsProgress()) writeLine(err, "quorvel-flash: port " + device.description);
     if (info.work.writes == FlashWrite::Rewrite &&
         !attempt.startRecord(kept, device.settings, device.name, options.unit, loaded.facts,
                              options.profileName, unitCheck)) {

@@ -8,10 +8,9 @@ namespace quorvel::cli {
 CommandResult oneDeviceResult(const DeviceResult& result, const Command& command,
                               const CliOptions& options, const std::optional<ImageFacts>& image) {
     // The command line's own parts first: how long it took, the exit code.
-    std::string took;
-    if (command.writesFlash() && options.showsProgress()) {
-        took = options.command + " took " + secondsText(result.ms / 1000);
-    }
+    const bool timed = command.writesFlash() && options.showsProgress();
+    const std::string took =
+        timed ? options.command + " took " + secondsText(result.ms / 1000) : "";
     CommandResult r;
     r.endAs(result.severity);
     const DeviceReport report = ReportDevice(result, true);

@@ -124,25 +124,21 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
 
     CommandResult r;
     OutcomeCounts counts;
-    std::vector<DeviceReport> reports;
+    std::vector<std::string> warnings;  // after what went wrong with every device
     for (const DeviceResult& d : results) {
-        reports.push_back(ReportDevice(d, false));
-        r.devices.append(reports.back().json);
+        const DeviceReport report = ReportDevice(d, false);
+        r.devices.append(report.json);
         counts.add(d.severity);
+        for (const std::string& line : report.wentWrong) r.note(d.port + ": " + line);
+        for (const std::string& w : report.warnings) warnings.push_back(d.port + ": warning: " + w);
     }
+    for (const std::string& w : warnings) r.note(w);
     r.endAs(counts.worst());
     r.message = rewrittenCount(counts);
     r.image = facts;
     r.text = summaryTable(results);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    for (size_t i = 0; i < results.size(); ++i) {
-        for (const std::string& line : reports[i].wentWrong) r.note(results[i].port + ": " + line);
-    }
-    for (size_t i = 0; i < results.size(); ++i) {
-        for (const std::string& w : reports[i].warnings)
-            r.note(results[i].port + ": warning: " + w);
-    }
     if (record != nullptr) markRecordLost(r, record->failure());
     if (options.showsProgress()) r.note("write took " + secondsText(ms / 1000));
     return r;
