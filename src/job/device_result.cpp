@@ -24,18 +24,29 @@ void diagnose(DeviceResult& r) {
     }
 }
 
-// Every key always, null where the step judged no reply.
-QJsonObject stepJson(const StepRecord& s) {
-    const ExchangeDiagnostics& seen = s.seen;
-    const auto number = [](bool known, int64_t value) {
-        return known ? QJsonValue(static_cast<qint64>(value)) : QJsonValue();
-    };
-    QJsonArray echoes;
-    for (const UnconfirmedAnswer& a : s.unconfirmed) {
-        if (!a.repeated) echoes.append(a.row < 0 ? -1 : a.row * 16);
-    }
-    const bool read = seen.judged && seen.statusPosition >= 0;
-    return {{"step", jsonText(StepName(s.step))},
+// Each step's object, every key always, null where the step judged no reply; and the answers
+// that were taken without confirming their frames, with the step and what they said.
+void addStepsJson(QJsonObject& json, const std::vector<StepRecord>& steps) {
+    QJsonArray list;
+    QJsonArray unconfirmed;
+    for (const StepRecord& s : steps) {
+        const QJsonValue name = jsonText(StepName(s.step));
+        const ExchangeDiagnostics& seen = s.seen;
+        const auto number = [](bool known, int64_t value) {
+            return known ? QJsonValue(static_cast<qint64>(value)) : QJsonValue();
+        };
+        QJsonArray echoes;
+        for (const UnconfirmedAnswer& a : s.unconfirmed) {
+            if (!a.repeated) echoes.append(a.row < 0 ? -1 : a.row * 16);
+            unconfirmed.append(
+                QJsonObject{{"step", name},
+                            {"address", a.row < 0 ? QJsonValue() : QJsonValue(a.row * kRowBytes)},
+                            {"answer", jsonText(hexBytes(std::span<const uint8_t>(&a.answer, 1)))},
+                            {"repeated", a.repeated}});
+        }
+        const bool read = seen.judged && seen.statusPosition >= 0;
+        list.append(QJsonObject{
+            {"step", name},
             {"status", s.status},
             {"accepted", s.accepted},
             {"ms", jsonMilliseconds(s.ms)},
@@ -46,22 +57,33 @@ QJsonObject stepJson(const StepRecord& s) {
             {"status_position", number(read, seen.statusPosition)},
             {"status_bytes", read ? jsonText(hexBytes(seen.statusBytes)) : QJsonValue()},
             {"answers_not_echoed", echoes},
-            {"port_error", jsonTextOrNull(s.portError)}};
+            {"port_error", jsonTextOrNull(s.portError)}});
+    }
+    json["steps"] = list;
+    json["unconfirmed"] = unconfirmed;
 }
 
-// The answers that were taken without confirming their frames, with the step and what they said.
-QJsonArray unconfirmedJson(const std::vector<StepRecord>& steps) {
-    QJsonArray list;
-    for (const StepRecord& s : steps) {
-        for (const UnconfirmedAnswer& a : s.unconfirmed) {
-            list.append(
-                QJsonObject{{"step", jsonText(StepName(s.step))},
-                            {"address", a.row < 0 ? QJsonValue() : QJsonValue(a.row * kRowBytes)},
-                            {"answer", jsonText(hexBytes(std::span<const uint8_t>(&a.answer, 1)))},
-                            {"repeated", a.repeated}});
-        }
-    }
-    return list;
+// The device's part of the JSON report (docs/json.md); `echo` warns of answers that did not
+// repeat their frames.
+QJsonObject deviceJson(const DeviceResult& r, const std::string& echo) {
+    const StepRecord* failed = r.failedStep();
+    const std::string device = resolvedDevice(r.settings);
+    QJsonObject json{
+        {"port", jsonPath(r.port)},
+        {"unit", jsonTextOrNull(r.unit)},
+        {"device", device.empty() ? QJsonValue() : jsonPath(device)},
+        {"outcome", jsonText(r.outcome().name)},
+        {"device_state", r.rewrite ? jsonTextOrNull(r.deviceState) : QJsonValue()},
+        {"warnings", jsonTexts(r.warnings)},
+        {"message", r.rewrite ? jsonText(r.outcome().windowText) : QJsonValue()},
+        {"failed_step", failed != nullptr ? jsonText(StepName(failed->step)) : QJsonValue()},
+        {"diagnosis", jsonTexts(r.diagnosis)},
+        {"warning", jsonTextOrNull(echo)},
+        {"bytes_sent", static_cast<qint64>(r.bytesSent)},
+        {"bytes_received", static_cast<qint64>(r.bytesReceived)},
+        {"total_ms", jsonMilliseconds(r.ms)}};
+    addStepsJson(json, r.steps);
+    return json;
 }
 
 }  // namespace
@@ -92,41 +114,26 @@ void SettleStep(DeviceResult& r, const MemoryImage& image, bool urgent, StopCaus
     diagnose(r);
 }
 
-std::vector<std::string> whatWentWrong(const DeviceResult& r) {
-    if (r.ok()) return {};
-    std::vector<std::string> lines = r.diagnosis;
-    if (r.interruption.empty() && !r.deviceState.empty()) lines.push_back(r.deviceState);
-    return lines;
-}
-
-std::vector<std::string> warningsOf(const DeviceResult& r) {
-    std::vector<std::string> warnings;
-    if (std::string echo = echoWarning(r.steps); !echo.empty()) warnings.push_back(std::move(echo));
-    if (!r.transcriptFailure.empty()) warnings.push_back(r.transcriptFailure);
-    warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
-    return warnings;
-}
-
-QJsonObject deviceJson(const DeviceResult& r) {
-    const StepRecord* failed = r.failedStep();
-    QJsonArray steps;
-    for (const StepRecord& s : r.steps) steps.append(stepJson(s));
-    const std::string device = resolvedDevice(r.settings);
-    return {{"port", jsonPath(r.port)},
-            {"unit", jsonTextOrNull(r.unit)},
-            {"device", device.empty() ? QJsonValue() : jsonPath(device)},
-            {"outcome", jsonText(r.outcome().name)},
-            {"device_state", r.rewrite ? jsonTextOrNull(r.deviceState) : QJsonValue()},
-            {"warnings", jsonTexts(r.warnings)},
-            {"unconfirmed", unconfirmedJson(r.steps)},
-            {"message", r.rewrite ? jsonText(r.outcome().windowText) : QJsonValue()},
-            {"failed_step", failed != nullptr ? jsonText(StepName(failed->step)) : QJsonValue()},
-            {"diagnosis", jsonTexts(r.diagnosis)},
-            {"warning", jsonTextOrNull(echoWarning(r.steps))},
-            {"steps", steps},
-            {"bytes_sent", static_cast<qint64>(r.bytesSent)},
-            {"bytes_received", static_cast<qint64>(r.bytesReceived)},
-            {"total_ms", jsonMilliseconds(r.ms)}};
+DeviceReport ReportDevice(const DeviceResult& r, bool alone) {
+    DeviceReport report;
+    const std::string echo = echoWarning(r.steps);
+    if (!r.answer.empty()) report.text.push_back(r.answer);
+    if (r.rewrite) {
+        report.text.emplace_back(r.outcome().headline);
+        report.message = r.outcome().windowText;
+        report.unconfirmed = UnconfirmedLines(r.steps, kListedUnconfirmed);
+    }
+    if (!echo.empty()) report.warnings.push_back(echo);
+    if (!r.transcriptFailure.empty()) report.warnings.push_back(r.transcriptFailure);
+    report.warnings.insert(report.warnings.end(), r.warnings.begin(), r.warnings.end());
+    if (!r.ok()) {
+        report.wentWrong = r.diagnosis;
+        if (r.interruption.empty() && !r.deviceState.empty())
+            report.wentWrong.push_back(r.deviceState);
+        if (alone) report.port = describePort(r.settings);
+    }
+    report.json = deviceJson(r, echo);
+    return report;
 }
 
 QJsonValue jsonPath(const std::string& path) {

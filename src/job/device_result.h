@@ -64,17 +64,20 @@ void SettleRewrite(DeviceResult& r, RewriteResult write, const MemoryImage& imag
 // for `cause`; then what went wrong.
 void SettleStep(DeviceResult& r, const MemoryImage& image, bool urgent, StopCause cause);
 
-// What went wrong, for the operator: where the run was stopped, or the failed step with its
-// status and attempts and what it saw (diagnosis.h), then what that leaves on the device.
-// Empty when the device took what was sent.
-std::vector<std::string> whatWentWrong(const DeviceResult& result);
+// What a device's run reports, composed once here for every front end that prints it.
+struct DeviceReport {
+    std::vector<std::string> text;       // the outcome: the pin's answer, a write's headline
+    std::optional<std::string> message;  // a write's outcome in the window's words
+    std::vector<std::string> warnings;   // beside the outcome: doubtful answers, a lost transcript
+    std::vector<std::string> unconfirmed;  // a write's unconfirmed answers, a line each
+    std::vector<std::string> wentWrong;  // where it stopped or what failed, then the device's state
+    std::string port;  // beside what went wrong: the port as it stands now (a run alone only)
+    QJsonObject json;  // the device's part of the JSON report (docs/json.md)
+};
 
-// The warnings beside the outcome: answers that did not repeat their frames, a transcript that
-// could not be written, answers that did not confirm their frames, an end left unanswered.
-std::vector<std::string> warningsOf(const DeviceResult& result);
-
-// The device's part of the JSON report: port, device, outcome, steps (docs/json.md).
-QJsonObject deviceJson(const DeviceResult& result);
+// The report of `result`; `alone`: the only device of its command, whose port is described again
+// beside what went wrong (an adapter pulled out during the run is no longer there).
+DeviceReport ReportDevice(const DeviceResult& result, bool alone);
 
 // A file name as a JSON string, decoded the way Qt decodes file names.
 QJsonValue jsonPath(const std::string& path);

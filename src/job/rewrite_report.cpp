@@ -9,10 +9,6 @@ namespace {
 
 constexpr const char* kInFlashMode = "; it stays in flash mode; ";
 
-std::string count(int n, const char* unit) {
-    return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
-}
-
 // The line of one such answer.
 std::string UnconfirmedLine(Step step, const UnconfirmedAnswer& answer) {
     const std::string frame = answer.row >= 0
@@ -90,8 +86,7 @@ std::vector<std::string> StepDoubts(const StepRecord& step) {
             break;
         default:
             doubt = "the device's answers did not confirm " +
-                    count(static_cast<int>(step.unconfirmed.size()), "block") +
-                    ": the firmware may not be stored";
+                    UnconfirmedFrames(step.unconfirmed, false) + ": the firmware may not be stored";
             break;
     }
     std::vector<std::string> lines{doubt};

@@ -207,6 +207,8 @@ class MultiWriteE2eTest : public QObject {
         QTest::addColumn<bool>("cut");        // the default image without its end record
         QTest::newRow("agreed") << "write" << 2 << QByteArray("y\n") << 0
                                 << "Blocks to send: 88 of 120" << false;
+        QTest::newRow("agreed in capitals")
+            << "write" << 1 << QByteArray("YES\n") << 0 << "Blocks to send: 88 of 120" << false;
         QTest::newRow("refused") << "write" << 2 << QByteArray("no\n") << 3
                                  << "Blocks to send: 88 of 120" << false;
         QTest::newRow("program refused")

@@ -3,7 +3,6 @@
 #include <optional>
 #include <vector>
 
-#include "block_walk.h"
 #include "command_actions.h"
 #include "command_table.h"
 #include "device_attempt.h"
@@ -19,7 +18,6 @@
 #include "record_file.h"
 #include "safe_file.h"
 #include "station.h"
-#include "station_profile.h"
 #include "stop_signals.h"
 #include "text_out.h"
 #include "unit_written.h"
@@ -34,28 +32,12 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     const std::vector<DevicePort> devices = devicePortsFor(options, info, problem);
     if (devices.empty()) return usageProblem(problem);
 
-    // The image and its facts, made once here and handed to every part of the run.
+    // The image and its facts, made once here and handed to every part of the run; refused
+    // before any port is opened.
     LoadedImage loaded;
     const MemoryImage& image = loaded.image;
     if (info.takesImage) {
-        const LoadResult load = LoadImageWithFacts(options.args[0], loaded.image, loaded.facts);
-        if (!load.ok()) return loadProblem(options.args[0], load);
-        warnAboutLoad(load, err);
-        // The profile names the images its line may write: any other is refused here, on every
-        // path a write takes, before any port is opened.
-        const std::string refusal = unapprovedImage(options, loaded.facts.sha256);
-        if (!refusal.empty()) return cancelled(refusal + "; nothing was sent", loaded.facts);
-    }
-    // Refused before any port is opened: write would erase the device and send nothing after
-    // it, program and row-write would send nothing and still report success.
-    const FlashWrite writes = info.work.writes;
-    if (writes == FlashWrite::Rewrite || writes == FlashWrite::Blocks) {
-        warnAboutGapData(options.args[0], image, err);
-        if (!HasDataToWrite(image, WriteWalk::Blocks)) {
-            return fileProblem("no data to write in 0x4000–0xDFFF or 0x10000–0x23FFF");
-        }
-    } else if (writes == FlashWrite::Rows && !HasDataToWrite(image, WriteWalk::Rows)) {
-        return fileProblem("no data to write in 0x4000–0x23FFF");
+        if (auto refused = loadImageToSend(info, options, loaded, err)) return *refused;
     }
     // Opened before the confirmation is asked: a record that cannot be kept stops the run
     // while nothing has been sent.
@@ -85,10 +67,9 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
             }
             kept = &database;
         } else {
-            if (!file.open(options.record)) {
-                // The reason names the path.
+            // The reason names the path.
+            if (!file.open(options.record))
                 return fileProblem("cannot write the record file " + file.failure());
-            }
             kept = &file;
         }
     }
@@ -139,13 +120,9 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
     DeviceAttempt attempt(options.verbose ? err : nullptr, "");
     problem = attempt.transcript.open(options.logFile, options.command, device.name);
     if (!problem.empty()) return fileProblem(problem);
-    if (options.showsProgress()) {
-        writeLine(err, "quorvel-flash: port " + device.description);
-    }
-    std::optional<ImageFacts> facts;
-    if (info.takesImage) facts = loaded.facts;
-    if (writes == FlashWrite::Rewrite &&
-        !attempt.startRecord(kept, device.settings, device.name, options.unit, *facts,
+    if (options.showsProgress()) writeLine(err, "quorvel-flash: port " + device.description);
+    if (info.work.writes == FlashWrite::Rewrite &&
+        !attempt.startRecord(kept, device.settings, device.name, options.unit, loaded.facts,
                              options.profileName, unitCheck)) {
         return recordNotStarted(*kept);
     }
@@ -159,9 +136,8 @@ CommandResult runDeviceCommand(const CliOptions& options, std::FILE* in, std::FI
                                      {},
                                      err});
     attempt.keepRecord(result, image);
-    CommandResult r = oneDeviceResult(result, info, options, facts);
-    markRecordLost(r, result.recordFailure);
-    return r;
+    return oneDeviceResult(result, info, options,
+                           info.takesImage ? std::optional(loaded.facts) : std::nullopt);
 }
 
 }  // namespace quorvel::cli

@@ -1,37 +1,32 @@
 #include "device_report.h"
 
-#include "port_description.h"
-#include "rewrite_report.h"
+#include "json_text.h"
 #include "walk_progress.h"
 
 namespace quorvel::cli {
 
 CommandResult oneDeviceResult(const DeviceResult& result, const Command& command,
                               const CliOptions& options, const std::optional<ImageFacts>& image) {
+    // The command line's own parts first: how long it took, the exit code.
+    const bool timed = command.writesFlash() && options.showsProgress();
+    const std::string took =
+        timed ? options.command + " took " + secondsText(result.ms / 1000) : "";
     CommandResult r;
     r.endAs(result.severity);
-    if (result.rewrite) r.message = result.outcome().windowText;
+    const DeviceReport report = ReportDevice(result, true);
+    // The outcome is the result, success or not; what went wrong goes with the errors.
+    r.message = report.message;
     if (!result.answer.empty()) r.result = jsonText(result.answer);
     r.image = image;
-    r.devices = {deviceJson(result)};
-    for (const std::string& warning : warningsOf(result)) r.note("warning: " + warning);
-    if (result.rewrite) {
-        for (const std::string& line : UnconfirmedLines(result.steps, kListedUnconfirmed)) {
-            r.note("  " + line);
-        }
-    }
-    // The outcome is the result, success or not; what went wrong goes with the errors.
-    if (!result.answer.empty()) r.text.push_back(result.answer);
-    if (result.rewrite) r.text.emplace_back(result.outcome().headline);
-    if (!result.ok()) {
-        // Named at the start too; a failure names it again, right beside what went wrong, as
-        // it stands now (an adapter pulled out during the run is no longer there).
-        r.note("port " + describePort(result.settings));
-        for (const std::string& line : whatWentWrong(result)) r.note(line);
-    }
-    if (command.writesFlash() && options.showsProgress()) {
-        r.note(options.command + " took " + secondsText(result.ms / 1000));
-    }
+    r.devices = {report.json};
+    r.text = report.text;
+    for (const std::string& warning : report.warnings) r.note("warning: " + warning);
+    for (const std::string& line : report.unconfirmed) r.note("  " + line);
+    // Named at the start too; a failure names it again, right beside what went wrong.
+    if (!report.port.empty()) r.note("port " + report.port);
+    for (const std::string& line : report.wentWrong) r.note(line);
+    if (!took.empty()) r.note(took);
+    markRecordLost(r, result.recordFailure);
     return r;
 }
 

@@ -13,7 +13,8 @@
 namespace quorvel::cli {
 
 // The result of a command run on one port: the outcome (the command line's headline of a
-// write, the pin's answer) on standard output, warnings and what went wrong on standard error.
+// write, the pin's answer) on standard output, warnings and what went wrong on standard error,
+// then how long it took and a record line that could not be added.
 CommandResult oneDeviceResult(const DeviceResult& result, const Command& command,
                               const CliOptions& options, const std::optional<ImageFacts>& image);
 

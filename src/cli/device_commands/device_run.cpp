@@ -156,7 +156,10 @@ DeviceResult runDevice(const DeviceRun& run) {
     Exchanges& link = loader;
     RunWatch watch(run, trace);
 
-    if (rewrite) {
+    if (!rewrite) {
+        r.steps.push_back(runStepCommand(run, link, watch));
+        SettleStep(r, run.image, stopUrgently(), stopCause());
+    } else {
         RewriteHooks hooks;
         hooks.settings = [&run] { return run.settings; };
         hooks.watch = watch.steps();
@@ -164,9 +167,6 @@ DeviceResult runDevice(const DeviceRun& run) {
         hooks.stopRequested = [&loader] { return loader.stopRequested(); };
         hooks.stepStopped = stopUrgently;
         SettleRewrite(r, RunRewrite(link, run.image, hooks), run.image, run.again, stopCause());
-    } else {
-        r.steps.push_back(runStepCommand(run, link, watch));
-        SettleStep(r, run.image, stopUrgently(), stopCause());
     }
     r.transcriptFailure = run.transcript.failure();
     r.bytesSent = trace.bytesSent();

@@ -24,12 +24,9 @@ namespace {
 constexpr int kRedrawMs = 100;
 
 // "3 of 4 devices rewritten": unconfirmed ones are not.
-std::string rewrittenCount(const std::vector<DeviceResult>& results) {
-    const auto rewritten = std::count_if(results.begin(), results.end(), [](const DeviceResult& r) {
-        return r.severity == OutcomeSeverity::Success;
-    });
-    return std::to_string(rewritten) + " of " + std::to_string(results.size()) +
-           " devices rewritten";
+std::string rewrittenCount(const OutcomeCounts& counts) {
+    return std::to_string(counts[OutcomeSeverity::Success]) + " of " +
+           std::to_string(counts.total()) + " devices rewritten";
 }
 
 }  // namespace
@@ -38,14 +35,14 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
     constexpr size_t kColumns = 4;
     using Row = std::array<std::string, kColumns>;
     std::vector<Row> rows{Row{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
+    OutcomeCounts counts;
     for (const DeviceResult& r : results) {
+        counts.add(r.severity);
         const StepRecord* failed = r.interruption.empty() ? r.failedStep() : nullptr;
         // The step and what it came to, in the words of the step lines ("erase: refused").
         const std::string step =
             failed ? std::string(StepName(failed->step)) + ": " + StepEndWords(*failed) : "-";
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f s", r.ms / 1000);
-        rows.push_back(Row{r.port, r.outcome().headline, step, seconds});
+        rows.push_back(Row{r.port, r.outcome().headline, step, secondsText(r.ms / 1000)});
     }
     std::array<size_t, kColumns> width{};
     for (const Row& row : rows) {
@@ -60,7 +57,7 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
         // The time column is aligned to the right, the others to the left.
         table.push_back(line + std::string(width.back() - row.back().size(), ' ') + row.back());
     }
-    table.push_back(rewrittenCount(results));
+    table.push_back(rewrittenCount(counts));
     return table;
 }
 
@@ -127,22 +124,21 @@ CommandResult runMultiWrite(const Command& command, const CliOptions& options,
 
     CommandResult r;
     OutcomeCounts counts;
+    std::vector<std::string> warnings;  // after what went wrong with every device
     for (const DeviceResult& d : results) {
-        r.devices.append(deviceJson(d));
+        const DeviceReport report = ReportDevice(d, false);
+        r.devices.append(report.json);
         counts.add(d.severity);
+        for (const std::string& line : report.wentWrong) r.note(d.port + ": " + line);
+        for (const std::string& w : report.warnings) warnings.push_back(d.port + ": warning: " + w);
     }
+    for (const std::string& w : warnings) r.note(w);
     r.endAs(counts.worst());
-    r.message = rewrittenCount(results);
+    r.message = rewrittenCount(counts);
     r.image = facts;
     r.text = summaryTable(results);
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    for (const DeviceResult& d : results) {
-        for (const std::string& line : whatWentWrong(d)) r.note(d.port + ": " + line);
-    }
-    for (const DeviceResult& d : results) {
-        for (const std::string& w : warningsOf(d)) r.note(d.port + ": warning: " + w);
-    }
     if (record != nullptr) markRecordLost(r, record->failure());
     if (options.showsProgress()) r.note("write took " + secondsText(ms / 1000));
     return r;

@@ -16,17 +16,6 @@
 namespace quorvel::cli {
 namespace {
 
-// Loads the file named by the first argument with its facts; the file error when it cannot.
-// The load's warnings go to `warnTo` when given.
-std::optional<CommandResult> loadFromArgs(const CliOptions& options, LoadedImage& loaded,
-                                          std::FILE* warnTo = nullptr) {
-    const std::string& path = options.args[0];
-    const LoadResult load = LoadImageWithFacts(path, loaded.image, loaded.facts);
-    if (!load.ok()) return loadProblem(path, load);
-    if (warnTo != nullptr) warnAboutLoad(load, warnTo);
-    return std::nullopt;
-}
-
 // The rows that hold data, as runs of addresses.
 struct Range {
     uint32_t first;

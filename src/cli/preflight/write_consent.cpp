@@ -1,6 +1,7 @@
 #include "write_consent.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "rewrite_confirmation.h"
 #include "terminal.h"
@@ -12,10 +13,8 @@ namespace {
 bool agreed(std::FILE* in) {
     char answer[64] = {};
     if (std::fgets(answer, sizeof answer, in) == nullptr) return false;
-    std::string word;
-    for (const char* p = answer; *p != '\0' && *p != '\n' && *p != '\r'; ++p) {
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-    }
+    std::string word(answer, std::strcspn(answer, "\r\n"));
+    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return word == "ok" || word == "y" || word == "yes";
 }
 

@@ -382,16 +382,17 @@ class StationWorker final : public QThread {
     // and says its result. `gone`: the board left without being written, and needs no removal.
     void endAttempt(DeviceResult& result, bool gone) {
         attempt_->keepRecord(result, loaded_.image);
+        const DeviceReport report = ReportDevice(result, false);
         // The whole story in the transcript; the operator reads the short one.
         attempt_->transcript.line(std::string("result: ") + result.outcome().mark + " " +
                                   result.outcome().headline);
-        for (const std::string& why : whatWentWrong(result)) attempt_->transcript.line("  " + why);
+        for (const std::string& why : report.wentWrong) attempt_->transcript.line("  " + why);
         attempt_.reset();
         log_.finished(index_, result, unit_, gone,
                       unitCheck_.empty() ? "" : "unit check " + unitCheck_);
-        for (const std::string& w : warningsOf(result)) log_.warning(index_, w);
+        for (const std::string& w : report.warnings) log_.warning(index_, w);
         // Kept for the JSON report only: a long-running station does not grow with its devices.
-        if (options_.json) json_.append(deviceJson(result));
+        if (options_.json) json_.append(report.json);
         if (!result.recordFailure.empty()) recordFailed(result.recordFailure);
     }
 
