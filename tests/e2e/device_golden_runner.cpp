@@ -180,8 +180,17 @@ int main(int argc, char** argv) {
     }
     const QString expectedOut = readText(stem + ".out");
     const QString expectedErr = readText(stem + ".err");
-    if (out != expectedOut) failures << "standard output:\n" + out + "expected:\n" + expectedOut;
-    if (err != expectedErr) failures << "standard error:\n" + err + "expected:\n" + expectedErr;
+    // A table is padded to the simulator's port name, /dev/pts/5 or /dev/pts/12 as the system
+    // hands them out: its columns are compared by their cells, not their widths (the tables'
+    // own tests check the alignment).
+    const auto cells = [](QString text) {
+        static const QRegularExpression gap(" {2,}");
+        return text.replace(gap, "  ");
+    };
+    if (cells(out) != cells(expectedOut))
+        failures << "standard output:\n" + out + "expected:\n" + expectedOut;
+    if (cells(err) != cells(expectedErr))
+        failures << "standard error:\n" + err + "expected:\n" + expectedErr;
     if (!golden.flashFile.isEmpty() && sim.flash() != imageOf(golden.flashFile)) {
         failures << "the simulator's flash differs from the image of " + golden.flashFile;
     }
