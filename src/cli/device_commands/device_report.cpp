@@ -35,7 +35,6 @@ void markRecordLost(CommandResult& result, const std::string& failure) {
     result.recordError = failure;
     result.note("error: " + failure + "; this write is not recorded");
     if (result.exitCode == kExitOk || result.exitCode == kExitUnconfirmed) {
-        result.outcome = "record_lost";
         result.exitCode = kExitRecordLost;
     }
 }

@@ -13,7 +13,6 @@ void CommandResult::endAs(OutcomeSeverity severity) {
     // interrupted. The window has no exit codes: they are the command line's alone.
     constexpr ExitCode kSeverityExitCodes[kSeverities] = {kExitOk, kExitUnconfirmed,
                                                           kExitDeviceFailure, kExitInterrupted};
-    outcome = Outcome(severity).name;
     exitCode = kSeverityExitCodes[static_cast<size_t>(severity)];
 }
 
@@ -30,7 +29,6 @@ int render(const CommandResult& result, OutputForm form, const std::string& comm
 
 CommandResult usageProblem(const std::string& problem) {
     CommandResult r;
-    r.outcome = "error";
     r.exitCode = kExitUsage;
     r.error = problem;
     r.note(problem);
@@ -41,7 +39,6 @@ CommandResult usageProblem(const std::string& problem) {
 
 CommandResult cancelled(const std::string& message, const ImageFacts& image) {
     CommandResult r;
-    r.outcome = "cancelled";
     r.exitCode = kExitCancelled;
     r.message = message;
     r.note(message);
@@ -51,7 +48,6 @@ CommandResult cancelled(const std::string& message, const ImageFacts& image) {
 
 CommandResult fileProblem(const std::string& text) {
     CommandResult r;
-    r.outcome = "error";
     r.exitCode = kExitFileError;
     r.error = text;
     r.note(text);

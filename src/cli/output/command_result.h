@@ -16,8 +16,7 @@
 namespace quorvel::cli {
 
 struct CommandResult {
-    std::string outcome = "success";  // success, failure, error, cancelled, interrupted
-    int exitCode = kExitOk;
+    int exitCode = kExitOk;                  // and with it the outcome its JSON says (exit_codes.h)
     std::optional<std::string> message;      // the outcome in the window's words
     std::optional<std::string> error;        // a usage or file error
     std::optional<std::string> recordError;  // why a device's record line was lost
@@ -31,7 +30,7 @@ struct CommandResult {
 
     // Adds "quorvel-flash: LINE" to the notes.
     void note(const std::string& line);
-    // Ends as a device run of that severity ends: with its name and its exit code.
+    // Ends as a device run of that severity ends: with its exit code.
     void endAs(OutcomeSeverity severity);
 };
 

@@ -50,7 +50,7 @@ std::string runJson(const CommandResult& r, const std::string& command) {
         {"tool", "quorvel-flash"},
         {"version", kVersion},
         {"command", jsonTextOrNull(command)},
-        {"outcome", jsonText(r.outcome)},
+        {"outcome", jsonText(outcomeOfExit(r.exitCode))},
         {"exit_code", r.exitCode},
         {"message", orNull(r.message)},
         {"error", orNull(r.error)},

@@ -599,17 +599,15 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
         r.text = summaryText(paths, summary, notWritten, question);
         for (const std::string& w : waiting) r.text.push_back("Waiting: " + w);
     }
-    const auto fail = [&r](int code, const std::string& outcome, const std::string& why) {
+    const auto fail = [&r](int code, const std::string& why) {
         r.note(why);
         if (r.exitCode != kExitOk) return;
         r.exitCode = code;
-        r.outcome = outcome;
         if (code == kExitFileError) r.error = why;
     };
-    if (csvCut)
-        fail(kExitFileError, "error", "standard output could not be written: the CSV is cut short");
+    if (csvCut) fail(kExitFileError, "standard output could not be written: the CSV is cut short");
     // What was read is summed up all the same; the summary says which lines it could not take.
-    for (const std::string& error : readErrors) fail(kExitFileError, "error", error);
+    for (const std::string& error : readErrors) fail(kExitFileError, error);
     if (options.csv && !summary.unread().empty()) {
         const size_t count = summary.unread().size();
         const std::string first = unreadText(paths, summary.unread().front(), paths.size() > 1);
@@ -618,7 +616,7 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     }
     if (report.isOpen() && !databaseUnread) {
         if (std::string problem = report.save(htmlReport(result, paths)); !problem.empty()) {
-            fail(kExitFileError, "error", problem);
+            fail(kExitFileError, problem);
         } else if (!options.csv) {
             r.text.push_back("");
             r.text.push_back("Report: " + options.html);
@@ -633,22 +631,21 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
         return more > 0 ? " (and " + counted(more, "more " + noun) + tail + ")" : std::string();
     };
     if (const std::vector<UnreadLine>& unread = summary.unread(); !unread.empty()) {
-        fail(kExitFileError, "error",
-             "check: " + unreadText(paths, unread.front(), true) +
-                 andMore(unread.size(), "line", " not read"));
+        fail(kExitFileError, "check: " + unreadText(paths, unread.front(), true) +
+                                 andMore(unread.size(), "line", " not read"));
     }
     // An attempt cut off mid-write: nobody knows what the device holds.
     if (const std::vector<UnreadLine>& open = summary.unfinished(); !open.empty()) {
-        fail(kExitFileError, "error",
-             "check: " + fileName(paths[open.front().file]) + " line " +
-                 std::to_string(open.front().line) + ": started, with no final line: " +
-                 cutOffText() + andMore(open.size(), "attempt", " like it"));
+        fail(kExitFileError, "check: " + fileName(paths[open.front().file]) + " line " +
+                                 std::to_string(open.front().line) +
+                                 ": started, with no final line: " + cutOffText() +
+                                 andMore(open.size(), "attempt", " like it"));
     }
     const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
                                                  [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
-        fail(kExitDeviceFailure, OutcomeWord(OutcomeSeverity::Failure),
+        fail(kExitDeviceFailure,
              "check: not every device is written: " + counted(unitsNotWritten, "unit") + " and " +
                  counted(devicesNotWritten, "device") + " without a unit");
     }
