@@ -71,7 +71,8 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
     };
     const std::vector<DeviceResult> results = {
         device("COM1", RewriteOutcome::Success, {}, 0, 48612.0),
-        device("/dev/ttyUSB1", RewriteOutcome::DeletionFailure, Step::Erase, 1, 7540.0),
+        // Measured in characters: the U+00DC takes two bytes and one column.
+        device("/dev/tty\u00dcSB1", RewriteOutcome::DeletionFailure, Step::Erase, 1, 7540.0),
         device("COM3", RewriteOutcome::Unconfirmed, {}, 0, 48000.0),
         // Refused before its connect: no step failed.
         device("COM4", RewriteOutcome::ConnectionFailure, {}, 0, 1.0)};
@@ -82,7 +83,7 @@ TEST(SummaryTable, OneRowPerDeviceAndTheCount) {
                                         "COM1          Rewriting success!                          "
                                         "                             "
                                         "-               48.6 s",
-                                        "/dev/ttyUSB1  Deletion failure                            "
+                                        "/dev/tty\u00dcSB1  Deletion failure                            "
                                         "                             "
                                         "erase: refused   7.5 s",
                                         "COM3          Rewriting unconfirmed: the device's answers "

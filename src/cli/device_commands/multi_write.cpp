@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QThread>
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <memory>
 
@@ -32,9 +31,7 @@ std::string rewrittenCount(const OutcomeCounts& counts) {
 }  // namespace
 
 std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) {
-    constexpr size_t kColumns = 4;
-    using Row = std::array<std::string, kColumns>;
-    std::vector<Row> rows{Row{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
+    std::vector<std::vector<std::string>> rows{{"PORT", "OUTCOME", "FAILED STEP", "TIME"}};
     OutcomeCounts counts;
     for (const DeviceResult& r : results) {
         counts.add(r.severity);
@@ -42,21 +39,10 @@ std::vector<std::string> summaryTable(const std::vector<DeviceResult>& results) 
         // The step and what it came to, in the words of the step lines ("erase: refused").
         const std::string step =
             failed ? std::string(StepName(failed->step)) + ": " + StepEndWords(*failed) : "-";
-        rows.push_back(Row{r.port, r.outcome().headline, step, secondsText(r.ms / 1000)});
+        rows.push_back({r.port, r.outcome().headline, step, secondsText(r.ms / 1000)});
     }
-    std::array<size_t, kColumns> width{};
-    for (const Row& row : rows) {
-        for (size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], row[c].size());
-    }
-    std::vector<std::string> table;
-    for (const Row& row : rows) {
-        std::string line;
-        for (size_t c = 0; c + 1 < kColumns; ++c) {
-            line += row[c] + std::string(width[c] - row[c].size() + 2, ' ');
-        }
-        // The time column is aligned to the right, the others to the left.
-        table.push_back(line + std::string(width.back() - row.back().size(), ' ') + row.back());
-    }
+    // The time column is aligned to the right, the others to the left.
+    std::vector<std::string> table = tableLines(rows, 3);
     table.push_back(rewrittenCount(counts));
     return table;
 }

@@ -92,6 +92,33 @@ std::string padded(std::string text, size_t width) {
     return text;
 }
 
+std::vector<std::string> tableLines(const std::vector<std::vector<std::string>>& rows,
+                                    size_t leftColumns) {
+    std::vector<std::vector<std::string>> shown;
+    std::vector<size_t> width;
+    for (const auto& row : rows) {
+        std::vector<std::string>& cells = shown.emplace_back();
+        for (const std::string& cell : row) {
+            cells.push_back(shownText(cell));
+            if (width.size() < cells.size()) width.push_back(0);
+            width[cells.size() - 1] =
+                std::max(width[cells.size() - 1], characterCount(cells.back()));
+        }
+    }
+    std::vector<std::string> lines;
+    for (const auto& cells : shown) {
+        std::string line;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            if (c > 0) line += "  ";
+            const std::string pad(width[c] - characterCount(cells[c]), ' ');
+            line += c < leftColumns ? cells[c] + pad : pad + cells[c];
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
 std::string shownFitted(std::string_view text, size_t most, bool keepEnd) {
     std::string shown = shownText(text);
     constexpr size_t kMark = 3;

@@ -31,6 +31,11 @@ size_t characterCount(std::string_view text);
 // `text` with blanks after it up to `width` characters, so that columns of UTF-8 names line up;
 // a longer text stays as it is.
 std::string padded(std::string text, size_t width);
+// Rows of cells as lines of columns two blanks apart, measured in characters: the first
+// `leftColumns` aligned to the left, the others (counts, times) to the right. Each cell is shown
+// first (shownText), so that a name from outside takes the width the terminal gives it.
+std::vector<std::string> tableLines(const std::vector<std::vector<std::string>>& rows,
+                                    size_t leftColumns);
 // Whether a byte of UTF-8 text starts a character: every byte but a continuation byte does.
 inline bool startsCharacter(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
