@@ -48,21 +48,51 @@ constexpr int kResendMs = 2000;
 // How long the closing sink gives the sender to send what waits.
 constexpr int kClosingMs = 3000;
 
-// The columns taken from a line's keys by their kind: its times, its numbers, then (after the
-// whole line, in `line`) its texts and its counts. Lists (diagnosis, warnings) are in the line.
-std::vector<const char*> columnsOf(std::initializer_list<KeyType> types) {
-    std::vector<const char*> names;
-    for (const RecordKey& key : RecordKeys()) {
-        if (std::find(types.begin(), types.end(), key.type) != types.end())
-            names.push_back(key.name);
-    }
-    return names;
+QVariant timeOrNull(const QJsonValue& value) {
+    const QDateTime time = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    return time.isValid() ? QVariant(time.toUTC()) : QVariant(QMetaType(QMetaType::QDateTime));
 }
-const std::vector<const char*> kTimeColumns = columnsOf({KeyType::Time});
-const std::vector<const char*> kNumberColumns = columnsOf({KeyType::Double});
-const std::vector<const char*> kTextColumns =
-    columnsOf({KeyType::Text, KeyType::OptionalText, KeyType::Event});
-const std::vector<const char*> kIntegerColumns = columnsOf({KeyType::Int});
+
+QVariant numberOrNull(const QJsonValue& value) {
+    return value.isDouble() ? QVariant(value.toDouble()) : QVariant(QMetaType(QMetaType::Double));
+}
+
+QVariant textOrNull(const QJsonValue& value) {
+    return value.isString() ? QVariant(value.toString()) : QVariant(QMetaType(QMetaType::QString));
+}
+
+QVariant countOrNull(const QJsonValue& value) {
+    return value.isDouble() ? QVariant(value.toInt()) : QVariant(QMetaType(QMetaType::Int));
+}
+
+// A column of the table: its name, its SQL type and, for a column taken from a line's key, its
+// value in a line (null where the line has none).
+struct Column {
+    const char* name;
+    const char* type;
+    QVariant (*value)(const QJsonValue&);
+};
+
+// The table's columns after its id: those taken from a line's keys by their kind, its times and
+// numbers, the whole line and when it was stored, then its texts and counts. Lists (diagnosis,
+// warnings) are in the line alone.
+const std::vector<Column> kColumns = [] {
+    std::vector<Column> columns;
+    const auto add = [&columns](std::initializer_list<KeyType> types, const char* type,
+                                QVariant (*value)(const QJsonValue&)) {
+        for (const RecordKey& key : RecordKeys()) {
+            if (std::ranges::find(types, key.type) != types.end())
+                columns.push_back({key.name, type, value});
+        }
+    };
+    add({KeyType::Time}, "timestamptz", timeOrNull);
+    add({KeyType::Double}, "double precision", numberOrNull);
+    columns.push_back({"line", "text NOT NULL", nullptr});
+    columns.push_back({"stored", "timestamptz NOT NULL DEFAULT now()", nullptr});
+    add({KeyType::Text, KeyType::OptionalText, KeyType::Event}, "text", textOrNull);
+    add({KeyType::Int}, "integer", countOrNull);
+    return columns;
+}();
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -187,15 +217,26 @@ class Connection {
     std::string problem_;
 };
 
-// Why nothing can be asked of a database here.
-std::string noDriver() {
+// Why nothing can be asked of the database `target` names here, or empty.
+std::string unusable(const Target& target) {
+    if (!target.problem.empty()) return target.problem;
+    if (QSqlDatabase::isDriverAvailable(kDriver)) return {};
     return "this installation has no PostgreSQL driver for Qt (" + std::string(kDriver) +
            "; on Debian the package libqt6sql6-psql)";
 }
 
-// Runs `sql`; empty, or what the server said.
-std::string run(QSqlQuery& query, const QString& sql) {
-    return query.exec(sql) ? std::string() : said(query.lastError());
+// Runs `statements` in order; at the first that fails the rest is not run and an open
+// transaction is rolled back. Empty, or what the server said.
+std::string runAll(const QSqlDatabase& db, const QStringList& statements) {
+    QSqlQuery query(db);
+    for (const QString& sql : statements) {
+        if (!query.exec(sql)) {
+            const std::string problem = said(query.lastError());
+            query.exec("ROLLBACK");
+            return problem;
+        }
+    }
+    return {};
 }
 
 // The statements that make the table and its indexes when missing, in one transaction (see
@@ -206,12 +247,7 @@ std::string run(QSqlQuery& query, const QString& sql) {
 QStringList tableStatements() {
     const QString table = kTable;
     QStringList columns{"id bigserial PRIMARY KEY"};
-    for (const char* c : kTimeColumns) columns << QString(c) + " timestamptz";
-    for (const char* c : kNumberColumns) columns << QString(c) + " double precision";
-    columns << "line text NOT NULL"
-            << "stored timestamptz NOT NULL DEFAULT now()";
-    for (const char* c : kTextColumns) columns << QString(c) + " text";
-    for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
+    for (const Column& c : kColumns) columns << QString(c.name) + " " + c.type;
     return QStringList{
                "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
                "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
@@ -243,16 +279,8 @@ std::string makeTable(const QSqlDatabase& db) {
         }
     }
     // Not "already exists, skipping" on standard error at every start.
-    const QStringList statements = QStringList{"SET client_min_messages TO warning", "BEGIN"} +
-                                   tableStatements() + QStringList{"COMMIT"};
-    QSqlQuery query(db);
-    for (const QString& sql : statements) {
-        if (std::string problem = run(query, sql); !problem.empty()) {
-            run(query, "ROLLBACK");
-            return problem;
-        }
-    }
-    return {};
+    return runAll(db, QStringList{"SET client_min_messages TO warning", "BEGIN"} +
+                          tableStatements() + QStringList{"COMMIT"});
 }
 
 // Why the connected role may not add lines to the table (insert its rows, draw their ids), or
@@ -271,42 +299,23 @@ std::string addingProblem(const QSqlDatabase& db) {
            " may not add rows to " + kTable + " (the station role that prepare-database makes may)";
 }
 
-QVariant textOrNull(const QJsonValue& value) {
-    return value.isString() ? QVariant(value.toString()) : QVariant(QMetaType(QMetaType::QString));
-}
-
-QVariant timeOrNull(const QJsonValue& value) {
-    const QDateTime time = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
-    return time.isValid() ? QVariant(time.toUTC()) : QVariant(QMetaType(QMetaType::QDateTime));
-}
-
 // Stores one line: its keys in their columns (null where it has none or it is not a record at
 // all), the line itself whole. A line already there (the same attempt and event) is kept once.
 std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-    QStringList names;
-    for (const char* c : kTimeColumns) names << c;
-    for (const char* c : kNumberColumns) names << c;
-    names << "line";
-    for (const char* c : kTextColumns) names << c;
-    for (const char* c : kIntegerColumns) names << c;
-    QStringList marks;
-    for (qsizetype i = 0; i < names.size(); ++i) marks << "?";
+    QStringList names{"line"};
+    QStringList marks{"?"};
+    for (const Column& c : kColumns) {
+        if (c.value == nullptr) continue;
+        names << c.name;
+        marks << "?";
+    }
     QSqlQuery query(db);
     query.prepare(QString("INSERT INTO ") + kTable + " (" + names.join(", ") + ") VALUES (" +
                   marks.join(", ") + ") ON CONFLICT (attempt, event) DO NOTHING");
-    for (const char* c : kTimeColumns) query.addBindValue(timeOrNull(o.value(c)));
-    for (const char* c : kNumberColumns) {
-        const QJsonValue v = o.value(c);
-        query.addBindValue(v.isDouble() ? QVariant(v.toDouble())
-                                        : QVariant(QMetaType(QMetaType::Double)));
-    }
     query.addBindValue(q(line));
-    for (const char* c : kTextColumns) query.addBindValue(textOrNull(o.value(c)));
-    for (const char* c : kIntegerColumns) {
-        const QJsonValue v = o.value(c);
-        query.addBindValue(v.isDouble() ? QVariant(v.toInt())
-                                        : QVariant(QMetaType(QMetaType::Int)));
+    for (const Column& c : kColumns) {
+        if (c.value != nullptr) query.addBindValue(c.value(o.value(c.name)));
     }
     return query.exec() ? std::string() : said(query.lastError());
 }
@@ -495,18 +504,12 @@ std::vector<std::string> recordTableStatements() {
 
 std::string runOnDatabase(const std::string& uri, const std::vector<std::string>& statements) {
     const Target target = targetOf(uri);
-    if (!target.problem.empty()) return target.problem;
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
+    if (std::string problem = unusable(target); !problem.empty()) return problem;
     const Connection connection(target);
     if (!connection.ok()) return connection.problem();
-    QSqlQuery query(connection.db());
-    for (const std::string& sql : statements) {
-        if (std::string problem = run(query, q(sql)); !problem.empty()) {
-            run(query, "ROLLBACK");
-            return problem;
-        }
-    }
-    return {};
+    QStringList sql;
+    for (const std::string& statement : statements) sql << q(statement);
+    return runAll(connection.db(), sql);
 }
 
 std::vector<std::string> spooledLines(const std::string& spool) {
@@ -645,13 +648,8 @@ bool RecordDatabase::open(const std::string& uri) {
     shown_ = shownDatabase(uri);
     spool_ = spoolPathOf(uri);
     const Target target = targetOf(uri);
-    if (!target.problem.empty()) {
-        failure_ = target.problem;
-        return false;
-    }
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) {
-        failure_ = "this installation has no PostgreSQL driver for Qt (" + std::string(kDriver) +
-                   "; on Debian the package libqt6sql6-psql): nothing was sent";
+    if (std::string problem = unusable(target); !problem.empty()) {
+        failure_ = target.problem.empty() ? problem + ": nothing was sent" : problem;
         return false;
     }
     // A spool that is there and cannot be trusted (a link planted in its place, another
@@ -761,8 +759,7 @@ std::string queryDatabase(const std::string& uri, const std::function<QString(QS
                           const std::function<bool(const QSqlQuery&)>& row, int seconds) {
     const std::string shown = shownDatabase(uri);
     const Target target = targetOf(uri);
-    if (!target.problem.empty()) return target.problem;
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
+    if (std::string problem = unusable(target); !problem.empty()) return problem;
     const Connection connection(target);
     if (!connection.ok()) return "cannot connect to " + shown + ": " + connection.problem();
     QSqlQuery query(connection.db());
@@ -807,8 +804,7 @@ std::optional<std::pair<std::string, long long>> lastLineWritten(const std::stri
     };
     const Target target = targetOf(uri);
     if (unit.empty()) return std::nullopt;
-    if (!target.problem.empty()) return cannot(target.problem);
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) return cannot("no PostgreSQL driver for Qt");
+    if (std::string why = unusable(target); !why.empty()) return cannot(why);
     const Connection connection(target);
     if (!connection.ok()) return cannot(connection.problem());
     QSqlQuery query(connection.db());
