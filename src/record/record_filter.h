@@ -19,7 +19,6 @@ struct RecordFilter {
     std::string image;  // the image's path as recorded, or its SHA-256 or the 12 or more
                         // digits of it that summaries show; empty: any
 
-    bool any() const { return !unit.empty() || !host.empty() || !ports.empty() || !image.empty(); }
     bool matches(const Record& r) const {
         return (unit.empty() || r.unit == unit) && (host.empty() || r.host == host) &&
                (ports.empty() || std::find(ports.begin(), ports.end(), r.port) != ports.end()) &&

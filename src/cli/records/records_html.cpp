@@ -128,6 +128,10 @@ QString totals(const QJsonObject& s) {
         return "<div class=\"card\">" + figure(s, path, "div", "v") + "<div class=\"k\">" + name +
                "</div></div>";
     };
+    const auto listed = [](const QJsonValue& list, const QString& name) {
+        return "<div class=\"card\"><div class=\"v\">" + QString::number(list.toArray().size()) +
+               "</div><div class=\"k\">" + name + "</div></div>";
+    };
     QString html = "<h2 id=\"totals\">Totals</h2><div class=\"cards\">";
     html += card("devices", "devices");
     for (const OutcomeSeverity s : kCountOrder) html += card(OutcomeWord(s), OutcomeWord(s));
@@ -135,41 +139,27 @@ QString totals(const QJsonObject& s) {
             card("units_written", "units written") +
             card("first_pass_yield", "first-pass yield % (units written at their first attempt)") +
             card("final_yield", "final yield % (units written)");
-    html += "<div class=\"card\"><div class=\"v\">" +
-            QString::number(s["units_not_written"].toArray().size()) +
-            "</div><div class=\"k\">units not written</div></div>";
-    html += "<div class=\"card\"><div class=\"v\">" +
-            QString::number(s["lines_not_read"].toArray().size()) +
-            "</div><div class=\"k\">lines not read</div></div></div>";
-    return html;
+    return html + listed(s["units_not_written"], "units not written") +
+           listed(s["lines_not_read"], "lines not read") + "</div>";
 }
 
-QString fixtures(const QJsonObject& s) {
-    QString html =
-        "<h2 id=\"fixtures\">Yield per fixture</h2><table><tr><th>Host</th>"
-        "<th>Port</th>" +
-        countHeads() + unitHeads() + "</tr>";
-    const QJsonArray ports = s["ports"].toArray();
-    for (qsizetype i = 0; i < ports.size(); ++i) {
-        const QString path = "ports." + QString::number(i);
-        html += "<tr>" + figure(s, path + ".host", "td", "") + figure(s, path + ".port", "td", "") +
+// The yields per fixture ("ports") or per image ("images"): a row each, named by two cells.
+QString yieldTable(const QJsonObject& s, const QString& list) {
+    const bool ports = list == "ports";
+    QString html = ports ? "<h2 id=\"fixtures\">Yield per fixture</h2><table><tr><th>Host</th>"
+                           "<th>Port</th>"
+                         : "<h2 id=\"images\">Yield per image</h2><table><tr><th>Image</th>"
+                           "<th>SHA-256</th>";
+    html += countHeads() + unitHeads() + "</tr>";
+    const QJsonArray rows = s[list].toArray();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString path = list + "." + QString::number(i);
+        const QString hash = rows[i]["sha256"].toString();
+        html += "<tr>" +
+                (ports ? figure(s, path + ".host", "td", "") + figure(s, path + ".port", "td", "")
+                       : figure(s, path + ".image", "td", "") + "<td title=\"" + esc(hash) + "\">" +
+                             esc(hash.left(kShownHashDigits)) + "</td>") +
                 countCells(s, path) + unitCells(s, path) + "</tr>";
-    }
-    return html + "</table>";
-}
-
-QString images(const QJsonObject& s) {
-    QString html =
-        "<h2 id=\"images\">Yield per image</h2><table><tr><th>Image</th>"
-        "<th>SHA-256</th>" +
-        countHeads() + unitHeads() + "</tr>";
-    const QJsonArray list = s["images"].toArray();
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const QString path = "images." + QString::number(i);
-        const QString hash = list[i]["sha256"].toString();
-        html += "<tr>" + figure(s, path + ".image", "td", "") + "<td title=\"" + esc(hash) + "\">" +
-                esc(hash.left(kShownHashDigits)) + "</td>" + countCells(s, path) +
-                unitCells(s, path) + "</tr>";
     }
     return html + "</table>";
 }
@@ -386,8 +376,9 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
     html += kStyle;
     html += "</style></head><body><h1>Quorvel production records</h1>";
     html += files(names, summary);
-    html += unitAttempts(summary) + totals(summary) + fixtures(summary) + images(summary) +
-            hours(summary) + causes(summary) + cycleTime(summary) + notWritten(summary);
+    html += unitAttempts(summary) + totals(summary) + yieldTable(summary, "ports") +
+            yieldTable(summary, "images") + hours(summary) + causes(summary) + cycleTime(summary) +
+            notWritten(summary);
     html += "</body></html>\n";
     return html.toUtf8();
 }

@@ -3,16 +3,10 @@
 #include <QDateTime>
 #include <QString>
 #include <algorithm>
-#include <cmath>
 
 namespace quorvel::cli {
 
 namespace {
-
-std::optional<double> percent(long long part, long long whole) {
-    if (whole == 0) return std::nullopt;
-    return std::round(static_cast<double>(part) * 1000.0 / static_cast<double>(whole)) / 10;
-}
 
 // Whether start time `a` is earlier than `b`: the records' times are UTC in one form, so their
 // texts sort as the times do; one that is no time (empty) counts as none.
@@ -39,14 +33,6 @@ std::vector<DatabaseSums::Group> asFirstSeen(std::vector<DatabaseSums::Group> gr
 }
 
 }  // namespace
-
-std::optional<double> Tally::firstPassYield() const {
-    return percent(firstPass, units);
-}
-
-std::optional<double> Tally::finalYield() const {
-    return percent(unitsWritten, units);
-}
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
     if (isLast(name, detail)) return rows[last];

@@ -32,8 +32,8 @@ struct Tally : OutcomeCounts {
 
     // The share of the units first tried here written by that first attempt, and written in
     // the end, in percent to a tenth; empty without units.
-    std::optional<double> firstPassYield() const;
-    std::optional<double> finalYield() const;
+    std::optional<double> firstPassYield() const { return percentOf(firstPass, units); }
+    std::optional<double> finalYield() const { return percentOf(unitsWritten, units); }
 };
 
 // A line that is not a record: where, and why.

@@ -790,9 +790,11 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
     std::vector<QVariant> values;
     const QString sql = QString("SELECT line, id FROM ") + kTable + " WHERE " +
                         recordsWhere(since, until, filter, values) + " ORDER BY id";
-    return queryDatabase(uri, sql, values, [&each](const QSqlQuery& query) {
-        return each(query.value(0).toString().toStdString(), query.value(1).toLongLong());
-    });
+    return queryDatabase(
+        uri, [&sql](QSqlQuery&) { return sql; }, values,
+        [&each](const QSqlQuery& query) {
+            return each(query.value(0).toString().toStdString(), query.value(1).toLongLong());
+        });
 }
 
 std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,

@@ -84,8 +84,6 @@ class RecordDatabase : public RecordSink {
     std::string failure() const override;
     const std::string& path() const override { return shown_; }
     RecordBacklog backlog() const override;
-    // The file where lines wait until the database takes them.
-    const std::string& spoolPath() const { return spool_; }
     // Waits up to `ms` while lines wait and the database answers; true when none waits.
     bool flush(int ms) override;
 
@@ -121,13 +119,6 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
 std::string queryDatabase(const std::string& uri, const std::function<QString(QSqlQuery&)>& sql,
                           const std::vector<QVariant>& values,
                           const std::function<bool(const QSqlQuery&)>& row, int seconds = 0);
-inline std::string queryDatabase(const std::string& uri, const QString& sql,
-                                 const std::vector<QVariant>& values,
-                                 const std::function<bool(const QSqlQuery&)>& row,
-                                 int seconds = 0) {
-    return queryDatabase(
-        uri, [&sql](QSqlQuery&) { return sql; }, values, row, seconds);
-}
 
 // The last line stored in the database at `uri` that shows `unit` written (its outcome
 // success), with its row's id; none when no line does. `problem` says why the database could
