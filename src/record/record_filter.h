@@ -25,6 +25,19 @@ struct RecordFilter {
                (image.empty() || r.image == image ||
                 (!shaPrefix().empty() && r.sha256.starts_with(shaPrefix())));
     }
+    // "unit U-1001, host line3-pc, port COM1 or COM2, image app.mot"; empty when none is asked.
+    std::string text() const {
+        std::string anyPort;
+        for (const std::string& port : ports) anyPort += (anyPort.empty() ? "" : " or ") + port;
+        std::string shown;
+        for (const auto& [name, value] : {std::pair{"unit ", &unit},
+                                          {"host ", &host},
+                                          {"port ", &anyPort},
+                                          {"image ", &image}}) {
+            if (!value->empty()) shown += (shown.empty() ? "" : ", ") + std::string(name) + *value;
+        }
+        return shown;
+    }
     // `image` as the start of a SHA-256 in lower case, when it is one of at least 12 hexadecimal
     // digits; else empty.
     std::string shaPrefix() const {

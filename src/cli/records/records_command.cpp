@@ -244,18 +244,8 @@ struct Question {
     static std::string utcText(const QDateTime& time) {
         return time.toUTC().toString(Qt::ISODateWithMs).toStdString();
     }
-    // "unit U-1001, host line3-pc, port COM1 or COM2"; empty when no filter was given.
     std::string filters() const {
-        std::string ports;
-        for (const std::string& port : options.ports) ports += (ports.empty() ? "" : " or ") + port;
-        std::string text;
-        for (const auto& [name, value] : {std::pair{"unit ", options.unit},
-                                          {"host ", options.host},
-                                          {"port ", ports},
-                                          {"image ", options.image}}) {
-            if (!value.empty()) text += (text.empty() ? "" : ", ") + std::string(name) + value;
-        }
-        return text;
+        return RecordFilter{options.unit, options.host, options.ports, options.image}.text();
     }
 };
 
@@ -617,7 +607,8 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                " that could not be read (" + (count == 1 ? "" : "the first: ") + first + ")");
     }
     if (report.isOpen() && !databaseUnread) {
-        if (std::string problem = report.save(htmlReport(result, paths)); !problem.empty()) {
+        if (std::string problem = report.save(htmlReport(result, paths, question.filters()));
+            !problem.empty()) {
             fail(kExitFileError, "error", problem);
         } else if (!options.csv) {
             r.text.push_back("");

@@ -322,7 +322,8 @@ QString unitAttempts(const QJsonObject& s) {
     return html + "</table>";
 }
 
-QString files(const std::vector<std::string>& names, const QJsonObject& s) {
+QString files(const std::vector<std::string>& names, const QJsonObject& s,
+              const std::string& filters) {
     QStringList shown;
     bool databases = false;
     bool files = false;
@@ -343,15 +344,7 @@ QString files(const std::vector<std::string>& names, const QJsonObject& s) {
                                        : QString(" No attempt.");
     if (period["since"].isString()) html += " Asked from " + text(period["since"]) + ".";
     if (period["until"].isString()) html += " Asked before " + text(period["until"]) + ".";
-    const QJsonObject asked = s["asked"].toObject();
-    QStringList filters;
-    for (const char* key : {"unit", "host", "image"}) {
-        if (asked[key].isString()) filters << QString(key) + " " + text(asked[key]);
-    }
-    QStringList ports;
-    for (const QJsonValue& port : asked["ports"].toArray()) ports << text(port);
-    if (!ports.isEmpty()) filters << "port " + ports.join(" or ");
-    if (!filters.isEmpty()) html += " Only the attempts of " + filters.join(", ") + ".";
+    if (!filters.empty()) html += " Only the attempts of " + esc(filters) + ".";
     html += " Made at " + text(made["at"]) + " on " + text(made["host"]) + " by quorvel-flash " +
             esc(std::string(kVersion)) + ".";
     const QJsonArray unread = s["lines_not_read"].toArray();
@@ -365,7 +358,8 @@ QString files(const std::vector<std::string>& names, const QJsonObject& s) {
 
 }  // namespace
 
-QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& names) {
+QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& names,
+                      const std::string& filters) {
     QString html =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
         // Nothing may be loaded nor run: the page is all there is.
@@ -375,7 +369,7 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
         "<title>Quorvel production records</title><style>";
     html += kStyle;
     html += "</style></head><body><h1>Quorvel production records</h1>";
-    html += files(names, summary);
+    html += files(names, summary, filters);
     html += unitAttempts(summary) + totals(summary) + yieldTable(summary, "ports") +
             yieldTable(summary, "images") + hours(summary) + causes(summary) + cycleTime(summary) +
             notWritten(summary);

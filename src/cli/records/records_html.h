@@ -16,8 +16,10 @@
 
 namespace quorvel::cli {
 
-// The page for `summary` (the result of records --json) read from `files`.
-QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& files);
+// The page for `summary` (the result of records --json) read from `files`, of the attempts
+// `filters` names (RecordFilter::text()).
+QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& files,
+                      const std::string& filters);
 
 // The report's file: opened before any record is read, and left as it was until the whole
 // page is made, which then replaces its content in one write.

@@ -800,23 +800,21 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
 std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,
                                                                  const std::string& unit,
                                                                  std::string* problem) {
-    const auto cannot = [problem](const std::string& why) {
-        if (problem != nullptr) *problem = why;
-        return std::nullopt;
-    };
-    const Target target = targetOf(uri);
     if (unit.empty()) return std::nullopt;
-    if (std::string why = unusable(target); !why.empty()) return cannot(why);
-    const Connection connection(target);
-    if (!connection.ok()) return cannot(connection.problem());
-    QSqlQuery query(connection.db());
-    query.prepare(QString("SELECT line, id FROM ") + kTable +
-                  " WHERE unit = ? AND outcome = ? ORDER BY id DESC LIMIT 1");
-    query.addBindValue(q(unit));
-    query.addBindValue(QString(OutcomeWord(OutcomeSeverity::Success)));
-    if (!query.exec()) return cannot(said(query.lastError()));
-    if (!query.next()) return std::nullopt;
-    return std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
+    std::optional<std::pair<std::string, long long>> found;
+    const std::string why = queryDatabase(
+        uri,
+        [](QSqlQuery&) {
+            return QString("SELECT line, id FROM ") + kTable +
+                   " WHERE unit = ? AND outcome = ? ORDER BY id DESC LIMIT 1";
+        },
+        {q(unit), QString(OutcomeWord(OutcomeSeverity::Success))},
+        [&found](const QSqlQuery& query) {
+            found = std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
+            return false;
+        });
+    if (!why.empty() && problem != nullptr) *problem = why;
+    return found;
 }
 
 }  // namespace quorvel
