@@ -42,6 +42,15 @@ Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& det
     return rows[last];
 }
 
+Tally& RecordsSummary::hourRow(const std::string& hour) {
+    return hours_.try_emplace(hour, Tally{{}, hour, {}}).first->second;
+}
+
+void RecordsSummary::noteStarted(const std::string& started) {
+    if (earlier(started, firstStarted_)) firstStarted_ = started;
+    if (started > lastStarted_) lastStarted_ = started;
+}
+
 void RecordsSummary::addStarted(const Record& record, size_t file, long long line) {
     const long long order = read_++;
     if (endedFirst_.erase(record.attempt) > 0) return;
@@ -91,11 +100,8 @@ void RecordsSummary::finish() {
     endedFirst_.clear();
     closed_.clear();
     for (const Unit& unit : units_) {
-        for (Tally* t : {&all_, &images_.rows[unit.firstImage], &ports_.rows[unit.firstPort]}) {
-            ++t->units;
-            t->firstPass += unit.firstWritten ? 1 : 0;
-            t->unitsWritten += unit.written ? 1 : 0;
-        }
+        for (Tally* t : {&all_, &images_.rows[unit.firstImage], &ports_.rows[unit.firstPort]})
+            t->addUnits(1, unit.firstWritten ? 1 : 0, unit.written ? 1 : 0);
     }
 }
 
@@ -104,12 +110,9 @@ void RecordsSummary::count(const Record& record, long long order) {
     all_.add(record.severity);
     images_.row(record.image, record.sha256).add(record.severity);
     ports_.row(record.port, record.host).add(record.severity);
-    if (earlier(record.started, firstStarted_)) firstStarted_ = record.started;
-    if (record.started > lastStarted_) lastStarted_ = record.started;
+    noteStarted(record.started);
     const std::string hour = hourOf(record.started);
-    if (hour_ == nullptr || hour_->name != hour) {
-        hour_ = &hours_.try_emplace(hour, Tally{{}, hour, {}}).first->second;
-    }
+    if (hour_ == nullptr || hour_->name != hour) hour_ = &hourRow(hour);
     hour_->add(record.severity);
     const bool written = record.severity == OutcomeSeverity::Success;
     if (written && record.seconds) cycleTimes_.add(*record.seconds);
@@ -153,22 +156,16 @@ void RecordsSummary::addSums(const DatabaseSums& sums, size_t file) {
     }
     for (const auto& g : asFirstSeen(sums.ports))
         ports_.row(g.name, g.detail).add(g.severity, static_cast<int>(g.attempts));
-    for (const auto& g : sums.hours) {
-        hours_.try_emplace(g.name, Tally{{}, g.name, {}})
-            .first->second.add(g.severity, static_cast<int>(g.attempts));
-    }
+    for (const auto& g : sums.hours) hourRow(g.name).add(g.severity, static_cast<int>(g.attempts));
     for (const DatabaseSums::Units& u : sums.units) {
-        for (Tally* t : {u.byPort ? &ports_.row(u.name, u.detail) : &images_.row(u.name, u.detail),
-                         u.byPort ? nullptr : &all_}) {
-            if (t == nullptr) continue;
-            t->units += u.units;
-            t->firstPass += u.firstPass;
-            t->unitsWritten += u.written;
+        if (u.byPort) {
+            ports_.row(u.name, u.detail).addUnits(u.units, u.firstPass, u.written);
+            continue;
         }
-        if (!u.byPort) {
-            summedUnits_ += u.units;
-            unitsWritten_ += u.written;
-        }
+        for (Tally* t : {&images_.row(u.name, u.detail), &all_})
+            t->addUnits(u.units, u.firstPass, u.written);
+        summedUnits_ += u.units;
+        unitsWritten_ += u.written;
     }
     // The histogram as the lines would fill it, with the shortest and longest times as they are.
     for (const DatabaseSums::Times& t : sums.times) {
@@ -178,10 +175,7 @@ void RecordsSummary::addSums(const DatabaseSums& sums, size_t file) {
     summedNotWritten_ = sums.unitsNotWritten;
     for (const long long id : sums.unread) unread_.push_back({file, id, false});
     for (const std::string* line : {&sums.firstLine, &sums.lastLine}) {
-        const std::optional<Record> r = readRecordLine(*line);
-        if (!r) continue;
-        if (earlier(r->started, firstStarted_)) firstStarted_ = r->started;
-        if (r->started > lastStarted_) lastStarted_ = r->started;
+        if (const std::optional<Record> r = readRecordLine(*line)) noteStarted(r->started);
     }
 }
 

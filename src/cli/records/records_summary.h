@@ -32,6 +32,11 @@ struct Tally : OutcomeCounts {
 
     // The share of the units first tried here written by that first attempt, and written in
     // the end, in percent to a tenth; empty without units.
+    void addUnits(long long tried, long long passed, long long written) {
+        units += tried;
+        firstPass += passed;
+        unitsWritten += written;
+    }
     std::optional<double> firstPassYield() const { return percentOf(firstPass, units); }
     std::optional<double> finalYield() const { return percentOf(unitsWritten, units); }
 };
@@ -133,6 +138,9 @@ class RecordsSummary {
         Record record;
     };
     void count(const Record& record, long long order);
+    Tally& hourRow(const std::string& hour);
+    // Widens the period counted to `started`.
+    void noteStarted(const std::string& started);
     void addCause(const Record& record);
 
     long long read_ = 0;

@@ -464,6 +464,12 @@ int sendSpool(const QSqlDatabase& db, const QString& spool, std::string& problem
     return static_cast<int>(sent.size());
 }
 
+// "3 record lines that waited in SPOOL are in DATABASE now".
+std::string sentText(int sent, const QString& spool, const std::string& shown) {
+    return std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") + " that waited in " +
+           spool.toStdString() + " are in " + shown + " now";
+}
+
 }  // namespace
 
 bool isDatabaseUri(const std::string& target) {
@@ -577,11 +583,7 @@ struct RecordDatabase::Sender {
             } else if (left == 0 && downSince.isValid()) {
                 downSince = QDateTime();
                 problem.clear();
-                if (inform) {
-                    inform("the database answers again: " + std::to_string(sent) + " record line" +
-                           (sent == 1 ? "" : "s") + " that waited in " + spool.toStdString() +
-                           " are in " + shown + " now");
-                }
+                if (inform) inform("the database answers again: " + sentText(sent, spool, shown));
             }
             changed.notify_all();
             if (last) break;
@@ -683,10 +685,7 @@ bool RecordDatabase::open(const std::string& uri) {
         std::string problem;
         int waiting = 0;
         const int sent = sendSpool(connection.db(), q(spool_), problem, waiting);
-        if (sent > 0 && inform_) {
-            inform_(std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") +
-                    " that waited in " + spool_ + " are in " + shown_ + " now");
-        }
+        if (sent > 0 && inform_) inform_(sentText(sent, q(spool_), shown_));
     }
     sender_ = std::make_shared<Sender>();
     sender_->target = target;
