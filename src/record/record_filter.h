@@ -12,12 +12,15 @@
 
 namespace quorvel {
 
+// The digits of an image's SHA-256 that summaries show, and the fewest a filter takes.
+inline constexpr size_t kShownHashDigits = 12;
+
 struct RecordFilter {
     std::string unit;                // the unit id; empty: any
     std::string host;                // the station's host; empty: any
     std::vector<std::string> ports;  // the port as the station named it, any of these; empty: any
-    std::string image;  // the image's path as recorded, or its SHA-256 or the 12 or more
-                        // digits of it that summaries show; empty: any
+    std::string image;  // the image's path as recorded, or its SHA-256 or the digits of it
+                        // that summaries show, or more; empty: any
 
     bool matches(const Record& r) const {
         return (unit.empty() || r.unit == unit) && (host.empty() || r.host == host) &&
@@ -38,10 +41,10 @@ struct RecordFilter {
         }
         return shown;
     }
-    // `image` as the start of a SHA-256 in lower case, when it is one of at least 12 hexadecimal
-    // digits; else empty.
+    // `image` as the start of a SHA-256 in lower case, when it is one of kShownHashDigits
+    // hexadecimal digits or more; else empty.
     std::string shaPrefix() const {
-        if (image.size() < 12 || image.size() > 64) return {};
+        if (image.size() < kShownHashDigits || image.size() > 64) return {};
         std::string digits;
         for (const char c : image) {
             if (!std::isxdigit(static_cast<unsigned char>(c))) return {};

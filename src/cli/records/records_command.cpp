@@ -32,7 +32,6 @@
 namespace quorvel::cli {
 namespace {
 
-constexpr size_t kShownHashDigits = 12;
 constexpr const char* kStandardInput = "-";
 
 using FileStream = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -289,20 +288,21 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     text.push_back("Devices: " + std::to_string(all.total()) + " (" + byOutcome + ")");
     if (all.total() > 0) {
         // The heads of cells(): the counts in kCountOrder, named by their outcomes' words.
-        std::vector<std::string> counts{"DEVICES"};
-        for (const OutcomeSeverity o : kCountOrder)
-            counts.push_back(QString(OutcomeWord(o)).toUpper().toStdString());
-        counts.insert(counts.end(), {"FIRST PASS", "FINAL"});
-        std::vector<std::vector<std::string>> images{{"IMAGE", "SHA-256"}};
-        images.front().insert(images.front().end(), counts.begin(), counts.end());
+        const auto heads = [](std::vector<std::string> names) {
+            names.push_back("DEVICES");
+            for (const OutcomeSeverity o : kCountOrder)
+                names.push_back(QString(OutcomeWord(o)).toUpper().toStdString());
+            names.insert(names.end(), {"FIRST PASS", "FINAL"});
+            return names;
+        };
+        std::vector<std::vector<std::string>> images{heads({"IMAGE", "SHA-256"})};
         for (const Tally& t : s.images()) {
             const std::string hash = t.detail.empty() ? "-" : t.detail.substr(0, kShownHashDigits);
             images.push_back(cells({t.name, hash}, t));
         }
         add({"", "By image:"});
         add(table(images, 2));
-        std::vector<std::vector<std::string>> ports{{"HOST", "PORT"}};
-        ports.front().insert(ports.front().end(), counts.begin(), counts.end());
+        std::vector<std::vector<std::string>> ports{heads({"HOST", "PORT"})};
         for (const Tally& t : s.ports()) ports.push_back(cells({orDash(t.detail), t.name}, t));
         add({"", "By port:"});
         add(table(ports, 2));

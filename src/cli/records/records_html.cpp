@@ -9,6 +9,7 @@
 
 #include "quorvel_version.h"
 #include "record_database.h"
+#include "record_filter.h"
 #include "records_charts.h"
 #include "records_tallies.h"
 #include "safe_file.h"
@@ -20,7 +21,6 @@ namespace {
 constexpr qsizetype kListed = 100;
 // A day of hours or fewer is drawn per hour; a longer span per day.
 constexpr size_t kMostHourColumns = 48;
-constexpr qsizetype kShownHashDigits = 12;
 
 const char* kStyle = R"(
 body { font: 14px/1.4 sans-serif; margin: 2em; color: #222; max-width: 1100px; }
@@ -105,18 +105,6 @@ QString countHeads() {
     return heads + "<th class=\"n\">Yield %</th><th></th>";
 }
 
-// The yields of the units first tried at the row at `path`: by that first attempt, and in the
-// end.
-QString unitCells(const QJsonObject& summary, const QString& path) {
-    return figure(summary, path + ".units_first_tried") +
-           figure(summary, path + ".first_pass_yield") + figure(summary, path + ".final_yield");
-}
-
-QString unitHeads() {
-    return "<th class=\"n\">Units first tried</th><th class=\"n\">First pass %</th>"
-           "<th class=\"n\">Final %</th>";
-}
-
 QString moreText(qsizetype more, const QString& what) {
     return more > 0
                ? " <span class=\"muted\">and " + QString::number(more) + " more" + what + "</span>"
@@ -143,14 +131,17 @@ QString totals(const QJsonObject& s) {
            listed(s["lines_not_read"], "lines not read") + "</div>";
 }
 
-// The yields per fixture ("ports") or per image ("images"): a row each, named by two cells.
+// The yields per fixture ("ports") or per image ("images"): a row each, named by two cells, with
+// the units first tried there and their yields, by that first attempt and in the end.
 QString yieldTable(const QJsonObject& s, const QString& list) {
     const bool ports = list == "ports";
     QString html = ports ? "<h2 id=\"fixtures\">Yield per fixture</h2><table><tr><th>Host</th>"
                            "<th>Port</th>"
                          : "<h2 id=\"images\">Yield per image</h2><table><tr><th>Image</th>"
                            "<th>SHA-256</th>";
-    html += countHeads() + unitHeads() + "</tr>";
+    html += countHeads() +
+            "<th class=\"n\">Units first tried</th><th class=\"n\">First pass %</th>"
+            "<th class=\"n\">Final %</th></tr>";
     const QJsonArray rows = s[list].toArray();
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const QString path = list + "." + QString::number(i);
@@ -159,7 +150,8 @@ QString yieldTable(const QJsonObject& s, const QString& list) {
                 (ports ? figure(s, path + ".host", "td", "") + figure(s, path + ".port", "td", "")
                        : figure(s, path + ".image", "td", "") + "<td title=\"" + esc(hash) + "\">" +
                              esc(hash.left(kShownHashDigits)) + "</td>") +
-                countCells(s, path) + unitCells(s, path) + "</tr>";
+                countCells(s, path) + figure(s, path + ".units_first_tried") +
+                figure(s, path + ".first_pass_yield") + figure(s, path + ".final_yield") + "</tr>";
     }
     return html + "</table>";
 }

@@ -309,8 +309,6 @@ std::string sumDatabase(const std::string& uri, const QDateTime& since, const QD
                 case 7:
                     sums.unread.push_back(n2);
                     break;
-                default:
-                    break;
             }
             return true;
         },
