@@ -364,10 +364,6 @@ QJsonObject withUnitCounts(const Tally& t, QJsonObject object = {}) {
     return object;
 }
 
-QString qText(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 // The elements of `list`, each as `json` makes it.
 template <typename List, typename Json>
 QJsonArray jsonArray(const List& list, Json json) {
@@ -384,9 +380,9 @@ QJsonArray causesJson(const std::vector<Cause>& causes) {
                      [](const Cause* a, const Cause* b) { return a->devices > b->devices; });
     return jsonArray(sorted, [](const Cause* c) {
         return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
-                           {"answer", qText(c->answer)},
+                           {"answer", jsonText(c->answer)},
                            {"devices", c->devices},
-                           {"units", jsonArray(c->units, qText)},
+                           {"units", jsonArray(c->units, jsonText)},
                            {"more", c->more}};
     });
 }
@@ -410,13 +406,13 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
 
 QJsonObject attemptJson(const Record& r) {
     return QJsonObject{
-        {"started", qText(r.started)},
+        {"started", jsonText(r.started)},
         {"host", jsonTextOrNull(r.host)},
-        {"port", qText(r.port)},
+        {"port", jsonText(r.port)},
         {"unit", jsonTextOrNull(r.unit)},
-        {"outcome", qText(r.outcome)},
+        {"outcome", jsonText(r.outcome)},
         {"failed_step", jsonTextOrNull(r.failedStep)},
-        {"diagnosis", jsonArray(r.diagnosis, qText)},
+        {"diagnosis", jsonArray(r.diagnosis, jsonText)},
     };
 }
 
@@ -433,24 +429,24 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
                                     {"until", jsonTextOrNull(question.until)}};
     summary["asked"] = QJsonObject{{"unit", jsonTextOrNull(options.unit)},
                                    {"host", jsonTextOrNull(options.host)},
-                                   {"ports", jsonArray(options.ports, qText)},
+                                   {"ports", jsonArray(options.ports, jsonText)},
                                    {"image", jsonTextOrNull(options.image)}};
-    summary["made"] = QJsonObject{{"at", qText(Question::utcText(question.made))},
-                                  {"host", qText(question.host)}};
+    summary["made"] = QJsonObject{{"at", jsonText(Question::utcText(question.made))},
+                                  {"host", jsonText(question.host)}};
     summary["images"] = jsonArray(s.images(), [](const Tally& t) {
-        return withUnitCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}});
+        return withUnitCounts(t, {{"image", jsonText(t.name)}, {"sha256", jsonText(t.detail)}});
     });
     summary["ports"] = jsonArray(s.ports(), [](const Tally& t) {
-        return withUnitCounts(t, {{"port", qText(t.name)}, {"host", jsonTextOrNull(t.detail)}});
+        return withUnitCounts(t, {{"port", jsonText(t.name)}, {"host", jsonTextOrNull(t.detail)}});
     });
     summary["not_written"] = jsonArray(notWritten, attemptJson);
     summary["lines_not_read"] = jsonArray(s.unread(), [](const UnreadLine& u) { return u.line; });
     summary["lines_not_read_in"] = jsonArray(s.unread(), [&paths](const UnreadLine& u) {
-        return QJsonObject{{"file", qText(paths[u.file])}, {"line", u.line}};
+        return QJsonObject{{"file", jsonText(paths[u.file])}, {"line", u.line}};
     });
     summary["units"] = s.units();
     summary["units_written"] = s.unitsWritten();
-    summary["units_not_written"] = jsonArray(s.unitsNotWritten(), qText);
+    summary["units_not_written"] = jsonArray(s.unitsNotWritten(), jsonText);
     summary["hours"] = jsonArray(s.hours(), [](const auto& hour) {
         return withCounts(hour.second, {{"hour", jsonTextOrNull(hour.first)}});
     });
@@ -459,10 +455,10 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     if (!options.unit.empty()) {
         summary["attempts"] = jsonArray(s.attempts(), [](const Record& r) {
             QJsonObject a = attemptJson(r);
-            a["image"] = qText(r.image);
-            a["sha256"] = qText(r.sha256);
-            a["cause"] = r.severity == OutcomeSeverity::Failure ? QJsonValue(qText(causeOf(r)))
-                                                                : QJsonValue();
+            a["image"] = jsonText(r.image);
+            a["sha256"] = jsonText(r.sha256);
+            a["cause"] =
+                r.severity == OutcomeSeverity::Failure ? jsonText(causeOf(r)) : QJsonValue();
             a["seconds"] = r.seconds ? QJsonValue(*r.seconds) : QJsonValue();
             return a;
         });

@@ -646,7 +646,6 @@ RecordBacklog RecordDatabase::backlog() const {
 }
 
 bool RecordDatabase::open(const std::string& uri) {
-    uri_ = uri;
     shown_ = shownDatabase(uri);
     spool_ = spoolPathOf(uri);
     const Target target = targetOf(uri);
@@ -706,6 +705,7 @@ bool RecordDatabase::appendStarted(const Record& record) {
 
 bool RecordDatabase::add(const std::string& line, const std::string& port) {
     const std::lock_guard<std::mutex> guard(mutex_);
+    if (!sender_) return false;  // not open
     // Kept on disk first, whatever the database does; the sender takes it from there.
     std::string spoolProblem;
     {
@@ -719,28 +719,22 @@ bool RecordDatabase::add(const std::string& line, const std::string& port) {
         }
     }
     if (spoolProblem.empty()) {
-        if (sender_) {
-            // Started with the first line, once the program's Qt application is made: the
-            // database driver is not loaded while it is being made.
-            if (!senderStarted_.exchange(true)) {
-                std::thread([sender = sender_] { sender->run(); }).detach();
-            }
-            const std::lock_guard<std::mutex> lock(sender_->mutex);
-            ++sender_->waiting;
-            sender_->wake = true;
-            sender_->changed.notify_all();
+        // Started with the first line, once the program's Qt application is made: the
+        // database driver is not loaded while it is being made.
+        if (!senderStarted_.exchange(true)) {
+            std::thread([sender = sender_] { sender->run(); }).detach();
         }
+        const std::lock_guard<std::mutex> lock(sender_->mutex);
+        ++sender_->waiting;
+        sender_->wake = true;
+        sender_->changed.notify_all();
         return true;
     }
     // No spool: the line goes straight to the database, bounded by the wait.
-    const Target target = targetOf(uri_);
-    std::string problem = target.problem;
-    if (problem.empty()) {
-        const Connection connection(target);
-        problem = connection.problem();
-        if (problem.empty()) problem = storeLine(connection.db(), line);
-        if (problem.empty()) return true;
-    }
+    const Connection connection(sender_->target);
+    const std::string problem =
+        connection.ok() ? storeLine(connection.db(), line) : connection.problem();
+    if (problem.empty()) return true;
     if (failure_.empty()) {
         failure_ = "could not add the record of " + port + " to " + shown_ + " (" + problem +
                    ") nor to its spool " + spool_ + " (" + spoolProblem + ")";

@@ -94,7 +94,6 @@ class RecordDatabase : public RecordSink {
 
     std::function<void(const std::string&)> warn_;
     std::function<void(const std::string&)> inform_;
-    std::string uri_;
     std::string shown_;
     std::string spool_;
     mutable std::mutex mutex_;
