@@ -11,22 +11,18 @@ namespace quorvel {
 namespace {
 
 // The name as an SQL identifier: in double quotes, any double quote doubled.
-std::string identifier(const std::string& name) {
-    std::string quoted = "\"";
-    for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+QString identifier(const std::string& name) {
+    return "\"" + QString::fromStdString(name).replace("\"", "\"\"") + "\"";
 }
 
 // The text as an SQL string: in single quotes, any single quote doubled.
-std::string literal(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    return quoted + "'";
+QString literal(const std::string& text) {
+    return "'" + QString::fromStdString(text).replace("'", "''") + "'";
 }
 
 // Makes the role unless it is there: a role another database's set-up made, or that the
 // administrator made with its login, is taken as it is.
-std::string roleStatement(const std::string& role) {
+QString roleStatement(const std::string& role) {
     return "DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = " + literal(role) +
            ") THEN CREATE ROLE " + identifier(role) + " NOLOGIN; END IF; END $$";
 }
@@ -56,40 +52,37 @@ std::string roleNameProblem(const std::string& name) {
     return {};
 }
 
-std::vector<std::string> databaseSetupStatements(const DatabaseRoles& roles) {
-    const std::string table = kRecordTable;
-    const std::string station = identifier(roles.station);
-    const std::string supervisor = identifier(roles.supervisor);
+QStringList databaseSetupStatements(const DatabaseRoles& roles) {
+    const QString table = kRecordTable;
+    const QString station = identifier(roles.station);
+    const QString supervisor = identifier(roles.supervisor);
     // The stations add rows (their ids drawn from the table's sequence) and read them (is this
     // unit written?); the advisory lock a station takes when it makes the table is everyone's
     // by default. The supervisors read. Both reach the table through its schema.
-    std::vector<std::string> statements{"BEGIN"};
-    for (const std::string& sql : recordTableStatements()) statements.push_back(sql);
-    const std::vector<std::string> grants{
-        roleStatement(roles.station), roleStatement(roles.supervisor),
-        "GRANT USAGE ON SCHEMA " + identifier("public") + " TO " + station + ", " + supervisor,
-        "GRANT SELECT, INSERT ON " + table + " TO " + station,
-        "GRANT USAGE ON SEQUENCE " + table + "_id_seq TO " + station,
-        "GRANT SELECT ON " + table + " TO " + supervisor,
-        "GRANT SELECT ON quorvel_attempts TO " + station + ", " + supervisor,
-        // A GRANT by a role that does not own the table only warns: said here, and nothing of
-        // the set-up is kept.
-        "DO $$ BEGIN IF NOT (has_table_privilege(" + literal(roles.station) + ", " +
-            literal(table) + ", 'INSERT') AND has_table_privilege(" + literal(roles.supervisor) +
-            ", " + literal(table) +
-            ", 'SELECT')) THEN RAISE EXCEPTION 'the grants did not take: % does not own " + table +
-            "', current_user; END IF; END $$",
-        "COMMIT"};
-    statements.insert(statements.end(), grants.begin(), grants.end());
-    return statements;
+    return QStringList{"BEGIN"} + recordTableStatements() +
+           QStringList{
+               roleStatement(roles.station), roleStatement(roles.supervisor),
+               "GRANT USAGE ON SCHEMA " + identifier("public") + " TO " + station + ", " +
+                   supervisor,
+               "GRANT SELECT, INSERT ON " + table + " TO " + station,
+               "GRANT USAGE ON SEQUENCE " + table + "_id_seq TO " + station,
+               "GRANT SELECT ON " + table + " TO " + supervisor,
+               "GRANT SELECT ON quorvel_attempts TO " + station + ", " + supervisor,
+               // A GRANT by a role that does not own the table only warns: said here, and nothing
+               // of the set-up is kept.
+               "DO $$ BEGIN IF NOT (has_table_privilege(" + literal(roles.station) + ", " +
+                   literal(kRecordTable) + ", 'INSERT') AND has_table_privilege(" +
+                   literal(roles.supervisor) + ", " + literal(kRecordTable) +
+                   ", 'SELECT')) THEN RAISE EXCEPTION 'the grants did not take: % does not own " +
+                   table + "', current_user; END IF; END $$",
+               "COMMIT"};
 }
 
 std::string prepareDatabase(const std::string& uri, const DatabaseRoles& roles) {
     // Filling the table of attempts from a big table takes longer than any write may wait.
-    std::vector<std::string> statements{"SET client_min_messages TO warning",
-                                        "SET statement_timeout = '10min'"};
-    for (const std::string& sql : databaseSetupStatements(roles)) statements.push_back(sql);
-    return runOnDatabase(uri, statements);
+    return runOnDatabase(
+        uri, QStringList{"SET client_min_messages TO warning", "SET statement_timeout = '10min'"} +
+                 databaseSetupStatements(roles));
 }
 
 }  // namespace quorvel

@@ -239,32 +239,6 @@ std::string runAll(const QSqlDatabase& db, const QStringList& statements) {
     return {};
 }
 
-// The statements that make the table and its indexes when missing, in one transaction (see
-// recordTableStatements()). Two stations starting at once on a new database would race to make
-// them (PostgreSQL's "IF NOT EXISTS" is no lock, and the loser gets a duplicate key); one
-// transaction-wide advisory lock lets one make them while the other waits and then finds them
-// made.
-QStringList tableStatements() {
-    const QString table = kTable;
-    QStringList columns{"id bigserial PRIMARY KEY"};
-    for (const Column& c : kColumns) columns << QString(c.name) + " " + c.type;
-    return QStringList{
-               "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
-               "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
-               // A line sent twice (its answer lost as the connection broke) is kept once.
-               "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
-                   " (attempt, event)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)",
-               // What records asks for: one unit's attempts, one station's, one port's, one
-               // image's. A table made before these has none until its owner runs prepare-database:
-               // records is slower there, and stations, which may not make indexes, go on writing.
-               "CREATE INDEX IF NOT EXISTS " + table + "_unit ON " + table + " (unit, started)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_host ON " + table + " (host, started)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_port ON " + table + " (port, started)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_image ON " + table + " (image, started)"} +
-           attemptTableStatements();
-}
-
 // The table and its indexes, when missing.
 std::string makeTable(const QSqlDatabase& db) {
     const QString table = kTable;
@@ -280,7 +254,7 @@ std::string makeTable(const QSqlDatabase& db) {
     }
     // Not "already exists, skipping" on standard error at every start.
     return runAll(db, QStringList{"SET client_min_messages TO warning", "BEGIN"} +
-                          tableStatements() + QStringList{"COMMIT"});
+                          recordTableStatements() + QStringList{"COMMIT"});
 }
 
 // Why the connected role may not add lines to the table (insert its rows, draw their ids), or
@@ -502,20 +476,37 @@ std::string spoolPathOf(const std::string& uri) {
     return QDir::toNativeSeparators(spoolOf(shownDatabase(uri))).toStdString();
 }
 
-std::vector<std::string> recordTableStatements() {
-    std::vector<std::string> statements;
-    for (const QString& sql : tableStatements()) statements.push_back(sql.toStdString());
-    return statements;
+// Two stations starting at once on a new database would race to make the table and its indexes
+// (PostgreSQL's "IF NOT EXISTS" is no lock, and the loser gets a duplicate key); one
+// transaction-wide advisory lock lets one make them while the other waits and then finds them
+// made.
+QStringList recordTableStatements() {
+    const QString table = kTable;
+    QStringList columns{"id bigserial PRIMARY KEY"};
+    for (const Column& c : kColumns) columns << QString(c.name) + " " + c.type;
+    return QStringList{
+               "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
+               "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
+               // A line sent twice (its answer lost as the connection broke) is kept once.
+               "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
+                   " (attempt, event)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)",
+               // What records asks for: one unit's attempts, one station's, one port's, one
+               // image's. A table made before these has none until its owner runs prepare-database:
+               // records is slower there, and stations, which may not make indexes, go on writing.
+               "CREATE INDEX IF NOT EXISTS " + table + "_unit ON " + table + " (unit, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_host ON " + table + " (host, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_port ON " + table + " (port, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_image ON " + table + " (image, started)"} +
+           attemptTableStatements();
 }
 
-std::string runOnDatabase(const std::string& uri, const std::vector<std::string>& statements) {
+std::string runOnDatabase(const std::string& uri, const QStringList& statements) {
     const Target target = targetOf(uri);
     if (std::string problem = unusable(target); !problem.empty()) return problem;
     const Connection connection(target);
     if (!connection.ok()) return connection.problem();
-    QStringList sql;
-    for (const std::string& statement : statements) sql << q(statement);
-    return runAll(connection.db(), sql);
+    return runAll(connection.db(), statements);
 }
 
 std::vector<std::string> spooledLines(const std::string& spool) {

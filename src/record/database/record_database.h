@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <atomic>
 #include <functional>
@@ -48,11 +49,11 @@ inline constexpr const char* kRecordTable = "quorvel_records";
 // The statements that make the table and its indexes when they are missing, to be run in one
 // transaction: the sink runs them on first use, the database's owner ahead of it
 // (prepare-database).
-std::vector<std::string> recordTableStatements();
+QStringList recordTableStatements();
 
 // Runs `statements` in order on the database at `uri` (each bounded by the wait above); at the
 // first that fails the rest is not run and an open transaction is rolled back. Empty, or why.
-std::string runOnDatabase(const std::string& uri, const std::vector<std::string>& statements);
+std::string runOnDatabase(const std::string& uri, const QStringList& statements);
 
 // The spool of the database at `uri`, where this user's lines wait until it takes them.
 std::string spoolPathOf(const std::string& uri);
