@@ -1,9 +1,6 @@
 #include "database_setup.h"
 
-#include <algorithm>
-#include <array>
-#include <cctype>
-#include <string_view>
+#include <QRegularExpression>
 
 #include "record_database.h"
 
@@ -32,22 +29,19 @@ QString roleStatement(const std::string& role) {
 std::string roleNameProblem(const std::string& name) {
     const std::string shown = "'" + name.substr(0, 64) + (name.size() > 64 ? "...'" : "'");
     if (name.empty() || name.size() > 63) return "a role is named by 1 to 63 characters";
-    const bool allowed = std::all_of(name.begin(), name.end(), [](unsigned char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_' || c == '-';
-    });
-    if (!allowed || (name[0] >= '0' && name[0] <= '9') || name[0] == '-') {
+    const QString role = QString::fromStdString(name);
+    static const QRegularExpression kName(
+        QRegularExpression::anchoredPattern("[A-Za-z_][A-Za-z0-9_-]*"));
+    if (!kName.match(role).hasMatch()) {
         return "a role is named by letters, digits, _ and -, beginning with a letter or _, not " +
                shown;
     }
     // PostgreSQL keeps these for itself: pg_ roles are its own, the rest are words of its
     // grammar where a role name stands.
-    constexpr std::array<std::string_view, 5> kept{"public", "none", "current_user", "session_user",
-                                                   "current_role"};
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lower.starts_with("pg_") || std::find(kept.begin(), kept.end(), lower) != kept.end())
+    const QString lower = role.toLower();
+    if (lower.startsWith("pg_") ||
+        QStringList{"public", "none", "current_user", "session_user", "current_role"}.contains(
+            lower))
         return "PostgreSQL keeps the role name " + shown + " for itself";
     return {};
 }
