@@ -221,12 +221,6 @@ std::string outcomeText(const Record& r) {
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
-// "started  host  port  outcome at step", with the unit when it has one.
-std::string attemptLine(const Record& r) {
-    return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
-           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " + outcomeText(r);
-}
-
 // When and where a summary is made, and what it was asked for: the time bounds and the
 // filters given, in the words of the command line.
 struct Question {
@@ -329,7 +323,9 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     if (!notWritten.empty()) {
         add({"", "Not written:"});
         for (const Record& r : notWritten) {
-            text.push_back("  " + attemptLine(r));
+            // "started  host  port  outcome at step", with the unit when it has one.
+            text.push_back("  " + orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
+                           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " + outcomeText(r));
             for (const std::string& why : r.diagnosis) text.push_back("      " + why);
         }
     }

@@ -162,16 +162,6 @@ QString hourLabel(const QJsonValue& hour) {
     return hour.toString().replace('T', ' ') + ":00";
 }
 
-const std::vector<ChartSeries>& outcomeSeries() {
-    // In the order of OutcomeSeverity, best first.
-    static const std::vector<ChartSeries> series{
-        {"ok", OutcomeWord(OutcomeSeverity::Success)},
-        {"doubt", OutcomeWord(OutcomeSeverity::Unconfirmed)},
-        {"bad", OutcomeWord(OutcomeSeverity::Failure)},
-        {"cut", OutcomeWord(OutcomeSeverity::Interrupted)}};
-    return series;
-}
-
 QString hours(const QJsonObject& s) {
     const QJsonArray list = s["hours"].toArray();
     // Per hour for a day or two; per day beyond, summed up from the hours.
@@ -199,7 +189,12 @@ QString hours(const QJsonObject& s) {
     QString html =
         "<h2 id=\"hours\">Devices per " + QString(perDay ? "day" : "hour") + " (UTC)</h2>";
     if (list.isEmpty()) return html + "<p>No devices.</p>";
-    html += columnChart(columns, outcomeSeries(),
+    // In the order of OutcomeSeverity, best first.
+    const std::vector<ChartSeries> series{{"ok", OutcomeWord(OutcomeSeverity::Success)},
+                                          {"doubt", OutcomeWord(OutcomeSeverity::Unconfirmed)},
+                                          {"bad", OutcomeWord(OutcomeSeverity::Failure)},
+                                          {"cut", OutcomeWord(OutcomeSeverity::Interrupted)}};
+    html += columnChart(columns, series,
                         perDay ? "Devices per day by outcome" : "Devices per hour by outcome");
     html += "<details><summary>Every hour</summary><table><tr><th>Hour (UTC)</th>" + countHeads() +
             "</tr>";

@@ -294,25 +294,6 @@ std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     return query.exec() ? std::string() : said(query.lastError());
 }
 
-// Where the lines wait that the database did not take: the user's state folder.
-QString spoolFolder() {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-#ifdef _WIN32
-    if (base.isEmpty())
-        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-#else
-    if (base.isEmpty()) base = QDir::homePath() + "/.local/state";
-#endif
-    return base + "/quorvel";
-}
-
-// The spool of one database: its lines wait there, a line each, as in a record file.
-QString spoolOf(const std::string& shown) {
-    const QByteArray hash =
-        QCryptographicHash::hash(QByteArray::fromStdString(shown), QCryptographicHash::Sha256);
-    return spoolFolder() + "/spool-" + QString::fromLatin1(hash.toHex().left(16)) + ".jsonl";
-}
-
 // The lock that every program takes while it adds to or empties the spool: an exclusive lock
 // on a file beside it, made (with its folders) as every file of the tool is, and released when
 // the file is closed, whatever ends the program.
@@ -472,8 +453,21 @@ std::string shownDatabase(const std::string& uri) {
     return shown;
 }
 
+// The spool of one database lies in the user's state folder: its lines wait there, a line each,
+// as in a record file.
 std::string spoolPathOf(const std::string& uri) {
-    return QDir::toNativeSeparators(spoolOf(shownDatabase(uri))).toStdString();
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+#ifdef _WIN32
+    if (base.isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#else
+    if (base.isEmpty()) base = QDir::homePath() + "/.local/state";
+#endif
+    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(shownDatabase(uri)),
+                                                     QCryptographicHash::Sha256);
+    return QDir::toNativeSeparators(base + "/quorvel/spool-" +
+                                    QString::fromLatin1(hash.toHex().left(16)) + ".jsonl")
+        .toStdString();
 }
 
 // Two stations starting at once on a new database would race to make the table and its indexes
