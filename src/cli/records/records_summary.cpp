@@ -25,13 +25,6 @@ void closeUnfinished(Record& r) {
         "still writing; what the device holds is unknown"};
 }
 
-// The groups a database summed, in the order their first attempts were read.
-std::vector<DatabaseSums::Group> asFirstSeen(std::vector<DatabaseSums::Group> groups) {
-    std::stable_sort(groups.begin(), groups.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    return groups;
-}
-
 }  // namespace
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
@@ -150,11 +143,11 @@ void RecordsSummary::addCause(const Record& record) {
 }
 
 void RecordsSummary::addSums(const DatabaseSums& sums, size_t file) {
-    for (const auto& g : asFirstSeen(sums.images)) {
+    for (const auto& g : sums.images) {
         images_.row(g.name, g.detail).add(g.severity, static_cast<int>(g.attempts));
         all_.add(g.severity, static_cast<int>(g.attempts));
     }
-    for (const auto& g : asFirstSeen(sums.ports))
+    for (const auto& g : sums.ports)
         ports_.row(g.name, g.detail).add(g.severity, static_cast<int>(g.attempts));
     for (const auto& g : sums.hours) hourRow(g.name).add(g.severity, static_cast<int>(g.attempts));
     for (const DatabaseSums::Units& u : sums.units) {
