@@ -497,7 +497,9 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     // So is the report's file: a whole day of records is not read for a page that cannot be
     // written.
     HtmlReportFile report;
-    if (!options.html.empty() && !report.open(options.html)) return fileProblem(report.failure());
+    if (const std::string problem = options.html.empty() ? "" : report.open(options.html);
+        !problem.empty())
+        return fileProblem(problem);
     // The rows go out as they are read, the summary (for --check) is kept as without --csv.
     bool csvCut = false;
     const bool csvForTerminal = options.csv && isTerminal(out);

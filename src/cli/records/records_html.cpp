@@ -364,20 +364,17 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
     return html.toUtf8();
 }
 
-bool HtmlReportFile::open(const std::string& path) {
+std::string HtmlReportFile::open(const std::string& path) {
     path_ = path;
     const OpenedFile opened = openFileForWriting(path, FileWrite::Keep);
-    if (opened.fd < 0) {
-        failure_ = "cannot write the report: " + opened.problem;
-        return false;
-    }
+    if (opened.fd < 0) return "cannot write the report: " + opened.problem;
     file_ = std::make_unique<QFile>();
     if (!file_->open(opened.fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        failure_ = "cannot write the report " + path + ": " + file_->errorString().toStdString();
+        const std::string problem = file_->errorString().toStdString();
         file_.reset();
-        return false;
+        return "cannot write the report " + path + ": " + problem;
     }
-    return true;
+    return {};
 }
 
 std::string HtmlReportFile::save(const QByteArray& page) {

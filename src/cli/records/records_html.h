@@ -25,19 +25,17 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
 // page is made, which then replaces its content in one write.
 class HtmlReportFile {
   public:
-    // Opens `path` (safe_file.h), creating it when missing; false, with failure() saying why,
-    // when it is not a regular file (a folder, a device, a pipe), lies where another user could
-    // have put it, or cannot be written.
-    bool open(const std::string& path);
+    // Opens `path` (safe_file.h), creating it when missing. Empty, or why not: it is not a
+    // regular file (a folder, a device, a pipe), lies where another user could have put it, or
+    // cannot be written.
+    std::string open(const std::string& path);
     bool isOpen() const { return file_ != nullptr; }
     // Writes `page` and puts it in place; empty, or why not.
     std::string save(const QByteArray& page);
-    const std::string& failure() const { return failure_; }
 
   private:
     std::string path_;
     std::unique_ptr<QFile> file_;
-    std::string failure_;
 };
 
 }  // namespace quorvel::cli
