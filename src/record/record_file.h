@@ -16,10 +16,7 @@ namespace quorvel {
 
 class RecordFile : public RecordSink {
   public:
-    RecordFile() = default;
     ~RecordFile() override;
-    RecordFile(const RecordFile&) = delete;
-    RecordFile& operator=(const RecordFile&) = delete;
 
     // Opens `path` for adding lines, creating it when missing (safe_file.h); false, with
     // failure() saying why, when it cannot be written, is not a regular file or lies where

@@ -28,7 +28,8 @@ void closeUnfinished(Record& r) {
 }  // namespace
 
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
-    if (isLast(name, detail)) return rows[last];
+    if (last < rows.size() && rows[last].name == name && rows[last].detail == detail)
+        return rows[last];
     const auto [at, added] = index.try_emplace({name, detail}, rows.size());
     if (added) rows.push_back(Tally{{}, name, detail});
     last = at->second;

@@ -126,9 +126,6 @@ class RecordsSummary {
         std::map<std::pair<std::string, std::string>, size_t> index;
         size_t last = 0;
         Tally& row(const std::string& name, const std::string& detail);
-        bool isLast(const std::string& name, const std::string& detail) const {
-            return last < rows.size() && rows[last].name == name && rows[last].detail == detail;
-        }
     };
 
     // A started line waiting for its final line.

@@ -68,8 +68,6 @@ class RecordDatabase : public RecordSink {
     // Gives the sender a few seconds to send what waits; what it did not send stays in the
     // spool for the next run on this database, and `warn` says so.
     ~RecordDatabase() override;
-    RecordDatabase(const RecordDatabase&) = delete;
-    RecordDatabase& operator=(const RecordDatabase&) = delete;
 
     // Checks the URI, the driver and the spool, connects, makes the table when missing and
     // sends what an earlier run left in the spool (each bounded by the wait above); false, with
