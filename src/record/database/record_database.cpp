@@ -14,6 +14,7 @@
 #include <QUrlQuery>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <initializer_list>
@@ -21,16 +22,6 @@
 #include <optional>
 #include <thread>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
-#include <cerrno>
 
 #include "database_summary.h"
 #include "device_record.h"
@@ -293,41 +284,6 @@ std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     }
     return query.exec() ? std::string() : said(query.lastError());
 }
-
-// The lock that every program takes while it adds to or empties the spool: an exclusive lock
-// on a file beside it, made (with its folders) as every file of the tool is, and released when
-// the file is closed, whatever ends the program.
-class SpoolLock {
-  public:
-    explicit SpoolLock(const QString& spool) {
-        fd_ = openFileForWriting(QFile::encodeName(spool + ".lock").toStdString(),
-                                 FileWrite::Append, true)
-                  .fd;
-#ifdef _WIN32
-        OVERLAPPED whole{};
-        held_ = fd_ >= 0 && LockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)),
-                                       LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
-#else
-        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
-#endif
-    }
-    ~SpoolLock() {
-#ifdef _WIN32
-        if (fd_ >= 0) _close(fd_);
-#else
-        if (fd_ >= 0) ::close(fd_);
-#endif
-    }
-    SpoolLock(const SpoolLock&) = delete;
-    SpoolLock& operator=(const SpoolLock&) = delete;
-    bool held() const {
-        return held_;
-    }
-
-  private:
-    int fd_ = -1;
-    bool held_ = false;
-};
 
 // The lines in `spool`, oldest first; `problem` says why it could not be read (no spool is
 // none). Read where only this user could have put it: a link planted in its place is not
