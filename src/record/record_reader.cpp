@@ -31,9 +31,8 @@ enum class Kind { Undefined, Null, Text, Number, List, Other };
 bool wholeText(const QJsonValue& value) {
     if (value.isString()) return value.toString().isValidUtf16();
     if (value.isArray()) {
-        const QJsonArray items = value.toArray();
-        return std::all_of(items.begin(), items.end(),
-                           [](const QJsonValue& item) { return wholeText(item); });
+        return std::ranges::all_of(value.toArray(),
+                                   [](const QJsonValue& item) { return wholeText(item); });
     }
     if (value.isObject()) {
         const QJsonObject members = value.toObject();
@@ -66,8 +65,7 @@ std::optional<QJsonObject> lineObject(std::string_view line) {
     std::replace_if(
         blanked.begin(), blanked.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; },
         ' ');
-    if (std::any_of(blanked.begin(), blanked.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+    if (std::ranges::any_of(blanked, [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
         return std::nullopt;
     }
     QJsonParseError error;

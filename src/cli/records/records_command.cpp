@@ -372,8 +372,7 @@ QJsonArray jsonArray(const List& list, Json json) {
 QJsonArray causesJson(const std::vector<Cause>& causes) {
     std::vector<const Cause*> sorted;
     for (const Cause& c : causes) sorted.push_back(&c);
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const Cause* a, const Cause* b) { return a->devices > b->devices; });
+    std::ranges::stable_sort(sorted, std::ranges::greater{}, &Cause::devices);
     return jsonArray(sorted, [](const Cause* c) {
         return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
                            {"answer", jsonText(c->answer)},
@@ -629,8 +628,8 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                  std::to_string(open.front().line) + ": started, with no final line: " +
                  cutOffText() + andMore(open.size(), "attempt", " like it"));
     }
-    const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
-                                                 [](const Record& d) { return d.unit.empty(); });
+    const auto devicesNotWritten =
+        std::ranges::count_if(notWritten, [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
         fail(kExitDeviceFailure, OutcomeWord(OutcomeSeverity::Failure),

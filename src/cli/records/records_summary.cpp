@@ -83,8 +83,7 @@ void RecordsSummary::add(const Record& record) {
 void RecordsSummary::finish() {
     std::vector<OpenAttempt*> left;
     for (auto& [id, attempt] : open_) left.push_back(&attempt);
-    std::sort(left.begin(), left.end(),
-              [](const OpenAttempt* a, const OpenAttempt* b) { return a->order < b->order; });
+    std::ranges::sort(left, {}, &OpenAttempt::order);
     for (OpenAttempt* a : left) {
         unfinished_.push_back(a->where);
         closeUnfinished(a->record);
@@ -191,8 +190,7 @@ std::vector<Record> RecordsSummary::notWritten() const {
     for (const Unit& unit : units_) {
         for (const Attempt& a : unit.attempts) attempts.push_back(&a);
     }
-    std::sort(attempts.begin(), attempts.end(),
-              [](const Attempt* a, const Attempt* b) { return a->order < b->order; });
+    std::ranges::sort(attempts, {}, &Attempt::order);
     std::vector<Record> list;
     list.reserve(attempts.size());
     for (const Attempt* a : attempts) list.push_back(a->record);
@@ -206,8 +204,7 @@ std::vector<Record> RecordsSummary::attempts() const {
         sorted.emplace_back(
             QDateTime::fromString(QString::fromStdString(r.started), Qt::ISODateWithMs), &r);
     }
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::ranges::stable_sort(sorted, {}, &std::pair<QDateTime, const Record*>::first);
     std::vector<Record> list;
     for (const auto& [time, r] : sorted) list.push_back(*r);
     return list;
