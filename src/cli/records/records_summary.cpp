@@ -192,7 +192,6 @@ std::vector<Record> RecordsSummary::notWritten() const {
     }
     std::ranges::sort(attempts, {}, &Attempt::order);
     std::vector<Record> list;
-    list.reserve(attempts.size());
     for (const Attempt* a : attempts) list.push_back(a->record);
     return list;
 }
@@ -217,7 +216,6 @@ std::vector<std::string> RecordsSummary::unitsNotWritten() const {
     }
     std::sort(ids.begin(), ids.end());
     std::vector<std::string> list;
-    list.reserve(ids.size());
     for (const auto& [order, id] : ids) list.push_back(*id);
     list.insert(list.end(), summedNotWritten_.begin(), summedNotWritten_.end());
     return list;
