@@ -368,20 +368,6 @@ QJsonArray jsonArray(const List& list, Json json) {
     return array;
 }
 
-// The causes, the most frequent first (as first seen among equals).
-QJsonArray causesJson(const std::vector<Cause>& causes) {
-    std::vector<const Cause*> sorted;
-    for (const Cause& c : causes) sorted.push_back(&c);
-    std::ranges::stable_sort(sorted, std::ranges::greater{}, &Cause::devices);
-    return jsonArray(sorted, [](const Cause* c) {
-        return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
-                           {"answer", jsonText(c->answer)},
-                           {"devices", c->devices},
-                           {"units", jsonArray(c->units, jsonText)},
-                           {"more", c->more}};
-    });
-}
-
 QJsonObject cycleTimeJson(const CycleTimes& times) {
     const bool any = times.devices() > 0;
     // To the tenth of a second, as the histogram counts them.
@@ -445,7 +431,17 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
     summary["hours"] = jsonArray(s.hours(), [](const auto& hour) {
         return withCounts(hour.second, {{"hour", jsonTextOrNull(hour.first)}});
     });
-    summary["causes"] = causesJson(s.causes());
+    // The causes, the most frequent first (as first seen among equals).
+    std::vector<const Cause*> causes;
+    for (const Cause& c : s.causes()) causes.push_back(&c);
+    std::ranges::stable_sort(causes, std::ranges::greater{}, &Cause::devices);
+    summary["causes"] = jsonArray(causes, [](const Cause* c) {
+        return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
+                           {"answer", jsonText(c->answer)},
+                           {"devices", c->devices},
+                           {"units", jsonArray(c->units, jsonText)},
+                           {"more", c->more}};
+    });
     summary["cycle_time"] = cycleTimeJson(s.cycleTimes());
     if (!options.unit.empty()) {
         summary["attempts"] = jsonArray(s.attempts(), [](const Record& r) {

@@ -85,7 +85,6 @@ class RecordsSummary {
     std::vector<std::string> unitsNotWritten() const;
     long long units() const { return static_cast<long long>(units_.size()) + summedUnits_; }
     long long unitsWritten() const { return unitsWritten_; }
-    // The units written by their first attempt.
     long long unitsFirstPass() const { return all_.firstPass; }
     // The earliest and the latest start of the attempts counted (as recorded); empty when none.
     const std::string& firstStarted() const { return firstStarted_; }

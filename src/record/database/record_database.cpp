@@ -538,10 +538,6 @@ struct RecordDatabase::Sender {
     }
 };
 
-RecordDatabase::RecordDatabase(std::function<void(const std::string&)> warn,
-                               std::function<void(const std::string&)> inform)
-    : warn_(std::move(warn)), inform_(std::move(inform)) {}
-
 RecordDatabase::~RecordDatabase() {
     if (!sender_ || !senderStarted_) return;
     flush(kClosingMs);

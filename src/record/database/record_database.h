@@ -64,7 +64,8 @@ class RecordDatabase : public RecordSink {
     // lines left waiting at the end, `inform` of those sent once it takes them again (no trouble
     // left: news, not a warning); both are called from the sender's thread or the closing one.
     explicit RecordDatabase(std::function<void(const std::string&)> warn = {},
-                            std::function<void(const std::string&)> inform = {});
+                            std::function<void(const std::string&)> inform = {})
+        : warn_(std::move(warn)), inform_(std::move(inform)) {}
     // Gives the sender a few seconds to send what waits; what it did not send stays in the
     // spool for the next run on this database, and `warn` says so.
     ~RecordDatabase() override;
