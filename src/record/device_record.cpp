@@ -49,11 +49,6 @@ const RecordKey kKeys[] = {
 
 // The value of `key` in the record's line; `started` on its started line.
 QJsonValue valueOf(const Record& r, const RecordKey& key, bool started) {
-    const auto texts = [](const std::vector<std::string>& lines) {
-        QJsonArray list;
-        for (const std::string& line : lines) list.append(QString::fromStdString(line));
-        return list;
-    };
     return std::visit(
         [&](auto member) -> QJsonValue {
             const auto& value = r.*member;
@@ -65,7 +60,9 @@ QJsonValue valueOf(const Record& r, const RecordKey& key, bool started) {
             } else if constexpr (std::is_same_v<V, bool>) {
                 return started ? kStartedEvent : kEndedEvent;
             } else if constexpr (std::is_same_v<V, std::vector<std::string>>) {
-                return texts(value);
+                QJsonArray list;
+                for (const std::string& line : value) list.append(jsonText(line));
+                return list;
             } else {
                 return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
             }

@@ -3,12 +3,18 @@
 // bytes that are not UTF-8 become U+FFFD, so that the output is always valid JSON.
 
 #include <QJsonValue>
+#include <QString>
 #include <string_view>
 
 namespace quorvel {
 
-QJsonValue jsonText(std::string_view text);
+inline QJsonValue jsonText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 // The same, or null for an empty text (no unit, no cause, nothing to warn of).
-QJsonValue jsonTextOrNull(std::string_view text);
+inline QJsonValue jsonTextOrNull(std::string_view text) {
+    return text.empty() ? QJsonValue() : jsonText(text);
+}
 
 }  // namespace quorvel

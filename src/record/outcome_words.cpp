@@ -23,10 +23,9 @@ OutcomeSeverity OutcomeCounts::worst() const {
     return OutcomeSeverity::Success;
 }
 
-std::optional<double> OutcomeCounts::yield() const {
-    const int all = total();
-    if (all == 0) return std::nullopt;
-    return std::round((*this)[OutcomeSeverity::Success] * 1000.0 / all) / 10;
+std::optional<double> percentOf(long long part, long long whole) {
+    if (whole == 0) return std::nullopt;
+    return std::round(static_cast<double>(part) * 1000.0 / static_cast<double>(whole)) / 10;
 }
 
 }  // namespace quorvel

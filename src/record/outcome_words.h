@@ -27,6 +27,9 @@ constexpr const char* OutcomeWord(OutcomeSeverity severity) {
 // The severity a record names with `word`; none for a word no outcome has.
 std::optional<OutcomeSeverity> SeverityNamed(std::string_view word);
 
+// `part` of `whole` in percent, rounded to tenths; none when `whole` is 0.
+std::optional<double> percentOf(long long part, long long whole);
+
 // How many runs ended in each severity, and the worst of them.
 struct OutcomeCounts {
     std::array<int, kSeverities> count{};
@@ -41,7 +44,9 @@ struct OutcomeCounts {
     // The yield: the successes among all the attempts counted (an attempt counts once, with
     // its final outcome), in percent rounded to tenths; none when nothing was counted. The
     // station's board and totals and the summaries of records all give this figure.
-    std::optional<double> yield() const;
+    std::optional<double> yield() const {
+        return percentOf((*this)[OutcomeSeverity::Success], total());
+    }
 };
 
 }  // namespace quorvel

@@ -1,5 +1,6 @@
 #include "record_file.h"
 
+#include <QFile>
 #include <cerrno>
 #include <cstring>
 
@@ -151,6 +152,23 @@ bool RecordFile::add(const std::string& line, const std::string& port) {
 std::string RecordFile::failure() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return failure_;
+}
+
+SpoolLock::SpoolLock(const QString& spool)
+    : fd_(openFileForWriting(QFile::encodeName(spool + ".lock").toStdString(), FileWrite::Append,
+                             true)
+              .fd) {
+#ifdef _WIN32
+    OVERLAPPED whole{};
+    held_ = fd_ >= 0 &&
+            LockFileEx(handleOf(fd_), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+#else
+    held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
+#endif
+}
+
+SpoolLock::~SpoolLock() {
+    if (fd_ >= 0) closeFile(fd_);
 }
 
 std::string backlogText(const RecordBacklog& b) {

@@ -5,6 +5,7 @@
 // devices of a write to several ports add their lines from their own threads, and several
 // stations may share the file: each line goes out whole or not at all, never mixed with another.
 
+#include <QString>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -16,10 +17,7 @@ namespace quorvel {
 
 class RecordFile : public RecordSink {
   public:
-    RecordFile() = default;
     ~RecordFile() override;
-    RecordFile(const RecordFile&) = delete;
-    RecordFile& operator=(const RecordFile&) = delete;
 
     // Opens `path` for adding lines, creating it when missing (safe_file.h); false, with
     // failure() saying why, when it cannot be written, is not a regular file or lies where
@@ -45,6 +43,22 @@ class RecordFile : public RecordSink {
     std::intptr_t file_ = kNoFile;
     mutable std::mutex mutex_;
     std::string failure_;
+};
+
+// The lock that every program takes while it adds to or empties a database's spool: an exclusive
+// lock on a file beside it (its name and ".lock"), made (with its folders) as every file of the
+// tool is, and released when this is gone, whatever ends the program.
+class SpoolLock {
+  public:
+    explicit SpoolLock(const QString& spool);
+    ~SpoolLock();
+    SpoolLock(const SpoolLock&) = delete;
+    SpoolLock& operator=(const SpoolLock&) = delete;
+    bool held() const { return held_; }
+
+  private:
+    int fd_ = -1;
+    bool held_ = false;
 };
 
 }  // namespace quorvel

@@ -12,24 +12,39 @@
 
 namespace quorvel {
 
+// The digits of an image's SHA-256 that summaries show, and the fewest a filter takes.
+inline constexpr size_t kShownHashDigits = 12;
+
 struct RecordFilter {
     std::string unit;                // the unit id; empty: any
     std::string host;                // the station's host; empty: any
     std::vector<std::string> ports;  // the port as the station named it, any of these; empty: any
-    std::string image;  // the image's path as recorded, or its SHA-256 or the 12 or more
-                        // digits of it that summaries show; empty: any
+    std::string image;  // the image's path as recorded, or its SHA-256 or the digits of it
+                        // that summaries show, or more; empty: any
 
-    bool any() const { return !unit.empty() || !host.empty() || !ports.empty() || !image.empty(); }
     bool matches(const Record& r) const {
         return (unit.empty() || r.unit == unit) && (host.empty() || r.host == host) &&
                (ports.empty() || std::find(ports.begin(), ports.end(), r.port) != ports.end()) &&
                (image.empty() || r.image == image ||
                 (!shaPrefix().empty() && r.sha256.starts_with(shaPrefix())));
     }
-    // `image` as the start of a SHA-256 in lower case, when it is one of at least 12 hexadecimal
-    // digits; else empty.
+    // "unit U-1001, host line3-pc, port COM1 or COM2, image app.mot"; empty when none is asked.
+    std::string text() const {
+        std::string anyPort;
+        for (const std::string& port : ports) anyPort += (anyPort.empty() ? "" : " or ") + port;
+        std::string shown;
+        for (const auto& [name, value] : {std::pair{"unit ", &unit},
+                                          {"host ", &host},
+                                          {"port ", &anyPort},
+                                          {"image ", &image}}) {
+            if (!value->empty()) shown += (shown.empty() ? "" : ", ") + std::string(name) + *value;
+        }
+        return shown;
+    }
+    // `image` as the start of a SHA-256 in lower case, when it is one of kShownHashDigits
+    // hexadecimal digits or more; else empty.
     std::string shaPrefix() const {
-        if (image.size() < 12 || image.size() > 64) return {};
+        if (image.size() < kShownHashDigits || image.size() > 64) return {};
         std::string digits;
         for (const char c : image) {
             if (!std::isxdigit(static_cast<unsigned char>(c))) return {};

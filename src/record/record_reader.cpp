@@ -31,9 +31,8 @@ enum class Kind { Undefined, Null, Text, Number, List, Other };
 bool wholeText(const QJsonValue& value) {
     if (value.isString()) return value.toString().isValidUtf16();
     if (value.isArray()) {
-        const QJsonArray items = value.toArray();
-        return std::all_of(items.begin(), items.end(),
-                           [](const QJsonValue& item) { return wholeText(item); });
+        return std::ranges::all_of(value.toArray(),
+                                   [](const QJsonValue& item) { return wholeText(item); });
     }
     if (value.isObject()) {
         const QJsonObject members = value.toObject();
@@ -63,11 +62,9 @@ bool knownEscapes(const QByteArray& text) {
 std::optional<QJsonObject> lineObject(std::string_view line) {
     const QByteArray text(line.data(), qsizetype(line.size()));
     QByteArray blanked = text;
-    std::replace_if(
-        blanked.begin(), blanked.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; },
-        ' ');
-    if (std::any_of(blanked.begin(), blanked.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+    std::ranges::replace_if(
+        blanked, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    if (std::ranges::any_of(blanked, [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
         return std::nullopt;
     }
     QJsonParseError error;
@@ -148,7 +145,8 @@ bool numbersAlike(dom::element element) {
 // The record's keys in the order of their names, as Qt writes a line's keys, so that looking
 // each name up after the last one found mostly takes one comparison.
 struct KeyIndex {
-    std::vector<std::pair<std::string_view, size_t>> byName;
+    using KeyName = std::pair<std::string_view, size_t>;
+    std::vector<KeyName> byName;
 
     KeyIndex() {
         const std::span<const RecordKey> keys = RecordKeys();
@@ -162,9 +160,7 @@ struct KeyIndex {
         size_t at = next;
         while (at < std::min(next + kAhead, byName.size()) && byName[at].first != name) ++at;
         if (at == std::min(next + kAhead, byName.size())) {
-            at = size_t(std::lower_bound(
-                            byName.begin(), byName.end(), name,
-                            [](const auto& key, std::string_view n) { return key.first < n; }) -
+            at = size_t(std::ranges::lower_bound(byName, name, {}, &KeyName::first) -
                         byName.begin());
             if (at == byName.size() || byName[at].first != name) return -1;
         }

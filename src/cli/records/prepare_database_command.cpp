@@ -25,20 +25,18 @@ CommandResult runPrepareDatabase(const CliOptions& options, std::FILE*, std::FIL
     if (roles.station == roles.supervisor)
         return usageProblem("the stations and the supervisors need roles of their own");
     const std::string shown = shownDatabase(uri);
-    const std::vector<std::string> statements = databaseSetupStatements(roles);
+    const QStringList statements = databaseSetupStatements(roles);
     CommandResult r;
-    QJsonArray sql;
-    for (const std::string& statement : statements) sql.append(QString::fromStdString(statement));
     r.result = QJsonObject{{"database", QString::fromStdString(shown)},
                            {"station_role", QString::fromStdString(roles.station)},
                            {"supervisor_role", QString::fromStdString(roles.supervisor)},
                            {"prepared", !options.printSql},
-                           {"sql", sql}};
+                           {"sql", QJsonArray::fromStringList(statements)}};
     if (options.printSql) {
         // Comments and statements only: the file psql runs as it is.
         r.text.push_back("-- Prepares " + shown + " for quorvel-flash: run it in that database");
         r.text.push_back("-- as its owner: psql -v ON_ERROR_STOP=1 -d DB -f THIS_FILE");
-        for (const std::string& statement : statements) r.text.push_back(statement + ";");
+        for (const QString& statement : statements) r.text.push_back(statement.toStdString() + ";");
         return r;
     }
     if (const std::string problem = prepareDatabase(uri, roles); !problem.empty()) {

@@ -27,12 +27,12 @@
 #include "records_tallies.h"
 #include "safe_file.h"
 #include "terminal.h"
+#include "text_out.h"
 #include "time_bounds.h"
 
 namespace quorvel::cli {
 namespace {
 
-constexpr size_t kShownHashDigits = 12;
 constexpr const char* kStandardInput = "-";
 
 using FileStream = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -166,24 +166,11 @@ std::string unreadText(const std::vector<std::string>& paths, const UnreadLine& 
            std::to_string(u.line) + (u.tooLong ? ": longer than any record" : ": not a record");
 }
 
-// Rows of cells as text lines: the first `textColumns` left-aligned, the counts right-aligned.
+// The rows as one of the summary's tables, set in by two blanks.
 std::vector<std::string> table(const std::vector<std::vector<std::string>>& rows,
                                size_t textColumns) {
-    std::vector<size_t> width(rows.front().size(), 0);
-    for (const auto& row : rows) {
-        for (size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
-    }
-    std::vector<std::string> lines;
-    for (const auto& row : rows) {
-        std::string line = "  ";
-        for (size_t c = 0; c < row.size(); ++c) {
-            const std::string pad(width[c] - row[c].size(), ' ');
-            line += c < textColumns ? row[c] + pad : pad + row[c];
-            if (c + 1 < row.size()) line += "  ";
-        }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        lines.push_back(std::move(line));
-    }
+    std::vector<std::string> lines = tableLines(rows, textColumns);
+    for (std::string& line : lines) line.insert(0, "  ");
     return lines;
 }
 
@@ -222,12 +209,6 @@ std::string outcomeText(const Record& r) {
            (r.failedStep.empty() ? "" : " at " + r.failedStep);
 }
 
-// "started  host  port  outcome at step", with the unit when it has one.
-std::string attemptLine(const Record& r) {
-    return orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
-           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " + outcomeText(r);
-}
-
 // When and where a summary is made, and what it was asked for: the time bounds and the
 // filters given, in the words of the command line.
 struct Question {
@@ -244,18 +225,8 @@ struct Question {
     static std::string utcText(const QDateTime& time) {
         return time.toUTC().toString(Qt::ISODateWithMs).toStdString();
     }
-    // "unit U-1001, host line3-pc, port COM1 or COM2"; empty when no filter was given.
     std::string filters() const {
-        std::string ports;
-        for (const std::string& port : options.ports) ports += (ports.empty() ? "" : " or ") + port;
-        std::string text;
-        for (const auto& [name, value] : {std::pair{"unit ", options.unit},
-                                          {"host ", options.host},
-                                          {"port ", ports},
-                                          {"image ", options.image}}) {
-            if (!value.empty()) text += (text.empty() ? "" : ", ") + std::string(name) + value;
-        }
-        return text;
+        return RecordFilter{options.unit, options.host, options.ports, options.image}.text();
     }
 };
 
@@ -299,20 +270,21 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     text.push_back("Devices: " + std::to_string(all.total()) + " (" + byOutcome + ")");
     if (all.total() > 0) {
         // The heads of cells(): the counts in kCountOrder, named by their outcomes' words.
-        std::vector<std::string> counts{"DEVICES"};
-        for (const OutcomeSeverity o : kCountOrder)
-            counts.push_back(QString(OutcomeWord(o)).toUpper().toStdString());
-        counts.insert(counts.end(), {"FIRST PASS", "FINAL"});
-        std::vector<std::vector<std::string>> images{{"IMAGE", "SHA-256"}};
-        images.front().insert(images.front().end(), counts.begin(), counts.end());
+        const auto heads = [](std::vector<std::string> names) {
+            names.push_back("DEVICES");
+            for (const OutcomeSeverity o : kCountOrder)
+                names.push_back(QString(OutcomeWord(o)).toUpper().toStdString());
+            names.insert(names.end(), {"FIRST PASS", "FINAL"});
+            return names;
+        };
+        std::vector<std::vector<std::string>> images{heads({"IMAGE", "SHA-256"})};
         for (const Tally& t : s.images()) {
             const std::string hash = t.detail.empty() ? "-" : t.detail.substr(0, kShownHashDigits);
             images.push_back(cells({t.name, hash}, t));
         }
         add({"", "By image:"});
         add(table(images, 2));
-        std::vector<std::vector<std::string>> ports{{"HOST", "PORT"}};
-        ports.front().insert(ports.front().end(), counts.begin(), counts.end());
+        std::vector<std::vector<std::string>> ports{heads({"HOST", "PORT"})};
         for (const Tally& t : s.ports()) ports.push_back(cells({orDash(t.detail), t.name}, t));
         add({"", "By port:"});
         add(table(ports, 2));
@@ -339,7 +311,9 @@ std::vector<std::string> summaryText(const std::vector<std::string>& paths, cons
     if (!notWritten.empty()) {
         add({"", "Not written:"});
         for (const Record& r : notWritten) {
-            text.push_back("  " + attemptLine(r));
+            // "started  host  port  outcome at step", with the unit when it has one.
+            text.push_back("  " + orDash(r.started) + "  " + orDash(r.host) + "  " + r.port +
+                           (r.unit.empty() ? "" : "  unit " + r.unit) + "  " + outcomeText(r));
             for (const std::string& why : r.diagnosis) text.push_back("      " + why);
         }
     }
@@ -374,31 +348,12 @@ QJsonObject withUnitCounts(const Tally& t, QJsonObject object = {}) {
     return object;
 }
 
-QString qText(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 // The elements of `list`, each as `json` makes it.
 template <typename List, typename Json>
 QJsonArray jsonArray(const List& list, Json json) {
     QJsonArray array;
     for (const auto& element : list) array.append(json(element));
     return array;
-}
-
-// The causes, the most frequent first (as first seen among equals).
-QJsonArray causesJson(const std::vector<Cause>& causes) {
-    std::vector<const Cause*> sorted;
-    for (const Cause& c : causes) sorted.push_back(&c);
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const Cause* a, const Cause* b) { return a->devices > b->devices; });
-    return jsonArray(sorted, [](const Cause* c) {
-        return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
-                           {"answer", qText(c->answer)},
-                           {"devices", c->devices},
-                           {"units", jsonArray(c->units, qText)},
-                           {"more", c->more}};
-    });
 }
 
 QJsonObject cycleTimeJson(const CycleTimes& times) {
@@ -420,13 +375,13 @@ QJsonObject cycleTimeJson(const CycleTimes& times) {
 
 QJsonObject attemptJson(const Record& r) {
     return QJsonObject{
-        {"started", qText(r.started)},
+        {"started", jsonText(r.started)},
         {"host", jsonTextOrNull(r.host)},
-        {"port", qText(r.port)},
+        {"port", jsonText(r.port)},
         {"unit", jsonTextOrNull(r.unit)},
-        {"outcome", qText(r.outcome)},
+        {"outcome", jsonText(r.outcome)},
         {"failed_step", jsonTextOrNull(r.failedStep)},
-        {"diagnosis", jsonArray(r.diagnosis, qText)},
+        {"diagnosis", jsonArray(r.diagnosis, jsonText)},
     };
 }
 
@@ -443,36 +398,46 @@ QJsonObject summaryJson(const std::vector<std::string>& paths, const RecordsSumm
                                     {"until", jsonTextOrNull(question.until)}};
     summary["asked"] = QJsonObject{{"unit", jsonTextOrNull(options.unit)},
                                    {"host", jsonTextOrNull(options.host)},
-                                   {"ports", jsonArray(options.ports, qText)},
+                                   {"ports", jsonArray(options.ports, jsonText)},
                                    {"image", jsonTextOrNull(options.image)}};
-    summary["made"] = QJsonObject{{"at", qText(Question::utcText(question.made))},
-                                  {"host", qText(question.host)}};
+    summary["made"] = QJsonObject{{"at", jsonText(Question::utcText(question.made))},
+                                  {"host", jsonText(question.host)}};
     summary["images"] = jsonArray(s.images(), [](const Tally& t) {
-        return withUnitCounts(t, {{"image", qText(t.name)}, {"sha256", qText(t.detail)}});
+        return withUnitCounts(t, {{"image", jsonText(t.name)}, {"sha256", jsonText(t.detail)}});
     });
     summary["ports"] = jsonArray(s.ports(), [](const Tally& t) {
-        return withUnitCounts(t, {{"port", qText(t.name)}, {"host", jsonTextOrNull(t.detail)}});
+        return withUnitCounts(t, {{"port", jsonText(t.name)}, {"host", jsonTextOrNull(t.detail)}});
     });
     summary["not_written"] = jsonArray(notWritten, attemptJson);
     summary["lines_not_read"] = jsonArray(s.unread(), [](const UnreadLine& u) { return u.line; });
     summary["lines_not_read_in"] = jsonArray(s.unread(), [&paths](const UnreadLine& u) {
-        return QJsonObject{{"file", qText(paths[u.file])}, {"line", u.line}};
+        return QJsonObject{{"file", jsonText(paths[u.file])}, {"line", u.line}};
     });
     summary["units"] = s.units();
     summary["units_written"] = s.unitsWritten();
-    summary["units_not_written"] = jsonArray(s.unitsNotWritten(), qText);
+    summary["units_not_written"] = jsonArray(s.unitsNotWritten(), jsonText);
     summary["hours"] = jsonArray(s.hours(), [](const auto& hour) {
         return withCounts(hour.second, {{"hour", jsonTextOrNull(hour.first)}});
     });
-    summary["causes"] = causesJson(s.causes());
+    // The causes, the most frequent first (as first seen among equals).
+    std::vector<const Cause*> causes;
+    for (const Cause& c : s.causes()) causes.push_back(&c);
+    std::ranges::stable_sort(causes, std::ranges::greater{}, &Cause::devices);
+    summary["causes"] = jsonArray(causes, [](const Cause* c) {
+        return QJsonObject{{"failed_step", jsonTextOrNull(c->step)},
+                           {"answer", jsonText(c->answer)},
+                           {"devices", c->devices},
+                           {"units", jsonArray(c->units, jsonText)},
+                           {"more", c->more}};
+    });
     summary["cycle_time"] = cycleTimeJson(s.cycleTimes());
     if (!options.unit.empty()) {
         summary["attempts"] = jsonArray(s.attempts(), [](const Record& r) {
             QJsonObject a = attemptJson(r);
-            a["image"] = qText(r.image);
-            a["sha256"] = qText(r.sha256);
-            a["cause"] = r.severity == OutcomeSeverity::Failure ? QJsonValue(qText(causeOf(r)))
-                                                                : QJsonValue();
+            a["image"] = jsonText(r.image);
+            a["sha256"] = jsonText(r.sha256);
+            a["cause"] =
+                r.severity == OutcomeSeverity::Failure ? jsonText(causeOf(r)) : QJsonValue();
             a["seconds"] = r.seconds ? QJsonValue(*r.seconds) : QJsonValue();
             return a;
         });
@@ -515,7 +480,9 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
     // So is the report's file: a whole day of records is not read for a page that cannot be
     // written.
     HtmlReportFile report;
-    if (!options.html.empty() && !report.open(options.html)) return fileProblem(report.failure());
+    if (const std::string problem = options.html.empty() ? "" : report.open(options.html);
+        !problem.empty())
+        return fileProblem(problem);
     // The rows go out as they are read, the summary (for --check) is kept as without --csv.
     bool csvCut = false;
     const bool csvForTerminal = options.csv && isTerminal(out);
@@ -615,7 +582,8 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                " that could not be read (" + (count == 1 ? "" : "the first: ") + first + ")");
     }
     if (report.isOpen() && !databaseUnread) {
-        if (std::string problem = report.save(htmlReport(result, paths)); !problem.empty()) {
+        if (std::string problem = report.save(htmlReport(result, paths, question.filters()));
+            !problem.empty()) {
             fail(kExitFileError, problem);
         } else if (!options.csv) {
             r.text.push_back("");
@@ -641,8 +609,8 @@ CommandResult runRecords(const CliOptions& options, std::FILE*, std::FILE* out, 
                                  ": started, with no final line: " + cutOffText() +
                                  andMore(open.size(), "attempt", " like it"));
     }
-    const auto devicesNotWritten = std::count_if(notWritten.begin(), notWritten.end(),
-                                                 [](const Record& d) { return d.unit.empty(); });
+    const auto devicesNotWritten =
+        std::ranges::count_if(notWritten, [](const Record& d) { return d.unit.empty(); });
     const long long unitsNotWritten = summary.units() - summary.unitsWritten();
     if (devicesNotWritten + unitsNotWritten > 0) {
         fail(kExitDeviceFailure,

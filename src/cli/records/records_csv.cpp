@@ -54,17 +54,13 @@ std::string field(const Record& r, const RecordKey& key) {
         key.member);
 }
 
-// Every key but the event: a started line has no row of its own.
-bool isColumn(const RecordKey& key) {
-    return key.type != KeyType::Event;
-}
-
 }  // namespace
 
 std::string csvHeader() {
     std::string row;
+    // Every key but the event: a started line has no row of its own.
     for (const RecordKey& key : RecordKeys()) {
-        if (isColumn(key)) addField(row, key.name, row.empty());
+        if (key.type != KeyType::Event) addField(row, key.name, row.empty());
     }
     return row + kLineEnd;
 }
@@ -73,7 +69,7 @@ std::string csvRow(const Record& r, bool forTerminal) {
     std::string row;
     bool first = true;
     for (const RecordKey& key : RecordKeys()) {
-        if (!isColumn(key)) continue;
+        if (key.type == KeyType::Event) continue;
         const std::string text = field(r, key);
         addField(row, forTerminal ? shownText(text) : text, first);
         first = false;

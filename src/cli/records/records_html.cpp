@@ -9,6 +9,7 @@
 
 #include "quorvel_version.h"
 #include "record_database.h"
+#include "record_filter.h"
 #include "records_charts.h"
 #include "records_tallies.h"
 #include "safe_file.h"
@@ -20,7 +21,6 @@ namespace {
 constexpr qsizetype kListed = 100;
 // A day of hours or fewer is drawn per hour; a longer span per day.
 constexpr size_t kMostHourColumns = 48;
-constexpr qsizetype kShownHashDigits = 12;
 
 const char* kStyle = R"(
 body { font: 14px/1.4 sans-serif; margin: 2em; color: #222; max-width: 1100px; }
@@ -105,18 +105,6 @@ QString countHeads() {
     return heads + "<th class=\"n\">Yield %</th><th></th>";
 }
 
-// The yields of the units first tried at the row at `path`: by that first attempt, and in the
-// end.
-QString unitCells(const QJsonObject& summary, const QString& path) {
-    return figure(summary, path + ".units_first_tried") +
-           figure(summary, path + ".first_pass_yield") + figure(summary, path + ".final_yield");
-}
-
-QString unitHeads() {
-    return "<th class=\"n\">Units first tried</th><th class=\"n\">First pass %</th>"
-           "<th class=\"n\">Final %</th>";
-}
-
 QString moreText(qsizetype more, const QString& what) {
     return more > 0
                ? " <span class=\"muted\">and " + QString::number(more) + " more" + what + "</span>"
@@ -128,6 +116,10 @@ QString totals(const QJsonObject& s) {
         return "<div class=\"card\">" + figure(s, path, "div", "v") + "<div class=\"k\">" + name +
                "</div></div>";
     };
+    const auto listed = [](const QJsonValue& list, const QString& name) {
+        return "<div class=\"card\"><div class=\"v\">" + QString::number(list.toArray().size()) +
+               "</div><div class=\"k\">" + name + "</div></div>";
+    };
     QString html = "<h2 id=\"totals\">Totals</h2><div class=\"cards\">";
     html += card("devices", "devices");
     for (const OutcomeSeverity s : kCountOrder) html += card(OutcomeWord(s), OutcomeWord(s));
@@ -135,41 +127,31 @@ QString totals(const QJsonObject& s) {
             card("units_written", "units written") +
             card("first_pass_yield", "first-pass yield % (units written at their first attempt)") +
             card("final_yield", "final yield % (units written)");
-    html += "<div class=\"card\"><div class=\"v\">" +
-            QString::number(s["units_not_written"].toArray().size()) +
-            "</div><div class=\"k\">units not written</div></div>";
-    html += "<div class=\"card\"><div class=\"v\">" +
-            QString::number(s["lines_not_read"].toArray().size()) +
-            "</div><div class=\"k\">lines not read</div></div></div>";
-    return html;
+    return html + listed(s["units_not_written"], "units not written") +
+           listed(s["lines_not_read"], "lines not read") + "</div>";
 }
 
-QString fixtures(const QJsonObject& s) {
-    QString html =
-        "<h2 id=\"fixtures\">Yield per fixture</h2><table><tr><th>Host</th>"
-        "<th>Port</th>" +
-        countHeads() + unitHeads() + "</tr>";
-    const QJsonArray ports = s["ports"].toArray();
-    for (qsizetype i = 0; i < ports.size(); ++i) {
-        const QString path = "ports." + QString::number(i);
-        html += "<tr>" + figure(s, path + ".host", "td", "") + figure(s, path + ".port", "td", "") +
-                countCells(s, path) + unitCells(s, path) + "</tr>";
-    }
-    return html + "</table>";
-}
-
-QString images(const QJsonObject& s) {
-    QString html =
-        "<h2 id=\"images\">Yield per image</h2><table><tr><th>Image</th>"
-        "<th>SHA-256</th>" +
-        countHeads() + unitHeads() + "</tr>";
-    const QJsonArray list = s["images"].toArray();
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const QString path = "images." + QString::number(i);
-        const QString hash = list[i]["sha256"].toString();
-        html += "<tr>" + figure(s, path + ".image", "td", "") + "<td title=\"" + esc(hash) + "\">" +
-                esc(hash.left(kShownHashDigits)) + "</td>" + countCells(s, path) +
-                unitCells(s, path) + "</tr>";
+// The yields per fixture ("ports") or per image ("images"): a row each, named by two cells, with
+// the units first tried there and their yields, by that first attempt and in the end.
+QString yieldTable(const QJsonObject& s, const QString& list) {
+    const bool ports = list == "ports";
+    QString html = ports ? "<h2 id=\"fixtures\">Yield per fixture</h2><table><tr><th>Host</th>"
+                           "<th>Port</th>"
+                         : "<h2 id=\"images\">Yield per image</h2><table><tr><th>Image</th>"
+                           "<th>SHA-256</th>";
+    html += countHeads() +
+            "<th class=\"n\">Units first tried</th><th class=\"n\">First pass %</th>"
+            "<th class=\"n\">Final %</th></tr>";
+    const QJsonArray rows = s[list].toArray();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString path = list + "." + QString::number(i);
+        const QString hash = rows[i]["sha256"].toString();
+        html += "<tr>" +
+                (ports ? figure(s, path + ".host", "td", "") + figure(s, path + ".port", "td", "")
+                       : figure(s, path + ".image", "td", "") + "<td title=\"" + esc(hash) + "\">" +
+                             esc(hash.left(kShownHashDigits)) + "</td>") +
+                countCells(s, path) + figure(s, path + ".units_first_tried") +
+                figure(s, path + ".first_pass_yield") + figure(s, path + ".final_yield") + "</tr>";
     }
     return html + "</table>";
 }
@@ -178,16 +160,6 @@ QString images(const QJsonObject& s) {
 QString hourLabel(const QJsonValue& hour) {
     if (!hour.isString()) return QStringLiteral("no time");
     return hour.toString().replace('T', ' ') + ":00";
-}
-
-const std::vector<ChartSeries>& outcomeSeries() {
-    // In the order of OutcomeSeverity, best first.
-    static const std::vector<ChartSeries> series{
-        {"ok", OutcomeWord(OutcomeSeverity::Success)},
-        {"doubt", OutcomeWord(OutcomeSeverity::Unconfirmed)},
-        {"bad", OutcomeWord(OutcomeSeverity::Failure)},
-        {"cut", OutcomeWord(OutcomeSeverity::Interrupted)}};
-    return series;
 }
 
 QString hours(const QJsonObject& s) {
@@ -217,7 +189,12 @@ QString hours(const QJsonObject& s) {
     QString html =
         "<h2 id=\"hours\">Devices per " + QString(perDay ? "day" : "hour") + " (UTC)</h2>";
     if (list.isEmpty()) return html + "<p>No devices.</p>";
-    html += columnChart(columns, outcomeSeries(),
+    // In the order of OutcomeSeverity, best first.
+    const std::vector<ChartSeries> series{{"ok", OutcomeWord(OutcomeSeverity::Success)},
+                                          {"doubt", OutcomeWord(OutcomeSeverity::Unconfirmed)},
+                                          {"bad", OutcomeWord(OutcomeSeverity::Failure)},
+                                          {"cut", OutcomeWord(OutcomeSeverity::Interrupted)}};
+    html += columnChart(columns, series,
                         perDay ? "Devices per day by outcome" : "Devices per hour by outcome");
     html += "<details><summary>Every hour</summary><table><tr><th>Hour (UTC)</th>" + countHeads() +
             "</tr>";
@@ -332,7 +309,8 @@ QString unitAttempts(const QJsonObject& s) {
     return html + "</table>";
 }
 
-QString files(const std::vector<std::string>& names, const QJsonObject& s) {
+QString files(const std::vector<std::string>& names, const QJsonObject& s,
+              const std::string& filters) {
     QStringList shown;
     bool databases = false;
     bool files = false;
@@ -353,15 +331,7 @@ QString files(const std::vector<std::string>& names, const QJsonObject& s) {
                                        : QString(" No attempt.");
     if (period["since"].isString()) html += " Asked from " + text(period["since"]) + ".";
     if (period["until"].isString()) html += " Asked before " + text(period["until"]) + ".";
-    const QJsonObject asked = s["asked"].toObject();
-    QStringList filters;
-    for (const char* key : {"unit", "host", "image"}) {
-        if (asked[key].isString()) filters << QString(key) + " " + text(asked[key]);
-    }
-    QStringList ports;
-    for (const QJsonValue& port : asked["ports"].toArray()) ports << text(port);
-    if (!ports.isEmpty()) filters << "port " + ports.join(" or ");
-    if (!filters.isEmpty()) html += " Only the attempts of " + filters.join(", ") + ".";
+    if (!filters.empty()) html += " Only the attempts of " + esc(filters) + ".";
     html += " Made at " + text(made["at"]) + " on " + text(made["host"]) + " by quorvel-flash " +
             esc(std::string(kVersion)) + ".";
     const QJsonArray unread = s["lines_not_read"].toArray();
@@ -375,7 +345,8 @@ QString files(const std::vector<std::string>& names, const QJsonObject& s) {
 
 }  // namespace
 
-QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& names) {
+QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& names,
+                      const std::string& filters) {
     QString html =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
         // Nothing may be loaded nor run: the page is all there is.
@@ -385,27 +356,25 @@ QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>
         "<title>Quorvel production records</title><style>";
     html += kStyle;
     html += "</style></head><body><h1>Quorvel production records</h1>";
-    html += files(names, summary);
-    html += unitAttempts(summary) + totals(summary) + fixtures(summary) + images(summary) +
-            hours(summary) + causes(summary) + cycleTime(summary) + notWritten(summary);
+    html += files(names, summary, filters);
+    html += unitAttempts(summary) + totals(summary) + yieldTable(summary, "ports") +
+            yieldTable(summary, "images") + hours(summary) + causes(summary) + cycleTime(summary) +
+            notWritten(summary);
     html += "</body></html>\n";
     return html.toUtf8();
 }
 
-bool HtmlReportFile::open(const std::string& path) {
+std::string HtmlReportFile::open(const std::string& path) {
     path_ = path;
     const OpenedFile opened = openFileForWriting(path, FileWrite::Keep);
-    if (opened.fd < 0) {
-        failure_ = "cannot write the report: " + opened.problem;
-        return false;
-    }
+    if (opened.fd < 0) return "cannot write the report: " + opened.problem;
     file_ = std::make_unique<QFile>();
     if (!file_->open(opened.fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        failure_ = "cannot write the report " + path + ": " + file_->errorString().toStdString();
+        const std::string problem = file_->errorString().toStdString();
         file_.reset();
-        return false;
+        return "cannot write the report " + path + ": " + problem;
     }
-    return true;
+    return {};
 }
 
 std::string HtmlReportFile::save(const QByteArray& page) {

@@ -16,26 +16,26 @@
 
 namespace quorvel::cli {
 
-// The page for `summary` (the result of records --json) read from `files`.
-QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& files);
+// The page for `summary` (the result of records --json) read from `files`, of the attempts
+// `filters` names (RecordFilter::text()).
+QByteArray htmlReport(const QJsonObject& summary, const std::vector<std::string>& files,
+                      const std::string& filters);
 
 // The report's file: opened before any record is read, and left as it was until the whole
 // page is made, which then replaces its content in one write.
 class HtmlReportFile {
   public:
-    // Opens `path` (safe_file.h), creating it when missing; false, with failure() saying why,
-    // when it is not a regular file (a folder, a device, a pipe), lies where another user could
-    // have put it, or cannot be written.
-    bool open(const std::string& path);
+    // Opens `path` (safe_file.h), creating it when missing. Empty, or why not: it is not a
+    // regular file (a folder, a device, a pipe), lies where another user could have put it, or
+    // cannot be written.
+    std::string open(const std::string& path);
     bool isOpen() const { return file_ != nullptr; }
     // Writes `page` and puts it in place; empty, or why not.
     std::string save(const QByteArray& page);
-    const std::string& failure() const { return failure_; }
 
   private:
     std::string path_;
     std::unique_ptr<QFile> file_;
-    std::string failure_;
 };
 
 }  // namespace quorvel::cli

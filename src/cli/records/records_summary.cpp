@@ -3,16 +3,10 @@
 #include <QDateTime>
 #include <QString>
 #include <algorithm>
-#include <cmath>
 
 namespace quorvel::cli {
 
 namespace {
-
-std::optional<double> percent(long long part, long long whole) {
-    if (whole == 0) return std::nullopt;
-    return std::round(static_cast<double>(part) * 1000.0 / static_cast<double>(whole)) / 10;
-}
 
 // Whether start time `a` is earlier than `b`: the records' times are UTC in one form, so their
 // texts sort as the times do; one that is no time (empty) counts as none.
@@ -31,29 +25,24 @@ void closeUnfinished(Record& r) {
         "still writing; what the device holds is unknown"};
 }
 
-// The groups a database summed, in the order their first attempts were read.
-std::vector<DatabaseSums::Group> asFirstSeen(std::vector<DatabaseSums::Group> groups) {
-    std::stable_sort(groups.begin(), groups.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    return groups;
-}
-
 }  // namespace
 
-std::optional<double> Tally::firstPassYield() const {
-    return percent(firstPass, units);
-}
-
-std::optional<double> Tally::finalYield() const {
-    return percent(unitsWritten, units);
-}
-
 Tally& RecordsSummary::Rows::row(const std::string& name, const std::string& detail) {
-    if (isLast(name, detail)) return rows[last];
+    if (last < rows.size() && rows[last].name == name && rows[last].detail == detail)
+        return rows[last];
     const auto [at, added] = index.try_emplace({name, detail}, rows.size());
     if (added) rows.push_back(Tally{{}, name, detail});
     last = at->second;
     return rows[last];
+}
+
+Tally& RecordsSummary::hourRow(const std::string& hour) {
+    return hours_.try_emplace(hour, Tally{{}, hour, {}}).first->second;
+}
+
+void RecordsSummary::noteStarted(const std::string& started) {
+    if (earlier(started, firstStarted_)) firstStarted_ = started;
+    if (started > lastStarted_) lastStarted_ = started;
 }
 
 void RecordsSummary::addStarted(const Record& record, size_t file, long long line) {
@@ -94,8 +83,7 @@ void RecordsSummary::add(const Record& record) {
 void RecordsSummary::finish() {
     std::vector<OpenAttempt*> left;
     for (auto& [id, attempt] : open_) left.push_back(&attempt);
-    std::sort(left.begin(), left.end(),
-              [](const OpenAttempt* a, const OpenAttempt* b) { return a->order < b->order; });
+    std::ranges::sort(left, {}, &OpenAttempt::order);
     for (OpenAttempt* a : left) {
         unfinished_.push_back(a->where);
         closeUnfinished(a->record);
@@ -105,11 +93,8 @@ void RecordsSummary::finish() {
     endedFirst_.clear();
     closed_.clear();
     for (const Unit& unit : units_) {
-        for (Tally* t : {&all_, &images_.rows[unit.firstImage], &ports_.rows[unit.firstPort]}) {
-            ++t->units;
-            t->firstPass += unit.firstWritten ? 1 : 0;
-            t->unitsWritten += unit.written ? 1 : 0;
-        }
+        for (Tally* t : {&all_, &images_.rows[unit.firstImage], &ports_.rows[unit.firstPort]})
+            t->addUnits(1, unit.firstWritten ? 1 : 0, unit.written ? 1 : 0);
     }
 }
 
@@ -118,12 +103,9 @@ void RecordsSummary::count(const Record& record, long long order) {
     all_.add(record.severity);
     images_.row(record.image, record.sha256).add(record.severity);
     ports_.row(record.port, record.host).add(record.severity);
-    if (earlier(record.started, firstStarted_)) firstStarted_ = record.started;
-    if (record.started > lastStarted_) lastStarted_ = record.started;
+    noteStarted(record.started);
     const std::string hour = hourOf(record.started);
-    if (hour_ == nullptr || hour_->name != hour) {
-        hour_ = &hours_.try_emplace(hour, Tally{{}, hour, {}}).first->second;
-    }
+    if (hour_ == nullptr || hour_->name != hour) hour_ = &hourRow(hour);
     hour_->add(record.severity);
     const bool written = record.severity == OutcomeSeverity::Success;
     if (written && record.seconds) cycleTimes_.add(*record.seconds);
@@ -161,28 +143,22 @@ void RecordsSummary::addCause(const Record& record) {
 }
 
 void RecordsSummary::addSums(const DatabaseSums& sums, size_t file) {
-    for (const auto& g : asFirstSeen(sums.images)) {
+    for (const auto& g : sums.images) {
         images_.row(g.name, g.detail).add(g.severity, static_cast<int>(g.attempts));
         all_.add(g.severity, static_cast<int>(g.attempts));
     }
-    for (const auto& g : asFirstSeen(sums.ports))
+    for (const auto& g : sums.ports)
         ports_.row(g.name, g.detail).add(g.severity, static_cast<int>(g.attempts));
-    for (const auto& g : sums.hours) {
-        hours_.try_emplace(g.name, Tally{{}, g.name, {}})
-            .first->second.add(g.severity, static_cast<int>(g.attempts));
-    }
+    for (const auto& g : sums.hours) hourRow(g.name).add(g.severity, static_cast<int>(g.attempts));
     for (const DatabaseSums::Units& u : sums.units) {
-        for (Tally* t : {u.byPort ? &ports_.row(u.name, u.detail) : &images_.row(u.name, u.detail),
-                         u.byPort ? nullptr : &all_}) {
-            if (t == nullptr) continue;
-            t->units += u.units;
-            t->firstPass += u.firstPass;
-            t->unitsWritten += u.written;
+        if (u.byPort) {
+            ports_.row(u.name, u.detail).addUnits(u.units, u.firstPass, u.written);
+            continue;
         }
-        if (!u.byPort) {
-            summedUnits_ += u.units;
-            unitsWritten_ += u.written;
-        }
+        for (Tally* t : {&images_.row(u.name, u.detail), &all_})
+            t->addUnits(u.units, u.firstPass, u.written);
+        summedUnits_ += u.units;
+        unitsWritten_ += u.written;
     }
     // The histogram as the lines would fill it, with the shortest and longest times as they are.
     for (const DatabaseSums::Times& t : sums.times) {
@@ -192,10 +168,7 @@ void RecordsSummary::addSums(const DatabaseSums& sums, size_t file) {
     summedNotWritten_ = sums.unitsNotWritten;
     for (const long long id : sums.unread) unread_.push_back({file, id, false});
     for (const std::string* line : {&sums.firstLine, &sums.lastLine}) {
-        const std::optional<Record> r = readRecordLine(*line);
-        if (!r) continue;
-        if (earlier(r->started, firstStarted_)) firstStarted_ = r->started;
-        if (r->started > lastStarted_) lastStarted_ = r->started;
+        if (const std::optional<Record> r = readRecordLine(*line)) noteStarted(r->started);
     }
 }
 
@@ -217,10 +190,8 @@ std::vector<Record> RecordsSummary::notWritten() const {
     for (const Unit& unit : units_) {
         for (const Attempt& a : unit.attempts) attempts.push_back(&a);
     }
-    std::sort(attempts.begin(), attempts.end(),
-              [](const Attempt* a, const Attempt* b) { return a->order < b->order; });
+    std::ranges::sort(attempts, {}, &Attempt::order);
     std::vector<Record> list;
-    list.reserve(attempts.size());
     for (const Attempt* a : attempts) list.push_back(a->record);
     return list;
 }
@@ -232,8 +203,7 @@ std::vector<Record> RecordsSummary::attempts() const {
         sorted.emplace_back(
             QDateTime::fromString(QString::fromStdString(r.started), Qt::ISODateWithMs), &r);
     }
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::ranges::stable_sort(sorted, {}, &std::pair<QDateTime, const Record*>::first);
     std::vector<Record> list;
     for (const auto& [time, r] : sorted) list.push_back(*r);
     return list;
@@ -246,7 +216,6 @@ std::vector<std::string> RecordsSummary::unitsNotWritten() const {
     }
     std::sort(ids.begin(), ids.end());
     std::vector<std::string> list;
-    list.reserve(ids.size());
     for (const auto& [order, id] : ids) list.push_back(*id);
     list.insert(list.end(), summedNotWritten_.begin(), summedNotWritten_.end());
     return list;

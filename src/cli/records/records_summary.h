@@ -32,8 +32,13 @@ struct Tally : OutcomeCounts {
 
     // The share of the units first tried here written by that first attempt, and written in
     // the end, in percent to a tenth; empty without units.
-    std::optional<double> firstPassYield() const;
-    std::optional<double> finalYield() const;
+    void addUnits(long long tried, long long passed, long long written) {
+        units += tried;
+        firstPass += passed;
+        unitsWritten += written;
+    }
+    std::optional<double> firstPassYield() const { return percentOf(firstPass, units); }
+    std::optional<double> finalYield() const { return percentOf(unitsWritten, units); }
 };
 
 // A line that is not a record: where, and why.
@@ -80,7 +85,6 @@ class RecordsSummary {
     std::vector<std::string> unitsNotWritten() const;
     long long units() const { return static_cast<long long>(units_.size()) + summedUnits_; }
     long long unitsWritten() const { return unitsWritten_; }
-    // The units written by their first attempt.
     long long unitsFirstPass() const { return all_.firstPass; }
     // The earliest and the latest start of the attempts counted (as recorded); empty when none.
     const std::string& firstStarted() const { return firstStarted_; }
@@ -121,9 +125,6 @@ class RecordsSummary {
         std::map<std::pair<std::string, std::string>, size_t> index;
         size_t last = 0;
         Tally& row(const std::string& name, const std::string& detail);
-        bool isLast(const std::string& name, const std::string& detail) const {
-            return last < rows.size() && rows[last].name == name && rows[last].detail == detail;
-        }
     };
 
     // A started line waiting for its final line.
@@ -133,6 +134,9 @@ class RecordsSummary {
         Record record;
     };
     void count(const Record& record, long long order);
+    Tally& hourRow(const std::string& hour);
+    // Widens the period counted to `started`.
+    void noteStarted(const std::string& started);
     void addCause(const Record& record);
 
     long long read_ = 0;

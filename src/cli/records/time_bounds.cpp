@@ -14,7 +14,7 @@ QDateTime isoTime(const std::string& text) {
 }  // namespace
 
 bool TimeBounds::contains(const std::string& started) const {
-    if (!any()) return true;
+    if (!since.isValid() && !until.isValid()) return true;
     const QDateTime time = isoTime(started);
     return time.isValid() && (!since.isValid() || time >= since) &&
            (!until.isValid() || time < until);

@@ -12,7 +12,6 @@ struct TimeBounds {
     QDateTime since;  // invalid: no lower bound
     QDateTime until;  // invalid: no upper bound
 
-    bool any() const { return since.isValid() || until.isValid(); }
     // Whether a record whose `started` is this text is counted: always without bounds, never
     // when it is no time and there are bounds.
     bool contains(const std::string& started) const;

@@ -1,9 +1,6 @@
 #include "database_setup.h"
 
-#include <algorithm>
-#include <array>
-#include <cctype>
-#include <string_view>
+#include <QRegularExpression>
 
 #include "record_database.h"
 
@@ -11,22 +8,18 @@ namespace quorvel {
 namespace {
 
 // The name as an SQL identifier: in double quotes, any double quote doubled.
-std::string identifier(const std::string& name) {
-    std::string quoted = "\"";
-    for (const char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
+QString identifier(const std::string& name) {
+    return "\"" + QString::fromStdString(name).replace("\"", "\"\"") + "\"";
 }
 
 // The text as an SQL string: in single quotes, any single quote doubled.
-std::string literal(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    return quoted + "'";
+QString literal(const std::string& text) {
+    return "'" + QString::fromStdString(text).replace("'", "''") + "'";
 }
 
 // Makes the role unless it is there: a role another database's set-up made, or that the
 // administrator made with its login, is taken as it is.
-std::string roleStatement(const std::string& role) {
+QString roleStatement(const std::string& role) {
     return "DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = " + literal(role) +
            ") THEN CREATE ROLE " + identifier(role) + " NOLOGIN; END IF; END $$";
 }
@@ -36,60 +29,54 @@ std::string roleStatement(const std::string& role) {
 std::string roleNameProblem(const std::string& name) {
     const std::string shown = "'" + name.substr(0, 64) + (name.size() > 64 ? "...'" : "'");
     if (name.empty() || name.size() > 63) return "a role is named by 1 to 63 characters";
-    const bool allowed = std::all_of(name.begin(), name.end(), [](unsigned char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_' || c == '-';
-    });
-    if (!allowed || (name[0] >= '0' && name[0] <= '9') || name[0] == '-') {
+    const QString role = QString::fromStdString(name);
+    static const QRegularExpression kName(
+        QRegularExpression::anchoredPattern("[A-Za-z_][A-Za-z0-9_-]*"));
+    if (!kName.match(role).hasMatch()) {
         return "a role is named by letters, digits, _ and -, beginning with a letter or _, not " +
                shown;
     }
     // PostgreSQL keeps these for itself: pg_ roles are its own, the rest are words of its
     // grammar where a role name stands.
-    constexpr std::array<std::string_view, 5> kept{"public", "none", "current_user", "session_user",
-                                                   "current_role"};
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (lower.starts_with("pg_") || std::find(kept.begin(), kept.end(), lower) != kept.end())
+    const QString lower = role.toLower();
+    if (lower.startsWith("pg_") ||
+        QStringList{"public", "none", "current_user", "session_user", "current_role"}.contains(
+            lower))
         return "PostgreSQL keeps the role name " + shown + " for itself";
     return {};
 }
 
-std::vector<std::string> databaseSetupStatements(const DatabaseRoles& roles) {
-    const std::string table = kRecordTable;
-    const std::string station = identifier(roles.station);
-    const std::string supervisor = identifier(roles.supervisor);
+QStringList databaseSetupStatements(const DatabaseRoles& roles) {
+    const QString table = kRecordTable;
+    const QString station = identifier(roles.station);
+    const QString supervisor = identifier(roles.supervisor);
     // The stations add rows (their ids drawn from the table's sequence) and read them (is this
     // unit written?); the advisory lock a station takes when it makes the table is everyone's
     // by default. The supervisors read. Both reach the table through its schema.
-    std::vector<std::string> statements{"BEGIN"};
-    for (const std::string& sql : recordTableStatements()) statements.push_back(sql);
-    const std::vector<std::string> grants{
-        roleStatement(roles.station), roleStatement(roles.supervisor),
-        "GRANT USAGE ON SCHEMA " + identifier("public") + " TO " + station + ", " + supervisor,
-        "GRANT SELECT, INSERT ON " + table + " TO " + station,
-        "GRANT USAGE ON SEQUENCE " + table + "_id_seq TO " + station,
-        "GRANT SELECT ON " + table + " TO " + supervisor,
-        "GRANT SELECT ON quorvel_attempts TO " + station + ", " + supervisor,
-        // A GRANT by a role that does not own the table only warns: said here, and nothing of
-        // the set-up is kept.
-        "DO $$ BEGIN IF NOT (has_table_privilege(" + literal(roles.station) + ", " +
-            literal(table) + ", 'INSERT') AND has_table_privilege(" + literal(roles.supervisor) +
-            ", " + literal(table) +
-            ", 'SELECT')) THEN RAISE EXCEPTION 'the grants did not take: % does not own " + table +
-            "', current_user; END IF; END $$",
-        "COMMIT"};
-    statements.insert(statements.end(), grants.begin(), grants.end());
-    return statements;
+    return QStringList{"BEGIN"} + recordTableStatements() +
+           QStringList{
+               roleStatement(roles.station), roleStatement(roles.supervisor),
+               "GRANT USAGE ON SCHEMA " + identifier("public") + " TO " + station + ", " +
+                   supervisor,
+               "GRANT SELECT, INSERT ON " + table + " TO " + station,
+               "GRANT USAGE ON SEQUENCE " + table + "_id_seq TO " + station,
+               "GRANT SELECT ON " + table + " TO " + supervisor,
+               "GRANT SELECT ON quorvel_attempts TO " + station + ", " + supervisor,
+               // A GRANT by a role that does not own the table only warns: said here, and nothing
+               // of the set-up is kept.
+               "DO $$ BEGIN IF NOT (has_table_privilege(" + literal(roles.station) + ", " +
+                   literal(kRecordTable) + ", 'INSERT') AND has_table_privilege(" +
+                   literal(roles.supervisor) + ", " + literal(kRecordTable) +
+                   ", 'SELECT')) THEN RAISE EXCEPTION 'the grants did not take: % does not own " +
+                   table + "', current_user; END IF; END $$",
+               "COMMIT"};
 }
 
 std::string prepareDatabase(const std::string& uri, const DatabaseRoles& roles) {
     // Filling the table of attempts from a big table takes longer than any write may wait.
-    std::vector<std::string> statements{"SET client_min_messages TO warning",
-                                        "SET statement_timeout = '10min'"};
-    for (const std::string& sql : databaseSetupStatements(roles)) statements.push_back(sql);
-    return runOnDatabase(uri, statements);
+    return runOnDatabase(
+        uri, QStringList{"SET client_min_messages TO warning", "SET statement_timeout = '10min'"} +
+                 databaseSetupStatements(roles));
 }
 
 }  // namespace quorvel

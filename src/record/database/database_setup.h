@@ -5,8 +5,8 @@
 // where ordinary roles may not create in the schema public (PostgreSQL 15 and later), a station
 // can then write without being the database's owner.
 
+#include <QStringList>
 #include <string>
-#include <vector>
 
 namespace quorvel {
 
@@ -23,7 +23,7 @@ std::string roleNameProblem(const std::string& name);
 // The SQL that prepares the database, one statement each, in one transaction: the table and
 // its indexes, the roles when missing (made without a login), their grants, and a check that
 // the grants took. The roles' names must be ones roleNameProblem() takes.
-std::vector<std::string> databaseSetupStatements(const DatabaseRoles& roles);
+QStringList databaseSetupStatements(const DatabaseRoles& roles);
 
 // Runs those statements on the database at `uri` as the URI's user. Empty, or why not.
 std::string prepareDatabase(const std::string& uri, const DatabaseRoles& roles);

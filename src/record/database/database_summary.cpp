@@ -286,7 +286,7 @@ std::string sumDatabase(const std::string& uri, const QDateTime& since, const QD
             switch (q.value(0).toInt()) {
                 case 1: {
                     const auto s = static_cast<OutcomeSeverity>(q.value(4).toInt());
-                    DatabaseSums::Group g{textOf(q, 2), textOf(q, 3), s, n1, n2};
+                    DatabaseSums::Group g{textOf(q, 2), textOf(q, 3), s, n1};
                     (part == 0 ? sums.images : part == 1 ? sums.ports : sums.hours).push_back(g);
                     break;
                 }
@@ -308,8 +308,6 @@ std::string sumDatabase(const std::string& uri, const QDateTime& since, const QD
                     break;
                 case 7:
                     sums.unread.push_back(n2);
-                    break;
-                default:
                     break;
             }
             return true;

@@ -34,14 +34,13 @@ QStringList attemptTableStatements();
 
 struct DatabaseSums {
     // The attempts by image (its path and SHA-256), by port (its name and host) or by hour of
-    // their start (UTC, "2026-03-02T08"; empty when none), and outcome; `first` is the place of
-    // the group's first attempt in the order read.
+    // their start (UTC, "2026-03-02T08"; empty when none), and outcome, in the order their first
+    // attempts were read.
     struct Group {
         std::string name;
         std::string detail;
         OutcomeSeverity severity;
         long long attempts;
-        long long first;
     };
     std::vector<Group> images;
     std::vector<Group> ports;

@@ -14,6 +14,7 @@
 #include <QUrlQuery>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <initializer_list>
@@ -21,16 +22,6 @@
 #include <optional>
 #include <thread>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
-#include <cerrno>
 
 #include "database_summary.h"
 #include "device_record.h"
@@ -48,21 +39,51 @@ constexpr int kResendMs = 2000;
 // How long the closing sink gives the sender to send what waits.
 constexpr int kClosingMs = 3000;
 
-// The columns taken from a line's keys by their kind: its times, its numbers, then (after the
-// whole line, in `line`) its texts and its counts. Lists (diagnosis, warnings) are in the line.
-std::vector<const char*> columnsOf(std::initializer_list<KeyType> types) {
-    std::vector<const char*> names;
-    for (const RecordKey& key : RecordKeys()) {
-        if (std::find(types.begin(), types.end(), key.type) != types.end())
-            names.push_back(key.name);
-    }
-    return names;
+QVariant timeOrNull(const QJsonValue& value) {
+    const QDateTime time = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    return time.isValid() ? QVariant(time.toUTC()) : QVariant(QMetaType(QMetaType::QDateTime));
 }
-const std::vector<const char*> kTimeColumns = columnsOf({KeyType::Time});
-const std::vector<const char*> kNumberColumns = columnsOf({KeyType::Double});
-const std::vector<const char*> kTextColumns =
-    columnsOf({KeyType::Text, KeyType::OptionalText, KeyType::Event});
-const std::vector<const char*> kIntegerColumns = columnsOf({KeyType::Int});
+
+QVariant numberOrNull(const QJsonValue& value) {
+    return value.isDouble() ? QVariant(value.toDouble()) : QVariant(QMetaType(QMetaType::Double));
+}
+
+QVariant textOrNull(const QJsonValue& value) {
+    return value.isString() ? QVariant(value.toString()) : QVariant(QMetaType(QMetaType::QString));
+}
+
+QVariant countOrNull(const QJsonValue& value) {
+    return value.isDouble() ? QVariant(value.toInt()) : QVariant(QMetaType(QMetaType::Int));
+}
+
+// A column of the table: its name, its SQL type and, for a column taken from a line's key, its
+// value in a line (null where the line has none).
+struct Column {
+    const char* name;
+    const char* type;
+    QVariant (*value)(const QJsonValue&);
+};
+
+// The table's columns after its id: those taken from a line's keys by their kind, its times and
+// numbers, the whole line and when it was stored, then its texts and counts. Lists (diagnosis,
+// warnings) are in the line alone.
+const std::vector<Column> kColumns = [] {
+    std::vector<Column> columns;
+    const auto add = [&columns](std::initializer_list<KeyType> types, const char* type,
+                                QVariant (*value)(const QJsonValue&)) {
+        for (const RecordKey& key : RecordKeys()) {
+            if (std::ranges::find(types, key.type) != types.end())
+                columns.push_back({key.name, type, value});
+        }
+    };
+    add({KeyType::Time}, "timestamptz", timeOrNull);
+    add({KeyType::Double}, "double precision", numberOrNull);
+    columns.push_back({"line", "text NOT NULL", nullptr});
+    columns.push_back({"stored", "timestamptz NOT NULL DEFAULT now()", nullptr});
+    add({KeyType::Text, KeyType::OptionalText, KeyType::Event}, "text", textOrNull);
+    add({KeyType::Int}, "integer", countOrNull);
+    return columns;
+}();
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -187,46 +208,26 @@ class Connection {
     std::string problem_;
 };
 
-// Why nothing can be asked of a database here.
-std::string noDriver() {
+// Why nothing can be asked of the database `target` names here, or empty.
+std::string unusable(const Target& target) {
+    if (!target.problem.empty()) return target.problem;
+    if (QSqlDatabase::isDriverAvailable(kDriver)) return {};
     return "this installation has no PostgreSQL driver for Qt (" + std::string(kDriver) +
            "; on Debian the package libqt6sql6-psql)";
 }
 
-// Runs `sql`; empty, or what the server said.
-std::string run(QSqlQuery& query, const QString& sql) {
-    return query.exec(sql) ? std::string() : said(query.lastError());
-}
-
-// The statements that make the table and its indexes when missing, in one transaction (see
-// recordTableStatements()). Two stations starting at once on a new database would race to make
-// them (PostgreSQL's "IF NOT EXISTS" is no lock, and the loser gets a duplicate key); one
-// transaction-wide advisory lock lets one make them while the other waits and then finds them
-// made.
-QStringList tableStatements() {
-    const QString table = kTable;
-    QStringList columns{"id bigserial PRIMARY KEY"};
-    for (const char* c : kTimeColumns) columns << QString(c) + " timestamptz";
-    for (const char* c : kNumberColumns) columns << QString(c) + " double precision";
-    columns << "line text NOT NULL"
-            << "stored timestamptz NOT NULL DEFAULT now()";
-    for (const char* c : kTextColumns) columns << QString(c) + " text";
-    for (const char* c : kIntegerColumns) columns << QString(c) + " integer";
-    return QStringList{
-               "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
-               "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
-               // A line sent twice (its answer lost as the connection broke) is kept once.
-               "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
-                   " (attempt, event)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)",
-               // What records asks for: one unit's attempts, one station's, one port's, one
-               // image's. A table made before these has none until its owner runs prepare-database:
-               // records is slower there, and stations, which may not make indexes, go on writing.
-               "CREATE INDEX IF NOT EXISTS " + table + "_unit ON " + table + " (unit, started)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_host ON " + table + " (host, started)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_port ON " + table + " (port, started)",
-               "CREATE INDEX IF NOT EXISTS " + table + "_image ON " + table + " (image, started)"} +
-           attemptTableStatements();
+// Runs `statements` in order; at the first that fails the rest is not run and an open
+// transaction is rolled back. Empty, or what the server said.
+std::string runAll(const QSqlDatabase& db, const QStringList& statements) {
+    QSqlQuery query(db);
+    for (const QString& sql : statements) {
+        if (!query.exec(sql)) {
+            const std::string problem = said(query.lastError());
+            query.exec("ROLLBACK");
+            return problem;
+        }
+    }
+    return {};
 }
 
 // The table and its indexes, when missing.
@@ -243,16 +244,8 @@ std::string makeTable(const QSqlDatabase& db) {
         }
     }
     // Not "already exists, skipping" on standard error at every start.
-    const QStringList statements = QStringList{"SET client_min_messages TO warning", "BEGIN"} +
-                                   tableStatements() + QStringList{"COMMIT"};
-    QSqlQuery query(db);
-    for (const QString& sql : statements) {
-        if (std::string problem = run(query, sql); !problem.empty()) {
-            run(query, "ROLLBACK");
-            return problem;
-        }
-    }
-    return {};
+    return runAll(db, QStringList{"SET client_min_messages TO warning", "BEGIN"} +
+                          recordTableStatements() + QStringList{"COMMIT"});
 }
 
 // Why the connected role may not add lines to the table (insert its rows, draw their ids), or
@@ -271,99 +264,26 @@ std::string addingProblem(const QSqlDatabase& db) {
            " may not add rows to " + kTable + " (the station role that prepare-database makes may)";
 }
 
-QVariant textOrNull(const QJsonValue& value) {
-    return value.isString() ? QVariant(value.toString()) : QVariant(QMetaType(QMetaType::QString));
-}
-
-QVariant timeOrNull(const QJsonValue& value) {
-    const QDateTime time = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
-    return time.isValid() ? QVariant(time.toUTC()) : QVariant(QMetaType(QMetaType::QDateTime));
-}
-
 // Stores one line: its keys in their columns (null where it has none or it is not a record at
 // all), the line itself whole. A line already there (the same attempt and event) is kept once.
 std::string storeLine(const QSqlDatabase& db, const std::string& line) {
     const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-    QStringList names;
-    for (const char* c : kTimeColumns) names << c;
-    for (const char* c : kNumberColumns) names << c;
-    names << "line";
-    for (const char* c : kTextColumns) names << c;
-    for (const char* c : kIntegerColumns) names << c;
-    QStringList marks;
-    for (qsizetype i = 0; i < names.size(); ++i) marks << "?";
+    QStringList names{"line"};
+    QStringList marks{"?"};
+    for (const Column& c : kColumns) {
+        if (c.value == nullptr) continue;
+        names << c.name;
+        marks << "?";
+    }
     QSqlQuery query(db);
     query.prepare(QString("INSERT INTO ") + kTable + " (" + names.join(", ") + ") VALUES (" +
                   marks.join(", ") + ") ON CONFLICT (attempt, event) DO NOTHING");
-    for (const char* c : kTimeColumns) query.addBindValue(timeOrNull(o.value(c)));
-    for (const char* c : kNumberColumns) {
-        const QJsonValue v = o.value(c);
-        query.addBindValue(v.isDouble() ? QVariant(v.toDouble())
-                                        : QVariant(QMetaType(QMetaType::Double)));
-    }
     query.addBindValue(q(line));
-    for (const char* c : kTextColumns) query.addBindValue(textOrNull(o.value(c)));
-    for (const char* c : kIntegerColumns) {
-        const QJsonValue v = o.value(c);
-        query.addBindValue(v.isDouble() ? QVariant(v.toInt())
-                                        : QVariant(QMetaType(QMetaType::Int)));
+    for (const Column& c : kColumns) {
+        if (c.value != nullptr) query.addBindValue(c.value(o.value(c.name)));
     }
     return query.exec() ? std::string() : said(query.lastError());
 }
-
-// Where the lines wait that the database did not take: the user's state folder.
-QString spoolFolder() {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-#ifdef _WIN32
-    if (base.isEmpty())
-        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-#else
-    if (base.isEmpty()) base = QDir::homePath() + "/.local/state";
-#endif
-    return base + "/quorvel";
-}
-
-// The spool of one database: its lines wait there, a line each, as in a record file.
-QString spoolOf(const std::string& shown) {
-    const QByteArray hash =
-        QCryptographicHash::hash(QByteArray::fromStdString(shown), QCryptographicHash::Sha256);
-    return spoolFolder() + "/spool-" + QString::fromLatin1(hash.toHex().left(16)) + ".jsonl";
-}
-
-// The lock that every program takes while it adds to or empties the spool: an exclusive lock
-// on a file beside it, made (with its folders) as every file of the tool is, and released when
-// the file is closed, whatever ends the program.
-class SpoolLock {
-  public:
-    explicit SpoolLock(const QString& spool) {
-        fd_ = openFileForWriting(QFile::encodeName(spool + ".lock").toStdString(),
-                                 FileWrite::Append, true)
-                  .fd;
-#ifdef _WIN32
-        OVERLAPPED whole{};
-        held_ = fd_ >= 0 && LockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(fd_)),
-                                       LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
-#else
-        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
-#endif
-    }
-    ~SpoolLock() {
-#ifdef _WIN32
-        if (fd_ >= 0) _close(fd_);
-#else
-        if (fd_ >= 0) ::close(fd_);
-#endif
-    }
-    SpoolLock(const SpoolLock&) = delete;
-    SpoolLock& operator=(const SpoolLock&) = delete;
-    bool held() const {
-        return held_;
-    }
-
-  private:
-    int fd_ = -1;
-    bool held_ = false;
-};
 
 // The lines in `spool`, oldest first; `problem` says why it could not be read (no spool is
 // none). Read where only this user could have put it: a link planted in its place is not
@@ -455,6 +375,12 @@ int sendSpool(const QSqlDatabase& db, const QString& spool, std::string& problem
     return static_cast<int>(sent.size());
 }
 
+// "3 record lines that waited in SPOOL are in DATABASE now".
+std::string sentText(int sent, const QString& spool, const std::string& shown) {
+    return std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") + " that waited in " +
+           spool.toStdString() + " are in " + shown + " now";
+}
+
 }  // namespace
 
 bool isDatabaseUri(const std::string& target) {
@@ -483,30 +409,54 @@ std::string shownDatabase(const std::string& uri) {
     return shown;
 }
 
+// The spool of one database lies in the user's state folder: its lines wait there, a line each,
+// as in a record file.
 std::string spoolPathOf(const std::string& uri) {
-    return QDir::toNativeSeparators(spoolOf(shownDatabase(uri))).toStdString();
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+#ifdef _WIN32
+    if (base.isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+#else
+    if (base.isEmpty()) base = QDir::homePath() + "/.local/state";
+#endif
+    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(shownDatabase(uri)),
+                                                     QCryptographicHash::Sha256);
+    return QDir::toNativeSeparators(base + "/quorvel/spool-" +
+                                    QString::fromLatin1(hash.toHex().left(16)) + ".jsonl")
+        .toStdString();
 }
 
-std::vector<std::string> recordTableStatements() {
-    std::vector<std::string> statements;
-    for (const QString& sql : tableStatements()) statements.push_back(sql.toStdString());
-    return statements;
+// Two stations starting at once on a new database would race to make the table and its indexes
+// (PostgreSQL's "IF NOT EXISTS" is no lock, and the loser gets a duplicate key); one
+// transaction-wide advisory lock lets one make them while the other waits and then finds them
+// made.
+QStringList recordTableStatements() {
+    const QString table = kTable;
+    QStringList columns{"id bigserial PRIMARY KEY"};
+    for (const Column& c : kColumns) columns << QString(c.name) + " " + c.type;
+    return QStringList{
+               "SELECT pg_advisory_xact_lock(hashtext('" + table + "'))",
+               "CREATE TABLE IF NOT EXISTS " + table + " (" + columns.join(", ") + ")",
+               // A line sent twice (its answer lost as the connection broke) is kept once.
+               "CREATE UNIQUE INDEX IF NOT EXISTS " + table + "_attempt_event ON " + table +
+                   " (attempt, event)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_started ON " + table + " (started)",
+               // What records asks for: one unit's attempts, one station's, one port's, one
+               // image's. A table made before these has none until its owner runs prepare-database:
+               // records is slower there, and stations, which may not make indexes, go on writing.
+               "CREATE INDEX IF NOT EXISTS " + table + "_unit ON " + table + " (unit, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_host ON " + table + " (host, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_port ON " + table + " (port, started)",
+               "CREATE INDEX IF NOT EXISTS " + table + "_image ON " + table + " (image, started)"} +
+           attemptTableStatements();
 }
 
-std::string runOnDatabase(const std::string& uri, const std::vector<std::string>& statements) {
+std::string runOnDatabase(const std::string& uri, const QStringList& statements) {
     const Target target = targetOf(uri);
-    if (!target.problem.empty()) return target.problem;
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
+    if (std::string problem = unusable(target); !problem.empty()) return problem;
     const Connection connection(target);
     if (!connection.ok()) return connection.problem();
-    QSqlQuery query(connection.db());
-    for (const std::string& sql : statements) {
-        if (std::string problem = run(query, q(sql)); !problem.empty()) {
-            run(query, "ROLLBACK");
-            return problem;
-        }
-    }
-    return {};
+    return runAll(connection.db(), statements);
 }
 
 std::vector<std::string> spooledLines(const std::string& spool) {
@@ -574,11 +524,7 @@ struct RecordDatabase::Sender {
             } else if (left == 0 && downSince.isValid()) {
                 downSince = QDateTime();
                 problem.clear();
-                if (inform) {
-                    inform("the database answers again: " + std::to_string(sent) + " record line" +
-                           (sent == 1 ? "" : "s") + " that waited in " + spool.toStdString() +
-                           " are in " + shown + " now");
-                }
+                if (inform) inform("the database answers again: " + sentText(sent, spool, shown));
             }
             changed.notify_all();
             if (last) break;
@@ -591,10 +537,6 @@ struct RecordDatabase::Sender {
         changed.notify_all();
     }
 };
-
-RecordDatabase::RecordDatabase(std::function<void(const std::string&)> warn,
-                               std::function<void(const std::string&)> inform)
-    : warn_(std::move(warn)), inform_(std::move(inform)) {}
 
 RecordDatabase::~RecordDatabase() {
     if (!sender_ || !senderStarted_) return;
@@ -641,17 +583,11 @@ RecordBacklog RecordDatabase::backlog() const {
 }
 
 bool RecordDatabase::open(const std::string& uri) {
-    uri_ = uri;
     shown_ = shownDatabase(uri);
     spool_ = spoolPathOf(uri);
     const Target target = targetOf(uri);
-    if (!target.problem.empty()) {
-        failure_ = target.problem;
-        return false;
-    }
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) {
-        failure_ = "this installation has no PostgreSQL driver for Qt (" + std::string(kDriver) +
-                   "; on Debian the package libqt6sql6-psql): nothing was sent";
+    if (std::string problem = unusable(target); !problem.empty()) {
+        failure_ = target.problem.empty() ? problem + ": nothing was sent" : problem;
         return false;
     }
     // A spool that is there and cannot be trusted (a link planted in its place, another
@@ -685,10 +621,7 @@ bool RecordDatabase::open(const std::string& uri) {
         std::string problem;
         int waiting = 0;
         const int sent = sendSpool(connection.db(), q(spool_), problem, waiting);
-        if (sent > 0 && inform_) {
-            inform_(std::to_string(sent) + " record line" + (sent == 1 ? "" : "s") +
-                    " that waited in " + spool_ + " are in " + shown_ + " now");
-        }
+        if (sent > 0 && inform_) inform_(sentText(sent, q(spool_), shown_));
     }
     sender_ = std::make_shared<Sender>();
     sender_->target = target;
@@ -709,6 +642,7 @@ bool RecordDatabase::appendStarted(const Record& record) {
 
 bool RecordDatabase::add(const std::string& line, const std::string& port) {
     const std::lock_guard<std::mutex> guard(mutex_);
+    if (!sender_) return false;  // not open
     // Kept on disk first, whatever the database does; the sender takes it from there.
     std::string spoolProblem;
     {
@@ -722,28 +656,22 @@ bool RecordDatabase::add(const std::string& line, const std::string& port) {
         }
     }
     if (spoolProblem.empty()) {
-        if (sender_) {
-            // Started with the first line, once the program's Qt application is made: the
-            // database driver is not loaded while it is being made.
-            if (!senderStarted_.exchange(true)) {
-                std::thread([sender = sender_] { sender->run(); }).detach();
-            }
-            const std::lock_guard<std::mutex> lock(sender_->mutex);
-            ++sender_->waiting;
-            sender_->wake = true;
-            sender_->changed.notify_all();
+        // Started with the first line, once the program's Qt application is made: the
+        // database driver is not loaded while it is being made.
+        if (!senderStarted_.exchange(true)) {
+            std::thread([sender = sender_] { sender->run(); }).detach();
         }
+        const std::lock_guard<std::mutex> lock(sender_->mutex);
+        ++sender_->waiting;
+        sender_->wake = true;
+        sender_->changed.notify_all();
         return true;
     }
     // No spool: the line goes straight to the database, bounded by the wait.
-    const Target target = targetOf(uri_);
-    std::string problem = target.problem;
-    if (problem.empty()) {
-        const Connection connection(target);
-        problem = connection.problem();
-        if (problem.empty()) problem = storeLine(connection.db(), line);
-        if (problem.empty()) return true;
-    }
+    const Connection connection(sender_->target);
+    const std::string problem =
+        connection.ok() ? storeLine(connection.db(), line) : connection.problem();
+    if (problem.empty()) return true;
     if (failure_.empty()) {
         failure_ = "could not add the record of " + port + " to " + shown_ + " (" + problem +
                    ") nor to its spool " + spool_ + " (" + spoolProblem + ")";
@@ -761,8 +689,7 @@ std::string queryDatabase(const std::string& uri, const std::function<QString(QS
                           const std::function<bool(const QSqlQuery&)>& row, int seconds) {
     const std::string shown = shownDatabase(uri);
     const Target target = targetOf(uri);
-    if (!target.problem.empty()) return target.problem;
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) return noDriver();
+    if (std::string problem = unusable(target); !problem.empty()) return problem;
     const Connection connection(target);
     if (!connection.ok()) return "cannot connect to " + shown + ": " + connection.problem();
     QSqlQuery query(connection.db());
@@ -793,32 +720,31 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
     std::vector<QVariant> values;
     const QString sql = QString("SELECT line, id FROM ") + kTable + " WHERE " +
                         recordsWhere(since, until, filter, values) + " ORDER BY id";
-    return queryDatabase(uri, sql, values, [&each](const QSqlQuery& query) {
-        return each(query.value(0).toString().toStdString(), query.value(1).toLongLong());
-    });
+    return queryDatabase(
+        uri, [&sql](QSqlQuery&) { return sql; }, values,
+        [&each](const QSqlQuery& query) {
+            return each(query.value(0).toString().toStdString(), query.value(1).toLongLong());
+        });
 }
 
 std::optional<std::pair<std::string, long long>> lastLineWritten(const std::string& uri,
                                                                  const std::string& unit,
                                                                  std::string* problem) {
-    const auto cannot = [problem](const std::string& why) {
-        if (problem != nullptr) *problem = why;
-        return std::nullopt;
-    };
-    const Target target = targetOf(uri);
     if (unit.empty()) return std::nullopt;
-    if (!target.problem.empty()) return cannot(target.problem);
-    if (!QSqlDatabase::isDriverAvailable(kDriver)) return cannot("no PostgreSQL driver for Qt");
-    const Connection connection(target);
-    if (!connection.ok()) return cannot(connection.problem());
-    QSqlQuery query(connection.db());
-    query.prepare(QString("SELECT line, id FROM ") + kTable +
-                  " WHERE unit = ? AND outcome = ? ORDER BY id DESC LIMIT 1");
-    query.addBindValue(q(unit));
-    query.addBindValue(QString(OutcomeWord(OutcomeSeverity::Success)));
-    if (!query.exec()) return cannot(said(query.lastError()));
-    if (!query.next()) return std::nullopt;
-    return std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
+    std::optional<std::pair<std::string, long long>> found;
+    const std::string why = queryDatabase(
+        uri,
+        [](QSqlQuery&) {
+            return QString("SELECT line, id FROM ") + kTable +
+                   " WHERE unit = ? AND outcome = ? ORDER BY id DESC LIMIT 1";
+        },
+        {q(unit), QString(OutcomeWord(OutcomeSeverity::Success))},
+        [&found](const QSqlQuery& query) {
+            found = std::pair{query.value(0).toString().toStdString(), query.value(1).toLongLong()};
+            return false;
+        });
+    if (!why.empty() && problem != nullptr) *problem = why;
+    return found;
 }
 
 }  // namespace quorvel

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <atomic>
 #include <functional>
@@ -48,11 +49,11 @@ inline constexpr const char* kRecordTable = "quorvel_records";
 // The statements that make the table and its indexes when they are missing, to be run in one
 // transaction: the sink runs them on first use, the database's owner ahead of it
 // (prepare-database).
-std::vector<std::string> recordTableStatements();
+QStringList recordTableStatements();
 
 // Runs `statements` in order on the database at `uri` (each bounded by the wait above); at the
 // first that fails the rest is not run and an open transaction is rolled back. Empty, or why.
-std::string runOnDatabase(const std::string& uri, const std::vector<std::string>& statements);
+std::string runOnDatabase(const std::string& uri, const QStringList& statements);
 
 // The spool of the database at `uri`, where this user's lines wait until it takes them.
 std::string spoolPathOf(const std::string& uri);
@@ -63,12 +64,11 @@ class RecordDatabase : public RecordSink {
     // lines left waiting at the end, `inform` of those sent once it takes them again (no trouble
     // left: news, not a warning); both are called from the sender's thread or the closing one.
     explicit RecordDatabase(std::function<void(const std::string&)> warn = {},
-                            std::function<void(const std::string&)> inform = {});
+                            std::function<void(const std::string&)> inform = {})
+        : warn_(std::move(warn)), inform_(std::move(inform)) {}
     // Gives the sender a few seconds to send what waits; what it did not send stays in the
     // spool for the next run on this database, and `warn` says so.
     ~RecordDatabase() override;
-    RecordDatabase(const RecordDatabase&) = delete;
-    RecordDatabase& operator=(const RecordDatabase&) = delete;
 
     // Checks the URI, the driver and the spool, connects, makes the table when missing and
     // sends what an earlier run left in the spool (each bounded by the wait above); false, with
@@ -84,8 +84,6 @@ class RecordDatabase : public RecordSink {
     std::string failure() const override;
     const std::string& path() const override { return shown_; }
     RecordBacklog backlog() const override;
-    // The file where lines wait until the database takes them.
-    const std::string& spoolPath() const { return spool_; }
     // Waits up to `ms` while lines wait and the database answers; true when none waits.
     bool flush(int ms) override;
 
@@ -96,7 +94,6 @@ class RecordDatabase : public RecordSink {
 
     std::function<void(const std::string&)> warn_;
     std::function<void(const std::string&)> inform_;
-    std::string uri_;
     std::string shown_;
     std::string spool_;
     mutable std::mutex mutex_;
@@ -121,13 +118,6 @@ std::string readDatabaseLines(const std::string& uri, const QDateTime& since,
 std::string queryDatabase(const std::string& uri, const std::function<QString(QSqlQuery&)>& sql,
                           const std::vector<QVariant>& values,
                           const std::function<bool(const QSqlQuery&)>& row, int seconds = 0);
-inline std::string queryDatabase(const std::string& uri, const QString& sql,
-                                 const std::vector<QVariant>& values,
-                                 const std::function<bool(const QSqlQuery&)>& row,
-                                 int seconds = 0) {
-    return queryDatabase(
-        uri, [&sql](QSqlQuery&) { return sql; }, values, row, seconds);
-}
 
 // The last line stored in the database at `uri` that shows `unit` written (its outcome
 // success), with its row's id; none when no line does. `problem` says why the database could
